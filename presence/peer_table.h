@@ -1,0 +1,50 @@
+// The remote users of the channel: slots, lookups, and the presence datagrams.
+#pragma once
+#include <cstdint>
+#include <mutex>
+#include "scene/player_pose.h"
+
+constexpr int kPeerSlots = 200;     // indices 1..199 are used
+constexpr int kNickLength = 2048;
+
+struct SocketAddress {              // IPv4, fields in network byte order
+  uint16_t family;
+  uint16_t port;
+  uint32_t address;
+  uint8_t zero[8];
+};
+
+struct PeerSlot {
+  SocketAddress address;
+  uint8_t active;
+  uint8_t known;
+  char nick[kNickLength];
+  float reportedPose[5];            // x, z, yaw, heading, pitch as received
+  uint8_t keys[kKeyFlagCount];
+  PlayerPose pose;
+};
+
+class PeerTable {
+ public:
+  PeerSlot slots[kPeerSlots];
+  PeerSlot self;                    // own nick and own key states
+
+  int IsActive(int index);
+  int IsKnown(int index);
+  int GetNick(int index, char* out);
+  int FindByNick(const char* nick);
+  int FindByAddress(const SocketAddress& address);
+  void RemovePeer(const char* nick);
+  void Clear();
+
+  int AddPeer(const char* nick);
+  int SetPeerHost(int index, const char* host);
+  int SendKeyState(int index, int held);
+  int SendPosition(float x, float z, float yaw, float heading, float pitch);
+  int ReceiveDatagram();
+
+  // Held around any direct reading or writing of slots by other modules
+  // (movement, drawing); every operation above takes it itself. Recursive.
+  void Lock();
+  void Unlock();
+};
