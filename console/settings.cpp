@@ -1,0 +1,102 @@
+// Settings: built-in defaults overridden by the lines of config.txt.
+#include "console/settings.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "console/console_log.h"
+
+SettingsRecord Settings;
+
+// Copies a value into a settings field, cut to the field's 63 characters.
+static void SetField(char* field, const char* value) {
+  std::size_t length = strnlen(value, kSettingLength - 1);
+  std::memcpy(field, value, length);
+  field[length] = '\0';
+}
+
+static void SetDefaults() {
+  SetField(Settings.server, "localhost");
+  Settings.port = 6667;
+  SetField(Settings.channel, "#qivra");
+  SetField(Settings.nickname, "Unnamed|qivra");
+  SetField(Settings.realName, "QIVRA User");
+  SetField(Settings.userName, "user");
+  SetField(Settings.hostName, "localhost");
+  SetField(Settings.image, "default");
+}
+
+bool ReadConfigLine(FILE* stream, char* line) {
+  char next[255];
+  for (;;) {
+    if (!std::fgets(next, sizeof next, stream)) return false;
+    if (next[0] != '/' && next[0] != '\n') break;
+  }
+  std::memcpy(line, next, std::strlen(next) + 1);
+  return true;
+}
+
+// One setting line, its line end already removed. Lines are at most 254
+// characters, so every scanned word fits the 256-byte word buffers.
+static void ApplyConfigLine(const char* line) {
+  char first[256] = "";
+  char second[256] = "";
+  char resp[256];
+  switch (line[0]) {
+    case 'A': {
+      int n = std::sscanf(line, "ADDRESS %255s %255s", first, second);
+      if (n >= 1) SetField(Settings.userName, first);
+      if (n >= 2) SetField(Settings.hostName, second);
+      break;
+    }
+    case 'C':
+      if (std::sscanf(line, "CHANNEL %255s", first) == 1) SetField(Settings.channel, first);
+      break;
+    case 'F':
+      // "FULLNAME " is skipped unexamined; a line with nothing after it keeps the old name.
+      if (std::strlen(line) > 9) SetField(Settings.realName, line + 9);
+      break;
+    case 'I':
+      if (std::sscanf(line, "IMAGE %255s", first) == 1) SetField(Settings.image, first);
+      break;
+    case 'N':
+      if (std::sscanf(line, "NICKNAME %255s", first) == 1) SetField(Settings.nickname, first);
+      break;
+    case 'P': {
+      float rate = 0;
+      if (std::sscanf(line, "PACKETS %f", &rate) == 1) Settings.packetRate = rate;
+      break;
+    }
+    case 'S': {
+      int port = Settings.port;
+      int n = std::sscanf(line, "SERVER %255s %d", first, &port);
+      if (n >= 1) SetField(Settings.server, first);
+      if (n >= 2) Settings.port = port;
+      std::snprintf(resp, sizeof resp, "%s:%d", Settings.server, Settings.port);
+      ConsoleAppend(resp);
+      break;
+    }
+    default:
+      std::snprintf(resp, sizeof resp, "WARNING: unknown config.txt command \"%s\"", line);
+      ConsoleAppend(resp);
+      break;
+  }
+}
+
+void LoadSettings() {
+  SetDefaults();
+  FILE* file = std::fopen("config.txt", "r");
+  if (!file) {
+    ConsoleAppend("ERROR: config.txt file not found!");
+    return;
+  }
+  char oneline[256];
+  while (!std::feof(file)) {
+    if (!ReadConfigLine(file, oneline)) break;
+    std::size_t length = std::strlen(oneline);
+    while (length > 0 && (oneline[length - 1] == '\r' || oneline[length - 1] == '\n'))
+      oneline[--length] = '\0';
+    ApplyConfigLine(oneline);
+  }
+  std::fclose(file);
+}
