@@ -2,3 +2,7 @@
 #pragma once
 
 void ProcessInputLine(const char* line);
+
+// Set by the shell: called while "/server" waits for the new registration, so
+// that window events keep being handled (and frames drawn) during the wait.
+extern void (*RegistrationWaitPump)();

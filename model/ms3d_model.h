@@ -1,0 +1,46 @@
+// A static triangle model read from a MilkShape 3D file, and the one avatar model.
+#pragma once
+#include "model/texture.h"
+
+class CModel {
+ public:
+  struct Vertex {
+    int boneId;          // not a bone here: drawing uses it as a marker
+    float location[3];
+  };
+  struct Triangle {
+    float vertexNormals[3][3];
+    float s[3];
+    float t[3];          // stored as 1 - t of the file
+    int vertexIndices[3];
+  };
+  struct Mesh {
+    int materialIndex;   // -1: no material
+    int triangleCount;
+    int* triangleIndices;
+  };
+  struct Material {
+    float ambient[4], diffuse[4], specular[4], emissive[4];
+    float shininess;
+    CTexture* texture;
+  };
+
+  CModel();
+  ~CModel();
+  bool LoadFromFile(const char* filename);
+  bool LoadMS3D(const char* filename);
+  bool Draw();
+  void CenterAndScale(float height);
+  void Release();        // empties the model (arrays and textures); safe on an empty model
+
+  int vertexCount;
+  Vertex* vertices;
+  int triangleCount;
+  Triangle* triangles;
+  int meshCount;
+  Mesh* meshes;
+  int materialCount;
+  Material* materials;
+};
+
+extern CModel AvatarModel;
