@@ -14,6 +14,9 @@ RgbImage* LoadBitmapImage(const char* path);
 // A modal box with no owner window and only an OK button.
 void ReportError(const char* text, const char* caption);
 
+// Builds the mipmap chain of the bound GL_TEXTURE_2D from an image's packed rows.
+void UploadRgbMipmaps(const RgbImage* image);
+
 class CTexture {
  public:
   CTexture();
