@@ -1,0 +1,106 @@
+// Loads the room's numbered textures, the avatar model and the colour-keyed font texture.
+#include <GL/gl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/app_state.h"
+#include "model/ms3d_model.h"
+#include "model/texture.h"
+#include "platform/data_path.h"
+#include "platform/message_box.h"
+#include "scene/font.h"
+#include "scene/scene.h"
+#include "scene/world.h"
+
+unsigned int* WorldTextures = nullptr;
+int WorldTextureCount = 0;
+
+RgbImage* ReadBitmapFile(const char* path) {
+  if (!path) return nullptr;
+  FILE* probe = OpenDataFile(path, "r");
+  if (!probe) return nullptr;
+  std::fclose(probe);
+  return LoadBitmapImage(path);
+}
+
+static void ReleaseImage(RgbImage* image) {
+  std::free(image->pixels);
+  std::free(image);
+}
+
+static bool LoadWorldTextures(int count) {
+  WorldTextureCount = 0;
+  WorldTextures = static_cast<unsigned int*>(CountedAlloc(sizeof(unsigned int) * static_cast<size_t>(count)));
+  if (!WorldTextures) return false;  // every triangle then draws in the current colour
+  std::memset(WorldTextures, 0, sizeof(unsigned int) * static_cast<size_t>(count));
+  WorldTextureCount = count;
+  bool result = true;
+  for (int i = 0; i < count; ++i) {
+    char fn[256];
+    std::snprintf(fn, sizeof fn, "Data/%d.bmp", i + 1);
+    RgbImage* image = ReadBitmapFile(fn);
+    if (!image) {
+      result = false;
+      continue;
+    }
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    WorldTextures[i] = name;
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
+    UploadRgbMipmaps(image);
+    ReleaseImage(image);
+  }
+  return result;
+}
+
+// Texels of exactly (0, 255, 0) become fully transparent.
+static bool LoadFontTexture() {
+  // A name from an earlier context means nothing in this one.
+  FontTexture = 0;
+  RgbImage* image = ReadBitmapFile("Data/font.bmp");
+  if (!image) return false;
+  size_t pixels = static_cast<size_t>(image->width) * static_cast<size_t>(image->height);
+  unsigned char* rgba = static_cast<unsigned char*>(CountedAlloc(pixels * 4));
+  if (!rgba) {
+    ReleaseImage(image);
+    return false;
+  }
+  for (size_t i = 0; i < pixels; ++i) {
+    const unsigned char* p = image->pixels + 3 * i;
+    rgba[4 * i] = p[0];
+    rgba[4 * i + 1] = p[1];
+    rgba[4 * i + 2] = p[2];
+    rgba[4 * i + 3] = (p[0] == 0 && p[1] == 255 && p[2] == 0) ? 0 : 255;
+  }
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  FontTexture = name;
+  glBindTexture(GL_TEXTURE_2D, name);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexImage2D(GL_TEXTURE_2D, 0, 4, image->width, image->height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+  CountedFree(rgba);
+  ReleaseImage(image);
+  return true;
+}
+
+bool LoadSceneAssets(int count) {
+  bool result = LoadWorldTextures(count);
+  if (!AvatarModel.LoadFromFile("data/player.ms3d"))
+    ShowMessageBox("ERROR", "loading", BoxIconNone, BoxOk);
+  AvatarModel.CenterAndScale(0.32f);
+  if (!LoadFontTexture()) result = false;
+  return result;
+}
+
+void FreeWorldTextures() {
+  CountedFree(WorldTextures);  // the GL names themselves end with their context
+  WorldTextures = nullptr;
+  WorldTextureCount = 0;
+}
+
+void FreeAvatarModel() { AvatarModel.Release(); }
