@@ -1,0 +1,169 @@
+// Frames per second of the shipped room at 640x348, immediate mode against one vertex array.
+#include <GL/osmesa.h>
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "app/app_state.h"
+#include "console/settings.h"
+#include "scene/player_pose.h"
+#include "scene/scene.h"
+#include "scene/world.h"
+
+static const int kWidth = 640, kHeight = 348;
+
+// The projection the window sets for a 640x480 client (its aspect uses height + 2).
+static void SetProjection() {
+  glViewport(0, 0, kWidth, kHeight);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(34.0, static_cast<double>(kWidth) / (kHeight + 2), 0.1, 100.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+// Walks the user round the room so every frame sees something else.
+static void PoseForFrame(int frame) {
+  LocalPose.yaw = LocalPose.heading = static_cast<float>(frame % 120) * 3.0f;
+  LocalPose.x = 0.0f;
+  LocalPose.z = 0.0f;
+  LocalPose.pitch = 0.0f;
+}
+
+struct VertexArrays {
+  std::vector<float> positions, texcoords;
+  std::vector<int> runStart, runTexture;  // one draw per texture, triangles sorted by it
+};
+
+static VertexArrays BuildArrays() {
+  VertexArrays a;
+  std::vector<int> order(WorldGeometry.triangleCount);
+  for (int i = 0; i < WorldGeometry.triangleCount; ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [](int l, int r) {
+    return WorldGeometry.triangles[l].texture < WorldGeometry.triangles[r].texture;
+  });
+  int last = -1;
+  for (int i : order) {
+    const WorldTriangle& t = WorldGeometry.triangles[i];
+    if (t.texture != last) {
+      a.runStart.push_back(static_cast<int>(a.positions.size() / 3));
+      a.runTexture.push_back(t.texture);
+      last = t.texture;
+    }
+    for (const WorldVertex& v : t.vertex) {
+      a.positions.insert(a.positions.end(), {v.x, v.y, v.z});
+      a.texcoords.insert(a.texcoords.end(), {v.u, v.v});
+    }
+  }
+  a.runStart.push_back(static_cast<int>(a.positions.size() / 3));
+  return a;
+}
+
+static void DrawArraysFrame(const VertexArrays& a) {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glLoadIdentity();
+  glRotatef(LocalPose.pitch, 1, 0, 0);
+  glRotatef(360.0f - LocalPose.yaw, 0, 1, 0);
+  glTranslatef(-LocalPose.x, -LocalPose.bob - 0.6f, -LocalPose.z);
+  for (size_t r = 0; r + 1 < a.runStart.size(); ++r) {
+    int texture = a.runTexture[r];
+    glBindTexture(GL_TEXTURE_2D, texture < WorldTextureCount ? WorldTextures[texture] : 0);
+    glDrawArrays(GL_TRIANGLES, a.runStart[r], a.runStart[r + 1] - a.runStart[r]);
+  }
+}
+
+static double Seconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+template <typename Draw>
+static double FramesPerSecond(double seconds, Draw draw) {
+  int frames = 0;
+  double start = Seconds();
+  while (Seconds() - start < seconds) {
+    PoseForFrame(frames);
+    draw();
+    glFinish();
+    ++frames;
+  }
+  return frames / (Seconds() - start);
+}
+
+static bool WritePpm(const char* path, const std::vector<unsigned char>& rgba) {
+  FILE* f = std::fopen(path, "wb");
+  if (!f) return false;
+  std::fprintf(f, "P6\n%d %d\n255\n", kWidth, kHeight);
+  for (int y = kHeight - 1; y >= 0; --y)
+    for (int x = 0; x < kWidth; ++x) std::fwrite(&rgba[(static_cast<size_t>(y) * kWidth + x) * 4], 1, 3, f);
+  return std::fclose(f) == 0;
+}
+
+int main(int argc, char** argv) {
+  double seconds = 3.0;
+  const char* snapshot = nullptr;
+  float pose[4] = {0, 0, 0, 0};  // x z yaw pitch
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--snapshot") == 0 && i + 5 < argc) {
+      snapshot = argv[++i];
+      for (float& f : pose) f = static_cast<float>(std::atof(argv[++i]));
+    } else {
+      seconds = std::atof(argv[i]);
+    }
+  }
+  if (chdir(QIVRA_SOURCE_DIR) != 0) return 1;  // data/ of the source tree
+  setenv("QIVRA_AUTO_ANSWER", "yes", 0);       // model or font boxes must not wait for a click
+
+  std::vector<unsigned char> buffer(static_cast<size_t>(kWidth) * kHeight * 4);
+  OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
+  if (!context || !OSMesaMakeCurrent(context, buffer.data(), GL_UNSIGNED_BYTE, kWidth, kHeight)) {
+    std::fprintf(stderr, "room_bench: no OSMesa context\n");
+    return 1;
+  }
+  SetProjection();
+  Settings.channel[0] = '\0';
+  InitScene();
+  std::printf("room: %d triangles, %d textures, renderer %s\n", WorldGeometry.triangleCount,
+              WorldTextureCount, reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+
+  if (snapshot) {
+    LocalPose.x = pose[0];
+    LocalPose.z = pose[1];
+    LocalPose.yaw = LocalPose.heading = pose[2];
+    LocalPose.pitch = pose[3];
+    RenderFrame();
+    glFinish();
+    bool ok = WritePpm(snapshot, buffer);
+    std::printf("snapshot %s: %s\n", snapshot, ok ? "written" : "failed");
+    return ok ? 0 : 1;
+  }
+
+  VertexArrays arrays = BuildArrays();
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glVertexPointer(3, GL_FLOAT, 0, arrays.positions.data());
+  glTexCoordPointer(2, GL_FLOAT, 0, arrays.texcoords.data());
+  glColor3f(1, 1, 1);
+
+  double immediate = FramesPerSecond(seconds, [] { RenderFrame(); });
+  glColor3f(1, 1, 1);
+  double vertexArray = FramesPerSecond(seconds, [&] { DrawArraysFrame(arrays); });
+  std::printf("RenderFrame (one bind and begin/end per triangle): %.1f fps\n", immediate);
+  std::printf("one vertex array (%zu draws, sorted by texture):    %.1f fps\n", arrays.runTexture.size(),
+              vertexArray);
+  std::printf("ratio immediate / vertex array: %.2f\n", immediate / vertexArray);
+
+  FreeWorldGeometry();
+  FreeParticles();
+  FreeWorldTextures();
+  DeleteGlyphLists();
+  FreeAvatarModel();
+  OSMesaDestroyContext(context);
+  return 0;
+}
