@@ -1,0 +1,239 @@
+// Movement: the motion rules, the key block, dead reckoning, the clamp and the position report.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <set>
+#include <vector>
+
+#include "app/app_state.h"
+#include "console/settings.h"
+#include "irc/irc_client.h"
+#include "platform/ticks.h"
+#include "scene/movement.h"
+#include "scene/scene.h"
+#include "scene/world.h"
+
+namespace {
+
+std::set<int> heldKeys;
+bool FakeKeyHeld(int moveKey) { return heldKeys.count(moveKey) > 0; }
+
+class MovementTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    heldKeys.clear();
+    MoveKeyHeld = FakeKeyHeld;
+    std::memset(&LocalPose, 0, sizeof LocalPose);
+    AppState.isActive = true;
+    AppState.viewHasFocus = true;
+    AppState.positionDirty = false;
+    AppState.frameScale = 1.0f;
+    WorldBounds = WorldBoundsRecord{-5, 0, -6, 5, 1.6f, 6};
+    Irc.peerTable.Lock();
+    for (PeerSlot& slot : Irc.peerTable.slots) {
+      slot.active = 0;
+      std::memset(slot.keys, 0, sizeof slot.keys);
+      std::memset(&slot.pose, 0, sizeof slot.pose);
+    }
+    std::memset(Irc.peerTable.self.keys, 0, sizeof Irc.peerTable.self.keys);
+    Irc.peerTable.Unlock();
+  }
+  void TearDown() override {
+    MoveKeyHeld = nullptr;
+    Irc.peerTable.Lock();
+    for (PeerSlot& slot : Irc.peerTable.slots) slot.active = 0;
+    Irc.peerTable.Unlock();
+  }
+  void Turn(std::set<int> keys, int times = 1) {
+    heldKeys = keys;
+    for (int i = 0; i < times; ++i) UpdateMovement();
+  }
+};
+
+const float kRad = 0.0174532924f;
+
+TEST_F(MovementTest, TwentyFiveMillisecondStepWalksAnEighthWithOneBobStep) {
+  AppState.frameScale = 2.5f;
+  Turn({KeyForward});
+  EXPECT_NEAR(LocalPose.z, -0.125f, 1e-6);
+  EXPECT_NEAR(LocalPose.x, 0.0f, 1e-6);
+  EXPECT_FLOAT_EQ(LocalPose.bobAngle, 15.0f) << "the bob moves a whole step, not scaled by frameScale";
+  EXPECT_FLOAT_EQ(LocalPose.bob, std::sin(15.0f * kRad) / 30.0f);
+  EXPECT_TRUE(AppState.positionDirty);
+  EXPECT_EQ(Irc.peerTable.self.keys[KeyForward], 1) << "the held key was reported";
+}
+
+TEST_F(MovementTest, BobWrapsForwardAfterReaching359AndBackwardAtOneOrLess) {
+  std::vector<float> forward;
+  for (int i = 0; i < 26; ++i) {
+    BobForward(&LocalPose);
+    forward.push_back(LocalPose.bobAngle);
+  }
+  EXPECT_FLOAT_EQ(forward[22], 345);
+  EXPECT_FLOAT_EQ(forward[23], 360);
+  EXPECT_FLOAT_EQ(forward[24], 0);
+  EXPECT_FLOAT_EQ(forward[25], 15);
+
+  LocalPose.bobAngle = 0;
+  std::vector<float> back;
+  for (int i = 0; i < 28; ++i) {
+    BobBackward(&LocalPose);
+    back.push_back(LocalPose.bobAngle);
+  }
+  EXPECT_FLOAT_EQ(back[0], 359);
+  EXPECT_FLOAT_EQ(back[1], 344);
+  EXPECT_FLOAT_EQ(back[23], 14);
+  EXPECT_FLOAT_EQ(back[24], -1);
+  EXPECT_FLOAT_EQ(back[25], 359);
+  EXPECT_FLOAT_EQ(LocalPose.bob, std::sin(back.back() * kRad) / 30.0f);
+}
+
+TEST_F(MovementTest, OpposingKeysCancelAndAnglesAreNeverWrapped) {
+  LocalPose.heading = LocalPose.yaw = 30;
+  Turn({KeyTurnLeft, KeyTurnRight});
+  EXPECT_FLOAT_EQ(LocalPose.heading, 30);
+  Turn({KeyForward, KeyBack});
+  EXPECT_NEAR(LocalPose.x, 0, 1e-6);
+  EXPECT_NEAR(LocalPose.z, 0, 1e-6);
+  EXPECT_FLOAT_EQ(LocalPose.bobAngle, 0) << "a bob step forward, then one back";
+
+  std::memset(&LocalPose, 0, sizeof LocalPose);
+  AppState.frameScale = 10.0f;
+  Turn({KeyTurnLeft}, 48);  // 2.1 degrees * 10 * 48 = 1008
+  EXPECT_NEAR(LocalPose.heading, 1008.0f, 1e-2);
+  EXPECT_FLOAT_EQ(LocalPose.yaw, LocalPose.heading);
+  Turn({KeyLookDown}, 7);   // 1.5 * 10 * 7 = 105: past straight down
+  EXPECT_NEAR(LocalPose.pitch, 105.0f, 1e-3);
+}
+
+TEST_F(MovementTest, StrafesAndTurnsFollowTheHeading) {
+  Turn({KeyStrafeLeft});
+  EXPECT_NEAR(LocalPose.x, -0.05f, 1e-6) << "facing -z, left is -x";
+  EXPECT_FLOAT_EQ(LocalPose.bobAngle, 15);
+  Turn({KeyStrafeRight}, 2);
+  EXPECT_NEAR(LocalPose.x, 0.05f, 1e-6);
+  EXPECT_FLOAT_EQ(LocalPose.bobAngle, 45) << "both strafes bob forward";
+
+  std::memset(&LocalPose, 0, sizeof LocalPose);
+  Turn({KeyTurnRight});
+  EXPECT_FLOAT_EQ(LocalPose.heading, -2.1f);
+  LocalPose.heading = -90;
+  Turn({KeyBack});
+  EXPECT_NEAR(LocalPose.x, -0.05f, 1e-6) << "heading -90 faces +x; backward goes to -x";
+  EXPECT_FLOAT_EQ(LocalPose.bobAngle, 359);
+}
+
+TEST_F(MovementTest, LookKeysReportButLeaveThePositionClean) {
+  Turn({KeyLookUp});
+  EXPECT_FLOAT_EQ(LocalPose.pitch, -1.5f);
+  EXPECT_FALSE(AppState.positionDirty);
+  EXPECT_EQ(Irc.peerTable.self.keys[KeyLookUp], 1);
+  Turn({});
+  EXPECT_EQ(Irc.peerTable.self.keys[KeyLookUp], 0) << "the release is reported too";
+  EXPECT_FALSE(AppState.positionDirty);
+}
+
+TEST_F(MovementTest, NothingMovesBeforeTheFirstClickOrWhileInactive) {
+  AppState.viewHasFocus = false;
+  Turn({KeyForward, KeyTurnLeft, KeyLookDown});
+  EXPECT_FLOAT_EQ(LocalPose.z, 0);
+  EXPECT_FLOAT_EQ(LocalPose.heading, 0);
+  EXPECT_FLOAT_EQ(LocalPose.pitch, 0);
+  EXPECT_FALSE(AppState.positionDirty);
+  EXPECT_EQ(Irc.peerTable.self.keys[KeyForward], 0) << "without the click no key is reported";
+
+  AppState.viewHasFocus = true;
+  AppState.isActive = false;
+  Irc.peerTable.slots[4].active = 1;
+  Irc.peerTable.slots[4].keys[KeyForward] = 1;
+  Turn({KeyForward});
+  EXPECT_FLOAT_EQ(LocalPose.z, 0);
+  EXPECT_FLOAT_EQ(Irc.peerTable.slots[4].pose.z, 0) << "an inactive window freezes the peers too";
+}
+
+TEST_F(MovementTest, PeersWalkByTheirReportedKeysAtTheLocalRate) {
+  AppState.viewHasFocus = false;  // dead reckoning does not need the click
+  AppState.frameScale = 2.0f;
+  PeerSlot* slots = Irc.peerTable.slots;
+  slots[0].active = 1;  // slot 0 is simulated (it is only never drawn)
+  slots[0].keys[KeyForward] = 1;
+  slots[7].active = 1;
+  slots[7].keys[KeyTurnLeft] = 1;
+  slots[7].keys[KeyStrafeRight] = 1;
+  slots[8].keys[KeyForward] = 1;  // not active
+  slots[9].active = 1;
+  slots[9].keys[0] = 1;
+  slots[9].keys[9] = 1;
+  Turn({}, 3);
+  EXPECT_NEAR(slots[0].pose.z, -0.3f, 1e-6);
+  EXPECT_FLOAT_EQ(slots[0].pose.bobAngle, 45);
+  EXPECT_NEAR(slots[7].pose.heading, 12.6f, 1e-5);
+  EXPECT_NE(slots[7].pose.x, 0.0f);
+  EXPECT_FLOAT_EQ(slots[8].pose.z, 0);
+  EXPECT_FLOAT_EQ(slots[9].pose.x, 0);
+  EXPECT_FLOAT_EQ(slots[9].pose.z, 0) << "flags 0 and 9 move nobody";
+  EXPECT_FLOAT_EQ(LocalPose.z, 0);
+}
+
+TEST_F(MovementTest, ClampKeepsEveryoneAQuarterInsideTheBox) {
+  PeerSlot* slots = Irc.peerTable.slots;
+  LocalPose.x = -9;
+  LocalPose.z = 9;
+  slots[3].active = 1;
+  slots[3].pose.x = 4.9f;
+  slots[3].pose.z = -7;
+  slots[3].pose.pitch = 33;
+  slots[5].pose.x = 100;  // not active: left alone
+  ClampToWorld();
+  EXPECT_FLOAT_EQ(LocalPose.x, -4.75f);
+  EXPECT_FLOAT_EQ(LocalPose.z, 5.75f);
+  EXPECT_FLOAT_EQ(slots[3].pose.x, 4.75f);
+  EXPECT_FLOAT_EQ(slots[3].pose.z, -5.75f);
+  EXPECT_FLOAT_EQ(slots[3].pose.pitch, 33);
+  EXPECT_FLOAT_EQ(slots[5].pose.x, 100);
+
+  // A room 0.4 wide: the upper limit wins for everybody.
+  WorldBounds.minX = -0.2f;
+  WorldBounds.maxX = 0.2f;
+  LocalPose.x = -0.2f;
+  slots[3].pose.x = 0.1f;
+  ClampToWorld();
+  EXPECT_FLOAT_EQ(LocalPose.x, -0.05f);
+  EXPECT_FLOAT_EQ(slots[3].pose.x, -0.05f);
+
+  WorldBounds = WorldBoundsRecord{};  // no room: pinned at -0.25
+  ClampToWorld();
+  EXPECT_FLOAT_EQ(LocalPose.x, -0.25f);
+  EXPECT_FLOAT_EQ(LocalPose.z, -0.25f);
+}
+
+uint32_t fakeNow = 0;
+uint32_t FakeTicks() { return fakeNow; }
+
+TEST_F(MovementTest, PositionReportsGoOutOnlyWhenDirtyAndStrictlyAfterTheInterval) {
+  EXPECT_FALSE(PositionReportDue(100, 0, 10, true)) << "exactly the interval is not enough";
+  EXPECT_TRUE(PositionReportDue(101, 0, 10, true));
+  EXPECT_FALSE(PositionReportDue(5000, 0, 10, false)) << "nothing moved";
+  EXPECT_FALSE(PositionReportDue(4000000000u, 0, 0, true)) << "no PACKETS line: never";
+  EXPECT_FALSE(PositionReportDue(4000000000u, 0, -5, true)) << "a negative rate: never";
+  EXPECT_TRUE(PositionReportDue(0x10, 0xFFFFFF00u, 5, true)) << "272 ms across the tick wrap";
+  EXPECT_FALSE(PositionReportDue(0x10, 0xFFFFFFF0u, 5, true)) << "32 ms across the tick wrap";
+
+  Settings.packetRate = 10;
+  TickSourceOverride = FakeTicks;
+  uint32_t lastSend = 1000;
+  fakeNow = 1050;
+  AppState.positionDirty = true;
+  SendPositionIfDue(&lastSend);
+  EXPECT_EQ(lastSend, 1000u);
+  EXPECT_TRUE(AppState.positionDirty);
+  fakeNow = 1101;
+  SendPositionIfDue(&lastSend);
+  EXPECT_EQ(lastSend, 1101u);
+  EXPECT_FALSE(AppState.positionDirty);
+  TickSourceOverride = nullptr;
+  Settings.packetRate = 0;
+}
+
+}  // namespace

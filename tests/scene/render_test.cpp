@@ -1,0 +1,249 @@
+// Frames rendered headless with a fixed pose and clock: the shipped room, tints, sparks.
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "console/settings.h"
+#include "irc/irc_client.h"
+#include "model/texture.h"
+#include "scene/particles.h"
+#include "scene/player_pose.h"
+#include "scene/scene.h"
+#include "scene/world.h"
+#include "tests/scene/test_support.h"
+#include "tools/roommaker/room_textures.h"
+
+namespace {
+
+struct Stats {
+  double r, g, b;
+  double lumaDeviation;  // standard deviation of (r + g + b) / 3
+};
+
+// Mean colour of the view's rectangle [x0, x1) x [y0, y1) (y from the bottom).
+Stats Measure(const std::vector<unsigned char>& rgba, int width, int x0, int y0, int x1, int y1) {
+  double sum[3] = {0, 0, 0}, luma = 0, lumaSquares = 0;
+  int n = 0;
+  for (int y = y0; y < y1; ++y) {
+    for (int x = x0; x < x1; ++x) {
+      const unsigned char* p = &rgba[(static_cast<size_t>(y) * width + x) * 4];
+      for (int c = 0; c < 3; ++c) sum[c] += p[c];
+      double l = (p[0] + p[1] + p[2]) / 3.0;
+      luma += l;
+      lumaSquares += l * l;
+      ++n;
+    }
+  }
+  double mean = luma / n;
+  return Stats{sum[0] / n, sum[1] / n, sum[2] / n, std::sqrt(std::max(0.0, lumaSquares / n - mean * mean))};
+}
+
+// Mean colour of a texture file, as its mipmaps average it.
+Stats TextureMean(const char* path) {
+  RgbImage* image = LoadBitmapImage(path);
+  if (!image) return Stats{-1, -1, -1, 0};
+  double sum[3] = {0, 0, 0};
+  int n = image->width * image->height;
+  for (int i = 0; i < n; ++i)
+    for (int c = 0; c < 3; ++c) sum[c] += image->pixels[3 * i + c];
+  std::free(image->pixels);
+  std::free(image);
+  return Stats{sum[0] / n, sum[1] / n, sum[2] / n, 0};
+}
+
+std::string Show(const Stats& s) {
+  char text[96];
+  std::snprintf(text, sizeof text, "(%.1f, %.1f, %.1f) deviation %.1f", s.r, s.g, s.b, s.lumaDeviation);
+  return text;
+}
+
+void ResetPeers() {
+  Irc.peerTable.Lock();
+  for (PeerSlot& slot : Irc.peerTable.slots) slot.active = 0;
+  Irc.peerTable.Unlock();
+}
+
+class RenderTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(view.ok());
+    startBlocks = liveBlocks;
+    Settings.channel[0] = '\0';  // no label over the middle of the room
+    std::memset(&LocalPose, 0, sizeof LocalPose);
+    AppState.frameScale = 1.0f;
+    AppState.sceneClock = 0.0f;
+    ResetPeers();
+    SeedSparkRandom(1);
+  }
+  void TearDown() override {
+    ResetPeers();
+    FreeWorldGeometry();
+    FreeParticles();
+    FreeWorldTextures();
+    DeleteGlyphLists();
+    FreeAvatarModel();
+    EXPECT_EQ(liveBlocks, startBlocks) << "the teardown returns every counted block";
+  }
+  void Init(const std::string& folder) {
+    WorkingFolder cwd(folder);
+    InitScene();
+  }
+  // One frame from a fixed pose; white sets the carried colour to white first.
+  std::vector<unsigned char> Frame(float x, float z, float yaw, float pitch, bool white) {
+    LocalPose.x = x;
+    LocalPose.z = z;
+    LocalPose.yaw = LocalPose.heading = yaw;
+    LocalPose.pitch = pitch;
+    if (white) glColor3f(1, 1, 1);
+    RenderFrame();
+    return view.Pixels();
+  }
+
+  HeadlessView view;
+  int32_t startBlocks = 0;
+};
+
+TEST_F(RenderTest, InitSceneSetsTheFixedStateAndHoldsThreeBlocks) {
+  Init(QIVRA_SOURCE_DIR);
+  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+  EXPECT_TRUE(glIsEnabled(GL_BLEND));
+  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+  EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+  EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
+  GLint value = 0;
+  glGetIntegerv(GL_DEPTH_FUNC, &value);
+  EXPECT_EQ(value, GL_LEQUAL);
+  glGetIntegerv(GL_BLEND_SRC, &value);
+  EXPECT_EQ(value, GL_SRC_ALPHA);
+  glGetIntegerv(GL_BLEND_DST, &value);
+  EXPECT_EQ(value, GL_ONE_MINUS_SRC_ALPHA);
+  EXPECT_EQ(liveBlocks, startBlocks + 3) << "room triangles, texture names, spark pool";
+  EXPECT_GT(WorldGeometry.triangleCount, 300);
+  EXPECT_EQ(WorldTextureCount, static_cast<int>(kRoomTextureCount));
+  for (int i = 0; i < WorldTextureCount; ++i) EXPECT_NE(WorldTextures[i], 0u) << "data/" << i + 1 << ".bmp";
+}
+
+TEST_F(RenderTest, ShippedRoomShowsItsTexturesFromSeveralViewpoints) {
+  Init(QIVRA_SOURCE_DIR);
+  WorkingFolder cwd(QIVRA_SOURCE_DIR);
+  // The patch is a rectangle around the middle of the view, in pixels.
+  struct Viewpoint {
+    const char* what;
+    float x, z, yaw, pitch;
+    const char* texture;
+    int left, bottom, right, top;
+  } viewpoints[] = {
+      {"north wall, wallpaper", 3, 0, 0, 0, "data/2.bmp", -30, -30, 30, 30},
+      {"floor, planks", -3, 0.5f, 0, 30, "data/1.bmp", -320, -174, 320, 174},
+      {"ceiling, tiles", 0, 0, 0, -70, "data/3.bmp", -320, -174, 320, 174},
+      {"fireplace between the fire and the mantel, bricks", 0, 0, 0, 0, "data/7.bmp", -80, -12, 80, 16},
+  };
+  for (const Viewpoint& v : viewpoints) {
+    Stats want = TextureMean(v.texture);
+    std::vector<unsigned char> frame = Frame(v.x, v.z, v.yaw, v.pitch, true);
+    int cx = view.width() / 2, cy = view.height() / 2;
+    Stats got = Measure(frame, view.width(), cx + v.left, cy + v.bottom, cx + v.right, cy + v.top);
+    double tolerance = 10;
+    EXPECT_NEAR(got.r, want.r, tolerance) << v.what << ": " << Show(got) << " against " << Show(want);
+    EXPECT_NEAR(got.g, want.g, tolerance) << v.what << ": " << Show(got) << " against " << Show(want);
+    EXPECT_NEAR(got.b, want.b, tolerance) << v.what << ": " << Show(got) << " against " << Show(want);
+    EXPECT_GT(got.lumaDeviation, 4.0) << v.what << ": a flat colour means the picture is missing";
+  }
+}
+
+TEST_F(RenderTest, MissingTextureDrawsItsTrianglesInTheCurrentColour) {
+  TempFolder folder;
+  // Two quads side by side two units ahead: texture 1 on the left, texture 2 (no file) on the right.
+  std::string world = "NUMPOLLIES 4\nTEXTURE 1\n";
+  world += "-1 0.1 -2 0 0\n0 0.1 -2 1 0\n0 1.1 -2 1 1\n-1 0.1 -2 0 0\n0 1.1 -2 1 1\n-1 1.1 -2 0 1\n";
+  world += "TEXTURE 2\n";
+  world += "0 0.1 -2 0 0\n1 0.1 -2 1 0\n1 1.1 -2 1 1\n0 0.1 -2 0 0\n1 1.1 -2 1 1\n0 1.1 -2 0 1\n";
+  folder.Write("data/world.txt", world);
+  std::vector<unsigned char> checker;
+  for (int i = 0; i < 64; ++i) {
+    bool light = ((i % 8) / 2 + (i / 8) / 2) % 2 == 0;
+    checker.insert(checker.end(), {static_cast<unsigned char>(light ? 230 : 30), static_cast<unsigned char>(light ? 200 : 40),
+                                   static_cast<unsigned char>(light ? 40 : 200)});
+  }
+  folder.Write("data/1.bmp", Bmp24(8, 8, checker));
+  {
+    BoxRecorder quiet;
+    Init(folder.path());
+  }
+  ASSERT_EQ(WorldTextureCount, 2);
+  ASSERT_EQ(WorldTextures[1], 0u);
+
+  int y = view.height() / 2;
+  auto pixel = [&](const std::vector<unsigned char>& f, int x) { return &f[(static_cast<size_t>(y) * view.width() + x) * 4]; };
+  std::vector<unsigned char> frame = Frame(0, 0, 0, 0, true);
+  const unsigned char* right = pixel(frame, view.width() / 2 + 60);
+  EXPECT_EQ(right[0], 255);
+  EXPECT_EQ(right[1], 255);
+  EXPECT_EQ(right[2], 255);
+  Stats left = Measure(frame, view.width(), view.width() / 2 - 100, y - 40, view.width() / 2 - 20, y + 40);
+  EXPECT_GT(left.lumaDeviation, 20.0) << "the textured quad shows its checker: " << Show(left);
+
+  glColor3f(1.0f, 0.5f, 0.0f);  // whatever colour the previous frame left
+  frame = Frame(0, 0, 0, 0, false);
+  right = pixel(frame, view.width() / 2 + 60);
+  EXPECT_EQ(right[0], 255);
+  EXPECT_NEAR(right[1], 128, 1);
+  EXPECT_EQ(right[2], 0);
+}
+
+int MaxRed(const std::vector<unsigned char>& rgba) {
+  int most = 0;
+  for (size_t i = 0; i < rgba.size(); i += 4) most = std::max(most, static_cast<int>(rgba[i]));
+  return most;
+}
+
+TEST_F(RenderTest, RoomIsTintedCyanAfterAFrameWithoutPeersAndWhiteAfterOneWithAPeer) {
+  Init(QIVRA_SOURCE_DIR);
+  BoxRecorder quiet;  // an empty avatar model complains on each draw
+  EXPECT_GT(MaxRed(Frame(0, 0, 0, 0, true)), 100) << "the first frame is drawn in white";
+  EXPECT_EQ(MaxRed(Frame(0, 0, 0, 0, false)), 0) << "the channel label left cyan";
+
+  Irc.peerTable.Lock();
+  PeerSlot& alice = Irc.peerTable.slots[5];
+  alice.active = 1;
+  alice.known = 1;
+  std::snprintf(alice.nick, sizeof alice.nick, "alice");
+  alice.pose.x = 0;
+  alice.pose.z = -3;
+  Irc.peerTable.Unlock();
+  EXPECT_EQ(MaxRed(Frame(0, 0, 0, 0, false)), 0) << "still cyan: the peer comes after the room";
+  EXPECT_GT(MaxRed(Frame(0, 0, 0, 0, false)), 100) << "the peer left white";
+}
+
+int CountCyan(const std::vector<unsigned char>& rgba) {
+  int n = 0;
+  for (size_t i = 0; i < rgba.size(); i += 4) n += rgba[i] == 0 && rgba[i + 1] == 255 && rgba[i + 2] == 255;
+  return n;
+}
+
+TEST_F(RenderTest, SparksShowAfterAnExplosionAndAreGoneAfterThirtySevenUnits) {
+  Init(QIVRA_SOURCE_DIR);
+  // Three metres south of the burst, looking slightly down at it.
+  Frame(0, 3, 0, 8, true);
+  Frame(0, 3, 0, 8, false);
+  std::vector<unsigned char> before = Frame(0, 3, 0, 8, false);
+  ASSERT_EQ(CountCyan(before), 0) << "no full cyan texel in the tinted room";
+
+  SpawnExplosion(0, 0.2f, 0);
+  std::vector<unsigned char> frame = Frame(0, 3, 0, 8, false);
+  EXPECT_GT(CountCyan(frame), 300) << "sparks are untextured lines in the carried colour";
+  for (int unit = 2; unit <= 37; ++unit) frame = Frame(0, 3, 0, 8, false);
+  EXPECT_GT(CountCyan(frame), 0) << "sparks at the end of their life still show in that frame";
+  frame = Frame(0, 3, 0, 8, false);
+  EXPECT_EQ(CountCyan(frame), 0);
+  EXPECT_TRUE(frame == before) << "after 37 units the frame is the room alone again";
+  EXPECT_EQ(CountParticles(ParticlePool.freeList), kParticlePoolSize);
+}
+
+}  // namespace
