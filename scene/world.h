@@ -36,7 +36,7 @@ constexpr int kMaxWorldTriangles = 1 << 20;
 // Reads "data/world.txt" into WorldGeometry and WorldBounds, then loads the
 // scene assets. Problems become console lines.
 void LoadWorldFile();
-// The reading part of LoadWorldFile on an open stream: fills WorldGeometry and
+// The reading part of LoadWorldFile on an open stream: empties, then fills WorldGeometry and
 // WorldBounds and the highest texture number named (at least 1). False when the
 // file was rejected (its console line is written); the room is then empty.
 bool ReadWorldStream(FILE* stream, int* highestTexture);

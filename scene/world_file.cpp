@@ -30,7 +30,14 @@ static bool Reject(const char* consoleLine) {
   return false;
 }
 
+static void ClearWorld() {
+  WorldGeometry.triangleCount = 0;
+  WorldGeometry.triangles = nullptr;
+  std::memset(&WorldBounds, 0, sizeof WorldBounds);  // so the box always holds the origin
+}
+
 bool ReadWorldStream(FILE* stream, int* highestTexture) {
+  ClearWorld();
   char oneline[255];
   int numtriangles = 0;
   *highestTexture = 1;
@@ -77,9 +84,7 @@ bool ReadWorldStream(FILE* stream, int* highestTexture) {
 }
 
 void LoadWorldFile() {
-  WorldGeometry.triangleCount = 0;
-  WorldGeometry.triangles = nullptr;
-  std::memset(&WorldBounds, 0, sizeof WorldBounds);
+  ClearWorld();
   FILE* stream = OpenDataFile("data/world.txt", "r");
   if (!stream) {
     ConsoleAppend("ERROR: world.txt file not found!");
