@@ -1,6 +1,4 @@
 // Lays out the room: floor, walls, ceiling, fireplace, shelves, tables, stools, sofa, lamps.
-// x runs east, z south, y up; the user starts at the origin looking north (-z).
-// Sizes suit an eye 0.6 above the floor and avatars 0.32 high.
 #include "tools/roommaker/room_geometry.h"
 
 #include <cstdarg>
@@ -9,6 +7,9 @@
 
 #include "tools/roommaker/room_textures.h"
 
+// x runs east, z south, y up; the user starts at the origin looking north (-z).
+// Sizes suit an eye 0.6 above the floor and avatars 0.32 high: tables 0.32,
+// stool seats 0.2, shelves 1.1, ceiling 1.6 (above the labels at 1.155).
 namespace {
 
 struct Vertex {
