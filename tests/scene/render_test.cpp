@@ -215,7 +215,7 @@ TEST_F(RenderTest, RoomIsTintedCyanAfterAFrameWithoutPeersAndWhiteAfterOneWithAP
   alice.known = 1;
   std::snprintf(alice.nick, sizeof alice.nick, "alice");
   alice.pose.x = 0;
-  alice.pose.z = -3;
+  alice.pose.z = 3;  // behind the camera: her label and avatar stay out of the picture
   Irc.peerTable.Unlock();
   EXPECT_EQ(MaxRed(Frame(0, 0, 0, 0, false)), 0) << "still cyan: the peer comes after the room";
   EXPECT_GT(MaxRed(Frame(0, 0, 0, 0, false)), 100) << "the peer left white";
