@@ -32,6 +32,9 @@ class CModel {
   bool Draw();
   void CenterAndScale(float height);
   void Release();        // empties the model (arrays and textures); safe on an empty model
+  // Lets the next Draw or CenterAndScale of an empty model show its box again. Every load
+  // attempt re-arms it too, so each scene set-up shows the box at most once.
+  void RearmEmptyReport();
 
   int vertexCount;
   Vertex* vertices;
@@ -41,6 +44,7 @@ class CModel {
   Mesh* meshes;
   int materialCount;
   Material* materials;
+  bool emptyReported;    // the empty-model box has been shown since the last re-arm
 };
 
 extern CModel AvatarModel;
