@@ -15,7 +15,9 @@ class OffscreenGl {
     return context_ && OSMesaMakeCurrent(context_, pixels_.data(), GL_UNSIGNED_BYTE, width, height);
   }
   ~OffscreenGl() {
-    if (context_) OSMesaDestroyContext(context_);
+    if (!context_) return;
+    OSMesaMakeCurrent(nullptr, nullptr, 0, 0, 0);
+    OSMesaDestroyContext(context_);
   }
   // Red, green, blue, alpha of the pixel x from the left, y from the bottom.
   const unsigned char* Pixel(int x, int y) const {

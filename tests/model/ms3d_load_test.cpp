@@ -79,6 +79,7 @@ TEST_F(Ms3dLoad, OnlyVersionsThreeAndFourLoad) {
 }
 
 TEST_F(Ms3dLoad, MissingEmptyAndForeignFilesAreRefusedWithOneBox) {
+  int before = OpenFileCount();
   CModel model;
   ExpectOneBox(LoadInto(model, "missing.ms3d"), "CModel::LoadMS3D", "Couldn't open file");
   Write("empty.ms3d", {});
@@ -93,6 +94,7 @@ TEST_F(Ms3dLoad, MissingEmptyAndForeignFilesAreRefusedWithOneBox) {
   EXPECT_FALSE(outcome.loaded);
   EXPECT_EQ(outcome.boxes.size(), 1u) << Describe(outcome.boxes);
   EXPECT_TRUE(IsEmpty(model));
+  EXPECT_EQ(OpenFileCount(), before) << "every opened file is closed again";
 }
 
 TEST_F(Ms3dLoad, ZeroVerticesTrianglesOrMeshesAreRefusedAndLeaveTheModelEmpty) {

@@ -159,7 +159,9 @@ class Ms3dFolderTest : public testing::Test {
   static void Write(const char* name, const std::vector<unsigned char>& bytes) {
     FILE* file = std::fopen(name, "wb");
     ASSERT_NE(file, nullptr);
-    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+    if (!bytes.empty()) {
+      ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+    }
     ASSERT_EQ(std::fclose(file), 0);
   }
   // Open descriptors of this process: a loader that forgets to close shows up here.
