@@ -17,6 +17,9 @@ namespace {
 const int kCell = 16;
 const int kSize = 16 * kCell;
 const int kPixelHeight = 13;  // of the em: accents over capitals and descenders stay inside the cell
+// Wider than high: each glyph is drawn as a square, so a cell-filling width keeps labels
+// from looking letter-spaced.
+const int kPixelWidth = 22;
 const int kBaseline = 12;     // pixel row of the baseline inside a cell, from its top
 const char kDefaultFont[] = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf";
 
@@ -63,7 +66,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot open font %s\n", fontPath);
     return 1;
   }
-  FT_Set_Pixel_Sizes(face, 0, kPixelHeight);
+  FT_Set_Pixel_Sizes(face, kPixelWidth, kPixelHeight);
   std::vector<unsigned char> rgb(static_cast<std::size_t>(kSize) * kSize * 3);
   for (int y = 0; y < kSize; ++y)
     for (int x = 0; x < kSize; ++x) SetPixel(rgb, x, y, false);
