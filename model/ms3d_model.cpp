@@ -217,6 +217,7 @@ void CModel::Release() {
   delete[] materials;
   materials = nullptr;
   materialCount = 0;
+  RearmEmptyReport();  // the teardown empties the model: the next set-up may report it again
 }
 
 void CModel::RearmEmptyReport() { emptyReported = false; }

@@ -31,9 +31,11 @@ class CModel {
   bool LoadMS3D(const char* filename);
   bool Draw();
   void CenterAndScale(float height);
-  void Release();        // empties the model (arrays and textures); safe on an empty model
-  // Lets the next Draw or CenterAndScale of an empty model show its box again. Every load
-  // attempt re-arms it too, so each scene set-up shows the box at most once.
+  // Empties the model (arrays and textures, deleted in the current context); safe on an
+  // empty model. Call it in the teardown while the old context is still current.
+  void Release();
+  // Lets the next Draw or CenterAndScale of an empty model show its box again. Release and
+  // every load attempt re-arm it too, so each scene set-up shows the box at most once.
   void RearmEmptyReport();
 
   int vertexCount;

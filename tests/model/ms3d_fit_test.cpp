@@ -115,6 +115,13 @@ TEST_F(Ms3dFit, TheEmptyModelBoxShowsOncePerSetUp) {
   EXPECT_EQ(boxes[0].text, "Couldn't open file");
   EXPECT_EQ(boxes[1].text, "Can't draw model with no meshes");
 
+  // A set-up without a room loads nothing; the teardown before it re-armed the box.
+  BoxCapture noRoom;
+  model.Release();
+  EXPECT_FALSE(model.Draw());
+  EXPECT_FALSE(model.Draw());
+  EXPECT_EQ(noRoom.Stop().size(), 1u);
+
   BoxCapture rearmed;
   model.RearmEmptyReport();
   EXPECT_FALSE(model.Draw());
