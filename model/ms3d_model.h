@@ -31,7 +31,12 @@ class CModel {
   bool LoadMS3D(const char* filename);
   bool Draw();
   void CenterAndScale(float height);
-  void Release();        // empties the model (arrays and textures); safe on an empty model
+  // Empties the model (arrays and textures, deleted in the current context); safe on an
+  // empty model. Call it in the teardown while the old context is still current.
+  void Release();
+  // Lets the next Draw or CenterAndScale of an empty model show its box again. Release and
+  // every load attempt re-arm it too, so each scene set-up shows the box at most once.
+  void RearmEmptyReport();
 
   int vertexCount;
   Vertex* vertices;
@@ -41,6 +46,7 @@ class CModel {
   Mesh* meshes;
   int materialCount;
   Material* materials;
+  bool emptyReported;    // the empty-model box has been shown since the last re-arm
 };
 
 extern CModel AvatarModel;

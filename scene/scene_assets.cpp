@@ -57,35 +57,15 @@ static bool LoadWorldTextures(int count) {
   return result;
 }
 
-// Texels of exactly (0, 255, 0) become fully transparent.
+// The font bitmap becomes the colour-keyed font texture.
 static bool LoadFontTexture() {
   // A name from an earlier context means nothing in this one.
   FontTexture = 0;
   RgbImage* image = ReadBitmapFile("Data/font.bmp");
   if (!image) return false;
-  size_t pixels = static_cast<size_t>(image->width) * static_cast<size_t>(image->height);
-  unsigned char* rgba = static_cast<unsigned char*>(CountedAlloc(pixels * 4));
-  if (!rgba) {
-    ReleaseImage(image);
-    return false;
-  }
-  for (size_t i = 0; i < pixels; ++i) {
-    const unsigned char* p = image->pixels + 3 * i;
-    rgba[4 * i] = p[0];
-    rgba[4 * i + 1] = p[1];
-    rgba[4 * i + 2] = p[2];
-    rgba[4 * i + 3] = (p[0] == 0 && p[1] == 255 && p[2] == 0) ? 0 : 255;
-  }
-  GLuint name = 0;
-  glGenTextures(1, &name);
-  FontTexture = name;
-  glBindTexture(GL_TEXTURE_2D, name);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexImage2D(GL_TEXTURE_2D, 0, 4, image->width, image->height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
-  CountedFree(rgba);
+  bool built = BuildFontTexture(image);
   ReleaseImage(image);
-  return true;
+  return built;
 }
 
 bool LoadSceneAssets(int count) {

@@ -1,0 +1,13 @@
+# Runs the model maker into a scratch folder and compares its files with the committed ones.
+file(REMOVE_RECURSE ${OUT})
+file(MAKE_DIRECTORY ${OUT})
+execute_process(COMMAND ${MAKER} ${OUT} RESULT_VARIABLE status OUTPUT_QUIET)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "the model maker failed: ${status}")
+endif()
+foreach(name player.ms3d skin.bmp)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT}/${name} ${DATA}/${name} RESULT_VARIABLE differs)
+  if(differs)
+    message(FATAL_ERROR "data/${name} differs from what the model maker makes now")
+  endif()
+endforeach()
