@@ -1,0 +1,53 @@
+// The recording IRC client linked into interpreter tests in place of the real one.
+#include "tests/console/irc_double.h"
+
+#include <string>
+
+#include "irc/irc_client.h"
+
+IrcClient Irc;
+IrcDoubleRecord IrcDouble;
+
+void ResetIrcDouble() {
+  IrcDouble.calls.clear();
+  IrcDouble.connectResult = 1;
+  IrcDouble.pollSucceedsOnCall = 0;
+  IrcDouble.pollCalls = 0;
+}
+
+static void Record(const std::string& call) { IrcDouble.calls.push_back(call); }
+
+int IrcClient::Init() { Record("Init()"); return 1; }
+int IrcClient::Cleanup() { Record("Cleanup()"); return 1; }
+
+int IrcClient::Connect(const char* host, int hostPort) {
+  Record("Connect(" + std::string(host) + ", " + std::to_string(hostPort) + ")");
+  return IrcDouble.connectResult;
+}
+
+int IrcClient::Disconnect(const char* reason) {
+  Record("Disconnect(" + std::string(reason) + ")");
+  return 1;
+}
+
+int IrcClient::SetNick(const char* nick) { Record("SetNick(" + std::string(nick) + ")"); return 1; }
+
+int IrcClient::SendUser(const char* user, const char* host, const char* realName) {
+  Record("SendUser(" + std::string(user) + ", " + host + ", " + realName + ")");
+  return 1;
+}
+
+int IrcClient::Join(const char* name) { Record("Join(" + std::string(name) + ")"); return 1; }
+int IrcClient::Part() { Record("Part()"); return 1; }
+int IrcClient::Say(const char* text) { Record("Say(" + std::string(text) + ")"); return 1; }
+
+int IrcClient::SayTo(const char* target, const char* text) {
+  Record("SayTo(" + std::string(target) + ", " + text + ")");
+  return 1;
+}
+
+int IrcClient::PollRegistration() {
+  Record("PollRegistration()");
+  ++IrcDouble.pollCalls;
+  return IrcDouble.pollCalls == IrcDouble.pollSucceedsOnCall ? 1 : 0;
+}
