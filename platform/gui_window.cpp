@@ -1,6 +1,8 @@
 // The top-level FLTK window: a GL view over the whole client area, the panel and input line on top.
 #include "platform/gui_window.h"
 
+// Fl_X (the X side of a window) is needed for its expose flag.
+#define FL_INTERNALS
 #include <FL/Fl.H>
 #include <FL/Fl_Gl_Window.H>
 #include <FL/Fl_Input.H>
@@ -406,7 +408,17 @@ void SwapViewBuffers(PlatformWindow* window) {
   if (window && window->view->shown()) window->view->swap_buffers();
 }
 
+// The view covers the whole client area, so the top-level window itself never
+// receives an expose; FLTK would wait for one forever and report damage on
+// every look at the queue, leaving no idle pass.
+static void ForgetFrameExpose() {
+  if (!activeWindow || !activeWindow->frame->shown()) return;
+  Fl_X* x = Fl_X::i(activeWindow->frame);
+  if (x && x->wait_for_expose && activeWindow->frame->visible()) x->wait_for_expose = 0;
+}
+
 PumpResult PumpOneMessage() {
+  ForgetFrameExpose();
   if (quitPosted) {
     quitPosted = false;
     return PumpQuit;

@@ -21,6 +21,7 @@ namespace {
 constexpr int kBaseUnitX = 6;
 constexpr int kBaseUnitY = 13;
 constexpr int kFontPixels = 11;  // 8 points at 96 dots per inch
+constexpr int kLabelPixels = 10;  // "Nickname:" fits its 30 units
 
 // A group frame with its caption cut into the top edge.
 class GroupFrame : public Fl_Widget {
@@ -79,8 +80,9 @@ int DispatchDialogEvent(int event, Fl_Window* window) {
 
 Fl_Box* Label(int x, int y, int w, int h, const char* text, Fl_Align align) {
   Fl_Box* box = new Fl_Box(X(x), Y(y), X(w), Y(h), text);
-  box->labelsize(kFontPixels);
-  box->align(align | FL_ALIGN_INSIDE);
+  // A static text stays inside its rectangle; the labels are sized to fit.
+  box->labelsize(kLabelPixels);
+  box->align(align | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
   return box;
 }
 
@@ -129,7 +131,7 @@ void BuildDialog(const char* caption) {
   PushButton(new Fl_Button(X(132), Y(103), X(54), Y(18), "&Exit"), kExitButton);
   PushButton(new Fl_Button(X(72), Y(103), X(54), Y(18), "&Help"), kHelpButton)->deactivate();
   Label(8, 12, 59, 12, "QIVRA Beta 2", FL_ALIGN_CENTER | FL_ALIGN_TOP);
-  Label(127, 12, 59, 12, "chat in a 3D room", FL_ALIGN_CENTER | FL_ALIGN_TOP);
+  Label(127, 12, 59, 12, "a 3D chat room", FL_ALIGN_CENTER | FL_ALIGN_TOP);
   window->end();
 }
 

@@ -1,11 +1,22 @@
 // What the shell calls in the scene: set-up, the frame, movement, sparks and teardown.
 #pragma once
+#include <cstdint>
 
 bool InitScene();        // OpenGL state, room, assets, timer, sparks, glyph lists
 bool RenderFrame();      // one frame; the context is current
 void UpdateMovement();   // local movement keys, key reports, dead reckoning of peers
 void ClampToWorld();     // keeps the local user and every active peer inside the room
 void SpawnExplosion(float x, float y, float z);
+
+// Whether a movement key (MoveKey index 1..8) is held right now, for the whole
+// keyboard. The shell points it at the platform's key reader (cursor keys,
+// Delete, End, Page Up, Page Down); tests point it at a fake. Null: no key held.
+extern bool (*MoveKeyHeld)(int moveKey);
+
+// The main loop's position report: sends the local pose when positionDirty is
+// set and more than 1000 / packetRate ms passed since *lastPositionSend, then
+// stamps *lastPositionSend and clears positionDirty.
+void SendPositionIfDue(uint32_t* lastPositionSend);
 
 // Teardown pieces, called by the shell's ReleaseSceneResources in this order.
 void FreeWorldGeometry();   // the room's triangle array through CountedFree (no test first)
