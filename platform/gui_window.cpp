@@ -81,12 +81,21 @@ class PanelBox : public Fl_Widget {
   char text[2048];
 };
 
+bool IsNavigationKey(int key) {
+  return key == FL_Up || key == FL_Down || key == FL_Left || key == FL_Right || key == FL_Tab ||
+         key == FL_Page_Up || key == FL_Page_Down || key == FL_Home || key == FL_End;
+}
+
 // The input line takes only as much text as its width shows, like an edit
 // control without horizontal scrolling.
 class LineInput : public Fl_Input {
  public:
   LineInput(int x, int y, int w, int h) : Fl_Input(x, y, w, h) {}
   int handle(int event) override {
+    if (event == FL_KEYBOARD && IsNavigationKey(Fl::event_key())) {
+      Fl_Input::handle(event);
+      return 1;  // walking with the cursor keys must not move the focus out of the line
+    }
     if (event != FL_KEYBOARD && event != FL_PASTE) return Fl_Input::handle(event);
     char before[256];
     std::size_t length = strnlen(value(), sizeof before - 1);
@@ -157,7 +166,11 @@ int ViewWindow::handle(int event) {
     case FL_UNFOCUS:
       return 1;
     case FL_KEYBOARD:
-      return 0;  // keys are read from the key state, typing is not handled here
+    case FL_KEYUP:
+      // Keys are read from the key state and typing goes nowhere while the
+      // window has the focus. Taking them here also keeps FLTK from using
+      // the cursor keys to move the focus into the input line.
+      return 1;
     default:
       return Fl_Gl_Window::handle(event);
   }
