@@ -1,6 +1,4 @@
 // The program entry: one copy per user, the settings, the window, the connection cycle, the exit.
-#include <cstdio>
-
 #include "app/app_state.h"
 #include "app/shell.h"
 #include "console/command_interpreter.h"
@@ -40,11 +38,8 @@ int main() {
 
   ReleaseSceneResources();
   DestroyMainWindow();
-  if (liveBlocks != 0) {
-    char j[256];
-    std::snprintf(j, sizeof j, "WARNING: %d blocks left (should be 0)", static_cast<int>(liveBlocks));
-    ShowMessageBox(j, "Memory Leak!", BoxIconInformation, BoxOk);
-  }
+  char j[256];
+  if (FormatLeakReport(liveBlocks, j, sizeof j)) ShowMessageBox(j, "Memory Leak!", BoxIconInformation, BoxOk);
   ReleaseInstanceLock();
   return 0;
 }

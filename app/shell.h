@@ -43,6 +43,9 @@ bool FormatEventLine(int code, const char* rn, const char* rm, char* t, std::siz
 // Room for the longest event line: two 2047-character strings and the format's text.
 constexpr std::size_t kEventLineSize = 2 * 2047 + 64;
 
+// The exit report's text for a non-zero count of unreleased blocks; false for 0.
+bool FormatLeakReport(int32_t liveBlockCount, char* j, std::size_t size);
+
 // The port as the dialog reads it: leading blanks, a sign and the leading
 // digits; 0 without digits; held within the range of an int.
 int ParsePortText(const char* text);

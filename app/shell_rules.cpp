@@ -1,4 +1,4 @@
-// The shell's small rules kept free of the window: layout, event lines, the port.
+// The shell's small rules kept free of the window: layout, event lines, leak report, the port.
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -40,6 +40,12 @@ bool FormatEventLine(int code, const char* rn, const char* rm, char* t, std::siz
     case 10: std::snprintf(t, size, "%s was kicked by %s", rm, rn); return true;  // kicked user first
     default: return false;  // 0 nothing, 11 mode change: no line
   }
+}
+
+bool FormatLeakReport(int32_t liveBlockCount, char* j, std::size_t size) {
+  if (liveBlockCount == 0 || !j || size == 0) return false;
+  std::snprintf(j, size, "WARNING: %d blocks left (should be 0)", static_cast<int>(liveBlockCount));
+  return true;
 }
 
 int ParsePortText(const char* text) {

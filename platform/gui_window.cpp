@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "platform/app_icon.h"
+#include "platform/ticks.h"
 #include "platform/x11_windows.h"
 
 void (*ViewExposeHandler)() = nullptr;
@@ -26,6 +27,7 @@ void (*ViewClickHandler)() = nullptr;
 namespace {
 
 bool quitPosted = false;
+bool frameFocused = false;  // the main window is the active window
 PlatformWindow* activeWindow = nullptr;  // the one window that exists, for event routing
 
 // The view: a GL window over the whole client area. Drawing normally happens
@@ -200,8 +202,10 @@ void FrameCallback(Fl_Widget*, void*) {
 // Watches focus changes of the main window for its activation state.
 int DispatchEvent(int event, Fl_Window* window) {
   if ((event == FL_FOCUS || event == FL_UNFOCUS) && window && activeWindow &&
-      window->top_window() == activeWindow->frame && ActivationHandler)
-    ActivationHandler(event == FL_FOCUS);
+      window->top_window() == activeWindow->frame) {
+    frameFocused = event == FL_FOCUS;
+    if (ActivationHandler) ActivationHandler(frameFocused);
+  }
   return Fl::handle_(event, window);
 }
 
@@ -325,7 +329,10 @@ void DeleteRenderContext(PlatformWindow* window) {
 
 void DestroyTopWindow(PlatformWindow* window) {
   if (!window) return;
-  if (activeWindow == window) activeWindow = nullptr;
+  if (activeWindow == window) {
+    activeWindow = nullptr;
+    frameFocused = false;
+  }
   if (window->frame) {
     window->frame->view = nullptr;
     window->frame->hide();
@@ -430,8 +437,20 @@ static void ForgetFrameExpose() {
   if (x && x->wait_for_expose && activeWindow->frame->visible()) x->wait_for_expose = 0;
 }
 
+// While the window is the active one, the screen saver and the monitor's
+// power saving stay away: their idle time is reset now and then.
+static void KeepScreenAwake() {
+  static uint32_t lastReset = 0;
+  if (!frameFocused || !fl_display) return;
+  uint32_t now = TickCountMs();
+  if (now - lastReset < 10000) return;
+  lastReset = now;
+  XResetScreenSaver(fl_display);
+}
+
 PumpResult PumpOneMessage() {
   ForgetFrameExpose();
+  KeepScreenAwake();
   if (quitPosted) {
     quitPosted = false;
     return PumpQuit;
