@@ -1,13 +1,21 @@
-// Message boxes through FLTK's common dialogs, or answered at once for tests.
+// Message boxes of our own (FLTK's have no stop icon), or answered at once for tests.
 #include "platform/message_box.h"
 
 #include <FL/Fl.H>
-#include <FL/fl_ask.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Return_Button.H>
+#include <FL/Fl_Window.H>
+#include <FL/fl_draw.H>
+#include <FL/x.H>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-static const char* IconName(BoxIcon icon) {
+namespace {
+
+const char* IconName(BoxIcon icon) {
   switch (icon) {
     case BoxIconInformation: return "information";
     case BoxIconExclamation: return "exclamation";
@@ -17,25 +25,118 @@ static const char* IconName(BoxIcon icon) {
   }
 }
 
+class IconBox : public Fl_Widget {
+ public:
+  IconBox(int x, int y, BoxIcon icon) : Fl_Widget(x, y, 32, 32), icon(icon) {}
+  void draw() override {
+    int cx = x(), cy = y();
+    const char* mark = "i";
+    Fl_Color fill = FL_BLUE, ink = FL_WHITE;
+    if (icon == BoxIconExclamation) {
+      fl_color(FL_YELLOW);
+      fl_polygon(cx + 16, cy + 1, cx + 31, cy + 30, cx + 1, cy + 30);
+      fl_color(FL_BLACK);
+      fl_loop(cx + 16, cy + 1, cx + 31, cy + 30, cx + 1, cy + 30);
+      fl_font(FL_HELVETICA_BOLD, 20);
+      fl_draw("!", cx, cy + 8, 32, 22, FL_ALIGN_CENTER);
+      return;
+    }
+    if (icon == BoxIconStop) { fill = FL_RED; mark = "X"; }
+    if (icon == BoxIconQuestion) mark = "?";
+    fl_color(fill);
+    fl_pie(cx, cy, 32, 32, 0, 360);
+    fl_color(ink);
+    fl_font(FL_HELVETICA_BOLD, 20);
+    fl_draw(mark, cx, cy, 32, 32, FL_ALIGN_CENTER);
+  }
+  BoxIcon icon;
+};
+
+struct BoxRun {
+  Fl_Window* window = nullptr;
+  BoxAnswer answer = AnswerOk;
+  bool done = false;
+  bool closable = true;
+};
+
+BoxRun run;
+
+void Answer(Fl_Widget*, void* value) {
+  run.answer = static_cast<BoxAnswer>(reinterpret_cast<long>(value));
+  run.done = true;
+}
+
+// Escape and the close box answer OK in an OK box; a Yes/No box needs a button.
+void WindowCallback(Fl_Widget*, void*) {
+  if (run.closable) {
+    run.answer = AnswerOk;
+    run.done = true;
+  }
+}
+
+bool HaveDisplay() {
+  if (fl_display) return true;
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return false;
+  fl_open_display(display);
+  return true;
+}
+
+BoxAnswer ShowOwnBox(const char* text, const char* caption, BoxIcon icon, BoxButtons buttons) {
+  fl_font(FL_HELVETICA, 13);
+  int textWidth = 0, textHeight = 0;
+  fl_measure(text, textWidth, textHeight, 0);
+  const int iconSpace = icon == BoxIconNone ? 0 : 48;
+  int width = iconSpace + textWidth + 32;
+  if (width < 220) width = 220;
+  int textBlock = textHeight < 32 ? 32 : textHeight;
+  int height = 16 + textBlock + 16 + 26 + 12;
+
+  Fl_Group::current(nullptr);
+  BoxRun previous = run;  // boxes may nest
+  run = BoxRun();
+  run.closable = buttons == BoxOk;
+  Fl_Window* window = new Fl_Window((Fl::w() - width) / 2, (Fl::h() - height) / 2, width, height, caption);
+  window->callback(WindowCallback);
+  window->set_modal();
+  if (icon != BoxIconNone) new IconBox(16, 16, icon);
+  Fl_Box* message = new Fl_Box(16 + iconSpace, 16, textWidth + 4, textBlock);
+  message->label(text);
+  message->labelsize(13);
+  message->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
+  int buttonsTop = height - 12 - 26;
+  if (buttons == BoxYesNo) {
+    Fl_Button* yes = new Fl_Return_Button(width / 2 - 90, buttonsTop, 84, 26, "&Yes");
+    yes->callback(Answer, reinterpret_cast<void*>(static_cast<long>(AnswerYes)));
+    Fl_Button* no = new Fl_Button(width / 2 + 6, buttonsTop, 84, 26, "&No");
+    no->callback(Answer, reinterpret_cast<void*>(static_cast<long>(AnswerNo)));
+  } else {
+    Fl_Button* ok = new Fl_Return_Button(width / 2 - 42, buttonsTop, 84, 26, "OK");
+    ok->callback(Answer, reinterpret_cast<void*>(static_cast<long>(AnswerOk)));
+  }
+  window->end();
+  run.window = window;
+  window->show();
+  while (!run.done && window->shown()) Fl::wait();
+  BoxAnswer answer = run.answer;
+  window->hide();
+  delete window;
+  run = previous;
+  return answer;
+}
+
+}  // namespace
+
 BoxAnswer ShowMessageBox(const char* text, const char* caption, BoxIcon icon, BoxButtons buttons) {
+  if (!text) text = "";
+  if (!caption) caption = "";
   const char* automatic = std::getenv("QIVRA_AUTO_ANSWER");
-  if (automatic && *automatic) {
-    bool yes = std::strcmp(automatic, "no") != 0;
-    std::fprintf(stderr, "[box] caption=\"%s\" icon=%s text=\"%s\"\n", caption ? caption : "",
-                 IconName(icon), text ? text : "");
+  if ((automatic && *automatic) || !HaveDisplay()) {
+    bool yes = automatic && std::strcmp(automatic, "no") != 0;
+    std::fprintf(stderr, "[box] caption=\"%s\" icon=%s text=\"%s\"\n", caption, IconName(icon), text);
     std::fflush(stderr);
     if (buttons == BoxOk) return AnswerOk;
     return yes ? AnswerYes : AnswerNo;
   }
-  fl_message_title(caption ? caption : "");
-  if (buttons == BoxYesNo) {
-    // fl_choice puts button 0 on the right; "No" there, "Yes" beside it.
-    int choice = fl_choice("%s", "No", "Yes", nullptr, text ? text : "");
-    return choice == 1 ? AnswerYes : AnswerNo;
-  }
-  if (icon == BoxIconExclamation || icon == BoxIconStop)
-    fl_alert("%s", text ? text : "");
-  else
-    fl_message("%s", text ? text : "");
-  return AnswerOk;
+  return ShowOwnBox(text, caption, icon, buttons);
 }

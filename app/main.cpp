@@ -1,0 +1,45 @@
+// The program entry: one copy per user, the settings, the window, the connection cycle, the exit.
+#include "app/app_state.h"
+#include "app/shell.h"
+#include "console/command_interpreter.h"
+#include "console/settings.h"
+#include "platform/gui_window.h"
+#include "platform/message_box.h"
+#include "platform/single_instance.h"
+#include "platform/ticks.h"
+
+void WireSceneKeys();  // key_wiring.cpp
+
+int main() {
+  lastPositionSend = TickCountMs();
+
+  // A second copy brings the first one's window forward and ends.
+  if (AcquireInstanceLock(kProgramTitle) == LockHeldElsewhere) {
+    BringRunningCopyForward(kProgramTitle);
+    return 0;
+  }
+
+  AppState.isFullScreen = false;
+  LoadSettings();
+  RegistrationWaitPump = PumpWhileWaiting;
+  WireSceneKeys();
+
+  if (!CreateMainWindow(kProgramTitle, 640, 480, 16, AppState.isFullScreen)) return 0;
+
+  for (;;) {
+    ProcessInputLine("/disconnect");
+    AppState.connectionState = Offline;
+    HideTopWindow(AppState.mainWindow);
+    if (ShowConnectionDialog() == 0) break;
+    ShowTopWindow(AppState.mainWindow);
+    ProcessInputLine("/connect");
+    if (RunFrames() == RunShutDown) break;  // a failed full-screen toggle
+  }
+
+  ReleaseSceneResources();
+  DestroyMainWindow();
+  char j[256];
+  if (FormatLeakReport(liveBlocks, j, sizeof j)) ShowMessageBox(j, "Memory Leak!", BoxIconInformation, BoxOk);
+  ReleaseInstanceLock();
+  return 0;
+}

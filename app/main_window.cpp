@@ -1,0 +1,173 @@
+// Making and unmaking the window with its GL context and children, and sizing the view.
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cstring>
+
+#include "app/app_state.h"
+#include "app/shell.h"
+#include "console/console_log.h"
+#include "platform/gui_window.h"
+#include "platform/message_box.h"
+#include "scene/scene.h"
+
+namespace {
+
+struct ClientRect {
+  int left, top, right, bottom;
+};
+ClientRect WindowRect;
+
+// The full-screen display-mode request: size, width, height and colour depth.
+struct DisplayModeRequest {
+  int size;
+  int pixelsWidth;
+  int pixelsHeight;
+  int bitsPerPixel;
+  unsigned fieldsSet;
+};
+DisplayModeRequest dmScreenSettings;
+constexpr unsigned kFieldWidth = 1, kFieldHeight = 2, kFieldBits = 4;
+
+// The pixel-format request, filled by the first window and reused unchanged.
+struct PixelFormatRequest {
+  bool filled;
+  int colorBits;
+  int depthBits;
+  bool doubleBuffer;
+};
+PixelFormatRequest pfd;
+
+void Fail(const char* text) {
+  ShowMessageBox(text, "ERROR", BoxIconExclamation, BoxOk);
+}
+
+void FailAndUndo(const char* text) {
+  DestroyMainWindow();
+  Fail(text);
+}
+
+void OnActivation(bool active) { AppState.isActive = active; }
+void OnViewClick() { AppState.viewHasFocus = true; }
+void OnExpose() {
+  if (sceneReady && AppState.mainWindow) RenderFrame();
+}
+void ShowPanelText(const char* text) { SetWidgetText(AppState.consolePanel, text); }
+
+}  // namespace
+
+bool sceneReady = false;
+
+bool CreateMainWindow(const char* title, int width, int height, int bits, bool fullScreen) {
+  WindowRect = ClientRect{0, 0, width, height};
+  AppState.isFullScreen = fullScreen;
+
+  ViewExposeHandler = OnExpose;
+  ClientResizeHandler = ResizeView;
+  ActivationHandler = OnActivation;
+  ViewClickHandler = OnViewClick;
+
+  if (!OpenDisplay()) {
+    Fail("Failed To Register The Window Class.");
+    return false;
+  }
+
+  if (AppState.isFullScreen) {
+    std::memset(&dmScreenSettings, 0, sizeof dmScreenSettings);
+    dmScreenSettings.size = sizeof dmScreenSettings;
+    dmScreenSettings.pixelsWidth = width;
+    dmScreenSettings.pixelsHeight = height;
+    dmScreenSettings.bitsPerPixel = bits;
+    dmScreenSettings.fieldsSet = kFieldWidth | kFieldHeight | kFieldBits;
+    if (!FullScreenModeAvailable(dmScreenSettings.pixelsWidth, dmScreenSettings.pixelsHeight,
+                                 dmScreenSettings.bitsPerPixel)) {
+      if (ShowMessageBox("The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?",
+                         "Vemu GL", BoxIconExclamation, BoxYesNo) == AnswerYes) {
+        AppState.isFullScreen = false;
+      } else {
+        ShowMessageBox("Program Will Now Close.", "ERROR", BoxIconStop, BoxOk);
+        return false;
+      }
+    }
+  }
+
+  AppState.mainWindow = CreateTopWindow(title, WindowRect.right - WindowRect.left,
+                                        WindowRect.bottom - WindowRect.top, AppState.isFullScreen);
+  if (!AppState.mainWindow) {
+    FailAndUndo("Window Creation Error.");
+    return false;
+  }
+
+  if (!pfd.filled) {
+    pfd.filled = true;
+    pfd.colorBits = bits;
+    pfd.depthBits = 16;
+    pfd.doubleBuffer = true;
+  }
+
+  if (!RealizeTopWindow(AppState.mainWindow)) {
+    FailAndUndo("Can't Create A GL Device Context.");
+    return false;
+  }
+  if (!PixelFormatSupported(pfd.colorBits, pfd.depthBits)) {
+    FailAndUndo("Can't Find A Suitable PixelFormat.");
+    return false;
+  }
+  if (!SetViewPixelFormat(AppState.mainWindow, pfd.colorBits, pfd.depthBits)) {
+    FailAndUndo("Can't Set The PixelFormat.");
+    return false;
+  }
+  if (!CreateRenderContext(AppState.mainWindow)) {
+    FailAndUndo("Can't Create A GL Rendering Context.");
+    return false;
+  }
+  if (!ActivateRenderContext(AppState.mainWindow)) {
+    FailAndUndo("Can't Activate The GL Rendering Context.");
+    return false;
+  }
+  SetSwapInterval(1);  // let the buffer swap pace the loop where the display can
+
+  AppState.inputLine = CreateInputLine(AppState.mainWindow, 0, height - 20, width, 20);
+  AppState.consolePanel = CreateConsolePanel(AppState.mainWindow, 0, height - 132, width, 113);
+  ConsolePanelSink = ShowPanelText;
+
+  ConsoleClear();
+  ConsoleAppend("Welcome To qivra!");
+  ConsoleAppend("Beta Version 1");
+  ConsoleAppend("QIVRA shows one IRC channel as a small 3D room shared by its members.");
+  ConsoleAppend("Click the view, then walk with the cursor keys; type below and press Enter to talk.");
+  ConsoleAppend("F1 switches full screen, Escape leaves the room, /help lists the commands.");
+
+  ResizeView(width, height);
+
+  if (!InitScene()) {
+    FailAndUndo("Initialization Failed.");
+    return false;
+  }
+  sceneReady = true;
+  return true;
+}
+
+void DestroyMainWindow() {
+  sceneReady = false;
+  if (AppState.isFullScreen) RestoreDisplayMode();
+  ConsolePanelSink = nullptr;
+  DeleteRenderContext(AppState.mainWindow);
+  DestroyTopWindow(AppState.mainWindow);  // the children go with it
+  AppState.mainWindow = nullptr;
+  AppState.inputLine = nullptr;
+  AppState.consolePanel = nullptr;
+}
+
+void ResizeView(int width, int height) {
+  ViewLayout layout = ComputeViewLayout(width, height);
+  MoveWidget(AppState.inputLine, layout.inputX, layout.inputY, layout.inputWidth, layout.inputHeight, false);
+  MoveWidget(AppState.consolePanel, layout.panelX, layout.panelY, layout.panelWidth, layout.panelHeight, true);
+  if (!AppState.mainWindow) return;  // no context of this window yet
+  glViewport(layout.viewportX, layout.viewportY, layout.viewportWidth, layout.viewportHeight);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(34.0, layout.aspect, 0.1, 100.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}

@@ -1,0 +1,51 @@
+// The application shell's own operations: window, main loop, dialog, teardown and their rules.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+constexpr const char* kProgramTitle = "QIVRA Beta 2";
+
+// The window (made hidden; the main loop shows it).
+bool CreateMainWindow(const char* title, int width, int height, int bits, bool fullScreen);
+void DestroyMainWindow();
+void ResizeView(int width, int height);
+
+// True while the scene is set up in the current context (an expose may draw).
+extern bool sceneReady;
+
+// Releases the scene's arrays, sparks, textures, glyph lists and avatar.
+void ReleaseSceneResources();
+
+// The connection dialog: 1 for Connect (Settings updated), 0 for Exit or close.
+int ShowConnectionDialog();
+
+// The run of frames; how it ended.
+enum RunEnd { RunBackToDialog, RunShutDown };
+RunEnd RunFrames();
+// Pumps window events and draws a frame; used while "/server" waits.
+void PumpWhileWaiting();
+
+extern uint32_t lastPositionSend;  // tick count of the last position datagram
+
+// Geometry of the client area for ResizeView (y from the top, except the
+// GL viewport, whose y counts from the bottom as OpenGL does).
+struct ViewLayout {
+  int inputX, inputY, inputWidth, inputHeight;
+  int panelX, panelY, panelWidth, panelHeight;
+  int viewportX, viewportY, viewportWidth, viewportHeight;
+  double aspect;  // width / (height - 130)
+};
+ViewLayout ComputeViewLayout(int width, int height);
+
+// The console line for a dispatcher event into t (bounded by size); false
+// for codes that show no line.
+bool FormatEventLine(int code, const char* rn, const char* rm, char* t, std::size_t size);
+// Room for the longest event line: two 2047-character strings and the format's text.
+constexpr std::size_t kEventLineSize = 2 * 2047 + 64;
+
+// The exit report's text for a non-zero count of unreleased blocks; false for 0.
+bool FormatLeakReport(int32_t liveBlockCount, char* j, std::size_t size);
+
+// The port as the dialog reads it: leading blanks, a sign and the leading
+// digits; 0 without digits; held within the range of an int.
+int ParsePortText(const char* text);

@@ -1,0 +1,58 @@
+// The shell's small rules kept free of the window: layout, event lines, leak report, the port.
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/shell.h"
+
+ViewLayout ComputeViewLayout(int width, int height) {
+  if (height == 0) height = 1;  // a minimised window reports 0
+  ViewLayout layout;
+  layout.inputX = 0;
+  layout.inputY = height - 20;
+  layout.inputWidth = width;
+  layout.inputHeight = 20;
+  layout.panelX = 0;
+  layout.panelY = height - 132;
+  layout.panelWidth = width;
+  layout.panelHeight = 113;
+  layout.viewportX = 0;
+  layout.viewportY = 132;
+  layout.viewportWidth = width;
+  layout.viewportHeight = height - 132;
+  layout.aspect = static_cast<double>(static_cast<float>(width) / static_cast<float>(height - 130));
+  return layout;
+}
+
+bool FormatEventLine(int code, const char* rn, const char* rm, char* t, std::size_t size) {
+  if (!t || size == 0) return false;
+  if (!rn) rn = "";
+  if (!rm) rm = "";
+  switch (code) {
+    case 1: std::snprintf(t, size, "<%s> %s", rn, rm); return true;
+    case 2: std::snprintf(t, size, "* %s %s", rn, rm); return true;
+    case 3: std::snprintf(t, size, "<%s> [Private] %s", rn, rm); return true;
+    case 4: std::snprintf(t, size, "%s has joined the channel", rn); return true;
+    case 5: std::snprintf(t, size, "%s has left the channel", rn); return true;
+    case 6: std::snprintf(t, size, "%s has quit irc", rn); return true;
+    case 9: std::snprintf(t, size, "%s is now known as %s", rn, rm); return true;
+    case 10: std::snprintf(t, size, "%s was kicked by %s", rm, rn); return true;  // kicked user first
+    default: return false;  // 0 nothing, 11 mode change: no line
+  }
+}
+
+bool FormatLeakReport(int32_t liveBlockCount, char* j, std::size_t size) {
+  if (liveBlockCount == 0 || !j || size == 0) return false;
+  std::snprintf(j, size, "WARNING: %d blocks left (should be 0)", static_cast<int>(liveBlockCount));
+  return true;
+}
+
+int ParsePortText(const char* text) {
+  if (!text) return 0;
+  errno = 0;
+  long value = std::strtol(text, nullptr, 10);  // the atol rules, defined on overflow
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}

@@ -1,0 +1,463 @@
+// The top-level FLTK window: a GL view over the whole client area, the panel and input line on top.
+#include "platform/gui_window.h"
+
+// Fl_X (the X side of a window) is needed for its expose flag.
+#define FL_INTERNALS
+#include <FL/Fl.H>
+#include <FL/Fl_Gl_Window.H>
+#include <FL/Fl_Input.H>
+#include <FL/Fl_Window.H>
+#include <FL/fl_draw.H>
+#include <FL/x.H>
+#include <GL/glx.h>
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include <cstring>
+
+#include "platform/app_icon.h"
+#include "platform/ticks.h"
+#include "platform/x11_windows.h"
+
+void (*ViewExposeHandler)() = nullptr;
+void (*ClientResizeHandler)(int width, int height) = nullptr;
+void (*ActivationHandler)(bool active) = nullptr;
+void (*ViewClickHandler)() = nullptr;
+
+namespace {
+
+bool quitPosted = false;
+bool frameFocused = false;  // the main window is the active window
+PlatformWindow* activeWindow = nullptr;  // the one window that exists, for event routing
+
+// The view: a GL window over the whole client area. Drawing normally happens
+// in the main loop; an expose draws the same frame through ViewExposeHandler.
+class ViewWindow : public Fl_Gl_Window {
+ public:
+  ViewWindow(int x, int y, int w, int h) : Fl_Gl_Window(x, y, w, h) {}
+  void draw() override {
+    if (ViewExposeHandler) ViewExposeHandler();
+  }
+  int handle(int event) override;
+};
+
+// The console panel: a bordered box showing the panel text, one row per line
+// feed, top to bottom. A row too wide for the panel is drawn in a smaller
+// size (down to 8 pixels) so that a full console line stays readable.
+class PanelBox : public Fl_Widget {
+ public:
+  PanelBox(int x, int y, int w, int h) : Fl_Widget(x, y, w, h) { text[0] = '\0'; }
+  void SetText(const char* value) {
+    std::size_t length = strnlen(value, sizeof text - 1);
+    std::memcpy(text, value, length);
+    text[length] = '\0';
+    redraw();
+  }
+  int Text(char* out, int maxCount) const {
+    int length = static_cast<int>(strnlen(text, sizeof text - 1));
+    if (length > maxCount - 1) length = maxCount - 1;
+    std::memcpy(out, text, length);
+    out[length] = '\0';
+    return length;
+  }
+  void draw() override {
+    fl_draw_box(FL_BORDER_BOX, x(), y(), w(), h(), FL_BACKGROUND_COLOR);
+    fl_push_clip(x() + 1, y() + 1, w() - 2, h() - 2);
+    fl_color(FL_FOREGROUND_COLOR);
+    const int rowHeight = (h() - 2) / 7;
+    const char* row = text;
+    for (int i = 0; row; ++i) {
+      const char* end = std::strchr(row, '\n');
+      int length = end ? static_cast<int>(end - row) : static_cast<int>(std::strlen(row));
+      int size = 12;
+      fl_font(FL_HELVETICA, size);
+      while (size > 8 && fl_width(row, length) > w() - 6) fl_font(FL_HELVETICA, --size);
+      int baseline = y() + 1 + i * rowHeight + (rowHeight + fl_height()) / 2 - fl_descent();
+      if (length > 0) fl_draw(row, length, x() + 3, baseline);
+      row = end ? end + 1 : nullptr;
+    }
+    fl_pop_clip();
+  }
+
+ private:
+  char text[2048];
+};
+
+bool IsNavigationKey(int key) {
+  return key == FL_Up || key == FL_Down || key == FL_Left || key == FL_Right || key == FL_Tab ||
+         key == FL_Page_Up || key == FL_Page_Down || key == FL_Home || key == FL_End;
+}
+
+// The input line takes only as much text as its width shows, like an edit
+// control without horizontal scrolling.
+class LineInput : public Fl_Input {
+ public:
+  LineInput(int x, int y, int w, int h) : Fl_Input(x, y, w, h) {}
+  int handle(int event) override {
+    if (event == FL_KEYBOARD && IsNavigationKey(Fl::event_key())) {
+      Fl_Input::handle(event);
+      return 1;  // walking with the cursor keys must not move the focus out of the line
+    }
+    if (event != FL_KEYBOARD && event != FL_PASTE) return Fl_Input::handle(event);
+    char before[256];
+    std::size_t length = strnlen(value(), sizeof before - 1);
+    std::memcpy(before, value(), length);
+    before[length] = '\0';
+    int cursor = position(), anchor = mark();
+    int result = Fl_Input::handle(event);
+    fl_font(textfont(), textsize());
+    if (fl_width(value()) > w() - 8) {
+      value(before);
+      position(cursor, anchor);
+    }
+    return result;
+  }
+};
+
+// Each child control sits in a small subwindow of its own, so that it is
+// stacked above the GL view that covers the whole client area.
+class ControlHolder : public Fl_Window {
+ public:
+  ControlHolder(int x, int y, int w, int h, bool isPanel) : Fl_Window(x, y, w, h), isPanel(isPanel) {}
+  int handle(int event) override;
+  bool isPanel;
+};
+
+}  // namespace
+
+struct PlatformWidget {
+  ControlHolder* holder;
+  LineInput* input;  // set for the input line
+  PanelBox* panel;   // set for the console panel
+};
+
+namespace {
+
+class MainFrame : public Fl_Window {
+ public:
+  MainFrame(int w, int h, const char* title) : Fl_Window(w, h, title) {}
+  void resize(int x, int y, int w, int h) override;
+  ViewWindow* view = nullptr;
+};
+
+}  // namespace
+
+struct PlatformWindow {
+  MainFrame* frame;
+  ViewWindow* view;
+  PlatformWidget inputLine;
+  PlatformWidget consolePanel;
+  bool fullScreen;
+};
+
+namespace {
+
+// A left click in the view or the panel takes the keyboard focus from the
+// input line and gives it to the window itself.
+void FocusMainWindow() {
+  if (activeWindow) Fl::focus(activeWindow->view);
+  if (ViewClickHandler) ViewClickHandler();
+}
+
+int ViewWindow::handle(int event) {
+  switch (event) {
+    case FL_PUSH:
+      if (Fl::event_button() == FL_LEFT_MOUSE) FocusMainWindow();
+      return 1;
+    case FL_FOCUS:
+    case FL_UNFOCUS:
+      return 1;
+    case FL_KEYBOARD:
+    case FL_KEYUP:
+      // Keys are read from the key state and typing goes nowhere while the
+      // window has the focus. Taking them here also keeps FLTK from using
+      // the cursor keys to move the focus into the input line.
+      return 1;
+    default:
+      return Fl_Gl_Window::handle(event);
+  }
+}
+
+int ControlHolder::handle(int event) {
+  if (isPanel && event == FL_PUSH) {
+    if (Fl::event_button() == FL_LEFT_MOUSE) FocusMainWindow();
+    return 1;
+  }
+  return Fl_Window::handle(event);
+}
+
+void MainFrame::resize(int x, int y, int w, int h) {
+  bool sizeChanged = w != this->w() || h != this->h();
+  Fl_Window::resize(x, y, w, h);
+  if (view) view->resize(0, 0, w, h);
+  if (sizeChanged && ClientResizeHandler) ClientResizeHandler(w, h);
+}
+
+// Escape must not close the window; the close box posts the quit.
+void FrameCallback(Fl_Widget*, void*) {
+  if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
+  PostQuit();
+}
+
+// Watches focus changes of the main window for its activation state.
+int DispatchEvent(int event, Fl_Window* window) {
+  if ((event == FL_FOCUS || event == FL_UNFOCUS) && window && activeWindow &&
+      window->top_window() == activeWindow->frame) {
+    frameFocused = event == FL_FOCUS;
+    if (ActivationHandler) ActivationHandler(frameFocused);
+  }
+  return Fl::handle_(event, window);
+}
+
+void SetFullScreenState(Window xid) {
+  Atom state = XInternAtom(fl_display, "_NET_WM_STATE", False);
+  Atom fullScreen = XInternAtom(fl_display, "_NET_WM_STATE_FULLSCREEN", False);
+  XChangeProperty(fl_display, xid, state, XA_ATOM, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(&fullScreen), 1);
+}
+
+}  // namespace
+
+bool OpenDisplay() {
+  if (fl_display) return true;
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return false;
+  fl_open_display(display);
+  Fl::event_dispatch(DispatchEvent);
+  return true;
+}
+
+bool FullScreenModeAvailable(int width, int height, int bits) {
+  (void)bits;
+  return fl_display && width > 0 && height > 0;
+}
+
+void RestoreDisplayMode() {}  // the display mode is never changed
+
+PlatformWindow* CreateTopWindow(const char* title, int width, int height, bool fullScreen) {
+  if (!fl_display) return nullptr;
+  PlatformWindow* window = new PlatformWindow();
+  window->fullScreen = fullScreen;
+  Fl_Group::current(nullptr);
+  window->frame = new MainFrame(width, height, title);
+  window->frame->xclass("qivra");
+  window->frame->icon(AppIconImage());
+  window->frame->callback(FrameCallback);
+  window->view = new ViewWindow(0, 0, width, height);
+  window->view->end();
+  window->frame->view = window->view;
+  window->frame->end();
+  window->frame->size_range(160, 160);  // a minimum only: the window manager may resize freely
+  if (fullScreen) window->frame->fullscreen();
+  activeWindow = window;
+  return window;
+}
+
+// Made minimised from the start, so that the X window and the GL context
+// exist while nothing shows on screen until ShowTopWindow.
+bool RealizeTopWindow(PlatformWindow* window) {
+  if (!window) return false;
+  window->frame->iconize();
+  return fl_xid(window->frame) != 0;
+}
+
+static void PixelFormatAttributes(int colorBits, int depthBits, int* attributes) {
+  int perChannel = colorBits >= 24 ? 8 : (colorBits >= 15 ? 5 : 1);
+  int i = 0;
+  attributes[i++] = GLX_RGBA;
+  attributes[i++] = GLX_DOUBLEBUFFER;
+  attributes[i++] = GLX_RED_SIZE;
+  attributes[i++] = perChannel;
+  attributes[i++] = GLX_GREEN_SIZE;
+  attributes[i++] = perChannel;
+  attributes[i++] = GLX_BLUE_SIZE;
+  attributes[i++] = perChannel;
+  attributes[i++] = GLX_DEPTH_SIZE;
+  attributes[i++] = depthBits;
+  attributes[i++] = 0;
+}
+
+bool PixelFormatSupported(int colorBits, int depthBits) {
+  int attributes[16];
+  PixelFormatAttributes(colorBits, depthBits, attributes);
+  return Fl_Gl_Window::can_do(attributes) != 0;
+}
+
+bool SetViewPixelFormat(PlatformWindow* window, int colorBits, int depthBits) {
+  static int attributes[16];  // FLTK keeps the pointer
+  PixelFormatAttributes(colorBits, depthBits, attributes);
+  if (!window || !window->view->mode(attributes)) return false;
+  window->view->show();
+  return window->view->shown() && fl_xid(window->view) != 0;
+}
+
+bool CreateRenderContext(PlatformWindow* window) {
+  if (!window || !window->view->shown()) return false;
+  window->view->make_current();
+  return window->view->context() != nullptr;
+}
+
+bool ActivateRenderContext(PlatformWindow* window) {
+  if (!window || !window->view->context()) return false;
+  window->view->make_current();
+  return glXGetCurrentContext() == static_cast<GLXContext>(window->view->context());
+}
+
+void SetSwapInterval(int interval) {
+  Display* display = glXGetCurrentDisplay();
+  GLXDrawable drawable = glXGetCurrentDrawable();
+  if (!display || !drawable) return;
+  const char* extensions = glXQueryExtensionsString(display, DefaultScreen(display));
+  if (extensions && std::strstr(extensions, "GLX_EXT_swap_control")) {
+    auto swapInterval = reinterpret_cast<void (*)(Display*, GLXDrawable, int)>(
+        glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXSwapIntervalEXT")));
+    if (swapInterval) {
+      swapInterval(display, drawable, interval);
+      return;
+    }
+  }
+  if (extensions && std::strstr(extensions, "GLX_MESA_swap_control")) {
+    auto swapInterval = reinterpret_cast<int (*)(unsigned)>(
+        glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXSwapIntervalMESA")));
+    if (swapInterval) swapInterval(static_cast<unsigned>(interval));
+  }
+}
+
+void DeleteRenderContext(PlatformWindow* window) {
+  if (window && window->view) window->view->hide();  // FLTK releases and deletes the context here
+}
+
+void DestroyTopWindow(PlatformWindow* window) {
+  if (!window) return;
+  if (activeWindow == window) {
+    activeWindow = nullptr;
+    frameFocused = false;
+  }
+  if (window->frame) {
+    window->frame->view = nullptr;
+    window->frame->hide();
+    delete window->frame;  // the view and the controls go with it
+  }
+  delete window;
+}
+
+static PlatformWidget* CreateControl(PlatformWindow* window, PlatformWidget* slot, bool isPanel,
+                                     int x, int y, int width, int height) {
+  if (!window) return nullptr;
+  Fl_Group::current(nullptr);
+  slot->holder = new ControlHolder(x, y, width, height, isPanel);
+  if (isPanel) {
+    slot->panel = new PanelBox(0, 0, width, height);
+  } else {
+    slot->input = new LineInput(0, 0, width, height);
+    slot->input->box(FL_BORDER_BOX);
+    slot->input->textsize(13);
+    slot->input->maximum_size(255);
+    // Claiming Enter keeps it from moving the focus; the main loop reads Enter itself.
+    slot->input->when(FL_WHEN_ENTER_KEY_ALWAYS);
+  }
+  slot->holder->end();
+  slot->holder->resizable(slot->holder);
+  window->frame->add(slot->holder);
+  if (window->frame->shown()) slot->holder->show();
+  return slot;
+}
+
+PlatformWidget* CreateInputLine(PlatformWindow* window, int x, int y, int width, int height) {
+  return CreateControl(window, window ? &window->inputLine : nullptr, false, x, y, width, height);
+}
+
+PlatformWidget* CreateConsolePanel(PlatformWindow* window, int x, int y, int width, int height) {
+  return CreateControl(window, window ? &window->consolePanel : nullptr, true, x, y, width, height);
+}
+
+void MoveWidget(PlatformWidget* widget, int x, int y, int width, int height, bool toTop) {
+  if (!widget || !widget->holder) return;
+  widget->holder->resize(x, y, width, height);
+  if (toTop && widget->holder->shown()) XRaiseWindow(fl_display, fl_xid(widget->holder));
+}
+
+void SetWidgetText(PlatformWidget* widget, const char* text) {
+  if (!widget) return;
+  if (widget->panel) widget->panel->SetText(text ? text : "");
+  if (widget->input) widget->input->value(text ? text : "");
+}
+
+int GetWidgetText(PlatformWidget* widget, char* out, int maxCount) {
+  if (!out || maxCount <= 0) return 0;
+  out[0] = '\0';
+  if (!widget) return 0;
+  if (widget->panel) return widget->panel->Text(out, maxCount);
+  if (!widget->input) return 0;
+  const char* value = widget->input->value();
+  int length = static_cast<int>(strnlen(value, static_cast<std::size_t>(maxCount) - 1));
+  std::memcpy(out, value, length);
+  out[length] = '\0';
+  return length;
+}
+
+void ShowTopWindow(PlatformWindow* window) {
+  if (!window || !window->frame->shown()) return;
+  Window xid = fl_xid(window->frame);
+  // The window was made minimised; from now on it maps in the normal state.
+  XWMHints* hints = XGetWMHints(fl_display, xid);
+  if (hints) {
+    hints->flags |= StateHint;
+    hints->initial_state = NormalState;
+    XSetWMHints(fl_display, xid, hints);
+    XFree(hints);
+  }
+  if (window->fullScreen) SetFullScreenState(xid);
+  XMapRaised(fl_display, xid);
+  ActivateWindow(fl_display, xid);
+  Fl::focus(window->view);
+}
+
+void HideTopWindow(PlatformWindow* window) {
+  if (!window || !window->frame->shown()) return;
+  // Withdrawn, not destroyed: FLTK's hide() would delete the GL context.
+  XWithdrawWindow(fl_display, fl_xid(window->frame), fl_screen);
+  XFlush(fl_display);
+}
+
+void MakeViewCurrent(PlatformWindow* window) {
+  if (window && window->view->shown()) window->view->make_current();
+}
+
+void SwapViewBuffers(PlatformWindow* window) {
+  if (window && window->view->shown()) window->view->swap_buffers();
+}
+
+// The view covers the whole client area, so the top-level window itself never
+// receives an expose; FLTK would wait for one forever and report damage on
+// every look at the queue, leaving no idle pass.
+static void ForgetFrameExpose() {
+  if (!activeWindow || !activeWindow->frame->shown()) return;
+  Fl_X* x = Fl_X::i(activeWindow->frame);
+  if (x && x->wait_for_expose && activeWindow->frame->visible()) x->wait_for_expose = 0;
+}
+
+// While the window is the active one, the screen saver and the monitor's
+// power saving stay away: their idle time is reset now and then.
+static void KeepScreenAwake() {
+  static uint32_t lastReset = 0;
+  if (!frameFocused || !fl_display) return;
+  uint32_t now = TickCountMs();
+  if (now - lastReset < 10000) return;
+  lastReset = now;
+  XResetScreenSaver(fl_display);
+}
+
+PumpResult PumpOneMessage() {
+  ForgetFrameExpose();
+  KeepScreenAwake();
+  if (quitPosted) {
+    quitPosted = false;
+    return PumpQuit;
+  }
+  if (!Fl::ready() && !Fl::damage()) return PumpIdle;
+  Fl::check();
+  return PumpDispatched;
+}
+
+void PostQuit() { quitPosted = true; }

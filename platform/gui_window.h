@@ -1,0 +1,51 @@
+// The top-level window with its OpenGL view, console panel and input line, and the event pump.
+#pragma once
+
+#include "app/app_state.h"  // PlatformWindow, PlatformWidget
+
+// Set by the shell; the window calls them from inside the event pump.
+extern void (*ViewExposeHandler)();                      // the view must be drawn again
+extern void (*ClientResizeHandler)(int width, int height);  // new client size
+extern void (*ActivationHandler)(bool active);           // the window gained or lost activation
+extern void (*ViewClickHandler)();                       // left click in the view or the panel
+
+// Connects to the display; false when there is none.
+bool OpenDisplay();
+// Full screen keeps the desktop's display mode: the window covers the whole
+// screen. True when a full-screen window can be made.
+bool FullScreenModeAvailable(int width, int height, int bits);
+void RestoreDisplayMode();
+
+// The steps of making the window, in the order the shell takes them. The
+// window stays off screen until ShowTopWindow.
+PlatformWindow* CreateTopWindow(const char* title, int width, int height, bool fullScreen);
+bool RealizeTopWindow(PlatformWindow* window);
+bool PixelFormatSupported(int colorBits, int depthBits);
+bool SetViewPixelFormat(PlatformWindow* window, int colorBits, int depthBits);
+bool CreateRenderContext(PlatformWindow* window);
+bool ActivateRenderContext(PlatformWindow* window);
+void SetSwapInterval(int interval);  // 0 free-running, 1 paced by the display
+// Makes no context current and deletes the window's context.
+void DeleteRenderContext(PlatformWindow* window);
+void DestroyTopWindow(PlatformWindow* window);
+
+// Children, in client coordinates (origin at the top left).
+PlatformWidget* CreateInputLine(PlatformWindow* window, int x, int y, int width, int height);
+PlatformWidget* CreateConsolePanel(PlatformWindow* window, int x, int y, int width, int height);
+void MoveWidget(PlatformWidget* widget, int x, int y, int width, int height, bool toTop);
+void SetWidgetText(PlatformWidget* widget, const char* text);
+// Copies at most maxCount - 1 characters and a terminating zero; returns the length.
+int GetWidgetText(PlatformWidget* widget, char* out, int maxCount);
+
+// Shows the window, brings it to the foreground and gives the keyboard focus
+// to the window itself (not the input line).
+void ShowTopWindow(PlatformWindow* window);
+void HideTopWindow(PlatformWindow* window);
+void MakeViewCurrent(PlatformWindow* window);
+void SwapViewBuffers(PlatformWindow* window);
+
+// One non-blocking look at the event queue: PumpDispatched when events were
+// waiting (they are handled), PumpQuit once after the close box, else PumpIdle.
+enum PumpResult { PumpIdle, PumpDispatched, PumpQuit };
+PumpResult PumpOneMessage();
+void PostQuit();

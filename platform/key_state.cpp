@@ -1,0 +1,48 @@
+// Key state from one XQueryKeymap per main-loop pass: a query per key would cost a round trip each.
+#include "platform/key_state.h"
+
+#include <FL/Fl.H>
+#include <FL/x.H>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include <cstring>
+
+namespace {
+
+char keymap[32];
+// Key codes per key (a key may have two: Enter and the keypad's Enter).
+KeyCode keyCodes[kHeldKeyCount][2];
+Display* codesFor = nullptr;
+
+void LookUpKeyCodes(Display* display) {
+  static const KeySym symbols[kHeldKeyCount][2] = {
+      {XK_Escape, 0},    {XK_Return, XK_KP_Enter}, {XK_F1, 0},    {XK_Up, 0},
+      {XK_Down, 0},      {XK_Left, 0},             {XK_Right, 0}, {XK_Delete, 0},
+      {XK_End, 0},       {XK_Page_Up, 0},          {XK_Page_Down, 0},
+  };
+  for (int key = 0; key < kHeldKeyCount; ++key)
+    for (int i = 0; i < 2; ++i)
+      keyCodes[key][i] = symbols[key][i] ? XKeysymToKeycode(display, symbols[key][i]) : 0;
+  codesFor = display;
+}
+
+}  // namespace
+
+void PollKeyboard() {
+  if (!fl_display) {
+    std::memset(keymap, 0, sizeof keymap);
+    return;
+  }
+  if (codesFor != fl_display) LookUpKeyCodes(fl_display);
+  XQueryKeymap(fl_display, keymap);
+}
+
+bool IsKeyHeld(HeldKey key) {
+  if (key < 0 || key >= kHeldKeyCount || !codesFor) return false;
+  for (int i = 0; i < 2; ++i) {
+    KeyCode code = keyCodes[key][i];
+    if (code && (keymap[code >> 3] & (1 << (code & 7)))) return true;
+  }
+  return false;
+}

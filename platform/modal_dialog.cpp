@@ -1,0 +1,191 @@
+// The connection dialog in FLTK, with the same controls in the same places as its resource template.
+#include "platform/modal_dialog.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Input.H>
+#include <FL/Fl_Input_Choice.H>
+#include <FL/Fl_Return_Button.H>
+#include <FL/Fl_Window.H>
+#include <FL/fl_draw.H>
+
+#include <cstring>
+
+#include "platform/app_icon.h"
+
+namespace {
+
+// Base units of the 8-point dialog font at 96 dots per inch: an average
+// character is 6 pixels wide and 13 high.
+constexpr int kBaseUnitX = 6;
+constexpr int kBaseUnitY = 13;
+constexpr int kFontPixels = 11;  // 8 points at 96 dots per inch
+constexpr int kLabelPixels = 10;  // "Nickname:" fits its 30 units
+
+// A group frame with its caption cut into the top edge.
+class GroupFrame : public Fl_Widget {
+ public:
+  GroupFrame(int x, int y, int w, int h, const char* text) : Fl_Widget(x, y, w, h, text) {}
+  void draw() override {
+    fl_font(FL_HELVETICA, kFontPixels);
+    int top = y() + fl_height() / 2;
+    fl_draw_box(FL_ENGRAVED_FRAME, x(), top, w(), h() - (top - y()), FL_BACKGROUND_COLOR);
+    int textWidth = static_cast<int>(fl_width(label()));
+    fl_color(FL_BACKGROUND_COLOR);
+    fl_rectf(x() + 6, y(), textWidth + 4, fl_height());
+    fl_color(FL_FOREGROUND_COLOR);
+    fl_draw(label(), x() + 8, y() + fl_height() - fl_descent());
+  }
+};
+
+struct DialogState {
+  Fl_Window* window = nullptr;
+  Fl_Input_Choice* server = nullptr;
+  Fl_Input_Choice* channel = nullptr;
+  Fl_Input* port = nullptr;
+  Fl_Input* nickname = nullptr;
+  Fl_Return_Button* connect = nullptr;
+  DialogProcedure procedure = nullptr;
+  int result = 0;
+  bool ended = false;
+  Fl_Event_Dispatch previousDispatch = nullptr;
+};
+
+DialogState dialog;
+
+int X(int units) { return DialogUnitsToPixelsX(units); }
+int Y(int units) { return DialogUnitsToPixelsY(units); }
+
+void ButtonPressed(Fl_Widget*, void* id) {
+  if (dialog.procedure) dialog.procedure(DialogCommand, static_cast<int>(reinterpret_cast<long>(id)));
+}
+
+// Escape must not close the dialog; the close box ends it through the procedure.
+void WindowCallback(Fl_Widget*, void*) {
+  if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
+  if (dialog.procedure) dialog.procedure(DialogClose, 0);
+}
+
+// Enter in any field presses the default button. Taken here, before any
+// widget sees it, because a group under the focus may use Enter to move on.
+int DispatchDialogEvent(int event, Fl_Window* window) {
+  if (event == FL_KEYBOARD && dialog.window && window && window->top_window() == dialog.window &&
+      (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)) {
+    if (dialog.connect && dialog.connect->active()) ButtonPressed(dialog.connect, reinterpret_cast<void*>(kConnectButton));
+    return 1;
+  }
+  return dialog.previousDispatch ? dialog.previousDispatch(event, window) : Fl::handle_(event, window);
+}
+
+Fl_Box* Label(int x, int y, int w, int h, const char* text, Fl_Align align) {
+  Fl_Box* box = new Fl_Box(X(x), Y(y), X(w), Y(h), text);
+  // A static text stays inside its rectangle; the labels are sized to fit.
+  box->labelsize(kLabelPixels);
+  box->align(align | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
+  return box;
+}
+
+Fl_Input_Choice* ComboBox(int x, int y, int w, int h) {
+  Fl_Input_Choice* combo = new Fl_Input_Choice(X(x), Y(y), X(w), Y(h) + 2);
+  combo->textsize(kFontPixels);
+  combo->input()->maximum_size(255);
+  return combo;  // its list stays empty: only the edit field is used
+}
+
+Fl_Input* EditField(int x, int y, int w, int h) {
+  Fl_Input* input = new Fl_Input(X(x), Y(y), X(w), Y(h) + 2);
+  input->textsize(kFontPixels);
+  input->maximum_size(259);
+  return input;
+}
+
+Fl_Button* PushButton(Fl_Button* button, int id) {
+  button->labelsize(kFontPixels);
+  button->callback(ButtonPressed, reinterpret_cast<void*>(static_cast<long>(id)));
+  return button;
+}
+
+void BuildDialog(const char* caption) {
+  Fl_Group::current(nullptr);
+  int width = X(195), height = Y(126);
+  Fl_Window* window = new Fl_Window((Fl::w() - width) / 2, (Fl::h() - height) / 2, width, height, caption);
+  window->icon(AppIconImage());
+  window->callback(WindowCallback);
+  window->set_modal();
+  dialog.window = window;
+
+  // Template order, which is also the order the Tab key follows.
+  Fl_Box* icon = new Fl_Box(X(87), Y(6), 32, 32);
+  icon->image(const_cast<Fl_RGB_Image*>(AppIconImage()));
+  dialog.server = ComboBox(48, 41, 90, 12);
+  dialog.channel = ComboBox(48, 60, 132, 12);
+  Label(12, 44, 30, 12, "Server:", FL_ALIGN_LEFT | FL_ALIGN_TOP);
+  Label(12, 63, 30, 12, "Channel:", FL_ALIGN_LEFT | FL_ALIGN_TOP);
+  dialog.port = EditField(144, 41, 36, 12);
+  dialog.nickname = EditField(48, 78, 132, 12);
+  Label(12, 80, 30, 12, "Nickname:", FL_ALIGN_LEFT | FL_ALIGN_TOP);
+  new GroupFrame(X(6), Y(30), X(180), Y(68), "Static");
+  dialog.connect = new Fl_Return_Button(X(6), Y(103), X(60), Y(18), "&Connect");
+  PushButton(dialog.connect, kConnectButton);
+  PushButton(new Fl_Button(X(132), Y(103), X(54), Y(18), "&Exit"), kExitButton);
+  PushButton(new Fl_Button(X(72), Y(103), X(54), Y(18), "&Help"), kHelpButton)->deactivate();
+  Label(8, 12, 59, 12, "QIVRA Beta 2", FL_ALIGN_CENTER | FL_ALIGN_TOP);
+  Label(127, 12, 59, 12, "a 3D chat room", FL_ALIGN_CENTER | FL_ALIGN_TOP);
+  window->end();
+}
+
+Fl_Input* FieldOf(int controlId) {
+  switch (controlId) {
+    case kServerBox: return dialog.server ? dialog.server->input() : nullptr;
+    case kChannelBox: return dialog.channel ? dialog.channel->input() : nullptr;
+    case kPortEdit: return dialog.port;
+    case kNicknameEdit: return dialog.nickname;
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+int DialogUnitsToPixelsX(int units) { return (units * kBaseUnitX + 2) / 4; }
+int DialogUnitsToPixelsY(int units) { return (units * kBaseUnitY + 4) / 8; }
+
+int RunConnectionDialog(const char* caption, DialogProcedure procedure) {
+  dialog = DialogState();
+  dialog.procedure = procedure;
+  BuildDialog(caption);
+  if (procedure) procedure(DialogInit, 0);
+  dialog.previousDispatch = Fl::event_dispatch();
+  Fl::event_dispatch(DispatchDialogEvent);
+  dialog.window->show();
+  while (!dialog.ended && dialog.window->shown()) Fl::wait();
+  Fl::event_dispatch(dialog.previousDispatch);
+  dialog.window->hide();
+  delete dialog.window;
+  int result = dialog.result;
+  dialog = DialogState();
+  Fl::check();  // let the window manager see the dialog go
+  return result;
+}
+
+void EndConnectionDialog(int result) {
+  dialog.result = result;
+  dialog.ended = true;
+}
+
+void SetDialogItemText(int controlId, const char* text) {
+  Fl_Input* field = FieldOf(controlId);
+  if (field) field->value(text ? text : "");
+}
+
+int GetDialogItemText(int controlId, char* out, int maxCount) {
+  if (!out || maxCount <= 0) return 0;
+  out[0] = '\0';
+  Fl_Input* field = FieldOf(controlId);
+  if (!field) return 0;
+  const char* value = field->value();
+  int length = static_cast<int>(strnlen(value, static_cast<std::size_t>(maxCount) - 1));
+  std::memcpy(out, value, length);
+  out[length] = '\0';
+  return length;
+}

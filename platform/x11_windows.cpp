@@ -1,0 +1,133 @@
+// Window search and activation on the X server, shared by the window and the instance check.
+#include "platform/x11_windows.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+bool TitleMatches(Display* display, Window window, const char* title) {
+  bool match = false;
+  Atom netWmName = XInternAtom(display, "_NET_WM_NAME", False);
+  Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display, window, netWmName, 0, 1024, False, utf8, &type, &format, &count,
+                         &after, &data) == Success &&
+      data && type == utf8) {
+    match = std::strlen(title) == count && std::memcmp(data, title, count) == 0;
+    XFree(data);
+    return match;
+  }
+  if (data) XFree(data);
+  char* name = nullptr;
+  if (XFetchName(display, window, &name) && name) {
+    match = std::strcmp(name, title) == 0;
+    XFree(name);
+  }
+  return match;
+}
+
+// A window counts when it is on screen or minimised; a withdrawn (hidden) one does not.
+bool ShownOrIconic(Display* display, Window window) {
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable)
+    return true;
+  Atom wmState = XInternAtom(display, "WM_STATE", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  bool iconic = XGetWindowProperty(display, window, wmState, 0, 2, False, wmState, &type, &format,
+                                   &count, &after, &data) == Success &&
+                data && format == 32 && count >= 1 &&
+                reinterpret_cast<long*>(data)[0] == IconicState;
+  if (data) XFree(data);
+  return iconic;
+}
+
+Window Search(Display* display, Window window, const char* title, int depth) {
+  if (TitleMatches(display, window, title) && ShownOrIconic(display, window)) return window;
+  if (depth > 4) return 0;  // clients sit at most a few frames deep
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(display, window, &root, &parent, &children, &count)) return 0;
+  Window found = 0;
+  for (unsigned int i = 0; i < count && !found; ++i)
+    found = Search(display, children[i], title, depth + 1);
+  if (children) XFree(children);
+  return found;
+}
+
+bool WindowManagerRuns(Display* display) {
+  Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  bool runs = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False,
+                                 XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
+              data && count == 1;
+  if (data) XFree(data);
+  return runs;
+}
+
+}  // namespace
+
+Window FindWindowByTitle(Display* display, const char* title) {
+  if (!display || !title) return 0;
+  return Search(display, DefaultRootWindow(display), title, 0);
+}
+
+void ActivateWindow(Display* display, Window window) {
+  if (!display || !window) return;
+  if (WindowManagerRuns(display)) {
+    XEvent event;
+    std::memset(&event, 0, sizeof event);
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 2;  // from a pager: honoured without focus-stealing checks
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, DefaultRootWindow(display), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  } else {
+    XMapRaised(display, window);
+    XWindowAttributes attributes;
+    // Focusing a window that is not viewable yet is an error: wait briefly for the map.
+    for (int i = 0; i < 50; ++i) {
+      XSync(display, False);
+      if (XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable) {
+        XSetInputFocus(display, window, RevertToParent, CurrentTime);
+        break;
+      }
+      struct timespec pause = {0, 4000000};
+      nanosleep(&pause, nullptr);
+    }
+  }
+  XFlush(display);
+}
+
+bool WindowHasFocus(Display* display, Window window) {
+  if (!display || !window) return false;
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(display, &focus, &revert);
+  while (focus && focus != PointerRoot) {
+    if (focus == window) return true;
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, focus, &root, &parent, &children, &count)) return false;
+    if (children) XFree(children);
+    if (parent == root) return false;
+    focus = parent;
+  }
+  return false;
+}

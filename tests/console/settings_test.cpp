@@ -1,0 +1,168 @@
+// config.txt as LoadSettings reads it: keywords, line ends, long values, and what the console is told.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "console/console_log.h"
+#include "console/settings.h"
+
+namespace {
+
+// Runs LoadSettings in a fresh folder holding config.txt with the given
+// content (no file when content is null); returns the console lines it added.
+class SettingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/qivra-settings-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(pattern));
+    folder = pattern;
+    ASSERT_NE(nullptr, getcwd(previous, sizeof previous));
+    ASSERT_EQ(0, chdir(folder.c_str()));
+    std::memset(&Settings, 0, sizeof Settings);
+  }
+  void TearDown() override {
+    std::remove("config.txt");
+    ASSERT_EQ(0, chdir(previous));
+    rmdir(folder.c_str());
+  }
+  std::vector<std::string> Load(const char* content) {
+    std::remove("config.txt");
+    if (content) {
+      FILE* file = std::fopen("config.txt", "wb");
+      std::fwrite(content, 1, std::strlen(content), file);
+      std::fclose(file);
+    }
+    ConsoleClear();
+    LoadSettings();
+    std::vector<std::string> lines;
+    for (const auto& line : ConsoleLog.lines)
+      if (line[0]) lines.emplace_back(line);
+    return lines;
+  }
+  std::string folder;
+  char previous[4096];
+};
+
+TEST_F(SettingsTest, MissingFileKeepsDefaultsAndSaysSo) {
+  Settings.packetRate = 3.0f;  // not a default: it keeps its value
+  auto lines = Load(nullptr);
+  EXPECT_EQ(std::vector<std::string>{"ERROR: config.txt file not found!"}, lines);
+  EXPECT_STREQ("localhost", Settings.server);
+  EXPECT_EQ(6667, Settings.port);
+  EXPECT_STREQ("#qivra", Settings.channel);
+  EXPECT_STREQ("Unnamed|qivra", Settings.nickname);
+  EXPECT_STREQ("QIVRA User", Settings.realName);
+  EXPECT_STREQ("user", Settings.userName);
+  EXPECT_STREQ("default", Settings.image);
+  EXPECT_FLOAT_EQ(3.0f, Settings.packetRate);
+}
+
+TEST_F(SettingsTest, EveryKeywordSetsItsField) {
+  auto lines = Load(
+      "/ a comment\n"
+      "\n"
+      "SERVER irc.test 7000\r\n"
+      "CHANNEL #room\n"
+      "NICKNAME alice\n"
+      "ADDRESS al host.test\n"
+      "IMAGE robot\n"
+      "PACKETS 2.5\n"
+      "FULLNAME Alice Liddell\n"
+      "/ the last line is a comment without a line feed");
+  EXPECT_EQ(std::vector<std::string>{"irc.test:7000"}, lines);
+  EXPECT_STREQ("irc.test", Settings.server);
+  EXPECT_EQ(7000, Settings.port);
+  EXPECT_STREQ("#room", Settings.channel);
+  EXPECT_STREQ("alice", Settings.nickname);
+  EXPECT_STREQ("al", Settings.userName);
+  EXPECT_STREQ("host.test", Settings.hostName);
+  EXPECT_STREQ("robot", Settings.image);
+  EXPECT_FLOAT_EQ(2.5f, Settings.packetRate);
+  EXPECT_STREQ("Alice Liddell", Settings.realName);
+}
+
+TEST_F(SettingsTest, KeywordIsAPrefixAndTheBlankMayBeMissing) {
+  Load("CHANNELS x\nNICKNAMEbob\nSERVERirc.test 6000\n");
+  EXPECT_STREQ("S", Settings.channel);  // "CHANNEL" then "%s" takes the rest of the word
+  EXPECT_STREQ("bob", Settings.nickname);
+  EXPECT_STREQ("irc.test", Settings.server);
+  EXPECT_EQ(6000, Settings.port);
+}
+
+TEST_F(SettingsTest, MismatchedKeywordsAssignNothing) {
+  auto lines = Load("CHANEL #x\nSERVER\nPACKETS fast\n");
+  EXPECT_STREQ("#qivra", Settings.channel);
+  EXPECT_FLOAT_EQ(0.0f, Settings.packetRate);
+  // A line beginning with S reports the current server and port even so.
+  EXPECT_EQ(std::vector<std::string>{"localhost:6667"}, lines);
+}
+
+TEST_F(SettingsTest, UnknownLinesAreQuotedWhole) {
+  auto lines = Load("server lower.case 1\n nickname x\n\r\n");
+  ASSERT_EQ(3u, lines.size());
+  EXPECT_EQ("WARNING: unknown config.txt command \"server lower.case 1\"", lines[0]);
+  EXPECT_EQ("WARNING: unknown config.txt command \" nickname x\"", lines[1]);
+  // A lone carriage return is stripped to an empty line, which is then unknown.
+  EXPECT_EQ("WARNING: unknown config.txt command \"\"", lines[2]);
+}
+
+TEST_F(SettingsTest, AddressWithOneValueSetsTheUserOnly) {
+  Load("ADDRESS first second\nADDRESS only\n");
+  EXPECT_STREQ("only", Settings.userName);
+  EXPECT_STREQ("second", Settings.hostName);
+}
+
+TEST_F(SettingsTest, ServerWithoutPortKeepsThePort) {
+  auto lines = Load("SERVER a.test 7001\nSERVER b.test\n");
+  EXPECT_STREQ("b.test", Settings.server);
+  EXPECT_EQ(7001, Settings.port);
+  EXPECT_EQ((std::vector<std::string>{"a.test:7001", "b.test:7001"}), lines);
+}
+
+TEST_F(SettingsTest, ValuesAreCutTo63Characters) {
+  std::string longWord(100, 'n');
+  std::string longName = "FULLNAME " + std::string(80, 'r') + "\n";
+  std::string content = "NICKNAME " + longWord + "\nCHANNEL #" + longWord + "\n" + longName;
+  Load(content.c_str());
+  EXPECT_EQ(std::string(63, 'n'), Settings.nickname);
+  EXPECT_EQ("#" + std::string(62, 'n'), Settings.channel);
+  EXPECT_EQ(std::string(63, 'r'), Settings.realName);
+}
+
+TEST_F(SettingsTest, LinesBeginningWithFSkipNineCharactersUnexamined) {
+  Load("FOO bar baz\n");
+  EXPECT_STREQ("az", Settings.realName);  // from the tenth character on
+  Load("FULLNAME Some One\nF short\n");
+  EXPECT_STREQ("Some One", Settings.realName);  // too short to hold a name: kept
+}
+
+TEST_F(SettingsTest, LastLineWins) {
+  Load("NICKNAME one\nNICKNAME two\nPACKETS 5\nPACKETS 0\n");
+  EXPECT_STREQ("two", Settings.nickname);
+  EXPECT_FLOAT_EQ(0.0f, Settings.packetRate);
+}
+
+TEST(ReadConfigLine, SkipsCommentsAndEmptyLinesAndSplitsLongLines) {
+  std::string longLine(300, 'x');
+  std::string content = "/ comment\n\nfirst\n" + longLine + "\n/ last";
+  FILE* stream = fmemopen(const_cast<char*>(content.data()), content.size(), "r");
+  ASSERT_NE(nullptr, stream);
+  char line[256];
+  ASSERT_TRUE(ReadConfigLine(stream, line));
+  EXPECT_STREQ("first\n", line);
+  ASSERT_TRUE(ReadConfigLine(stream, line));
+  EXPECT_EQ(std::string(254, 'x'), line);  // fgets with a count of 255
+  ASSERT_TRUE(ReadConfigLine(stream, line));
+  EXPECT_EQ(std::string(46, 'x') + "\n", line);  // the remainder is a line of its own
+  std::strcpy(line, "unchanged");
+  EXPECT_FALSE(ReadConfigLine(stream, line));
+  EXPECT_STREQ("unchanged", line);
+  std::fclose(stream);
+}
+
+}  // namespace

@@ -1,0 +1,205 @@
+"""A throw-away X desktop for whole-program tests: Xvfb, openbox, the program, xdotool.
+
+Every process started here is ended by its PID when the desktop closes.
+Run with /usr/bin/python3 (the system interpreter).
+"""
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+
+def _kill(process, grace=2.0):
+    if process is None or process.poll() is not None:
+        return
+    process.terminate()
+    try:
+        process.wait(timeout=grace)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait(timeout=5)
+
+
+def wait_until(predicate, timeout=10.0, step=0.05):
+    """Polls predicate until it returns a true value; returns that value or None."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            return None
+        time.sleep(step)
+
+
+class Program:
+    """One running copy of the program, its stderr collected in a file."""
+
+    def __init__(self, desktop, argv, cwd, env):
+        self.desktop = desktop
+        fd, self.stderr_path = tempfile.mkstemp(prefix="qivra-stderr-", dir=desktop.workdir)
+        self.stderr_file = os.fdopen(fd, "w")
+        self.process = subprocess.Popen(argv, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.DEVNULL, stderr=self.stderr_file)
+
+    @property
+    def pid(self):
+        return self.process.pid
+
+    def stderr(self):
+        with open(self.stderr_path, errors="replace") as f:
+            return f.read()
+
+    def console_lines(self):
+        return [line[len("[console] "):] for line in self.stderr().splitlines()
+                if line.startswith("[console] ")]
+
+    def boxes(self):
+        return [line for line in self.stderr().splitlines() if line.startswith("[box] ")]
+
+    def wait_console(self, text, count=1, timeout=10.0):
+        """Waits until the console mirror has shown text at least count times."""
+        return wait_until(lambda: self.console_lines().count(text) >= count, timeout)
+
+    def alive(self):
+        return self.process.poll() is None
+
+    def wait_exit(self, timeout=10.0):
+        try:
+            return self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def stop(self):
+        _kill(self.process)
+        self.stderr_file.close()
+
+
+class Desktop:
+    """Xvfb on a free display number with openbox; xdotool helpers."""
+
+    def __init__(self, width=1024, height=768):
+        self.workdir = tempfile.mkdtemp(prefix="qivra-e2e-")
+        self.programs = []
+        self.window_manager = None
+        read_end, write_end = os.pipe()
+        # -displayfd: the server picks a free display number and writes it to us.
+        self.server = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % (width, height),
+             "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        with os.fdopen(read_end, "rb") as reader:
+            while not number.endswith(b"\n"):
+                chunk = reader.read(1)
+                if not chunk:
+                    break
+                number += chunk
+        if not number.strip():
+            self.close()
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + number.decode().strip()
+        self.env = dict(os.environ, DISPLAY=self.display)
+        self.env.pop("XAUTHORITY", None)
+        self.window_manager = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # openbox is ready once it has claimed the screen.
+        wait_until(lambda: self._root_has_wm(), timeout=10)
+
+    def _root_has_wm(self):
+        probe = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env,
+                               capture_output=True, text=True)
+        return "window id" in probe.stdout
+
+    # -- programs ---------------------------------------------------------------
+    def start(self, argv, cwd, extra_env=None):
+        env = dict(self.env)
+        env.update(extra_env or {})
+        program = Program(self, argv, cwd, env)
+        self.programs.append(program)
+        return program
+
+    # -- xdotool ------------------------------------------------------------------
+    def xdotool(self, *args, check=True):
+        result = subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env,
+                                capture_output=True, text=True, timeout=20)
+        if check and result.returncode != 0:
+            return ""
+        return result.stdout.strip()
+
+    def find_windows(self, title, visible=True, pid=None):
+        args = ["search"]
+        if visible:
+            args.append("--onlyvisible")
+        if pid is not None:
+            args += ["--pid", pid]
+        args += ["--name", "^%s$" % re.escape(title)]
+        out = self.xdotool(*args, check=False)
+        return [int(w) for w in out.split()] if out else []
+
+    def wait_window(self, title, timeout=10.0, visible=True):
+        found = wait_until(lambda: self.find_windows(title, visible), timeout)
+        return found[0] if found else None
+
+    def active_window_name(self):
+        return self.xdotool("getactivewindow", "getwindowname", check=False)
+
+    def wait_active(self, title, timeout=10.0):
+        return wait_until(lambda: self.active_window_name() == title, timeout)
+
+    def geometry(self, window):
+        """(x, y, width, height) of a window's client area on the screen."""
+        out = self.xdotool("getwindowgeometry", "--shell", window)
+        values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+        return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+
+    def key(self, *keys):
+        self.xdotool("key", "--delay", "30", *keys)
+
+    def key_down(self, key):
+        self.xdotool("keydown", key)
+
+    def key_up(self, key):
+        self.xdotool("keyup", key)
+
+    def type(self, text):
+        self.xdotool("type", "--delay", "20", text)
+
+    def click(self, window, x, y, button=1):
+        """Clicks at (x, y) in the window's client coordinates."""
+        self.xdotool("mousemove", "--window", window, x, y, "click", button)
+
+    def minimize(self, window):
+        self.xdotool("windowminimize", window)
+
+    def screenshot(self, path):
+        subprocess.run(["import", "-window", "root", path], env=self.env, check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+        return path
+
+    # -- teardown -------------------------------------------------------------------
+    def close(self):
+        for program in self.programs:
+            program.stop()
+        _kill(self.window_manager)
+        _kill(getattr(self, "server", None))
+        shutil.rmtree(self.workdir, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+
+def crop_pixels(png_path, x, y, width, height):
+    """Pixels of a screen region as a list of (r, g, b), through ImageMagick."""
+    out = subprocess.run(["convert", png_path, "-crop", "%dx%d+%d+%d" % (width, height, x, y),
+                          "+repage", "-depth", "8", "rgb:-"], capture_output=True, check=True,
+                         timeout=30).stdout
+    return [tuple(out[i:i + 3]) for i in range(0, len(out) - 2, 3)]

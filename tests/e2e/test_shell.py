@@ -1,0 +1,205 @@
+"""Whole-program tests of the shell: the connection dialog, the window, its keys, one copy only.
+
+Each test runs the program on its own Xvfb desktop, in a temporary working
+directory with its own config.txt. No IRC server is needed: the client is sent
+to a closed loopback port, where registration simply never completes.
+"""
+import os
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desktop import Desktop, crop_pixels, wait_until  # noqa: E402
+
+SOURCE_DIR = os.environ.get("QIVRA_SOURCE_DIR",
+                            os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
+PROGRAM = os.environ.get("QIVRA_PROGRAM", os.path.join(SOURCE_DIR, "build", "qivra"))
+
+MAIN_TITLE = "QIVRA Beta 2"
+DIALOG_TITLE = "Welcome to QIVRA"
+GREETING = [
+    "Welcome To qivra!",
+    "Beta Version 1",
+    "QIVRA shows one IRC channel as a small 3D room shared by its members.",
+    "Click the view, then walk with the cursor keys; type below and press Enter to talk.",
+    "F1 switches full screen, Escape leaves the room, /help lists the commands.",
+]
+
+CONFIG = """/ test settings
+SERVER 127.0.0.1 1
+CHANNEL #room
+NICKNAME tester
+PACKETS 10
+"""
+
+
+def dlu_x(units):  # dialog units to pixels, as the dialog lays itself out
+    return (units * 6 + 2) // 4
+
+
+def dlu_y(units):
+    return (units * 13 + 4) // 8
+
+
+# Points inside the dialog's controls, in its client coordinates.
+SERVER_FIELD = (dlu_x(48) + 10, dlu_y(41) + 6)
+CHANNEL_FIELD = (dlu_x(48) + 10, dlu_y(60) + 6)
+PORT_FIELD = (dlu_x(144) + 10, dlu_y(41) + 6)
+NICKNAME_FIELD = (dlu_x(48) + 10, dlu_y(78) + 6)
+EXIT_BUTTON = (dlu_x(132) + dlu_x(54) // 2, dlu_y(103) + dlu_y(18) // 2)
+
+
+class ShellTest(unittest.TestCase):
+    def setUp(self):
+        self.assertTrue(os.access(PROGRAM, os.X_OK), "program not built: " + PROGRAM)
+        self.desktop = Desktop()
+        self.addCleanup(self.desktop.close)
+        self.workdir = tempfile.mkdtemp(prefix="qivra-run-", dir=self.desktop.workdir)
+        self.lockdir = tempfile.mkdtemp(prefix="qivra-lock-", dir=self.desktop.workdir)
+        with open(os.path.join(self.workdir, "config.txt"), "w") as f:
+            f.write(CONFIG)
+        data = os.path.join(SOURCE_DIR, "data")
+        if os.path.isdir(data):
+            os.symlink(data, os.path.join(self.workdir, "data"))
+
+    # -- helpers ----------------------------------------------------------------------
+    def start_copy(self):
+        return self.desktop.start([PROGRAM], self.workdir, {
+            "QIVRA_CONSOLE_STDERR": "1", "QIVRA_AUTO_ANSWER": "yes", "QIVRA_LOCK_DIR": self.lockdir})
+
+    def wait_dialog(self, program):
+        dialog = self.desktop.wait_window(DIALOG_TITLE, timeout=20)
+        self.assertIsNotNone(dialog, "no connection dialog; stderr:\n" + program.stderr())
+        self.assertTrue(self.desktop.wait_active(DIALOG_TITLE), "dialog never got the focus")
+        return dialog
+
+    def replace_field(self, dialog, point, text):
+        self.desktop.click(dialog, *point)
+        self.desktop.key("ctrl+a")
+        self.desktop.type(text)
+
+    def connect(self, program):
+        """Presses Enter in the dialog; returns the main window once it is active."""
+        self.desktop.key("Return")
+        window = self.desktop.wait_window(MAIN_TITLE, timeout=20)
+        self.assertIsNotNone(window, "main window not shown; stderr:\n" + program.stderr())
+        self.assertTrue(self.desktop.wait_active(MAIN_TITLE), "main window never became active")
+        return window
+
+    def back_at_dialog(self):
+        return self.desktop.wait_window(DIALOG_TITLE, timeout=10) is not None and \
+            not self.desktop.find_windows(MAIN_TITLE)
+
+    # -- tests ------------------------------------------------------------------------
+    def test_dialog_shows_config_values(self):
+        program = self.start_copy()
+        self.wait_dialog(program)
+        self.connect(program)  # the values exactly as config.txt gave them
+        self.assertTrue(program.wait_console("Connecting to 127.0.0.1:1..."), program.stderr())
+        self.assertTrue(any(line.startswith('Registering as "tester"') for line in program.console_lines()))
+        # The channel field: copy it into the nickname field and connect again.
+        self.desktop.key("Escape")
+        self.assertTrue(self.back_at_dialog())
+        dialog = self.wait_dialog(program)
+        self.desktop.click(dialog, *CHANNEL_FIELD)
+        self.desktop.key("ctrl+a", "ctrl+c")
+        self.desktop.click(dialog, *NICKNAME_FIELD)
+        self.desktop.key("ctrl+a", "ctrl+v")
+        self.connect(program)
+        self.assertTrue(wait_until(lambda: any(line.startswith('Registering as "#room"')
+                                               for line in program.console_lines())), program.stderr())
+
+    def test_typed_values_and_enter_show_window_with_greeting(self):
+        program = self.start_copy()
+        dialog = self.wait_dialog(program)
+        self.replace_field(dialog, SERVER_FIELD, "127.0.0.1")
+        self.replace_field(dialog, NICKNAME_FIELD, "n" * 70)
+        self.replace_field(dialog, PORT_FIELD, "1abc")  # atol rules: 1; Enter from this field
+        window = self.connect(program)
+        self.assertTrue(program.wait_console("Connecting to 127.0.0.1:1..."), program.stderr())
+        lines = program.console_lines()
+        registering = [line for line in lines if line.startswith("Registering as")]
+        self.assertTrue(registering and registering[0].startswith('Registering as "%s"' % ("n" * 63)),
+                        "nickname not cut to 63 characters: %r" % registering)
+        start = lines.index(GREETING[0])
+        self.assertEqual(GREETING, lines[start:start + 5])
+        # The panel (client rows 348 to 461) shows text: dark glyph pixels on its rows.
+        time.sleep(0.5)
+        x, y, width, height = self.desktop.geometry(window)
+        self.assertEqual((640, 480), (width, height))
+        shot = self.desktop.screenshot(os.path.join(self.desktop.workdir, "greeting.png"))
+        rows_with_text = 0
+        for row in range(7):
+            band = crop_pixels(shot, x + 3, y + 349 + row * 16, 400, 16)
+            if sum(1 for r, g, b in band if r + g + b < 200) > 20:
+                rows_with_text += 1
+        self.assertGreaterEqual(rows_with_text, 7, "expected seven rows of text in the panel")
+        self.assertTrue(program.alive())
+
+    def test_escape_returns_to_dialog_where_escape_does_nothing(self):
+        program = self.start_copy()
+        self.wait_dialog(program)
+        self.connect(program)
+        self.desktop.key("Escape")
+        self.assertTrue(self.back_at_dialog(), "Escape did not return to the dialog")
+        self.assertTrue(program.wait_console("Disconnected."), program.stderr())
+        self.wait_dialog(program)
+        self.desktop.key("Escape")
+        time.sleep(1.0)
+        self.assertTrue(self.desktop.find_windows(DIALOG_TITLE), "Escape closed the dialog")
+        self.assertTrue(program.alive())
+
+    def test_exit_ends_the_program_without_leak_box(self):
+        program = self.start_copy()
+        self.wait_dialog(program)
+        self.connect(program)  # a whole cycle: the scene is set up and used
+        self.desktop.key("Escape")
+        self.assertTrue(self.back_at_dialog())
+        dialog = self.wait_dialog(program)
+        self.desktop.click(dialog, *EXIT_BUTTON)
+        self.assertEqual(0, program.wait_exit(timeout=15), program.stderr())
+        self.assertEqual([], program.boxes(), "no message box expected at exit")
+
+    def test_f1_remakes_the_window_and_shows_the_greeting_again(self):
+        program = self.start_copy()
+        self.wait_dialog(program)
+        self.connect(program)
+        self.assertEqual(1, program.console_lines().count(GREETING[0]))
+        self.desktop.key_down("F1")
+        time.sleep(0.08)
+        self.desktop.key_up("F1")
+        self.assertTrue(program.wait_console(GREETING[0], count=2), program.stderr())
+        self.assertIsNotNone(self.desktop.wait_window(MAIN_TITLE, timeout=10))
+        self.assertTrue(program.alive())
+        self.assertNotIn("Disconnecting...", program.console_lines(), "F1 must keep the connection")
+        self.assertEqual([], program.boxes())
+
+    def test_second_copy_exits_and_brings_the_first_forward(self):
+        first = self.start_copy()
+        self.wait_dialog(first)
+        window = self.connect(first)
+        self.desktop.minimize(window)
+        self.assertTrue(wait_until(lambda: self.desktop.active_window_name() != MAIN_TITLE, 5))
+        second = self.start_copy()
+        self.assertEqual(0, second.wait_exit(timeout=10), "the second copy did not end")
+        self.assertNotIn("[console]", second.stderr(), "the second copy must not start up")
+        self.assertTrue(self.desktop.wait_active(MAIN_TITLE, timeout=5),
+                        "the first copy's window did not come forward")
+        self.assertTrue(first.alive())
+
+    def test_close_box_returns_to_dialog(self):
+        program = self.start_copy()
+        self.wait_dialog(program)
+        self.connect(program)
+        self.desktop.key("alt+F4")  # the window manager's close, as from the close box
+        self.assertTrue(self.back_at_dialog(), "closing the window did not return to the dialog")
+        self.assertTrue(program.wait_console("Disconnected."), program.stderr())
+        dialog = self.wait_dialog(program)
+        self.desktop.click(dialog, *EXIT_BUTTON)
+        self.assertEqual(0, program.wait_exit(timeout=15), program.stderr())
+
+
+if __name__ == "__main__":
+    unittest.main()
