@@ -102,6 +102,14 @@ int NetBind(int s, uint32_t address, uint16_t wirePort) {
   return bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 ? 1 : 0;
 }
 
+uint16_t NetLocalPort(int s) {
+  sockaddr_in a;
+  std::memset(&a, 0, sizeof a);
+  socklen_t length = sizeof a;
+  if (getsockname(s, reinterpret_cast<sockaddr*>(&a), &length) != 0) return 0;
+  return a.sin_port;
+}
+
 int NetConnect(int s, uint32_t address, uint16_t wirePort) {
   sockaddr_in a = MakeAddress(address, wirePort);
   int r;

@@ -20,6 +20,7 @@ uint16_t NetPortToWire(int port);
 int NetPortFromWire(uint16_t wirePort);
 
 int NetBind(int s, uint32_t address, uint16_t wirePort);     // 1 bound, 0 refused
+uint16_t NetLocalPort(int s);                                 // the bound port, 0 if none
 int NetConnect(int s, uint32_t address, uint16_t wirePort);  // 1 connected, 0 failed
 void NetSetSendTimeout(int s, int ms);
 

@@ -11,6 +11,12 @@
 #include "platform/net.h"
 
 thread_local const std::atomic<uint8_t>* LookupAbandonFlag = nullptr;
+std::atomic<HostLookupFunction> HostLookupOverride{nullptr};
+
+static bool LookUpName(const char* name, uint32_t* address) {
+  HostLookupFunction lookup = HostLookupOverride.load();
+  return lookup ? lookup(name, address) : NetLookUpHost(name, address);
+}
 
 namespace {
 struct LookupJob {
@@ -27,7 +33,7 @@ int LookUpHost(const char* host, uint32_t* address) {
   if (!host || !*host) return -2;
   if (NetParseDotted(host, address)) return 1;
   const std::atomic<uint8_t>* abandon = LookupAbandonFlag;
-  if (!abandon) return NetLookUpHost(host, address) ? 1 : -2;
+  if (!abandon) return LookUpName(host, address) ? 1 : -2;
 
   std::shared_ptr<LookupJob> job;
   try {
@@ -36,7 +42,7 @@ int LookUpHost(const char* host, uint32_t* address) {
     std::memcpy(job->host, host, n);
     std::thread([job] {
       uint32_t found = 0;
-      bool ok = NetLookUpHost(job->host, &found);
+      bool ok = LookUpName(job->host, &found);
       std::lock_guard<std::mutex> hold(job->mutex);
       job->found = ok;
       job->address = found;
@@ -44,7 +50,7 @@ int LookUpHost(const char* host, uint32_t* address) {
       job->done.notify_all();
     }).detach();
   } catch (...) {  // no memory or no thread: look up here and now
-    return NetLookUpHost(host, address) ? 1 : -2;
+    return LookUpName(host, address) ? 1 : -2;
   }
   std::unique_lock<std::mutex> hold(job->mutex);
   while (!job->finished) {

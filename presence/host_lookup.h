@@ -8,5 +8,10 @@
 // touches nothing but its own record, so the caller is free to end at once.
 extern thread_local const std::atomic<uint8_t>* LookupAbandonFlag;
 
+// Test hook: when set, replaces the system's name lookup (dotted addresses never reach it).
+// Atomic: a lookup helper thread of an earlier connection may still be reading it.
+using HostLookupFunction = bool (*)(const char* name, uint32_t* address);
+extern std::atomic<HostLookupFunction> HostLookupOverride;
+
 // A dotted address is used without lookup. 1 and the IPv4 address (network order), or -2.
 int LookUpHost(const char* host, uint32_t* address);
