@@ -8,7 +8,7 @@ std::recursive_mutex& ClientLock() {
   return lock;
 }
 
-void (*PeerChangeHook)(char kind, int index) = nullptr;
+void (*PeerChangeHook)(char kind, int index, int key) = nullptr;
 
 using Hold = std::lock_guard<std::recursive_mutex>;
 

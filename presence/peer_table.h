@@ -49,5 +49,6 @@ class PeerTable {
 std::recursive_mutex& ClientLock();
 
 // Called, with ClientLock held, after a datagram changed a slot: kind 'a' the slot became
-// active (hello or hello reply), 'd' a position, 'i' a key, 'k' a key block. Null: nobody listens.
-extern void (*PeerChangeHook)(char kind, int index);
+// active (hello or hello reply), 'd' a position, 'i' a key (key: its index), 'k' a key block.
+// Null: nobody listens.
+extern void (*PeerChangeHook)(char kind, int index, int key);

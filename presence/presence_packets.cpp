@@ -9,8 +9,8 @@
 
 using Hold = std::lock_guard<std::recursive_mutex>;
 
-static void Notify(char kind, int index) {
-  if (PeerChangeHook) PeerChangeHook(kind, index);
+static void Notify(char kind, int index, int key = 0) {
+  if (PeerChangeHook) PeerChangeHook(kind, index, key);
 }
 
 // "c" or "C" and the nickname, cut to fit the 2048-byte buffer.
@@ -152,6 +152,8 @@ int PeerTable::ReceiveDatagram() {
     int key = static_cast<int8_t>(data[1]);
     if (key < 0 || key >= kKeyFlagCount) return 0;
     slot.keys[key] = data[2] != 1 ? 1 : 0;
+    Notify(kind, index, key);
+    return 100;
   } else {
     int count = static_cast<int8_t>(data[1]);
     if (count < 0 || count >= kKeyFlagCount) return 0;
