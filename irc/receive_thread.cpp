@@ -74,9 +74,9 @@ void StopReceiveThread() {
   StopReceive.store(1);
   if (!ReceiveThreadHandle.joinable()) return;
   Irc.streamLink.Shutdown();
-  if (!WaitForEnd(90)) {
+  if (!WaitForEnd(50)) {
     Irc.streamLink.ShutdownBoth();
-    WaitForEnd(100);
+    WaitForEnd(45);
   }
   ReceiveThreadHandle.join();
 }
