@@ -30,6 +30,22 @@ class IrcClient {
   int SayTo(const char* target, const char* text);
   int PollRegistration();
   int Dispatch(char* nick, char* message, uint8_t fromThread);
+
+  // The local address both links bind to (dotted; null or empty = any address).
+  // 1, or 0 when the text is not a dotted IPv4 address (the setting is then unchanged).
+  int SetBindAddress(const char* dotted);
 };
 
 extern IrcClient Irc;  // the one client of the process
+
+// Formats one line into Irc.line under the client lock and sends it on the stream link.
+// A line that would not fit is cut so that it still ends with lineEnd. Result of the send.
+int SendIrcLine(const char* lineEnd, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+
+// Event codes of IrcClient::Dispatch.
+enum DispatchCode {
+  EventNone = 0, EventChannelMessage = 1, EventAction = 2, EventPrivateMessage = 3,
+  EventJoin = 4, EventPart = 5, EventQuit = 6, EventNickChange = 9, EventKick = 10,
+  EventModeChange = 11, EventPingAnswered = 101, EventHandled = 102,
+};

@@ -2,17 +2,11 @@
 #pragma once
 #include <cstdint>
 #include <mutex>
+#include "presence/socket_address.h"
 #include "scene/player_pose.h"
 
 constexpr int kPeerSlots = 200;     // indices 1..199 are used
 constexpr int kNickLength = 2048;
-
-struct SocketAddress {              // IPv4, fields in network byte order
-  uint16_t family;
-  uint16_t port;
-  uint32_t address;
-  uint8_t zero[8];
-};
 
 struct PeerSlot {
   SocketAddress address;
@@ -48,3 +42,13 @@ class PeerTable {
   void Lock();
   void Unlock();
 };
+
+// The one lock of the client's shared state: the slots and self record, the datagram link's
+// current peer address with every send and poll, and the output line buffer with every
+// format-and-send of an IRC line. Recursive; PeerTable::Lock takes this one.
+std::recursive_mutex& ClientLock();
+
+// Called, with ClientLock held, after a datagram changed a slot: kind 'a' the slot became
+// active (hello or hello reply), 'd' a position, 'i' a key (key: its index), 'k' a key block.
+// Null: nobody listens.
+extern void (*PeerChangeHook)(char kind, int index, int key);

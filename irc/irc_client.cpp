@@ -1,0 +1,154 @@
+// The chat-client object: setting up both links, connecting, registering and every line sent.
+#include "irc/irc_client.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "console/console_log.h"
+#include "irc/line_parse.h"
+#include "irc/receive_thread.h"
+#include "platform/net.h"
+
+IrcClient Irc;
+
+using Hold = std::lock_guard<std::recursive_mutex>;
+
+static void CopyField(char* out, const char* text) {
+  std::size_t n = text ? strnlen(text, kIrcLineLength - 1) : 0;
+  if (n) std::memmove(out, text, n);
+  out[n] = '\0';
+}
+
+int SendIrcLine(const char* lineEnd, const char* format, ...) {
+  Hold hold(ClientLock());
+  std::size_t endLength = std::strlen(lineEnd);
+  std::size_t room = sizeof Irc.line - endLength;  // text plus its NUL
+  va_list args;
+  va_start(args, format);
+  int n = std::vsnprintf(Irc.line, room, format, args);
+  va_end(args);
+  std::size_t used = n < 0 ? 0 : (static_cast<std::size_t>(n) < room ? n : room - 1);
+  std::memcpy(Irc.line + used, lineEnd, endLength + 1);
+  return Irc.streamLink.Send(Irc.line);
+}
+
+int IrcClient::SetBindAddress(const char* dotted) {
+  if (!dotted || !*dotted) {
+    LinkBindAddress = 0;
+    return 1;
+  }
+  uint32_t address = 0;
+  if (!NetParseDotted(dotted, &address)) return 0;
+  LinkBindAddress = address;
+  return 1;
+}
+
+int IrcClient::Init() {
+  // Test seam: run the client from a chosen local address; unset leaves any address.
+  const char* seam = std::getenv("QIVRA_BIND_ADDRESS");
+  if (LinkBindAddress == 0 && seam && *seam) SetBindAddress(seam);
+  if (streamLink.Open() != 1) return 0;
+  if (datagramLink.Open() != 1) {
+    streamLink.Close();
+    return 0;
+  }
+  return 1;
+}
+
+int IrcClient::Cleanup() {
+  StopReceiveThread();  // never close a socket under a running receive thread
+  streamLink.Close();
+  datagramLink.Close();
+  return 1;
+}
+
+int IrcClient::Connect(const char* serverName, int serverPort) {
+  StopReceiveThread();  // a second Connect without Disconnect must not leave two readers
+  CopyField(server, serverName);
+  port = serverPort;
+  peerTable.Clear();
+  datagramLink.Bind(kPresencePort);
+  if (streamLink.connectTried) {
+    // A socket connects once: a new connection after a disconnect needs a fresh socket.
+    streamLink.Close();
+    if (streamLink.Open() != 1) return 0;
+  }
+  if (streamLink.Connect(server, port) != 1) return 0;
+  ReceiveHeld.store(1);
+  StopReceive.store(0);
+  LinePending.store(0);
+  return StartReceiveThread() ? 1 : 0;
+}
+
+int IrcClient::Disconnect(const char* reason) {
+  SendIrcLine("\r\n", "QUIT :%s", reason ? reason : "");
+  StopReceiveThread();  // also shuts the receiving direction; sending stays possible
+  peerTable.Clear();
+  LinePending.store(0);
+  return 1;
+}
+
+int IrcClient::SetNick(const char* nick) {
+  {
+    Hold hold(ClientLock());
+    CopyField(peerTable.self.nick, nick);
+  }
+  SendIrcLine("\n", "NICK %s", peerTable.self.nick);
+  return 1;
+}
+
+int IrcClient::SendUser(const char* user, const char* host, const char* realName) {
+  // The realname after ':' : servers take a last parameter with spaces only that way.
+  SendIrcLine("\n", "USER %s %s 127.0.0.1 :%s", user, host, realName);
+  return 1;
+}
+
+int IrcClient::Join(const char* channelName) {
+  CopyField(channel, channelName);
+  peerTable.Clear();
+  SendIrcLine("\r\n", "JOIN %s", channel);
+  return 1;
+}
+
+int IrcClient::Part() {
+  peerTable.Clear();
+  SendIrcLine("\r\n", "PART %s", channel);
+  return 1;
+}
+
+int IrcClient::Say(const char* text) {
+  SendIrcLine("\r\n", "PRIVMSG %s :%s", channel, text);
+  return 1;
+}
+
+int IrcClient::SayTo(const char* target, const char* text) {
+  SendIrcLine("\r\n", "PRIVMSG %s :%s", target, text);
+  return 1;
+}
+
+// Registration ends at the first PING (answered) or at the end of the message of the day:
+// servers send their first PING only after one to two minutes.
+int IrcClient::PollRegistration() {
+  char received[kIrcLineLength];
+  if (!streamLink.ReadLine(received)) return 0;
+  char reply[kIrcLineLength];
+  if (BuildPingReply(received, reply, sizeof reply)) {
+    {
+      Hold hold(ClientLock());
+      CopyField(line, reply);
+      streamLink.Send(line);
+    }
+    ReceiveHeld.store(0);
+    return 1;
+  }
+  received[std::strcspn(received, "\r\n")] = '\0';  // the console shows text, not line ends
+  ConsoleAppend(received);
+  if (IsEndOfMotd(received)) {
+    ReceiveHeld.store(0);
+    return 1;
+  }
+  return 0;
+}

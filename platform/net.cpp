@@ -1,0 +1,218 @@
+// POSIX sockets, name lookup and the local host name for the links: the one file that names them.
+#include "platform/net.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+static sockaddr_in MakeAddress(uint32_t address, uint16_t wirePort) {
+  sockaddr_in a;
+  std::memset(&a, 0, sizeof a);
+  a.sin_family = AF_INET;
+  a.sin_port = wirePort;
+  a.sin_addr.s_addr = address;
+  return a;
+}
+
+int NetOpenStream() {
+  int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+  return s < 0 ? kNoSocket : s;
+}
+
+int NetOpenDatagram() {
+  int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+  return s < 0 ? kNoSocket : s;
+}
+
+void NetClose(int s) {
+  if (s >= 0) close(s);
+}
+
+void NetShutdownReceive(int s) {
+  if (s >= 0) shutdown(s, SHUT_RD);
+}
+
+void NetShutdownBoth(int s) {
+  if (s >= 0) shutdown(s, SHUT_RDWR);
+}
+
+bool NetParseDotted(const char* text, uint32_t* address) {
+  in_addr a;
+  if (!text || inet_pton(AF_INET, text, &a) != 1) return false;
+  *address = a.s_addr;
+  return true;
+}
+
+bool NetLookUpHost(const char* name, uint32_t* address) {
+  if (!name || !*name) return false;
+  addrinfo hints;
+  std::memset(&hints, 0, sizeof hints);
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(name, nullptr, &hints, &found) != 0 || !found) return false;  // EAI_AGAIN too
+  bool ok = false;
+  for (addrinfo* p = found; p; p = p->ai_next) {
+    if (p->ai_family == AF_INET && p->ai_addrlen >= sizeof(sockaddr_in)) {
+      *address = reinterpret_cast<sockaddr_in*>(p->ai_addr)->sin_addr.s_addr;
+      ok = true;
+      break;
+    }
+  }
+  freeaddrinfo(found);
+  return ok;
+}
+
+bool NetLocalHostName(char* out, std::size_t size) {
+  if (!out || size == 0) return false;
+  if (gethostname(out, size) != 0) {
+    out[0] = '\0';
+    return false;
+  }
+  out[size - 1] = '\0';  // gethostname need not terminate a cut name
+  return true;
+}
+
+void NetAddressText(uint32_t address, char* out, std::size_t size) {
+  if (!out || size == 0) return;
+  in_addr a;
+  a.s_addr = address;
+  char text[INET_ADDRSTRLEN] = {0};
+  inet_ntop(AF_INET, &a, text, sizeof text);
+  std::size_t n = strnlen(text, sizeof text);
+  if (n >= size) n = size - 1;
+  std::memcpy(out, text, n);
+  out[n] = '\0';
+}
+
+uint16_t NetPortToWire(int port) { return htons(static_cast<uint16_t>(port)); }
+int NetPortFromWire(uint16_t wirePort) { return ntohs(wirePort); }
+
+int NetBind(int s, uint32_t address, uint16_t wirePort) {
+  sockaddr_in a = MakeAddress(address, wirePort);
+  return bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 ? 1 : 0;
+}
+
+uint16_t NetLocalPort(int s) {
+  sockaddr_in a;
+  std::memset(&a, 0, sizeof a);
+  socklen_t length = sizeof a;
+  if (getsockname(s, reinterpret_cast<sockaddr*>(&a), &length) != 0) return 0;
+  return a.sin_port;
+}
+
+int NetConnect(int s, uint32_t address, uint16_t wirePort) {
+  sockaddr_in a = MakeAddress(address, wirePort);
+  int r;
+  do {
+    r = connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  } while (r != 0 && errno == EINTR);
+  return r == 0 ? 1 : 0;
+}
+
+void NetSetSendTimeout(int s, int ms) {
+  timeval t;
+  t.tv_sec = ms / 1000;
+  t.tv_usec = (ms % 1000) * 1000;
+  setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &t, sizeof t);
+}
+
+unsigned NetBytesWaiting(int s) {
+  int count = 0;
+  if (s < 0 || ioctl(s, FIONREAD, &count) != 0 || count < 0) return 0;
+  return static_cast<unsigned>(count);
+}
+
+int NetReceiveByte(int s, char* byte) {
+  for (;;) {
+    ssize_t r = recv(s, byte, 1, 0);
+    if (r == 1) return 1;
+    if (r == 0) return 0;
+    if (errno != EINTR) return -1;
+  }
+}
+
+int NetSend(int s, const void* data, std::size_t length) {
+  ssize_t r;
+  do {
+    r = send(s, data, length, MSG_NOSIGNAL);
+  } while (r < 0 && errno == EINTR);
+  return r < 0 ? -1 : static_cast<int>(r);
+}
+
+int NetSendTo(int s, const void* data, std::size_t length, uint32_t address, uint16_t wirePort) {
+  sockaddr_in a = MakeAddress(address, wirePort);
+  ssize_t r = sendto(s, data, length, MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  return r < 0 ? -1 : static_cast<int>(r);
+}
+
+bool NetDatagramWaiting(int s) {
+  if (s < 0) return false;
+  pollfd p = {s, POLLIN, 0};
+  return poll(&p, 1, 0) == 1 && (p.revents & POLLIN);
+}
+
+int NetReceiveFrom(int s, void* buffer, std::size_t size, uint32_t* address, uint16_t* wirePort) {
+  sockaddr_in a;
+  std::memset(&a, 0, sizeof a);
+  socklen_t length = sizeof a;
+  ssize_t r = recvfrom(s, buffer, size, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&a), &length);
+  if (r < 0) return -1;
+  *address = a.sin_addr.s_addr;
+  *wirePort = a.sin_port;
+  return static_cast<int>(r);
+}
+
+int NetListen(uint32_t address, uint16_t* wirePort) {
+  int s = NetOpenStream();
+  if (s == kNoSocket) return kNoSocket;
+  int one = 1;
+  setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in a = MakeAddress(address, *wirePort);
+  socklen_t length = sizeof a;
+  if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(s, 8) != 0 ||
+      getsockname(s, reinterpret_cast<sockaddr*>(&a), &length) != 0) {
+    close(s);
+    return kNoSocket;
+  }
+  *wirePort = a.sin_port;
+  return s;
+}
+
+int NetAccept(int s) {
+  int c;
+  do {
+    c = accept4(s, nullptr, nullptr, SOCK_CLOEXEC);
+  } while (c < 0 && errno == EINTR);
+  return c < 0 ? kNoSocket : c;
+}
+
+bool NetWaitReadable(int s, int ms) {
+  pollfd p = {s, POLLIN, 0};
+  return poll(&p, 1, ms) == 1;
+}
+
+int NetReceive(int s, void* buffer, std::size_t size) {
+  ssize_t r;
+  do {
+    r = recv(s, buffer, size, 0);
+  } while (r < 0 && errno == EINTR);
+  return r < 0 ? -1 : static_cast<int>(r);
+}
+
+void LowerThreadPriority() {
+  // On Linux each thread has its own nice value; one step up is "below normal".
+  pid_t tid = static_cast<pid_t>(syscall(SYS_gettid));
+  errno = 0;
+  int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+  if (errno == 0) setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice + 1);
+}

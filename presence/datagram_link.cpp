@@ -1,0 +1,76 @@
+// The presence UDP socket: bind, resolve a peer, send to it, and take waiting datagrams.
+#include "presence/datagram_link.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "platform/net.h"
+#include "presence/host_lookup.h"
+#include "presence/peer_table.h"
+
+uint32_t LinkBindAddress = 0;
+
+int DatagramLink::Open() {
+  NetClose(socket);  // a second Open without Close must not leak the first socket
+  socket = NetOpenDatagram();
+  return socket == kNoSocket ? -3 : 1;
+}
+
+int DatagramLink::Bind(int port) {
+  std::lock_guard<std::recursive_mutex> hold(ClientLock());
+  std::memset(&localAddress, 0, sizeof localAddress);
+  localAddress.family = kAddressFamilyIPv4;
+  localAddress.port = NetPortToWire(port);
+  localAddress.address = LinkBindAddress;
+  NetBind(socket, localAddress.address, localAddress.port);  // refusal ignored on purpose
+  return 1;
+}
+
+void DatagramLink::SetPeer(const SocketAddress& address) {
+  std::lock_guard<std::recursive_mutex> hold(ClientLock());
+  peerAddress = address;
+}
+
+int DatagramLink::Resolve(const char* host, int port) {
+  uint32_t address = 0;
+  // The lookup may take long: it runs without the lock so the other thread goes on.
+  if (LookUpHost(host, &address) != 1) return -2;
+  std::lock_guard<std::recursive_mutex> hold(ClientLock());
+  uint32_t dotted = 0;
+  numericAddress = NetParseDotted(host, &dotted) ? dotted : 0xFFFFFFFFu;
+  std::memset(&peerAddress, 0, sizeof peerAddress);
+  peerAddress.family = kAddressFamilyIPv4;
+  peerAddress.port = NetPortToWire(port);
+  peerAddress.address = address;
+  return 1;
+}
+
+int DatagramLink::Send(const char* data, int length) {
+  std::lock_guard<std::recursive_mutex> hold(ClientLock());
+  std::size_t size = length > 0 ? static_cast<std::size_t>(length) : strnlen(data, 2048);
+  int r = NetSendTo(socket, data, size, peerAddress.address, peerAddress.port);
+  return r < 0 ? -1 : 1;
+}
+
+int DatagramLink::Poll(char* buffer) {
+  std::lock_guard<std::recursive_mutex> hold(ClientLock());
+  // Readiness rather than a byte count: an empty datagram reports zero waiting bytes and
+  // would otherwise sit in front of every later one for ever.
+  if (!NetDatagramWaiting(socket)) return 0;
+  std::memset(buffer, 0, kDatagramReceiveLength);
+  uint32_t address = 0;
+  uint16_t port = 0;
+  int r = NetReceiveFrom(socket, buffer, kDatagramReceiveLength, &address, &port);
+  if (r < 0) return -1;
+  std::memset(&peerAddress, 0, sizeof peerAddress);
+  peerAddress.family = kAddressFamilyIPv4;
+  peerAddress.port = port;
+  peerAddress.address = address;
+  return static_cast<int>(strnlen(buffer, kDatagramReceiveLength));
+}
+
+int DatagramLink::Close() {
+  NetClose(socket);
+  socket = kNoSocket;
+  return 1;
+}

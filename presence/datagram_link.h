@@ -1,0 +1,25 @@
+// The UDP endpoint of the presence datagrams: one socket and the current peer address.
+#pragma once
+#include <cstdint>
+#include "presence/socket_address.h"
+
+constexpr int kPresencePort = 6669;
+constexpr int kDatagramReceiveLength = 2040;  // Poll fills at most this much of a 2048-byte buffer
+
+class DatagramLink {
+ public:
+  int socket = -1;                 // kNoSocket when none was made
+  uint32_t numericAddress = 0;     // the last resolved host text as a dotted address, if it was one
+  SocketAddress peerAddress = {};  // destination of every send; source of the last receive
+  SocketAddress localAddress = {}; // the bound address and port
+
+  int Open();                                 // 1, or -3 no socket
+  int Bind(int port);                         // always 1: a refused bind is ignored
+  int Resolve(const char* host, int port);    // 1, or -2 the host does not resolve
+  int Send(const char* data, int length);     // 1, or -1; length 0 = text length of data
+  int Poll(char* buffer);                     // -1 failed, 0 nothing waiting, else text length
+  int Close();                                // always 1
+
+  // Sets the current peer address (ClientLock held by the caller or taken here).
+  void SetPeer(const SocketAddress& address);
+};

@@ -1,0 +1,272 @@
+"""Network lab for QIVRA whole-program tests: private network namespaces, a real IRC server
+and client processes, all cleaned up by PID and name when the lab closes.
+
+Run with Debian's interpreter (/usr/bin/python3) as root. Nothing here sends a packet outside
+the namespaces it makes: the server namespace holds a bridge at 10.200.X.1/24 (X from this
+process's PID, so parallel runs differ), every client namespace has one veth pair into that
+bridge (10.200.X.2, .3, ...) and its own loopback. Names looked up inside a namespace cannot
+reach any outside resolver, so unknown names fail at once.
+
+    from netlab import Lab
+    with Lab() as lab:                          # namespaces exist from here on
+        server = lab.start_ngircd()             # or lab.start_inspircd(); both wait for the port
+        alice = lab.add_client()                # Client: .ns (namespace name), .address
+        p = lab.spawn(alice, [PEER, "--server", lab.server_address, ...])
+        p.send("hello")                         # a line to its stdin
+        line = p.wait_for(r"^Connected\\.$", 5)  # first matching stdout line, or LabTimeout
+        p.wait_for(r"joined", 5, since=mark)    # only lines after mark = p.mark()
+        p.stop()                                # SIGTERM, then SIGKILL after a grace period
+    # every process stopped, every namespace deleted, the temporary folder removed
+
+Servers: start_ngircd(ping_timeout=None, require_auth_ping=False, cloak_host=None) and
+start_inspircd(ping_frequency=None). None keeps the server's default ping timing (about
+two minutes). The server's own log lines are readable through server.lines.
+
+Processes: spawn(client, argv, env=None, stdin=True) runs argv inside the client's namespace
+(any command; a GUI client under Xvfb passes DISPLAY in env). A Proc collects stdout lines
+in .lines and stderr lines in .errors, each as received (without line ends).
+"""
+
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import threading
+import time
+
+
+class LabTimeout(AssertionError):
+    """A wait_for gave up; the message lists the last lines the process printed."""
+
+
+def _run(*argv):
+    subprocess.run(argv, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+
+class Proc:
+    """A process started in a namespace, with its output collected line by line."""
+
+    def __init__(self, name, argv, ns, env=None, stdin=True):
+        self.name = name
+        self.lines = []
+        self.errors = []
+        self._cond = threading.Condition()
+        full_env = dict(os.environ)
+        if env:
+            full_env.update(env)
+        # "ip netns exec" enters the namespace and then execs argv: the PID is argv's own.
+        self.popen = subprocess.Popen(
+            ["ip", "netns", "exec", ns] + list(argv),
+            stdin=subprocess.PIPE if stdin else subprocess.DEVNULL,
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=full_env,
+            bufsize=0, start_new_session=True)
+        self.pid = self.popen.pid
+        self._readers = [
+            threading.Thread(target=self._read, args=(self.popen.stdout, self.lines), daemon=True),
+            threading.Thread(target=self._read, args=(self.popen.stderr, self.errors), daemon=True),
+        ]
+        for r in self._readers:
+            r.start()
+
+    def _read(self, stream, into):
+        for raw in iter(stream.readline, b""):
+            text = raw.decode("utf-8", "replace").rstrip("\r\n")
+            with self._cond:
+                into.append(text)
+                self._cond.notify_all()
+        with self._cond:
+            self._cond.notify_all()
+
+    def mark(self):
+        """The number of stdout lines so far, to wait only for lines that come later."""
+        with self._cond:
+            return len(self.lines)
+
+    def wait_for(self, pattern, timeout, since=0, stream="stdout"):
+        """Returns the first line (stdout, or stderr with stream="stderr") at index >= since
+        that matches the regular expression; raises LabTimeout after timeout seconds."""
+        regex = re.compile(pattern)
+        lines = self.lines if stream == "stdout" else self.errors
+        limit = time.monotonic() + timeout
+        with self._cond:
+            index = since
+            while True:
+                while index < len(lines):
+                    if regex.search(lines[index]):
+                        return lines[index]
+                    index += 1
+                left = limit - time.monotonic()
+                if left <= 0 or (self.popen.poll() is not None and index >= len(lines)):
+                    tail = "\n  ".join(lines[-15:])
+                    state = "running" if self.popen.poll() is None else "exited %s" % self.popen.returncode
+                    raise LabTimeout("%s (%s): no %s line matching %r within %.1f s; last lines:\n  %s"
+                                     % (self.name, state, stream, pattern, timeout, tail))
+                self._cond.wait(min(left, 0.2))
+
+    def has_line(self, pattern, since=0):
+        regex = re.compile(pattern)
+        with self._cond:
+            return any(regex.search(line) for line in self.lines[since:])
+
+    def send(self, line):
+        """Writes one line to the process's standard input."""
+        self.popen.stdin.write((line + "\n").encode("utf-8"))
+        self.popen.stdin.flush()
+
+    def running(self):
+        return self.popen.poll() is None
+
+    def stop(self, grace=3.0):
+        """SIGTERM, then SIGKILL if it has not ended within grace seconds. Returns the exit code."""
+        if self.popen.poll() is None:
+            try:
+                os.kill(self.pid, signal.SIGTERM)
+                self.popen.wait(grace)
+            except subprocess.TimeoutExpired:
+                os.kill(self.pid, signal.SIGKILL)
+                self.popen.wait(5)
+            except ProcessLookupError:
+                pass
+        for r in self._readers:
+            r.join(2)
+        return self.popen.returncode
+
+
+class Client:
+    """A client namespace with one address on the lab's bridge."""
+
+    def __init__(self, ns, address):
+        self.ns = ns
+        self.address = address
+
+
+class Lab:
+    """Network namespaces, a server, clients and processes; close() (or the with block) undoes all."""
+
+    def __init__(self, tag="lab"):
+        pid = os.getpid()
+        self.prefix = "q%s%d" % (tag[:4], pid)                # namespace names, unique per run
+        self.subnet = "10.200.%d" % (pid % 250 + 1)            # a /24 of its own per run
+        self.server_ns = self.prefix + "s"
+        self.server_address = self.subnet + ".1"
+        self.clients = []
+        self.procs = []
+        self.server = None
+        self.dir = tempfile.mkdtemp(prefix="qivra-%s-" % tag)
+        os.chmod(self.dir, 0o755)  # ngircd reads its files after dropping to user nobody
+        self._namespaces = []
+
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+    def _add_ns(self, name):
+        _run("ip", "netns", "add", name)
+        self._namespaces.append(name)
+        _run("ip", "-n", name, "link", "set", "lo", "up")
+
+    def start(self):
+        """Makes the server namespace with its bridge."""
+        self._add_ns(self.server_ns)
+        _run("ip", "-n", self.server_ns, "link", "add", "br0", "type", "bridge")
+        _run("ip", "-n", self.server_ns, "addr", "add", self.server_address + "/24", "dev", "br0")
+        _run("ip", "-n", self.server_ns, "link", "set", "br0", "up")
+
+    def add_client(self):
+        """A new client namespace at the next address on the bridge."""
+        number = len(self.clients) + 2
+        ns = "%sc%d" % (self.prefix, number)
+        self._add_ns(ns)
+        port = "v%d" % number
+        _run("ip", "-n", self.server_ns, "link", "add", port, "type", "veth", "peer", "name", "eth0", "netns", ns)
+        _run("ip", "-n", self.server_ns, "link", "set", port, "master", "br0", "up")
+        address = "%s.%d" % (self.subnet, number)
+        _run("ip", "-n", ns, "addr", "add", address + "/24", "dev", "eth0")
+        _run("ip", "-n", ns, "link", "set", "eth0", "up")
+        client = Client(ns, address)
+        self.clients.append(client)
+        return client
+
+    def spawn(self, client, argv, env=None, stdin=True, name=None):
+        """Starts argv inside the client's namespace; returns its Proc."""
+        ns = client if isinstance(client, str) else client.ns
+        proc = Proc(name or os.path.basename(argv[0]), argv, ns, env, stdin)
+        self.procs.append(proc)
+        return proc
+
+    def _write(self, name, text):
+        path = os.path.join(self.dir, name)
+        with open(path, "w") as f:
+            f.write(text)
+        os.chmod(path, 0o644)
+        return path
+
+    def _wait_port(self, port, timeout=10):
+        """Waits until the server accepts connections (checked from inside its namespace)."""
+        limit = time.monotonic() + timeout
+        probe = ("import socket,sys\ns=socket.socket()\ns.settimeout(0.5)\n"
+                 "sys.exit(0 if s.connect_ex((%r,%d))==0 else 1)" % (self.server_address, port))
+        while time.monotonic() < limit:
+            if subprocess.run(["ip", "netns", "exec", self.server_ns, "/usr/bin/python3", "-c", probe]).returncode == 0:
+                return
+            if self.server and not self.server.running():
+                break
+            time.sleep(0.1)
+        errors = "\n  ".join((self.server.errors + self.server.lines)[-15:]) if self.server else ""
+        raise LabTimeout("server did not listen on %s:%d; its output:\n  %s" % (self.server_address, port, errors))
+
+    def start_ngircd(self, ping_timeout=None, require_auth_ping=False, cloak_host=None, port=6667):
+        """ngircd on the bridge address. ping_timeout (s) makes it PING that often when idle."""
+        limits = "MaxNickLength = 31\n"
+        if ping_timeout:
+            limits += "PingTimeout = %d\n" % ping_timeout
+        options = "PAM = no\nIdent = no\nDNS = no\n"
+        if require_auth_ping:
+            options += "RequireAuthPing = yes\n"
+        if cloak_host:
+            options += "CloakHost = %s\n" % cloak_host
+        conf = self._write("ngircd.conf",
+                           "[Global]\nName = ngircd.test\nInfo = test\nListen = %s\nPorts = %d\n"
+                           "MotdFile = %s\nPidFile = %s\n[Limits]\n%s[Options]\n%s"
+                           % (self.server_address, port, self._write("motd", "QIVRA test server\n"),
+                              os.path.join(self.dir, "ngircd.pid"), limits, options))
+        self.server = self.spawn(self.server_ns, ["/usr/sbin/ngircd", "-f", conf, "-n"], stdin=False, name="ngircd")
+        self._wait_port(port)
+        return self.server
+
+    def start_inspircd(self, ping_frequency=None, port=6667):
+        """InspIRCd on the bridge address. ping_frequency (s) sets the connect class's pingfreq."""
+        ping = ' pingfreq="%d"' % ping_frequency if ping_frequency else ""
+        conf = self._write("inspircd.conf",
+                           '<server name="insp.test" description="test" network="Test">\n'
+                           '<admin name="x" nick="x" email="x@insp.test">\n'
+                           '<bind address="%s" port="%d" type="clients">\n'
+                           '<connect allow="*" resolvehostnames="no" localmax="50" globalmax="50"%s>\n'
+                           '<dns server="127.0.0.1" timeout="1">\n'
+                           '<pid file="%s">\n'
+                           '<files motd="%s">\n'
+                           '<log method="file" type="* -USERINPUT -USEROUTPUT" level="default" target="%s">\n'
+                           % (self.server_address, port, ping, os.path.join(self.dir, "inspircd.pid"),
+                              self._write("motd", "QIVRA test server\n"), os.path.join(self.dir, "inspircd.log")))
+        self.server = self.spawn(self.server_ns, ["/usr/sbin/inspircd", "--config", conf, "--nofork", "--runasroot"],
+                                 stdin=False, name="inspircd")
+        self._wait_port(port)
+        return self.server
+
+    def close(self):
+        """Stops every process it started (by PID), deletes its namespaces and its folder."""
+        for proc in reversed(self.procs):
+            try:
+                proc.stop()
+            except Exception:  # keep cleaning whatever one process did
+                pass
+        for ns in reversed(self._namespaces):
+            subprocess.run(["ip", "netns", "del", ns], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self._namespaces = []
+        shutil.rmtree(self.dir, ignore_errors=True)

@@ -1,0 +1,199 @@
+// The lines the client sends, byte for byte, and the registration pump.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <string>
+
+#include "console/console_log.h"
+#include "irc/irc_client.h"
+#include "irc/receive_thread.h"
+#include "presence/host_lookup.h"
+#include "tests/irc/net_test_support.h"
+
+namespace {
+
+class IrcCommandsTest : public ClientTest {
+ protected:
+  std::string Next() {
+    std::string line;
+    EXPECT_TRUE(server.NextLine(&line)) << "expected a line from the client";
+    return line;
+  }
+  const char* LastConsoleLine() { return ConsoleLog.lines[kConsoleLines - 1]; }
+};
+
+TEST_F(IrcCommandsTest, EveryCommandSendsItsLineByteForByte) {
+  Irc.SetNick("abc");
+  std::string nick = Next();
+  EXPECT_EQ("NICK abc\n", nick);
+  EXPECT_EQ(9u, nick.size());
+  EXPECT_STREQ("abc", Irc.peerTable.self.nick);
+
+  Irc.SendUser("user", "host", "Full Name");
+  EXPECT_EQ("USER user host 127.0.0.1 :Full Name\n", Next()) << "realname must follow a ':'";
+
+  Irc.Join("#qivra");
+  EXPECT_EQ("JOIN #qivra\r\n", Next());
+  Irc.Say("hello there");
+  EXPECT_EQ("PRIVMSG #qivra :hello there\r\n", Next());
+  Irc.SayTo("alice", "psst");
+  EXPECT_EQ("PRIVMSG alice :psst\r\n", Next());
+
+  Irc.Join("#a");
+  EXPECT_EQ("JOIN #a\r\n", Next());
+  Irc.Part();
+  EXPECT_EQ("PART #a\r\n", Next());
+  EXPECT_STREQ("#a", Irc.channel) << "the channel stays stored after a part";
+  Irc.Part();
+  EXPECT_EQ("PART #a\r\n", Next());
+
+  Irc.peerTable.AddPeer("alice");
+  EXPECT_EQ("WHOIS alice\r\n", Next());
+
+  Irc.Disconnect("Quit");
+  EXPECT_EQ("QUIT :Quit\r\n", Next());
+}
+
+TEST_F(IrcCommandsTest, JoinPartAndDisconnectEmptyThePeerTable) {
+  AddKnown("alice");
+  Irc.Join("#b");
+  Next();
+  EXPECT_EQ(0, Irc.peerTable.FindByNick("alice"));
+  AddKnown("bob");
+  Irc.Part();
+  Next();
+  EXPECT_EQ(0, Irc.peerTable.FindByNick("bob"));
+  AddKnown("carol");
+  Irc.Disconnect("x");
+  EXPECT_EQ(0, Irc.peerTable.FindByNick("carol"));
+}
+
+TEST_F(IrcCommandsTest, OverlongTextIsCutButTheLineKeepsItsEnd) {
+  std::string text(3000, 'w');
+  Irc.Say(text.c_str());
+  std::string line = Next();
+  EXPECT_EQ(2047u, line.size());
+  EXPECT_EQ("\r\n", line.substr(line.size() - 2));
+  std::string nick(2047, 'n');
+  Irc.SetNick(nick.c_str());
+  line = Next();
+  EXPECT_EQ(2047u, line.size());
+  EXPECT_EQ('\n', line.back());
+}
+
+// Polls until the pump returns 1, collecting what it showed; gives up after about 2 s.
+static int PollUntilRegistered(int* polls) {
+  for (*polls = 0; *polls < 4000; ++*polls) {
+    if (Irc.PollRegistration() == 1) return 1;
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  return 0;
+}
+
+TEST_F(IrcCommandsTest, NoticeIsShownThenPingCompletesRegistration) {
+  server.Send("NOTICE AUTH :hello\r\n");
+  int result = -1;
+  for (int i = 0; i < 4000 && std::strcmp(LastConsoleLine(), "NOTICE AUTH :hello") != 0; ++i) {
+    result = Irc.PollRegistration();
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  EXPECT_EQ(0, result) << "a shown line does not complete registration";
+  EXPECT_STREQ("NOTICE AUTH :hello", LastConsoleLine());
+  EXPECT_EQ(1, ReceiveHeld.load());
+  server.Send("PING :123\r\n");
+  int polls = 0;
+  ASSERT_EQ(1, PollUntilRegistered(&polls));
+  EXPECT_STREQ("NOTICE AUTH :hello", LastConsoleLine()) << "the PING itself is not shown";
+  EXPECT_EQ("PONG :123\r\n", Next());
+  EXPECT_EQ(0, ReceiveHeld.load()) << "the receive thread reads from now on";
+}
+
+TEST_F(IrcCommandsTest, EndOfMotdCompletesRegistrationAfterShowingIt) {
+  server.Send(":srv 001 me :Welcome\r\n:srv 002 me :Your host\r\n:srv 375 me :- motd\r\n"
+              ":srv 372 me :- hi\r\n:srv 376 me :End of MOTD\r\n:srv 251 me :later\r\n");
+  int polls = 0;
+  ASSERT_EQ(1, PollUntilRegistered(&polls));
+  EXPECT_STREQ(":srv 376 me :End of MOTD", LastConsoleLine());
+  EXPECT_STREQ(":srv 372 me :- hi", ConsoleLog.lines[kConsoleLines - 2]);
+  EXPECT_EQ(0, ReceiveHeld.load());
+  EXPECT_TRUE(server.NothingWithin(30)) << "nothing is answered to the MOTD";
+}
+
+TEST_F(IrcCommandsTest, MissingMotdNumericCompletesRegistration) {
+  server.Send(":srv 001 me :Welcome\r\n:srv 422 me :MOTD File is missing\r\n");
+  int polls = 0;
+  ASSERT_EQ(1, PollUntilRegistered(&polls));
+  EXPECT_STREQ(":srv 422 me :MOTD File is missing", LastConsoleLine());
+}
+
+TEST_F(IrcCommandsTest, EveryPingFormIsAnsweredAndEndsRegistration) {
+  const struct {
+    const char* ping;
+    const char* pong;
+  } cases[] = {
+      {"PING abc\r\n", "PONG abc\r\n"},
+      {":srv PING :abc\r\n", "PONG :abc\r\n"},
+      {"PING\r\n", "PONG\r\n"},
+      {"PING:abc\r\n", "PONG:abc\r\n"},
+      {"PING :x\n", "PONG :x\n"},
+  };
+  for (const auto& c : cases) {
+    ReceiveHeld.store(1);  // back to registering: the thread stays off the link
+    ConsoleAppend("marker");
+    server.Send(c.ping);
+    int polls = 0;
+    ASSERT_EQ(1, PollUntilRegistered(&polls)) << c.ping;
+    EXPECT_EQ(c.pong, Next()) << c.ping;
+    EXPECT_STREQ("marker", LastConsoleLine()) << "a PING is never shown: " << c.ping;
+  }
+}
+
+TEST_F(IrcCommandsTest, WordsThatOnlyBeginWithPingAreShownNotAnswered) {
+  server.Send("PINGER x\r\n:srv PRIVMSG me :PING y\r\nPING :z\r\n");
+  int polls = 0;
+  ASSERT_EQ(1, PollUntilRegistered(&polls));
+  EXPECT_STREQ(":srv PRIVMSG me :PING y", LastConsoleLine());
+  EXPECT_STREQ("PINGER x", ConsoleLog.lines[kConsoleLines - 2]);
+  EXPECT_EQ("PONG :z\r\n", Next()) << "only the real PING is answered";
+}
+
+TEST(IrcConnect, HostThatDoesNotResolveStartsNoThreadAndDisconnectIsHarmless) {
+  HostLookupOverride.store(FakeLookup);
+  ASSERT_EQ(1, Irc.Init());
+  EXPECT_EQ(0, Irc.Connect("nowhere.test", 6667));
+  EXPECT_FALSE(ReceiveThreadRunning());
+  EXPECT_EQ(1, Irc.Disconnect("Quit"));
+  EXPECT_FALSE(ReceiveThreadRunning());
+  EXPECT_EQ(1, Irc.Cleanup());
+}
+
+TEST(IrcConnect, ReconnectAfterDisconnectUsesAFreshSocket) {
+  HostLookupOverride.store(FakeLookup);
+  ASSERT_EQ(1, Irc.SetBindAddress(TestAddress(0).c_str()));
+  FakeServer first, second;
+  ASSERT_TRUE(first.Listen());
+  ASSERT_TRUE(second.Listen());
+  ASSERT_EQ(1, Irc.Init());
+  ASSERT_EQ(1, Irc.Connect("127.0.0.1", first.port));
+  ASSERT_TRUE(first.Accept());
+  Irc.Disconnect("Quit");
+  ASSERT_EQ(1, Irc.Connect("127.0.0.1", second.port)) << "as \"/server\" does: no Cleanup between";
+  ASSERT_TRUE(second.Accept());
+  Irc.SetNick("again");
+  std::string line;
+  ASSERT_TRUE(second.NextLine(&line));
+  EXPECT_EQ("NICK again\n", line);
+  Irc.Disconnect("Quit");
+  Irc.Cleanup();
+  Irc.SetBindAddress(nullptr);
+}
+
+TEST(IrcConnect, BindAddressMustBeDotted) {
+  EXPECT_EQ(0, Irc.SetBindAddress("not-an-address"));
+  EXPECT_EQ(1, Irc.SetBindAddress(""));
+  EXPECT_EQ(0u, LinkBindAddress);
+}
+
+}  // namespace

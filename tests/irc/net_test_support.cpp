@@ -1,0 +1,192 @@
+// Loopback fake server, UDP peer and client fixture shared by the irc and presence tests.
+#include "tests/irc/net_test_support.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <unistd.h>
+
+#include "irc/irc_client.h"
+#include "irc/receive_thread.h"
+#include "platform/net.h"
+#include "presence/datagram_link.h"
+#include "presence/host_lookup.h"
+
+std::string TestAddress(int offset) {
+  unsigned pid = static_cast<unsigned>(getpid());
+  unsigned a = 1 + (pid >> 14) % 250, b = (pid >> 6) & 255, c = ((pid & 63) << 2) + 1 + offset;
+  return "127." + std::to_string(a) + "." + std::to_string(b) + "." + std::to_string(c);
+}
+
+uint32_t TestAddressValue(int offset) {
+  uint32_t value = 0;
+  NetParseDotted(TestAddress(offset).c_str(), &value);
+  return value;
+}
+
+bool FakeLookup(const char* name, uint32_t* address) {
+  if (std::strcmp(name, "peer1.test") == 0) { *address = TestAddressValue(1); return true; }
+  if (std::strcmp(name, "peer2.test") == 0) { *address = TestAddressValue(2); return true; }
+  if (std::strcmp(name, "slow.test") == 0) std::this_thread::sleep_for(std::chrono::seconds(3));
+  return false;
+}
+
+FakeServer::~FakeServer() {
+  CloseClient();
+  NetClose(listener);
+}
+
+bool FakeServer::Listen() {
+  uint32_t loopback = 0;
+  NetParseDotted("127.0.0.1", &loopback);
+  uint16_t wire = 0;
+  listener = NetListen(loopback, &wire);
+  port = NetPortFromWire(wire);
+  return listener != kNoSocket;
+}
+
+bool FakeServer::Accept(int ms) {
+  if (!NetWaitReadable(listener, ms)) return false;
+  client = NetAccept(listener);
+  return client != kNoSocket;
+}
+
+void FakeServer::Send(const std::string& text) { NetSend(client, text.data(), text.size()); }
+
+bool FakeServer::NextLine(std::string* line, int ms) {
+  auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    std::size_t end = pending.find('\n');
+    if (end != std::string::npos) {
+      *line = pending.substr(0, end + 1);
+      pending.erase(0, end + 1);
+      return true;
+    }
+    int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    limit - std::chrono::steady_clock::now()).count());
+    if (!NetWaitReadable(client, left > 0 ? left : 0)) return false;
+    char chunk[4096];
+    int n = NetReceive(client, chunk, sizeof chunk);
+    if (n <= 0) return false;
+    pending.append(chunk, static_cast<std::size_t>(n));
+  }
+}
+
+bool FakeServer::NothingWithin(int ms) {
+  if (!pending.empty()) return false;
+  return !NetWaitReadable(client, ms);
+}
+
+void FakeServer::CloseClient() {
+  NetClose(client);
+  client = -1;
+}
+
+UdpPeer::~UdpPeer() { NetClose(socket); }
+
+bool UdpPeer::Bind(int offset, int wantedPort) {
+  socket = NetOpenDatagram();
+  address = TestAddressValue(offset);
+  port = wantedPort;
+  if (NetBind(socket, address, NetPortToWire(wantedPort)) != 1) return false;
+  port = NetPortFromWire(NetLocalPort(socket));
+  return true;
+}
+
+void UdpPeer::SendTo(const std::string& bytes, uint32_t to, int toPort) {
+  NetSendTo(socket, bytes.data(), bytes.size(), to, NetPortToWire(toPort));
+}
+
+void UdpPeer::SendToClient(const std::string& bytes) {
+  SendTo(bytes, TestAddressValue(0), kPresencePort);
+}
+
+bool UdpPeer::Receive(std::string* bytes, int ms) {
+  if (!NetWaitReadable(socket, ms)) return false;
+  char buffer[4096];
+  uint32_t from = 0;
+  uint16_t fromPort = 0;
+  int n = NetReceiveFrom(socket, buffer, sizeof buffer, &from, &fromPort);
+  if (n < 0) return false;
+  bytes->assign(buffer, static_cast<std::size_t>(n));
+  return true;
+}
+
+void ClientTest::SetUp() {
+  HostLookupOverride.store(FakeLookup);
+  ASSERT_EQ(1, Irc.SetBindAddress(TestAddress(0).c_str()));
+  ASSERT_TRUE(server.Listen());
+  ASSERT_EQ(1, Irc.Init());
+  ASSERT_EQ(1, Irc.Connect("127.0.0.1", server.port));
+  ASSERT_TRUE(server.Accept());
+  Irc.SetNick("me");
+  std::string line;
+  ASSERT_TRUE(server.NextLine(&line));
+  ASSERT_EQ("NICK me\n", line);
+}
+
+void ClientTest::TearDown() {
+  Irc.Disconnect("bye");
+  Irc.Cleanup();
+  Irc.SetBindAddress(nullptr);
+  Irc.peerTable.Lock();
+  std::memset(&Irc.peerTable.self, 0, sizeof Irc.peerTable.self);
+  Irc.peerTable.Unlock();
+}
+
+int ClientTest::Pass(const std::string& line, std::string* nick, std::string* message) {
+  std::memset(ReceiveBuffer, 0, sizeof ReceiveBuffer);
+  std::memcpy(ReceiveBuffer, line.data(), std::min(line.size(), sizeof ReceiveBuffer - 1));
+  static char n[kIrcLineLength], m[kIrcLineLength];
+  int code = Irc.Dispatch(n, m, 1);
+  if (nick) *nick = n;
+  if (message) *message = m;
+  return code;
+}
+
+int ClientTest::AddKnown(const char* nick) {
+  int index = Irc.peerTable.AddPeer(nick);
+  std::string line;
+  EXPECT_TRUE(server.NextLine(&line));
+  EXPECT_EQ(std::string("WHOIS ") + nick + "\r\n", line);
+  return index;
+}
+
+void ClientTest::Register() {
+  server.Send("PING :x\r\n");
+  auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (Irc.PollRegistration() != 1) {
+    ASSERT_LT(std::chrono::steady_clock::now(), limit) << "registration did not complete";
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  std::string line;
+  ASSERT_TRUE(server.NextLine(&line));
+  ASSERT_EQ("PONG :x\r\n", line);
+}
+
+int ClientTest::WaitForEvent(std::string* nick, std::string* message, int ms) {
+  auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  char n[kIrcLineLength], m[kIrcLineLength];
+  while (std::chrono::steady_clock::now() < limit) {
+    int code = Irc.Dispatch(n, m, 0);
+    if (code != 0) {
+      if (nick) *nick = n;
+      if (message) *message = m;
+      return code;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return 0;
+}
+
+std::string ClientTest::Hex(const std::string& bytes) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : bytes) {
+    if (!out.empty()) out += ' ';
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}

@@ -1,0 +1,59 @@
+// Loopback stand-ins for the irc and presence tests: a fake IRC server, a remote UDP peer,
+// per-process loopback addresses, a fake resolver, and a fixture with a connected client.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+// 127.a.b.c, unique to this test process (parallel ctest runs share port 6669 otherwise).
+std::string TestAddress(int offset);  // offset 0: the client under test; 1, 2: remote peers
+uint32_t TestAddressValue(int offset);
+
+// Names the fake resolver knows: "peer1.test" and "peer2.test" (TestAddress 1, 2), and
+// "slow.test", which takes three seconds and then fails. Every other name fails at once.
+bool FakeLookup(const char* name, uint32_t* address);
+
+class FakeServer {
+ public:
+  ~FakeServer();
+  bool Listen();                        // on 127.0.0.1, port chosen by the system
+  bool Accept(int ms = 2000);
+  void Send(const std::string& text);   // raw bytes
+  bool NextLine(std::string* line, int ms = 2000);  // one line with its line end
+  bool NothingWithin(int ms);           // true when no byte arrives in that time
+  void CloseClient();
+  int port = 0;
+  int listener = -1;
+  int client = -1;
+  std::string pending;                  // received bytes not yet returned as a line
+};
+
+class UdpPeer {
+ public:
+  ~UdpPeer();
+  bool Bind(int offset, int port);      // TestAddress(offset), port (0: system's choice)
+  void SendTo(const std::string& bytes, uint32_t address, int port);
+  void SendToClient(const std::string& bytes);  // to the client under test, port 6669
+  bool Receive(std::string* bytes, int ms = 1000);
+  int socket = -1;
+  uint32_t address = 0;
+  int port = 0;
+};
+
+// Irc initialised, bound to TestAddress(0), connected to a FakeServer, own nick "me",
+// receive thread held (registration not done): tests may run Irc.Dispatch(..., 1) themselves.
+class ClientTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  // Puts a line into ReceiveBuffer and runs the receive thread's pass on it.
+  int Pass(const std::string& line, std::string* nick = nullptr, std::string* message = nullptr);
+  int AddKnown(const char* nick);       // enters a peer and takes its WHOIS line off the wire
+  // Completes registration with "PING :x" so that the receive thread reads from now on.
+  void Register();
+  // Calls the main thread's dispatcher until a shown code arrives or ms pass.
+  int WaitForEvent(std::string* nick, std::string* message, int ms = 2000);
+  std::string Hex(const std::string& bytes);
+  FakeServer server;
+};

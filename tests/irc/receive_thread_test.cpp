@@ -1,0 +1,156 @@
+// The receive thread with the main thread: hand-over of lines, one in flight, prompt stop.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "irc/irc_client.h"
+#include "irc/receive_thread.h"
+#include "tests/irc/net_test_support.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+static long long MsSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+class ReceiveThreadTest : public ClientTest {};
+
+TEST_F(ReceiveThreadTest, ChatLineTravelsFromTheServerToTheMainThreadOnce) {
+  AddKnown("alice");
+  Register();
+  server.Send(":alice!a@h PRIVMSG #qivra :hello there\r\n");
+  std::string nick, message;
+  EXPECT_EQ(1, WaitForEvent(&nick, &message));
+  EXPECT_EQ("alice", nick);
+  EXPECT_EQ("hello there", message);
+  EXPECT_EQ(0, WaitForEvent(&nick, &message, 50)) << "shown once";
+  server.Send(":bob!b@h PRIVMSG #qivra :stranger\r\nPING :t1\r\n");
+  std::string pong;
+  ASSERT_TRUE(server.NextLine(&pong));
+  EXPECT_EQ("PONG :t1\r\n", pong);
+  EXPECT_EQ(0, WaitForEvent(&nick, &message, 30)) << "neither the stranger nor the PING is shown";
+}
+
+TEST_F(ReceiveThreadTest, OnlyOneLineIsInFlight) {
+  AddKnown("alice");
+  Register();
+  server.Send(":alice!a@h PRIVMSG #qivra :first\r\n:alice!a@h PRIVMSG #qivra :second\r\n"
+              "PING :after\r\n");
+  auto start = Clock::now();
+  while (!LinePending.load() && MsSince(start) < 2000) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(1, LinePending.load());
+  EXPECT_TRUE(server.NothingWithin(60)) << "the PING behind two pending lines must not be read yet";
+  EXPECT_NE(nullptr, std::strstr(ReceiveBuffer, "first")) << "the second line was read too early";
+  std::string nick, message;
+  EXPECT_EQ(1, WaitForEvent(&nick, &message));
+  EXPECT_EQ("first", message);
+  EXPECT_EQ(1, WaitForEvent(&nick, &message));
+  EXPECT_EQ("second", message);
+  std::string pong;
+  ASSERT_TRUE(server.NextLine(&pong));
+  EXPECT_EQ("PONG :after\r\n", pong);
+}
+
+TEST_F(ReceiveThreadTest, DisconnectWhileBlockedInAReadReturnsPromptly) {
+  Register();
+  server.Send(":srv NOTICE me :a line without its end");  // the thread now waits for the rest
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  auto start = Clock::now();
+  EXPECT_EQ(1, Irc.Disconnect("bye"));
+  EXPECT_LT(MsSince(start), 150);
+  EXPECT_FALSE(ReceiveThreadRunning());
+  std::string quit;
+  ASSERT_TRUE(server.NextLine(&quit));
+  EXPECT_EQ("QUIT :bye\r\n", quit);
+}
+
+TEST_F(ReceiveThreadTest, DisconnectWhileALineIsPendingReturnsPromptly) {
+  AddKnown("alice");
+  Register();
+  server.Send(":alice!a@h PRIVMSG #qivra :never taken\r\n:alice!a@h PRIVMSG #qivra :waiting\r\n");
+  auto start = Clock::now();
+  while (!LinePending.load() && MsSince(start) < 2000) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(1, LinePending.load());
+  start = Clock::now();
+  Irc.Disconnect("bye");
+  EXPECT_LT(MsSince(start), 150);
+  EXPECT_FALSE(ReceiveThreadRunning());
+  char nick[kIrcLineLength], message[kIrcLineLength];
+  EXPECT_EQ(0, Irc.Dispatch(nick, message, 0)) << "nothing is left pending after a disconnect";
+}
+
+TEST_F(ReceiveThreadTest, DisconnectDuringASlowNameLookupReturnsPromptly) {
+  AddKnown("alice");
+  Register();
+  server.Send(":srv 311 me alice a slow.test * :Alice\r\n");  // the fake resolver takes 3 s
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  auto start = Clock::now();
+  Irc.Disconnect("bye");
+  EXPECT_LT(MsSince(start), 150);
+  EXPECT_FALSE(ReceiveThreadRunning());
+  std::string line;
+  ASSERT_TRUE(server.NextLine(&line));
+  EXPECT_EQ("QUIT :bye\r\n", line);
+  EXPECT_TRUE(server.NothingWithin(50)) << "the abandoned lookup must not lead to a :Q request";
+}
+
+// Both threads at once on the table, the datagram link and the output buffer, as in the
+// program: the main thread sends positions and keys and reads slots, the receive thread takes
+// joins, parts, names and WHOIS replies, a peer sends datagrams. ThreadSanitizer checks it.
+TEST_F(ReceiveThreadTest, BothThreadsShareTheTableWithoutRaces) {
+  UdpPeer peer;
+  ASSERT_TRUE(peer.Bind(1, 6669));
+  int alice = AddKnown("alice");
+  Irc.peerTable.SetPeerHost(alice, TestAddress(1).c_str());
+  std::string hello;
+  ASSERT_TRUE(peer.Receive(&hello));
+  peer.SendToClient("Calice");
+  Register();
+  std::thread feeder([this] {
+    for (int i = 0; i < 40; ++i) {
+      std::string n = "p" + std::to_string(i);
+      server.Send(":" + n + "!u@h JOIN :#qivra\r\n:srv 353 me = #qivra :x" + n + " y" + n + "\r\n"
+                  ":srv 311 me " + n + " u " + TestAddress(2) + " * :r\r\n:" + n + "!u@h PART #qivra\r\n");
+    }
+    server.Send("PING :done\r\n");
+  });
+  std::thread sender([&peer] {
+    for (int i = 0; i < 200; ++i) {
+      peer.SendToClient(std::string("i\x01\x02", 3));
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  char nick[kIrcLineLength], message[kIrcLineLength];
+  auto start = Clock::now();
+  bool done = false;
+  int shown = 0;
+  std::string line;
+  while (!done && MsSince(start) < 5000) {
+    if (Irc.Dispatch(nick, message, 0)) ++shown;
+    Irc.peerTable.SendPosition(1.0f, 2.0f, 3.0f, 4.0f, 5.0f);
+    Irc.peerTable.SendKeyState(KeyForward, shown % 2);
+    Irc.peerTable.Lock();
+    float sum = 0;
+    for (int i = 1; i < kPeerSlots; ++i) {
+      if (Irc.peerTable.slots[i].active) sum += Irc.peerTable.slots[i].pose.x;
+    }
+    Irc.peerTable.Unlock();
+    (void)sum;
+    while (server.NextLine(&line, 0)) {
+      if (line == "PONG :done\r\n") done = true;
+    }
+  }
+  feeder.join();
+  sender.join();
+  EXPECT_TRUE(done);
+  EXPECT_EQ(80, shown) << "40 joins and 40 parts";
+  EXPECT_EQ(1, Irc.peerTable.IsActive(alice));
+  EXPECT_EQ(1, Irc.peerTable.slots[alice].keys[KeyForward]);
+}
+
+}  // namespace

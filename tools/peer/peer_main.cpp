@@ -1,0 +1,246 @@
+// qivra-peer: a headless QIVRA client for tests and benchmarks, driven from stdin, reporting on stdout.
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <iostream>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "irc/irc_client.h"
+#include "platform/net.h"
+#include "platform/ticks.h"
+#include "tools/peer/peer_walk.h"
+
+static const char kUsage[] =
+    "usage: qivra-peer --server HOST --port N --nick NICK --channel #CHANNEL\n"
+    "                  [--bind ADDRESS] [--packets N] [--user NAME] [--realname TEXT]\n"
+    "\n"
+    "Connects like the QIVRA client, registers, joins the channel and takes part in the\n"
+    "presence exchange. --bind fixes the local address of the TCP connection and of the\n"
+    "UDP socket (port 6669 on it), so several peers can share one machine. --packets is the\n"
+    "most position datagrams a second while walking (default 10).\n"
+    "\n"
+    "Standard output, one line per event, flushed at once:\n"
+    "  Connected.                          registration done (then it joins)\n"
+    "  <nick> text | * nick text | <nick> [Private] text | nick has joined the channel |\n"
+    "  nick has left the channel | nick has quit irc | old is now known as new |\n"
+    "  kicked was kicked by kicker         chat and channel events, as the client shows them\n"
+    "  presence active NICK                the UDP handshake with NICK is done\n"
+    "  presence position NICK x=X z=Z yaw=Y heading=H pitch=P\n"
+    "  presence key NICK INDEX held|released\n"
+    "  presence keys NICK F0 F1 ... F9     a key-block datagram\n"
+    "  walk done                           a scripted walk has ended\n"
+    "  error: TEXT                         a stdin command was not understood\n"
+    "Server lines shown during registration go to standard error as \"[console] line\".\n"
+    "\n"
+    "Standard input, one command per line:\n"
+    "  TEXT                 say TEXT to the channel\n"
+    "  /me TEXT             an action\n"
+    "  /msg NICK TEXT       a private message\n"
+    "  /nick NAME           change the nickname\n"
+    "  /join #CHANNEL       part and join another channel;  /part  leave it\n"
+    "  /walk KEY SECONDS [KEY SECONDS ...]\n"
+    "                       hold each key in turn (forward back left right strafeleft\n"
+    "                       straferight lookup lookdown): key datagrams on press and release,\n"
+    "                       positions at the packet rate meanwhile, \"walk done\" at the end\n"
+    "  /pos X Z YAW HEADING PITCH   stand there and send one position datagram\n"
+    "  /wait MS             take the next command only after MS milliseconds\n"
+    "  /quit [REASON]       leave IRC and exit\n"
+    "End of input leaves the peer running; SIGTERM or SIGINT quits like /quit.\n";
+
+namespace {
+
+struct Options {
+  std::string server, nick, channel, bind, user = "qivra", realName = "QIVRA Peer";
+  int port = 0;
+  float packets = 10;
+};
+
+std::atomic<int> StopSignal{0};
+std::mutex InputMutex;
+std::deque<std::string> InputLines;
+
+void Say(const char* format, const char* a = "", const char* b = "") {
+  std::printf(format, a, b);
+  std::printf("\n");
+  std::fflush(stdout);
+}
+
+void OnSignal(int) { StopSignal.store(1); }
+
+void ReadInput() {
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::lock_guard<std::mutex> hold(InputMutex);
+    InputLines.push_back(line);
+  }
+}
+
+bool TakeInput(std::string* line) {
+  std::lock_guard<std::mutex> hold(InputMutex);
+  if (InputLines.empty()) return false;
+  *line = InputLines.front();
+  InputLines.pop_front();
+  return true;
+}
+
+// Runs with the client lock held, on whichever thread applied the datagram.
+void OnPeerChange(char kind, int index, int key) {
+  const PeerSlot& slot = Irc.peerTable.slots[index];
+  if (kind == 'a') {
+    std::printf("presence active %s\n", slot.nick);
+  } else if (kind == 'd') {
+    std::printf("presence position %s x=%.3f z=%.3f yaw=%.3f heading=%.3f pitch=%.3f\n", slot.nick,
+                slot.reportedPose[0], slot.reportedPose[1], slot.reportedPose[2],
+                slot.reportedPose[3], slot.reportedPose[4]);
+  } else if (kind == 'i') {
+    std::printf("presence key %s %d %s\n", slot.nick, key, slot.keys[key] ? "held" : "released");
+  } else if (kind == 'k') {
+    std::printf("presence keys %s", slot.nick);
+    for (int k = 0; k < kKeyFlagCount; ++k) std::printf(" %d", slot.keys[k]);
+    std::printf("\n");
+  }
+  std::fflush(stdout);
+}
+
+void ShowEvent(int code, const char* nick, const char* message) {
+  switch (code) {
+    case EventChannelMessage: Say("<%s> %s", nick, message); break;
+    case EventAction: Say("* %s %s", nick, message); break;
+    case EventPrivateMessage: Say("<%s> [Private] %s", nick, message); break;
+    case EventJoin: Say("%s has joined the channel", nick); break;
+    case EventPart: Say("%s has left the channel", nick); break;
+    case EventQuit: Say("%s has quit irc", nick); break;
+    case EventNickChange: Say("%s is now known as %s", nick, message); break;
+    case EventKick: Say("%s was kicked by %s", message, nick); break;
+    default: break;
+  }
+}
+
+bool ParseOptions(int argc, char** argv, Options* o) {
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--help" || a == "-h") return false;
+    if (i + 1 >= argc) return false;
+    std::string v = argv[++i];
+    if (a == "--server") o->server = v;
+    else if (a == "--port") o->port = std::atoi(v.c_str());
+    else if (a == "--nick") o->nick = v;
+    else if (a == "--channel") o->channel = v;
+    else if (a == "--bind") o->bind = v;
+    else if (a == "--packets") o->packets = static_cast<float>(std::atof(v.c_str()));
+    else if (a == "--user") o->user = v;
+    else if (a == "--realname") o->realName = v;
+    else return false;
+  }
+  return !o->server.empty() && o->port > 0 && !o->nick.empty() && !o->channel.empty();
+}
+
+struct Peer {
+  Options options;
+  bool inChannel = false;
+  bool quit = false;
+  std::string quitReason = "Quit";
+  PlayerPose pose = {};
+  WalkState walk;
+  std::chrono::steady_clock::time_point waitUntil = std::chrono::steady_clock::now();
+};
+
+void RunCommand(Peer& p, const std::string& line) {
+  if (line.empty()) return;
+  if (line[0] != '/') {
+    Irc.Say(line.c_str());
+    return;
+  }
+  std::string word = line.substr(0, line.find(' '));
+  std::string rest = line.size() > word.size() ? line.substr(word.size() + 1) : "";
+  if (word == "/me") {
+    Irc.Say(("\x01" "ACTION " + rest + "\x01").c_str());
+  } else if (word == "/msg") {
+    size_t space = rest.find(' ');
+    if (space == std::string::npos) return Say("error: /msg NICK TEXT");
+    Irc.SayTo(rest.substr(0, space).c_str(), rest.substr(space + 1).c_str());
+  } else if (word == "/nick" && !rest.empty()) {
+    Irc.SetNick(rest.c_str());
+  } else if (word == "/join" && !rest.empty()) {
+    Irc.Part();
+    Irc.Join(rest.c_str());
+  } else if (word == "/part") {
+    Irc.Part();
+  } else if (word == "/walk") {
+    std::vector<WalkStep> steps;
+    std::string error;
+    if (!ParseWalk(rest, &steps, &error)) return Say("error: /walk: %s", error.c_str());
+    StartWalk(&p.walk, steps, &p.pose);
+  } else if (word == "/pos") {
+    float v[5];
+    if (std::sscanf(rest.c_str(), "%f %f %f %f %f", &v[0], &v[1], &v[2], &v[3], &v[4]) != 5)
+      return Say("error: /pos X Z YAW HEADING PITCH");
+    p.pose.x = v[0], p.pose.z = v[1], p.pose.yaw = v[2], p.pose.heading = v[3], p.pose.pitch = v[4];
+    SendPose(p.pose);
+  } else if (word == "/wait") {
+    p.waitUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::atoi(rest.c_str()));
+  } else if (word == "/quit") {
+    p.quit = true;
+    if (!rest.empty()) p.quitReason = rest;
+  } else {
+    Say("error: unknown command %s", word.c_str());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Peer p;
+  if (!ParseOptions(argc, argv, &p.options)) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  if (Irc.SetBindAddress(p.options.bind.c_str()) != 1) {
+    std::fprintf(stderr, "qivra-peer: --bind needs a dotted IPv4 address\n");
+    return 2;
+  }
+  setenv("QIVRA_CONSOLE_STDERR", "1", 1);  // registration lines, as the console would show them
+  std::signal(SIGTERM, OnSignal);
+  std::signal(SIGINT, OnSignal);
+  PeerChangeHook = OnPeerChange;
+  if (Irc.Init() != 1 || Irc.Connect(p.options.server.c_str(), p.options.port) != 1) {
+    std::fprintf(stderr, "qivra-peer: cannot connect to %s:%d\n", p.options.server.c_str(), p.options.port);
+    Irc.Cleanup();
+    return 1;
+  }
+  Irc.SendUser(p.options.user.c_str(), p.options.server.c_str(), p.options.realName.c_str());
+  Irc.SetNick(p.options.nick.c_str());
+  std::thread(ReadInput).detach();
+
+  char nick[kIrcLineLength], message[kIrcLineLength];
+  auto last = std::chrono::steady_clock::now();
+  while (!p.quit && !StopSignal.load()) {
+    auto now = std::chrono::steady_clock::now();
+    double dt = std::chrono::duration<double>(now - last).count();
+    last = now;
+    if (!p.inChannel) {
+      if (Irc.PollRegistration() == 1) {
+        Say("Connected.");
+        Irc.Join(p.options.channel.c_str());
+        p.inChannel = true;
+      }
+    } else {
+      ShowEvent(Irc.Dispatch(nick, message, 0), nick, message);
+      if (AdvanceWalk(&p.walk, dt, p.options.packets, &p.pose)) Say("walk done");
+    }
+    std::string line;
+    while (now >= p.waitUntil && !p.quit && TakeInput(&line)) RunCommand(p, line);
+    SleepMs(2);
+  }
+  Irc.Disconnect(p.quitReason.c_str());
+  Irc.Cleanup();
+  Say("Disconnected.");
+  return 0;
+}

@@ -1,0 +1,108 @@
+// Scripted walking for the headless peer: keys, a simple motion model and paced positions.
+#include "tools/peer/peer_walk.h"
+
+#include <cmath>
+#include <cstring>
+#include <sstream>
+
+#include "irc/irc_client.h"
+
+namespace {
+const struct {
+  const char* name;
+  int key;
+} kKeyNames[] = {
+    {"forward", KeyForward},       {"back", KeyBack},     {"left", KeyTurnLeft},
+    {"right", KeyTurnRight},       {"strafeleft", KeyStrafeLeft},
+    {"straferight", KeyStrafeRight}, {"lookup", KeyLookUp}, {"lookdown", KeyLookDown},
+};
+constexpr double kStepSpeed = 2.0;    // floor units per second
+constexpr double kTurnSpeed = 90.0;   // degrees per second
+constexpr double kLookSpeed = 45.0;   // degrees per second
+constexpr double kDegree = 3.14159265358979323846 / 180.0;
+}  // namespace
+
+bool ParseWalk(const std::string& text, std::vector<WalkStep>* steps, std::string* error) {
+  std::istringstream in(text);
+  std::string name;
+  steps->clear();
+  while (in >> name) {
+    int key = 0;
+    for (const auto& k : kKeyNames) {
+      if (name == k.name) key = k.key;
+    }
+    double seconds = 0;
+    if (!key) {
+      *error = "unknown key \"" + name + "\"";
+      return false;
+    }
+    if (!(in >> seconds) || seconds < 0 || seconds > 600) {
+      *error = "key \"" + name + "\" needs seconds between 0 and 600";
+      return false;
+    }
+    steps->push_back({key, seconds});
+  }
+  if (steps->empty()) *error = "nothing to walk";
+  return !steps->empty();
+}
+
+void SendPose(const PlayerPose& pose) {
+  Irc.peerTable.SendPosition(pose.x, pose.z, pose.yaw, pose.heading, pose.pitch);
+}
+
+static void Move(int key, double dt, PlayerPose* pose) {
+  double h = pose->heading * kDegree;
+  double d = kStepSpeed * dt;
+  switch (key) {  // heading 0 looks along -z
+    case KeyForward: pose->x -= static_cast<float>(std::sin(h) * d); pose->z -= static_cast<float>(std::cos(h) * d); break;
+    case KeyBack: pose->x += static_cast<float>(std::sin(h) * d); pose->z += static_cast<float>(std::cos(h) * d); break;
+    case KeyStrafeLeft: pose->x -= static_cast<float>(std::cos(h) * d); pose->z += static_cast<float>(std::sin(h) * d); break;
+    case KeyStrafeRight: pose->x += static_cast<float>(std::cos(h) * d); pose->z -= static_cast<float>(std::sin(h) * d); break;
+    case KeyTurnLeft: pose->heading += static_cast<float>(kTurnSpeed * dt); pose->yaw = pose->heading; break;
+    case KeyTurnRight: pose->heading -= static_cast<float>(kTurnSpeed * dt); pose->yaw = pose->heading; break;
+    case KeyLookUp: pose->pitch -= static_cast<float>(kLookSpeed * dt); break;
+    case KeyLookDown: pose->pitch += static_cast<float>(kLookSpeed * dt); break;
+    default: break;
+  }
+}
+
+void StartWalk(WalkState* walk, const std::vector<WalkStep>& steps, PlayerPose* pose) {
+  if (walk->active && walk->keyDown) {
+    Irc.peerTable.SendKeyState(walk->steps[walk->current].key, 0);
+    SendPose(*pose);
+  }
+  walk->steps = steps;
+  walk->current = 0;
+  walk->active = !steps.empty();
+  walk->keyDown = false;
+  walk->stepElapsed = 0;
+  walk->sinceSend = 0;
+}
+
+bool AdvanceWalk(WalkState* walk, double dt, float packetRate, PlayerPose* pose) {
+  if (!walk->active) return false;
+  const WalkStep& step = walk->steps[walk->current];
+  if (!walk->keyDown) {
+    Irc.peerTable.SendKeyState(step.key, 1);
+    walk->keyDown = true;
+    walk->stepElapsed = 0;
+    dt = 0;
+  }
+  double left = step.seconds - walk->stepElapsed;
+  double used = dt < left ? dt : left;
+  Move(step.key, used, pose);
+  walk->stepElapsed += used;
+  walk->sinceSend += used;
+  if (packetRate > 0 && walk->sinceSend >= 1.0 / packetRate) {
+    SendPose(*pose);
+    walk->sinceSend = 0;
+  }
+  if (walk->stepElapsed < step.seconds) return false;
+  Irc.peerTable.SendKeyState(step.key, 0);
+  SendPose(*pose);  // where the step ended, whatever the pacing
+  walk->keyDown = false;
+  walk->sinceSend = 0;
+  if (++walk->current < walk->steps.size()) return false;
+  walk->active = false;
+  return true;
+}
