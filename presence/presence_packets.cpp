@@ -66,8 +66,15 @@ int PeerTable::SetPeerHost(int index, const char* host) {
   peer.port = NetPortToWire(kPresencePort);
   peer.address = address;
   Irc.datagramLink.SetPeer(peer);
-  slots[index].address = peer;
-  slots[index].address.port = 0;
+  // A host learned again for a peer already active at that address (both the WHOIS reply
+  // and the ":A" answer name it) keeps the port its hello came from: with port 0 every
+  // datagram to the peer would fail, and the peer rejects the new hello from the address
+  // it already knows, so nothing would ever restore the port.
+  bool sameActivePeer = slots[index].active && slots[index].address.address == address;
+  if (!sameActivePeer) {
+    slots[index].address = peer;
+    slots[index].address.port = 0;
+  }
   FormatHello(Irc.line, 'c', self.nick);
   Irc.datagramLink.Send(Irc.line, 0);
   return 1;

@@ -233,15 +233,30 @@ TEST_F(PeerTableTest, SimultaneousHellosLeaveOneActiveSlotEachSide) {
   }
 }
 
-TEST_F(PeerTableTest, HostResolvedAgainForAnActivePeerWaitsForAFreshHello) {
+// Both the WHOIS reply and the ":A" answer can name a peer's host after the hello
+// exchange finished; the port the hello came from must survive that, or nothing would
+// reach the peer again (it rejects a new hello from the address it already knows).
+TEST_F(PeerTableTest, HostResolvedAgainForAnActivePeerKeepsItsPort) {
   UdpPeer alicePeer;
   int alice = ActiveAlice(alicePeer);
+  uint16_t port = Irc.peerTable.slots[alice].address.port;
+  ASSERT_NE(0, port);
   ASSERT_EQ(1, Irc.peerTable.SetPeerHost(alice, "peer1.test"));
   std::string got;
   ASSERT_TRUE(alicePeer.Receive(&got));
-  EXPECT_EQ(0, Irc.peerTable.slots[alice].address.port);
+  EXPECT_EQ("cme", got);
+  EXPECT_EQ(port, Irc.peerTable.slots[alice].address.port) << "the hello's port was dropped";
   EXPECT_EQ(1, Irc.peerTable.IsActive(alice));
+  EXPECT_EQ(100, Deliver(alicePeer, std::string("i\x01\x02", 3))) << "her datagrams are still hers";
+  Irc.peerTable.SendPosition(1, 2, 3, 4, 5);
+  ASSERT_TRUE(alicePeer.Receive(&got)) << "positions no longer reach her";
+  EXPECT_EQ('d', got[0]);
+
+  // Another address for her is a new host: the slot waits for a hello from there.
+  ASSERT_EQ(1, Irc.peerTable.SetPeerHost(alice, TestAddress(2).c_str()));
+  EXPECT_EQ(0, Irc.peerTable.slots[alice].address.port);
   EXPECT_EQ(0, Deliver(alicePeer, std::string("i\x01\x02", 3)));
+
   EXPECT_EQ(-2, Irc.peerTable.SetPeerHost(alice, "nowhere.test"));
   EXPECT_EQ(0, Irc.peerTable.SetPeerHost(0, TestAddress(1).c_str()));
   EXPECT_EQ(0, Irc.peerTable.SetPeerHost(200, TestAddress(1).c_str()));
