@@ -52,6 +52,7 @@ class Proc:
         self.name = name
         self.lines = []
         self.errors = []
+        self._ended = set()  # ids of the line lists whose stream reached its end
         self._cond = threading.Condition()
         full_env = dict(os.environ)
         if env:
@@ -77,6 +78,7 @@ class Proc:
                 into.append(text)
                 self._cond.notify_all()
         with self._cond:
+            self._ended.add(id(into))
             self._cond.notify_all()
 
     def mark(self):
@@ -98,7 +100,9 @@ class Proc:
                         return lines[index]
                     index += 1
                 left = limit - time.monotonic()
-                if left <= 0 or (self.popen.poll() is not None and index >= len(lines)):
+                # The process may have exited with its last lines still in the pipe:
+                # give up early only once the reader has seen the stream's end.
+                if left <= 0 or (id(lines) in self._ended and index >= len(lines)):
                     tail = "\n  ".join(lines[-15:])
                     state = "running" if self.popen.poll() is None else "exited %s" % self.popen.returncode
                     raise LabTimeout("%s (%s): no %s line matching %r within %.1f s; last lines:\n  %s"
