@@ -1,4 +1,4 @@
-// Writes 24-bit BMP files for the room's textures.
+// Pictures for the room's textures, written as 24-bit BMP files.
 #pragma once
 #include <cstddef>
 #include <vector>
