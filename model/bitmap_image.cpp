@@ -18,12 +18,18 @@ static RgbImage* FailToOpen(const char* path) {
   return Fail(text);
 }
 
+// Far beyond the largest picture the decoder accepts.
+static const long kMaxBitmapFileBytes = 512L * 1024 * 1024;
+
 RgbImage* LoadBitmapImage(const char* path) {
   FILE* file = path ? OpenDataFile(path, "rb") : nullptr;
   if (!file) return FailToOpen(path);
+  // A folder opens like a file here, and its "size" can be any offset up to the largest
+  // a file may have: reading one byte tells it apart before anything is allocated.
+  bool readable = std::fgetc(file) != EOF || !std::ferror(file);
   long length = -1;
-  if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
-  if (length < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+  if (readable && std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
+  if (length < 0 || length > kMaxBitmapFileBytes || std::fseek(file, 0, SEEK_SET) != 0) {
     std::fclose(file);
     return FailToOpen(path);
   }

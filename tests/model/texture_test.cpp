@@ -95,6 +95,18 @@ TEST_F(TextureTest, NullNameUnreadablePictureAndEmptyTextureEachReport) {
   EXPECT_EQ(boxes[5].text, "Can't set invalid texture's filters");
 }
 
+// A material with an empty texture name asks for "data\\", which names the folder itself.
+TEST_F(TextureTest, AFolderIsRefusedAsAnUnopenableFile) {
+  folder.Write("data/one.bmp", FourColours());
+  WorkingFolder cwd(folder.path());
+  BoxRecorder recorder;
+  EXPECT_EQ(nullptr, LoadBitmapImage("data\\"));
+  std::vector<BoxShown> boxes = recorder.Stop();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "Error");
+  EXPECT_EQ(boxes[0].text, "Failed to open DIB file data\\.\n");
+}
+
 TEST_F(TextureTest, BitmapReaderBoxesCarryTheDocumentedTexts) {
   std::vector<unsigned char> huge = Bmp24(1, 1, {1, 2, 3});
   huge[18] = 0x30;  // width 0x7530 = 30000
