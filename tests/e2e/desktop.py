@@ -166,6 +166,16 @@ class Desktop:
     def key_up(self, key):
         self.xdotool("keyup", key)
 
+    def hold_key(self, key, until, timeout=10.0):
+        """Holds key down until until() returns a true value (or timeout seconds pass), then
+        lets it go; returns that value. The program polls the keyboard once per frame, so a
+        press shorter than a frame, as under load, could go unseen; a held key cannot."""
+        self.key_down(key)
+        try:
+            return wait_until(until, timeout, step=0.02)
+        finally:
+            self.key_up(key)
+
     def type(self, text):
         self.xdotool("type", "--delay", "20", text)
 
