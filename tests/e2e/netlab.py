@@ -19,8 +19,8 @@ reach any outside resolver, so unknown names fail at once.
     # every process stopped, every namespace deleted, the temporary folder removed
 
 Servers: start_ngircd(ping_timeout=None, require_auth_ping=False, cloak_host=None) and
-start_inspircd(ping_frequency=None). None keeps the server's default ping timing (about
-two minutes). The server's own log lines are readable through server.lines.
+start_inspircd(ping_frequency=None, quick_commands=False). None keeps the server's default ping
+timing (about two minutes); quick_commands lifts InspIRCd's command flood control. The server's own log lines are readable through server.lines.
 
 Processes: spawn(client, argv, env=None, stdin=True) runs argv inside the client's namespace
 (any command; a GUI client under Xvfb passes DISPLAY in env). A Proc collects stdout lines
@@ -131,6 +131,12 @@ class Proc:
                 pass
         for r in self._readers:
             r.join(2)
+        for stream in (self.popen.stdin, self.popen.stdout, self.popen.stderr):
+            if stream:
+                try:
+                    stream.close()
+                except OSError:  # a pipe to a process that ended may refuse its last flush
+                    pass
         return self.popen.returncode
 
 
@@ -240,9 +246,13 @@ class Lab:
         self._wait_port(port)
         return self.server
 
-    def start_inspircd(self, ping_frequency=None, port=6667):
-        """InspIRCd on the bridge address. ping_frequency (s) sets the connect class's pingfreq."""
-        ping = ' pingfreq="%d"' % ping_frequency if ping_frequency else ""
+    def start_inspircd(self, ping_frequency=None, port=6667, quick_commands=False):
+        """InspIRCd on the bridge address. ping_frequency (s) sets the connect class's pingfreq.
+        quick_commands lifts the flood control that otherwise holds back a user's commands for
+        seconds once they come faster than one a second (as a test's scripted users send them)."""
+        extra = ' pingfreq="%d"' % ping_frequency if ping_frequency else ""
+        if quick_commands:
+            extra += ' threshold="100" commandrate="100000"'
         conf = self._write("inspircd.conf",
                            '<server name="insp.test" description="test" network="Test">\n'
                            '<admin name="x" nick="x" email="x@insp.test">\n'
@@ -252,7 +262,7 @@ class Lab:
                            '<pid file="%s">\n'
                            '<files motd="%s">\n'
                            '<log method="file" type="* -USERINPUT -USEROUTPUT" level="default" target="%s">\n'
-                           % (self.server_address, port, ping, os.path.join(self.dir, "inspircd.pid"),
+                           % (self.server_address, port, extra, os.path.join(self.dir, "inspircd.pid"),
                               self._write("motd", "QIVRA test server\n"), os.path.join(self.dir, "inspircd.log")))
         self.server = self.spawn(self.server_ns, ["/usr/sbin/inspircd", "--config", conf, "--nofork", "--runasroot"],
                                  stdin=False, name="inspircd")
