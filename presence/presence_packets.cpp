@@ -66,8 +66,15 @@ int PeerTable::SetPeerHost(int index, const char* host) {
   peer.port = NetPortToWire(kPresencePort);
   peer.address = address;
   Irc.datagramLink.SetPeer(peer);
-  slots[index].address = peer;
-  slots[index].address.port = 0;
+  // A peer already bound at this address keeps its port: it has bound us too and would
+  // refuse our new hello as a repeat, so nothing could ever bind it again. (The handshake
+  // over IRC resolves a host twice, by ":Q" and by ":A".)
+  PeerSlot& slot = slots[index];
+  bool bound = slot.active && slot.address.address == address && slot.address.port != 0;
+  if (!bound) {
+    slot.address = peer;
+    slot.address.port = 0;
+  }
   FormatHello(Irc.line, 'c', self.nick);
   Irc.datagramLink.Send(Irc.line, 0);
   return 1;

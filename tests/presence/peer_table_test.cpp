@@ -233,15 +233,33 @@ TEST_F(PeerTableTest, SimultaneousHellosLeaveOneActiveSlotEachSide) {
   }
 }
 
-TEST_F(PeerTableTest, HostResolvedAgainForAnActivePeerWaitsForAFreshHello) {
+TEST_F(PeerTableTest, HostResolvedAgainForAnActivePeerStaysBoundAtTheSameAddress) {
   UdpPeer alicePeer;
   int alice = ActiveAlice(alicePeer);
+  // Her ":A" answer names the address her hello came from: she has bound us and would
+  // refuse a second hello, so the slot must keep her port.
   ASSERT_EQ(1, Irc.peerTable.SetPeerHost(alice, "peer1.test"));
   std::string got;
   ASSERT_TRUE(alicePeer.Receive(&got));
+  EXPECT_EQ("cme", got);
+  EXPECT_EQ(NetPortToWire(6669), Irc.peerTable.slots[alice].address.port);
+  EXPECT_EQ(100, Deliver(alicePeer, std::string("i\x01\x02", 3)));
+  EXPECT_EQ(1, Irc.peerTable.slots[alice].keys[KeyForward]);
+  Irc.peerTable.SendKeyState(KeyForward, 1);
+  ASSERT_TRUE(alicePeer.Receive(&got));
+  EXPECT_EQ(std::string("i\x01\x02", 3), got);
+
+  // Another address: the slot waits for a hello from there.
+  UdpPeer moved;
+  ASSERT_TRUE(moved.Bind(2, 6669));
+  ASSERT_EQ(1, Irc.peerTable.SetPeerHost(alice, "peer2.test"));
+  ASSERT_TRUE(moved.Receive(&got));
   EXPECT_EQ(0, Irc.peerTable.slots[alice].address.port);
   EXPECT_EQ(1, Irc.peerTable.IsActive(alice));
-  EXPECT_EQ(0, Deliver(alicePeer, std::string("i\x01\x02", 3)));
+  EXPECT_EQ(0, Deliver(alicePeer, std::string("i\x01\x01", 3)));
+  EXPECT_EQ(1, Irc.peerTable.slots[alice].keys[KeyForward]);
+  EXPECT_EQ(100, Deliver(moved, "Calice"));
+  EXPECT_EQ(NetPortToWire(6669), Irc.peerTable.slots[alice].address.port);
   EXPECT_EQ(-2, Irc.peerTable.SetPeerHost(alice, "nowhere.test"));
   EXPECT_EQ(0, Irc.peerTable.SetPeerHost(0, TestAddress(1).c_str()));
   EXPECT_EQ(0, Irc.peerTable.SetPeerHost(200, TestAddress(1).c_str()));
