@@ -52,6 +52,7 @@ class Proc:
         self.name = name
         self.lines = []
         self.errors = []
+        self._ended = set()  # the streams read to their end
         self._cond = threading.Condition()
         full_env = dict(os.environ)
         if env:
@@ -64,19 +65,20 @@ class Proc:
             bufsize=0, start_new_session=True)
         self.pid = self.popen.pid
         self._readers = [
-            threading.Thread(target=self._read, args=(self.popen.stdout, self.lines), daemon=True),
-            threading.Thread(target=self._read, args=(self.popen.stderr, self.errors), daemon=True),
+            threading.Thread(target=self._read, args=(self.popen.stdout, self.lines, "stdout"), daemon=True),
+            threading.Thread(target=self._read, args=(self.popen.stderr, self.errors, "stderr"), daemon=True),
         ]
         for r in self._readers:
             r.start()
 
-    def _read(self, stream, into):
+    def _read(self, stream, into, name):
         for raw in iter(stream.readline, b""):
             text = raw.decode("utf-8", "replace").rstrip("\r\n")
             with self._cond:
                 into.append(text)
                 self._cond.notify_all()
         with self._cond:
+            self._ended.add(name)
             self._cond.notify_all()
 
     def mark(self):
@@ -98,7 +100,8 @@ class Proc:
                         return lines[index]
                     index += 1
                 left = limit - time.monotonic()
-                if left <= 0 or (self.popen.poll() is not None and index >= len(lines)):
+                # An ended process may still have lines in the pipe: give up only at its end.
+                if left <= 0 or (stream in self._ended and index >= len(lines)):
                     tail = "\n  ".join(lines[-15:])
                     state = "running" if self.popen.poll() is None else "exited %s" % self.popen.returncode
                     raise LabTimeout("%s (%s): no %s line matching %r within %.1f s; last lines:\n  %s"
