@@ -122,7 +122,8 @@ class ChatTest(unittest.TestCase):
         console index of the joining line."""
         dialog = self.desktop.wait_window(DIALOG_TITLE, timeout=20)
         self.assertIsNotNone(dialog, "no connection dialog" + self.report())
-        self.assertTrue(self.desktop.wait_active(DIALOG_TITLE), "dialog never got the focus")
+        self.assertTrue(self.desktop.wait_active(DIALOG_TITLE), "dialog never got the focus (active: %r)"
+                        % self.desktop.active_window_name())
         since = len(self.console())
         self.desktop.key("Return")
         entered = time.monotonic()
