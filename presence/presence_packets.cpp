@@ -66,14 +66,14 @@ int PeerTable::SetPeerHost(int index, const char* host) {
   peer.port = NetPortToWire(kPresencePort);
   peer.address = address;
   Irc.datagramLink.SetPeer(peer);
-  // A host learned again for a peer already active at that address (both the WHOIS reply
-  // and the ":A" answer name it) keeps the port its hello came from: with port 0 every
-  // datagram to the peer would fail, and the peer rejects the new hello from the address
-  // it already knows, so nothing would ever restore the port.
-  bool sameActivePeer = slots[index].active && slots[index].address.address == address;
-  if (!sameActivePeer) {
-    slots[index].address = peer;
-    slots[index].address.port = 0;
+  // A peer already bound at this address keeps its port: it has bound us too and would
+  // refuse our new hello as a repeat, so nothing could ever bind it again. (The handshake
+  // over IRC resolves a host twice, by ":Q" and by ":A".)
+  PeerSlot& slot = slots[index];
+  bool bound = slot.active && slot.address.address == address && slot.address.port != 0;
+  if (!bound) {
+    slot.address = peer;
+    slot.address.port = 0;
   }
   FormatHello(Irc.line, 'c', self.nick);
   Irc.datagramLink.Send(Irc.line, 0);

@@ -105,10 +105,18 @@ class Desktop:
         self.display = ":" + number.decode().strip()
         self.env = dict(os.environ, DISPLAY=self.display)
         self.env.pop("XAUTHORITY", None)
-        self.window_manager = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
-                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        # openbox is ready once it has claimed the screen.
-        wait_until(lambda: self._root_has_wm(), timeout=10)
+        self.wm_log_path = os.path.join(self.workdir, "openbox.log")
+        with open(self.wm_log_path, "w") as wm_log:
+            self.window_manager = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+                                                   stdout=wm_log, stderr=subprocess.STDOUT)
+        # openbox is ready once it has claimed the screen; without it no window gets the focus.
+        if not wait_until(lambda: self._root_has_wm(), timeout=20):
+            state = "running" if self.window_manager.poll() is None else \
+                "exited %s" % self.window_manager.returncode
+            with open(self.wm_log_path, errors="replace") as f:
+                log = f.read()[-2000:]
+            self.close()
+            raise RuntimeError("openbox did not take the screen within 20 s (%s): %s" % (state, log))
 
     def _root_has_wm(self):
         probe = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env,
@@ -165,6 +173,16 @@ class Desktop:
 
     def key_up(self, key):
         self.xdotool("keyup", key)
+
+    def hold_key(self, key, until, timeout=10.0):
+        """Holds key down until until() returns a true value (or timeout seconds pass), then
+        lets it go; returns that value. The program polls the keyboard once per frame, so a
+        press shorter than a frame, as under load, could go unseen; a held key cannot."""
+        self.key_down(key)
+        try:
+            return wait_until(until, timeout, step=0.02)
+        finally:
+            self.key_up(key)
 
     def type(self, text):
         self.xdotool("type", "--delay", "20", text)

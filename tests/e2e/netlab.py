@@ -19,8 +19,8 @@ reach any outside resolver, so unknown names fail at once.
     # every process stopped, every namespace deleted, the temporary folder removed
 
 Servers: start_ngircd(ping_timeout=None, require_auth_ping=False, cloak_host=None) and
-start_inspircd(ping_frequency=None). None keeps the server's default ping timing (about
-two minutes). The server's own log lines are readable through server.lines.
+start_inspircd(ping_frequency=None, quick_commands=False). None keeps the server's default ping
+timing (about two minutes); quick_commands lifts InspIRCd's command flood control. The server's own log lines are readable through server.lines.
 
 Processes: spawn(client, argv, env=None, stdin=True) runs argv inside the client's namespace
 (any command; a GUI client under Xvfb passes DISPLAY in env). A Proc collects stdout lines
@@ -52,7 +52,7 @@ class Proc:
         self.name = name
         self.lines = []
         self.errors = []
-        self._ended = set()  # ids of the line lists whose stream reached its end
+        self._ended = set()  # the streams read to their end
         self._cond = threading.Condition()
         full_env = dict(os.environ)
         if env:
@@ -65,20 +65,20 @@ class Proc:
             bufsize=0, start_new_session=True)
         self.pid = self.popen.pid
         self._readers = [
-            threading.Thread(target=self._read, args=(self.popen.stdout, self.lines), daemon=True),
-            threading.Thread(target=self._read, args=(self.popen.stderr, self.errors), daemon=True),
+            threading.Thread(target=self._read, args=(self.popen.stdout, self.lines, "stdout"), daemon=True),
+            threading.Thread(target=self._read, args=(self.popen.stderr, self.errors, "stderr"), daemon=True),
         ]
         for r in self._readers:
             r.start()
 
-    def _read(self, stream, into):
+    def _read(self, stream, into, name):
         for raw in iter(stream.readline, b""):
             text = raw.decode("utf-8", "replace").rstrip("\r\n")
             with self._cond:
                 into.append(text)
                 self._cond.notify_all()
         with self._cond:
-            self._ended.add(id(into))
+            self._ended.add(name)
             self._cond.notify_all()
 
     def mark(self):
@@ -100,9 +100,8 @@ class Proc:
                         return lines[index]
                     index += 1
                 left = limit - time.monotonic()
-                # The process may have exited with its last lines still in the pipe:
-                # give up early only once the reader has seen the stream's end.
-                if left <= 0 or (id(lines) in self._ended and index >= len(lines)):
+                # An ended process may still have lines in the pipe: give up only at its end.
+                if left <= 0 or (stream in self._ended and index >= len(lines)):
                     tail = "\n  ".join(lines[-15:])
                     state = "running" if self.popen.poll() is None else "exited %s" % self.popen.returncode
                     raise LabTimeout("%s (%s): no %s line matching %r within %.1f s; last lines:\n  %s"
@@ -135,6 +134,12 @@ class Proc:
                 pass
         for r in self._readers:
             r.join(2)
+        for stream in (self.popen.stdin, self.popen.stdout, self.popen.stderr):
+            if stream:
+                try:
+                    stream.close()
+                except OSError:  # a pipe to a process that ended may refuse its last flush
+                    pass
         return self.popen.returncode
 
 
@@ -244,9 +249,13 @@ class Lab:
         self._wait_port(port)
         return self.server
 
-    def start_inspircd(self, ping_frequency=None, port=6667):
-        """InspIRCd on the bridge address. ping_frequency (s) sets the connect class's pingfreq."""
-        ping = ' pingfreq="%d"' % ping_frequency if ping_frequency else ""
+    def start_inspircd(self, ping_frequency=None, port=6667, quick_commands=False):
+        """InspIRCd on the bridge address. ping_frequency (s) sets the connect class's pingfreq.
+        quick_commands lifts the flood control that otherwise holds back a user's commands for
+        seconds once they come faster than one a second (as a test's scripted users send them)."""
+        extra = ' pingfreq="%d"' % ping_frequency if ping_frequency else ""
+        if quick_commands:
+            extra += ' threshold="100" commandrate="100000"'
         conf = self._write("inspircd.conf",
                            '<server name="insp.test" description="test" network="Test">\n'
                            '<admin name="x" nick="x" email="x@insp.test">\n'
@@ -256,7 +265,7 @@ class Lab:
                            '<pid file="%s">\n'
                            '<files motd="%s">\n'
                            '<log method="file" type="* -USERINPUT -USEROUTPUT" level="default" target="%s">\n'
-                           % (self.server_address, port, ping, os.path.join(self.dir, "inspircd.pid"),
+                           % (self.server_address, port, extra, os.path.join(self.dir, "inspircd.pid"),
                               self._write("motd", "QIVRA test server\n"), os.path.join(self.dir, "inspircd.log")))
         self.server = self.spawn(self.server_ns, ["/usr/sbin/inspircd", "--config", conf, "--nofork", "--runasroot"],
                                  stdin=False, name="inspircd")

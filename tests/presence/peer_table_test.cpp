@@ -233,30 +233,33 @@ TEST_F(PeerTableTest, SimultaneousHellosLeaveOneActiveSlotEachSide) {
   }
 }
 
-// Both the WHOIS reply and the ":A" answer can name a peer's host after the hello
-// exchange finished; the port the hello came from must survive that, or nothing would
-// reach the peer again (it rejects a new hello from the address it already knows).
-TEST_F(PeerTableTest, HostResolvedAgainForAnActivePeerKeepsItsPort) {
+TEST_F(PeerTableTest, HostResolvedAgainForAnActivePeerStaysBoundAtTheSameAddress) {
   UdpPeer alicePeer;
   int alice = ActiveAlice(alicePeer);
-  uint16_t port = Irc.peerTable.slots[alice].address.port;
-  ASSERT_NE(0, port);
+  // Her ":A" answer names the address her hello came from: she has bound us and would
+  // refuse a second hello, so the slot must keep her port.
   ASSERT_EQ(1, Irc.peerTable.SetPeerHost(alice, "peer1.test"));
   std::string got;
   ASSERT_TRUE(alicePeer.Receive(&got));
   EXPECT_EQ("cme", got);
-  EXPECT_EQ(port, Irc.peerTable.slots[alice].address.port) << "the hello's port was dropped";
-  EXPECT_EQ(1, Irc.peerTable.IsActive(alice));
-  EXPECT_EQ(100, Deliver(alicePeer, std::string("i\x01\x02", 3))) << "her datagrams are still hers";
-  Irc.peerTable.SendPosition(1, 2, 3, 4, 5);
-  ASSERT_TRUE(alicePeer.Receive(&got)) << "positions no longer reach her";
-  EXPECT_EQ('d', got[0]);
+  EXPECT_EQ(NetPortToWire(6669), Irc.peerTable.slots[alice].address.port);
+  EXPECT_EQ(100, Deliver(alicePeer, std::string("i\x01\x02", 3)));
+  EXPECT_EQ(1, Irc.peerTable.slots[alice].keys[KeyForward]);
+  Irc.peerTable.SendKeyState(KeyForward, 1);
+  ASSERT_TRUE(alicePeer.Receive(&got));
+  EXPECT_EQ(std::string("i\x01\x02", 3), got);
 
-  // Another address for her is a new host: the slot waits for a hello from there.
-  ASSERT_EQ(1, Irc.peerTable.SetPeerHost(alice, TestAddress(2).c_str()));
+  // Another address: the slot waits for a hello from there.
+  UdpPeer moved;
+  ASSERT_TRUE(moved.Bind(2, 6669));
+  ASSERT_EQ(1, Irc.peerTable.SetPeerHost(alice, "peer2.test"));
+  ASSERT_TRUE(moved.Receive(&got));
   EXPECT_EQ(0, Irc.peerTable.slots[alice].address.port);
-  EXPECT_EQ(0, Deliver(alicePeer, std::string("i\x01\x02", 3)));
-
+  EXPECT_EQ(1, Irc.peerTable.IsActive(alice));
+  EXPECT_EQ(0, Deliver(alicePeer, std::string("i\x01\x01", 3)));
+  EXPECT_EQ(1, Irc.peerTable.slots[alice].keys[KeyForward]);
+  EXPECT_EQ(100, Deliver(moved, "Calice"));
+  EXPECT_EQ(NetPortToWire(6669), Irc.peerTable.slots[alice].address.port);
   EXPECT_EQ(-2, Irc.peerTable.SetPeerHost(alice, "nowhere.test"));
   EXPECT_EQ(0, Irc.peerTable.SetPeerHost(0, TestAddress(1).c_str()));
   EXPECT_EQ(0, Irc.peerTable.SetPeerHost(200, TestAddress(1).c_str()));
