@@ -153,9 +153,16 @@ class Desktop:
 
     def geometry(self, window):
         """(x, y, width, height) of a window's client area on the screen."""
-        out = self.xdotool("getwindowgeometry", "--shell", window)
-        values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
-        return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+        # xwininfo, not "xdotool getwindowgeometry": under openbox the latter puts the
+        # window a title bar's height too low.
+        out = subprocess.run(["xwininfo", "-id", str(window)], env=self.env, capture_output=True,
+                             text=True, timeout=20).stdout
+        values = {}
+        for line in out.splitlines():
+            name, _, value = line.strip().partition(":")
+            values[name] = value.strip()
+        return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
+                int(values["Width"]), int(values["Height"]))
 
     def key(self, *keys):
         self.xdotool("key", "--delay", "30", *keys)
@@ -165,6 +172,15 @@ class Desktop:
 
     def key_up(self, key):
         self.xdotool("keyup", key)
+
+    def hold_key(self, key, seconds=0.2):
+        """Presses a key for a while. The main window polls its keys once a pass, so a tap as
+        short as "xdotool key" makes (about 15 ms) is missed when a pass takes longer."""
+        self.key_down(key)
+        try:
+            time.sleep(seconds)
+        finally:
+            self.key_up(key)
 
     def type(self, text):
         self.xdotool("type", "--delay", "20", text)

@@ -100,7 +100,7 @@ class ShellTest(unittest.TestCase):
         self.assertTrue(program.wait_console("Connecting to 127.0.0.1:1..."), program.stderr())
         self.assertTrue(any(line.startswith('Registering as "tester"') for line in program.console_lines()))
         # The channel field: copy it into the nickname field and connect again.
-        self.desktop.key("Escape")
+        self.desktop.hold_key("Escape")
         self.assertTrue(self.back_at_dialog())
         dialog = self.wait_dialog(program)
         self.desktop.click(dialog, *CHANNEL_FIELD)
@@ -142,7 +142,7 @@ class ShellTest(unittest.TestCase):
         program = self.start_copy()
         self.wait_dialog(program)
         self.connect(program)
-        self.desktop.key("Escape")
+        self.desktop.hold_key("Escape")
         self.assertTrue(self.back_at_dialog(), "Escape did not return to the dialog")
         self.assertTrue(program.wait_console("Disconnected."), program.stderr())
         self.wait_dialog(program)
@@ -155,7 +155,7 @@ class ShellTest(unittest.TestCase):
         program = self.start_copy()
         self.wait_dialog(program)
         self.connect(program)  # a whole cycle: the scene is set up and used
-        self.desktop.key("Escape")
+        self.desktop.hold_key("Escape")
         self.assertTrue(self.back_at_dialog())
         dialog = self.wait_dialog(program)
         self.desktop.click(dialog, *EXIT_BUTTON)
