@@ -131,6 +131,15 @@ class Proc:
                 pass
         for r in self._readers:
             r.join(2)
+        streams = [self.popen.stdin]
+        if not any(r.is_alive() for r in self._readers):
+            streams += [self.popen.stdout, self.popen.stderr]
+        for stream in streams:
+            if stream:
+                try:
+                    stream.close()
+                except OSError:  # stdin of a process that is gone
+                    pass
         return self.popen.returncode
 
 
