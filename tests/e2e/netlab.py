@@ -53,6 +53,7 @@ class Proc:
         self.lines = []
         self.errors = []
         self._cond = threading.Condition()
+        self._ended = set()  # id() of the line lists whose stream has ended
         full_env = dict(os.environ)
         if env:
             full_env.update(env)
@@ -77,6 +78,7 @@ class Proc:
                 into.append(text)
                 self._cond.notify_all()
         with self._cond:
+            self._ended.add(id(into))
             self._cond.notify_all()
 
     def mark(self):
@@ -98,7 +100,10 @@ class Proc:
                         return lines[index]
                     index += 1
                 left = limit - time.monotonic()
-                if left <= 0 or (self.popen.poll() is not None and index >= len(lines)):
+                # An ended process may still have lines in the pipe: done only once its
+                # reader has met the end of the stream.
+                if left <= 0 or (self.popen.poll() is not None and id(lines) in self._ended
+                                 and index >= len(lines)):
                     tail = "\n  ".join(lines[-15:])
                     state = "running" if self.popen.poll() is None else "exited %s" % self.popen.returncode
                     raise LabTimeout("%s (%s): no %s line matching %r within %.1f s; last lines:\n  %s"
