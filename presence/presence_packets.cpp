@@ -66,8 +66,14 @@ int PeerTable::SetPeerHost(int index, const char* host) {
   peer.port = NetPortToWire(kPresencePort);
   peer.address = address;
   Irc.datagramLink.SetPeer(peer);
-  slots[index].address = peer;
-  slots[index].address.port = 0;
+  // An active peer found again at the address it is bound to keeps its port. Set to 0,
+  // the port would wait for a fresh hello that never comes: the peer rejects ours as a
+  // second hello from its bound address. With hidden hosts each side resolves the other
+  // twice (its own question and the other's answer), so this happens in ordinary use.
+  if (!slots[index].active || slots[index].address.address != address) {
+    slots[index].address = peer;
+    slots[index].address.port = 0;
+  }
   FormatHello(Irc.line, 'c', self.nick);
   Irc.datagramLink.Send(Irc.line, 0);
   return 1;

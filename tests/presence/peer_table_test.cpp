@@ -233,15 +233,32 @@ TEST_F(PeerTableTest, SimultaneousHellosLeaveOneActiveSlotEachSide) {
   }
 }
 
-TEST_F(PeerTableTest, HostResolvedAgainForAnActivePeerWaitsForAFreshHello) {
+TEST_F(PeerTableTest, HostResolvedAgainForAnActivePeer) {
   UdpPeer alicePeer;
   int alice = ActiveAlice(alicePeer);
+  // At the address she is bound to (her answer to our question after her hello): she keeps
+  // her port, so her datagrams still apply and ours still reach her. Our hello goes out and
+  // she would reject it as a second one from us.
   ASSERT_EQ(1, Irc.peerTable.SetPeerHost(alice, "peer1.test"));
   std::string got;
   ASSERT_TRUE(alicePeer.Receive(&got));
+  EXPECT_EQ("cme", got);
+  EXPECT_EQ(NetPortToWire(6669), Irc.peerTable.slots[alice].address.port);
+  EXPECT_EQ(100, Deliver(alicePeer, std::string("i\x01\x02", 3)));
+  EXPECT_EQ(1, Irc.peerTable.slots[alice].keys[KeyForward]);
+  Irc.peerTable.SendKeyState(KeyBack, 1);
+  ASSERT_TRUE(alicePeer.Receive(&got));
+  EXPECT_EQ("69 02 02", Hex(got));
+  // At another address: she moved, and waits for a fresh hello from there.
+  UdpPeer movedPeer;
+  ASSERT_TRUE(movedPeer.Bind(2, 6669));
+  ASSERT_EQ(1, Irc.peerTable.SetPeerHost(alice, "peer2.test"));
+  ASSERT_TRUE(movedPeer.Receive(&got));
   EXPECT_EQ(0, Irc.peerTable.slots[alice].address.port);
   EXPECT_EQ(1, Irc.peerTable.IsActive(alice));
-  EXPECT_EQ(0, Deliver(alicePeer, std::string("i\x01\x02", 3)));
+  EXPECT_EQ(0, Deliver(alicePeer, std::string("i\x01\x01", 3)));
+  EXPECT_EQ(100, Deliver(movedPeer, "calice"));
+  EXPECT_EQ(NetPortToWire(6669), Irc.peerTable.slots[alice].address.port);
   EXPECT_EQ(-2, Irc.peerTable.SetPeerHost(alice, "nowhere.test"));
   EXPECT_EQ(0, Irc.peerTable.SetPeerHost(0, TestAddress(1).c_str()));
   EXPECT_EQ(0, Irc.peerTable.SetPeerHost(200, TestAddress(1).c_str()));
