@@ -14,6 +14,7 @@ the desktop's Xvfb: its filesystem socket is reachable from every namespace. Eac
 its own working folder with a config.txt for the lab's server and the shipped data/ linked in.
 """
 import os
+import shutil
 import sys
 import tempfile
 import time
@@ -119,7 +120,8 @@ class Room:
 
     def save_pictures(self, folder):
         """Writes every view taken so far as numbered PNG files (a failing test's evidence)."""
-        os.makedirs(folder, exist_ok=True)
+        shutil.rmtree(folder, ignore_errors=True)  # no views of an earlier run
+        os.makedirs(folder)
         for number, (name, picture) in enumerate(self.pictures, 1):
             picture.save(os.path.join(folder, "%02d-%s.png" % (number, name)))
         return folder
