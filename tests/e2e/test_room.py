@@ -184,7 +184,7 @@ class RoomTest(unittest.TestCase):
         self.assertLess(changed_share(start, room.view("clicked")), 0.001, "the click alone moved the view")
 
         # Backward to the south wall: the room's bounds stop the walk 0.25 short of it.
-        room.hold("Down", 2.0)
+        room.hold("Down", 2.5)
         settle()
         south = room.view("at the south wall")
         distance = SOUTH_LIMIT_Z - NORTH_WALL_Z
@@ -195,7 +195,7 @@ class RoomTest(unittest.TestCase):
         # Sideways (End) to the east wall: as far from the north wall as before, the east
         # wall now right beside the camera, and the channel's name out of sight for the walk
         # north along it.
-        room.hold("End", 1.5)
+        room.hold("End", 2.5)
         settle()
         corner = room.view("in the south-east corner")
         self.assertWallAt(corner, CORNER_STRIP, distance, 0.4, "from the south-east corner")
@@ -214,7 +214,7 @@ class RoomTest(unittest.TestCase):
                         "left ceiling line (walking straight ahead keeps the wall level)")
 
         # Page Up looks up: the whole picture moves down, the ceiling line with it.
-        room.hold("Prior", 0.05)
+        room.hold("Prior", 0.1)
         settle()
         up = room.view("after page up")
         ceiling_up = wall_lines(up, CORNER_STRIP)[0]
