@@ -218,7 +218,7 @@ class RoomTest(unittest.TestCase):
         settle()
         up = room.view("after page up")
         ceiling_up = wall_lines(up, CORNER_STRIP)[0]
-        self.assertIsNotNone(ceiling_up)
+        self.assertIsNotNone(ceiling_up, "no ceiling line after page up")
         self.assertGreaterEqual(ceiling_up - ceiling, 20, "page up did not move the picture down")
         self.assertNear(ceiling_up, wall_lines(up, LEFT_STRIP)[0], 2, "left ceiling line after page up (no roll)")
         print("a second forward: %.2f units from the north wall (from %.2f), eye %+.3f; page up moved"
