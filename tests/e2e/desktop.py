@@ -161,9 +161,16 @@ class Desktop:
 
     def geometry(self, window):
         """(x, y, width, height) of a window's client area on the screen."""
-        out = self.xdotool("getwindowgeometry", "--shell", window)
-        values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
-        return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+        # xwininfo, not "xdotool getwindowgeometry": under openbox the latter puts the
+        # window a title bar's height too low.
+        out = subprocess.run(["xwininfo", "-id", str(window)], env=self.env, capture_output=True,
+                             text=True, timeout=20).stdout
+        values = {}
+        for line in out.splitlines():
+            name, _, value = line.strip().partition(":")
+            values[name] = value.strip()
+        return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
+                int(values["Width"]), int(values["Height"]))
 
     def key(self, *keys):
         self.xdotool("key", "--delay", "30", *keys)
@@ -181,6 +188,15 @@ class Desktop:
         self.key_down(key)
         try:
             return wait_until(until, timeout, step=0.02)
+        finally:
+            self.key_up(key)
+
+    def press_for(self, key, seconds=0.2):
+        """Holds a key for a fixed time: long enough for a pass of the main loop to see it,
+        or as long as a walk should last."""
+        self.key_down(key)
+        try:
+            time.sleep(seconds)
         finally:
             self.key_up(key)
 

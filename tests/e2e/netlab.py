@@ -54,6 +54,7 @@ class Proc:
         self.errors = []
         self._ended = set()  # the streams read to their end
         self._cond = threading.Condition()
+        self._ended = set()  # id() of the line lists whose stream has ended
         full_env = dict(os.environ)
         if env:
             full_env.update(env)
@@ -134,11 +135,14 @@ class Proc:
                 pass
         for r in self._readers:
             r.join(2)
-        for stream in (self.popen.stdin, self.popen.stdout, self.popen.stderr):
+        streams = [self.popen.stdin]
+        if not any(r.is_alive() for r in self._readers):
+            streams += [self.popen.stdout, self.popen.stderr]
+        for stream in streams:
             if stream:
                 try:
                     stream.close()
-                except OSError:  # a pipe to a process that ended may refuse its last flush
+                except OSError:  # stdin of a process that is gone
                     pass
         return self.popen.returncode
 

@@ -57,15 +57,19 @@ def run(args):
         alice.wait_for(r"^<bob> \[Private\] just for you$", 5)
 
         mark = bob.mark()
-        alice.send("/walk forward 1 left 0.5")
+        # At the client's own rates: 5 units a second, turning 210 and looking 150 degrees.
+        alice.send("/walk forward 0.4 left 0.5 lookdown 0.4")
         alice.wait_for(r"^walk done$", 5)
         bob.wait_for(r"^presence key alice 1 held$", 3, since=mark)
         bob.wait_for(r"^presence position alice x=0\.000 z=-2\.000 ", 3, since=mark)
         bob.wait_for(r"^presence key alice 1 released$", 3, since=mark)
         bob.wait_for(r"^presence key alice 3 released$", 3, since=mark)
-        bob.wait_for(r"^presence position alice x=0\.000 z=-2\.000 yaw=45\.000 heading=45\.000 ", 3, since=mark)
+        bob.wait_for(r"^presence position alice x=0\.000 z=-2\.000 yaw=105\.000 heading=105\.000 ", 3, since=mark)
+        bob.wait_for(r"^presence key alice 8 released$", 3, since=mark)
+        bob.wait_for(r"^presence position alice x=0\.000 z=-2\.000 yaw=105\.000 heading=105\.000 pitch=60\.000$",
+                     3, since=mark)
         positions = sum(1 for line in bob.lines[mark:] if line.startswith("presence position alice"))
-        check(8 <= positions <= 20, "expected about 15 positions at 10 a second, got %d" % positions)
+        check(9 <= positions <= 20, "expected about 15 positions at 10 a second, got %d" % positions)
 
         if args.hold:
             watcher = lab.spawn(lab.add_client(), ["/usr/bin/python3", os.path.join(HERE, "raw_irc_watch.py"),

@@ -34,6 +34,7 @@ static const char kUsage[] =
     "  presence position NICK x=X z=Z yaw=Y heading=H pitch=P\n"
     "  presence key NICK INDEX held|released\n"
     "  presence keys NICK F0 F1 ... F9     a key-block datagram\n"
+    "  walk started                        a scripted walk's first key is down (datagram sent)\n"
     "  walk done                           a scripted walk has ended\n"
     "  error: TEXT                         a stdin command was not understood\n"
     "Server lines shown during registration go to standard error as \"[console] line\".\n"
@@ -178,6 +179,10 @@ void RunCommand(Peer& p, const std::string& line) {
     std::string error;
     if (!ParseWalk(rest, &steps, &error)) return Say("error: /walk: %s", error.c_str());
     StartWalk(&p.walk, steps, &p.pose);
+    // The first key goes down now, so that "walk started" marks when the others learn of it.
+    bool done = AdvanceWalk(&p.walk, 0, p.options.packets, &p.pose);
+    Say("walk started");
+    if (done) Say("walk done");
   } else if (word == "/pos") {
     float v[5];
     if (std::sscanf(rest.c_str(), "%f %f %f %f %f", &v[0], &v[1], &v[2], &v[3], &v[4]) != 5)

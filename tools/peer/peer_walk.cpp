@@ -16,9 +16,11 @@ const struct {
     {"right", KeyTurnRight},       {"strafeleft", KeyStrafeLeft},
     {"straferight", KeyStrafeRight}, {"lookup", KeyLookUp}, {"lookdown", KeyLookDown},
 };
-constexpr double kStepSpeed = 2.0;    // floor units per second
-constexpr double kTurnSpeed = 90.0;   // degrees per second
-constexpr double kLookSpeed = 45.0;   // degrees per second
+// The client's own rates (0.05 units, 2.1 and 1.5 degrees per 10 ms): a window that
+// moves this peer's avatar by its held keys between positions then agrees with them.
+constexpr double kStepSpeed = 5.0;    // floor units per second
+constexpr double kTurnSpeed = 210.0;  // degrees per second
+constexpr double kLookSpeed = 150.0;  // degrees per second
 constexpr double kDegree = 3.14159265358979323846 / 180.0;
 }  // namespace
 
