@@ -1,6 +1,4 @@
 // Making and unmaking the window with its GL context and children, and sizing the view.
-#include <GL/gl.h>
-#include <GL/glu.h>
 
 #include <cstring>
 
@@ -164,10 +162,6 @@ void ResizeView(int width, int height) {
   MoveWidget(AppState.inputLine, layout.inputX, layout.inputY, layout.inputWidth, layout.inputHeight, false);
   MoveWidget(AppState.consolePanel, layout.panelX, layout.panelY, layout.panelWidth, layout.panelHeight, true);
   if (!AppState.mainWindow) return;  // no context of this window yet
-  glViewport(layout.viewportX, layout.viewportY, layout.viewportWidth, layout.viewportHeight);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(34.0, layout.aspect, 0.1, 100.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  SetViewProjection(layout.viewportX, layout.viewportY, layout.viewportWidth, layout.viewportHeight,
+                    layout.aspect);
 }

@@ -4,6 +4,8 @@
 
 bool InitScene();        // OpenGL state, room, assets, timer, sparks, glyph lists
 bool RenderFrame();      // one frame; the context is current
+// The 3D view's viewport and lens (34 degrees, near 0.1, far 100); aspect is the caller's.
+void SetViewProjection(int x, int y, int width, int height, double aspect);
 void UpdateMovement();   // local movement keys, key reports, dead reckoning of peers
 void ClampToWorld();     // keeps the local user and every active peer inside the room
 void SpawnExplosion(float x, float y, float z);

@@ -1,5 +1,6 @@
 // Scene set-up for each rendering context, and the drawing of one frame.
 #include <GL/gl.h>
+#include <GL/glu.h>
 
 #include <cmath>
 #include <cstring>
@@ -95,6 +96,15 @@ static void DrawPeer(int slot, const PeerView& peer) {
   AvatarModel.Draw();
   glEnable(GL_TEXTURE_2D);
   glPopMatrix();
+}
+
+void SetViewProjection(int x, int y, int width, int height, double aspect) {
+  glViewport(x, y, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(34.0, aspect, 0.1, 100.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
 }
 
 bool RenderFrame() {

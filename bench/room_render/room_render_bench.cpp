@@ -1,7 +1,6 @@
 // Frames per second of the shipped room at 640x348, immediate mode against one vertex array.
 #include <GL/osmesa.h>
 #include <GL/gl.h>
-#include <GL/glu.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,12 +20,7 @@ static const int kWidth = 640, kHeight = 348;
 
 // The projection the window sets for a 640x480 client (its aspect uses height + 2).
 static void SetProjection() {
-  glViewport(0, 0, kWidth, kHeight);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(34.0, static_cast<double>(kWidth) / (kHeight + 2), 0.1, 100.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  SetViewProjection(0, 0, kWidth, kHeight, static_cast<double>(kWidth) / (kHeight + 2));
 }
 
 // Walks the user round the room so every frame sees something else.
