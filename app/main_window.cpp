@@ -1,5 +1,4 @@
 // Making and unmaking the window with its GL context and children, and sizing the view.
-
 #include <cstring>
 
 #include "app/app_state.h"
