@@ -1,6 +1,6 @@
 // Points the scene's movement-key reader at the platform's key state.
 #include "platform/key_state.h"
-#include "scene/player_pose.h"
+#include "core/player_pose.h"
 #include "scene/scene.h"
 
 namespace {

@@ -1,7 +1,8 @@
 // The program entry: one copy per user, the settings, the window, the connection cycle, the exit.
-#include "app/app_state.h"
+#include "core/app_state.h"
+#include "core/counted_alloc.h"
 #include "app/shell.h"
-#include "console/command_interpreter.h"
+#include "app/command_interpreter.h"
 #include "console/settings.h"
 #include "platform/gui_window.h"
 #include "platform/message_box.h"

@@ -1,9 +1,10 @@
 // The run of frames: the message pump and the idle pass that draws, reads keys, moves and dispatches.
 #include <cstdio>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
+#include "core/frame_timer.h"
 #include "app/shell.h"
-#include "console/command_interpreter.h"
+#include "app/command_interpreter.h"
 #include "console/console_log.h"
 #include "console/settings.h"
 #include "irc/irc_client.h"

@@ -1,7 +1,7 @@
 // Making and unmaking the window with its GL context and children, and sizing the view.
 #include <cstring>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "app/shell.h"
 #include "console/console_log.h"
 #include "platform/gui_window.h"

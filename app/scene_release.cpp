@@ -1,5 +1,6 @@
 // Releases what the scene holds in the current context, before the window is remade or closed.
-#include "app/app_state.h"
+#include "core/app_state.h"
+#include "core/counted_alloc.h"
 #include "app/shell.h"
 #include "platform/gui_window.h"
 #include "scene/scene.h"

@@ -35,6 +35,15 @@ int SendIrcLine(const char* lineEnd, const char* format, ...) {
   return Irc.streamLink.Send(Irc.line);
 }
 
+static int RequestWhois(const char* nick) { return SendIrcLine("\r\n", "WHOIS %s", nick); }
+
+IrcClient::IrcClient() {
+  static_assert(sizeof line >= kNickLength, "the peer table formats datagrams into line");
+  peerTable.datagramLink = &datagramLink;
+  peerTable.line = line;
+  peerTable.requestHost = RequestWhois;
+}
+
 int IrcClient::SetBindAddress(const char* dotted) {
   if (!dotted || !*dotted) {
     LinkBindAddress = 0;

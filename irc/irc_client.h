@@ -18,6 +18,7 @@ class IrcClient {
   StreamLink streamLink;
   PeerTable peerTable;
 
+  IrcClient();  // hands the peer table its link, the output buffer and the WHOIS request
   int Init();
   int Cleanup();
   int Connect(const char* server, int port);

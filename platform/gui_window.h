@@ -1,7 +1,8 @@
 // The top-level window with its OpenGL view, console panel and input line, and the event pump.
 #pragma once
 
-#include "app/app_state.h"  // PlatformWindow, PlatformWidget
+struct PlatformWindow;  // the top-level window, its GL view and children
+struct PlatformWidget;  // a child control: the input line or the console panel
 
 // Set by the shell; the window calls them from inside the event pump.
 extern void (*ViewExposeHandler)();                      // the view must be drawn again

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <mutex>
 #include "presence/socket_address.h"
-#include "scene/player_pose.h"
+#include "core/player_pose.h"
 
 constexpr int kPeerSlots = 200;     // indices 1..199 are used
 constexpr int kNickLength = 2048;
@@ -18,10 +18,19 @@ struct PeerSlot {
   PlayerPose pose;
 };
 
+class DatagramLink;
+
 class PeerTable {
  public:
   PeerSlot slots[kPeerSlots];
   PeerSlot self;                    // own nick and own key states
+
+  // Given by the chat client that owns the table: the link every datagram travels on, the
+  // client's kNickLength-byte output buffer that datagrams are formatted into, and how a new
+  // peer's host is asked for over IRC (1 when the request went out).
+  DatagramLink* datagramLink = nullptr;
+  char* line = nullptr;
+  int (*requestHost)(const char* nick) = nullptr;
 
   int IsActive(int index);
   int IsKnown(int index);

@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "irc/irc_client.h"
 #include "platform/net.h"
+#include "presence/datagram_link.h"
 #include "presence/host_lookup.h"
 #include "presence/peer_table.h"
 
@@ -49,7 +49,7 @@ int PeerTable::AddPeer(const char* nick) {
   slot.known = 1;
   std::size_t n = strnlen(nick, kNickLength - 1);
   std::memcpy(slot.nick, nick, n);
-  if (SendIrcLine("\r\n", "WHOIS %s", slot.nick) != 1) return 0;  // the slot stays taken
+  if (!requestHost || requestHost(slot.nick) != 1) return 0;  // the slot stays taken
   return index;
 }
 
@@ -65,7 +65,7 @@ int PeerTable::SetPeerHost(int index, const char* host) {
   peer.family = kAddressFamilyIPv4;
   peer.port = NetPortToWire(kPresencePort);
   peer.address = address;
-  Irc.datagramLink.SetPeer(peer);
+  datagramLink->SetPeer(peer);
   // A peer already bound at this address keeps its port: it has bound us too and would
   // refuse our new hello as a repeat, so nothing could ever bind it again. (The handshake
   // over IRC resolves a host twice, by ":Q" and by ":A".)
@@ -75,8 +75,8 @@ int PeerTable::SetPeerHost(int index, const char* host) {
     slot.address = peer;
     slot.address.port = 0;
   }
-  FormatHello(Irc.line, 'c', self.nick);
-  Irc.datagramLink.Send(Irc.line, 0);
+  FormatHello(line, 'c', self.nick);
+  datagramLink->Send(line, 0);
   return 1;
 }
 
@@ -84,8 +84,8 @@ int PeerTable::SetPeerHost(int index, const char* host) {
 static void SendToActive(PeerTable& table, int length) {
   for (int i = 1; i < kPeerSlots; ++i) {
     if (!table.slots[i].active) continue;
-    Irc.datagramLink.SetPeer(table.slots[i].address);
-    Irc.datagramLink.Send(Irc.line, length);
+    table.datagramLink->SetPeer(table.slots[i].address);
+    table.datagramLink->Send(table.line, length);
   }
 }
 
@@ -94,22 +94,22 @@ int PeerTable::SendKeyState(int index, int held) {
   Hold hold(ClientLock());
   if (self.keys[index] == static_cast<uint8_t>(held)) return 0;
   self.keys[index] = static_cast<uint8_t>(held);
-  Irc.line[0] = 'i';
-  Irc.line[1] = static_cast<char>(index);
-  Irc.line[2] = static_cast<char>(held + 1);
+  line[0] = 'i';
+  line[1] = static_cast<char>(index);
+  line[2] = static_cast<char>(held + 1);
   SendToActive(*this, 3);
   return 1;
 }
 
 int PeerTable::SendPosition(float x, float z, float yaw, float heading, float pitch) {
   Hold hold(ClientLock());
-  Irc.line[0] = 'd';
-  PutFloat(Irc.line + 1, x);
-  PutFloat(Irc.line + 5, z);
-  PutFloat(Irc.line + 9, yaw);
-  PutFloat(Irc.line + 13, heading);
-  PutFloat(Irc.line + 17, pitch);
-  Irc.line[21] = '\0';
+  line[0] = 'd';
+  PutFloat(line + 1, x);
+  PutFloat(line + 5, z);
+  PutFloat(line + 9, yaw);
+  PutFloat(line + 13, heading);
+  PutFloat(line + 17, pitch);
+  line[21] = '\0';
   SendToActive(*this, 21);
   return 1;
 }
@@ -131,17 +131,17 @@ static int ApplyHello(PeerTable& table, const char* data, const SocketAddress& s
   if (data[0] == 'c') {
     char reply[kNickLength];
     FormatHello(reply, 'C', table.self.nick);
-    Irc.datagramLink.Send(reply, 0);  // the current peer address is still the hello's source
+    table.datagramLink->Send(reply, 0);  // the current peer address is still the hello's source
   }
   return 100;
 }
 
 int PeerTable::ReceiveDatagram() {
   Hold hold(ClientLock());
-  char data[kIrcLineLength];
+  char data[kNickLength];
   std::memset(data, 0, sizeof data);  // all 2048: a full 2040-byte datagram stays terminated
-  if (Irc.datagramLink.Poll(data) == 0) return 0;
-  const SocketAddress source = Irc.datagramLink.peerAddress;
+  if (datagramLink->Poll(data) == 0) return 0;
+  const SocketAddress source = datagramLink->peerAddress;
   const char kind = data[0];
   if (kind == 'c' || kind == 'C') return ApplyHello(*this, data, source);
   if (kind != 'd' && kind != 'i' && kind != 'k') return 100;

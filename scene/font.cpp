@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "app/app_state.h"
+#include "core/counted_alloc.h"
 #include "model/texture.h"
 
 unsigned int GlyphListBase = 0;

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "console/settings.h"
 #include "irc/irc_client.h"
 #include "platform/ticks.h"

@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#include "scene/player_pose.h"
+#include "core/player_pose.h"
 
 // The order in which held keys apply within one turn: a right turn before a
 // left one, so the two cancel; looks before strafes.

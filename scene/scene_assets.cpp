@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/app_state.h"
+#include "core/counted_alloc.h"
 #include "model/ms3d_model.h"
 #include "model/texture.h"
 #include "platform/data_path.h"

@@ -5,7 +5,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
+#include "core/frame_timer.h"
 #include "console/settings.h"
 #include "irc/irc_client.h"
 #include "model/ms3d_model.h"

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/app_state.h"
+#include "core/counted_alloc.h"
 #include "console/console_log.h"
 #include "console/settings.h"
 #include "platform/data_path.h"

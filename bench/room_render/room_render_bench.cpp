@@ -10,9 +10,9 @@
 #include <cstring>
 #include <vector>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "console/settings.h"
-#include "scene/player_pose.h"
+#include "core/player_pose.h"
 #include "scene/scene.h"
 #include "scene/world.h"
 

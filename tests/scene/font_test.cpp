@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "app/app_state.h"
+#include "core/counted_alloc.h"
 #include "model/texture.h"
 #include "scene/font.h"
 #include "tests/common/offscreen_gl.h"

@@ -6,7 +6,7 @@
 #include <set>
 #include <vector>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "console/settings.h"
 #include "irc/irc_client.h"
 #include "platform/ticks.h"

@@ -3,7 +3,8 @@
 
 #include <cmath>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
+#include "core/counted_alloc.h"
 #include "scene/particles.h"
 #include "scene/scene.h"
 #include "scene/world.h"

@@ -8,12 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
+#include "core/counted_alloc.h"
 #include "console/settings.h"
 #include "irc/irc_client.h"
 #include "model/texture.h"
 #include "scene/particles.h"
-#include "scene/player_pose.h"
+#include "core/player_pose.h"
 #include "scene/scene.h"
 #include "scene/world.h"
 #include "tests/scene/test_support.h"

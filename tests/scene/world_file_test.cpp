@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
+#include "core/counted_alloc.h"
 #include "console/console_log.h"
 #include "scene/font.h"
 #include "scene/scene.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "scene/player_pose.h"
+#include "core/player_pose.h"
 
 struct WalkStep {
   int key;          // MoveKey

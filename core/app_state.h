@@ -1,6 +1,5 @@
-// Process-wide state shared by the shell, movement, rendering and commands.
+// The process-wide AppState record shared by the shell, movement, rendering and commands.
 #pragma once
-#include <cstdint>
 
 enum ConnectionState { Offline = 0, InChannel = 1, Registering = 2 };
 
@@ -21,20 +20,3 @@ struct AppStateRecord {
 };
 
 extern AppStateRecord AppState;
-
-// Counted allocation of the scene's long-lived arrays.
-extern int32_t liveBlocks;
-void* CountedAlloc(std::size_t size);
-void CountedFree(void* block);
-
-// Frame timing.
-struct FrameTimerRecord {
-  int64_t counterFrequency;
-  float secondsPerCount;
-  uint32_t lastTickReading;
-  bool useHighResolution;
-  int64_t lastCounterReading;
-};
-extern FrameTimerRecord FrameTimer;
-void StartFrameTimer();
-float ReadElapsedMs();

@@ -1,11 +1,11 @@
 // Runs a confirmed input line: chat to the channel, or one of the "/" commands.
-#include "console/command_interpreter.h"
+#include "app/command_interpreter.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "console/console_log.h"
 #include "console/settings.h"
 #include "irc/irc_client.h"

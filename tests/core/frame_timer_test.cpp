@@ -1,7 +1,7 @@
 // The frame timer on both clocks, with the clocks driven by the test.
 #include <gtest/gtest.h>
 
-#include "app/app_state.h"
+#include "core/frame_timer.h"
 #include "platform/ticks.h"
 
 namespace {

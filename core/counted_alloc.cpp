@@ -1,7 +1,7 @@
 // Counts the scene's long-lived blocks so that the exit can report any not returned.
 #include <cstdlib>
 
-#include "app/app_state.h"
+#include "core/counted_alloc.h"
 #include "platform/message_box.h"
 
 int32_t liveBlocks = 0;

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/app_state.h"
+#include "core/counted_alloc.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The one AppState record.
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 AppStateRecord AppState = {
     nullptr, nullptr, nullptr,

@@ -1,7 +1,7 @@
 // Measures the milliseconds a pass of the main loop took.
 #include <cstring>
 
-#include "app/app_state.h"
+#include "core/frame_timer.h"
 #include "platform/ticks.h"
 
 FrameTimerRecord FrameTimer;

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "console/command_interpreter.h"
+#include "core/app_state.h"
+#include "app/command_interpreter.h"
 #include "console/console_log.h"
 #include "console/settings.h"
 #include "platform/ticks.h"
-#include "tests/console/irc_double.h"
+#include "tests/app/irc_double.h"
 
 struct SparkCall {
   float x, y, z;
