@@ -12,6 +12,9 @@ build() {  # dir, cmake args...
     cmake --build "$dir" -j "$jobs" >"$dir.log" 2>&1 || { tail -50 "$dir.log"; return 1; }
 }
 
+echo "== module order of the includes"
+tools/check-layers || status=1
+
 echo "== plain build: every test"
 if build build; then
   (cd build && ctest --output-on-failure -j "$jobs" --timeout 300) || status=1
