@@ -36,9 +36,33 @@ bool ReadConfigLine(FILE* stream, char* line) {
   return true;
 }
 
+// Settings added to the classic set: each keyword is matched as a whole word, before the
+// first letter picks a classic setting, so that keywords may share a first letter with one
+// ("SASL" beside "SERVER"). value: the rest of the line after the keyword and its blanks.
+struct AddedSetting {
+  const char* keyword;
+  void (*apply)(const char* value);
+};
+static const AddedSetting kAddedSettings[] = {
+    {nullptr, nullptr},  // end of the table
+};
+
+static bool ApplyAddedSetting(const char* line) {
+  for (const AddedSetting* s = kAddedSettings; s->keyword; ++s) {
+    std::size_t n = std::strlen(s->keyword);
+    if (std::strncmp(line, s->keyword, n) != 0 || (line[n] != ' ' && line[n] != '\0')) continue;
+    const char* value = line + n;
+    while (*value == ' ') ++value;
+    s->apply(value);
+    return true;
+  }
+  return false;
+}
+
 // One setting line, its line end already removed. Lines are at most 254
 // characters, so every scanned word fits the 256-byte word buffers.
 static void ApplyConfigLine(const char* line) {
+  if (ApplyAddedSetting(line)) return;
   char first[256] = "";
   char second[256] = "";
   char resp[256];
