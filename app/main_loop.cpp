@@ -42,16 +42,23 @@ bool AdvanceRegistration() {
   return true;
 }
 
-// Step 10: position datagram when due, one dispatcher event, frame timing.
+// Lines shown in one pass at most: a burst of chat is on the console within a few frames,
+// and a flood of it cannot hold a frame for long.
+constexpr int kShownLinesPerPass = 64;
+
+// Step 10: position datagram when due, the dispatcher's events, frame timing.
 void RunChannelTurn() {
   if (AppState.connectionState != InChannel) return;
   SendPositionIfDue(&lastPositionSend);
   static char rn[2048], rm[2048];
   static char t[kEventLineSize];
-  rn[0] = '\0';
-  rm[0] = '\0';
-  int code = Irc.Dispatch(rn, rm, 0);
-  if (code != 0 && FormatEventLine(code, rn, rm, t, sizeof t)) ConsoleAppend(t);
+  for (int shown = 0; shown < kShownLinesPerPass; ++shown) {
+    rn[0] = '\0';
+    rm[0] = '\0';
+    int code = Irc.Dispatch(rn, rm, 0);
+    if (code == 0) break;
+    if (FormatEventLine(code, rn, rm, t, sizeof t)) ConsoleAppend(t);
+  }
   AppState.frameScale = ReadElapsedMs() / 10.0f;
   AppState.sceneClock += AppState.frameScale;
 }

@@ -24,6 +24,8 @@ static void SetDefaults() {
   SetField(Settings.userName, "user");
   SetField(Settings.hostName, "localhost");
   SetField(Settings.image, "default");
+  Settings.lineIntervalMs = kDefaultLineIntervalMs;
+  Settings.lineBurst = kDefaultLineBurst;
 }
 
 bool ReadConfigLine(FILE* stream, char* line) {
@@ -43,7 +45,17 @@ struct AddedSetting {
   const char* keyword;
   void (*apply)(const char* value);
 };
+// "LINEPACE ms [burst]": after a burst of that many lines, one line every ms milliseconds.
+static void ApplyLinePace(const char* value) {
+  int interval = 0, burst = Settings.lineBurst;
+  int n = std::sscanf(value, "%d %d", &interval, &burst);
+  if (n < 1 || interval < 0 || burst < 1) return;
+  Settings.lineIntervalMs = interval;
+  Settings.lineBurst = burst;
+}
+
 static const AddedSetting kAddedSettings[] = {
+    {"LINEPACE", ApplyLinePace},
     {nullptr, nullptr},  // end of the table
 };
 

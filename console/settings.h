@@ -4,6 +4,10 @@
 
 constexpr int kSettingLength = 64;  // every text field, terminating zero included
 
+// The pace of common IRC clients, which servers' flood limits are made for.
+constexpr int kDefaultLineIntervalMs = 2000;
+constexpr int kDefaultLineBurst = 5;
+
 struct SettingsRecord {
   char server[kSettingLength];
   int port;
@@ -14,6 +18,9 @@ struct SettingsRecord {
   char hostName[kSettingLength];
   char image[kSettingLength];
   float packetRate;  // position datagrams per second; 0 = never
+  // Outgoing IRC lines: up to lineBurst at once, then one every lineIntervalMs (0: unpaced).
+  int lineIntervalMs;
+  int lineBurst;
 };
 
 extern SettingsRecord Settings;

@@ -126,6 +126,10 @@ void NetSetSendTimeout(int s, int ms) {
   setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &t, sizeof t);
 }
 
+void NetSetReceiveBuffer(int s, int bytes) {
+  if (s >= 0) setsockopt(s, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
+
 unsigned NetBytesWaiting(int s) {
   int count = 0;
   if (s < 0 || ioctl(s, FIONREAD, &count) != 0 || count < 0) return 0;
@@ -159,6 +163,19 @@ bool NetDatagramWaiting(int s) {
   if (s < 0) return false;
   pollfd p = {s, POLLIN, 0};
   return poll(&p, 1, 0) == 1 && (p.revents & POLLIN);
+}
+
+int NetWaitReadableAny(const int* sockets, bool* ready, int count, int ms) {
+  constexpr int kMost = 1024;
+  if (count < 0 || count > kMost) return -1;
+  pollfd p[kMost];
+  for (int i = 0; i < count; ++i) p[i] = {sockets[i], POLLIN, 0};  // a negative fd is skipped
+  int r;
+  do {
+    r = poll(p, static_cast<nfds_t>(count), ms);
+  } while (r < 0 && errno == EINTR);
+  for (int i = 0; i < count; ++i) ready[i] = r > 0 && sockets[i] >= 0 && (p[i].revents & (POLLIN | POLLHUP | POLLERR));
+  return r;
 }
 
 int NetReceiveFrom(int s, void* buffer, std::size_t size, uint32_t* address, uint16_t* wirePort) {

@@ -23,12 +23,16 @@ int NetBind(int s, uint32_t address, uint16_t wirePort);     // 1 bound, 0 refus
 uint16_t NetLocalPort(int s);                                 // the bound port, 0 if none
 int NetConnect(int s, uint32_t address, uint16_t wirePort);  // 1 connected, 0 failed
 void NetSetSendTimeout(int s, int ms);
+void NetSetReceiveBuffer(int s, int bytes);  // asks; the system may grant less
 
 unsigned NetBytesWaiting(int s);     // the FIONREAD count; 0 when the query fails
 int NetReceiveByte(int s, char* byte);            // 1 a byte, 0 peer closed, -1 failed
 int NetSend(int s, const void* data, std::size_t length);  // bytes accepted or -1; never SIGPIPE
 int NetSendTo(int s, const void* data, std::size_t length, uint32_t address, uint16_t wirePort);
-bool NetDatagramWaiting(int s);      // a datagram (even an empty one) can be taken without waiting
+bool NetDatagramWaiting(int s);
+// Waits until one of the sockets can be read (kNoSocket entries are left out) or ms pass;
+// ready[i] tells which. The number ready, 0 after the time, -1 on failure.
+int NetWaitReadableAny(const int* sockets, bool* ready, int count, int ms);      // a datagram (even an empty one) can be taken without waiting
 // Takes one datagram without waiting: its size, or -1; source into address and wirePort.
 int NetReceiveFrom(int s, void* buffer, std::size_t size, uint32_t* address, uint16_t* wirePort);
 

@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "platform/net.h"
+#include "platform/ticks.h"
+#include "presence/datagram_intake.h"
 #include "presence/datagram_link.h"
 #include "presence/host_lookup.h"
 #include "presence/peer_table.h"
@@ -142,6 +144,7 @@ int PeerTable::ReceiveDatagram() {
   std::memset(data, 0, sizeof data);  // all 2048: a full 2040-byte datagram stays terminated
   if (datagramLink->Poll(data) == 0) return 0;
   const SocketAddress source = datagramLink->peerAddress;
+  if (!AdmitDatagram(source, data, TickCountMs())) return 0;  // a flood, or an impossible place
   const char kind = data[0];
   if (kind == 'c' || kind == 'C') return ApplyHello(*this, data, source);
   if (kind != 'd' && kind != 'i' && kind != 'k') return 100;

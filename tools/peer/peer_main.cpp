@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "console/settings.h"
 #include "irc/irc_client.h"
 #include "platform/net.h"
 #include "platform/ticks.h"
@@ -19,11 +20,13 @@
 static const char kUsage[] =
     "usage: qivra-peer --server HOST --port N --nick NICK --channel #CHANNEL\n"
     "                  [--bind ADDRESS] [--packets N] [--user NAME] [--realname TEXT]\n"
+    "                  [--pace MS]\n"
     "\n"
     "Connects like the QIVRA client, registers, joins the channel and takes part in the\n"
     "presence exchange. --bind fixes the local address of the TCP connection and of the\n"
     "UDP socket (port 6669 on it), so several peers can share one machine. --packets is the\n"
-    "most position datagrams a second while walking (default 10).\n"
+    "most position datagrams a second while walking (default 10). --pace: after a burst of\n"
+    "5 lines, one IRC line every MS milliseconds (default 2000, as the client; 0: unpaced).\n"
     "\n"
     "Standard output, one line per event, flushed at once:\n"
     "  Connected.                          registration done (then it joins)\n"
@@ -60,6 +63,7 @@ struct Options {
   std::string server, nick, channel, bind, user = "qivra", realName = "QIVRA Peer";
   int port = 0;
   float packets = 10;
+  int pace = kDefaultLineIntervalMs;
 };
 
 std::atomic<int> StopSignal{0};
@@ -138,6 +142,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     else if (a == "--packets") o->packets = static_cast<float>(std::atof(v.c_str()));
     else if (a == "--user") o->user = v;
     else if (a == "--realname") o->realName = v;
+    else if (a == "--pace") o->pace = std::atoi(v.c_str());
     else return false;
   }
   return !o->server.empty() && o->port > 0 && !o->nick.empty() && !o->channel.empty();
@@ -215,6 +220,8 @@ int main(int argc, char** argv) {
   std::signal(SIGTERM, OnSignal);
   std::signal(SIGINT, OnSignal);
   PeerChangeHook = OnPeerChange;
+  Settings.lineIntervalMs = p.options.pace > 0 ? p.options.pace : 0;
+  Settings.lineBurst = kDefaultLineBurst;
   if (Irc.Init() != 1 || Irc.Connect(p.options.server.c_str(), p.options.port) != 1) {
     std::fprintf(stderr, "qivra-peer: cannot connect to %s:%d\n", p.options.server.c_str(), p.options.port);
     Irc.Cleanup();
@@ -237,7 +244,7 @@ int main(int argc, char** argv) {
         p.inChannel = true;
       }
     } else {
-      ShowEvent(Irc.Dispatch(nick, message, 0), nick, message);
+      for (int code; (code = Irc.Dispatch(nick, message, 0)) != 0;) ShowEvent(code, nick, message);
       if (AdvanceWalk(&p.walk, dt, p.options.packets, &p.pose)) Say("walk done");
     }
     std::string line;
