@@ -80,6 +80,7 @@ PassEnd IdlePass() {
   if (!leaving && IsKeyHeld(HeldEscape) && AppState.isActive) leaving = true;
   if (!leaving) {
     SwapViewBuffers(AppState.mainWindow);
+    if (AppState.isActive) WaitForDisplayRefresh();  // inside the timed pass, as a waiting swap is
     if (IsKeyHeld(HeldEnter)) SubmitInputLine();
     if (IsKeyHeld(HeldF1) && AppState.isActive && !ToggleFullScreen()) return PassShutDown;
     if (AppState.connectionState == InChannel && AppState.isActive) UpdateMovement();
@@ -98,6 +99,7 @@ RunEnd RunFrames() {
     PumpResult message = PumpOneMessage();
     if (message == PumpQuit) return RunBackToDialog;
     if (message == PumpDispatched) continue;
+    if (!AppState.isActive) RestWhileInactive();
     PassEnd end = IdlePass();
     if (end == PassEndsRun) return RunBackToDialog;
     if (end == PassShutDown) return RunShutDown;

@@ -28,6 +28,8 @@ PendingLine pendingLines[kPendingLines];
 std::atomic<uint32_t> pendingPut{0};
 std::atomic<uint32_t> pendingTaken{0};
 
+int lineSignal = NetOpenWakeSignal();  // for the life of the process
+
 bool PendingFull() { return pendingPut.load() - pendingTaken.load() >= kPendingLines; }
 
 void CopyText(char* out, const char* text) {
@@ -52,6 +54,8 @@ bool TakePendingLine(int* code, char* nick, char* message) {
 int PendingLineCount() { return static_cast<int>(pendingPut.load() - pendingTaken.load()); }
 
 void ClearPendingLines() { pendingTaken.store(pendingPut.load()); }
+
+int PendingLineSignal() { return lineSignal; }
 
 static std::thread ReceiveThreadHandle;
 static std::atomic<uint8_t> ReceiveEnded{0};
@@ -96,6 +100,7 @@ static void ReceiveThread(int parameter) {
     if (IsShownCode(code)) {
       place.code = code;
       pendingPut.store(pendingPut.load() + 1);
+      NetRaiseWakeSignal(lineSignal);
     }
   }
   ReceiveEnded.store(1);

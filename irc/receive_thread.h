@@ -16,6 +16,9 @@ constexpr int kPendingLines = 128;
 bool TakePendingLine(int* code, char* nick, char* message);
 int PendingLineCount();
 void ClearPendingLines();  // only while no receive thread runs
+// Raised each time an outcome is handed over, so that a main loop at rest can wait for it
+// (a descriptor for the platform's wait; kNoSocket when there is none). Cleared by the waiter.
+int PendingLineSignal();
 
 bool StartReceiveThread();   // false: no thread could be made
 // Sets StopReceive, wakes a read or send under way and joins; returns within about 100 ms.

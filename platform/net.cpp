@@ -7,6 +7,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -224,6 +225,21 @@ int NetReceive(int s, void* buffer, std::size_t size) {
     r = recv(s, buffer, size, 0);
   } while (r < 0 && errno == EINTR);
   return r < 0 ? -1 : static_cast<int>(r);
+}
+
+int NetOpenWakeSignal() {
+  int s = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  return s < 0 ? kNoSocket : s;
+}
+
+void NetRaiseWakeSignal(int signal) {
+  uint64_t one = 1;
+  if (signal >= 0 && write(signal, &one, sizeof one) < 0) return;  // already raised to the limit
+}
+
+void NetClearWakeSignal(int signal) {
+  uint64_t count = 0;
+  if (signal >= 0 && read(signal, &count, sizeof count) < 0) return;  // was not raised
 }
 
 void LowerThreadPriority() {

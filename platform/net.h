@@ -43,5 +43,11 @@ int NetAccept(int s);
 bool NetWaitReadable(int s, int ms);
 int NetReceive(int s, void* buffer, std::size_t size);  // bytes, 0 closed, -1 failed
 
+// A signal one thread raises and another waits for with the sockets: a descriptor that is
+// readable while raised. kNoSocket when none could be made.
+int NetOpenWakeSignal();
+void NetRaiseWakeSignal(int signal);
+void NetClearWakeSignal(int signal);
+
 // The receive thread runs below the main thread's priority.
 void LowerThreadPriority();

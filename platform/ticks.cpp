@@ -29,3 +29,4 @@ int64_t QueryCounter() {
 }
 
 void SleepMs(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMicroseconds(unsigned us) { std::this_thread::sleep_for(std::chrono::microseconds(us)); }
