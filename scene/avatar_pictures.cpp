@@ -29,7 +29,7 @@ float pictureHeight = 0.0f;  // and up
 float pictureMiddle = 0.0f;  // height of the cell's middle above the model's origin
 
 // The part of each cell the figure covers, as fractions of the cell (left, bottom, right,
-// top), with a texel to spare for the filtering: the quad is cut to it, showing the same.
+// top), with a texel to spare: the quad is cut to it, showing the same.
 struct Cover {
   float left, bottom, right, top;
 };
@@ -151,11 +151,12 @@ bool MakeAvatarPictures(CModel& model) {
   glPushAttrib(GL_TEXTURE_BIT);
   glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
   glBindTexture(GL_TEXTURE_2D, pictureTexture);
-  // No mipmaps: a level made by averaging would blur the figure and fade its thin parts
-  // (feet, arms) under the alpha test, while taking the nearest texels of the large picture
-  // samples it much as drawing the model at the small size samples the model.
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  // Nearest texels, no mipmaps: a level made by averaging would blur the figure and fade its
+  // thin parts (feet, arms) under the alpha test, while the nearest texel of the large picture
+  // samples it much as drawing the model at the small size samples the model; and it is the
+  // cheapest to draw.
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kAtlasWidth, kAtlasHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, atlas);
   glPopClientAttrib();

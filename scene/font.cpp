@@ -122,7 +122,7 @@ void AddLabel(const char* text, float x, float y, float z, float degrees, float 
 
 void DrawLabels() {
   if (labelGlyphs == 0) return;
-  glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT);
+  glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT | GL_LIGHTING_BIT);
   glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
   glEnable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, FontTexture);
@@ -132,6 +132,7 @@ void DrawLabels() {
   glEnable(GL_ALPHA_TEST);
   glAlphaFunc(GL_GREATER, 0.5f);
   glDisable(GL_BLEND);
+  glShadeModel(GL_FLAT);  // one colour per label: nothing to interpolate
   glInterleavedArrays(GL_T2F_C4UB_V3F, sizeof(LabelVertex), labelBatch);
   glDrawArrays(GL_QUADS, 0, labelGlyphs * 4);
   glPopClientAttrib();

@@ -56,15 +56,18 @@ static void FillRoom(int members) {
 }
 
 struct Rate {
-  double fps;
-  double cpuMs;  // processor time a frame, the renderer's threads included
+  int frames = 0;
+  double seconds = 0;
+  double cpuSeconds = 0;
+  double Fps() const { return frames / seconds; }
+  double CpuMs() const { return 1000 * cpuSeconds / frames; }
 };
 
-// Frames drawn per second over the given time; the labels spin and pulse with the clock,
-// and an explosion goes off in the middle of the room every second when asked.
-static Rate FramesPerSecond(double seconds, bool explosions) {
-  int frames = 0;
-  double start = Seconds(), lastBang = -10, cpu = CpuSeconds();
+// Draws frames for the given time into the rate; the labels spin and pulse with the clock,
+// and in the full room an explosion goes off every second.
+static void DrawFor(double seconds, bool explosions, Rate* rate) {
+  static double lastBang = -10;
+  double start = Seconds(), cpu = CpuSeconds();
   while (Seconds() - start < seconds) {
     if (explosions && Seconds() - lastBang >= 1.0) {
       SpawnExplosion(0.0f, 0.5f, LocalPose.z - 4.0f);
@@ -74,9 +77,10 @@ static Rate FramesPerSecond(double seconds, bool explosions) {
     AppState.sceneClock += AppState.frameScale;
     RenderFrame();
     glFinish();
-    ++frames;
+    ++rate->frames;
   }
-  return Rate{frames / (Seconds() - start), 1000 * (CpuSeconds() - cpu) / frames};
+  rate->seconds += Seconds() - start;
+  rate->cpuSeconds += CpuSeconds() - cpu;
 }
 
 static bool WritePpm(const char* path, const std::vector<unsigned char>& rgba) {
@@ -131,21 +135,21 @@ int main(int argc, char** argv) {
     return ok ? 0 : 1;
   }
 
-  // Alone first and last: a machine that gets busier or quieter during the run shows as a
-  // difference between the two alone rates.
+  // The two rooms take turns a quarter of a second at a time, so that a machine whose load
+  // changes during the run changes both rates alike.
+  Rate alone, full, warmUp;
   FillRoom(members);
-  FramesPerSecond(0.5, true);  // warm-up: the renderer compiles its shaders on first use
-  FillRoom(0);
-  Rate alone = FramesPerSecond(seconds / 2, false);
-  FillRoom(members);
-  Rate full = FramesPerSecond(seconds, true);
-  FillRoom(0);
-  Rate aloneAgain = FramesPerSecond(seconds / 2, false);
-  std::printf("room alone:       %6.1f fps, %5.2f ms of processor time a frame (first half %.1f fps, last %.1f)\n",
-              (alone.fps + aloneAgain.fps) / 2, (alone.cpuMs + aloneAgain.cpuMs) / 2, alone.fps, aloneAgain.fps);
-  std::printf("room with %3d avatars, their labels and explosions: %6.1f fps, %5.2f ms a frame\n", members,
-              full.fps, full.cpuMs);
-  std::printf("ratio full / alone: %.2f\n", full.fps / ((alone.fps + aloneAgain.fps) / 2));
+  DrawFor(0.5, true, &warmUp);  // the renderer compiles its shaders on first use
+  for (double spent = 0; spent < seconds; spent += 0.5) {
+    FillRoom(0);
+    DrawFor(0.25, false, &alone);
+    FillRoom(members);
+    DrawFor(0.25, true, &full);
+  }
+  std::printf("room alone:  %6.1f fps, %5.2f ms of processor time a frame\n", alone.Fps(), alone.CpuMs());
+  std::printf("room with %d avatars, their labels and explosions: %6.1f fps, %5.2f ms a frame\n", members,
+              full.Fps(), full.CpuMs());
+  std::printf("ratio full / alone: %.2f\n", full.Fps() / alone.Fps());
 
   Irc.peerTable.Clear();
   FreeWorldGeometry();
