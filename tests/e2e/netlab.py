@@ -19,7 +19,7 @@ reach any outside resolver, so unknown names fail at once.
     # every process stopped, every namespace deleted, the temporary folder removed
 
 Servers: start_ngircd(ping_timeout=None, require_auth_ping=False, cloak_host=None) and
-start_inspircd(ping_frequency=None, quick_commands=False). None keeps the server's default ping
+start_inspircd(ping_frequency=None, quick_commands=False, cloak_hosts=False). None keeps the server's default ping
 timing (about two minutes); quick_commands lifts InspIRCd's command flood control. The server's own log lines are readable through server.lines.
 
 Processes: spawn(client, argv, env=None, stdin=True) runs argv inside the client's namespace
@@ -253,13 +253,19 @@ class Lab:
         self._wait_port(port)
         return self.server
 
-    def start_inspircd(self, ping_frequency=None, port=6667, quick_commands=False):
+    def start_inspircd(self, ping_frequency=None, port=6667, quick_commands=False, cloak_hosts=False):
         """InspIRCd on the bridge address. ping_frequency (s) sets the connect class's pingfreq.
         quick_commands lifts the flood control that otherwise holds back a user's commands for
-        seconds once they come faster than one a second (as a test's scripted users send them)."""
+        seconds once they come faster than one a second (as a test's scripted users send them).
+        cloak_hosts hides every user's host behind a cloak (user mode +x from the start)."""
         extra = ' pingfreq="%d"' % ping_frequency if ping_frequency else ""
         if quick_commands:
             extra += ' threshold="100" commandrate="100000"'
+        modules = ""
+        if cloak_hosts:
+            extra += ' modes="+x"'
+            modules = ('<module name="md5">\n<module name="cloaking">\n<module name="conn_umodes">\n'
+                       '<cloak mode="full" key="qivra-lab-cloak-key-0123456789-abcdefghij" prefix="cloak-">\n')
         conf = self._write("inspircd.conf",
                            '<server name="insp.test" description="test" network="Test">\n'
                            '<admin name="x" nick="x" email="x@insp.test">\n'
@@ -268,9 +274,10 @@ class Lab:
                            '<dns server="127.0.0.1" timeout="1">\n'
                            '<pid file="%s">\n'
                            '<files motd="%s">\n'
-                           '<log method="file" type="* -USERINPUT -USEROUTPUT" level="default" target="%s">\n'
+                           '<log method="file" type="* -USERINPUT -USEROUTPUT" level="default" target="%s">\n%s'
                            % (self.server_address, port, extra, os.path.join(self.dir, "inspircd.pid"),
-                              self._write("motd", "QIVRA test server\n"), os.path.join(self.dir, "inspircd.log")))
+                              self._write("motd", "QIVRA test server\n"), os.path.join(self.dir, "inspircd.log"),
+                              modules))
         self.server = self.spawn(self.server_ns, ["/usr/sbin/inspircd", "--config", conf, "--nofork", "--runasroot"],
                                  stdin=False, name="inspircd")
         self._wait_port(port)
