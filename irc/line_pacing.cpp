@@ -103,6 +103,7 @@ int SendPaced(const char* text, LineKind kind) {
 
 void SendPacedLinesDue() {
   Hold hold(ClientLock());
+  if (chat.lines == 0 && lookups.lines == 0) return;  // no clock to read for an empty queue
   Refill();
   static char line[kIrcLineLength];
   while ((chat.lines > 0 || lookups.lines > 0) && MayGo()) {

@@ -2,6 +2,7 @@
 // at which these lines and typed chat go out.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 
 #include "irc/irc_client.h"
@@ -11,8 +12,8 @@
 
 namespace {
 
-uint32_t fakeNow = 0;
-uint32_t FakeTicks() { return fakeNow; }
+std::atomic<uint32_t> fakeNow{0};  // the receive thread sends due lines too
+uint32_t FakeTicks() { return fakeNow.load(); }
 
 class MemberLookupTest : public ClientTest {
  protected:
