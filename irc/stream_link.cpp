@@ -42,11 +42,11 @@ int StreamLink::Connect(const char* host, int port) {
 int StreamLink::StartTls(const char* host, int port) {
   EndTls();
   tls.session = TlsStart(socket, host, kTlsHandshakeMs, &tls.check);
-  if (!tls.session) return kStreamTlsFailed;
-  if (tls.check.passed || IsCertificateTrusted(host, port, tls.check.fingerprint)) return 1;
+  if (tls.session && (tls.check.passed || IsCertificateTrusted(host, port, tls.check.fingerprint))) return 1;
+  bool handshaken = tls.session != nullptr;
   EndTls();
-  NetShutdownBoth(socket);
-  return kStreamCertificateRefused;
+  NetShutdownBoth(socket);  // nothing, the QUIT included, may go out unencrypted afterwards
+  return handshaken ? kStreamCertificateRefused : kStreamTlsFailed;
 }
 
 void StreamLink::EndTls() {

@@ -93,16 +93,11 @@ TEST_F(DispatcherTest, ServerLinesNoticesAndOddLines) {
   const Case cases[] = {
       {":op!o@h MODE #qivra +o alice\r\n", 11, "", "+o alice"},
       {":srv 001 me :Welcome\r\n", EventText, "", "-server- Welcome"},
-      {":srv 372 me :- message of the day\r\n", EventText, "", "-server- - message of the day"},
-      {":srv 005 me CHANTYPES=# NICKLEN=9 :are supported\r\n", EventText, "",
-       "-server- CHANTYPES=# NICKLEN=9 are supported"},
       {"NOTICE AUTH :x\r\n", EventText, "", "-server- x"},
       {":srv NOTICE me :server notice\r\n", EventText, "", "-server- server notice"},
       {":alice!a@h NOTICE me :psst\r\n", EventText, "", "-alice- psst"},
       {":alice!a@h NOTICE #qivra :to all\r\n", EventText, "", "-alice- to all"},
       {"ERROR :Closing link\r\n", EventText, "", "-server- Closing link"},
-      {":srv 473 me #club :Cannot join channel (+i)\r\n", EventText, "",
-       "Cannot join #club: it is invite-only. Ask one of its members to invite you, or /join another channel."},
       {":srv 433 me taken :Nickname already in use\r\n", EventText, "",  // after the welcome
        "The nickname \"taken\" is already in use: choose another with /nick name."},
       {":alice!a@h TOPIC #qivra :new words\r\n", EventText, "", "alice changed the topic of #qivra to: new words"},
