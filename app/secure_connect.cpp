@@ -47,11 +47,12 @@ int ConnectWithSettings() {
   const StreamTls& tls = Irc.streamLink.tls;
   char text[512];
   if (result != 1 && tls.result == kStreamTlsFailed) {
-    std::snprintf(text, sizeof text, "TLS with %.63s:%d failed: %s.", Settings.server, Settings.port, tls.check.reason);
+    std::snprintf(text, sizeof text, "TLS with %.63s:%d failed: %s.", Settings.server, Settings.port,
+                  tls.check.reason);
     ConsoleAppend(text);
   } else if (result != 1 && tls.result == kStreamCertificateRefused) {
-    std::snprintf(text, sizeof text, "The certificate of %.63s:%d was refused: %s.", Settings.server, Settings.port,
-                  tls.check.reason);
+    std::snprintf(text, sizeof text, "The certificate of %.63s:%d was refused: %s.", Settings.server,
+                  Settings.port, tls.check.reason);
     ConsoleAppend(text);
     if (OfferTrust(tls.check)) result = Irc.Connect(Settings.server, Settings.port);
   }

@@ -42,7 +42,8 @@ void ShowPanel() {
   std::size_t used = 0;
   for (int i = 0; i < kConsoleLines; ++i) {
     if (i > 0) heh[used++] = '\n';
-    const char* row = History.back == 0 ? ConsoleLog.lines[i] : HistoryAt(History.back + kConsoleLines - 1 - i);
+    const char* row =
+        History.back == 0 ? ConsoleLog.lines[i] : HistoryAt(History.back + kConsoleLines - 1 - i);
     AppendRow(heh, sizeof heh, &used, row);
   }
   if (History.back > 0) {

@@ -57,7 +57,8 @@ struct AddedSetting {
   void (*apply)(const char* value);
 };
 static void SetTimestamps(const char* value) {
-  Settings.timestamps = strcasecmp(value, "on") == 0 || strcasecmp(value, "yes") == 0 || std::strcmp(value, "1") == 0;
+  Settings.timestamps =
+      strcasecmp(value, "on") == 0 || strcasecmp(value, "yes") == 0 || std::strcmp(value, "1") == 0;
 }
 
 // "SASL account password": the password is the rest of the line, blanks included.
@@ -134,7 +135,8 @@ static void ApplyConfigLine(const char* line) {
       int n = std::sscanf(line, "SERVER %255s %d", first, &port);
       if (n >= 1) SetField(Settings.server, first);
       if (n >= 2) Settings.port = port;
-      if (n >= 2 && std::sscanf(line, "SERVER %*s %255s", second) == 1) Settings.useTls = PortTextAsksForTls(second);
+      if (n >= 2 && std::sscanf(line, "SERVER %*s %255s", second) == 1)
+        Settings.useTls = PortTextAsksForTls(second);
       std::snprintf(resp, sizeof resp, "%s:%d", Settings.server, Settings.port);
       ConsoleAppend(resp);
       break;

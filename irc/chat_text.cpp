@@ -171,7 +171,8 @@ int ShowServerLine(const IrcMessage& m, char* message) {
   if (std::strcmp(c, "TOPIC") == 0) return ShowTopicChange(m, message);
   if (std::strcmp(c, "INVITE") == 0) {
     const char* channel = Param(m, 1);
-    FormatInto(message, kIrcLineLength, "%s invites you to %s (/join %s to go there)", m.source, channel, channel);
+    FormatInto(message, kIrcLineLength, "%s invites you to %s (/join %s to go there)", m.source, channel,
+               channel);
     return EventText;
   }
   if (std::strcmp(c, "ERROR") == 0) return ShowServerText(m, message);

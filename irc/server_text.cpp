@@ -40,7 +40,8 @@ const ReplyForm kErrorForms[] = {
     {464, "The server refused the password: check the PASS line in config.txt."},
     {465, "You are banned from this server ($1)."},
     {471, "Cannot join $1: the channel is full. Try again later, or /join another channel."},
-    {473, "Cannot join $1: it is invite-only. Ask one of its members to invite you, or /join another channel."},
+    {473, "Cannot join $1: it is invite-only. Ask one of its members to invite you, "
+          "or /join another channel."},
     {474, "Cannot join $1: you are banned from it. /join another channel."},
     {475, "Cannot join $1: it needs a channel key, which QIVRA cannot send. /join another channel."},
     {477, "Cannot join $1: it needs a registered nickname. Log in with a SASL line in config.txt."},
