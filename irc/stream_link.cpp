@@ -79,7 +79,7 @@ int StreamLink::ReadLine(char* buffer) {
 // the session with none on the socket, and bytes on the socket may carry no text (a session
 // ticket): then nothing is read.
 int StreamLink::ReadTlsLine(char* buffer) {
-  if (!TlsHasBufferedBytes(tls.session) && NetBytesWaiting(socket) == 0) return 0;
+  if (!HasBufferedInput() && NetBytesWaiting(socket) == 0) return 0;
   int stored = 0;
   for (;;) {
     char ch = 0;
@@ -91,6 +91,8 @@ int StreamLink::ReadTlsLine(char* buffer) {
     if (ch == '\n' || stored == kStreamLineLength - 1) return 1;
   }
 }
+
+bool StreamLink::HasBufferedInput() { return tls.session && TlsHasBufferedBytes(tls.session); }
 
 int StreamLink::Shutdown() {
   NetShutdownReceive(socket);

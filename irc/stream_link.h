@@ -32,6 +32,9 @@ class StreamLink {
                                               // kStreamTlsFailed, kStreamCertificateRefused
   int Send(const char* text);                 // 1, or -1
   int ReadLine(char* buffer);                 // 1 a line (or a piece) in buffer, 0 nothing
+  // Under TLS, bytes already read from the socket and decrypted may wait in the session: a
+  // reader that sleeps until the socket is readable must look here first, or lines stall.
+  bool HasBufferedInput();
   int Shutdown();                             // receiving direction only; always 1
   int ShutdownBoth();                         // also ends a send under way; always 1
   int Close();                                // always 1
