@@ -119,6 +119,7 @@ class TlsChatTest(ChatBase):
         self.assertIn(self.fingerprint, box_text, "the box shows the certificate's SHA-256 fingerprint")
         self.program.stop()
 
+        watcher = self.raw_client("watcher", CHANNEL)  # sees the client leave before it comes back
         self.start_program(answer="yes")
         joining = self.connect_from_dialog(server=other)
         lines = self.console()[:joining]
@@ -128,7 +129,10 @@ class TlsChatTest(ChatBase):
             self.assertEqual("%s:%d %s\n" % (other, TLS_PORT, self.fingerprint), f.read())
 
         # The next time it connects without a question.
+        watcher.wait_for(r"^:%s!\S* JOIN" % re.escape(NICK), EVENT_WAIT)
+        mark = watcher.mark()
         self.leave_room()
+        watcher.wait_for(r"^:%s!\S* QUIT" % re.escape(NICK), EVENT_WAIT, since=mark)
         self.connect_from_dialog(server=other)
         self.assertEqual(1, len(self.program.boxes()), self.program.boxes())
 
