@@ -19,5 +19,10 @@ struct SettingsRecord {
 extern SettingsRecord Settings;
 
 void LoadSettings();
-// Reads the next line that is neither a "/" comment nor empty (fgets rules, count 255).
+// The reading part of LoadSettings: applies every setting line of an open stream, in order,
+// over what Settings holds.
+void ReadSettingsStream(FILE* stream);
+// Reads the next line that is neither a "/" comment nor blank (fgets rules, count 255: a longer
+// line comes back in pieces). "\r\n" ends a line like "\n" and comes back as "\n"; a blank
+// line holds only blanks, tabs and its line end.
 bool ReadConfigLine(FILE* stream, char* line);
