@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds QIVRA three ways and runs every test: plain (unit, rendering, whole-program),
-# ASan+UBSan (unit and rendering) and TSan (the threaded irc and presence tests).
+# ASan+UBSan (unit and rendering) and TSan (the threaded irc and presence tests); then runs
+# every fuzz target for 30 seconds.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -31,5 +32,8 @@ if build build-tsan -DQIVRA_SANITIZE=thread -DQIVRA_GUI=OFF; then
   (cd build-tsan && TSAN_OPTIONS=halt_on_error=1 \
     ctest --output-on-failure -j "$jobs" -L threaded --timeout 300) || status=1
 else status=1; fi
+
+echo "== fuzz targets: 30 s each on their corpus (clang, libFuzzer, ASan+UBSan)"
+fuzz/run.sh 30 || status=1
 
 exit $status
