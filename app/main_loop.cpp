@@ -135,12 +135,20 @@ RunEnd RunFrames() {
 void PumpWhileWaiting() {
   if (!AppState.mainWindow) return;
   PumpResult message = PumpOneMessage();
-  if (message == PumpQuit) return EndRunDuringWait(PassEndsRun);
-  if (message != PumpIdle) return;
-  MakeViewCurrent(AppState.mainWindow);
-  if (AppState.isActive && !RenderFrame()) return EndRunDuringWait(PassEndsRun);
-  SwapViewBuffers(AppState.mainWindow);
-  PollKeyboard();
-  if (EscapeAsked()) return EndRunDuringWait(PassEndsRun);
-  if (FullScreenAsked() && !ToggleFullScreen()) EndRunDuringWait(PassShutDown);
+  if (message == PumpDispatched) return;
+  bool leaving = message == PumpQuit;
+  if (!leaving) {
+    MakeViewCurrent(AppState.mainWindow);
+    leaving = AppState.isActive && !RenderFrame();
+  }
+  if (!leaving) {
+    SwapViewBuffers(AppState.mainWindow);
+    PollKeyboard();
+    leaving = EscapeAsked();
+  }
+  if (leaving) {
+    EndRunDuringWait(PassEndsRun);
+  } else if (FullScreenAsked() && !ToggleFullScreen()) {
+    EndRunDuringWait(PassShutDown);
+  }
 }
