@@ -6,7 +6,10 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 # The whole-program tests make network namespaces and the package test installs with apt: both
 # need root, so a user who is not root is asked for sudo once (the build folders are given back).
-if [ "$(id -u)" -ne 0 ]; then exec sudo bash "$0" "$@"; fi
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "test-all: the tests need root, and there is no sudo" >&2; exit 1; }
+  exec sudo bash "$0" "$@"
+fi
 jobs=$(nproc)
 status=0
 

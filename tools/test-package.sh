@@ -33,7 +33,7 @@ remove() {
   [ -n "$installed" ] || return 0
   # What apt brought in besides qivra goes too; then nothing of the package may stay.
   comm -13 "$scratch/before" <(dpkg-query -W -f '${Package}\n' | sort) | grep -vx qivra >"$scratch/added"
-  $sudo_cmd apt-get purge -y -qq qivra $(cat "$scratch/added") >"$scratch/purge.log" 2>&1 ||
+  $sudo_cmd apt-get purge -y -qq -o DPkg::Lock::Timeout=300 qivra $(cat "$scratch/added") >"$scratch/purge.log" 2>&1 ||
     { fail "apt-get purge"; cat "$scratch/purge.log"; }
   if dpkg-query -W -f '${Status}' qivra 2>/dev/null | grep -q installed; then fail "qivra is still installed"; fi
   local left=0
@@ -56,7 +56,7 @@ echo "ok: $(basename "$deb"), depends: $(dpkg-deb -f "$deb" Depends)"
 
 dpkg-query -W -f '${Package}\n' | sort >"$scratch/before"
 installed=yes
-if ! $sudo_cmd apt-get install -y -qq "$(realpath "$deb")" >"$scratch/apt.log" 2>&1; then
+if ! $sudo_cmd apt-get install -y -qq -o DPkg::Lock::Timeout=300 "$(realpath "$deb")" >"$scratch/apt.log" 2>&1; then
   cat "$scratch/apt.log"; fail "apt-get install"; exit 1
 fi
 dpkg-query -L qivra | sort >"$scratch/files"
