@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!stream) return 0;
   std::memset(&Settings, 0, sizeof Settings);
   ConsoleClear();
-  ReadSettingsStream(stream);
+  ReadSettingsFile(stream);
   std::fclose(stream);
   return 0;
 }
