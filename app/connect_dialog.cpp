@@ -26,6 +26,7 @@ bool ConnectDialogProc(DialogMessage message, int controlId) {
         Settings.port = ParsePortText(cPort);
         Settings.useTls = PortTextAsksForTls(cPort);
         GetDialogItemText(kNicknameEdit, Settings.nickname, kSettingLength);
+        SaveLastConnection();
         EndConnectionDialog(1);
       } else if (controlId == kExitButton) {
         EndConnectionDialog(0);
