@@ -9,6 +9,12 @@
 #include "irc/irc_message.h"
 #include "platform/ticks.h"
 
+#ifndef QIVRA_VERSION
+#define QIVRA_VERSION "unknown"
+#endif
+
+const char kClientVersion[] = "QIVRA " QIVRA_VERSION ", an IRC client that shares a channel as a 3D room";
+
 namespace {
 
 uint32_t lastAnswer = 0;

@@ -2,7 +2,7 @@
 #pragma once
 #include <cstddef>
 
-constexpr const char* kClientVersion = "QIVRA Beta 2, an IRC client that shares a channel as a 3D room";
+extern const char kClientVersion[];  // the answer to VERSION: name, version, what it is
 constexpr unsigned kCtcpAnswerGapMs = 1000;  // at most one answer a second: floods go unanswered
 
 // text is a message's text beginning with \x01, from sender. A request (privately or to a
