@@ -12,6 +12,7 @@
 #include "irc/line_pacing.h"
 #include "irc/line_parse.h"
 #include "irc/receive_thread.h"
+#include "irc/registration.h"
 #include "platform/net.h"
 #include "presence/datagram_intake.h"
 
@@ -114,6 +115,7 @@ int IrcClient::Connect(const char* serverName, int serverPort) {
     if (streamLink.Open() != 1) return 0;
   }
   if (streamLink.Connect(server, port) != 1) return 0;
+  StartLogin();
   ReceiveHeld.store(1);
   StopReceive.store(0);
   ClearPendingLines();
@@ -186,7 +188,7 @@ int IrcClient::PollRegistration() {
     return 1;
   }
   received[std::strcspn(received, "\r\n")] = '\0';  // the console shows text, not line ends
-  ConsoleAppend(received);
+  ShowRegistrationLine(received);  // every line, in readable form
   if (IsEndOfMotd(received)) {
     ReceiveHeld.store(0);
     return 1;

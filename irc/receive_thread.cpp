@@ -57,6 +57,18 @@ void ClearPendingLines() { pendingTaken.store(pendingPut.load()); }
 
 int PendingLineSignal() { return lineSignal; }
 
+bool PassReceivedLine() {
+  if (PendingFull()) return false;
+  PendingLine& place = pendingLines[pendingPut.load() % kPendingLines];
+  int code = Irc.Dispatch(place.nick, place.message, 1);
+  if (IsShownCode(code)) {
+    place.code = code;
+    pendingPut.store(pendingPut.load() + 1);
+    NetRaiseWakeSignal(lineSignal);
+  }
+  return true;
+}
+
 static std::thread ReceiveThreadHandle;
 static std::atomic<uint8_t> ReceiveEnded{0};
 
@@ -74,6 +86,7 @@ constexpr int kHeldWaitMs = 5;
 // datagram is taken as soon as it arrives, and an idle thread costs nothing. While held it
 // touches neither. True: a line may be read.
 static bool WaitForInput(bool held, bool mayRead) {
+  if (mayRead && !held && Irc.streamLink.HasBufferedInput()) return true;  // TLS holds a line already
   int wait = mayRead && !held ? kLongestWaitMs : kHeldWaitMs;
   int paced = MsUntilPacedLine();
   if (paced >= 0 && paced < wait) wait = paced;
@@ -95,13 +108,7 @@ static void ReceiveThread(int parameter) {
     if (!WaitForInput(ReceiveHeld.load() != 0, !PendingFull()) || StopReceive.load()) continue;
     if (!Irc.streamLink.ReadLine(ReceiveBuffer)) continue;
     if (StopReceive.load()) break;  // the read was ended by Disconnect: the piece is dropped
-    PendingLine& place = pendingLines[pendingPut.load() % kPendingLines];
-    int code = Irc.Dispatch(place.nick, place.message, 1);
-    if (IsShownCode(code)) {
-      place.code = code;
-      pendingPut.store(pendingPut.load() + 1);
-      NetRaiseWakeSignal(lineSignal);
-    }
+    PassReceivedLine();  // a place is free: the thread read only because one was
   }
   ReceiveEnded.store(1);
 }

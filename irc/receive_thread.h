@@ -20,6 +20,10 @@ void ClearPendingLines();  // only while no receive thread runs
 // (a descriptor for the platform's wait; kNoSocket when there is none). Cleared by the waiter.
 int PendingLineSignal();
 
+// The receive thread's pass over the line in ReceiveBuffer: the dispatcher runs on it, and an
+// outcome to show is handed over. False, with nothing done, while every place is taken.
+bool PassReceivedLine();
+
 bool StartReceiveThread();   // false: no thread could be made
 // Sets StopReceive, wakes a read or send under way and joins; returns within about 100 ms.
 void StopReceiveThread();

@@ -17,10 +17,15 @@
 #include "platform/ticks.h"
 #include "tools/peer/peer_walk.h"
 
+#ifndef QIVRA_VERSION
+#define QIVRA_VERSION "unknown"
+#endif
+
 static const char kUsage[] =
     "usage: qivra-peer --server HOST --port N --nick NICK --channel #CHANNEL\n"
     "                  [--bind ADDRESS] [--packets N] [--user NAME] [--realname TEXT]\n"
     "                  [--pace MS]\n"
+    "       qivra-peer --help | --version\n"
     "\n"
     "Connects like the QIVRA client, registers, joins the channel and takes part in the\n"
     "presence exchange. --bind fixes the local address of the TCP connection and of the\n"
@@ -33,6 +38,7 @@ static const char kUsage[] =
     "  <nick> text | * nick text | <nick> [Private] text | nick has joined the channel |\n"
     "  nick has left the channel | nick has quit irc | old is now known as new |\n"
     "  kicked was kicked by kicker         chat and channel events, as the client shows them\n"
+    "  any other text                      server text, notices, topics, names, as the client shows them\n"
     "  presence active NICK                the UDP handshake with NICK is done\n"
     "  presence position NICK x=X z=Z yaw=Y heading=H pitch=P\n"
     "  presence key NICK INDEX held|released\n"
@@ -124,6 +130,7 @@ void ShowEvent(int code, const char* nick, const char* message) {
     case EventQuit: Say("%s has quit irc", nick); break;
     case EventNickChange: Say("%s is now known as %s", nick, message); break;
     case EventKick: Say("%s was kicked by %s", message, nick); break;
+    case EventText: Say("%s", message); break;
     default: break;
   }
 }
@@ -207,6 +214,15 @@ void RunCommand(Peer& p, const std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Asked for on their own, help and the version go to standard output and succeed.
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-V") == 0)) {
+    std::printf("qivra-peer %s\n", QIVRA_VERSION);
+    return 0;
+  }
   Peer p;
   if (!ParseOptions(argc, argv, &p.options)) {
     std::fputs(kUsage, stderr);
