@@ -9,6 +9,7 @@
 
 #include "console/console_log.h"
 #include "irc/line_parse.h"
+#include "irc/link_watch.h"
 #include "irc/receive_thread.h"
 #include "platform/net.h"
 
@@ -31,6 +32,10 @@ int SendIrcLine(const char* lineEnd, const char* format, ...) {
   int n = std::vsnprintf(Irc.line, room, format, args);
   va_end(args);
   std::size_t used = n < 0 ? 0 : (static_cast<std::size_t>(n) < room ? n : room - 1);
+  // A line break inside the text would end the line early and send the rest to the server
+  // as a command of its own: whatever the caller passed, only lineEnd ends the line.
+  for (std::size_t i = 0; i < used; ++i)
+    if (Irc.line[i] == '\r' || Irc.line[i] == '\n') Irc.line[i] = ' ';
   std::memcpy(Irc.line + used, lineEnd, endLength + 1);
   return Irc.streamLink.Send(Irc.line);
 }
@@ -86,6 +91,7 @@ int IrcClient::Connect(const char* serverName, int serverPort) {
     if (streamLink.Open() != 1) return 0;
   }
   if (streamLink.Connect(server, port) != 1) return 0;
+  StartServerWatch();
   ReceiveHeld.store(1);
   StopReceive.store(0);
   LinePending.store(0);
@@ -140,9 +146,12 @@ int IrcClient::SayTo(const char* target, const char* text) {
 
 // Registration ends at the first PING (answered) or at the end of the message of the day:
 // servers send their first PING only after one to two minutes.
+// -1 when the link ended first: the server closed it, or stayed silent past the idle timers.
 int IrcClient::PollRegistration() {
   char received[kIrcLineLength];
-  if (!streamLink.ReadLine(received)) return 0;
+  bool heard = streamLink.ReadLine(received) == 1;
+  LinkEnd end = WatchServerLink(heard);
+  if (!heard) return end == LinkUp ? 0 : -1;
   char reply[kIrcLineLength];
   if (BuildPingReply(received, reply, sizeof reply)) {
     {
@@ -154,7 +163,8 @@ int IrcClient::PollRegistration() {
     return 1;
   }
   received[std::strcspn(received, "\r\n")] = '\0';  // the console shows text, not line ends
-  ConsoleAppend(received);
+  ConsoleAppend(received);  // a last line (the server's ERROR) is shown before the end
+  if (end != LinkUp) return -1;
   if (IsEndOfMotd(received)) {
     ReceiveHeld.store(0);
     return 1;
