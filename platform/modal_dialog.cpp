@@ -21,7 +21,6 @@ namespace {
 constexpr int kBaseUnitX = 6;
 constexpr int kBaseUnitY = 13;
 constexpr int kFontPixels = 11;  // 8 points at 96 dots per inch
-constexpr int kLabelPixels = 10;  // "Nickname:" fits its 30 units
 
 // A group frame with its caption cut into the top edge.
 class GroupFrame : public Fl_Widget {
@@ -78,11 +77,16 @@ int DispatchDialogEvent(int event, Fl_Window* window) {
   return dialog.previousDispatch ? dialog.previousDispatch(event, window) : Fl::handle_(event, window);
 }
 
+// A static text at the dialog's font. Its box reaches as far as the text needs (a field's
+// label up to the field beside it), so that no label is cut.
 Fl_Box* Label(int x, int y, int w, int h, const char* text, Fl_Align align) {
-  Fl_Box* box = new Fl_Box(X(x), Y(y), X(w), Y(h), text);
-  // A static text stays inside its rectangle; the labels are sized to fit.
-  box->labelsize(kLabelPixels);
-  box->align(align | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
+  fl_font(FL_HELVETICA, kFontPixels);
+  int width = X(w);
+  int needed = static_cast<int>(fl_width(text)) + 2;
+  if (needed > width) width = needed;
+  Fl_Box* box = new Fl_Box(X(x), Y(y), width, Y(h), text);
+  box->labelsize(kFontPixels);
+  box->align(align | FL_ALIGN_INSIDE);
   return box;
 }
 
