@@ -4,7 +4,9 @@
 #include "app/shell.h"
 #include "app/command_interpreter.h"
 #include "console/settings.h"
+#include "irc/stream_link.h"
 #include "platform/gui_window.h"
+#include "platform/key_state.h"
 #include "platform/message_box.h"
 #include "platform/single_instance.h"
 #include "platform/ticks.h"
@@ -23,6 +25,7 @@ int main() {
   AppState.isFullScreen = false;
   LoadSettings();
   RegistrationWaitPump = PumpWhileWaiting;
+  ConnectWaitHook = KeepWaitingForConnect;
   WireSceneKeys();
 
   if (!CreateMainWindow(kProgramTitle, 640, 480, 16, AppState.isFullScreen)) return 0;
@@ -33,6 +36,7 @@ int main() {
     HideTopWindow(AppState.mainWindow);
     if (ShowConnectionDialog() == 0) break;
     ShowTopWindow(AppState.mainWindow);
+    ForgetKeyPresses();  // a press left over from the last run must not act in this one
     ProcessInputLine("/connect");
     if (RunFrames() == RunShutDown) break;  // a failed full-screen toggle
   }

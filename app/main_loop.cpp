@@ -1,5 +1,6 @@
 // The run of frames: the message pump and the idle pass that draws, reads keys, moves and dispatches.
 #include <cstdio>
+#include <cstring>
 
 #include "core/app_state.h"
 #include "core/frame_timer.h"
@@ -8,6 +9,7 @@
 #include "console/console_log.h"
 #include "console/settings.h"
 #include "irc/irc_client.h"
+#include "irc/link_watch.h"
 #include "platform/gui_window.h"
 #include "platform/key_state.h"
 #include "scene/scene.h"
@@ -21,10 +23,13 @@ enum PassEnd { PassGoesOn, PassEndsRun, PassShutDown };
 // F1: the scene and window are made again in a new context, windowed or full
 // screen; the connection stays up.
 bool ToggleFullScreen() {
+  char typed[256];  // what is typed but not yet sent moves to the new input line
+  GetWidgetText(AppState.inputLine, typed, sizeof typed);
   ReleaseSceneResources();
   DestroyMainWindow();
   AppState.isFullScreen = !AppState.isFullScreen;
   if (!CreateMainWindow(kProgramTitle, 640, 480, 16, AppState.isFullScreen)) return false;
+  SetInputText(AppState.inputLine, typed, static_cast<int>(std::strlen(typed)));
   ShowTopWindow(AppState.mainWindow);
   return true;
 }
@@ -32,7 +37,10 @@ bool ToggleFullScreen() {
 // Step 9: while registering, poll; once done, report and join. False ends the pass.
 bool AdvanceRegistration() {
   if (AppState.connectionState != Registering) return true;
-  if (Irc.PollRegistration() != 1) return false;
+  int polled = Irc.PollRegistration();
+  if (polled < 0) ReportFailedRegistration(ServerLinkEnd() == LinkClosedByServer);
+  if (polled != 1) return false;
+  RegistrationSucceeded();
   char szTemp[260];
   ConsoleAppend("Connected.");
   std::snprintf(szTemp, sizeof szTemp, "Joining channel \"%s\"...", Settings.channel);
@@ -56,27 +64,29 @@ void RunChannelTurn() {
   AppState.sceneClock += AppState.frameScale;
 }
 
-// Enter: the input line goes to the command interpreter and is emptied.
-void SubmitInputLine() {
-  char buf[256];
-  GetWidgetText(AppState.inputLine, buf, sizeof buf);
-  if (buf[0] == '\0') return;
-  ProcessInputLine(buf);
-  SetWidgetText(AppState.inputLine, "");
+// A link that ended in a channel is reported and mended; a due try to reconnect is made.
+void WatchConnection() {
+  if (AppState.connectionState == InChannel && ServerLinkEnd() != LinkUp) {
+    ReportLostLink(ServerLinkEnd() == LinkClosedByServer);
+  } else if (AppState.connectionState == Offline) {
+    ReconnectIfDue();
+  }
 }
 
 PassEnd IdlePass() {
   ReadElapsedMs();  // restarts the interval: frameScale measures this pass's own work
   MakeViewCurrent(AppState.mainWindow);
   bool leaving = AppState.isActive && !RenderFrame();
-  PollKeyboard();  // one snapshot of the keyboard for every key test of this pass
-  if (!leaving && IsKeyHeld(HeldEscape) && AppState.isActive) leaving = true;
+  PollKeyboard();  // one snapshot of the keyboard for the walking keys of this pass
+  // Escape, Enter and F1 act once per press, however short or long it was.
+  if (TakeKeyPress(PressEscape) && AppState.isActive) leaving = true;
   if (!leaving) {
     SwapViewBuffers(AppState.mainWindow);
-    if (IsKeyHeld(HeldEnter)) SubmitInputLine();
-    if (IsKeyHeld(HeldF1) && AppState.isActive && !ToggleFullScreen()) return PassShutDown;
+    if (TakeKeyPress(PressEnter)) SubmitInputLine();
+    if (TakeKeyPress(PressF1) && AppState.isActive && !ToggleFullScreen()) return PassShutDown;
     if (AppState.connectionState == InChannel && AppState.isActive) UpdateMovement();
     ClampToWorld();
+    WatchConnection();
   } else {
     ProcessInputLine("/disconnect");
   }
@@ -104,4 +114,9 @@ void PumpWhileWaiting() {
   MakeViewCurrent(AppState.mainWindow);
   if (AppState.isActive) RenderFrame();
   SwapViewBuffers(AppState.mainWindow);
+}
+
+bool KeepWaitingForConnect() {
+  PumpWhileWaiting();
+  return !QuitPending() && !(KeyPressWaiting(PressEscape) && AppState.isActive);
 }

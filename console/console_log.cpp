@@ -61,6 +61,8 @@ void ConsoleAppend(const char* text) {
   ShowPanel();
 }
 
+void ConsoleShowPanel() { ShowPanel(); }
+
 void ConsoleClear() {
   std::memset(&ConsoleLog, 0, sizeof ConsoleLog);
   ShowPanel();
