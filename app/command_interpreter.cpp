@@ -96,10 +96,12 @@ void DisconnectSequence() {
     StopPlan(&Reconnect);
     return;
   }
+  bool retrying = Reconnect.active;  // a try was registering
   StopPlan(&Reconnect);
   ConsoleAppend("Disconnecting...");
   DropConnection();
   ConsoleAppend("Disconnected.");
+  if (retrying) ConsoleAppend("Stopped reconnecting.");
 }
 
 // Polls until the server's first PING has been answered or the bound has passed.

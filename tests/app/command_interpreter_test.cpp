@@ -414,7 +414,12 @@ TEST_F(CommandInterpreter, DisconnectAndConnectEndThePlannedTries) {
   ConsoleClear();
   ProcessInputLine("/disconnect");
   ProcessInputLine("/disconnect");
-  EXPECT_EQ(ConsoleText(), (Lines{"Stopped reconnecting."}));
+  ReportLostLink(false);
+  AppState.connectionState = Registering;  // a try that is registering
+  ProcessInputLine("/disconnect");
+  EXPECT_EQ(ConsoleText(), (Lines{"Stopped reconnecting.", "Connection to irc.test lost.",
+                                  "Reconnecting in 2 s (Escape or /disconnect stops it).", "Disconnecting...",
+                                  "Disconnected.", "Stopped reconnecting."}));
   ResetIrcDouble();
   FakeNow += 10000;
   ReconnectIfDue();
