@@ -165,13 +165,15 @@ class ChatTest(unittest.TestCase):
         self.enter(text, lambda: echo in self.console()[since:], "its echo")
         return self.wait_console(echo, since, timeout=1)
 
-    def leave_room(self):
-        """Escape, held until the main window has gone; checks the disconnect lines."""
+    def leave_room(self, connected=True):
+        """Escape, held until the main window has gone; checks the disconnect lines (none
+        when the client was no longer connected)."""
         since = len(self.console())
         gone = self.desktop.hold_key("Escape", lambda: not self.desktop.find_windows(MAIN_TITLE))
         self.assertTrue(gone, "Escape did not close the main window" + self.report())
-        disconnecting = self.wait_console("Disconnecting...", since)
-        self.wait_console("Disconnected.", disconnecting)
+        if connected:
+            disconnecting = self.wait_console("Disconnecting...", since)
+            self.wait_console("Disconnected.", disconnecting)
         self.assertIsNotNone(self.desktop.wait_window(DIALOG_TITLE, timeout=10), "the dialog did not return")
 
     # -- tests -------------------------------------------------------------------------
@@ -249,19 +251,27 @@ class ChatTest(unittest.TestCase):
         self.connect_from_dialog()
         alice.wait_for(r"^%s has joined the channel$" % NICK, EVENT_WAIT)
 
+        since = len(self.console())
         self.lab.server.stop()
         self.assertFalse(self.lab.server.running())
-        self.say("anyone there?")  # Enter and the console still work
-        self.leave_room()
+        self.wait_console("Connection to %s lost." % self.lab.server_address, since, timeout=5)
+        # Enter and the console still work; the line is not sent, and says so.
+        self.enter("anyone there?", lambda: "Not sent (not connected): anyone there?" in self.console()[since:],
+                   "the line saying it was not sent")
+        self.leave_room(connected=False)
+        self.wait_console("Stopped reconnecting.", since)
 
-        # Connect again with the server gone: the attempt shows, and Escape still leaves.
+        # Connect again with the server gone: the attempt and its failure show, and Escape
+        # still leaves.
         self.assertTrue(self.desktop.wait_active(DIALOG_TITLE), "dialog never got the focus")
         since = len(self.console())
         self.desktop.key("Return")
-        self.wait_console("Connecting to %s:%d..." % (self.lab.server_address, PORT), since)
+        connecting = self.wait_console("Connecting to %s:%d..." % (self.lab.server_address, PORT), since)
+        self.wait_console("Could not connect to %s:%d: connection refused." % (self.lab.server_address, PORT),
+                          connecting)
         self.assertIsNotNone(self.desktop.wait_window(MAIN_TITLE, timeout=10), "main window not shown")
         self.assertTrue(self.desktop.wait_active(MAIN_TITLE), "main window never became active")
-        self.leave_room()
+        self.leave_room(connected=False)
         self.assertTrue(self.program.alive())
 
 
