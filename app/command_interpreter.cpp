@@ -315,8 +315,7 @@ void ProcessInputLine(const char* input) {
   UnknownCommand(line);
 }
 
-void ReportLostLink(bool closedByServer) {
-  (void)closedByServer;  // both say the same: the link is gone
+void ReportLostLink() {
   char text[kSettingLength + 32];
   std::snprintf(text, sizeof text, "Connection to %.63s lost.", Settings.server);
   ConsoleAppend(text);

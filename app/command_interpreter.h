@@ -9,7 +9,7 @@ extern void (*RegistrationWaitPump)();
 
 // The connection between typed commands, for the main loop (main thread):
 // in a channel, the link ended: says so, goes Offline and plans the tries to reconnect.
-void ReportLostLink(bool closedByServer);
+void ReportLostLink();
 // Registering, and the link ended first: says why; the next try is planned if tries go on.
 void ReportFailedRegistration(bool closedByServer);
 // Offline with a try due: one try (connect and register), or its failure line.

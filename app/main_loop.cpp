@@ -67,7 +67,7 @@ void RunChannelTurn() {
 // A link that ended in a channel is reported and mended; a due try to reconnect is made.
 void WatchConnection() {
   if (AppState.connectionState == InChannel && ServerLinkEnd() != LinkUp) {
-    ReportLostLink(ServerLinkEnd() == LinkClosedByServer);
+    ReportLostLink();
   } else if (AppState.connectionState == Offline) {
     ReconnectIfDue();
   }

@@ -361,7 +361,7 @@ TEST_F(CommandInterpreter, LongTextGoesInSeveralMessagesBrokenAtBlanks) {
 TEST_F(CommandInterpreter, LostLinkIsReportedAndTriedAgainAfterGrowingWaits) {
   AppState.connectionState = InChannel;
   FakeNow = 0xFFFFFC18u;  // the tick count wraps during the first wait
-  ReportLostLink(true);
+  ReportLostLink();
   EXPECT_EQ(ConsoleText(), (Lines{"Connection to irc.test lost.",
                                   "Reconnecting in 2 s (Escape or /disconnect stops it)."}));
   EXPECT_EQ(Calls(), (Lines{"Disconnect(Quit)", "Cleanup()"}));
@@ -410,11 +410,11 @@ TEST_F(CommandInterpreter, LostLinkIsReportedAndTriedAgainAfterGrowingWaits) {
 
 TEST_F(CommandInterpreter, DisconnectAndConnectEndThePlannedTries) {
   AppState.connectionState = InChannel;
-  ReportLostLink(false);
+  ReportLostLink();
   ConsoleClear();
   ProcessInputLine("/disconnect");
   ProcessInputLine("/disconnect");
-  ReportLostLink(false);
+  ReportLostLink();
   AppState.connectionState = Registering;  // a try that is registering
   ProcessInputLine("/disconnect");
   EXPECT_EQ(ConsoleText(), (Lines{"Stopped reconnecting.", "Connection to irc.test lost.",
@@ -425,7 +425,7 @@ TEST_F(CommandInterpreter, DisconnectAndConnectEndThePlannedTries) {
   ReconnectIfDue();
   EXPECT_TRUE(Calls().empty()) << "a try after /disconnect";
 
-  ReportLostLink(false);
+  ReportLostLink();
   ProcessInputLine("/connect");  // at once, by hand; its failure plans nothing
   IrcDouble.connectResult = 0;
   ResetIrcDouble();
