@@ -17,7 +17,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from desktop import Desktop, wait_until  # noqa: E402
 from netlab import Lab  # noqa: E402
-from roomlab import PEER, PROGRAM, SOURCE_DIR, Room, settle  # noqa: E402
+from roomlab import PROGRAM, SOURCE_DIR, Room, settle  # noqa: E402
 from shots import Picture, changed, changed_share, find  # noqa: E402
 
 WATCH = os.path.join(HERE, "raw_irc_watch.py")
@@ -63,10 +63,6 @@ while True:
 """
 
 
-def console_since(program, since):
-    return program.console_lines()[since:]
-
-
 def wait_console_line(program, pattern, since=0, timeout=10.0):
     """The first console line at or after index since that matches pattern (a regular
     expression), with its index; fails after timeout seconds."""
@@ -88,7 +84,7 @@ def wait_console_line(program, pattern, since=0, timeout=10.0):
 
 class FailuresTest(unittest.TestCase):
     # -- the input line -------------------------------------------------------------
-    def type_line(self, desktop, window, text, program=None, expect=None):
+    def type_line(self, desktop, window, text):
         """Types text into the input line and presses Enter once (a tap)."""
         x, y, width, height = desktop.geometry(window)
         desktop.click(window, width // 2, height - 10)
@@ -170,7 +166,7 @@ class FailuresTest(unittest.TestCase):
             index, _ = wait_console_line(program, "^%s$" % re.escape(line), since, timeout=12)
             took = time.monotonic() - started
             self.assertLess(took, 10.0, "%r took %.1f s" % (line, took))
-            self.assertEqual(reached, "Registering as" in " ".join(console_since(program, since)))
+            self.assertEqual(reached, "Registering as" in " ".join(program.console_lines()[since:]))
             window = desktop.wait_window(MAIN_TITLE, timeout=10)
             self.assertIsNotNone(window, "the main window is not shown")
             print("%-60s %.2f s" % (line, took))
