@@ -47,7 +47,10 @@ bool ConnectDialogProc(DialogMessage message, int controlId) {
       return false;
     case DialogCommand:
       if (controlId == kConnectButton) {
-        if (TakeFields()) EndConnectionDialog(1);
+        if (TakeFields()) {
+          SaveLastConnection();
+          EndConnectionDialog(1);
+        }
       } else if (controlId == kExitButton) {
         EndConnectionDialog(0);
       }
