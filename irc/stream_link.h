@@ -30,7 +30,7 @@ inline const char* LinkFailureText(LinkFailure failure) {
 
 // A connect (name lookup included) gives up after this long, so that its failure is on the
 // console within ten seconds however the network behaves.
-constexpr uint32_t kConnectLimitMs = 9000;
+constexpr uint32_t kConnectLimitMs = 8000;
 
 // Set by the shell: called every few milliseconds while a connect is under way on the main
 // thread, to keep the window alive; false gives the connect up (the user is leaving).
