@@ -20,6 +20,15 @@ namespace {
 
 enum PassEnd { PassGoesOn, PassEndsRun, PassShutDown };
 
+// How the keys or the window ended the run while "/server" waited, for the pass whose
+// input line ran the command.
+PassEnd waitEnd = PassGoesOn;
+
+// Escape and F1 act once per press, and only while the window is active, in a pass of the
+// run and during a wait (for "/server", or for a connect) alike.
+bool EscapeAsked() { return TakeKeyPress(PressEscape) && AppState.isActive; }
+bool FullScreenAsked() { return TakeKeyPress(PressF1) && AppState.isActive; }
+
 // F1: the scene and window are made again in a new context, windowed or full
 // screen; the connection stays up.
 bool ToggleFullScreen() {
@@ -32,6 +41,15 @@ bool ToggleFullScreen() {
   SetInputText(AppState.inputLine, typed, static_cast<int>(std::strlen(typed)));
   ShowTopWindow(AppState.mainWindow);
   return true;
+}
+
+// A failed remake leaves no window to go on with, so the program shuts down; it
+// disconnects first, which also ends the receive thread: a thread still running when the
+// program exits aborts it.
+PassEnd ToggleFullScreenOrShutDown() {
+  if (ToggleFullScreen()) return PassGoesOn;
+  ProcessInputLine("/disconnect");
+  return PassShutDown;
 }
 
 // Step 9: while registering, poll; once done, report and join. False ends the pass.
@@ -64,6 +82,16 @@ void RunChannelTurn() {
   AppState.sceneClock += AppState.frameScale;
 }
 
+// Runs a step that may wait (for "/server", or for a connect) and reports how a wait inside
+// it ended the run (Escape, the close box, a failed F1), if it did.
+PassEnd AfterWaits(void (*step)()) {
+  waitEnd = PassGoesOn;
+  step();
+  PassEnd end = waitEnd;
+  waitEnd = PassGoesOn;
+  return end;
+}
+
 // A link that ended in a channel is reported and mended; a due try to reconnect is made.
 void WatchConnection() {
   if (AppState.connectionState == InChannel && ServerLinkEnd() != LinkUp) {
@@ -73,20 +101,30 @@ void WatchConnection() {
   }
 }
 
+// The wait's counterpart of leaving a pass: disconnecting also ends the wait.
+void EndRunDuringWait(PassEnd end) {
+  waitEnd = end;
+  ProcessInputLine("/disconnect");
+}
+
 PassEnd IdlePass() {
   ReadElapsedMs();  // restarts the interval: frameScale measures this pass's own work
   MakeViewCurrent(AppState.mainWindow);
   bool leaving = AppState.isActive && !RenderFrame();
   PollKeyboard();  // one snapshot of the keyboard for the walking keys of this pass
-  // Escape, Enter and F1 act once per press, however short or long it was.
-  if (TakeKeyPress(PressEscape) && AppState.isActive) leaving = true;
+  if (!leaving && EscapeAsked()) leaving = true;
   if (!leaving) {
     SwapViewBuffers(AppState.mainWindow);
-    if (TakeKeyPress(PressEnter)) SubmitInputLine();
-    if (TakeKeyPress(PressF1) && AppState.isActive && !ToggleFullScreen()) return PassShutDown;
+    // Enter: every line of the input line (and of a paste's rest) goes to the interpreter.
+    if (TakeKeyPress(PressEnter)) {
+      PassEnd end = AfterWaits(SubmitInputLine);
+      if (end != PassGoesOn) return end;
+    }
+    if (FullScreenAsked() && ToggleFullScreenOrShutDown() == PassShutDown) return PassShutDown;
     if (AppState.connectionState == InChannel && AppState.isActive) UpdateMovement();
     ClampToWorld();
-    WatchConnection();
+    PassEnd end = AfterWaits(WatchConnection);
+    if (end != PassGoesOn) return end;
   } else {
     ProcessInputLine("/disconnect");
   }
@@ -97,6 +135,11 @@ PassEnd IdlePass() {
 }  // namespace
 
 RunEnd RunFrames() {
+  // The "/connect" before the run may have been left during its wait.
+  PassEnd left = waitEnd;
+  waitEnd = PassGoesOn;
+  if (left == PassEndsRun) return RunBackToDialog;
+  if (left == PassShutDown) return RunShutDown;
   for (;;) {
     PumpResult message = PumpOneMessage();
     if (message == PumpQuit) return RunBackToDialog;
@@ -107,16 +150,31 @@ RunEnd RunFrames() {
   }
 }
 
+// A turn of the window while "/server" waits: its events, a frame, and the keys a pass
+// would act on. The close box, Escape and a failed frame end the run as in a pass; F1
+// remakes the window, and a failed remake shuts down.
 void PumpWhileWaiting() {
+  if (!AppState.mainWindow) return;
   PumpResult message = PumpOneMessage();
-  if (message == PumpQuit) PostQuit();  // keep it for the main loop
-  if (message != PumpIdle || !AppState.mainWindow) return;
-  MakeViewCurrent(AppState.mainWindow);
-  if (AppState.isActive) RenderFrame();
-  SwapViewBuffers(AppState.mainWindow);
+  if (message == PumpDispatched) return;
+  bool leaving = message == PumpQuit;
+  if (!leaving) {
+    MakeViewCurrent(AppState.mainWindow);
+    leaving = AppState.isActive && !RenderFrame();
+  }
+  if (!leaving) {
+    SwapViewBuffers(AppState.mainWindow);
+    PollKeyboard();
+    leaving = EscapeAsked();
+  }
+  if (leaving) {
+    EndRunDuringWait(PassEndsRun);
+  } else if (FullScreenAsked() && !ToggleFullScreen()) {
+    EndRunDuringWait(PassShutDown);
+  }
 }
 
 bool KeepWaitingForConnect() {
   PumpWhileWaiting();
-  return !QuitPending() && !(KeyPressWaiting(PressEscape) && AppState.isActive);
+  return waitEnd == PassGoesOn;
 }

@@ -29,11 +29,29 @@ static void SetDefaults() {
   SetField(Settings.image, "default");
 }
 
+// A file saved on Windows ends its lines with "\r\n": that pair ends a line as "\n" does,
+// also when the 254-character split falls between its two characters.
+static void TakeWindowsLineEnd(FILE* stream, char* text) {
+  std::size_t length = std::strlen(text);
+  if (length >= 2 && text[length - 2] == '\r' && text[length - 1] == '\n') {
+    text[length - 2] = '\n';
+    text[length - 1] = '\0';
+  } else if (length >= 1 && text[length - 1] == '\r') {
+    int after = std::fgetc(stream);
+    if (after == '\n') text[length - 1] = '\n';
+    else if (after != EOF) std::ungetc(after, stream);
+  }
+}
+
+// Nothing but blanks, tabs and line-end characters: a spacer, not a setting or a vertex.
+static bool IsBlankLine(const char* text) { return text[std::strspn(text, " \t\r\n")] == '\0'; }
+
 bool ReadConfigLine(FILE* stream, char* line) {
   char next[255];
   for (;;) {
     if (!std::fgets(next, sizeof next, stream)) return false;
-    if (next[0] != '/' && next[0] != '\n') break;
+    TakeWindowsLineEnd(stream, next);
+    if (next[0] != '/' && !IsBlankLine(next)) break;
   }
   std::memcpy(line, next, std::strlen(next) + 1);
   return true;
@@ -110,8 +128,8 @@ static void ApplyConfigLine(const char* line) {
   }
 }
 
-// Applies every setting line of an open file.
-static void ReadSettingsFile(FILE* file) {
+// Applies every setting line of an open file, in order, over what Settings holds.
+void ReadSettingsFile(FILE* file) {
   char oneline[256];
   while (!std::feof(file)) {
     if (!ReadConfigLine(file, oneline)) break;

@@ -502,4 +502,3 @@ PumpResult PumpOneMessage() {
 }
 
 void PostQuit() { quitPosted = true; }
-bool QuitPending() { return quitPosted; }

@@ -58,4 +58,3 @@ void SwapViewBuffers(PlatformWindow* window);
 enum PumpResult { PumpIdle, PumpDispatched, PumpQuit };
 PumpResult PumpOneMessage();
 void PostQuit();
-bool QuitPending();  // a quit was posted and not yet returned by PumpOneMessage

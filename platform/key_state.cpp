@@ -52,7 +52,6 @@ bool IsKeyHeld(HeldKey key) {
 }
 
 bool TakeKeyPress(PressedKey key) { return TakePress(&presses, key); }
-bool KeyPressWaiting(PressedKey key) { return PressWaiting(&presses, key); }
 void ForgetKeyPresses() { ForgetPresses(&presses); }
 
 void NoteKeyEvent(PressedKey key, bool down) {

@@ -24,7 +24,6 @@ bool IsKeyHeld(HeldKey key);
 // Escape, Enter and F1 act on their press events, which the window's event pump records:
 // a press shorter than a pass is still seen, and a held key acts once.
 bool TakeKeyPress(PressedKey key);
-bool KeyPressWaiting(PressedKey key);
 void ForgetKeyPresses();
 // Called by the window's event pump for press and release events of the main window.
 void NoteKeyEvent(PressedKey key, bool down);

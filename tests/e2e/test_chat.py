@@ -274,6 +274,45 @@ class ChatTest(unittest.TestCase):
         self.leave_room(connected=False)
         self.assertTrue(self.program.alive())
 
+    def test_server_wait_answers_f1_escape_and_the_close_box(self):
+        # A server that takes connections and never says a word: "/server" waits for it.
+        silent = self.lab.add_client()
+        listener = self.lab.spawn(silent, ["/usr/bin/python3", "-c",
+                                           "import socket\ns=socket.socket()\ns.bind(('0.0.0.0',%d))\n"
+                                           "s.listen(8)\nprint('listening',flush=True)\nkept=[]\n"
+                                           "while True:\n kept.append(s.accept())\n print('accepted',flush=True)"
+                                           % PORT], name="silent")
+        listener.wait_for(r"^listening$", 10)
+        self.start_program()
+
+        def change_server():
+            """Types "/server" with the silent server; returns when it has the connection."""
+            mark = listener.mark()
+            self.enter("/server %s" % silent.address, lambda: listener.has_line(r"^accepted$", mark),
+                       "the silent server being reached")
+            return time.monotonic()
+
+        self.connect_from_dialog()
+        waiting = change_server()
+        greetings = self.console().count("Welcome To qivra!")
+        remade = self.desktop.hold_key("F1", lambda: self.console().count("Welcome To qivra!") > greetings)
+        self.assertTrue(remade, "F1 did not remake the window during the wait" + self.report())
+        self.leave_room()
+        self.assertLess(time.monotonic() - waiting, 12.0, "the wait was not ended by Escape")
+
+        # The dialog now offers the silent server: connect there, then wait for it once more.
+        self.assertTrue(self.desktop.wait_active(DIALOG_TITLE), "dialog never got the focus")
+        self.desktop.key("Return")
+        self.assertIsNotNone(self.desktop.wait_window(MAIN_TITLE, timeout=10), "main window not shown")
+        self.assertTrue(self.desktop.wait_active(MAIN_TITLE), "main window never became active")
+        waiting, since = change_server(), len(self.console())
+        self.desktop.key("alt+F4")  # the window manager's close, as from the close box
+        self.wait_console("Disconnected.", since, timeout=10)
+        self.assertIsNotNone(self.desktop.wait_window(DIALOG_TITLE, timeout=10), "the dialog did not return")
+        self.assertLess(time.monotonic() - waiting, 12.0, "the wait was not ended by the close box")
+        self.assertFalse([line for line in self.console() if line.startswith("Gave up waiting")],
+                         "a wait ran out" + self.report())
+        self.assertTrue(self.program.alive())
 
 if __name__ == "__main__":
     unittest.main()
