@@ -95,7 +95,8 @@ class ChatTest(unittest.TestCase):
     def start_program(self):
         self.program = self.desktop.start(
             ["ip", "netns", "exec", self.home.ns, PROGRAM], self.workdir,
-            {"QIVRA_CONSOLE_STDERR": "1", "QIVRA_AUTO_ANSWER": "yes", "QIVRA_LOCK_DIR": self.lockdir})
+            {"QIVRA_CONSOLE_STDERR": "1", "QIVRA_AUTO_ANSWER": "yes", "QIVRA_LOCK_DIR": self.lockdir,
+             "QIVRA_WINDOW_STDERR": "1"})
         return self.program
 
     def console(self):
@@ -294,8 +295,8 @@ class ChatTest(unittest.TestCase):
 
         self.connect_from_dialog()
         waiting = change_server()
-        greetings = self.console().count("Welcome To qivra!")
-        remade = self.desktop.hold_key("F1", lambda: self.console().count("Welcome To qivra!") > greetings)
+        made = self.program.stderr().count("[window] made ")
+        remade = self.desktop.hold_key("F1", lambda: self.program.stderr().count("[window] made ") > made)
         self.assertTrue(remade, "F1 did not remake the window during the wait" + self.report())
         self.leave_room()
         self.assertLess(time.monotonic() - waiting, 12.0, "the wait was not ended by Escape")
