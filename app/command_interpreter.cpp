@@ -58,7 +58,7 @@ bool StartConnection(const char** reason) {
     *reason = "no socket";
     return false;
   }
-  if (Irc.Connect(Settings.server, Settings.port) == 1) return true;
+  if (ConnectWithSettings() == 1) return true;
   *reason = Irc.streamLink.failure == LinkFailAbandoned ? nullptr : LinkFailureText(Irc.streamLink.failure);
   Irc.Cleanup();
   return false;
@@ -77,7 +77,8 @@ void ConnectSequence() {
   AppendConnecting();
   const char* reason = "";
   if (!StartConnection(&reason)) {
-    if (reason) AppendConnectFailure(reason, 0);
+    // A failed TLS step has said why already (ConnectWithSettings).
+    if (reason && Irc.streamLink.failure != LinkFailTls) AppendConnectFailure(reason, 0);
     return;
   }
   SendRegistration();
@@ -135,7 +136,7 @@ void ServerChangeSequence() {
   Irc.Cleanup();
   Irc.Init();
   bool registered = false;
-  if (Irc.Connect(Settings.server, Settings.port) == 1) {
+  if (ConnectWithSettings() == 1) {
     Irc.SetNick(Settings.nickname);
     Irc.SendUser(Settings.userName, Settings.hostName, Settings.realName);
     registered = WaitForRegistration();
@@ -265,12 +266,15 @@ void HelpCommand(const char*) {
   ConsoleAppend("Commands: help,explode,connect,part,disconnect");
   char text[512] = "Also:";
   std::size_t used = std::strlen(text);
-  for (const CommandRow& row : kCommands) {
-    if (!row.usage) continue;
-    int n = std::snprintf(text + used, sizeof text - used, "%s %s", used > 5 ? "," : "", row.usage);
-    if (n < 0 || static_cast<std::size_t>(n) >= sizeof text - used) break;
-    used += static_cast<std::size_t>(n);
-  }
+  // Written as the first line writes them, without the '/', so that all fit one console line.
+  auto list = [&](const char* usage) {
+    if (*usage == '/') ++usage;
+    int n = std::snprintf(text + used, sizeof text - used, "%s %s", used > 5 ? "," : "", usage);
+    if (n > 0 && static_cast<std::size_t>(n) < sizeof text - used) used += static_cast<std::size_t>(n);
+  };
+  for (const CommandRow& row : kCommands)
+    if (row.usage) list(row.usage);
+  for (int i = 0; AddedCommandUsage(i); ++i) list(AddedCommandUsage(i));
   ConsoleAppend(text);
 }
 
@@ -306,6 +310,7 @@ void ProcessInputLine(const char* input) {
     SayInPieces(Settings.channel, line, false, true);
     return;
   }
+  if (RunAddedCommand(line)) return;
   for (const CommandRow& row : kCommands) {
     if (Matches(row, line)) {
       row.run(line);

@@ -16,3 +16,15 @@ void ReportFailedRegistration(bool closedByServer);
 void ReconnectIfDue();
 // The registration completed: no more tries.
 void RegistrationSucceeded();
+
+// Set by the shell: asks the user a yes/no question in a message box (true: yes). Null: no.
+extern bool (*AskYesNo)(const char* caption, const char* text);
+
+// The commands added to the classic set ("/nick", "/topic", "/names", "/whois", "/notice"):
+// the command word in any case, followed by a blank or the end. False: not one of them.
+bool RunAddedCommand(const char* line);
+// The usage of the added command at index ("/nick name"), as "/help" lists it; null past the end.
+const char* AddedCommandUsage(int index);
+// Irc.Connect with the TLS and login settings; a certificate that failed its check is reported
+// and, if the user trusts it, the connection is tried again at once. Irc.Connect's result.
+int ConnectWithSettings();

@@ -29,6 +29,7 @@ bool TakeFields() {
   if (!NameFieldAcceptable(nickname)) return Refuse("The nickname must not be empty or contain a blank.");
   if (!NameFieldAcceptable(channel)) return Refuse("The channel must not be empty or contain a blank.");
   PrefixChannel(channel, sizeof channel);
+  Settings.useTls = PortTextAsksForTls(cPort);  // "+6697": TLS
   std::memcpy(Settings.server, server, sizeof server);
   std::memcpy(Settings.channel, channel, sizeof channel);
   Settings.port = port;
@@ -41,7 +42,7 @@ bool ConnectDialogProc(DialogMessage message, int controlId) {
     case DialogInit:
       SetDialogItemText(kServerBox, Settings.server);
       SetDialogItemText(kChannelBox, Settings.channel);
-      std::snprintf(cPort, sizeof cPort, "%d", Settings.port);
+      std::snprintf(cPort, sizeof cPort, Settings.useTls ? "+%d" : "%d", Settings.port);  // "+": TLS
       SetDialogItemText(kPortEdit, cPort);
       SetDialogItemText(kNicknameEdit, Settings.nickname);
       return false;

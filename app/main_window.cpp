@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/app_state.h"
+#include "app/command_interpreter.h"
 #include "app/shell.h"
 #include "console/console_log.h"
 #include "platform/gui_window.h"
@@ -61,6 +62,10 @@ void TraceWindowMade(bool fullScreen) {
   std::fflush(stderr);
 }
 
+bool AskYesNoBox(const char* caption, const char* text) {
+  return ShowMessageBox(text, caption, BoxIconQuestion, BoxYesNo) == AnswerYes;
+}
+
 }  // namespace
 
 bool sceneReady = false;
@@ -75,6 +80,8 @@ bool CreateMainWindow(const char* title, int width, int height, int bits, bool f
   ViewClickHandler = OnViewClick;
   InputPasteHandler = OnInputPaste;
   InputFullHandler = OnInputFull;
+  PanelScrollHandler = ConsoleScroll;
+  AskYesNo = AskYesNoBox;
 
   if (!OpenDisplay()) {
     Fail("Failed To Register The Window Class.");

@@ -63,8 +63,8 @@ constexpr std::size_t kEventLineSize = 2 * 2047 + 64;
 // The exit report's text for a non-zero count of unreleased blocks; false for 0.
 bool FormatLeakReport(int32_t liveBlockCount, char* j, std::size_t size);
 
-// The dialog's checks. A port is digits only (blanks around them allowed) with a value from
-// 1 to 65535; a nickname or channel is not empty and has no blank. A channel without a
+// The dialog's checks. A port is digits only (blanks around them allowed, and a '+' before
+// them that asks for TLS) with a value from 1 to 65535; a nickname or channel is not empty and has no blank. A channel without a
 // leading '#' or '&' gets '#' (the field holds size bytes).
 bool ReadPortField(const char* text, int* port);
 bool NameFieldAcceptable(const char* text);

@@ -1,6 +1,8 @@
 // Settings: built-in defaults, then the first config.txt found, then the dialog's last values.
 #include "console/settings.h"
 
+#include <strings.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -27,6 +29,17 @@ static void SetDefaults() {
   SetField(Settings.userName, "user");
   SetField(Settings.hostName, "localhost");
   SetField(Settings.image, "default");
+  Settings.useTls = false;
+  Settings.timestamps = false;
+  SetField(Settings.saslAccount, "");
+  SetField(Settings.saslPassword, "");
+  SetField(Settings.serverPassword, "");
+}
+
+bool PortTextAsksForTls(const char* text) {
+  if (!text) return false;
+  while (*text == ' ' || *text == '\t') ++text;
+  return *text == '+';
 }
 
 // A file saved on Windows ends its lines with "\r\n": that pair ends a line as "\n" does,
@@ -64,9 +77,35 @@ struct AddedSetting {
   const char* keyword;
   void (*apply)(const char* value);
 };
+static void SetTimestamps(const char* value) {
+  Settings.timestamps =
+      strcasecmp(value, "on") == 0 || strcasecmp(value, "yes") == 0 || std::strcmp(value, "1") == 0;
+}
+
+// "SASL account password": the password is the rest of the line, blanks included.
+static void SetSaslLogin(const char* value) {
+  std::size_t account = std::strcspn(value, " ");
+  const char* password = value + account;
+  while (*password == ' ') ++password;
+  char word[256];
+  std::snprintf(word, sizeof word, "%.*s", static_cast<int>(account), value);
+  SetField(Settings.saslAccount, word);
+  SetField(Settings.saslPassword, password);
+}
+
+static void SetServerPassword(const char* value) { SetField(Settings.serverPassword, value); }
+
 static const AddedSetting kAddedSettings[] = {
+    {"TIMESTAMPS", SetTimestamps},
+    {"SASL", SetSaslLogin},
+    {"PASS", SetServerPassword},
     {nullptr, nullptr},  // end of the table
 };
+
+// Keywords whose values are secrets: a misspelt line never shows them.
+static bool HoldsSecret(const char* line) {
+  return strncasecmp(line, "SASL", 4) == 0 || strncasecmp(line, "PASS", 4) == 0;
+}
 
 static bool ApplyAddedSetting(const char* line) {
   for (const AddedSetting* s = kAddedSettings; s->keyword; ++s) {
@@ -117,12 +156,15 @@ static void ApplyConfigLine(const char* line) {
       int n = std::sscanf(line, "SERVER %255s %d", first, &port);
       if (n >= 1) SetField(Settings.server, first);
       if (n >= 2) Settings.port = port;
+      if (n >= 2 && std::sscanf(line, "SERVER %*s %255s", second) == 1)
+        Settings.useTls = PortTextAsksForTls(second);
       std::snprintf(resp, sizeof resp, "%s:%d", Settings.server, Settings.port);
       ConsoleAppend(resp);
       break;
     }
     default:
-      std::snprintf(resp, sizeof resp, "WARNING: unknown config.txt command \"%s\"", line);
+      std::snprintf(resp, sizeof resp, "WARNING: unknown config.txt command \"%s\"",
+                    HoldsSecret(line) ? "(a password line; keywords are in capitals)" : line);
       ConsoleAppend(resp);
       break;
   }

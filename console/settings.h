@@ -14,6 +14,11 @@ struct SettingsRecord {
   char hostName[kSettingLength];
   char image[kSettingLength];
   float packetRate;  // position datagrams per second; 0 = never
+  bool useTls;       // the port was written with a "+" before it ("SERVER host +6697")
+  bool timestamps;   // "TIMESTAMPS on": console lines begin with "[12:34] "
+  char saslAccount[kSettingLength];     // "SASL account password": log in with SASL PLAIN
+  char saslPassword[kSettingLength];
+  char serverPassword[kSettingLength];  // "PASS password": sent before registering
 };
 
 extern SettingsRecord Settings;
@@ -43,3 +48,5 @@ bool SaveLastConnection();
 // line comes back in pieces). "\r\n" ends a line like "\n" and comes back as "\n"; a blank
 // line holds only blanks, tabs and its line end.
 bool ReadConfigLine(FILE* stream, char* line);
+// True when a port as written asks for TLS: a "+" before the number, as in "+6697".
+bool PortTextAsksForTls(const char* text);

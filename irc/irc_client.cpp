@@ -11,6 +11,7 @@
 #include "irc/line_parse.h"
 #include "irc/link_watch.h"
 #include "irc/receive_thread.h"
+#include "irc/registration.h"
 #include "platform/net.h"
 
 IrcClient Irc;
@@ -92,6 +93,7 @@ int IrcClient::Connect(const char* serverName, int serverPort) {
   }
   if (streamLink.Connect(server, port) != 1) return 0;
   StartServerWatch();
+  StartLogin();
   ReceiveHeld.store(1);
   StopReceive.store(0);
   LinePending.store(0);
@@ -163,7 +165,7 @@ int IrcClient::PollRegistration() {
     return 1;
   }
   received[std::strcspn(received, "\r\n")] = '\0';  // the console shows text, not line ends
-  ConsoleAppend(received);  // a last line (the server's ERROR) is shown before the end
+  ShowRegistrationLine(received);  // every line, in readable form: a last ERROR too
   if (end != LinkUp) return -1;
   if (IsEndOfMotd(received)) {
     ReceiveHeld.store(0);

@@ -1,8 +1,9 @@
-// The TCP link to the IRC server: lines in and out as plain bytes.
+// The TCP link to the IRC server, plain or under TLS: lines in and out as bytes.
 #include "irc/stream_link.h"
 
 #include <cstring>
 
+#include "console/trusted_certificates.h"
 #include "platform/net.h"
 #include "platform/ticks.h"
 #include "presence/host_lookup.h"
@@ -13,6 +14,7 @@ bool (*ConnectWaitHook)() = nullptr;
 constexpr int kSendTimeoutMs = 2000;
 
 int StreamLink::Open() {
+  EndTls();
   NetClose(socket);  // a second Open without Close must not leak the first socket
   connectTried = false;
   ended = false;
@@ -59,6 +61,7 @@ int StreamLink::Connect(const char* host, int port) {
   failure = LinkFailNone;
   ended = false;
   ConnectClock clock{TickCountMs()};
+  tls.result = 0;
   uint32_t dotted = 0;
   numericAddress = NetParseDotted(host, &dotted) ? dotted : 0xFFFFFFFFu;
   uint32_t address = 0;
@@ -80,17 +83,42 @@ int StreamLink::Connect(const char* host, int port) {
     }
     outcome = NetConnectWait(socket, static_cast<int>(left < kWaitSliceMs ? left : kWaitSliceMs));
   }
-  if (outcome == NetConnected) return 1;
-  failure = FailureOf(outcome);
-  return 0;
+  if (outcome != NetConnected) {
+    failure = FailureOf(outcome);
+    return 0;
+  }
+  if (!tls.wanted) return 1;
+  int result = tls.result = StartTls(host, port);
+  if (result != 1) failure = LinkFailTls;
+  return result;
+}
+
+// The certificate is checked against the system's trust store and the host name; one that
+// fails is still taken when the user chose to trust it for this server.
+int StreamLink::StartTls(const char* host, int port) {
+  EndTls();
+  tls.session = TlsStart(socket, host, kTlsHandshakeMs, &tls.check);
+  if (tls.session && (tls.check.passed || IsCertificateTrusted(host, port, tls.check.fingerprint))) return 1;
+  bool handshaken = tls.session != nullptr;
+  EndTls();
+  NetShutdownBoth(socket);  // nothing, the QUIT included, may go out unencrypted afterwards
+  return handshaken ? kStreamCertificateRefused : kStreamTlsFailed;
+}
+
+void StreamLink::EndTls() {
+  TlsEnd(tls.session);
+  tls.session = nullptr;
 }
 
 int StreamLink::Send(const char* text) {
-  return NetSend(socket, text, strnlen(text, kStreamLineLength)) < 0 ? -1 : 1;
+  std::size_t length = strnlen(text, kStreamLineLength);
+  if (tls.session) return TlsSend(tls.session, text, length, kSendTimeoutMs) < 0 ? -1 : 1;
+  return NetSend(socket, text, length) < 0 ? -1 : 1;
 }
 
 int StreamLink::ReadLine(char* buffer) {
   std::memset(buffer, 0, kStreamLineLength);
+  if (tls.session) return ReadTlsLine(buffer);
   if (NetBytesWaiting(socket) == 0) {
     // Nothing waiting is also what a closed connection reports: tell the two apart.
     if (connectTried && !ended && NetStreamEnded(socket)) ended = true;
@@ -113,6 +141,29 @@ int StreamLink::ReadLine(char* buffer) {
   }
 }
 
+// As the plain read: nothing unless bytes wait, then the rest of the line. Bytes may wait inside
+// the session with none on the socket, and bytes on the socket may carry no text (a session
+// ticket): then nothing is read.
+int StreamLink::ReadTlsLine(char* buffer) {
+  if (!HasBufferedInput() && NetBytesWaiting(socket) == 0) {
+    if (!ended && NetStreamEnded(socket)) ended = true;  // as for a plain link
+    return 0;
+  }
+  int stored = 0;
+  for (;;) {
+    char ch = 0;
+    int r = TlsReceiveByte(tls.session, &ch, stored > 0);
+    if (r == -2) return 0;
+    if (r < 0 || r == 0) ended = true;
+    if (r < 0) return 0;
+    if (r == 0) return 1;
+    buffer[stored++] = ch;
+    if (ch == '\n' || stored == kStreamLineLength - 1) return 1;
+  }
+}
+
+bool StreamLink::HasBufferedInput() { return tls.session && TlsHasBufferedBytes(tls.session); }
+
 int StreamLink::Shutdown() {
   NetShutdownReceive(socket);
   return 1;
@@ -125,6 +176,7 @@ int StreamLink::ShutdownBoth() {
 
 int StreamLink::Close() {
   Shutdown();
+  EndTls();
   NetClose(socket);
   socket = kNoSocket;
   connectTried = false;

@@ -13,6 +13,9 @@ extern void (*ViewClickHandler)();                       // left click in the vi
 // left unchanged for the handler to fill.
 extern void (*InputPasteHandler)(const char* text, int length);
 extern void (*InputFullHandler)();  // a typed character found the input line full
+// The mouse wheel over the panel, or Shift+Page Up / Page Down anywhere in the window: rows > 0
+// scroll the console back towards older lines, rows < 0 forward.
+extern void (*PanelScrollHandler)(int rows);
 
 // Connects to the display; false when there is none.
 bool OpenDisplay();

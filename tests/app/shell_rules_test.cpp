@@ -50,6 +50,12 @@ TEST(EventLines, EachCodeHasItsLine) {
   EXPECT_EQ("alice has quit irc", Event(6, "alice", ""));
   EXPECT_EQ("alice is now known as alicia", Event(9, "alice", "alicia"));
   EXPECT_EQ("(none)", Event(11, "alice", "+o bob"));
+  EXPECT_EQ("-bob- a notice", Event(20, "", "-bob- a notice"));
+}
+
+TEST(EventLines, PartAndQuitReasonsFollowInParentheses) {
+  EXPECT_EQ("alice has left the channel (lunch)", Event(5, "alice", "lunch"));
+  EXPECT_EQ("alice has quit irc (Quit: bye)", Event(6, "alice", "Quit: bye"));
 }
 
 TEST(EventLines, KickNamesTheKickedUserFirst) {
@@ -79,11 +85,11 @@ TEST(LeakReport, OnlyForANonZeroCount) {
 
 TEST(DialogFields, PortIsANumberFrom1To65535) {
   int port = -1;
-  for (const char* good : {"6667", " 1 ", "\t65535", "007"}) {
+  for (const char* good : {"6667", " 1 ", "\t65535", "+6697", "007"}) {
     EXPECT_TRUE(ReadPortField(good, &port)) << good;
   }
   EXPECT_EQ(7, port);
-  for (const char* bad : {"abc", "", "  ", "0", "65536", "99999", "6667abc", "+80", "-12",
+  for (const char* bad : {"abc", "", "  ", "0", "65536", "99999", "6667abc", "++80", "-12",
                           "66 67", "99999999999999999999"}) {
     port = -1;
     EXPECT_FALSE(ReadPortField(bad, &port)) << bad;

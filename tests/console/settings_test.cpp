@@ -149,6 +149,26 @@ TEST_F(SettingsTest, WindowsLineEndsAndBlankLinesReadLikeTheUnixFile) {
   EXPECT_STREQ("Alice L", Settings.realName);
 }
 
+TEST_F(SettingsTest, TlsTimestampsAndLoginLinesAndNoPasswordInAWarning) {
+  auto lines = Load("SERVER irc.test +6697\nTIMESTAMPS on\nSASL acct two words\nPASS door\n"
+                    "sasl acct hidden\npass hidden2\n");
+  EXPECT_EQ(6697, Settings.port);
+  EXPECT_TRUE(Settings.useTls) << "a \"+\" before the port asks for TLS";
+  EXPECT_TRUE(Settings.timestamps);
+  EXPECT_STREQ("acct", Settings.saslAccount);
+  EXPECT_STREQ("two words", Settings.saslPassword);
+  EXPECT_STREQ("door", Settings.serverPassword);
+  ASSERT_EQ(3u, lines.size());
+  EXPECT_EQ("irc.test:6697", lines[0]);
+  for (const std::string& line : lines) EXPECT_EQ(std::string::npos, line.find("hidden")) << line;
+  Load("SERVER irc.test 6697\nTIMESTAMPS off\nPASSWORDS x\n");
+  EXPECT_FALSE(Settings.useTls);
+  EXPECT_FALSE(Settings.timestamps);
+  EXPECT_STREQ("", Settings.serverPassword) << "a keyword is matched as a whole word";
+  EXPECT_TRUE(PortTextAsksForTls(" +6697"));
+  EXPECT_FALSE(PortTextAsksForTls("6697+"));
+}
+
 TEST_F(SettingsTest, AddressWithOneValueSetsTheUserOnly) {
   Load("ADDRESS first second\nADDRESS only\n");
   EXPECT_STREQ("only", Settings.userName);

@@ -56,7 +56,7 @@ TEST_F(ServerLinkTest, ServerClosingDuringRegistrationShowsItsErrorAndEndsThePol
   server.Send(":srv 464 me :Password incorrect\r\nERROR :Closing link: bad password\r\n");
   server.CloseClient();
   EXPECT_EQ(-1, PollUntilDone());
-  EXPECT_STREQ("ERROR :Closing link: bad password", ConsoleLog.lines[kConsoleLines - 1]);
+  EXPECT_STREQ("-server- Closing link: bad password", ConsoleLog.lines[kConsoleLines - 1]);
   EXPECT_EQ(LinkClosedByServer, ServerLinkEnd());
 }
 
