@@ -5,9 +5,10 @@
 #include <cstring>
 #include <thread>
 
+#include "irc/line_pacing.h"
+#include "irc/link_watch.h"
 #include "platform/net.h"
 #include "platform/ticks.h"
-#include "irc/line_pacing.h"
 #include "presence/datagram_intake.h"
 #include "presence/host_lookup.h"
 
@@ -105,10 +106,17 @@ static void ReceiveThread(int parameter) {
   for (;;) {
     if (StopReceive.load()) break;
     SendPacedLinesDue();
-    if (!WaitForInput(ReceiveHeld.load() != 0, !PendingFull()) || StopReceive.load()) continue;
-    if (!Irc.streamLink.ReadLine(ReceiveBuffer)) continue;
+    // It reads while the main thread has handed the link over, a place for an outcome is
+    // free and the link has not ended (then nothing more will come: it waits for Disconnect).
+    bool held = ReceiveHeld.load() != 0;
+    bool mayRead = !held && !PendingFull() && ServerLinkEnd() == LinkUp;
+    bool ready = WaitForInput(held, mayRead);
+    if (StopReceive.load()) break;
+    if (!mayRead) continue;
+    bool heard = ready && Irc.streamLink.ReadLine(ReceiveBuffer) == 1;
     if (StopReceive.load()) break;  // the read was ended by Disconnect: the piece is dropped
-    PassReceivedLine();  // a place is free: the thread read only because one was
+    WatchServerLink(heard);  // at least every wait's length: the idle timers run on
+    if (heard) PassReceivedLine();
   }
   ReceiveEnded.store(1);
 }

@@ -230,6 +230,13 @@ void SendPosition(Member& m, double now, int index) {
   }
 }
 
+// A blocking connect within a few seconds: the server is on the same bridge.
+bool Connected(int s, uint32_t address, uint16_t wirePort) {
+  NetConnectOutcome outcome = NetConnectStart(s, address, wirePort);
+  if (outcome == NetConnecting) outcome = NetConnectWait(s, 5000);
+  return outcome == NetConnected;
+}
+
 struct Options {
   std::string server, channel, first, prefix = "m";
   int port = 0, members = 0;
@@ -286,7 +293,7 @@ int main(int argc, char** argv) {
     m.udp = NetOpenDatagram();
     if (m.irc == kNoSocket || m.udp == kNoSocket || !NetBind(m.irc, m.address, 0) ||
         !NetBind(m.udp, m.address, NetPortToWire(kPresencePort)) ||
-        !NetConnect(m.irc, server, NetPortToWire(options.port))) {
+        !Connected(m.irc, server, NetPortToWire(options.port))) {
       Say("error: member %s cannot use %s or reach the server", m.nick.c_str(), m.dotted.c_str());
       return 1;
     }
