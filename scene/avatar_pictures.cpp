@@ -61,7 +61,7 @@ bool ModelExtent(const CModel& model, float* across, float* low, float* high) {
 
 // One direction: the model turned by `degrees`, drawn over black and over white; a pixel that
 // is the same over both belongs to the model, the others are background (alpha 0).
-void TakeDirection(CModel& model, float degrees, unsigned char* atlas, int cell) {
+void TakeDirection(CModel& model, float degrees, int x, int y, unsigned char* atlas, int cell) {
   static unsigned char over[2][kCellWidth * kCellHeight * 3];
   for (int background = 0; background < 2; ++background) {
     float level = static_cast<float>(background);
@@ -71,7 +71,7 @@ void TakeDirection(CModel& model, float degrees, unsigned char* atlas, int cell)
     glRotatef(degrees, 0.0f, 1.0f, 0.0f);
     glColor3f(1.0f, 1.0f, 1.0f);
     model.Draw();
-    glReadPixels(0, 0, kCellWidth, kCellHeight, GL_RGB, GL_UNSIGNED_BYTE, over[background]);
+    glReadPixels(x, y, kCellWidth, kCellHeight, GL_RGB, GL_UNSIGNED_BYTE, over[background]);
   }
   const int x0 = (cell % kColumns) * kCellWidth, y0 = (cell / kColumns) * kCellHeight;
   int left = kCellWidth, right = -1, bottom = kCellHeight, top = -1;
@@ -131,7 +131,7 @@ bool MakeAvatarPictures(CModel& model) {
   // Seen from +z, as the frame's viewer sees an avatar it faces; cell k shows the model
   // turned by k steps of 360 / 32 degrees.
   for (int cell = 0; cell < kDirections; ++cell)
-    TakeDirection(model, static_cast<float>(cell) * 360.0f / kDirections, atlas, cell);
+    TakeDirection(model, static_cast<float>(cell) * 360.0f / kDirections, viewport[0], viewport[1], atlas, cell);
   glPopMatrix();
   glMatrixMode(GL_PROJECTION);
   glPopMatrix();

@@ -4,9 +4,10 @@
 
 class CModel;
 
-// Makes the pictures of the model (compiled and fitted) in the current context; uses the
-// lower left 64 by 128 pixels of the back buffer, which the next frame clears. False when
-// there is no model or no room for it: every avatar is then drawn from its triangles.
+// Makes the pictures of the model (compiled and fitted) in the current context, drawing them
+// in the lower left 64 by 128 pixels of the viewport and reading them back: the window must be
+// showing, and the frame drawn next clears them away. False when there is no model, no room
+// for it or nothing could be read back: every avatar is then drawn from its triangles.
 bool MakeAvatarPictures(CModel& model);
 void FreeAvatarPictures();  // deletes the texture in the current context
 

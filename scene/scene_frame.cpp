@@ -22,6 +22,10 @@ static const float kEyeHeight = 0.6f;
 static const float kPeerBase = 0.32f;
 static const float kPeerLabelLift = 0.835f;
 
+// The avatar's pictures are taken at the start of the first frame after a set-up, when the
+// window shows and its back buffer can be read back (LoadWorldFile has fitted and compiled it).
+static bool avatarPicturesDue = false;
+
 bool InitScene() {
   glEnable(GL_TEXTURE_2D);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -37,7 +41,7 @@ bool InitScene() {
   LoadWorldFile();
   // Positions far outside this room are nobody's: the intake drops them.
   SetPositionAreaAround(WorldBounds.minX, WorldBounds.maxX, WorldBounds.minZ, WorldBounds.maxZ);
-  MakeAvatarPictures(AvatarModel);  // needs the fitted, compiled avatar of LoadWorldFile
+  avatarPicturesDue = true;  // taken in the first frame: a window not yet shown has no pixels
   StartFrameTimer();
   AllocateParticles();
   CreateGlyphLists();
@@ -144,6 +148,10 @@ void SetViewProjection(int x, int y, int width, int height, double aspect) {
 }
 
 bool RenderFrame() {
+  if (avatarPicturesDue) {
+    avatarPicturesDue = false;
+    MakeAvatarPictures(AvatarModel);
+  }
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
   glRotatef(LocalPose.pitch, 1.0f, 0.0f, 0.0f);
