@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 
 #include "console/console_log.h"
 
@@ -24,6 +25,7 @@ static void SetDefaults() {
   SetField(Settings.userName, "user");
   SetField(Settings.hostName, "localhost");
   SetField(Settings.image, "default");
+  Settings.noRouterMapping = 0;
 }
 
 bool ReadConfigLine(FILE* stream, char* line) {
@@ -43,7 +45,23 @@ struct AddedSetting {
   const char* keyword;
   void (*apply)(const char* value);
 };
+// "ROUTER off" (or "on"): whether the home router is asked to forward the presence port.
+static void ApplyRouter(const char* value) {
+  char word[8] = "";
+  std::sscanf(value, "%7s", word);
+  if (strcasecmp(word, "off") == 0) {
+    Settings.noRouterMapping = 1;
+  } else if (strcasecmp(word, "on") == 0) {
+    Settings.noRouterMapping = 0;
+  } else {
+    char text[300];
+    std::snprintf(text, sizeof text, "WARNING: ROUTER takes on or off, not \"%.250s\"", value);
+    ConsoleAppend(text);
+  }
+}
+
 static const AddedSetting kAddedSettings[] = {
+    {"ROUTER", ApplyRouter},
     {nullptr, nullptr},  // end of the table
 };
 

@@ -14,6 +14,7 @@ struct SettingsRecord {
   char hostName[kSettingLength];
   char image[kSettingLength];
   float packetRate;  // position datagrams per second; 0 = never
+  int noRouterMapping;  // 1: "ROUTER off", the home router is not asked to forward the port
 };
 
 extern SettingsRecord Settings;

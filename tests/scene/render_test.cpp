@@ -67,6 +67,7 @@ std::string Show(const Stats& s) {
 void ResetPeers() {
   Irc.peerTable.Lock();
   for (PeerSlot& slot : Irc.peerTable.slots) slot.active = 0;
+  for (PeerLink& link : Irc.peerTable.links) link.confirmed = 0;
   Irc.peerTable.Unlock();
 }
 
@@ -217,6 +218,11 @@ TEST_F(RenderTest, RoomIsTintedCyanAfterAFrameWithoutPeersAndWhiteAfterOneWithAP
   std::snprintf(alice.nick, sizeof alice.nick, "alice");
   alice.pose.x = 0;
   alice.pose.z = 3;  // behind the camera: her label and avatar stay out of the picture
+  Irc.peerTable.Unlock();
+  Frame(0, 0, 0, 0, false);
+  EXPECT_EQ(MaxRed(Frame(0, 0, 0, 0, false)), 0) << "a peer that has not shown it hears us is not drawn";
+  Irc.peerTable.Lock();
+  Irc.peerTable.links[5].confirmed = 1;
   Irc.peerTable.Unlock();
   EXPECT_EQ(MaxRed(Frame(0, 0, 0, 0, false)), 0) << "still cyan: the peer comes after the room";
   EXPECT_GT(MaxRed(Frame(0, 0, 0, 0, false)), 100) << "the peer left white";
