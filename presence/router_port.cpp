@@ -22,6 +22,7 @@ struct Job {
   std::mutex mutex;
   std::condition_variable wake;
   bool stop = false;
+  bool asking = true;    // the first attempt is under way: nothing to remove yet
   bool finished = false;
   uint32_t localAddress = 0;
   int leaseSeconds = kRouterLeaseSeconds;
@@ -35,6 +36,7 @@ std::atomic<int> Report{0};               // 1 forwarded, 2 not; 0 nothing to sa
 // Publishes what the attempt found, unless the connection has ended meanwhile.
 void Publish(Job& job, bool mapped, uint32_t publicAddress, bool report) {
   std::lock_guard<std::mutex> hold(job.mutex);
+  job.asking = false;
   if (job.stop) return;
   PublicAddress.store(mapped ? publicAddress : 0);
   if (report) Report.store(mapped ? 1 : 2);
@@ -105,7 +107,10 @@ void RouterPortStop() {
   PublicAddress.store(0);
   Report.store(0);
   job->wake.notify_all();
-  job->wake.wait_for(hold, std::chrono::milliseconds(kRemoveWaitMs), [&] { return job->finished; });
+  // A mapping is removed before this returns (bounded); an attempt still under way is left
+  // to finish and remove what it made by itself, nobody waits for the router's discovery.
+  if (!job->asking)
+    job->wake.wait_for(hold, std::chrono::milliseconds(kRemoveWaitMs), [&] { return job->finished; });
 }
 
 bool RouterPortTakeReport(char* text, std::size_t size) {
