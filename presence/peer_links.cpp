@@ -111,21 +111,21 @@ ReflectEntry* ReflectEntryFor(PeerTable& t, uint32_t address, uint32_t now, bool
   return use;
 }
 
-// May a peer's IRC line make us greet a new address? At most kReflectNewPerMinute a minute.
+// May a peer's IRC line make us greet a new address? At most kReflectNewPerMinute a minute:
+// the ring holds when the last ones were admitted.
 bool AdmitNewAddress(PeerTable& t, uint32_t address, uint32_t now) {
   bool found = false;
   ReflectEntry* e = ReflectEntryFor(t, address, now, &found);
-  if (found && Age(now, e->firstMs) < 60000) return true;
-  int recent = 0;
-  for (const ReflectEntry& r : t.reflected) {
-    if (r.address && Age(now, r.firstMs) < 60000) ++recent;
-  }
-  if (recent >= kReflectNewPerMinute) return false;
+  if (found && e->firstMs != 0 && Age(now, e->firstMs) < 60000) return true;  // named this minute
+  uint32_t& oldest = t.reflectAdmitted[t.reflectNext];
+  if (oldest != 0 && Age(now, oldest) < 60000) return false;
+  oldest = now | 1;  // never 0, which marks a free place
+  t.reflectNext = (t.reflectNext + 1) % kReflectNewPerMinute;
   if (!found) {
     e->address = address;
     e->lastMs = now - kReflectAgainMs;  // not greeted yet
   }
-  e->firstMs = now;
+  e->firstMs = now | 1;
   return true;
 }
 
@@ -136,7 +136,7 @@ bool MayGreetNow(PeerTable& t, uint32_t address, uint32_t now) {
   if (found && Age(now, e->lastMs) < kReflectAgainMs) return false;
   if (!found) {
     e->address = address;
-    e->firstMs = now;
+    e->firstMs = 0;  // named by the server, not admitted as a peer's
   }
   e->lastMs = now;
   return true;

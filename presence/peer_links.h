@@ -44,7 +44,7 @@ struct PeerLink {
 // Addresses recently greeted because an IRC line named them.
 struct ReflectEntry {
   uint32_t address;
-  uint32_t firstMs;      // first greeted within the current minute
+  uint32_t firstMs;      // when a peer's line named it as a new address (0: never)
   uint32_t lastMs;       // last greeted
 };
 

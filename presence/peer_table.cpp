@@ -70,4 +70,6 @@ void PeerTable::Clear() {
   std::memset(slots, 0, sizeof slots);
   std::memset(links, 0, sizeof links);
   std::memset(reflected, 0, sizeof reflected);
+  std::memset(reflectAdmitted, 0, sizeof reflectAdmitted);
+  reflectNext = 0;
 }

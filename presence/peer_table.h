@@ -29,6 +29,8 @@ class PeerTable {
   // How each slot's peer is reached (presence/peer_links.cpp), and what goes to every peer.
   PeerLink links[kPeerSlots];
   ReflectEntry reflected[kReflectEntries];
+  uint32_t reflectAdmitted[kReflectNewPerMinute];  // when the latest new addresses were admitted
+  int reflectNext;
   KeyRepeat keyRepeat;
   char lastPosition[21];            // the last position datagram sent, for a peer that joins
   uint8_t havePosition;
