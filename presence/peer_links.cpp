@@ -165,7 +165,6 @@ void GreetDue(PeerTable& t, int index, uint32_t now) {
     if (slot.active && slot.address.address == a.address && slot.address.port != standard)
       SendHello(t, slot.address, 0);
     a.hellosSent++;
-    a.lastHelloMs = now;
   }
 }
 

@@ -20,7 +20,6 @@ struct LinkAddress {
   uint32_t address;      // IPv4, network order; 0 = unused
   uint32_t addedMs;
   uint32_t lowTtlMs;     // when this round's first, short-lived hello went
-  uint32_t lastHelloMs;
   uint8_t lowTtlSent;
   uint8_t hellosSent;    // full hellos this round
 };
