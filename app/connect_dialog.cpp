@@ -25,6 +25,7 @@ bool ConnectDialogProc(DialogMessage message, int controlId) {
         GetDialogItemText(kPortEdit, cPort, sizeof cPort);
         Settings.port = ParsePortText(cPort);
         GetDialogItemText(kNicknameEdit, Settings.nickname, kSettingLength);
+        SaveLastConnection();
         EndConnectionDialog(1);
       } else if (controlId == kExitButton) {
         EndConnectionDialog(0);

@@ -4,6 +4,7 @@
 #include "app/shell.h"
 #include "app/command_interpreter.h"
 #include "console/settings.h"
+#include "platform/data_path.h"
 #include "platform/gui_window.h"
 #include "platform/message_box.h"
 #include "platform/single_instance.h"
@@ -11,7 +12,10 @@
 
 void WireSceneKeys();  // key_wiring.cpp
 
-int main() {
+int main(int argc, char** argv) {
+  // --help and --version answer before anything needs a display or the lock.
+  int optionsResult = HandleCommandLine(argc, argv, stdout, stderr);
+  if (optionsResult >= 0) return optionsResult;
   lastPositionSend = TickCountMs();
 
   // A second copy brings the first one's window forward and ends.
@@ -21,11 +25,13 @@ int main() {
   }
 
   AppState.isFullScreen = false;
+  ChooseDataFolder();
   LoadSettings();
   RegistrationWaitPump = PumpWhileWaiting;
   WireSceneKeys();
 
   if (!CreateMainWindow(kProgramTitle, 640, 480, 16, AppState.isFullScreen)) return 0;
+  ReportMissingFiles();
 
   for (;;) {
     ProcessInputLine("/disconnect");

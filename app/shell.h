@@ -2,8 +2,16 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 constexpr const char* kProgramTitle = "QIVRA Beta 2";
+
+// The command line: --help or --version print to out and give 0; anything else is named on
+// err and gives 2; -1 when there is nothing to do but start.
+int HandleCommandLine(int argc, char** argv, FILE* out, FILE* err);
+
+// Before the first dialog: a message box naming the files the program could not find.
+void ReportMissingFiles();
 
 // The window (made hidden; the main loop shows it).
 bool CreateMainWindow(const char* title, int width, int height, int bits, bool fullScreen);

@@ -1,4 +1,4 @@
-// Settings: built-in defaults overridden by the lines of config.txt.
+// Settings: built-in defaults, then the first config.txt found, then the dialog's last values.
 #include "console/settings.h"
 
 #include <cstdio>
@@ -6,8 +6,11 @@
 #include <strings.h>
 
 #include "console/console_log.h"
+#include "platform/data_path.h"
+#include "platform/user_paths.h"
 
 SettingsRecord Settings;
+SettingsOriginRecord SettingsOrigin;
 
 // Copies a value into a settings field, cut to the field's 63 characters.
 static void SetField(char* field, const char* value) {
@@ -45,6 +48,7 @@ struct AddedSetting {
   const char* keyword;
   void (*apply)(const char* value);
 };
+
 // "ROUTER off" (or "on"): whether the home router is asked to forward the presence port.
 static void ApplyRouter(const char* value) {
   char word[8] = "";
@@ -125,13 +129,8 @@ static void ApplyConfigLine(const char* line) {
   }
 }
 
-void LoadSettings() {
-  SetDefaults();
-  FILE* file = std::fopen("config.txt", "r");
-  if (!file) {
-    ConsoleAppend("ERROR: config.txt file not found!");
-    return;
-  }
+// Applies every setting line of an open file.
+static void ReadSettingsFile(FILE* file) {
   char oneline[256];
   while (!std::feof(file)) {
     if (!ReadConfigLine(file, oneline)) break;
@@ -140,5 +139,41 @@ void LoadSettings() {
       oneline[--length] = '\0';
     ApplyConfigLine(oneline);
   }
-  std::fclose(file);
+}
+
+// The first config.txt of the working directory, the user's folder and the installed copy,
+// with its path in SettingsOrigin; null when there is none.
+static FILE* OpenFirstConfigFile() {
+  char candidates[3][sizeof SettingsOrigin.configPath] = {"config.txt", "", ""};
+  if (!UserConfigPath("config.txt", candidates[1], sizeof candidates[1])) candidates[1][0] = '\0';
+  if (!InstalledPath("config.txt", candidates[2], sizeof candidates[2])) candidates[2][0] = '\0';
+  for (int i = 0; i < 3; ++i) {
+    if (!candidates[i][0]) continue;
+    FILE* file = std::fopen(candidates[i], "r");
+    if (!file) continue;
+    std::memcpy(SettingsOrigin.configPath, candidates[i], sizeof SettingsOrigin.configPath);
+    SettingsOrigin.fromWorkingFolder = i == 0;
+    return file;
+  }
+  return nullptr;
+}
+
+void LoadSettings() {
+  SetDefaults();
+  SettingsOrigin = SettingsOriginRecord();
+  FILE* file = OpenFirstConfigFile();
+  if (file) {
+    ReadSettingsFile(file);
+    std::fclose(file);
+  } else {
+    ConsoleAppend("ERROR: config.txt file not found!");
+  }
+  // What the dialog's Connect used last, unless the working directory brings its own settings.
+  char last[sizeof SettingsOrigin.configPath];
+  if (SettingsOrigin.fromWorkingFolder || !UserConfigPath(kLastConnectionFile, last, sizeof last)) return;
+  FILE* remembered = std::fopen(last, "r");
+  if (!remembered) return;
+  ReadSettingsFile(remembered);
+  std::fclose(remembered);
+  SettingsOrigin.lastConnectionRead = true;
 }

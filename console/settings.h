@@ -19,6 +19,23 @@ struct SettingsRecord {
 
 extern SettingsRecord Settings;
 
+// Which files LoadSettings read.
+struct SettingsOriginRecord {
+  char configPath[4096];    // the config.txt read; empty when none was found
+  bool fromWorkingFolder;   // it was the working directory's
+  bool lastConnectionRead;  // the dialog's last values were read over it
+};
+extern SettingsOriginRecord SettingsOrigin;
+
+// The file in the user's configuration folder that holds what the dialog's Connect used last.
+constexpr const char* kLastConnectionFile = "last-connection.txt";
+
+// Built-in defaults, then the first config.txt of: the working directory, the user's
+// configuration folder, the installed copy's shared folder; then, unless config.txt came from
+// the working directory, the last connection's values from the user's configuration folder.
 void LoadSettings();
+// Writes server, port, channel and nickname to kLastConnectionFile in the user's configuration
+// folder (made when missing); says on the console when that fails. False on failure.
+bool SaveLastConnection();
 // Reads the next line that is neither a "/" comment nor empty (fgets rules, count 255).
 bool ReadConfigLine(FILE* stream, char* line);

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing QIVRA needs on Debian 12 (run as root).
+# Installs what building, running, packaging and testing QIVRA needs on Debian 12 (as root, or
+# as a user with sudo: it asks for sudo only when not root).
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 sudo_cmd=""
@@ -10,6 +11,7 @@ $sudo_cmd apt-get install -y -qq --no-install-recommends \
   libfltk1.3-dev libfltk-gl1.3 fluid libgl1-mesa-dri libglu1-mesa-dev libgl-dev \
   libosmesa6-dev libx11-dev xvfb xauth xdotool x11-utils x11-apps imagemagick openbox \
   ngircd inspircd iproute2 python3-irc fonts-dejavu-core libfreetype-dev procps psmisc \
+  zlib1g-dev dpkg-dev desktop-file-utils appstream man-db xclip \
   libminiupnpc-dev libnatpmp-dev miniupnpd miniupnpd-iptables iptables conntrack >/dev/null
 # The packaged servers start themselves; the tests start their own copies.
 for s in ngircd inspircd miniupnpd; do

@@ -1,8 +1,15 @@
 #!/usr/bin/env bash
-# Builds QIVRA three ways and runs every test: plain (unit, rendering, whole-program),
+# Builds QIVRA three ways and runs every test: plain (unit, rendering, whole-program), the
+# Debian package made from the plain build (installed with apt, tested, removed again),
 # ASan+UBSan (unit and rendering) and TSan (the threaded irc and presence tests).
 set -uo pipefail
 cd "$(dirname "$0")/.."
+# The whole-program tests make network namespaces and the package test installs with apt: both
+# need root, so a user who is not root is asked for sudo once (the build folders are given back).
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "test-all: the tests need root, and there is no sudo" >&2; exit 1; }
+  exec sudo bash "$0" "$@"
+fi
 jobs=$(nproc)
 status=0
 
@@ -16,9 +23,14 @@ echo "== module order of the includes"
 tools/check-layers || status=1
 
 echo "== plain build: every test"
+plain_built=no
 if build build; then
+  plain_built=yes
   (cd build && ctest --output-on-failure -j "$jobs" --timeout 300) || status=1
 else status=1; fi
+
+echo "== package: the .deb installed with apt, the installed program tested, the package removed"
+if [ $plain_built = yes ]; then bash tools/test-package.sh build || status=1; else status=1; fi
 
 echo "== ASan+UBSan build: unit and rendering tests"
 if build build-asan -DQIVRA_SANITIZE=address,undefined; then
@@ -32,4 +44,5 @@ if build build-tsan -DQIVRA_SANITIZE=thread -DQIVRA_GUI=OFF; then
     ctest --output-on-failure -j "$jobs" -L threaded --timeout 300) || status=1
 else status=1; fi
 
+[ -n "${SUDO_UID:-}" ] && chown -R "$SUDO_UID:${SUDO_GID:-$SUDO_UID}" build build-asan build-tsan 2>/dev/null
 exit $status

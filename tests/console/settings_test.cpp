@@ -1,5 +1,7 @@
-// config.txt as LoadSettings reads it: keywords, line ends, long values, and what the console is told.
+// config.txt as LoadSettings reads it: where it is found, keywords, line ends, long values, what the
+// console is told, and the dialog's last values remembered in the user's folder.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,38 +15,64 @@
 
 namespace {
 
-// Runs LoadSettings in a fresh folder holding config.txt with the given
+void WriteFile(const std::string& path, const char* content) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(nullptr, file) << path;
+  std::fwrite(content, 1, std::strlen(content), file);
+  std::fclose(file);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::string text;
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return "<missing>";
+  char chunk[512];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, n);
+  std::fclose(file);
+  return text;
+}
+
+// Runs LoadSettings in a fresh working folder holding config.txt with the given
 // content (no file when content is null); returns the console lines it added.
+// The user's configuration folder is <folder>/xdg/qivra.
 class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     char pattern[] = "/tmp/qivra-settings-XXXXXX";
     ASSERT_NE(nullptr, mkdtemp(pattern));
     folder = pattern;
+    work = folder + "/work";
+    userFolder = folder + "/xdg/qivra";
+    ASSERT_EQ(0, mkdir(work.c_str(), 0700));
+    setenv("XDG_CONFIG_HOME", (folder + "/xdg").c_str(), 1);
     ASSERT_NE(nullptr, getcwd(previous, sizeof previous));
-    ASSERT_EQ(0, chdir(folder.c_str()));
+    ASSERT_EQ(0, chdir(work.c_str()));
     std::memset(&Settings, 0, sizeof Settings);
   }
   void TearDown() override {
-    std::remove("config.txt");
     ASSERT_EQ(0, chdir(previous));
-    rmdir(folder.c_str());
+    unsetenv("XDG_CONFIG_HOME");
+    std::system(("rm -rf " + folder).c_str());
   }
   std::vector<std::string> Load(const char* content) {
     std::remove("config.txt");
-    if (content) {
-      FILE* file = std::fopen("config.txt", "wb");
-      std::fwrite(content, 1, std::strlen(content), file);
-      std::fclose(file);
-    }
+    if (content) WriteFile("config.txt", content);
     ConsoleClear();
     LoadSettings();
+    return Lines();
+  }
+  std::vector<std::string> Save() {
+    ConsoleClear();
+    SaveLastConnection();
+    return Lines();
+  }
+  std::vector<std::string> Lines() {
     std::vector<std::string> lines;
     for (const auto& line : ConsoleLog.lines)
       if (line[0]) lines.emplace_back(line);
     return lines;
   }
-  std::string folder;
+  std::string folder, work, userFolder;
   char previous[4096];
 };
 
@@ -145,6 +173,69 @@ TEST_F(SettingsTest, LastLineWins) {
   Load("NICKNAME one\nNICKNAME two\nPACKETS 5\nPACKETS 0\n");
   EXPECT_STREQ("two", Settings.nickname);
   EXPECT_FLOAT_EQ(0.0f, Settings.packetRate);
+}
+
+TEST_F(SettingsTest, TheWorkingDirectoryComesBeforeTheUsersFolder) {
+  ASSERT_EQ(0, std::system(("mkdir -p " + userFolder).c_str()));
+  WriteFile(userFolder + "/config.txt", "NICKNAME fromhome\nPACKETS 4\n");
+  Load("NICKNAME fromhere\n");
+  EXPECT_STREQ("fromhere", Settings.nickname);
+  EXPECT_FLOAT_EQ(0.0f, Settings.packetRate) << "only one config.txt is read";
+  EXPECT_TRUE(SettingsOrigin.fromWorkingFolder);
+  auto lines = Load(nullptr);
+  EXPECT_STREQ("fromhome", Settings.nickname);
+  EXPECT_FLOAT_EQ(4.0f, Settings.packetRate);
+  EXPECT_EQ(userFolder + "/config.txt", SettingsOrigin.configPath);
+  EXPECT_EQ(std::vector<std::string>{}, lines);
+}
+
+TEST_F(SettingsTest, ConnectsLastValuesComeBackUnlessTheWorkingDirectoryHasConfig) {
+  ASSERT_EQ(0, std::system(("mkdir -p " + userFolder).c_str()));
+  WriteFile(userFolder + "/config.txt", "SERVER home.test 7000\nCHANNEL #home\nNICKNAME ann\nPACKETS 5\n");
+  Load(nullptr);
+  std::strcpy(Settings.server, "irc.test");
+  Settings.port = 6697;
+  std::strcpy(Settings.channel, "#room");
+  std::strcpy(Settings.nickname, "bob");
+  EXPECT_EQ(std::vector<std::string>{}, Save());
+  Load(nullptr);
+  EXPECT_STREQ("irc.test", Settings.server);
+  EXPECT_EQ(6697, Settings.port);
+  EXPECT_STREQ("#room", Settings.channel);
+  EXPECT_STREQ("bob", Settings.nickname);
+  EXPECT_FLOAT_EQ(5.0f, Settings.packetRate) << "the rest still comes from config.txt";
+  EXPECT_TRUE(SettingsOrigin.lastConnectionRead);
+  // With no config.txt anywhere the remembered values still count.
+  std::remove((userFolder + "/config.txt").c_str());
+  EXPECT_EQ(std::vector<std::string>({"ERROR: config.txt file not found!", "irc.test:6697"}), Load(nullptr));
+  EXPECT_STREQ("bob", Settings.nickname);
+  Load("NICKNAME local\n");
+  EXPECT_STREQ("local", Settings.nickname);
+  EXPECT_STREQ("localhost", Settings.server);
+  EXPECT_FALSE(SettingsOrigin.lastConnectionRead);
+  EXPECT_EQ("<missing>", ReadFile(work + "/last-connection.txt")) << "never written to the working directory";
+}
+
+TEST_F(SettingsTest, SavedValuesAreSingleLinesAndEmptyFieldsAreLeftOut) {
+  Load(nullptr);
+  std::strcpy(Settings.server, "two words");
+  std::strcpy(Settings.channel, "");
+  std::strcpy(Settings.nickname, "nick\r\nPACKETS 99");
+  Settings.port = 6667;
+  Save();
+  std::string text = ReadFile(userFolder + "/last-connection.txt");
+  EXPECT_NE(std::string::npos, text.find("\nSERVER two 6667\nNICKNAME nick\n")) << text;
+  EXPECT_EQ(std::string::npos, text.find("CHANNEL")) << text;
+  EXPECT_EQ(std::string::npos, text.find("PACKETS")) << text;
+  EXPECT_EQ("<missing>", ReadFile(userFolder + "/last-connection.txt.new"));
+}
+
+TEST_F(SettingsTest, AFailedSaveSaysSo) {
+  WriteFile(folder + "/xdg", "a file where the folder should be");
+  Load(nullptr);
+  EXPECT_FALSE(SaveLastConnection());
+  EXPECT_EQ(std::vector<std::string>{"WARNING: the connection settings could not be saved for the next start"},
+            Save());
 }
 
 TEST(ReadConfigLine, SkipsCommentsAndEmptyLinesAndSplitsLongLines) {

@@ -103,7 +103,10 @@ class Desktop:
             self.close()
             raise RuntimeError("Xvfb did not start")
         self.display = ":" + number.decode().strip()
-        self.env = dict(os.environ, DISPLAY=self.display)
+        # The program remembers the dialog's values in the user's configuration folder: keep
+        # that inside the desktop's folder, never in the real user's.
+        self.config_home = os.path.join(self.workdir, "config-home")
+        self.env = dict(os.environ, DISPLAY=self.display, XDG_CONFIG_HOME=self.config_home)
         self.env.pop("XAUTHORITY", None)
         self.wm_log_path = os.path.join(self.workdir, "openbox.log")
         with open(self.wm_log_path, "w") as wm_log:
@@ -125,8 +128,13 @@ class Desktop:
 
     # -- programs ---------------------------------------------------------------
     def start(self, argv, cwd, extra_env=None):
+        """Starts argv in cwd; extra_env adds variables, and removes those given as None."""
         env = dict(self.env)
-        env.update(extra_env or {})
+        for name, value in (extra_env or {}).items():
+            if value is None:
+                env.pop(name, None)
+            else:
+                env[name] = value
         program = Program(self, argv, cwd, env)
         self.programs.append(program)
         return program
@@ -209,6 +217,12 @@ class Desktop:
 
     def minimize(self, window):
         self.xdotool("windowminimize", window)
+
+    def clipboard(self):
+        """The clipboard's text as its owner gives it (xclip asks the X server for it)."""
+        result = subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env,
+                                capture_output=True, text=True, timeout=20)
+        return result.stdout if result.returncode == 0 else None
 
     def screenshot(self, path):
         subprocess.run(["import", "-window", "root", path], env=self.env, check=True,

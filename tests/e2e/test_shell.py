@@ -193,6 +193,25 @@ class ShellTest(unittest.TestCase):
                         "the first copy's window did not come forward")
         self.assertTrue(first.alive())
 
+    def test_missing_files_are_named_in_a_box_before_the_dialog(self):
+        empty = tempfile.mkdtemp(prefix="qivra-empty-", dir=self.desktop.workdir)
+        program = self.desktop.start([PROGRAM], empty, {
+            "QIVRA_CONSOLE_STDERR": "1", "QIVRA_AUTO_ANSWER": "yes", "QIVRA_LOCK_DIR": self.lockdir})
+        self.wait_dialog(program)
+        boxes = [text for text in program.stderr().split("[box] ")[1:] if 'caption="Missing files"' in text]
+        self.assertEqual(1, len(boxes), program.stderr())
+        for name in ("config.txt", "world.txt", "font.bmp", "player.ms3d"):
+            self.assertIn(name, boxes[0])
+        # The console still says it too, and the dialog has the built-in nickname.
+        for line in ("ERROR: config.txt file not found!", "ERROR: world.txt file not found!"):
+            self.assertIn(line, program.console_lines())
+        dialog = self.wait_dialog(program)
+        self.desktop.click(dialog, *NICKNAME_FIELD)
+        self.desktop.key("ctrl+a", "ctrl+c")
+        self.assertEqual("Unnamed|qivra", wait_until(self.desktop.clipboard, timeout=5))
+        self.desktop.click(dialog, *EXIT_BUTTON)
+        self.assertEqual(0, program.wait_exit(timeout=15), program.stderr())
+
     def test_close_box_returns_to_dialog(self):
         program = self.start_copy()
         self.wait_dialog(program)

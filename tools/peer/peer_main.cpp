@@ -18,10 +18,15 @@
 #include "platform/ticks.h"
 #include "tools/peer/peer_walk.h"
 
+#ifndef QIVRA_VERSION
+#define QIVRA_VERSION "unknown"
+#endif
+
 static const char kUsage[] =
     "usage: qivra-peer --server HOST --port N --nick NICK --channel #CHANNEL\n"
     "                  [--bind ADDRESS] [--packets N] [--user NAME] [--realname TEXT]\n"
     "                  [--router on|off]\n"
+    "       qivra-peer --help | --version\n"
     "\n"
     "Connects like the QIVRA client, registers, joins the channel and takes part in the\n"
     "presence exchange. --bind fixes the local address of the TCP connection and of the\n"
@@ -209,6 +214,15 @@ void RunCommand(Peer& p, const std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Asked for on their own, help and the version go to standard output and succeed.
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-V") == 0)) {
+    std::printf("qivra-peer %s\n", QIVRA_VERSION);
+    return 0;
+  }
   Peer p;
   if (!ParseOptions(argc, argv, &p.options)) {
     std::fputs(kUsage, stderr);
