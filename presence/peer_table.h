@@ -32,7 +32,7 @@ class PeerTable {
   uint32_t reflectAdmitted[kReflectNewPerMinute];  // when the latest new addresses were admitted
   int reflectNext;
   KeyRepeat keyRepeat;
-  char lastPosition[21];            // the last position datagram sent, for a peer that joins
+  char lastPosition[21];            // the last position datagram sent, for a peer just bound
   uint8_t havePosition;
 
   // Given by the chat client that owns the table: the link every datagram travels on, the
@@ -89,6 +89,7 @@ class PeerTable {
 std::recursive_mutex& ClientLock();
 
 // Called, with ClientLock held, after a datagram changed a slot: kind 'a' the slot became
-// active (hello or hello reply), 'd' a position, 'i' a key (key: its index), 'k' a key block.
+// active or moved to another port (hello or hello reply), 'd' a position, 'i' a key (key: its
+// index), 'k' a key block.
 // Null: nobody listens.
 extern void (*PeerChangeHook)(char kind, int index, int key);
