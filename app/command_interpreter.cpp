@@ -39,7 +39,7 @@ void ConnectSequence() {
   if (AppState.connectionState != Offline) return;
   AppendConnecting();
   Irc.Init();
-  Irc.Connect(Settings.server, Settings.port);
+  ConnectWithSettings();
   AppendRegistering();
   Irc.SendUser(Settings.userName, Settings.server, Settings.realName);
   Irc.SetNick(Settings.nickname);
@@ -84,7 +84,7 @@ void ServerChangeSequence() {
   Irc.Cleanup();
   Irc.Init();
   bool registered = false;
-  if (Irc.Connect(Settings.server, Settings.port) == 1) {
+  if (ConnectWithSettings() == 1) {
     Irc.SetNick(Settings.nickname);
     Irc.SendUser(Settings.userName, Settings.hostName, Settings.realName);
     registered = WaitForRegistration();
@@ -141,6 +141,7 @@ void ProcessInputLine(const char* input) {
     Irc.Say(line);
     return;
   }
+  if (RunAddedCommand(line)) return;
   if (std::strcmp(line, "/quit") == 0) {
     ConsoleAppend("Press ESC to quit.");
   } else if (std::strcmp(line, "/help") == 0) {

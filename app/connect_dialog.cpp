@@ -14,7 +14,7 @@ bool ConnectDialogProc(DialogMessage message, int controlId) {
     case DialogInit:
       SetDialogItemText(kServerBox, Settings.server);
       SetDialogItemText(kChannelBox, Settings.channel);
-      std::snprintf(cPort, sizeof cPort, "%d", Settings.port);
+      std::snprintf(cPort, sizeof cPort, Settings.useTls ? "+%d" : "%d", Settings.port);  // "+": TLS
       SetDialogItemText(kPortEdit, cPort);
       SetDialogItemText(kNicknameEdit, Settings.nickname);
       return false;
@@ -24,6 +24,7 @@ bool ConnectDialogProc(DialogMessage message, int controlId) {
         GetDialogItemText(kChannelBox, Settings.channel, kSettingLength);
         GetDialogItemText(kPortEdit, cPort, sizeof cPort);
         Settings.port = ParsePortText(cPort);
+        Settings.useTls = PortTextAsksForTls(cPort);
         GetDialogItemText(kNicknameEdit, Settings.nickname, kSettingLength);
         SaveLastConnection();
         EndConnectionDialog(1);

@@ -14,8 +14,9 @@ bool PlatformMoveKeyHeld(int moveKey) {
     case KeyTurnRight: return IsKeyHeld(HeldCursorRight);
     case KeyStrafeLeft: return IsKeyHeld(HeldDelete);
     case KeyStrafeRight: return IsKeyHeld(HeldEnd);
-    case KeyLookUp: return IsKeyHeld(HeldPageUp);
-    case KeyLookDown: return IsKeyHeld(HeldPageDown);
+    // With Shift the page keys scroll the console, so the view keeps its pitch.
+    case KeyLookUp: return IsKeyHeld(HeldPageUp) && !IsKeyHeld(HeldShift);
+    case KeyLookDown: return IsKeyHeld(HeldPageDown) && !IsKeyHeld(HeldShift);
     default: return false;
   }
 }

@@ -19,6 +19,15 @@ namespace {
 
 enum PassEnd { PassGoesOn, PassEndsRun, PassShutDown };
 
+// How the keys or the window ended the run while "/server" waited, for the pass whose
+// input line ran the command.
+PassEnd waitEnd = PassGoesOn;
+
+// Escape and F1 act only while the window is active, in a pass of the run and during the
+// "/server" wait alike.
+bool EscapeAsked() { return IsKeyHeld(HeldEscape) && AppState.isActive; }
+bool FullScreenAsked() { return IsKeyHeld(HeldF1) && AppState.isActive; }
+
 // F1: the scene and window are made again in a new context, windowed or full
 // screen; the connection stays up.
 bool ToggleFullScreen() {
@@ -28,6 +37,15 @@ bool ToggleFullScreen() {
   if (!CreateMainWindow(kProgramTitle, 640, 480, 16, AppState.isFullScreen)) return false;
   ShowTopWindow(AppState.mainWindow);
   return true;
+}
+
+// A failed remake leaves no window to go on with, so the program shuts down; it
+// disconnects first, which also ends the receive thread: a thread still running when the
+// program exits aborts it.
+PassEnd ToggleFullScreenOrShutDown() {
+  if (ToggleFullScreen()) return PassGoesOn;
+  ProcessInputLine("/disconnect");
+  return PassShutDown;
 }
 
 // Step 9: while registering, poll; once done, report and join. False ends the pass.
@@ -58,13 +76,24 @@ void RunChannelTurn() {
   AppState.sceneClock += AppState.frameScale;
 }
 
-// Enter: the input line goes to the command interpreter and is emptied.
-void SubmitInputLine() {
+// Enter: the input line goes to the command interpreter and is emptied. A "/server" wait
+// inside the command may have ended the run (Escape, the close box, a failed F1).
+PassEnd SubmitInputLine() {
   char buf[256];
   GetWidgetText(AppState.inputLine, buf, sizeof buf);
-  if (buf[0] == '\0') return;
+  if (buf[0] == '\0') return PassGoesOn;
+  waitEnd = PassGoesOn;
   ProcessInputLine(buf);
   SetWidgetText(AppState.inputLine, "");
+  PassEnd end = waitEnd;
+  waitEnd = PassGoesOn;
+  return end;
+}
+
+// The wait's counterpart of leaving a pass: disconnecting also ends the wait.
+void EndRunDuringWait(PassEnd end) {
+  waitEnd = end;
+  ProcessInputLine("/disconnect");
 }
 
 PassEnd IdlePass() {
@@ -72,11 +101,14 @@ PassEnd IdlePass() {
   MakeViewCurrent(AppState.mainWindow);
   bool leaving = AppState.isActive && !RenderFrame();
   PollKeyboard();  // one snapshot of the keyboard for every key test of this pass
-  if (!leaving && IsKeyHeld(HeldEscape) && AppState.isActive) leaving = true;
+  if (!leaving && EscapeAsked()) leaving = true;
   if (!leaving) {
     SwapViewBuffers(AppState.mainWindow);
-    if (IsKeyHeld(HeldEnter)) SubmitInputLine();
-    if (IsKeyHeld(HeldF1) && AppState.isActive && !ToggleFullScreen()) return PassShutDown;
+    if (IsKeyHeld(HeldEnter)) {
+      PassEnd end = SubmitInputLine();
+      if (end != PassGoesOn) return end;
+    }
+    if (FullScreenAsked() && ToggleFullScreenOrShutDown() == PassShutDown) return PassShutDown;
     if (AppState.connectionState == InChannel && AppState.isActive) UpdateMovement();
     ClampToWorld();
   } else {
@@ -99,11 +131,26 @@ RunEnd RunFrames() {
   }
 }
 
+// A turn of the window while "/server" waits: its events, a frame, and the keys a pass
+// would act on. The close box, Escape and a failed frame end the run as in a pass; F1
+// remakes the window, and a failed remake shuts down.
 void PumpWhileWaiting() {
+  if (!AppState.mainWindow) return;
   PumpResult message = PumpOneMessage();
-  if (message == PumpQuit) PostQuit();  // keep it for the main loop
-  if (message != PumpIdle || !AppState.mainWindow) return;
-  MakeViewCurrent(AppState.mainWindow);
-  if (AppState.isActive) RenderFrame();
-  SwapViewBuffers(AppState.mainWindow);
+  if (message == PumpDispatched) return;
+  bool leaving = message == PumpQuit;
+  if (!leaving) {
+    MakeViewCurrent(AppState.mainWindow);
+    leaving = AppState.isActive && !RenderFrame();
+  }
+  if (!leaving) {
+    SwapViewBuffers(AppState.mainWindow);
+    PollKeyboard();
+    leaving = EscapeAsked();
+  }
+  if (leaving) {
+    EndRunDuringWait(PassEndsRun);
+  } else if (FullScreenAsked() && !ToggleFullScreen()) {
+    EndRunDuringWait(PassShutDown);
+  }
 }

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "core/app_state.h"
+#include "app/command_interpreter.h"
 #include "app/shell.h"
 #include "console/console_log.h"
 #include "platform/gui_window.h"
@@ -51,6 +52,10 @@ void OnExpose() {
 }
 void ShowPanelText(const char* text) { SetWidgetText(AppState.consolePanel, text); }
 
+bool AskYesNoBox(const char* caption, const char* text) {
+  return ShowMessageBox(text, caption, BoxIconQuestion, BoxYesNo) == AnswerYes;
+}
+
 }  // namespace
 
 bool sceneReady = false;
@@ -63,6 +68,8 @@ bool CreateMainWindow(const char* title, int width, int height, int bits, bool f
   ClientResizeHandler = ResizeView;
   ActivationHandler = OnActivation;
   ViewClickHandler = OnViewClick;
+  PanelScrollHandler = ConsoleScroll;
+  AskYesNo = AskYesNoBox;
 
   if (!OpenDisplay()) {
     Fail("Failed To Register The Window Class.");

@@ -25,6 +25,9 @@ ViewLayout ComputeViewLayout(int width, int height) {
   return layout;
 }
 
+static const char* Open(const char* reason) { return reason[0] ? " (" : ""; }
+static const char* Close(const char* reason) { return reason[0] ? ")" : ""; }
+
 bool FormatEventLine(int code, const char* rn, const char* rm, char* t, std::size_t size) {
   if (!t || size == 0) return false;
   if (!rn) rn = "";
@@ -34,10 +37,12 @@ bool FormatEventLine(int code, const char* rn, const char* rm, char* t, std::siz
     case 2: std::snprintf(t, size, "* %s %s", rn, rm); return true;
     case 3: std::snprintf(t, size, "<%s> [Private] %s", rn, rm); return true;
     case 4: std::snprintf(t, size, "%s has joined the channel", rn); return true;
-    case 5: std::snprintf(t, size, "%s has left the channel", rn); return true;
-    case 6: std::snprintf(t, size, "%s has quit irc", rn); return true;
+    // A reason given with a part or quit follows in parentheses.
+    case 5: std::snprintf(t, size, "%s has left the channel%s%s%s", rn, Open(rm), rm, Close(rm)); return true;
+    case 6: std::snprintf(t, size, "%s has quit irc%s%s%s", rn, Open(rm), rm, Close(rm)); return true;
     case 9: std::snprintf(t, size, "%s is now known as %s", rn, rm); return true;
     case 10: std::snprintf(t, size, "%s was kicked by %s", rm, rn); return true;  // kicked user first
+    case 20: std::snprintf(t, size, "%s", rm); return true;  // a line the dispatcher worded
     default: return false;  // 0 nothing, 11 mode change: no line
   }
 }

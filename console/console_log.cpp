@@ -1,36 +1,73 @@
-// The seven console lines, the panel text built from them, and the echoes of own lines.
+// The console lines with their scrollback, the panel text built from them, and the echoes of own lines.
 #include "console/console_log.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "console/display_text.h"
 #include "console/settings.h"
+#include "platform/ticks.h"
 
 ConsoleLogRecord ConsoleLog;
 void (*ConsolePanelSink)(const char* panelText) = nullptr;
 
-static void ShowPanel() {
-  char heh[kConsoleLines * 256];  // 1792 bytes: seven lines and six line feeds fit
+namespace {
+
+// Main thread only, as the seven lines are.
+struct Scrollback {
+  char lines[kConsoleHistory][kConsoleLineLength];
+  int newest;  // index of the newest line
+  int count;
+  int back;    // the view's last row is this many lines above the newest
+};
+Scrollback History;
+
+int MostBack() { return History.count > kConsoleLines ? History.count - kConsoleLines : 0; }
+
+const char* HistoryAt(int back) {
+  if (back < 0 || back >= History.count) return "";
+  return History.lines[(History.newest - back + kConsoleHistory) % kConsoleHistory];
+}
+
+void AppendRow(char* panel, std::size_t size, std::size_t* used, const char* text) {
+  std::size_t length = strnlen(text, kConsoleLineLength - 1);
+  if (*used + length >= size) length = size - 1 - *used;
+  std::memcpy(panel + *used, text, length);
+  *used += length;
+}
+
+void ShowPanel() {
+  char heh[kConsoleLines * 256];  // 1792 bytes: seven lines, six line feeds and the marker fit
   std::size_t used = 0;
   for (int i = 0; i < kConsoleLines; ++i) {
     if (i > 0) heh[used++] = '\n';
-    std::size_t length = strnlen(ConsoleLog.lines[i], kConsoleLineLength - 1);
-    std::memcpy(heh + used, ConsoleLog.lines[i], length);
-    used += length;
+    const char* row =
+        History.back == 0 ? ConsoleLog.lines[i] : HistoryAt(History.back + kConsoleLines - 1 - i);
+    AppendRow(heh, sizeof heh, &used, row);
+  }
+  if (History.back > 0) {
+    char marker[48];
+    std::snprintf(marker, sizeof marker, "\t[%d more below]", History.back);
+    AppendRow(heh, sizeof heh, &used, marker);
   }
   heh[used] = '\0';
   if (ConsolePanelSink) ConsolePanelSink(heh);
 }
 
-static void PushLine(const char* text, std::size_t length) {
+void PushLine(const char* text, std::size_t length) {
   for (int i = 0; i < kConsoleLines - 1; ++i)
     std::memcpy(ConsoleLog.lines[i], ConsoleLog.lines[i + 1], kConsoleLineLength);
   std::memset(ConsoleLog.lines[kConsoleLines - 1], 0, kConsoleLineLength);
   std::memcpy(ConsoleLog.lines[kConsoleLines - 1], text, length);
+
+  History.newest = (History.newest + 1) % kConsoleHistory;
+  std::memcpy(History.lines[History.newest], ConsoleLog.lines[kConsoleLines - 1], kConsoleLineLength);
+  if (History.count < kConsoleHistory) ++History.count;
+  if (History.back > 0 && History.back < MostBack()) ++History.back;  // the view keeps its lines
 }
 
-static void MirrorToStderr(const char* text) {
+void MirrorToStderr(const char* text) {
   static const char* mirror = std::getenv("QIVRA_CONSOLE_STDERR");
   if (mirror && *mirror && std::strcmp(mirror, "0") != 0) {
     std::fprintf(stderr, "[console] %s\n", text);
@@ -38,22 +75,33 @@ static void MirrorToStderr(const char* text) {
   }
 }
 
-// A text longer than a console line is carried over to further lines, broken
-// after the last blank of a piece when there is one in its final quarter, so a
-// long chat line stays readable instead of losing its end.
+}  // namespace
+
+// Text is shown without formatting codes and as UTF-8, with the time in front when the
+// settings ask for it. A text longer than a console line is carried over to further lines,
+// broken after the last blank of a piece when there is one in its final quarter (never inside
+// a character), so a long chat line stays readable instead of losing its end.
 void ConsoleAppend(const char* text) {
-  if (!text) text = "";
+  static char shown[16384];
+  std::size_t stamp = 0;
+  if (Settings.timestamps) {
+    char clock[16];
+    LocalClockText(clock, sizeof clock);
+    stamp = static_cast<std::size_t>(std::snprintf(shown, sizeof shown, "[%s] ", clock));
+  }
+  MakeDisplayText(text ? text : "", shown + stamp, sizeof shown - stamp);
+  text = shown;
   MirrorToStderr(text);
   const std::size_t limit = kConsoleLineLength - 1;
   std::size_t remaining = std::strlen(text);
   do {
-    std::size_t piece = remaining;
-    if (piece > limit) {
-      piece = limit;
+    std::size_t piece = Utf8Prefix(text, remaining, limit);
+    if (remaining > limit) {
       for (std::size_t i = limit; i > limit - limit / 4; --i) {
         if (text[i - 1] == ' ') { piece = i; break; }
       }
     }
+    if (piece == 0) piece = remaining < limit ? remaining : limit;  // never stall on bad input
     PushLine(text, piece);
     text += piece;
     remaining -= piece;
@@ -63,8 +111,24 @@ void ConsoleAppend(const char* text) {
 
 void ConsoleClear() {
   std::memset(&ConsoleLog, 0, sizeof ConsoleLog);
+  History.newest = 0;
+  History.count = 0;
+  History.back = 0;
   ShowPanel();
 }
+
+void ConsoleScroll(int rows) {
+  long back = static_cast<long>(History.back) + rows;
+  if (back < 0) back = 0;
+  if (back > MostBack()) back = MostBack();
+  if (back == History.back) return;
+  History.back = static_cast<int>(back);
+  ShowPanel();
+}
+
+int ConsoleScrollBack() { return History.back; }
+int ConsoleHistoryCount() { return History.count; }
+const char* ConsoleHistoryLine(int back) { return HistoryAt(back); }
 
 void EchoOwnMessage(const char* text) {
   char buffer[kConsoleLineLength * 40];  // the whole echo; ConsoleAppend carries it over

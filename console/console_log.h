@@ -1,8 +1,9 @@
-// The seven console lines shown in the console panel.
+// The seven console lines shown in the console panel, and the scrollback behind them.
 #pragma once
 
 constexpr int kConsoleLines = 7;
 constexpr int kConsoleLineLength = 128;
+constexpr int kConsoleHistory = 2000;  // lines kept for scrolling back, the seven shown included
 
 struct ConsoleLogRecord {
   char lines[kConsoleLines][kConsoleLineLength];  // 0 oldest, 6 newest
@@ -10,10 +11,19 @@ struct ConsoleLogRecord {
 
 extern ConsoleLogRecord ConsoleLog;
 
-// Set by the window while the console panel exists; receives the panel text.
+// Set by the window while the console panel exists; receives the panel text. While the view is
+// scrolled back its last row ends with a tab and the marker "[N more below]".
 extern void (*ConsolePanelSink)(const char* panelText);
 
 void ConsoleAppend(const char* text);
 void ConsoleClear();
 void EchoOwnMessage(const char* text);
 void EchoOwnAction(const char* text);
+
+// Scrolling: rows > 0 go back towards older lines, < 0 forward; the view stops at either end.
+// New lines keep a view that was scrolled back where it is; at the bottom it follows them.
+void ConsoleScroll(int rows);
+int ConsoleScrollBack();       // rows between the newest line and the view's last row
+int ConsoleHistoryCount();     // lines kept
+// A kept line: back 0 is the newest. "" beyond the kept lines.
+const char* ConsoleHistoryLine(int back);

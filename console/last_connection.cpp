@@ -26,7 +26,9 @@ bool WriteLines(FILE* file) {
              "/ These lines count after config.txt, unless config.txt is in the working directory.\n",
              file);
   // An empty field is left out: config.txt or the default then fills it.
-  if (server[0]) std::fprintf(file, "SERVER %s %d\n", server, Settings.port);
+  if (server[0]) {  // a "+" before the port keeps TLS
+    std::fprintf(file, "SERVER %s %s%d\n", server, Settings.useTls ? "+" : "", Settings.port);
+  }
   if (channel[0]) std::fprintf(file, "CHANNEL %s\n", channel);
   if (nickname[0]) std::fprintf(file, "NICKNAME %s\n", nickname);
   return std::fflush(file) == 0 && !std::ferror(file);

@@ -1,9 +1,10 @@
 // Settings: built-in defaults, then the first config.txt found, then the dialog's last values.
 #include "console/settings.h"
 
+#include <strings.h>
+
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 
 #include "console/console_log.h"
 #include "platform/data_path.h"
@@ -28,14 +29,43 @@ static void SetDefaults() {
   SetField(Settings.userName, "user");
   SetField(Settings.hostName, "localhost");
   SetField(Settings.image, "default");
+  Settings.useTls = false;
+  Settings.timestamps = false;
+  SetField(Settings.saslAccount, "");
+  SetField(Settings.saslPassword, "");
+  SetField(Settings.serverPassword, "");
   Settings.noRouterMapping = 0;
 }
+
+bool PortTextAsksForTls(const char* text) {
+  if (!text) return false;
+  while (*text == ' ' || *text == '\t') ++text;
+  return *text == '+';
+}
+
+// A file saved on Windows ends its lines with "\r\n": that pair ends a line as "\n" does,
+// also when the 254-character split falls between its two characters.
+static void TakeWindowsLineEnd(FILE* stream, char* text) {
+  std::size_t length = std::strlen(text);
+  if (length >= 2 && text[length - 2] == '\r' && text[length - 1] == '\n') {
+    text[length - 2] = '\n';
+    text[length - 1] = '\0';
+  } else if (length >= 1 && text[length - 1] == '\r') {
+    int after = std::fgetc(stream);
+    if (after == '\n') text[length - 1] = '\n';
+    else if (after != EOF) std::ungetc(after, stream);
+  }
+}
+
+// Nothing but blanks, tabs and line-end characters: a spacer, not a setting or a vertex.
+static bool IsBlankLine(const char* text) { return text[std::strspn(text, " \t\r\n")] == '\0'; }
 
 bool ReadConfigLine(FILE* stream, char* line) {
   char next[255];
   for (;;) {
     if (!std::fgets(next, sizeof next, stream)) return false;
-    if (next[0] != '/' && next[0] != '\n') break;
+    TakeWindowsLineEnd(stream, next);
+    if (next[0] != '/' && !IsBlankLine(next)) break;
   }
   std::memcpy(line, next, std::strlen(next) + 1);
   return true;
@@ -48,6 +78,23 @@ struct AddedSetting {
   const char* keyword;
   void (*apply)(const char* value);
 };
+static void SetTimestamps(const char* value) {
+  Settings.timestamps =
+      strcasecmp(value, "on") == 0 || strcasecmp(value, "yes") == 0 || std::strcmp(value, "1") == 0;
+}
+
+// "SASL account password": the password is the rest of the line, blanks included.
+static void SetSaslLogin(const char* value) {
+  std::size_t account = std::strcspn(value, " ");
+  const char* password = value + account;
+  while (*password == ' ') ++password;
+  char word[256];
+  std::snprintf(word, sizeof word, "%.*s", static_cast<int>(account), value);
+  SetField(Settings.saslAccount, word);
+  SetField(Settings.saslPassword, password);
+}
+
+static void SetServerPassword(const char* value) { SetField(Settings.serverPassword, value); }
 
 // "ROUTER off" (or "on"): whether the home router is asked to forward the presence port.
 static void ApplyRouter(const char* value) {
@@ -65,9 +112,17 @@ static void ApplyRouter(const char* value) {
 }
 
 static const AddedSetting kAddedSettings[] = {
+    {"TIMESTAMPS", SetTimestamps},
+    {"SASL", SetSaslLogin},
+    {"PASS", SetServerPassword},
     {"ROUTER", ApplyRouter},
     {nullptr, nullptr},  // end of the table
 };
+
+// Keywords whose values are secrets: a misspelt line never shows them.
+static bool HoldsSecret(const char* line) {
+  return strncasecmp(line, "SASL", 4) == 0 || strncasecmp(line, "PASS", 4) == 0;
+}
 
 static bool ApplyAddedSetting(const char* line) {
   for (const AddedSetting* s = kAddedSettings; s->keyword; ++s) {
@@ -118,19 +173,22 @@ static void ApplyConfigLine(const char* line) {
       int n = std::sscanf(line, "SERVER %255s %d", first, &port);
       if (n >= 1) SetField(Settings.server, first);
       if (n >= 2) Settings.port = port;
+      if (n >= 2 && std::sscanf(line, "SERVER %*s %255s", second) == 1)
+        Settings.useTls = PortTextAsksForTls(second);
       std::snprintf(resp, sizeof resp, "%s:%d", Settings.server, Settings.port);
       ConsoleAppend(resp);
       break;
     }
     default:
-      std::snprintf(resp, sizeof resp, "WARNING: unknown config.txt command \"%s\"", line);
+      std::snprintf(resp, sizeof resp, "WARNING: unknown config.txt command \"%s\"",
+                    HoldsSecret(line) ? "(a password line; keywords are in capitals)" : line);
       ConsoleAppend(resp);
       break;
   }
 }
 
-// Applies every setting line of an open file.
-static void ReadSettingsFile(FILE* file) {
+// Applies every setting line of an open file, in order, over what Settings holds.
+void ReadSettingsFile(FILE* file) {
   char oneline[256];
   while (!std::feof(file)) {
     if (!ReadConfigLine(file, oneline)) break;

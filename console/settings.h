@@ -14,6 +14,11 @@ struct SettingsRecord {
   char hostName[kSettingLength];
   char image[kSettingLength];
   float packetRate;  // position datagrams per second; 0 = never
+  bool useTls;       // the port was written with a "+" before it ("SERVER host +6697")
+  bool timestamps;   // "TIMESTAMPS on": console lines begin with "[12:34] "
+  char saslAccount[kSettingLength];     // "SASL account password": log in with SASL PLAIN
+  char saslPassword[kSettingLength];
+  char serverPassword[kSettingLength];  // "PASS password": sent before registering
   int noRouterMapping;  // 1: "ROUTER off", the home router is not asked to forward the port
 };
 
@@ -34,8 +39,15 @@ constexpr const char* kLastConnectionFile = "last-connection.txt";
 // configuration folder, the installed copy's shared folder; then, unless config.txt came from
 // the working directory, the last connection's values from the user's configuration folder.
 void LoadSettings();
+// The reading part of LoadSettings: applies every setting line of an open file, in order,
+// over what Settings holds.
+void ReadSettingsFile(FILE* file);
 // Writes server, port, channel and nickname to kLastConnectionFile in the user's configuration
 // folder (made when missing); says on the console when that fails. False on failure.
 bool SaveLastConnection();
-// Reads the next line that is neither a "/" comment nor empty (fgets rules, count 255).
+// Reads the next line that is neither a "/" comment nor blank (fgets rules, count 255: a longer
+// line comes back in pieces). "\r\n" ends a line like "\n" and comes back as "\n"; a blank
+// line holds only blanks, tabs and its line end.
 bool ReadConfigLine(FILE* stream, char* line);
+// True when a port as written asks for TLS: a "+" before the number, as in "+6697".
+bool PortTextAsksForTls(const char* text);

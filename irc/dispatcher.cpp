@@ -1,13 +1,18 @@
 // The message dispatcher: classifies each server line, keeps the peer table in step with the
-// channel, answers PING and runs the address handshake.
+// channel, answers PING and runs the address handshake; other lines become readable text.
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 
+#include "irc/chat_text.h"
+#include "irc/ctcp.h"
 #include "irc/irc_client.h"
+#include "irc/irc_message.h"
 #include "irc/line_parse.h"
 #include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
+#include "irc/registration.h"
+#include "platform/net.h"
 #include "presence/host_lookup.h"
 
 using Hold = std::lock_guard<std::recursive_mutex>;
@@ -29,7 +34,7 @@ static void SendHostAnswer(const char* target, char letter, bool local) {
     ReachableAddressText(host, sizeof host);
   }
   char text[kIrcLineLength];
-  std::snprintf(text, sizeof text, "\x01VERSION\x01:%c%s", letter, host);
+  FormatInto(text, sizeof text, "\x01VERSION\x01:%c%s", letter, host);
   Irc.SayTo(target, text);
 }
 
@@ -68,42 +73,66 @@ static int HandleHandshake(int index, const char* sender, const char* params) {
   return EventNone;
 }
 
-static int HandlePrivmsg(const IrcLineParts& p, char* nick, char* message) {
-  int index = Irc.peerTable.FindByNick(p.sender);
-  if (!index) return EventNone;
-  CopyOut(nick, p.sender);
-  if (p.channel[0] == '#') {
-    if (std::strncmp(p.params, "\x01" "ACTIO", 6) == 0) {
-      const char* action = std::strlen(p.params) > 8 ? p.params + 8 : "";
-      CopyOut(message, action);
-      message[std::strcspn(message, "\x01")] = '\0';
-      return EventAction;
-    }
-    CopyOut(message, p.params);
-    return EventChannelMessage;
-  }
-  if (std::strncmp(p.params, "\x01VERSION\x01", 9) == 0) {
-    nick[0] = '\0';
-    return HandleHandshake(index, p.sender, p.params);
-  }
-  CopyOut(message, p.params);
-  return EventPrivateMessage;
+// The address handshake between QIVRA clients: a private "\x01VERSION\x01" with more after it.
+// A bare "\x01VERSION\x01" is an ordinary client's version request.
+static bool IsHandshake(const IrcLineParts& p) {
+  return p.channel[0] != '#' && std::strncmp(p.params, "\x01VERSION\x01", 9) == 0 && p.params[9] != '\0';
 }
 
-static int HandleKick(const IrcLineParts& p, char* nick, char* message) {
-  Hold hold(ClientLock());  // look-ups and removal as one step
-  if (!Irc.peerTable.FindByNick(p.sender)) return EventNone;
-  char kicked[kIrcLineLength];
-  CopyWord(p.params, " :", kicked, sizeof kicked);
-  if (!Irc.peerTable.FindByNick(kicked)) return EventNone;
+// Messages from anyone are shown, from inside the channel or not; the handshake only with peers.
+static int HandlePrivmsg(const IrcLineParts& p, char* nick, char* message) {
+  int index = Irc.peerTable.FindByNick(p.sender);
+  if (IsHandshake(p)) return index ? HandleHandshake(index, p.sender, p.params) : EventNone;
+  if (!p.sender[0]) return EventNone;  // a server's message: nobody to show it from
   CopyOut(nick, p.sender);
-  CopyOut(message, kicked);
+  bool toChannel = p.channel[0] == '#';
+  if (toChannel && std::strncmp(p.params, "\x01" "ACTIO", 6) == 0) {
+    const char* action = std::strlen(p.params) > 8 ? p.params + 8 : "";
+    CopyOut(message, action);
+    message[std::strcspn(message, "\x01")] = '\0';
+    return EventAction;
+  }
+  if (p.params[0] == '\x01') {  // a client-to-client request: answered, shown in words
+    nick[0] = '\0';
+    HandleCtcp(p.sender, p.params, false, message, kIrcLineLength);
+    return EventText;
+  }
+  CopyOut(message, p.params);
+  return toChannel ? EventChannelMessage : EventPrivateMessage;
+}
+
+// The kicked user leaves the table whoever kicked (a service need not be in the channel); the
+// user's own kick ends the channel. A reason shows in parentheses.
+static int HandleKick(const IrcMessage& m, char* nick, char* message) {
+  const char* channel = Param(m, 0);
+  const char* kicked = Param(m, 1);
+  const char* reason = Param(m, 2);
+  Hold hold(ClientLock());  // look-ups and removal as one step
+  if (SameName(kicked, Irc.peerTable.self.nick)) {
+    Irc.peerTable.Clear();
+    FormatInto(message, kIrcLineLength,
+                  "You were kicked from %s by %s%s%s%s; you are in no channel now (/join %s to go back)",
+                  channel, m.source, reason[0] ? " (" : "", reason, reason[0] ? ")" : "", channel);
+    return EventText;
+  }
+  if (!Irc.peerTable.FindByNick(kicked)) return EventNone;
   Irc.peerTable.RemovePeer(kicked);
+  if (reason[0]) {
+    FormatInto(message, kIrcLineLength, "%s was kicked by %s (%s)", kicked, m.source, reason);
+    return EventText;
+  }
+  CopyOut(nick, m.source);
+  CopyOut(message, kicked);
   return EventKick;
 }
 
 static int HandleNick(const IrcLineParts& p, char* nick, char* message) {
   Hold hold(ClientLock());
+  if (SameName(p.sender, Irc.peerTable.self.nick)) {  // the server took the user's new name
+    CopyOut(Irc.peerTable.self.nick, p.params);
+    FormatInto(message, kIrcLineLength, "You are now known as %s", p.params);
+    return EventText;
+  }
   int index = Irc.peerTable.FindByNick(p.sender);
   if (!index) return EventNone;
   CopyOut(nick, p.sender);
@@ -123,7 +152,7 @@ static int HandleNames(const IrcLineParts& p) {
     if (!name[0]) break;
     // Channel status marks (operator, voice and the like) are not part of the nickname.
     const char* bare = name + std::strspn(name, "@+%&~");
-    if (*bare) Irc.peerTable.AddPeer(bare);
+    if (*bare && !Irc.peerTable.FindByNick(bare)) Irc.peerTable.AddPeer(bare);  // "/names" again
   }
   return EventHandled;
 }
@@ -153,12 +182,14 @@ static int DispatchLine(char* nick, char* message) {
     return EventPingAnswered;
   }
   static thread_local IrcLineParts p;  // 10 KB: kept off the receive thread's stack
+  static thread_local IrcMessage m;
   ParseIrcLine(ReceiveBuffer, &p);
+  ParseIrcMessage(ReceiveBuffer, &m);
   const char* c = p.command;
   if (std::strcmp(c, "PRIVMSG") == 0) return HandlePrivmsg(p, nick, message);
   if (std::strcmp(c, "QUIT") == 0 || std::strcmp(c, "PART") == 0) {
     CopyOut(nick, p.sender);
-    CopyOut(message, p.params);
+    CopyOut(message, Param(m, c[0] == 'Q' ? 0 : 1));  // the reason; empty without one
     Irc.peerTable.RemovePeer(p.sender);
     return c[0] == 'Q' ? EventQuit : EventPart;
   }
@@ -172,11 +203,18 @@ static int DispatchLine(char* nick, char* message) {
     CopyOut(message, p.params);
     return EventModeChange;
   }
-  if (std::strcmp(c, "KICK") == 0) return HandleKick(p, nick, message);
+  if (std::strcmp(c, "KICK") == 0) return HandleKick(m, nick, message);
   if (std::strcmp(c, "NICK") == 0) return HandleNick(p, nick, message);
-  if (std::strcmp(c, "353") == 0) return HandleNames(p);
-  if (std::strcmp(c, "311") == 0) return HandleWhoisUser(p);
-  return EventNone;
+  if (std::strcmp(c, "353") == 0) {
+    HandleNames(p);
+    return GatherNames(m, message);
+  }
+  if (std::strcmp(c, "311") == 0) {
+    int code = HandleWhoisUser(p);
+    int shown = ShowServerLine(m, message);  // only for a WHOIS the user asked for
+    return shown == EventNone ? code : shown;
+  }
+  return ShowServerLine(m, message);
 }
 
 int IrcClient::Dispatch(char* nick, char* message, uint8_t fromThread) {
@@ -187,6 +225,7 @@ int IrcClient::Dispatch(char* nick, char* message, uint8_t fromThread) {
     ReceiveBuffer[kIrcLineLength - 1] = '\0';
     return DispatchLine(nick, message);
   }
+  SyncOwnNickname();  // a nickname change the receive thread saw reaches the echoes
   if (!LinePending.load()) return EventNone;
   int code = PendingCode;
   CopyOut(nick, PendingNick);

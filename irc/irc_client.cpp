@@ -12,6 +12,7 @@
 #include "irc/line_parse.h"
 #include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
+#include "irc/registration.h"
 #include "platform/net.h"
 #include "presence/router_port.h"
 
@@ -90,6 +91,7 @@ int IrcClient::Connect(const char* serverName, int serverPort) {
     if (streamLink.Open() != 1) return 0;
   }
   if (streamLink.Connect(server, port) != 1) return 0;
+  StartLogin();
   ReceiveHeld.store(1);
   StopReceive.store(0);
   LinePending.store(0);
@@ -162,7 +164,7 @@ int IrcClient::PollRegistration() {
   }
   received[std::strcspn(received, "\r\n")] = '\0';  // the console shows text, not line ends
   NoteWelcomeLine(received);
-  ConsoleAppend(received);
+  ShowRegistrationLine(received);  // every line, in readable form
   if (IsEndOfMotd(received)) {
     ReceiveHeld.store(0);
     return 1;

@@ -7,6 +7,15 @@
 #include "presence/datagram_link.h"
 
 constexpr int kIrcLineLength = 2048;
+constexpr int kLoginFieldLength = 64;
+
+// How the client logs in once connected: a server password (PASS) and a SASL PLAIN account.
+// Empty fields are not used. Set before Connect.
+struct IrcLogin {
+  char serverPassword[kLoginFieldLength];
+  char account[kLoginFieldLength];
+  char password[kLoginFieldLength];
+};
 
 class IrcClient {
  public:
@@ -17,6 +26,7 @@ class IrcClient {
   char line[kIrcLineLength];
   StreamLink streamLink;
   PeerTable peerTable;
+  IrcLogin login;
 
   IrcClient();  // hands the peer table its link, the output buffer and the WHOIS request
   int Init();
@@ -30,6 +40,14 @@ class IrcClient {
   int Say(const char* text);
   int SayTo(const char* target, const char* text);
   int PollRegistration();
+  // The user's own requests: a new nickname (taken on once the server confirms it, or at once
+  // while registering), the channel's topic (null or empty text: ask for it), the member list,
+  // a WHOIS whose replies are shown, a notice.
+  int ChangeNick(const char* nick);
+  int Topic(const char* text);
+  int Names();
+  int Whois(const char* nick);
+  int Notice(const char* target, const char* text);
   int Dispatch(char* nick, char* message, uint8_t fromThread);
 
   // The local address both links bind to (dotted; null or empty = any address).
@@ -49,4 +67,5 @@ enum DispatchCode {
   EventNone = 0, EventChannelMessage = 1, EventAction = 2, EventPrivateMessage = 3,
   EventJoin = 4, EventPart = 5, EventQuit = 6, EventNickChange = 9, EventKick = 10,
   EventModeChange = 11, EventPingAnswered = 101, EventHandled = 102,
+  EventText = 20,  // message holds a whole console line: server text, a notice, a topic, a reason
 };

@@ -1,9 +1,23 @@
 // The TCP connection to the IRC server: open, connect, send a text, read a line, shut down, close.
 #pragma once
 #include <cstdint>
+#include "platform/tls.h"
 #include "presence/socket_address.h"
 
 constexpr int kStreamLineLength = 2048;  // every ReadLine buffer; at most 2047 bytes of line
+constexpr int kTlsHandshakeMs = 10000;   // a server that does not finish the handshake by then fails
+
+// Connect results beyond the classic ones, for a link that speaks TLS.
+constexpr int kStreamTlsFailed = -4;           // the handshake failed (tls.check.reason says why)
+constexpr int kStreamCertificateRefused = -5;  // the certificate failed its check and is not trusted
+
+// TLS under the link's sends and reads: asked for before Connect, set up by it.
+struct StreamTls {
+  bool wanted = false;                // the next Connect speaks TLS
+  TlsSession* session = nullptr;      // while connected with TLS
+  TlsCertificateCheck check = {};     // what the last handshake found
+  int result = 0;                     // the last Connect's TLS step: 0 none, 1 passed, or a TLS result
+};
 
 class StreamLink {
  public:
@@ -11,12 +25,22 @@ class StreamLink {
   uint32_t numericAddress = 0;       // the host text as a dotted address, 0xFFFFFFFF if not one
   SocketAddress serverAddress = {};  // what connect used
   bool connectTried = false;         // a socket connects once; a new connection needs a new one
+  StreamTls tls;
 
   int Open();                                 // 1, or -3 no socket
-  int Connect(const char* host, int port);    // 1, 0 connect failed, -2 host does not resolve
+  int Connect(const char* host, int port);    // 1, 0 connect failed, -2 host does not resolve,
+                                              // kStreamTlsFailed, kStreamCertificateRefused
   int Send(const char* text);                 // 1, or -1
   int ReadLine(char* buffer);                 // 1 a line (or a piece) in buffer, 0 nothing
+  // Under TLS, bytes already read from the socket and decrypted may wait in the session: a
+  // reader that sleeps until the socket is readable must look here first, or lines stall.
+  bool HasBufferedInput();
   int Shutdown();                             // receiving direction only; always 1
   int ShutdownBoth();                         // also ends a send under way; always 1
   int Close();                                // always 1
+
+ private:
+  int StartTls(const char* host, int port);   // on the connected socket: 1 or a TLS result
+  void EndTls();
+  int ReadTlsLine(char* buffer);
 };

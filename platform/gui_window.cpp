@@ -23,8 +23,12 @@ void (*ViewExposeHandler)() = nullptr;
 void (*ClientResizeHandler)(int width, int height) = nullptr;
 void (*ActivationHandler)(bool active) = nullptr;
 void (*ViewClickHandler)() = nullptr;
+void (*PanelScrollHandler)(int rows) = nullptr;
 
 namespace {
+
+constexpr int kWheelRows = 3;  // console rows per notch of the mouse wheel
+constexpr int kPageRows = 6;   // a page keeps one row of the last one in view
 
 bool quitPosted = false;
 bool frameFocused = false;  // the main window is the active window
@@ -43,7 +47,8 @@ class ViewWindow : public Fl_Gl_Window {
 
 // The console panel: a bordered box showing the panel text, one row per line
 // feed, top to bottom. A row too wide for the panel is drawn in a smaller
-// size (down to 8 pixels) so that a full console line stays readable.
+// size (down to 8 pixels) so that a full console line stays readable. Text after
+// a tab (the marker of a scrolled-back view) is drawn at the row's right end.
 class PanelBox : public Fl_Widget {
  public:
   PanelBox(int x, int y, int w, int h) : Fl_Widget(x, y, w, h) { text[0] = '\0'; }
@@ -69,11 +74,24 @@ class PanelBox : public Fl_Widget {
     for (int i = 0; row; ++i) {
       const char* end = std::strchr(row, '\n');
       int length = end ? static_cast<int>(end - row) : static_cast<int>(std::strlen(row));
+      const char* tab = static_cast<const char*>(std::memchr(row, '\t', length));
+      int textLength = tab ? static_cast<int>(tab - row) : length;
+      int markerWidth = 0;
+      if (tab) {
+        fl_font(FL_HELVETICA_BOLD, 11);
+        markerWidth = static_cast<int>(fl_width(tab + 1, length - textLength - 1)) + 8;
+      }
       int size = 12;
       fl_font(FL_HELVETICA, size);
-      while (size > 8 && fl_width(row, length) > w() - 6) fl_font(FL_HELVETICA, --size);
+      while (size > 8 && fl_width(row, textLength) > w() - 6 - markerWidth) fl_font(FL_HELVETICA, --size);
       int baseline = y() + 1 + i * rowHeight + (rowHeight + fl_height()) / 2 - fl_descent();
-      if (length > 0) fl_draw(row, length, x() + 3, baseline);
+      fl_color(FL_FOREGROUND_COLOR);
+      if (textLength > 0) fl_draw(row, textLength, x() + 3, baseline);
+      if (tab) {
+        fl_font(FL_HELVETICA_BOLD, 11);
+        fl_color(FL_DARK_BLUE);
+        fl_draw(tab + 1, length - textLength - 1, x() + w() - markerWidth + 2, baseline);
+      }
       row = end ? end + 1 : nullptr;
     }
     fl_pop_clip();
@@ -82,6 +100,15 @@ class PanelBox : public Fl_Widget {
  private:
   char text[2048];
 };
+
+// Shift+Page Up / Page Down scroll the console wherever the keyboard is.
+bool ScrollKey(int event) {
+  if (event != FL_KEYBOARD || !(Fl::event_state() & FL_SHIFT)) return false;
+  int key = Fl::event_key();
+  if (key != FL_Page_Up && key != FL_Page_Down) return false;
+  if (PanelScrollHandler) PanelScrollHandler(key == FL_Page_Up ? kPageRows : -kPageRows);
+  return true;
+}
 
 bool IsNavigationKey(int key) {
   return key == FL_Up || key == FL_Down || key == FL_Left || key == FL_Right || key == FL_Tab ||
@@ -94,6 +121,7 @@ class LineInput : public Fl_Input {
  public:
   LineInput(int x, int y, int w, int h) : Fl_Input(x, y, w, h) {}
   int handle(int event) override {
+    if (ScrollKey(event)) return 1;
     if (event == FL_KEYBOARD && IsNavigationKey(Fl::event_key())) {
       Fl_Input::handle(event);
       return 1;  // walking with the cursor keys must not move the focus out of the line
@@ -172,6 +200,7 @@ int ViewWindow::handle(int event) {
       // Keys are read from the key state and typing goes nowhere while the
       // window has the focus. Taking them here also keeps FLTK from using
       // the cursor keys to move the focus into the input line.
+      ScrollKey(event);
       return 1;
     default:
       return Fl_Gl_Window::handle(event);
@@ -181,6 +210,11 @@ int ViewWindow::handle(int event) {
 int ControlHolder::handle(int event) {
   if (isPanel && event == FL_PUSH) {
     if (Fl::event_button() == FL_LEFT_MOUSE) FocusMainWindow();
+    return 1;
+  }
+  if (isPanel && event == FL_MOUSEWHEEL) {
+    // The wheel turned towards the user (dy > 0) moves on to newer lines.
+    if (PanelScrollHandler && Fl::event_dy()) PanelScrollHandler(-Fl::event_dy() * kWheelRows);
     return 1;
   }
   return Fl_Window::handle(event);

@@ -9,6 +9,9 @@ extern void (*ViewExposeHandler)();                      // the view must be dra
 extern void (*ClientResizeHandler)(int width, int height);  // new client size
 extern void (*ActivationHandler)(bool active);           // the window gained or lost activation
 extern void (*ViewClickHandler)();                       // left click in the view or the panel
+// The mouse wheel over the panel, or Shift+Page Up / Page Down anywhere in the window: rows > 0
+// scroll the console back towards older lines, rows < 0 forward.
+extern void (*PanelScrollHandler)(int rows);
 
 // Connects to the display; false when there is none.
 bool OpenDisplay();

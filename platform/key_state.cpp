@@ -20,6 +20,7 @@ void LookUpKeyCodes(Display* display) {
       {XK_Escape, 0},    {XK_Return, XK_KP_Enter}, {XK_F1, 0},    {XK_Up, 0},
       {XK_Down, 0},      {XK_Left, 0},             {XK_Right, 0}, {XK_Delete, 0},
       {XK_End, 0},       {XK_Page_Up, 0},          {XK_Page_Down, 0},
+      {XK_Shift_L, XK_Shift_R},
   };
   for (int key = 0; key < kHeldKeyCount; ++key)
     for (int i = 0; i < 2; ++i)

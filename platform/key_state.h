@@ -13,6 +13,7 @@ enum HeldKey {
   HeldEnd,
   HeldPageUp,
   HeldPageDown,
+  HeldShift,  // either Shift key: with Page Up / Down it scrolls the console instead of looking
   kHeldKeyCount
 };
 

@@ -1,7 +1,8 @@
-// Clocks on the steady clock: the wrapping millisecond count and the fine counter.
+// Clocks on the steady clock (the wrapping millisecond count, the fine counter) and the local time.
 #include "platform/ticks.h"
 
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 uint32_t (*TickSourceOverride)() = nullptr;
@@ -29,3 +30,19 @@ int64_t QueryCounter() {
 }
 
 void SleepMs(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+static void FormatLocalTime(std::time_t moment, const char* format, char* out, std::size_t size) {
+  if (!out || size == 0) return;
+  std::tm local;
+  if (!localtime_r(&moment, &local) || std::strftime(out, size, format, &local) == 0) out[0] = '\0';
+}
+
+void LocalClockText(char* out, std::size_t size) { FormatLocalTime(std::time(nullptr), "%H:%M", out, size); }
+
+void LocalDateTimeText(char* out, std::size_t size) {
+  FormatLocalTime(std::time(nullptr), "%a %b %d %H:%M:%S %Y", out, size);
+}
+
+void LocalMomentText(long long secondsSince1970, char* out, std::size_t size) {
+  FormatLocalTime(static_cast<std::time_t>(secondsSince1970), "%Y-%m-%d %H:%M", out, size);
+}

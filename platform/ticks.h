@@ -1,5 +1,6 @@
-// Clocks: the wrapping millisecond tick count and the high-resolution counter.
+// Clocks: the wrapping millisecond tick count, the high-resolution counter and the local time.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 uint32_t TickCountMs();            // milliseconds, wraps at 2^32
@@ -11,3 +12,10 @@ void SleepMs(unsigned ms);
 extern uint32_t (*TickSourceOverride)();
 // Test hook: when set, QueryCounter returns this function's value.
 extern int64_t (*CounterSourceOverride)();
+
+// The local wall-clock time: "HH:MM" for console time stamps, a full date and time
+// ("Mon Dec 07 13:05:22 2026") for answers to other clients, and a moment given in seconds
+// since 1970 as "2026-12-07 13:05". Always NUL-terminated.
+void LocalClockText(char* out, std::size_t size);
+void LocalDateTimeText(char* out, std::size_t size);
+void LocalMomentText(long long secondsSince1970, char* out, std::size_t size);

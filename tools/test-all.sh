@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds QIVRA three ways and runs every test: plain (unit, rendering, whole-program), the
 # Debian package made from the plain build (installed with apt, tested, removed again),
-# ASan+UBSan (unit and rendering) and TSan (the threaded irc and presence tests).
+# ASan+UBSan (unit and rendering) and TSan (the threaded irc and presence tests); then runs
+# every fuzz target (a fourth build, with clang) for 30 seconds.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 # The whole-program tests make network namespaces and the package test installs with apt: both
@@ -44,5 +45,8 @@ if build build-tsan -DQIVRA_SANITIZE=thread -DQIVRA_GUI=OFF; then
     ctest --output-on-failure -j "$jobs" -L threaded --timeout 300) || status=1
 else status=1; fi
 
-[ -n "${SUDO_UID:-}" ] && chown -R "$SUDO_UID:${SUDO_GID:-$SUDO_UID}" build build-asan build-tsan 2>/dev/null
+echo "== fuzz targets: 30 s each on their corpus (clang, libFuzzer, ASan+UBSan)"
+fuzz/run.sh 30 || status=1
+
+[ -n "${SUDO_UID:-}" ] && chown -R "$SUDO_UID:${SUDO_GID:-$SUDO_UID}" build build-asan build-tsan build-fuzz 2>/dev/null
 exit $status

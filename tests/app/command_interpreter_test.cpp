@@ -1,7 +1,12 @@
 // Typed lines and "/" commands against a recording IRC client and explosion effect.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -10,6 +15,8 @@
 #include "app/command_interpreter.h"
 #include "console/console_log.h"
 #include "console/settings.h"
+#include "console/trusted_certificates.h"
+#include "irc/irc_client.h"
 #include "platform/ticks.h"
 #include "tests/app/irc_double.h"
 
@@ -97,7 +104,7 @@ TEST_F(CommandInterpreter, OtherCasesTrailingTextAndUnknownCommandsAreIgnored) {
   AppState.connectionState = InChannel;
   for (const char* line : {"/QUIT", "/Help", "/quit ", "/explode now", "/EXPLODE", "/CONNECT",
                            "/disconnect ", "/Disconnect", "/part #room", "/JOIN #x", "/Msg bob hi",
-                           "/ME waves", "/", "/nick bob", "/whois bob"}) {
+                           "/ME waves", "/", "/nickname bob", "/who bob"}) {
     ProcessInputLine(line);
   }
   EXPECT_TRUE(ConsoleText().empty()) << "first line: " << ConsoleText()[0];
@@ -265,6 +272,79 @@ TEST_F(CommandInterpreter, EscapeDuringTheWaitEndsItWithoutASecondDisconnect) {
   EXPECT_EQ(IrcDouble.pollCalls, 1);
   EXPECT_EQ(ConsoleText(), (Lines{"Disconnecting...", "Disconnected."}));
   EXPECT_EQ(AppState.connectionState, Offline);
+}
+
+TEST_F(CommandInterpreter, AddedCommandsTakeAnyCaseAndSayWhatIsMissing) {
+  AppState.connectionState = InChannel;
+  for (const char* line : {"/NICK bob", "/Topic new words", "/topic", "/names", "/WhoIs carol",
+                           "/notice dave hi there", "/nick", "/whois", "/notice dave"}) {
+    ProcessInputLine(line);
+  }
+  EXPECT_EQ(Calls(), (Lines{"ChangeNick(bob)", "Topic(new words)", "Topic()", "Names()", "Whois(carol)",
+                            "Notice(dave, hi there)"}));
+  EXPECT_EQ(ConsoleText(), (Lines{"-> -dave- hi there", "Usage: /nick name", "Usage: /whois nick",
+                                  "Usage: /notice nick text"}));
+  IrcDouble.calls.clear();
+  ConsoleClear();
+  AppState.connectionState = Offline;
+  ProcessInputLine("/whois carol");
+  ProcessInputLine("/nick zed");
+  EXPECT_TRUE(Calls().empty()) << "first call: " << Calls()[0];
+  EXPECT_EQ(ConsoleText(), (Lines{"Not connected: /connect first.", "Your nickname will be \"zed\" when you connect."}));
+  EXPECT_STREQ("zed", Settings.nickname);
+}
+
+bool answer = false;
+std::string askedText;
+bool FakeAsk(const char*, const char* text) {
+  askedText = text;
+  return answer;
+}
+
+TEST_F(CommandInterpreter, ARefusedCertificateIsTrustedOnlyWhenTheUserSaysYes) {
+  char folder[] = "/tmp/qivra-trust-XXXXXX";
+  ASSERT_NE(nullptr, mkdtemp(folder));
+  setenv("XDG_CONFIG_HOME", folder, 1);
+  Settings.useTls = true;
+  Settings.port = 6697;
+  SetField(Settings.saslAccount, "ann");
+  SetField(Settings.saslPassword, "pw");
+  IrcDouble.connectResult = 0;
+  StreamTls& tls = Irc.streamLink.tls;
+  tls.result = kStreamCertificateRefused;  // what the double's failed Connect leaves behind
+  std::snprintf(tls.check.reason, sizeof tls.check.reason, "IP address mismatch");
+  std::snprintf(tls.check.fingerprint, sizeof tls.check.fingerprint, "AB:CD:EF");
+  AskYesNo = FakeAsk;
+
+  answer = false;
+  ProcessInputLine("/connect");
+  EXPECT_TRUE(tls.wanted);
+  EXPECT_STREQ("ann", Irc.login.account);
+  EXPECT_NE(std::string::npos, askedText.find("AB:CD:EF")) << askedText;
+  Lines lines = ConsoleText();
+  ASSERT_EQ(4u, lines.size());
+  EXPECT_EQ("The certificate of irc.test:6697 was refused: IP address mismatch.", lines[1]);
+  EXPECT_EQ("Not connected: the certificate was not trusted.", lines[2]);
+  EXPECT_FALSE(IsCertificateTrusted("irc.test", 6697, "AB:CD:EF"));
+
+  ProcessInputLine("/disconnect");
+  ConsoleClear();
+  IrcDouble.calls.clear();
+  answer = true;
+  ProcessInputLine("/connect");
+  EXPECT_EQ(ConsoleText()[2], "Trusting that certificate for irc.test:6697 from now on.");
+  EXPECT_TRUE(IsCertificateTrusted("irc.test", 6697, "ab:cd:ef"));
+  EXPECT_EQ(2, std::count(Calls().begin(), Calls().end(), "Connect(irc.test, 6697)")) << "tried again at once";
+
+  AskYesNo = nullptr;
+  Settings.useTls = false;
+  tls = StreamTls();
+  std::memset(&Irc.login, 0, sizeof Irc.login);
+  std::string file = std::string(folder) + "/qivra/" + kTrustedCertificatesFile;
+  std::remove(file.c_str());
+  rmdir((std::string(folder) + "/qivra").c_str());
+  rmdir(folder);
+  unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(CommandInterpreter, AnOverlongInputIsCutToTheInputLine) {

@@ -52,3 +52,13 @@ int IrcClient::PollRegistration() {
   ++IrcDouble.pollCalls;
   return IrcDouble.pollCalls == IrcDouble.pollSucceedsOnCall ? 1 : 0;
 }
+
+int IrcClient::ChangeNick(const char* nick) { Record("ChangeNick(" + std::string(nick) + ")"); return 1; }
+int IrcClient::Topic(const char* text) { Record("Topic(" + std::string(text ? text : "") + ")"); return 1; }
+int IrcClient::Names() { Record("Names()"); return 1; }
+int IrcClient::Whois(const char* nick) { Record("Whois(" + std::string(nick) + ")"); return 1; }
+
+int IrcClient::Notice(const char* target, const char* text) {
+  Record("Notice(" + std::string(target) + ", " + text + ")");
+  return 1;
+}

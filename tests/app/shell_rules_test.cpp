@@ -49,6 +49,12 @@ TEST(EventLines, EachCodeHasItsLine) {
   EXPECT_EQ("alice has quit irc", Event(6, "alice", ""));
   EXPECT_EQ("alice is now known as alicia", Event(9, "alice", "alicia"));
   EXPECT_EQ("(none)", Event(11, "alice", "+o bob"));
+  EXPECT_EQ("-bob- a notice", Event(20, "", "-bob- a notice"));
+}
+
+TEST(EventLines, PartAndQuitReasonsFollowInParentheses) {
+  EXPECT_EQ("alice has left the channel (lunch)", Event(5, "alice", "lunch"));
+  EXPECT_EQ("alice has quit irc (Quit: bye)", Event(6, "alice", "Quit: bye"));
 }
 
 TEST(EventLines, KickNamesTheKickedUserFirst) {

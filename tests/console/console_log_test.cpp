@@ -98,6 +98,49 @@ TEST_F(ConsoleLogTest, TwoMaximalChatStringsNeverOverrunALine) {
   EXPECT_EQ(huge.substr(huge.size() - visible.size()), visible);
 }
 
+TEST_F(ConsoleLogTest, ScrollbackKeeps2000LinesAndAScrolledViewStays) {
+  for (int i = 1; i <= 2100; ++i) ConsoleAppend(("line " + std::to_string(i)).c_str());
+  EXPECT_EQ(kConsoleHistory, ConsoleHistoryCount());
+  EXPECT_STREQ("line 2100", ConsoleHistoryLine(0));
+  EXPECT_STREQ("line 101", ConsoleHistoryLine(kConsoleHistory - 1));
+  ConsoleScroll(3);
+  EXPECT_EQ("line 2091\nline 2092\nline 2093\nline 2094\nline 2095\nline 2096\nline 2097\t[3 more below]",
+            panelText);
+  ConsoleAppend("news");  // a view scrolled back keeps its lines; the marker counts what came
+  EXPECT_EQ(4, ConsoleScrollBack());
+  EXPECT_EQ("line 2091", panelText.substr(0, 9));
+  EXPECT_NE(std::string::npos, panelText.find("\t[4 more below]"));
+  EXPECT_EQ("news", Line(6)) << "the seven newest lines are kept as ever";
+  ConsoleScroll(100000);
+  EXPECT_EQ(kConsoleHistory - kConsoleLines, ConsoleScrollBack());
+  EXPECT_EQ("line 102\n", panelText.substr(0, 9)) << "the oldest kept lines at the top";
+  ConsoleScroll(-100000);
+  EXPECT_EQ(0, ConsoleScrollBack());
+  EXPECT_EQ("line 2095\nline 2096\nline 2097\nline 2098\nline 2099\nline 2100\nnews", panelText);
+  ConsoleAppend("at the bottom");  // the view follows new text again
+  EXPECT_EQ(std::string::npos, panelText.find('\t'));
+  EXPECT_EQ("at the bottom", panelText.substr(panelText.size() - 13));
+}
+
+TEST_F(ConsoleLogTest, CodesAreStrippedLatin1ReadAndTimeStamped) {
+  ConsoleAppend("\x02" "bold\x02 \x03" "4,12red\x03 \x1Fu\x0F \x03" "5,x \x04" "FF00AA,000000hex \tcaf\xE9");
+  EXPECT_EQ("bold red u ,x hex  caf\xC3\xA9", Line(6));
+  Settings.timestamps = true;
+  ConsoleAppend("stamped");
+  Settings.timestamps = false;
+  std::string stamped = Line(6);
+  ASSERT_EQ(15u, stamped.size()) << stamped;
+  EXPECT_EQ('[', stamped[0]);
+  EXPECT_EQ(':', stamped[3]);
+  EXPECT_EQ("] stamped", stamped.substr(6));
+  // A long line of two-byte characters is never cut inside one.
+  std::string wide;
+  for (int i = 0; i < 100; ++i) wide += "\xC3\xA9";
+  ConsoleAppend(wide.c_str());
+  EXPECT_EQ(126u, Line(5).size());
+  EXPECT_EQ(wide, Line(5) + Line(6));
+}
+
 TEST_F(ConsoleLogTest, EchoesUseTheCurrentNickname) {
   std::strcpy(Settings.nickname, "alice");
   EchoOwnMessage("hello there");

@@ -131,12 +131,42 @@ TEST_F(SettingsTest, MismatchedKeywordsAssignNothing) {
 }
 
 TEST_F(SettingsTest, UnknownLinesAreQuotedWhole) {
-  auto lines = Load("server lower.case 1\n nickname x\n\r\n");
-  ASSERT_EQ(3u, lines.size());
+  auto lines = Load("server lower.case 1\n nickname x\n");
+  ASSERT_EQ(2u, lines.size());
   EXPECT_EQ("WARNING: unknown config.txt command \"server lower.case 1\"", lines[0]);
   EXPECT_EQ("WARNING: unknown config.txt command \" nickname x\"", lines[1]);
-  // A lone carriage return is stripped to an empty line, which is then unknown.
-  EXPECT_EQ("WARNING: unknown config.txt command \"\"", lines[2]);
+}
+
+TEST_F(SettingsTest, WindowsLineEndsAndBlankLinesReadLikeTheUnixFile) {
+  // Blank lines of nothing, of a carriage return, of blanks and tabs are spacers, not
+  // unknown settings; "\r\n" ends a line and never reaches a value.
+  auto lines = Load("\r\nSERVER irc.test 7000\r\n \t \r\n\t\n   \nCHANNEL #room\r\n\r"
+                    "\nNICKNAME alice\r\nFULLNAME Alice L\r\n");
+  EXPECT_EQ(std::vector<std::string>{"irc.test:7000"}, lines);
+  EXPECT_EQ(7000, Settings.port);
+  EXPECT_STREQ("#room", Settings.channel);
+  EXPECT_STREQ("alice", Settings.nickname);
+  EXPECT_STREQ("Alice L", Settings.realName);
+}
+
+TEST_F(SettingsTest, TlsTimestampsAndLoginLinesAndNoPasswordInAWarning) {
+  auto lines = Load("SERVER irc.test +6697\nTIMESTAMPS on\nSASL acct two words\nPASS door\n"
+                    "sasl acct hidden\npass hidden2\n");
+  EXPECT_EQ(6697, Settings.port);
+  EXPECT_TRUE(Settings.useTls) << "a \"+\" before the port asks for TLS";
+  EXPECT_TRUE(Settings.timestamps);
+  EXPECT_STREQ("acct", Settings.saslAccount);
+  EXPECT_STREQ("two words", Settings.saslPassword);
+  EXPECT_STREQ("door", Settings.serverPassword);
+  ASSERT_EQ(3u, lines.size());
+  EXPECT_EQ("irc.test:6697", lines[0]);
+  for (const std::string& line : lines) EXPECT_EQ(std::string::npos, line.find("hidden")) << line;
+  Load("SERVER irc.test 6697\nTIMESTAMPS off\nPASSWORDS x\n");
+  EXPECT_FALSE(Settings.useTls);
+  EXPECT_FALSE(Settings.timestamps);
+  EXPECT_STREQ("", Settings.serverPassword) << "a keyword is matched as a whole word";
+  EXPECT_TRUE(PortTextAsksForTls(" +6697"));
+  EXPECT_FALSE(PortTextAsksForTls("6697+"));
 }
 
 TEST_F(SettingsTest, AddressWithOneValueSetsTheUserOnly) {
@@ -253,6 +283,20 @@ TEST(ReadConfigLine, SkipsCommentsAndEmptyLinesAndSplitsLongLines) {
   std::strcpy(line, "unchanged");
   EXPECT_FALSE(ReadConfigLine(stream, line));
   EXPECT_STREQ("unchanged", line);
+  std::fclose(stream);
+}
+
+TEST(ReadConfigLine, CarriageReturnLineFeedEndsALineEvenAcrossTheSplit) {
+  // 253 characters and "\r" fill the first piece; its "\n" waits in the stream.
+  std::string content = std::string(253, 'y') + "\r\n \t\r\nlast\r\n";
+  FILE* stream = fmemopen(const_cast<char*>(content.data()), content.size(), "r");
+  ASSERT_NE(nullptr, stream);
+  char line[256];
+  ASSERT_TRUE(ReadConfigLine(stream, line));
+  EXPECT_EQ(std::string(253, 'y') + "\n", line);
+  ASSERT_TRUE(ReadConfigLine(stream, line)) << "the blank line is skipped, not the next one";
+  EXPECT_STREQ("last\n", line);
+  EXPECT_FALSE(ReadConfigLine(stream, line));
   std::fclose(stream);
 }
 

@@ -18,9 +18,12 @@ reach any outside resolver, so unknown names fail at once.
         p.stop()                                # SIGTERM, then SIGKILL after a grace period
     # every process stopped, every namespace deleted, the temporary folder removed
 
-Servers: start_ngircd(ping_timeout=None, require_auth_ping=False, cloak_host=None) and
-start_inspircd(ping_frequency=None, quick_commands=False). None keeps the server's default ping
+Servers: start_ngircd(ping_timeout=None, require_auth_ping=False, cloak_host=None, tls=None) and
+start_inspircd(ping_frequency=None, quick_commands=False, sasl=False). None keeps the server's default ping
 timing (about two minutes); quick_commands lifts InspIRCd's command flood control. The server's own log lines are readable through server.lines.
+tls=(port, certificate file, key file) adds a TLS port to ngircd; add_server_address() gives the
+server namespace a second address on the bridge (ngircd listens there too). sasl=True links
+InspIRCd to services, which start_services() then starts (Atheme with NickServ and SaslServ).
 
 Processes: spawn(client, argv, env=None, stdin=True) runs argv inside the client's namespace
 (any command; a GUI client under Xvfb passes DISPLAY in env). A Proc collects stdout lines
@@ -234,7 +237,14 @@ class Lab:
         errors = "\n  ".join((self.server.errors + self.server.lines)[-15:]) if self.server else ""
         raise LabTimeout("server did not listen on %s:%d; its output:\n  %s" % (self.server_address, port, errors))
 
-    def start_ngircd(self, ping_timeout=None, require_auth_ping=False, cloak_host=None, port=6667):
+    def add_server_address(self):
+        """A second address of the server namespace on the bridge (10.200.X.254)."""
+        address = self.subnet + ".254"
+        _run("ip", "-n", self.server_ns, "addr", "add", address + "/24", "dev", "br0")
+        self.extra_server_addresses = getattr(self, "extra_server_addresses", []) + [address]
+        return address
+
+    def start_ngircd(self, ping_timeout=None, require_auth_ping=False, cloak_host=None, port=6667, tls=None):
         """ngircd on the bridge address. ping_timeout (s) makes it PING that often when idle."""
         limits = "MaxNickLength = 31\n"
         if ping_timeout:
@@ -244,22 +254,38 @@ class Lab:
             options += "RequireAuthPing = yes\n"
         if cloak_host:
             options += "CloakHost = %s\n" % cloak_host
+        ssl = ""
+        if tls:
+            tls_port, certificate, key = tls
+            dh = os.path.join(self.dir, "dh.pem")  # without it ngircd makes its own, slowly
+            subprocess.run(["openssl", "genpkey", "-genparam", "-algorithm", "DH", "-pkeyopt",
+                            "group:ffdhe2048", "-out", dh], check=True, stdout=subprocess.DEVNULL)
+            os.chmod(dh, 0o644)
+            ssl = "[SSL]\nCertFile = %s\nKeyFile = %s\nDHFile = %s\nPorts = %d\n" % (certificate, key, dh, tls_port)
+        listen = ",".join([self.server_address] + getattr(self, "extra_server_addresses", []))
         conf = self._write("ngircd.conf",
                            "[Global]\nName = ngircd.test\nInfo = test\nListen = %s\nPorts = %d\n"
-                           "MotdFile = %s\nPidFile = %s\n[Limits]\n%s[Options]\n%s"
-                           % (self.server_address, port, self._write("motd", "QIVRA test server\n"),
-                              os.path.join(self.dir, "ngircd.pid"), limits, options))
+                           "MotdFile = %s\nPidFile = %s\n[Limits]\n%s[Options]\n%s%s"
+                           % (listen, port, self._write("motd", "QIVRA test server\n"),
+                              os.path.join(self.dir, "ngircd.pid"), limits, options, ssl))
         self.server = self.spawn(self.server_ns, ["/usr/sbin/ngircd", "-f", conf, "-n"], stdin=False, name="ngircd")
         self._wait_port(port)
         return self.server
 
-    def start_inspircd(self, ping_frequency=None, port=6667, quick_commands=False):
+    def start_inspircd(self, ping_frequency=None, port=6667, quick_commands=False, sasl=False):
         """InspIRCd on the bridge address. ping_frequency (s) sets the connect class's pingfreq.
         quick_commands lifts the flood control that otherwise holds back a user's commands for
         seconds once they come faster than one a second (as a test's scripted users send them)."""
         extra = ' pingfreq="%d"' % ping_frequency if ping_frequency else ""
         if quick_commands:
             extra += ' threshold="100" commandrate="100000"'
+        services = ""
+        if sasl:  # services link in on loopback inside the server's namespace
+            services = ('<module name="spanningtree">\n<module name="services_account">\n<module name="sasl">\n'
+                        '<module name="cap">\n<bind address="127.0.0.1" port="7000" type="servers">\n'
+                        '<link name="services.test" ipaddr="127.0.0.1" port="7000" allowmask="127.0.0.0/8" '
+                        'sendpass="linkpw" recvpass="linkpw">\n<uline server="services.test" silent="yes">\n'
+                        '<sasl target="services.test">\n')
         conf = self._write("inspircd.conf",
                            '<server name="insp.test" description="test" network="Test">\n'
                            '<admin name="x" nick="x" email="x@insp.test">\n'
@@ -268,13 +294,46 @@ class Lab:
                            '<dns server="127.0.0.1" timeout="1">\n'
                            '<pid file="%s">\n'
                            '<files motd="%s">\n'
-                           '<log method="file" type="* -USERINPUT -USEROUTPUT" level="default" target="%s">\n'
+                           '<log method="file" type="* -USERINPUT -USEROUTPUT" level="default" target="%s">\n%s'
                            % (self.server_address, port, extra, os.path.join(self.dir, "inspircd.pid"),
-                              self._write("motd", "QIVRA test server\n"), os.path.join(self.dir, "inspircd.log")))
+                              self._write("motd", "QIVRA test server\n"), os.path.join(self.dir, "inspircd.log"),
+                              services))
         self.server = self.spawn(self.server_ns, ["/usr/sbin/inspircd", "--config", conf, "--nofork", "--runasroot"],
                                  stdin=False, name="inspircd")
         self._wait_port(port)
         return self.server
+
+    def start_services(self, timeout=20):
+        """Atheme services (NickServ, SaslServ) linked to an InspIRCd started with sasl=True;
+        returns once they have joined the network."""
+        data = os.path.join(self.dir, "atheme")
+        os.makedirs(data, exist_ok=True)
+        block = 'nick = "%s"; user = "%s"; host = "services.test"; real = "%s";'
+        conf = self._write("atheme.conf", "\n".join(
+            ['loadmodule "modules/%s";' % m for m in
+             ("protocol/inspircd", "backend/opensex", "crypto/pbkdf2v2", "nickserv/main",
+              "nickserv/identify", "nickserv/register", "saslserv/main", "saslserv/plain")] +
+            ['serverinfo { name = "services.test"; desc = "services"; numeric = "00A"; recontime = 2; '
+             'netname = "Test"; hidehostsuffix = "users.test"; adminname = "x"; adminemail = "x@services.test"; '
+             'registeremail = "x@services.test"; loglevel = { error; info; }; maxlogins = 5; maxusers = 5; '
+             'mdlimit = 30; emaillimit = 10; emailtime = 300; auth = none; casemapping = rfc1459; };',
+             'uplink "insp.test" { host = "127.0.0.1"; password = "linkpw"; port = 7000; };',
+             'nickserv { %s maxnicks = 5; expire = 30; };' % (block % ("NickServ", "NickServ", "Nicknames")),
+             'saslserv { %s };' % (block % ("SaslServ", "SaslServ", "SASL")),
+             'general { flood_msgs = 100; flood_time = 10; ratelimit_uses = 100; ratelimit_period = 60; '
+             'kline_time = 7; commit_interval = 5; uplink_sendq_limit = 1048576; language = "en"; };', ""]))
+        services = self.spawn(self.server_ns, ["atheme-services", "-n", "-c", conf, "-D", data,
+                                               "-l", os.path.join(data, "atheme.log"),
+                                               "-p", os.path.join(data, "atheme.pid")], stdin=False, name="atheme")
+        deadline = time.monotonic() + timeout
+        while True:  # it logs to standard output or error, depending on its version
+            for stream in ("stdout", "stderr"):
+                try:
+                    services.wait_for(r"finished synching with uplink", 0.25, stream=stream)
+                    return services
+                except LabTimeout:
+                    if time.monotonic() >= deadline:
+                        raise
 
     def close(self):
         """Stops every process it started (by PID), deletes its namespaces and its folder."""

@@ -50,10 +50,25 @@ NICK = shipped_value("NICKNAME")
 CHANNEL = shipped_value("CHANNEL")
 
 
-class ChatTest(unittest.TestCase):
+class ChatBase(unittest.TestCase):
+    """The lab, the desktop and the program's folder, and helpers; no tests of its own."""
+    port = PORT  # the port the program's SERVER line names ("+6697" style text for TLS)
+    extra_env = {}
+
     def setUp(self):
         for path in (PROGRAM, PEER):
             self.assertTrue(os.access(path, os.X_OK), "not built: " + path)
+        self.start_lab()
+        self.desktop = Desktop()
+        self.addCleanup(self.desktop.close)  # runs first: the program ends before its namespace
+        self.home = self.lab.add_client()
+        self.workdir = tempfile.mkdtemp(prefix="qivra-run-", dir=self.desktop.workdir)
+        self.lockdir = tempfile.mkdtemp(prefix="qivra-lock-", dir=self.desktop.workdir)
+        self.write_config()
+        os.symlink(os.path.join(SOURCE_DIR, "data"), os.path.join(self.workdir, "data"))
+        self.program = None
+
+    def start_lab(self):
         self.lab = Lab(SERVER[:4])
         self.addCleanup(self.lab.close)
         self.lab.start()
@@ -61,17 +76,13 @@ class ChatTest(unittest.TestCase):
             self.lab.start_ngircd()
         else:
             self.lab.start_inspircd(quick_commands=True)  # ping timing stays the default
-        self.desktop = Desktop()
-        self.addCleanup(self.desktop.close)  # runs first: the program ends before its namespace
-        self.home = self.lab.add_client()
-        self.workdir = tempfile.mkdtemp(prefix="qivra-run-", dir=self.desktop.workdir)
-        self.lockdir = tempfile.mkdtemp(prefix="qivra-lock-", dir=self.desktop.workdir)
-        config = re.sub(r"^SERVER .*$", "SERVER %s %d" % (self.lab.server_address, PORT),
+
+    def write_config(self, server=None, extra_lines=""):
+        """The shipped config.txt with its SERVER line pointing at the lab, and more lines."""
+        config = re.sub(r"^SERVER .*$", "SERVER %s %s" % (server or self.lab.server_address, self.port),
                         shipped_config(), count=1, flags=re.M)
         with open(os.path.join(self.workdir, "config.txt"), "w") as f:
-            f.write(config)
-        os.symlink(os.path.join(SOURCE_DIR, "data"), os.path.join(self.workdir, "data"))
-        self.program = None
+            f.write(config + "\n" + extra_lines)
 
     # -- other users --------------------------------------------------------------------
     def peer(self, nick, channel=CHANNEL):
@@ -92,10 +103,10 @@ class ChatTest(unittest.TestCase):
         return proc
 
     # -- the program --------------------------------------------------------------------
-    def start_program(self):
-        self.program = self.desktop.start(
-            ["ip", "netns", "exec", self.home.ns, PROGRAM], self.workdir,
-            {"QIVRA_CONSOLE_STDERR": "1", "QIVRA_AUTO_ANSWER": "yes", "QIVRA_LOCK_DIR": self.lockdir})
+    def start_program(self, answer="yes"):
+        env = {"QIVRA_CONSOLE_STDERR": "1", "QIVRA_AUTO_ANSWER": answer, "QIVRA_LOCK_DIR": self.lockdir}
+        env.update(self.extra_env)
+        self.program = self.desktop.start(["ip", "netns", "exec", self.home.ns, PROGRAM], self.workdir, env)
         return self.program
 
     def console(self):
@@ -117,7 +128,21 @@ class ChatTest(unittest.TestCase):
         self.assertIsNotNone(found, "no console line %r within %.0f s%s" % (text, timeout, self.report()))
         return found - 1
 
-    def connect_from_dialog(self):
+    def wait_console_match(self, pattern, since=0, timeout=EVENT_WAIT):
+        """Index of the first console line at or after since that matches the pattern."""
+        regex = re.compile(pattern)
+
+        def find():
+            lines = self.console()
+            for index in range(since, len(lines)):
+                if regex.search(lines[index]):
+                    return index + 1
+            return None
+        found = wait_until(find, timeout)
+        self.assertIsNotNone(found, "no console line matching %r within %.0f s%s" % (pattern, timeout, self.report()))
+        return found - 1
+
+    def connect_from_dialog(self, nick=NICK, server=None):
         """Enter in the dialog; checks registration and the join within 5 s. Returns the
         console index of the joining line."""
         dialog = self.desktop.wait_window(DIALOG_TITLE, timeout=20)
@@ -130,13 +155,14 @@ class ChatTest(unittest.TestCase):
         joining = self.wait_console('Joining channel "%s"...' % CHANNEL, since, timeout=5)
         self.assertLess(time.monotonic() - entered, 5.0, "registration and join took too long")
         lines = self.console()[since:joining + 1]
-        connecting = "Connecting to %s:%d..." % (self.lab.server_address, PORT)
+        connecting = "Connecting to %s:%s..." % (server or self.lab.server_address, str(self.port).lstrip("+"))
         self.assertIn(connecting, lines)
         registering = [i for i, line in enumerate(lines) if line.startswith('Registering as "%s"' % NICK)]
         self.assertTrue(registering, "no registering line" + self.report())
         server_lines = lines[registering[0] + 1:-2]
-        self.assertTrue(any(re.match(r"^:\S+ 001 %s " % re.escape(NICK), line) for line in server_lines),
-                        "the welcome line was not shown" + self.report())
+        # The welcome reads as text: no prefix, numeric or nickname.
+        self.assertTrue(any(re.match(r"^-server- Welcome to the \S.* %s!" % re.escape(nick), line)
+                            for line in server_lines), "the welcome line was not shown" + self.report())
         self.assertTrue(any("QIVRA test server" in line for line in server_lines),
                         "the message of the day was not shown" + self.report())
         self.assertEqual("Connected.", lines[-2])
@@ -174,7 +200,8 @@ class ChatTest(unittest.TestCase):
         self.wait_console("Disconnected.", disconnecting)
         self.assertIsNotNone(self.desktop.wait_window(DIALOG_TITLE, timeout=10), "the dialog did not return")
 
-    # -- tests -------------------------------------------------------------------------
+
+class ChatTest(ChatBase):
     def test_chat_both_ways_and_channel_events(self):
         keeper = self.raw_client("keeper", CHANNEL)  # first in the channel: its operator
         self.start_program()
@@ -201,12 +228,12 @@ class ChatTest(unittest.TestCase):
         alice.send("/join %s" % CHANNEL)
         mark = self.wait_console("alicia has joined the channel", mark)
         keeper.send("KICK %s alicia :enough" % CHANNEL)
-        mark = self.wait_console("alicia was kicked by keeper", mark)
+        mark = self.wait_console("alicia was kicked by keeper (enough)", mark)
 
         bob = self.peer("bob")
         mark = self.wait_console("bob has joined the channel", mark)
         bob.send("/quit see you")
-        self.wait_console("bob has quit irc", mark)
+        self.wait_console_match(r'^bob has quit irc \((Quit: )?"?see you"?\)$', mark)
         self.assertTrue(self.program.alive())
 
     def test_join_part_escape_and_connect_again(self):
@@ -264,6 +291,45 @@ class ChatTest(unittest.TestCase):
         self.leave_room()
         self.assertTrue(self.program.alive())
 
+    def test_server_wait_answers_f1_escape_and_the_close_box(self):
+        # A server that takes connections and never says a word: "/server" waits for it.
+        silent = self.lab.add_client()
+        listener = self.lab.spawn(silent, ["/usr/bin/python3", "-c",
+                                           "import socket\ns=socket.socket()\ns.bind(('0.0.0.0',%d))\n"
+                                           "s.listen(8)\nprint('listening',flush=True)\nkept=[]\n"
+                                           "while True:\n kept.append(s.accept())\n print('accepted',flush=True)"
+                                           % PORT], name="silent")
+        listener.wait_for(r"^listening$", 10)
+        self.start_program()
+
+        def change_server():
+            """Types "/server" with the silent server; returns when it has the connection."""
+            mark = listener.mark()
+            self.enter("/server %s" % silent.address, lambda: listener.has_line(r"^accepted$", mark),
+                       "the silent server being reached")
+            return time.monotonic()
+
+        self.connect_from_dialog()
+        waiting = change_server()
+        greetings = self.console().count("Welcome To qivra!")
+        remade = self.desktop.hold_key("F1", lambda: self.console().count("Welcome To qivra!") > greetings)
+        self.assertTrue(remade, "F1 did not remake the window during the wait" + self.report())
+        self.leave_room()
+        self.assertLess(time.monotonic() - waiting, 12.0, "the wait was not ended by Escape")
+
+        # The dialog now offers the silent server: connect there, then wait for it once more.
+        self.assertTrue(self.desktop.wait_active(DIALOG_TITLE), "dialog never got the focus")
+        self.desktop.key("Return")
+        self.assertIsNotNone(self.desktop.wait_window(MAIN_TITLE, timeout=10), "main window not shown")
+        self.assertTrue(self.desktop.wait_active(MAIN_TITLE), "main window never became active")
+        waiting, since = change_server(), len(self.console())
+        self.desktop.key("alt+F4")  # the window manager's close, as from the close box
+        self.wait_console("Disconnected.", since, timeout=10)
+        self.assertIsNotNone(self.desktop.wait_window(DIALOG_TITLE, timeout=10), "the dialog did not return")
+        self.assertLess(time.monotonic() - waiting, 12.0, "the wait was not ended by the close box")
+        self.assertFalse([line for line in self.console() if line.startswith("Gave up waiting")],
+                         "a wait ran out" + self.report())
+        self.assertTrue(self.program.alive())
 
 if __name__ == "__main__":
     unittest.main()

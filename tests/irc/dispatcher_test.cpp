@@ -5,8 +5,10 @@
 #include <string>
 
 #include "irc/irc_client.h"
+#include "irc/ctcp.h"
 #include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
+#include "platform/ticks.h"
 #include "tests/irc/net_test_support.h"
 
 namespace {
@@ -32,7 +34,7 @@ class DispatcherTest : public ClientTest {
   }
 };
 
-TEST_F(DispatcherTest, ChatLinesFromKnownPeersAreClassifiedOthersIgnored) {
+TEST_F(DispatcherTest, ChatLinesAreClassifiedFromAnyoneButAServer) {
   AddKnown("alice");
   const Case cases[] = {
       {":alice!a@h PRIVMSG #qivra :hello there\r\n", 1, "alice", "hello there"},
@@ -40,13 +42,13 @@ TEST_F(DispatcherTest, ChatLinesFromKnownPeersAreClassifiedOthersIgnored) {
       {":alice!a@h PRIVMSG #qivra :\x01" "ACTION\x01\r\n", 2, "alice", ""},
       {":alice!a@h PRIVMSG me :hi\r\n", 3, "alice", "hi"},
       {":alice!a@h PRIVMSG #qivra :bare line feed\n", 1, "alice", "bare line feed"},
-      {":bob!b@h PRIVMSG #qivra :hello\r\n", 0, "", ""},
-      {":Alice!a@h PRIVMSG #qivra :case counts\r\n", 0, "", ""},
+      // Users outside the channel (or the table) are shown too.
+      {":bob!b@h PRIVMSG #qivra :hello\r\n", 1, "bob", "hello"},
+      {":zed!z@h PRIVMSG me :psst\r\n", 3, "zed", "psst"},
+      {":alice!a@h PRIVMSG me :\x01" "ACTION waves\x01\r\n", EventText, "", "* alice [Private] waves"},
       {":srv.test PRIVMSG #qivra :server prefix\r\n", 0, "", ""},
   };
   for (const Case& c : cases) Expect(c);
-  // A plain version query from an ordinary client gets no answer.
-  Expect({":alice!a@h PRIVMSG me :\x01VERSION\x01\r\n", 0, "", ""});
   EXPECT_TRUE(server.NothingWithin(30));
 }
 
@@ -62,35 +64,50 @@ TEST_F(DispatcherTest, MembershipLinesKeepTheTableInStep) {
   EXPECT_EQ(0, Irc.peerTable.FindByNick("alice"));
   EXPECT_NE(0, Irc.peerTable.FindByNick("bob"));
   Expect({":zed!z@h NICK :zz\r\n", 0, "", ""});
-  Expect({":me!u@h NICK :me2\r\n", 0, "", ""});
+  Expect({":me!u@h NICK :me2\r\n", EventText, "", "You are now known as me2"});
+  EXPECT_STREQ("me2", Irc.peerTable.self.nick) << "the server confirmed the user's new name";
 
   Expect({":bob!a@h PART #qivra :later\r\n", 5, "bob", "later"});
+  Expect({":dan!d@h PART #qivra\r\n", 5, "dan", ""});
   EXPECT_EQ(0, Irc.peerTable.FindByNick("bob"));
   Expect({":carol!c@h QUIT :Quit: gone\r\n", 6, "carol", "Quit: gone"});
   EXPECT_EQ(0, Irc.peerTable.FindByNick("carol"));
   Expect({":stranger!s@h QUIT :x\r\n", 6, "stranger", "x"});
 }
 
-TEST_F(DispatcherTest, KicksCountOnlyBetweenKnownPeers) {
+TEST_F(DispatcherTest, KicksRemoveTheKickedPeerAndShowTheReason) {
   AddKnown("op");
   AddKnown("alice");
-  Expect({":op!o@h KICK #qivra alice :bye\r\n", 10, "op", "alice"});
+  Expect({":op!o@h KICK #qivra alice\r\n", 10, "op", "alice"});
   EXPECT_EQ(0, Irc.peerTable.FindByNick("alice"));
   AddKnown("alice");
-  Expect({":nobody!n@h KICK #qivra alice :bye\r\n", 0, "", ""});
-  EXPECT_NE(0, Irc.peerTable.FindByNick("alice")) << "a kick by a stranger changes nothing";
-  Expect({":op!o@h KICK #qivra me :out\r\n", 0, "", ""});
+  Expect({":ChanServ!s@services KICK #qivra alice :flooding\r\n", EventText, "",
+          "alice was kicked by ChanServ (flooding)"});
+  EXPECT_EQ(0, Irc.peerTable.FindByNick("alice")) << "a kicker outside the table still kicks";
   Expect({":op!o@h KICK #qivra ghost :out\r\n", 0, "", ""});
+  Expect({":op!o@h KICK #qivra me :enough\r\n", EventText, "",
+          "You were kicked from #qivra by op (enough); you are in no channel now (/join #qivra to go back)"});
+  EXPECT_EQ(0, Irc.peerTable.FindByNick("op")) << "out of the channel, nobody stands in the room";
 }
 
-TEST_F(DispatcherTest, ModeNumericsNoticesAndOddLines) {
+TEST_F(DispatcherTest, ServerLinesNoticesAndOddLines) {
   const Case cases[] = {
       {":op!o@h MODE #qivra +o alice\r\n", 11, "", "+o alice"},
-      {":srv 001 me :Welcome\r\n", 0, "", ""},
-      {":srv 372 me :- message of the day\r\n", 0, "", ""},
-      {"NOTICE AUTH :x\r\n", 0, "", ""},
-      {":srv NOTICE me :server notice\r\n", 0, "", ""},
-      {"ERROR :Closing link\r\n", 0, "", ""},
+      {":srv 001 me :Welcome\r\n", EventText, "", "-server- Welcome"},
+      {"NOTICE AUTH :x\r\n", EventText, "", "-server- x"},
+      {":srv NOTICE me :server notice\r\n", EventText, "", "-server- server notice"},
+      {":alice!a@h NOTICE me :psst\r\n", EventText, "", "-alice- psst"},
+      {":alice!a@h NOTICE #qivra :to all\r\n", EventText, "", "-alice- to all"},
+      {"ERROR :Closing link\r\n", EventText, "", "-server- Closing link"},
+      {":srv 433 me taken :Nickname already in use\r\n", EventText, "",  // after the welcome
+       "The nickname \"taken\" is already in use: choose another with /nick name."},
+      {":alice!a@h TOPIC #qivra :new words\r\n", EventText, "", "alice changed the topic of #qivra to: new words"},
+      {":alice!a@h TOPIC #qivra :\r\n", EventText, "", "alice removed the topic of #qivra"},
+      {":srv 332 me #qivra :the topic\r\n", EventText, "", "Topic of #qivra: the topic"},
+      {":srv 333 me #qivra alice!a@h\r\n", EventText, "", "Topic set by alice"},
+      {":srv 331 me #qivra :No topic is set\r\n", EventText, "", "#qivra has no topic"},
+      {":alice!a@h INVITE me :#club\r\n", EventText, "", "alice invites you to #club (/join #club to go there)"},
+      {":srv 352 me #qivra a h srv alice H :0 A\r\n", 0, "", ""},
       {"FOO\r\n", 0, "", ""},
       {"\r\n", 0, "", ""},
       {"", 0, "", ""},
@@ -98,6 +115,75 @@ TEST_F(DispatcherTest, ModeNumericsNoticesAndOddLines) {
   };
   for (const Case& c : cases) Expect(c);
   EXPECT_TRUE(server.NothingWithin(20));
+}
+
+TEST_F(DispatcherTest, ClientRequestsAreAnsweredAtMostOnceASecond) {
+  uint32_t now = 5000;
+  static uint32_t* clock = &now;
+  TickSourceOverride = [] { return *clock; };
+  Expect({":dave!d@h PRIVMSG me :\x01VERSION\x01\r\n", EventText, "", "CTCP VERSION from dave (answered)"});
+  EXPECT_EQ(std::string("NOTICE dave :\x01VERSION ") + kClientVersion + "\x01\r\n", Next());
+  Expect({":dave!d@h PRIVMSG me :\x01PING 12345\x01\r\n", EventText, "",
+          "CTCP PING from dave (not answered: too many requests)"});
+  EXPECT_TRUE(server.NothingWithin(20));
+  now += 1000;
+  Expect({":dave!d@h PRIVMSG #qivra :\x01PING 12345\x01\r\n", EventText, "", "CTCP PING from dave (answered)"});
+  EXPECT_EQ("NOTICE dave :\x01PING 12345\x01\r\n", Next());
+  Expect({":dave!d@h PRIVMSG me :\x01" "FINGER\x01\r\n", EventText, "", "CTCP FINGER from dave (not answered)"});
+  Expect({":dave!d@h NOTICE me :\x01VERSION irssi 1.4\x01\r\n", EventText, "",
+          "CTCP VERSION reply from dave: irssi 1.4"});
+  // The address handshake stays what it was: silent, and only with peers in the table.
+  Expect({":dave!d@h PRIVMSG me :\x01VERSION\x01:Q10.0.0.1\r\n", 0, "", ""});
+  EXPECT_TRUE(server.NothingWithin(20));
+  TickSourceOverride = nullptr;
+}
+
+TEST_F(DispatcherTest, NamesReplyShowsTheMembersOnceTheListEnds) {
+  Expect({":srv 353 me = #qivra :me @alice\r\n", 102, "", ""});
+  Expect({":srv 353 me = #qivra :+bob\r\n", 102, "", ""});
+  Expect({":srv 366 me #qivra :End of NAMES list\r\n", EventText, "", "In #qivra: me, @alice, +bob (3)"});
+  EXPECT_EQ("WHOIS alice\r\n", Next());
+  EXPECT_EQ("WHOIS bob\r\n", Next());
+  // "/names" again: shown again, but nobody is entered (or looked up) twice.
+  Expect({":srv 353 me = #qivra :me @alice +bob\r\n", 102, "", ""});
+  Expect({":srv 366 me #qivra :End of NAMES list\r\n", EventText, "", "In #qivra: me, @alice, +bob (3)"});
+  EXPECT_TRUE(server.NothingWithin(20));
+  // A list longer than one line shows in parts; the last part carries the count.
+  Irc.peerTable.Clear();
+  std::string names;
+  for (int i = 0; i < 250; ++i) names += "user" + std::to_string(1000 + i) + " ";
+  std::string nick, message;
+  int flushed = 0;
+  for (std::size_t at = 0; at < names.size(); at += 450) {
+    if (Pass(":srv 353 me = #big :" + names.substr(at, 450) + "\r\n", &nick, &message) == EventText) {
+      ++flushed;
+      EXPECT_EQ("In #big: user1000, ", message.substr(0, 19));
+    }
+  }
+  EXPECT_EQ(1, flushed);
+  EXPECT_EQ(EventText, Pass(":srv 366 me #big :End\r\n", &nick, &message));
+  EXPECT_EQ("In #big: user1", message.substr(0, 14));
+  EXPECT_EQ("user1249 (250)", message.substr(message.size() - 14));
+}
+
+TEST_F(DispatcherTest, WhoisRepliesShowOnlyForTheUsersOwnRequest) {
+  AddKnown("alice");
+  EXPECT_EQ(0, Pass(":srv 311 me alice a cloaked.invalid * :Alice\r\n"));
+  Next();  // the address question to alice
+  Expect({":srv 312 me alice srv.test :Test server\r\n", 0, "", ""});
+  Expect({":srv 318 me alice :End of WHOIS\r\n", 0, "", ""});
+  Expect({":srv 401 me carol :No such nick\r\n", 0, "", ""});  // a look-up of a peer who left
+
+  Irc.Whois("Bob");
+  EXPECT_EQ("WHOIS Bob\r\n", Next());
+  Expect({":srv 311 me bob b host.test * :Bob Example\r\n", EventText, "", "-server- bob is b@host.test (Bob Example)"});
+  Expect({":srv 312 me bob srv.test :Test server\r\n", EventText, "", "-server- bob is on srv.test (Test server)"});
+  Expect({":srv 671 me bob :is using a secure connection\r\n", EventText, "", "-server- bob is using a secure connection"});
+  Expect({":srv 318 me bob :End of WHOIS\r\n", 0, "", ""});
+  Expect({":srv 311 me bob b host.test * :Bob Example\r\n", 0, "", ""});  // a later look-up is quiet
+  Irc.Notice("zed", "hello?");
+  EXPECT_EQ("NOTICE zed :hello?\r\n", Next());
+  Expect({":srv 401 me zed :No such nick\r\n", EventText, "", "No such nickname or channel: zed."});
 }
 
 TEST_F(DispatcherTest, PingInEveryFormIsAnsweredAndNeverShown) {

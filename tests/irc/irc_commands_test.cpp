@@ -7,8 +7,10 @@
 #include <string>
 
 #include "console/console_log.h"
+#include "console/settings.h"
 #include "irc/irc_client.h"
 #include "irc/receive_thread.h"
+#include "irc/registration.h"
 #include "presence/host_lookup.h"
 #include "tests/irc/net_test_support.h"
 
@@ -95,17 +97,17 @@ static int PollUntilRegistered(int* polls) {
 TEST_F(IrcCommandsTest, NoticeIsShownThenPingCompletesRegistration) {
   server.Send("NOTICE AUTH :hello\r\n");
   int result = -1;
-  for (int i = 0; i < 4000 && std::strcmp(LastConsoleLine(), "NOTICE AUTH :hello") != 0; ++i) {
+  for (int i = 0; i < 4000 && std::strcmp(LastConsoleLine(), "-server- hello") != 0; ++i) {
     result = Irc.PollRegistration();
     std::this_thread::sleep_for(std::chrono::microseconds(500));
   }
   EXPECT_EQ(0, result) << "a shown line does not complete registration";
-  EXPECT_STREQ("NOTICE AUTH :hello", LastConsoleLine());
+  EXPECT_STREQ("-server- hello", LastConsoleLine());
   EXPECT_EQ(1, ReceiveHeld.load());
   server.Send("PING :123\r\n");
   int polls = 0;
   ASSERT_EQ(1, PollUntilRegistered(&polls));
-  EXPECT_STREQ("NOTICE AUTH :hello", LastConsoleLine()) << "the PING itself is not shown";
+  EXPECT_STREQ("-server- hello", LastConsoleLine()) << "the PING itself is not shown";
   EXPECT_EQ("PONG :123\r\n", Next());
   EXPECT_EQ(0, ReceiveHeld.load()) << "the receive thread reads from now on";
 }
@@ -115,8 +117,8 @@ TEST_F(IrcCommandsTest, EndOfMotdCompletesRegistrationAfterShowingIt) {
               ":srv 372 me :- hi\r\n:srv 376 me :End of MOTD\r\n:srv 251 me :later\r\n");
   int polls = 0;
   ASSERT_EQ(1, PollUntilRegistered(&polls));
-  EXPECT_STREQ(":srv 376 me :End of MOTD", LastConsoleLine());
-  EXPECT_STREQ(":srv 372 me :- hi", ConsoleLog.lines[kConsoleLines - 2]);
+  EXPECT_STREQ("-server- End of MOTD", LastConsoleLine());
+  EXPECT_STREQ("-server- - hi", ConsoleLog.lines[kConsoleLines - 2]);
   EXPECT_EQ(0, ReceiveHeld.load());
   EXPECT_TRUE(server.NothingWithin(30)) << "nothing is answered to the MOTD";
 }
@@ -125,7 +127,7 @@ TEST_F(IrcCommandsTest, MissingMotdNumericCompletesRegistration) {
   server.Send(":srv 001 me :Welcome\r\n:srv 422 me :MOTD File is missing\r\n");
   int polls = 0;
   ASSERT_EQ(1, PollUntilRegistered(&polls));
-  EXPECT_STREQ(":srv 422 me :MOTD File is missing", LastConsoleLine());
+  EXPECT_STREQ("-server- MOTD File is missing", LastConsoleLine());
 }
 
 TEST_F(IrcCommandsTest, EveryPingFormIsAnsweredAndEndsRegistration) {
@@ -154,9 +156,101 @@ TEST_F(IrcCommandsTest, WordsThatOnlyBeginWithPingAreShownNotAnswered) {
   server.Send("PINGER x\r\n:srv PRIVMSG me :PING y\r\nPING :z\r\n");
   int polls = 0;
   ASSERT_EQ(1, PollUntilRegistered(&polls));
-  EXPECT_STREQ(":srv PRIVMSG me :PING y", LastConsoleLine());
-  EXPECT_STREQ("PINGER x", ConsoleLog.lines[kConsoleLines - 2]);
+  EXPECT_STREQ("-server- PRIVMSG me PING y", LastConsoleLine());
+  EXPECT_STREQ("-server- PINGER x", ConsoleLog.lines[kConsoleLines - 2]);
   EXPECT_EQ("PONG :z\r\n", Next()) << "only the real PING is answered";
+}
+
+// Runs the registration pump for about ms milliseconds.
+static void PollFor(int ms) {
+  for (int i = 0; i < ms * 2; ++i) {
+    Irc.PollRegistration();
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+}
+
+static bool ConsoleHas(const std::string& text) {
+  for (int back = 0; back < ConsoleHistoryCount(); ++back)
+    if (std::strstr(ConsoleHistoryLine(back), text.c_str())) return true;
+  return false;
+}
+
+TEST_F(IrcCommandsTest, TakenNicknameIsTriedWithUnderscoresThreeTimesThenLeftToTheUser) {
+  ConsoleClear();
+  for (const char* taken : {"me", "me_", "me__"}) {
+    server.Send(std::string(":srv 433 * ") + taken + " :Nickname already in use\r\n");
+    PollFor(20);
+    EXPECT_EQ(std::string("NICK ") + taken + "_\n", Next());
+    EXPECT_EQ(std::string("The nickname \"") + taken + "\" is in use: trying \"" + taken + "_\".",
+              LastConsoleLine());
+  }
+  server.Send(":srv 433 * me___ :Nickname already in use\r\n");
+  PollFor(50);
+  EXPECT_STREQ("The nickname \"me___\" is in use too: choose another with /nick name.", LastConsoleLine());
+  EXPECT_TRUE(server.NothingWithin(30)) << "three tries, no more";
+  Irc.ChangeNick("other");  // before the welcome the name is taken on at once
+  EXPECT_EQ("NICK other\n", Next());
+  server.Send(":srv 001 other :Welcome\r\n:srv 422 other :MOTD File is missing\r\n");
+  int polls = 0;
+  ASSERT_EQ(1, PollUntilRegistered(&polls));
+  EXPECT_STREQ("other", Settings.nickname) << "echoes use the name the server gave";
+  EXPECT_STREQ("-server- Welcome", ConsoleLog.lines[kConsoleLines - 2]);
+  Irc.ChangeNick("third");  // after it, the server's NICK line confirms a change
+  EXPECT_EQ("NICK third\r\n", Next());
+  EXPECT_STREQ("other", Irc.peerTable.self.nick);
+}
+
+TEST_F(IrcCommandsTest, SaslPlainAndServerPasswordNeverShowThePasswords) {
+  char encoded[16];
+  EXPECT_TRUE(EncodeBase64("foobar", 6, encoded, sizeof encoded));
+  EXPECT_STREQ("Zm9vYmFy", encoded);
+  EXPECT_TRUE(EncodeBase64("fo", 2, encoded, sizeof encoded));
+  EXPECT_STREQ("Zm8=", encoded);
+  EXPECT_FALSE(EncodeBase64("foobar", 6, encoded, 8)) << "no room for the NUL";
+
+  ConsoleClear();
+  std::snprintf(Irc.login.serverPassword, kLoginFieldLength, "door");
+  std::snprintf(Irc.login.account, kLoginFieldLength, "acct");
+  std::snprintf(Irc.login.password, kLoginFieldLength, "s3cret pw");
+  StartLogin();
+  EXPECT_EQ("PASS door\r\n", Next());
+  EXPECT_EQ("CAP REQ :sasl\r\n", Next());
+  server.Send(":srv CAP * ACK :sasl \r\n");
+  PollFor(50);
+  EXPECT_STREQ("Logging in as \"acct\" (SASL)...", LastConsoleLine());
+  EXPECT_EQ("AUTHENTICATE PLAIN\r\n", Next());
+  server.Send("AUTHENTICATE :+\r\n");
+  PollFor(50);
+  EXPECT_EQ("AUTHENTICATE YWNjdABhY2N0AHMzY3JldCBwdw==\r\n", Next());
+  server.Send(":srv 900 me me!u@h acct :You are now logged in as acct\r\n"
+              ":srv 903 me :SASL authentication successful\r\n");
+  PollFor(50);
+  EXPECT_EQ("CAP END\r\n", Next());
+  EXPECT_STREQ("-server- SASL authentication successful", LastConsoleLine());
+  EXPECT_STREQ("-server- You are now logged in as acct", ConsoleLog.lines[kConsoleLines - 2]);
+
+  std::snprintf(Irc.login.password, kLoginFieldLength, "wrong");
+  StartLogin();
+  Next();
+  Next();
+  server.Send(":srv CAP me ACK :sasl\r\nAUTHENTICATE +\r\n:srv 904 me :SASL authentication failed\r\n");
+  PollFor(100);
+  EXPECT_EQ("AUTHENTICATE PLAIN\r\n", Next());
+  EXPECT_EQ("AUTHENTICATE YWNjdABhY2N0AHdyb25n\r\n", Next());
+  EXPECT_EQ("CAP END\r\n", Next());
+  EXPECT_STREQ("Logging in as \"acct\" failed: the server refused the account name or password. "
+               "Check the SASL line in config.txt.", LastConsoleLine());
+
+  StartLogin();
+  Next();
+  Next();
+  server.Send(":srv CAP * NAK :sasl\r\n");
+  PollFor(50);
+  EXPECT_EQ("CAP END\r\n", Next()) << "a server without SASL still finishes registering";
+  EXPECT_STREQ("The server does not offer SASL: going on without logging in.", LastConsoleLine());
+  for (const char* secret : {"s3cret", "wrong", "door", "YWNj"})
+    EXPECT_FALSE(ConsoleHas(secret)) << secret << " reached the console";
+  std::memset(&Irc.login, 0, sizeof Irc.login);
 }
 
 TEST(IrcConnect, HostThatDoesNotResolveStartsNoThreadAndDisconnectIsHarmless) {

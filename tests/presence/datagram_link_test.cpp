@@ -112,9 +112,16 @@ TEST_F(DatagramLinkTest, ResolveUsesDottedAddressesAndKeepsTheOldPeerOnFailure) 
 TEST_F(DatagramLinkTest, BindIsOnTheChosenAddressAndASecondBindIsHarmless) {
   EXPECT_EQ(TestAddressValue(0), link.localAddress.address);
   EXPECT_EQ(NetPortToWire(6669), link.localAddress.port);
+  EXPECT_EQ(NetPortToWire(6669), NetLocalPort(link.socket));
+  // A second copy's link is refused the port: it must neither share it nor take the
+  // datagrams meant for the first.
   DatagramLink second;
   ASSERT_EQ(1, second.Open());
-  EXPECT_EQ(1, second.Bind(kPresencePort)) << "a refused bind still reports 1";
+  second.Bind(kPresencePort);
+  EXPECT_NE(NetPortToWire(6669), NetLocalPort(second.socket)) << "the port is shared";
+  peer.SendToClient("for the first");
+  EXPECT_EQ(13, PollWithin(buffer));
+  EXPECT_STREQ("for the first", buffer);
   second.Close();
 }
 

@@ -95,10 +95,11 @@ TEST_F(PeerTableTest, AddPeerRefusesSelfAndEmptyAndStopsAt199) {
 TEST_F(PeerTableTest, PositionAndKeyDatagramsAreExactBytes) {
   UdpPeer alicePeer;
   ActiveAlice(alicePeer);
-  Irc.peerTable.SendPosition(1.0f, -2.5f, 90.0f, 90.0f, 0.0f);
+  // Five different values, so that fields sent in another order show.
+  Irc.peerTable.SendPosition(1.0f, -2.5f, 90.0f, 45.0f, -10.0f);  // x, z, yaw, heading, pitch
   std::string got;
   ASSERT_TRUE(alicePeer.Receive(&got));
-  EXPECT_EQ("64 00 00 80 3F 00 00 20 C0 00 00 B4 42 00 00 B4 42 00 00 00 00", Hex(got));
+  EXPECT_EQ("64 00 00 80 3F 00 00 20 C0 00 00 B4 42 00 00 34 42 00 00 20 C1", Hex(got));
   EXPECT_EQ(1, Irc.peerTable.SendKeyState(KeyForward, 1));
   ASSERT_TRUE(alicePeer.Receive(&got));
   EXPECT_EQ("69 01 02", Hex(got));
@@ -187,6 +188,14 @@ TEST_F(PeerTableTest, KeyAndPositionDatagramsApplyOnlyFromTheBoundPeer) {
   EXPECT_FLOAT_EQ(0.0f, slot.pose.heading);
   EXPECT_FLOAT_EQ(-2.5f, slot.reportedPose[1]);
   EXPECT_FLOAT_EQ(0.5f, slot.pose.bob) << "bob is the walker's own";
+  // A whole datagram: x, z, yaw, heading, pitch, each to its own field.
+  EXPECT_EQ(100, Deliver(alicePeer, std::string("d\x00\x00\x40\x40\x00\x00\x80\x3E\x00\x00\xB4\x42"
+                                                "\x00\x00\x34\x42\x00\x00\x20\xC1", 21)));
+  EXPECT_FLOAT_EQ(3.0f, slot.pose.x);
+  EXPECT_FLOAT_EQ(0.25f, slot.pose.z);
+  EXPECT_FLOAT_EQ(90.0f, slot.pose.yaw);
+  EXPECT_FLOAT_EQ(45.0f, slot.pose.heading);
+  EXPECT_FLOAT_EQ(-10.0f, slot.pose.pitch);
 
   const struct {
     std::string bytes;
@@ -219,7 +228,7 @@ TEST_F(PeerTableTest, KeyAndPositionDatagramsApplyOnlyFromTheBoundPeer) {
   UdpPeer stranger;
   ASSERT_TRUE(stranger.Bind(2, 0));
   EXPECT_EQ(0, Deliver(stranger, std::string("d\x00\x00\x20\x41", 5)));
-  EXPECT_FLOAT_EQ(1.0f, slot.pose.x);
+  EXPECT_FLOAT_EQ(3.0f, slot.pose.x);
   EXPECT_EQ(0, Deliver(stranger, std::string("i\x01\x02", 3)));
 }
 

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -124,6 +127,41 @@ TEST_F(WorldFileTest, RejectedFilesLeaveAnEmptyRoomAndSayWhy) {
     EXPECT_EQ(WorldGeometry.triangleCount, 0) << texture;
     EXPECT_FLOAT_EQ(WorldBounds.maxX, 0) << "the box shrinks back to the origin";
     EXPECT_EQ(Newest(), "ERROR: world.txt names a texture number out of range!") << texture;
+    FreeWorldGeometry();
+  }
+}
+
+// The shipped room as a Windows editor saves it, and again with a spacer line after every
+// line (empty, a lone carriage return, blanks, tabs): the same triangles as the file itself.
+TEST_F(WorldFileTest, ShippedRoomReadsTheSameWithWindowsLineEndsAndBlankLines) {
+  std::ifstream file(QIVRA_SOURCE_DIR "/data/world.txt", std::ios::binary);
+  std::stringstream shipped;
+  shipped << file.rdbuf();
+  ASSERT_TRUE(Read(shipped.str()));
+  const std::vector<WorldTriangle> expected(WorldGeometry.triangles,
+                                            WorldGeometry.triangles + WorldGeometry.triangleCount);
+  const WorldBoundsRecord expectedBounds = WorldBounds;
+  const int expectedHighest = highest;
+  ASSERT_GT(expected.size(), 600u);
+  FreeWorldGeometry();
+
+  const char* spacers[] = {"\r\n", "\r\r\n", "  \r\n", "\t \t\r\n", " \n"};
+  std::string windows, spaced, line;
+  for (int n = 0; std::getline(shipped, line); ++n) {
+    windows += line + "\r\n";
+    spaced += line + "\r\n" + spacers[n % 5];
+  }
+  for (const std::string* text : {&windows, &spaced}) {
+    const char* what = text == &windows ? "CRLF" : "CRLF and blank lines";
+    ASSERT_TRUE(Read(*text)) << what;
+    ASSERT_EQ(WorldGeometry.triangleCount, static_cast<int>(expected.size())) << what;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      const WorldTriangle& got = WorldGeometry.triangles[i];
+      ASSERT_EQ(got.texture, expected[i].texture) << what << ", triangle " << i;
+      ASSERT_EQ(0, std::memcmp(got.vertex, expected[i].vertex, sizeof got.vertex)) << what << ", triangle " << i;
+    }
+    EXPECT_EQ(0, std::memcmp(&WorldBounds, &expectedBounds, sizeof WorldBounds)) << what;
+    EXPECT_EQ(highest, expectedHighest) << what;
     FreeWorldGeometry();
   }
 }

@@ -39,6 +39,7 @@ static const char kUsage[] =
     "  <nick> text | * nick text | <nick> [Private] text | nick has joined the channel |\n"
     "  nick has left the channel | nick has quit irc | old is now known as new |\n"
     "  kicked was kicked by kicker         chat and channel events, as the client shows them\n"
+    "  any other text                      server text, notices, topics, names, as the client shows them\n"
     "  presence active NICK                the UDP handshake with NICK is done\n"
     "  presence position NICK x=X z=Z yaw=Y heading=H pitch=P\n"
     "  presence key NICK INDEX held|released\n"
@@ -131,6 +132,7 @@ void ShowEvent(int code, const char* nick, const char* message) {
     case EventQuit: Say("%s has quit irc", nick); break;
     case EventNickChange: Say("%s is now known as %s", nick, message); break;
     case EventKick: Say("%s was kicked by %s", message, nick); break;
+    case EventText: Say("%s", message); break;
     default: break;
   }
 }

@@ -1,0 +1,60 @@
+// Connecting with the TLS and login settings, and the offer to trust a refused certificate.
+#include <cstdio>
+
+#include "app/command_interpreter.h"
+#include "console/console_log.h"
+#include "console/settings.h"
+#include "irc/irc_client.h"
+#include "console/trusted_certificates.h"
+
+bool (*AskYesNo)(const char* caption, const char* text) = nullptr;
+
+namespace {
+
+void UseConnectionSettings() {
+  Irc.streamLink.tls.wanted = Settings.useTls;
+  std::snprintf(Irc.login.serverPassword, kLoginFieldLength, "%s", Settings.serverPassword);
+  std::snprintf(Irc.login.account, kLoginFieldLength, "%s", Settings.saslAccount);
+  std::snprintf(Irc.login.password, kLoginFieldLength, "%s", Settings.saslPassword);
+}
+
+// The user decides whether a certificate that failed its check is this server's own.
+bool OfferTrust(const TlsCertificateCheck& check) {
+  char text[1024];
+  std::snprintf(text, sizeof text, "The certificate of %.63s:%d could not be verified (%s).\n\n"
+                "SHA-256 fingerprint:\n%s\n\n"
+                "Trust this certificate for this server from now on?",
+                Settings.server, Settings.port, check.reason, check.fingerprint);
+  if (!AskYesNo || !AskYesNo("Untrusted certificate", text)) {
+    ConsoleAppend("Not connected: the certificate was not trusted.");
+    return false;
+  }
+  if (!TrustCertificate(Settings.server, Settings.port, check.fingerprint)) {
+    ConsoleAppend("The trusted certificate could not be saved in the configuration folder.");
+    return false;
+  }
+  std::snprintf(text, sizeof text, "Trusting that certificate for %.63s:%d from now on.", Settings.server,
+                Settings.port);
+  ConsoleAppend(text);
+  return true;
+}
+
+}  // namespace
+
+int ConnectWithSettings() {
+  UseConnectionSettings();
+  int result = Irc.Connect(Settings.server, Settings.port);
+  const StreamTls& tls = Irc.streamLink.tls;
+  char text[512];
+  if (result != 1 && tls.result == kStreamTlsFailed) {
+    std::snprintf(text, sizeof text, "TLS with %.63s:%d failed: %s.", Settings.server, Settings.port,
+                  tls.check.reason);
+    ConsoleAppend(text);
+  } else if (result != 1 && tls.result == kStreamCertificateRefused) {
+    std::snprintf(text, sizeof text, "The certificate of %.63s:%d was refused: %s.", Settings.server,
+                  Settings.port, tls.check.reason);
+    ConsoleAppend(text);
+    if (OfferTrust(tls.check)) result = Irc.Connect(Settings.server, Settings.port);
+  }
+  return result;
+}

@@ -1,0 +1,19 @@
+// Fuzz target: a config.txt, every line read and applied as at start-up.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "console/console_log.h"
+#include "console/settings.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;  // a stream over no bytes cannot be opened
+  FILE* stream = fmemopen(const_cast<uint8_t*>(data), size, "r");
+  if (!stream) return 0;
+  std::memset(&Settings, 0, sizeof Settings);
+  ConsoleClear();
+  ReadSettingsFile(stream);
+  std::fclose(stream);
+  return 0;
+}

@@ -1,0 +1,68 @@
+// Fuzz target: presence datagrams as the peer table takes them. Each input is a run of
+// records: one byte choosing the source (two peers with known hosts, a stranger, a fourth
+// address; four ports), two bytes of length (little-endian), then the datagram's bytes.
+// Afterwards the own position and a key go out to whoever became active.
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz/fake_link.h"
+#include "irc/irc_client.h"
+#include "platform/net.h"
+
+namespace {
+
+constexpr std::size_t kLongestDatagram = 2100;  // beyond the 2040 bytes a poll takes
+
+uint32_t Source(uint8_t choice) {
+  switch (choice & 3) {
+    case 0: return FakeLinkAddress(10, 0, 0, 1);  // alice's host
+    case 1: return FakeLinkAddress(10, 0, 0, 2);  // bob's host
+    case 2: return FakeLinkAddress(10, 0, 0, 3);  // a stranger
+    default: return FakeLinkAddress(0, 0, 0, 0);
+  }
+}
+
+uint16_t SourcePort(uint8_t choice) {
+  static const int ports[4] = {6669, 40000, 40001, 0};
+  return NetPortToWire(ports[(choice >> 2) & 3]);
+}
+
+// alice and bob in the channel with their hosts known (hellos sent), carol without a host.
+void EnterPeers() {
+  FakeLinkReset();
+  Irc.peerTable.Clear();
+  Irc.SetNick("me");
+  int alice = Irc.peerTable.AddPeer("alice");
+  int bob = Irc.peerTable.AddPeer("bob");
+  Irc.peerTable.AddPeer("carol");
+  Irc.peerTable.SetPeerHost(alice, "10.0.0.1");
+  Irc.peerTable.SetPeerHost(bob, "10.0.0.2");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  Irc.Init();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  EnterPeers();
+  std::size_t at = 0;
+  while (at + 3 <= size) {
+    uint8_t choice = data[at];
+    std::size_t length = static_cast<std::size_t>(data[at + 1] | (data[at + 2] << 8)) % (kLongestDatagram + 1);
+    at += 3;
+    if (length > size - at) length = size - at;
+    FakeLinkQueueDatagram(Source(choice), SourcePort(choice), data + at, length);
+    at += length;
+  }
+  // However many datagrams a poll takes, every one gets its turn.
+  for (std::size_t turns = FakeLinkDatagramsWaiting() + 1; turns > 0 && FakeLinkDatagramsWaiting(); --turns)
+    Irc.peerTable.ReceiveDatagram();
+  Irc.peerTable.SendPosition(1.0f, -2.0f, 90.0f, 45.0f, -10.0f);
+  Irc.peerTable.SendKeyState(1, 1);
+  Irc.peerTable.SendKeyState(1, 0);
+  FakeLinkReset();
+  return 0;
+}

@@ -1,0 +1,212 @@
+// Notices, topics, invitations, the member list, replies and errors as console lines.
+#include "irc/chat_text.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "irc/ctcp.h"
+#include "irc/registration.h"
+#include "irc/server_text.h"
+#include "platform/ticks.h"
+
+namespace {
+
+constexpr int kQueries = 8;
+constexpr int kNameLength = 64;
+
+// Nicknames the user asked about or wrote to, newest replacing oldest. Under the client lock.
+struct UserQuery {
+  char nick[kNameLength];
+  bool whois;
+};
+UserQuery Queries[kQueries];
+int NextQuery = 0;
+
+// Receive thread only.
+struct NamesList {
+  char channel[kNameLength];
+  char text[1900];  // with "In <channel>: " and " (count)" it fits one event line
+  std::size_t used;
+  int count;
+};
+NamesList Names;
+char WhoisNick[kNameLength];  // the nickname whose WHOIS replies are arriving now
+
+UserQuery* FindQuery(const char* nick) {
+  for (UserQuery& q : Queries)
+    if (q.nick[0] && SameName(q.nick, nick)) return &q;
+  return nullptr;
+}
+
+bool IsUserQuery(const char* nick, bool whois) {
+  std::lock_guard<std::recursive_mutex> hold(ClientLock());
+  UserQuery* q = FindQuery(nick);
+  return q && (!whois || q->whois);
+}
+
+void EndUserWhois(const char* nick) {
+  std::lock_guard<std::recursive_mutex> hold(ClientLock());
+  if (UserQuery* q = FindQuery(nick)) q->whois = false;
+}
+
+int Show(const char* text, char* message) {
+  if (!text[0]) return EventNone;
+  FormatInto(message, kIrcLineLength, "%s", text);
+  return EventText;
+}
+
+int ShowServerText(const IrcMessage& m, char* message) {
+  FormatServerText(m, message, kIrcLineLength);
+  return EventText;
+}
+
+int ShowNotice(const IrcMessage& m, char* message) {
+  if (!m.fromUser) return ShowServerText(m, message);
+  const char* text = Param(m, m.count - 1);
+  if (text[0] == '\x01') {
+    HandleCtcp(m.source, text, true, message, kIrcLineLength);
+    return EventText;
+  }
+  FormatInto(message, kIrcLineLength, "-%s- %s", m.source, text);
+  return EventText;
+}
+
+int ShowTopicChange(const IrcMessage& m, char* message) {
+  const char* topic = Param(m, 1);
+  if (topic[0]) {
+    FormatInto(message, kIrcLineLength, "%s changed the topic of %s to: %s", m.source, Param(m, 0), topic);
+  } else {
+    FormatInto(message, kIrcLineLength, "%s removed the topic of %s", m.source, Param(m, 0));
+  }
+  return EventText;
+}
+
+// 333: «<me> <channel> <setter> <seconds since 1970>»; the setter may be nick!user@host.
+int ShowTopicSetter(const IrcMessage& m, char* message) {
+  char setter[kNameLength];
+  FormatInto(setter, sizeof setter, "%.*s", static_cast<int>(std::strcspn(Param(m, 2), "!@")), Param(m, 2));
+  char when[64] = "";
+  long long seconds = std::atoll(Param(m, 3));
+  if (seconds > 0) LocalMomentText(seconds, when, sizeof when);
+  if (when[0]) {
+    FormatInto(message, kIrcLineLength, "Topic set by %s on %s", setter, when);
+  } else {
+    FormatInto(message, kIrcLineLength, "Topic set by %s", setter);
+  }
+  return EventText;
+}
+
+void ResetNames(const char* channel) {
+  FormatInto(Names.channel, sizeof Names.channel, "%s", channel);
+  Names.text[0] = '\0';
+  Names.used = 0;
+  Names.count = 0;
+}
+
+int ShowNames(char* message) {
+  int count = Names.count;
+  if (count > 0) {
+    FormatInto(message, kIrcLineLength, "In %s: %s (%d)", Names.channel, Names.text, count);
+  }
+  ResetNames("");
+  return count > 0 ? EventText : EventNone;
+}
+
+// The replies to the client's own WHOIS look-ups stay quiet; those the user asked for show.
+// A WHOIS answer runs from its 311 to its 318, every reply naming the nickname first.
+int ShowReply(const IrcMessage& m, char* message) {
+  int numeric = NumericOf(m);
+  const char* about = Param(m, 1);
+  char text[kIrcLineLength];
+  if (numeric == 311) FormatInto(WhoisNick, sizeof WhoisNick, "%s", about);
+  bool inWhois = WhoisNick[0] && SameName(about, WhoisNick);
+  switch (numeric) {
+    case 318:
+      if (inWhois) WhoisNick[0] = '\0';
+      EndUserWhois(about);
+      return EventNone;
+    case 366: return ShowNames(message);
+    case 332:
+      FormatInto(message, kIrcLineLength, "Topic of %s: %s", about, Param(m, 2));
+      return EventText;
+    case 333: return ShowTopicSetter(m, message);
+    case 331:
+      FormatInto(message, kIrcLineLength, "%s has no topic", about);
+      return EventText;
+    case 352:  // WHO and USERHOST replies answer the client's own look-ups
+    case 315:
+    case 302:
+      return EventNone;
+    default:
+      break;
+  }
+  if (inWhois) return IsUserQuery(about, true) ? ShowServerText(m, message) : EventNone;
+  if ((numeric == 401 || numeric == 406) && !IsUserQuery(about, false)) return EventNone;
+  if (ExplainErrorReply(m, text, sizeof text)) return Show(text, message);
+  return ShowServerText(m, message);
+}
+
+}  // namespace
+
+void NoteUserQuery(const char* nick, bool whois) {
+  if (!nick || !*nick) return;
+  std::lock_guard<std::recursive_mutex> hold(ClientLock());
+  UserQuery* q = FindQuery(nick);
+  if (!q) {
+    q = &Queries[NextQuery];
+    NextQuery = (NextQuery + 1) % kQueries;
+    FormatInto(q->nick, sizeof q->nick, "%s", nick);
+    q->whois = false;
+  }
+  q->whois = q->whois || whois;
+}
+
+int ShowServerLine(const IrcMessage& m, char* message) {
+  char text[kIrcLineLength];
+  if (HandleLoginLine(m, text, sizeof text)) return Show(text, message);
+  const char* c = m.command;
+  if (std::strcmp(c, "NOTICE") == 0) return ShowNotice(m, message);
+  if (std::strcmp(c, "TOPIC") == 0) return ShowTopicChange(m, message);
+  if (std::strcmp(c, "INVITE") == 0) {
+    const char* channel = Param(m, 1);
+    FormatInto(message, kIrcLineLength, "%s invites you to %s (/join %s to go there)", m.source, channel,
+               channel);
+    return EventText;
+  }
+  if (std::strcmp(c, "ERROR") == 0) return ShowServerText(m, message);
+  if (IsNumeric(m)) return ShowReply(m, message);
+  return EventNone;
+}
+
+int GatherNames(const IrcMessage& m, char* message) {
+  if (m.count < 3) return EventHandled;
+  const char* channel = Param(m, m.count - 2);
+  if (!SameName(channel, Names.channel)) ResetNames(channel);
+  int code = EventHandled;
+  const char* walk = Param(m, m.count - 1);
+  while (*walk) {
+    std::size_t length = std::strcspn(walk, " ");
+    if (length > 0) {
+      std::size_t needed = length + (Names.used ? 2 : 0);
+      if (Names.used + needed >= sizeof Names.text && code == EventHandled) {
+        // A list longer than one line can hold shows in parts; the last part carries the count.
+        FormatInto(message, kIrcLineLength, "In %s: %s", Names.channel, Names.text);
+        code = EventText;
+        Names.text[0] = '\0';
+        Names.used = 0;
+        needed = length;
+      }
+      if (Names.used + needed < sizeof Names.text) {
+        int n = std::snprintf(Names.text + Names.used, sizeof Names.text - Names.used, "%s%.*s",
+                              Names.used ? ", " : "", static_cast<int>(length), walk);
+        Names.used += static_cast<std::size_t>(n);
+      }
+      ++Names.count;
+    }
+    walk += length;
+    while (*walk == ' ') ++walk;
+  }
+  return code;
+}

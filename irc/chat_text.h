@@ -1,0 +1,15 @@
+// What the dispatcher shows beyond the channel events: notices, topics, invitations, the member
+// list, server replies and errors, and the replies to the user's own requests.
+#pragma once
+#include "irc/irc_message.h"
+
+// Remembers a nickname the user asked about (/whois) or wrote to (/msg, /notice), so that the
+// server's replies about it are shown while the client's own look-ups stay quiet. Main thread.
+void NoteUserQuery(const char* nick, bool whois);
+
+// The console line for a line the channel events do not cover: EventText with the line in
+// message, or EventNone. Receive thread.
+int ShowServerLine(const IrcMessage& m, char* message);
+// One names reply (353) gathered for "In #room: a, b (2)", which the end of the list (366)
+// shows: EventHandled, or EventText when a very long list has to show a part early.
+int GatherNames(const IrcMessage& m, char* message);

@@ -1,0 +1,78 @@
+// Answers to VERSION, PING, TIME and CLIENTINFO requests, and the lines that show such requests.
+#include "irc/ctcp.h"
+
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "irc/irc_message.h"
+#include "platform/ticks.h"
+
+#ifndef QIVRA_VERSION
+#define QIVRA_VERSION "unknown"
+#endif
+
+const char kClientVersion[] = "QIVRA " QIVRA_VERSION ", an IRC client that shares a channel as a 3D room";
+
+namespace {
+
+uint32_t lastAnswer = 0;
+bool answeredBefore = false;
+
+// A flood of requests must not get the client thrown off the server for flooding.
+bool MayAnswer() {
+  uint32_t now = TickCountMs();
+  if (answeredBefore && now - lastAnswer < kCtcpAnswerGapMs) return false;
+  answeredBefore = true;
+  lastAnswer = now;
+  return true;
+}
+
+// The reply's text for a request, or false when this client does not answer that word.
+bool ReplyText(const char* word, const char* argument, char* reply, std::size_t size) {
+  if (strcasecmp(word, "VERSION") == 0) {
+    FormatInto(reply, size, "%s", kClientVersion);
+  } else if (strcasecmp(word, "PING") == 0) {
+    FormatInto(reply, size, "%s", argument);
+  } else if (strcasecmp(word, "TIME") == 0) {
+    LocalDateTimeText(reply, size);
+  } else if (strcasecmp(word, "CLIENTINFO") == 0) {
+    FormatInto(reply, size, "ACTION CLIENTINFO PING TIME VERSION");
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void HandleCtcp(const char* sender, const char* text, bool isNotice, char* out, std::size_t size) {
+  char body[kIrcLineLength];
+  FormatInto(body, sizeof body, "%s", text[0] == '\x01' ? text + 1 : text);
+  body[std::strcspn(body, "\x01\r\n")] = '\0';
+  char word[64];
+  std::size_t length = std::strcspn(body, " ");
+  FormatInto(word, sizeof word, "%.*s", static_cast<int>(length < 63 ? length : 63), body);
+  const char* argument = body[length] ? body + length + 1 : "";
+
+  if (strcasecmp(word, "ACTION") == 0) {
+    FormatInto(out, size, "* %s [Private] %s", sender, argument);
+    return;
+  }
+  if (isNotice) {
+    FormatInto(out, size, "CTCP %s reply from %s: %s", word, sender, argument);
+    return;
+  }
+  char reply[kIrcLineLength / 2];
+  if (!ReplyText(word, argument, reply, sizeof reply)) {
+    FormatInto(out, size, "CTCP %s from %s (not answered)", word, sender);
+    return;
+  }
+  if (!MayAnswer()) {
+    FormatInto(out, size, "CTCP %s from %s (not answered: too many requests)", word, sender);
+    return;
+  }
+  SendIrcLine("\r\n", "NOTICE %s :\x01%s %s\x01", sender, word, reply);
+  FormatInto(out, size, "CTCP %s from %s (answered)", word, sender);
+}

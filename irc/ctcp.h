@@ -1,0 +1,12 @@
+// Client-to-client requests inside messages (\x01WORD text\x01): answered and shown as words.
+#pragma once
+#include <cstddef>
+
+extern const char kClientVersion[];  // the answer to VERSION: name, version, what it is
+constexpr unsigned kCtcpAnswerGapMs = 1000;  // at most one answer a second: floods go unanswered
+
+// text is a message's text beginning with \x01, from sender. A request (privately or to a
+// channel) is answered with a NOTICE when it is VERSION, PING, TIME or CLIENTINFO; a reply
+// (isNotice) is only shown. out gets the line to show ("CTCP VERSION from alice (answered)",
+// "* alice [Private] waves" for a private action).
+void HandleCtcp(const char* sender, const char* text, bool isNotice, char* out, std::size_t size);

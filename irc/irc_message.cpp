@@ -1,0 +1,69 @@
+// Splitting a server line into source, command and parameters by the protocol's rules.
+#include "irc/irc_message.h"
+
+#include <strings.h>
+
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+void ParseIrcMessage(const char* line, IrcMessage* m) {
+  std::size_t length = strnlen(line, kIrcLineLength - 1);
+  std::memcpy(m->words, line, length);
+  m->words[length] = '\0';
+  m->words[std::strcspn(m->words, "\r\n")] = '\0';
+  m->source[0] = '\0';
+  m->fromUser = false;
+  m->command = "";
+  m->count = 0;
+
+  char* p = m->words;
+  while (*p == ' ') ++p;
+  if (*p == ':') {
+    char* prefix = p + 1;
+    p = std::strchr(prefix, ' ');
+    if (p) *p++ = '\0'; else p = prefix + std::strlen(prefix);
+    std::size_t nick = std::strcspn(prefix, "!@");
+    m->fromUser = prefix[nick] != '\0';
+    std::memcpy(m->source, prefix, nick);
+    m->source[nick] = '\0';
+    while (*p == ' ') ++p;
+  }
+  m->command = p;
+  p += std::strcspn(p, " ");
+  while (*p) {
+    *p++ = '\0';
+    while (*p == ' ') ++p;
+    if (!*p) break;
+    if (*p == ':' || m->count == kIrcMaxParams - 1) {
+      m->params[m->count++] = *p == ':' ? p + 1 : p;  // the trailing parameter keeps its blanks
+      break;
+    }
+    m->params[m->count++] = p;
+    p += std::strcspn(p, " ");
+  }
+}
+
+const char* Param(const IrcMessage& m, int i) { return i >= 0 && i < m.count ? m.params[i] : ""; }
+
+bool IsNumeric(const IrcMessage& m) {
+  const char* c = m.command;
+  return std::isdigit(static_cast<unsigned char>(c[0])) && std::isdigit(static_cast<unsigned char>(c[1])) &&
+         std::isdigit(static_cast<unsigned char>(c[2])) && c[3] == '\0';
+}
+
+int NumericOf(const IrcMessage& m) {
+  if (!IsNumeric(m)) return 0;
+  return (m.command[0] - '0') * 100 + (m.command[1] - '0') * 10 + (m.command[2] - '0');
+}
+
+bool SameName(const char* a, const char* b) { return a && b && strcasecmp(a, b) == 0; }
+
+void FormatInto(char* out, std::size_t size, const char* format, ...) {
+  if (!out || size == 0) return;
+  va_list args;
+  va_start(args, format);
+  if (std::vsnprintf(out, size, format, args) < 0) out[0] = '\0';
+  va_end(args);
+}

@@ -1,0 +1,28 @@
+// A server line split by the protocol's rules: source, command and every parameter.
+#pragma once
+#include <cstddef>
+#include "irc/irc_client.h"
+
+constexpr int kIrcMaxParams = 15;
+
+struct IrcMessage {
+  char words[kIrcLineLength];  // the line cut into NUL-terminated pieces; the fields point here
+  char source[kIrcLineLength]; // a user's nickname, or a server's name; empty without a prefix
+  bool fromUser;               // the prefix named a user (nick!user@host), not a server
+  const char* command;
+  int count;
+  const char* params[kIrcMaxParams];  // middle parameters, then the trailing one (after ':')
+};
+
+// Splits line (its line end, if any, is dropped). Never reads or writes past the buffers.
+void ParseIrcMessage(const char* line, IrcMessage* m);
+// Parameter i, or "" when the line has fewer.
+const char* Param(const IrcMessage& m, int i);
+// True for a three-digit command: a numeric reply.
+bool IsNumeric(const IrcMessage& m);
+int NumericOf(const IrcMessage& m);  // 0 when not numeric
+// A bounded printf into out, cut to size - 1 bytes (cutting is intended: lines are shown, not
+// parsed again).
+void FormatInto(char* out, std::size_t size, const char* format, ...) __attribute__((format(printf, 3, 4)));
+// Case-insensitive comparison of nicknames and channel names.
+bool SameName(const char* a, const char* b);

@@ -1,0 +1,170 @@
+// Registration: PASS, SASL PLAIN through CAP, nickname retries and the lines shown meanwhile.
+#include "irc/registration.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "console/console_log.h"
+#include "console/settings.h"
+#include "irc/server_text.h"
+
+namespace {
+
+// Read and written by whichever thread reads the link: the main thread while registering, the
+// receive thread afterwards; the hand-over between them orders the two.
+struct LoginState {
+  int nickRetries;
+  bool saslPending;  // CAP REQ sent, the exchange not finished: CAP END is still owed
+};
+LoginState State;
+std::atomic<bool> Welcomed{false};  // also read by the main thread's "/nick"
+
+void EndCapabilities() {
+  State.saslPending = false;
+  SendIrcLine("\r\n", "CAP END");
+}
+
+void SendSaslPlain() {
+  // PLAIN: authorisation identity, authentication identity and password, NUL-separated.
+  char plain[3 * kLoginFieldLength];
+  std::size_t a = strnlen(Irc.login.account, kLoginFieldLength - 1);
+  std::size_t p = strnlen(Irc.login.password, kLoginFieldLength - 1);
+  std::memcpy(plain, Irc.login.account, a);
+  plain[a] = '\0';
+  std::memcpy(plain + a + 1, Irc.login.account, a);
+  plain[2 * a + 1] = '\0';
+  std::memcpy(plain + 2 * a + 2, Irc.login.password, p);
+  char encoded[4 * kLoginFieldLength + 8];  // at most 191 bytes: 256 characters, one line
+  EncodeBase64(plain, 2 * a + 2 + p, encoded, sizeof encoded);
+  SendIrcLine("\r\n", "AUTHENTICATE %s", encoded);
+  std::memset(plain, 0, sizeof plain);
+  std::memset(encoded, 0, sizeof encoded);
+}
+
+bool HandleCap(const IrcMessage& m, char* text, std::size_t size) {
+  const char* verb = Param(m, 1);
+  bool mentionsSasl = std::strstr(Param(m, m.count - 1), "sasl") != nullptr;
+  if (State.saslPending && mentionsSasl && std::strcmp(verb, "ACK") == 0) {
+    SendIrcLine("\r\n", "AUTHENTICATE PLAIN");
+    FormatInto(text, size, "Logging in as \"%s\" (SASL)...", Irc.login.account);
+  } else if (State.saslPending && mentionsSasl && std::strcmp(verb, "NAK") == 0) {
+    EndCapabilities();
+    FormatInto(text, size, "The server does not offer SASL: going on without logging in.");
+  }
+  return true;  // other capability lines are the client's own business
+}
+
+bool HandleSaslReply(int numeric, char* text, std::size_t size) {
+  switch (numeric) {
+    case 903:  // success; 900 before it is shown as it comes
+    case 906:  // aborted
+    case 907:  // already logged in
+    case 902:  // the nickname is locked
+      if (State.saslPending) EndCapabilities();
+      return false;
+    case 904:
+    case 905:
+      if (State.saslPending) EndCapabilities();
+      FormatInto(text, size,
+                    "Logging in as \"%s\" failed: the server refused the account name or password. "
+                    "Check the SASL line in config.txt.", Irc.login.account);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// 433 before the welcome: the name with "_" added, a few times, then the user decides.
+bool HandleNicknameInUse(const IrcMessage& m, char* text, std::size_t size) {
+  const char* taken = Param(m, 1);
+  if (State.nickRetries >= kNicknameRetries) {
+    FormatInto(text, size, "The nickname \"%s\" is in use too: choose another with /nick name.", taken);
+    return true;
+  }
+  ++State.nickRetries;
+  char next[kLoginFieldLength + 2];
+  FormatInto(next, sizeof next, "%.*s_", kLoginFieldLength - 1, taken);
+  Irc.SetNick(next);
+  FormatInto(text, size, "The nickname \"%s\" is in use: trying \"%s\".", taken, next);
+  return true;
+}
+
+}  // namespace
+
+void StartLogin() {
+  State.nickRetries = 0;
+  State.saslPending = false;
+  Welcomed.store(false);
+  if (Irc.login.serverPassword[0]) SendIrcLine("\r\n", "PASS %s", Irc.login.serverPassword);
+  if (Irc.login.account[0] && Irc.login.password[0]) {
+    State.saslPending = true;
+    SendIrcLine("\r\n", "CAP REQ :sasl");
+  }
+}
+
+bool LoginWelcomed() { return Welcomed.load(); }
+
+bool HandleLoginLine(const IrcMessage& m, char* text, std::size_t size) {
+  text[0] = '\0';
+  int numeric = NumericOf(m);
+  if (numeric == 1) {
+    // The welcome's target is the nickname the server gave: the retries end here.
+    std::lock_guard<std::recursive_mutex> hold(ClientLock());
+    FormatInto(Irc.peerTable.self.nick, kNickLength, "%s", Param(m, 0));
+    Welcomed.store(true);
+    return false;
+  }
+  if (std::strcmp(m.command, "CAP") == 0) return HandleCap(m, text, size);
+  if (std::strcmp(m.command, "AUTHENTICATE") == 0) {
+    if (State.saslPending && std::strcmp(Param(m, 0), "+") == 0) SendSaslPlain();
+    return true;
+  }
+  if (numeric == 421 && State.saslPending &&
+      (std::strcmp(Param(m, 1), "CAP") == 0 || std::strcmp(Param(m, 1), "AUTHENTICATE") == 0)) {
+    State.saslPending = false;
+    FormatInto(text, size, "The server does not offer SASL: going on without logging in.");
+    return true;
+  }
+  if (numeric >= 900 && numeric <= 908) return HandleSaslReply(numeric, text, size);
+  if (numeric == 433 && !Welcomed.load()) return HandleNicknameInUse(m, text, size);
+  return false;
+}
+
+void ShowRegistrationLine(const char* line) {
+  static IrcMessage m;  // main thread only; 6 KB kept off the stack
+  ParseIrcMessage(line, &m);
+  char text[kIrcLineLength];
+  if (HandleLoginLine(m, text, sizeof text)) {
+    if (text[0]) ConsoleAppend(text);
+  } else {
+    FormatRegistrationText(m, text, sizeof text);
+    ConsoleAppend(text);
+  }
+  SyncOwnNickname();
+}
+
+void SyncOwnNickname() {
+  std::lock_guard<std::recursive_mutex> hold(ClientLock());
+  const char* own = Irc.peerTable.self.nick;
+  if (!own[0] || std::strncmp(Settings.nickname, own, kSettingLength - 1) == 0) return;
+  FormatInto(Settings.nickname, kSettingLength, "%s", own);
+}
+
+bool EncodeBase64(const char* data, std::size_t length, char* out, std::size_t size) {
+  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  if (!out || size < (length + 2) / 3 * 4 + 1) return false;
+  std::size_t o = 0;
+  for (std::size_t i = 0; i < length; i += 3) {
+    unsigned value = static_cast<unsigned char>(data[i]) << 16;
+    if (i + 1 < length) value |= static_cast<unsigned char>(data[i + 1]) << 8;
+    if (i + 2 < length) value |= static_cast<unsigned char>(data[i + 2]);
+    out[o++] = kDigits[(value >> 18) & 63];
+    out[o++] = kDigits[(value >> 12) & 63];
+    out[o++] = i + 1 < length ? kDigits[(value >> 6) & 63] : '=';
+    out[o++] = i + 2 < length ? kDigits[value & 63] : '=';
+  }
+  out[o] = '\0';
+  return true;
+}

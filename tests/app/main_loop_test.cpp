@@ -1,0 +1,182 @@
+// The run of frames against a window, keyboard and scene of the test's own, with the real IRC
+// client on a loopback server: how a failed F1 and the keys and close box during the
+// "/server" wait end the run.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/app_state.h"
+#include "app/command_interpreter.h"
+#include "app/shell.h"
+#include "console/console_log.h"
+#include "console/settings.h"
+#include "irc/irc_client.h"
+#include "irc/receive_thread.h"
+#include "platform/gui_window.h"
+#include "platform/key_state.h"
+#include "platform/ticks.h"
+#include "scene/scene.h"
+#include "tests/irc/net_test_support.h"
+
+namespace {
+
+// What the stand-in window does: the pump's turn (1-based) on which the close box is
+// clicked, the keys each keyboard snapshot (1-based) holds, and whether a remade window
+// comes up. Each turn of the pump takes 100 ms of the wait's clock.
+struct ShellScript {
+  int closeClickOnTurn = 0;
+  std::vector<std::set<HeldKey>> snapshots;
+  bool remakeSucceeds = true;
+  std::string typed;  // the input line's text until Enter takes it
+
+  int pumpTurns = 0;
+  int snapshotsTaken = 0;
+  int windowsMade = 0;
+  bool quitPosted = false;
+  uint32_t now = 0;
+};
+ShellScript Shell;
+
+char windowToken;
+PlatformWindow* const kWindow = reinterpret_cast<PlatformWindow*>(&windowToken);
+
+uint32_t ScriptTicks() { return Shell.now; }
+
+}  // namespace
+
+// The window, keyboard and scene as the run of frames calls them.
+bool CreateMainWindow(const char*, int, int, int, bool) {
+  ++Shell.windowsMade;
+  if (Shell.remakeSucceeds) AppState.mainWindow = kWindow;
+  return Shell.remakeSucceeds;
+}
+void DestroyMainWindow() { AppState.mainWindow = nullptr; }
+void ReleaseSceneResources() {}
+PumpResult PumpOneMessage() {
+  ++Shell.pumpTurns;
+  Shell.now += 100;
+  if (Shell.quitPosted) {
+    Shell.quitPosted = false;
+    return PumpQuit;
+  }
+  if (Shell.pumpTurns == Shell.closeClickOnTurn) {  // the click is handled; the quit follows
+    Shell.quitPosted = true;
+    return PumpDispatched;
+  }
+  return PumpIdle;
+}
+void PostQuit() { Shell.quitPosted = true; }
+void MakeViewCurrent(PlatformWindow*) {}
+void SwapViewBuffers(PlatformWindow*) {}
+void ShowTopWindow(PlatformWindow*) {}
+int GetWidgetText(PlatformWidget*, char* out, int maxCount) {
+  std::snprintf(out, static_cast<std::size_t>(maxCount), "%s", Shell.typed.c_str());
+  Shell.typed.clear();
+  return static_cast<int>(std::string(out).size());
+}
+void SetWidgetText(PlatformWidget*, const char*) {}
+void PollKeyboard() { ++Shell.snapshotsTaken; }
+bool IsKeyHeld(HeldKey key) {
+  std::size_t n = static_cast<std::size_t>(Shell.snapshotsTaken);
+  return n >= 1 && n <= Shell.snapshots.size() && Shell.snapshots[n - 1].count(key) > 0;
+}
+bool RenderFrame() { return true; }
+void UpdateMovement() {}
+void ClampToWorld() {}
+void SendPositionIfDue(uint32_t*) {}
+void SpawnExplosion(float, float, float) {}
+
+namespace {
+
+bool ConsoleHas(const std::string& text) {
+  for (const auto& line : ConsoleLog.lines)
+    if (text == line) return true;
+  return false;
+}
+
+// Connected to a loopback server and registering, the window up and active, as after the
+// dialog's Connect.
+class RunOfFrames : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Shell = ShellScript();
+    ConsoleClear();
+    AppState = AppStateRecord();
+    AppState.isActive = true;
+    AppState.mainWindow = kWindow;
+    ASSERT_TRUE(server.Listen());
+    std::snprintf(Settings.server, kSettingLength, "127.0.0.1");
+    Settings.port = server.port;
+    std::snprintf(Settings.nickname, kSettingLength, "me");
+    std::snprintf(Settings.channel, kSettingLength, "#room");
+    TickSourceOverride = ScriptTicks;
+    RegistrationWaitPump = PumpWhileWaiting;
+    ProcessInputLine("/connect");
+    ASSERT_TRUE(server.Accept());
+    ASSERT_TRUE(ReceiveThreadRunning());
+  }
+  void TearDown() override {
+    Irc.Disconnect("Quit");  // a test that failed must not leave the thread to abort the exit
+    Irc.Cleanup();
+    TickSourceOverride = nullptr;
+    RegistrationWaitPump = nullptr;
+  }
+  // Types "/server" and the same server again and presses Enter in the first pass.
+  void TypeServerChange() {
+    Shell.typed = "/server 127.0.0.1";
+    Shell.snapshots.insert(Shell.snapshots.begin(), {HeldEnter});
+  }
+  void ExpectDisconnectedWithoutWaitingOut() {
+    EXPECT_EQ(AppState.connectionState, Offline);
+    EXPECT_FALSE(ReceiveThreadRunning()) << "a receive thread still running at exit aborts the program";
+    EXPECT_FALSE(ConsoleHas("Gave up waiting for 127.0.0.1 to register."))
+        << "the wait ran to its end after " << Shell.pumpTurns << " turns of the window";
+  }
+  FakeServer server;
+};
+
+TEST_F(RunOfFrames, FailedFullScreenRemakeShutsDownDisconnected) {
+  Shell.snapshots = {{HeldF1}};
+  Shell.remakeSucceeds = false;
+  EXPECT_EQ(RunFrames(), RunShutDown);
+  EXPECT_EQ(Shell.windowsMade, 1);
+  ExpectDisconnectedWithoutWaitingOut();
+  std::string line;
+  ASSERT_TRUE(server.NextLine(&line));  // USER, NICK, then the QUIT
+  ASSERT_TRUE(server.NextLine(&line));
+  ASSERT_TRUE(server.NextLine(&line));
+  EXPECT_EQ(line, "QUIT :Quit\r\n");
+}
+
+TEST_F(RunOfFrames, CloseBoxDuringTheServerWaitEndsTheRunAtOnce) {
+  TypeServerChange();
+  Shell.closeClickOnTurn = 2;  // turn 1 is the pass that runs the command
+  EXPECT_EQ(RunFrames(), RunBackToDialog);
+  EXPECT_EQ(Shell.pumpTurns, 3) << "the quit that follows the click ends the wait and the run";
+  ExpectDisconnectedWithoutWaitingOut();
+}
+
+TEST_F(RunOfFrames, FullScreenAndEscapeActDuringTheServerWait) {
+  TypeServerChange();
+  Shell.snapshots.push_back({HeldF1});      // the wait's first turn remakes the window
+  Shell.snapshots.push_back({HeldEscape});  // its second leaves the run
+  EXPECT_EQ(RunFrames(), RunBackToDialog);
+  EXPECT_EQ(Shell.windowsMade, 1);
+  EXPECT_EQ(Shell.pumpTurns, 3);
+  ExpectDisconnectedWithoutWaitingOut();
+}
+
+TEST_F(RunOfFrames, FailedFullScreenRemakeDuringTheServerWaitShutsDownDisconnected) {
+  TypeServerChange();
+  Shell.snapshots.push_back({HeldF1});
+  Shell.remakeSucceeds = false;
+  EXPECT_EQ(RunFrames(), RunShutDown);
+  EXPECT_EQ(Shell.pumpTurns, 2);
+  ExpectDisconnectedWithoutWaitingOut();
+}
+
+}  // namespace

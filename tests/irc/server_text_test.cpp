@@ -1,0 +1,90 @@
+// Server lines as the user reads them, table by table: real lines from ngircd and InspIRCd.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "irc/irc_message.h"
+#include "irc/server_text.h"
+
+namespace {
+
+std::string Registration(const char* line) {
+  static IrcMessage m;
+  ParseIrcMessage(line, &m);
+  char out[kIrcLineLength];
+  FormatRegistrationText(m, out, sizeof out);
+  return out;
+}
+
+TEST(ServerText, RepliesLoseTheirPrefixNumericAndTarget) {
+  const struct {
+    const char* line;
+    const char* shown;
+  } cases[] = {
+      {":hub.ux 372 visitor :- ux hub\r\n", "-server- - ux hub"},
+      {":ngircd.test 001 bob :Welcome to the Internet Relay Network bob!~u@10.0.0.2",
+       "-server- Welcome to the Internet Relay Network bob!~u@10.0.0.2"},
+      {":insp.test 005 bob AWAYLEN=200 CASEMAPPING=rfc1459 :are supported by this server",
+       "-server- AWAYLEN=200 CASEMAPPING=rfc1459 are supported by this server"},
+      {":srv 252 bob 1 :operator(s) online", "-server- 1 operator(s) online"},
+      {":srv 004 * srv.test ngircd-26.1 abc defg", "-server- srv.test ngircd-26.1 abc defg"},
+      {"NOTICE AUTH :*** Looking up your hostname...", "-server- *** Looking up your hostname..."},
+      {":insp.test NOTICE * :*** Raw I/O logging is enabled", "-server- *** Raw I/O logging is enabled"},
+      {"ERROR :Closing connection", "-server- Closing connection"},
+      {":bob MODE bob :+i", "-server- MODE bob +i"},
+      {":NickServ!s@services.test NOTICE bob :This nickname is registered", "-NickServ- This nickname is registered"},
+      {":srv 311 me bob ~b 10.0.0.3 * :Bob B", "-server- bob is ~b@10.0.0.3 (Bob B)"},
+      {":srv 319 me bob :@#qivra #other", "-server- bob is in @#qivra #other"},
+      {":srv 999 me", "-server- "},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.shown, Registration(c.line)) << c.line;
+}
+
+TEST(ServerText, ErrorRepliesSayWhatFailedAndWhatToDo) {
+  const struct {
+    const char* line;
+    const char* shown;
+  } cases[] = {
+      {":qivra.local 433 * friend :Nickname already in use",
+       "The nickname \"friend\" is already in use: choose another with /nick name."},
+      {":srv 432 * b@d :Erroneous nickname",
+       "The server refused the nickname \"b@d\" (Erroneous nickname): choose another with /nick name."},
+      {":srv 461 me JOIN :Syntax error", "The server says JOIN needs more parameters: check the command."},
+      {":srv 471 me #full :Cannot join channel (+l)",
+       "Cannot join #full: the channel is full. Try again later, or /join another channel."},
+      {":srv 473 me #club :Cannot join channel (+i)",
+       "Cannot join #club: it is invite-only. Ask one of its members to invite you, or /join another channel."},
+      {":srv 474 me #no :Cannot join channel (+b)", "Cannot join #no: you are banned from it. /join another channel."},
+      {":srv 475 me #key :Cannot join channel (+k)",
+       "Cannot join #key: it needs a channel key, which QIVRA cannot send. /join another channel."},
+      {":srv 464 * :Password incorrect", "The server refused the password: check the PASS line in config.txt."},
+      {":srv 482 me #qivra :You're not channel operator",
+       "You are not a channel operator in #qivra, so the server refused (You're not channel operator)."},
+      {":srv 404 me #quiet :Cannot send to channel", "Your message to #quiet was not delivered (Cannot send to channel)."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.shown, Registration(c.line)) << c.line;
+}
+
+TEST(ServerText, SplittingKeepsTrailingBlanksAndBoundsEveryPiece) {
+  static IrcMessage m;
+  ParseIrcMessage(":a!b@c PRIVMSG  #x   :two  blanks \r\n", &m);
+  EXPECT_TRUE(m.fromUser);
+  EXPECT_STREQ("a", m.source);
+  EXPECT_STREQ("PRIVMSG", m.command);
+  ASSERT_EQ(2, m.count);
+  EXPECT_STREQ("#x", Param(m, 0));
+  EXPECT_STREQ("two  blanks ", Param(m, 1));
+  EXPECT_STREQ("", Param(m, 2));
+  std::string many = "CMD";
+  for (int i = 0; i < 20; ++i) many += " p" + std::to_string(i);
+  ParseIrcMessage(many.c_str(), &m);
+  EXPECT_EQ(kIrcMaxParams, m.count);
+  EXPECT_STREQ("p14 p15 p16 p17 p18 p19", Param(m, kIrcMaxParams - 1)) << "the rest stays in the last";
+  std::string huge = "NOTICE AUTH :" + std::string(3000, 'x');
+  ParseIrcMessage(huge.c_str(), &m);
+  char out[64];
+  FormatServerText(m, out, sizeof out);
+  EXPECT_EQ(63u, std::string(out).size());
+}
+
+}  // namespace

@@ -1,0 +1,11 @@
+# Runs the font maker into a scratch file and compares it with the committed data/font.bmp.
+file(REMOVE_RECURSE ${OUT})
+file(MAKE_DIRECTORY ${OUT})
+execute_process(COMMAND ${MAKER} ${OUT}/font.bmp RESULT_VARIABLE status OUTPUT_QUIET)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "the font maker failed: ${status}")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT}/font.bmp ${DATA}/font.bmp RESULT_VARIABLE differs)
+if(NOT differs EQUAL 0)
+  message(FATAL_ERROR "data/font.bmp differs from what the font maker makes now: rerun it (see README)")
+endif()
