@@ -79,11 +79,13 @@ void NoticeCommand(const char* rest) {
 struct AddedCommand {
   const char* word;
   void (*run)(const char* rest);
+  const char* usage;  // as "/help" lists it
 };
 
 const AddedCommand kAddedCommands[] = {
-    {"/nick", NickCommand},   {"/topic", TopicCommand},   {"/names", NamesCommand},
-    {"/whois", WhoisCommand}, {"/notice", NoticeCommand},
+    {"/nick", NickCommand, "/nick name"},       {"/topic", TopicCommand, "/topic [text]"},
+    {"/names", NamesCommand, "/names"},         {"/whois", WhoisCommand, "/whois nick"},
+    {"/notice", NoticeCommand, "/notice nick text"},
 };
 
 }  // namespace
@@ -98,4 +100,9 @@ bool RunAddedCommand(const char* line) {
     return true;
   }
   return false;
+}
+
+const char* AddedCommandUsage(int index) {
+  const int count = static_cast<int>(sizeof kAddedCommands / sizeof kAddedCommands[0]);
+  return index >= 0 && index < count ? kAddedCommands[index].usage : nullptr;
 }

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/chat_text.h"
+#include "app/reconnect_plan.h"
 #include "core/app_state.h"
 #include "console/console_log.h"
 #include "console/settings.h"
@@ -16,7 +18,7 @@ void (*RegistrationWaitPump)() = nullptr;
 
 namespace {
 
-constexpr int kInputLength = 256;               // the input line, terminating zero included
+constexpr int kInputLength = kLongestInputLine + 1;  // a line, terminating zero included
 constexpr uint32_t kRegistrationWaitMs = 15000;  // "/server" gives up after this
 
 // Settings fields are read with a precision of 63 so that a field that lost its
@@ -35,24 +37,72 @@ void AppendRegistering() {
   ConsoleAppend(text);
 }
 
-void ConnectSequence() {
-  if (AppState.connectionState != Offline) return;
-  AppendConnecting();
-  Irc.Init();
-  ConnectWithSettings();
+// One line per failed attempt; while tries go on it says when the next one comes.
+void AppendConnectFailure(const char* reason, uint32_t nextTryMs) {
+  char text[kSettingLength + 160];
+  int n = std::snprintf(text, sizeof text, "Could not connect to %.63s:%d: %s.", Settings.server,
+                        Settings.port, reason);
+  if (nextTryMs > 0 && n > 0 && static_cast<std::size_t>(n) < sizeof text)
+    std::snprintf(text + n, sizeof text - n, " Next try in %u s.", static_cast<unsigned>(nextTryMs / 1000));
+  ConsoleAppend(text);
+}
+
+// Both links open and the server reached, or why not (the client is then Offline again);
+// no reason when the user gave the attempt up by leaving.
+bool StartConnection(const char** reason) {
+  if (Settings.port < 1 || Settings.port > 65535) {
+    *reason = "no such port";
+    return false;
+  }
+  if (Irc.Init() != 1) {
+    *reason = "no socket";
+    return false;
+  }
+  if (ConnectWithSettings() == 1) return true;
+  *reason = Irc.streamLink.failure == LinkFailAbandoned ? nullptr : LinkFailureText(Irc.streamLink.failure);
+  Irc.Cleanup();
+  return false;
+}
+
+void SendRegistration() {
   AppendRegistering();
   Irc.SendUser(Settings.userName, Settings.server, Settings.realName);
   Irc.SetNick(Settings.nickname);
   AppState.connectionState = Registering;
 }
 
-void DisconnectSequence() {
-  if (AppState.connectionState == Offline) return;
-  ConsoleAppend("Disconnecting...");
+void ConnectSequence() {
+  if (AppState.connectionState != Offline) return;
+  StopPlan(&Reconnect);  // connecting by hand replaces any planned try
+  AppendConnecting();
+  const char* reason = "";
+  if (!StartConnection(&reason)) {
+    // A failed TLS step has said why already (ConnectWithSettings).
+    if (reason && Irc.streamLink.failure != LinkFailTls) AppendConnectFailure(reason, 0);
+    return;
+  }
+  SendRegistration();
+}
+
+// Leaves the server at once, without the console lines of "/disconnect".
+void DropConnection() {
   Irc.Disconnect("Quit");
   Irc.Cleanup();
-  ConsoleAppend("Disconnected.");
   AppState.connectionState = Offline;
+}
+
+void DisconnectSequence() {
+  if (AppState.connectionState == Offline) {
+    if (Reconnect.active) ConsoleAppend("Stopped reconnecting.");
+    StopPlan(&Reconnect);
+    return;
+  }
+  bool retrying = Reconnect.active;  // a try was registering
+  StopPlan(&Reconnect);
+  ConsoleAppend("Disconnecting...");
+  DropConnection();
+  ConsoleAppend("Disconnected.");
+  if (retrying) ConsoleAppend("Stopped reconnecting.");
 }
 
 // Polls until the server's first PING has been answered or the bound has passed.
@@ -62,7 +112,9 @@ void DisconnectSequence() {
 bool WaitForRegistration() {
   const uint32_t start = TickCountMs();
   for (;;) {
-    if (Irc.PollRegistration() == 1) return true;
+    int polled = Irc.PollRegistration();
+    if (polled == 1) return true;
+    if (polled < 0) return false;  // the server ended the link
     if (static_cast<uint32_t>(TickCountMs() - start) >= kRegistrationWaitMs) return false;
     if (RegistrationWaitPump) RegistrationWaitPump();
     if (AppState.connectionState == Offline) return false;
@@ -101,69 +153,199 @@ void ServerChangeSequence() {
   DisconnectSequence();
 }
 
+// Chat goes out only in a channel; anything else would be echoed as said and lost.
+bool CanSay(const char* line) {
+  if (AppState.connectionState == InChannel) return true;
+  char text[kInputLength + 48];
+  std::snprintf(text, sizeof text, "Not sent (%s): %s",
+                AppState.connectionState == Registering ? "still connecting" : "not connected", line);
+  ConsoleAppend(text);
+  return false;
+}
+
+// Text longer than one IRC message goes as several, broken at blanks. framed wraps each
+// piece as an action.
+void SayInPieces(const char* target, const char* text, bool framed, bool toChannel) {
+  const std::size_t framing = framed ? std::strlen("\x01" "ACTION \x01") : 0;
+  const std::size_t room = MessageTextRoom(target, Settings.nickname, framing);
+  std::size_t length = std::strlen(text);
+  std::size_t done = 0;
+  do {
+    char piece[kInputLength + 16];
+    std::size_t next = 0;
+    std::size_t n = NextMessagePiece(text + done, length - done, room, &next);
+    if (framed) {
+      std::snprintf(piece, sizeof piece, "\x01" "ACTION %.*s\x01", static_cast<int>(n), text + done);
+    } else {
+      std::snprintf(piece, sizeof piece, "%.*s", static_cast<int>(n), text + done);
+    }
+    if (toChannel) {
+      Irc.Say(piece);
+    } else {
+      Irc.SayTo(target, piece);
+    }
+    done += next;
+  } while (done < length);
+}
+
+void QuitCommand(const char*) { ConsoleAppend("Press ESC to quit."); }
+void HelpCommand(const char*);
+
+void ExplodeCommand(const char*) {
+  ConsoleAppend("Test Explosion Spawned");
+  SpawnExplosion(0.0f, 0.2f, 0.0f);
+}
+
+void ConnectCommand(const char*) { ConnectSequence(); }
+void DisconnectCommand(const char*) { DisconnectSequence(); }
+void PartCommand(const char*) { Irc.Part(); }
+
 void JoinCommand(const char* line) {
   std::sscanf(line, "/join %63s", Settings.channel);  // no word: channel unchanged
   Irc.Part();
   Irc.Join(Settings.channel);
 }
 
+void ServerCommand(const char* line) {
+  std::sscanf(line, "/server %63s", Settings.server);  // no word: server unchanged
+  ServerChangeSequence();
+}
+
+// "/msg nick text": the whole text after the nickname goes to nick, and is shown.
 void MsgCommand(const char* line) {
+  const char* p = line + std::strlen("/msg");
+  while (*p == ' ') ++p;
+  std::size_t nickLength = std::strcspn(p, " ");
+  const char* text = p + nickLength;
+  while (*text == ' ') ++text;
+  if (nickLength == 0 || *text == '\0') {
+    ConsoleAppend("Usage: /msg nick text");
+    return;
+  }
+  if (!CanSay(line)) return;
   char nickname[kInputLength];
-  char word[kInputLength];
-  if (std::sscanf(line, "/msg %255s %255s", nickname, word) != 2) return;
-  Irc.SayTo(nickname, word);
+  std::snprintf(nickname, sizeof nickname, "%.*s", static_cast<int>(nickLength), p);
+  char shown[kInputLength + 8];
+  std::snprintf(shown, sizeof shown, "-> %s: %s", nickname, text);
+  ConsoleAppend(shown);
+  SayInPieces(nickname, text, false, false);
 }
 
 void MeCommand(const char* line) {
+  if (!CanSay(line)) return;
   const char* text = std::strlen(line) > 4 ? line + 4 : "";
   EchoOwnAction(text);
-  char action[kInputLength + 16];
-  std::snprintf(action, sizeof action, "\x01" "ACTION %s\x01", text);
-  Irc.Say(action);
+  SayInPieces(Settings.channel, text, true, true);
 }
 
-bool StartsWith(const char* line, const char* word) {
-  return std::strncmp(line, word, std::strlen(word)) == 0;
+enum MatchRule { MatchExact, MatchContains, MatchPrefix };
+
+// The commands in the order they are tested; the first that matches runs. A row's usage
+// is listed on the second line of "/help" (the first line keeps its classic text).
+struct CommandRow {
+  const char* word;
+  MatchRule rule;
+  void (*run)(const char* line);
+  const char* usage;
+};
+
+const CommandRow kCommands[] = {
+    {"/quit", MatchExact, QuitCommand, "/quit"},
+    {"/help", MatchExact, HelpCommand, nullptr},
+    {"/explode", MatchExact, ExplodeCommand, nullptr},
+    {"/connect", MatchContains, ConnectCommand, nullptr},
+    {"/disconnect", MatchExact, DisconnectCommand, nullptr},
+    {"/part", MatchExact, PartCommand, nullptr},
+    {"/join", MatchPrefix, JoinCommand, "/join #channel"},
+    {"/server", MatchPrefix, ServerCommand, "/server host"},
+    {"/msg", MatchPrefix, MsgCommand, "/msg nick text"},
+    {"/me", MatchPrefix, MeCommand, "/me text"},
+};
+
+void HelpCommand(const char*) {
+  ConsoleAppend("Commands: help,explode,connect,part,disconnect");
+  char text[512] = "Also:";
+  std::size_t used = std::strlen(text);
+  // Written as the first line writes them, without the '/', so that all fit one console line.
+  auto list = [&](const char* usage) {
+    if (*usage == '/') ++usage;
+    int n = std::snprintf(text + used, sizeof text - used, "%s %s", used > 5 ? "," : "", usage);
+    if (n > 0 && static_cast<std::size_t>(n) < sizeof text - used) used += static_cast<std::size_t>(n);
+  };
+  for (const CommandRow& row : kCommands)
+    if (row.usage) list(row.usage);
+  for (int i = 0; AddedCommandUsage(i); ++i) list(AddedCommandUsage(i));
+  ConsoleAppend(text);
+}
+
+bool Matches(const CommandRow& row, const char* line) {
+  switch (row.rule) {
+    case MatchExact: return std::strcmp(line, row.word) == 0;
+    case MatchContains: return std::strstr(line, row.word) != nullptr;
+    case MatchPrefix: return std::strncmp(line, row.word, std::strlen(row.word)) == 0;
+  }
+  return false;
+}
+
+void UnknownCommand(const char* line) {
+  char text[kInputLength + 64];
+  std::snprintf(text, sizeof text, "Unknown command: %.*s (/help lists the commands)",
+                static_cast<int>(std::strcspn(line, " ")), line);
+  ConsoleAppend(text);
 }
 
 }  // namespace
 
 void ProcessInputLine(const char* input) {
   if (!input) return;
-  // A private bounded copy: every text sent or echoed below fits the input line.
+  // A private bounded copy: every text sent or echoed below fits it.
   char line[kInputLength];
   std::size_t length = strnlen(input, kInputLength - 1);
   std::memcpy(line, input, length);
   line[length] = '\0';
 
   if (line[0] != '/') {
+    if (!CanSay(line)) return;
     EchoOwnMessage(line);
-    Irc.Say(line);
+    SayInPieces(Settings.channel, line, false, true);
     return;
   }
   if (RunAddedCommand(line)) return;
-  if (std::strcmp(line, "/quit") == 0) {
-    ConsoleAppend("Press ESC to quit.");
-  } else if (std::strcmp(line, "/help") == 0) {
-    ConsoleAppend("Commands: help,explode,connect,part,disconnect");
-  } else if (std::strcmp(line, "/explode") == 0) {
-    ConsoleAppend("Test Explosion Spawned");
-    SpawnExplosion(0.0f, 0.2f, 0.0f);
-  } else if (std::strstr(line, "/connect")) {
-    ConnectSequence();
-  } else if (std::strcmp(line, "/disconnect") == 0) {
-    DisconnectSequence();
-  } else if (std::strcmp(line, "/part") == 0) {
-    Irc.Part();
-  } else if (StartsWith(line, "/join")) {
-    JoinCommand(line);
-  } else if (StartsWith(line, "/server")) {
-    std::sscanf(line, "/server %63s", Settings.server);  // no word: server unchanged
-    ServerChangeSequence();
-  } else if (StartsWith(line, "/msg")) {
-    MsgCommand(line);
-  } else if (StartsWith(line, "/me")) {
-    MeCommand(line);
+  for (const CommandRow& row : kCommands) {
+    if (Matches(row, line)) {
+      row.run(line);
+      return;
+    }
   }
-  // Any other "/" line is ignored without a word.
+  UnknownCommand(line);
 }
+
+void ReportLostLink() {
+  char text[kSettingLength + 32];
+  std::snprintf(text, sizeof text, "Connection to %.63s lost.", Settings.server);
+  ConsoleAppend(text);
+  DropConnection();
+  uint32_t wait = PlanFirstTry(&Reconnect, TickCountMs());
+  std::snprintf(text, sizeof text, "Reconnecting in %u s (Escape or /disconnect stops it).",
+                static_cast<unsigned>(wait / 1000));
+  ConsoleAppend(text);
+}
+
+void ReportFailedRegistration(bool closedByServer) {
+  DropConnection();
+  uint32_t next = Reconnect.active ? PlanNextTry(&Reconnect, TickCountMs()) : 0;
+  AppendConnectFailure(closedByServer ? "closed by the server" : "no answer", next);
+}
+
+void ReconnectIfDue() {
+  if (AppState.connectionState != Offline || !TryIsDue(&Reconnect, TickCountMs())) return;
+  const char* reason = "";
+  if (StartConnection(&reason)) {
+    SendRegistration();  // its "Registering as" line is this try's line
+    return;
+  }
+  if (!reason) return;  // the user is leaving
+  AppendConnectFailure(reason, PlanNextTry(&Reconnect, TickCountMs()));
+}
+
+void RegistrationSucceeded() { StopPlan(&Reconnect); }

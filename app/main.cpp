@@ -4,8 +4,10 @@
 #include "app/shell.h"
 #include "app/command_interpreter.h"
 #include "console/settings.h"
+#include "irc/stream_link.h"
 #include "platform/data_path.h"
 #include "platform/gui_window.h"
+#include "platform/key_state.h"
 #include "platform/message_box.h"
 #include "platform/single_instance.h"
 #include "platform/ticks.h"
@@ -28,6 +30,7 @@ int main(int argc, char** argv) {
   ChooseDataFolder();
   LoadSettings();
   RegistrationWaitPump = PumpWhileWaiting;
+  ConnectWaitHook = KeepWaitingForConnect;
   WireSceneKeys();
 
   if (!CreateMainWindow(kProgramTitle, 640, 480, 16, AppState.isFullScreen)) return 0;
@@ -39,6 +42,7 @@ int main(int argc, char** argv) {
     HideTopWindow(AppState.mainWindow);
     if (ShowConnectionDialog() == 0) break;
     ShowTopWindow(AppState.mainWindow);
+    ForgetKeyPresses();  // a press left over from the last run must not act in this one
     ProcessInputLine("/connect");
     if (RunFrames() == RunShutDown) break;  // a failed full-screen toggle
   }

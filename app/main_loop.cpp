@@ -1,5 +1,6 @@
 // The run of frames: the message pump and the idle pass that draws, reads keys, moves and dispatches.
 #include <cstdio>
+#include <cstring>
 
 #include "core/app_state.h"
 #include "core/frame_timer.h"
@@ -8,6 +9,7 @@
 #include "console/console_log.h"
 #include "console/settings.h"
 #include "irc/irc_client.h"
+#include "irc/link_watch.h"
 #include "irc/peer_reach.h"
 #include "platform/gui_window.h"
 #include "platform/key_state.h"
@@ -23,18 +25,21 @@ enum PassEnd { PassGoesOn, PassEndsRun, PassShutDown };
 // input line ran the command.
 PassEnd waitEnd = PassGoesOn;
 
-// Escape and F1 act only while the window is active, in a pass of the run and during the
-// "/server" wait alike.
-bool EscapeAsked() { return IsKeyHeld(HeldEscape) && AppState.isActive; }
-bool FullScreenAsked() { return IsKeyHeld(HeldF1) && AppState.isActive; }
+// Escape and F1 act once per press, and only while the window is active, in a pass of the
+// run and during a wait (for "/server", or for a connect) alike.
+bool EscapeAsked() { return TakeKeyPress(PressEscape) && AppState.isActive; }
+bool FullScreenAsked() { return TakeKeyPress(PressF1) && AppState.isActive; }
 
 // F1: the scene and window are made again in a new context, windowed or full
 // screen; the connection stays up.
 bool ToggleFullScreen() {
+  char typed[256];  // what is typed but not yet sent moves to the new input line
+  GetWidgetText(AppState.inputLine, typed, sizeof typed);
   ReleaseSceneResources();
   DestroyMainWindow();
   AppState.isFullScreen = !AppState.isFullScreen;
   if (!CreateMainWindow(kProgramTitle, 640, 480, 16, AppState.isFullScreen)) return false;
+  SetInputText(AppState.inputLine, typed, static_cast<int>(std::strlen(typed)));
   ShowTopWindow(AppState.mainWindow);
   return true;
 }
@@ -51,7 +56,10 @@ PassEnd ToggleFullScreenOrShutDown() {
 // Step 9: while registering, poll; once done, report and join. False ends the pass.
 bool AdvanceRegistration() {
   if (AppState.connectionState != Registering) return true;
-  if (Irc.PollRegistration() != 1) return false;
+  int polled = Irc.PollRegistration();
+  if (polled < 0) ReportFailedRegistration(ServerLinkEnd() == LinkClosedByServer);
+  if (polled != 1) return false;
+  RegistrationSucceeded();
   char szTemp[260];
   ConsoleAppend("Connected.");
   std::snprintf(szTemp, sizeof szTemp, "Joining channel \"%s\"...", Settings.channel);
@@ -76,18 +84,23 @@ void RunChannelTurn() {
   AppState.sceneClock += AppState.frameScale;
 }
 
-// Enter: the input line goes to the command interpreter and is emptied. A "/server" wait
-// inside the command may have ended the run (Escape, the close box, a failed F1).
-PassEnd SubmitInputLine() {
-  char buf[256];
-  GetWidgetText(AppState.inputLine, buf, sizeof buf);
-  if (buf[0] == '\0') return PassGoesOn;
+// Runs a step that may wait (for "/server", or for a connect) and reports how a wait inside
+// it ended the run (Escape, the close box, a failed F1), if it did.
+PassEnd AfterWaits(void (*step)()) {
   waitEnd = PassGoesOn;
-  ProcessInputLine(buf);
-  SetWidgetText(AppState.inputLine, "");
+  step();
   PassEnd end = waitEnd;
   waitEnd = PassGoesOn;
   return end;
+}
+
+// A link that ended in a channel is reported and mended; a due try to reconnect is made.
+void WatchConnection() {
+  if (AppState.connectionState == InChannel && ServerLinkEnd() != LinkUp) {
+    ReportLostLink();
+  } else if (AppState.connectionState == Offline) {
+    ReconnectIfDue();
+  }
 }
 
 // The wait's counterpart of leaving a pass: disconnecting also ends the wait.
@@ -100,17 +113,20 @@ PassEnd IdlePass() {
   ReadElapsedMs();  // restarts the interval: frameScale measures this pass's own work
   MakeViewCurrent(AppState.mainWindow);
   bool leaving = AppState.isActive && !RenderFrame();
-  PollKeyboard();  // one snapshot of the keyboard for every key test of this pass
+  PollKeyboard();  // one snapshot of the keyboard for the walking keys of this pass
   if (!leaving && EscapeAsked()) leaving = true;
   if (!leaving) {
     SwapViewBuffers(AppState.mainWindow);
-    if (IsKeyHeld(HeldEnter)) {
-      PassEnd end = SubmitInputLine();
+    // Enter: every line of the input line (and of a paste's rest) goes to the interpreter.
+    if (TakeKeyPress(PressEnter)) {
+      PassEnd end = AfterWaits(SubmitInputLine);
       if (end != PassGoesOn) return end;
     }
     if (FullScreenAsked() && ToggleFullScreenOrShutDown() == PassShutDown) return PassShutDown;
     if (AppState.connectionState == InChannel && AppState.isActive) UpdateMovement();
     ClampToWorld();
+    PassEnd end = AfterWaits(WatchConnection);
+    if (end != PassGoesOn) return end;
   } else {
     ProcessInputLine("/disconnect");
   }
@@ -121,6 +137,11 @@ PassEnd IdlePass() {
 }  // namespace
 
 RunEnd RunFrames() {
+  // The "/connect" before the run may have been left during its wait.
+  PassEnd left = waitEnd;
+  waitEnd = PassGoesOn;
+  if (left == PassEndsRun) return RunBackToDialog;
+  if (left == PassShutDown) return RunShutDown;
   for (;;) {
     PumpResult message = PumpOneMessage();
     if (message == PumpQuit) return RunBackToDialog;
@@ -153,4 +174,9 @@ void PumpWhileWaiting() {
   } else if (FullScreenAsked() && !ToggleFullScreen()) {
     EndRunDuringWait(PassShutDown);
   }
+}
+
+bool KeepWaitingForConnect() {
+  PumpWhileWaiting();
+  return waitEnd == PassGoesOn;
 }

@@ -1,4 +1,6 @@
 // Making and unmaking the window with its GL context and children, and sizing the view.
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/app_state.h"
@@ -52,6 +54,14 @@ void OnExpose() {
 }
 void ShowPanelText(const char* text) { SetWidgetText(AppState.consolePanel, text); }
 
+// Test seam: QIVRA_WINDOW_STDERR=1 prints one line to stderr for each main window made.
+void TraceWindowMade(bool fullScreen) {
+  static const char* trace = std::getenv("QIVRA_WINDOW_STDERR");
+  if (!trace || !*trace || std::strcmp(trace, "0") == 0) return;
+  std::fprintf(stderr, "[window] made %s\n", fullScreen ? "full screen" : "windowed");
+  std::fflush(stderr);
+}
+
 bool AskYesNoBox(const char* caption, const char* text) {
   return ShowMessageBox(text, caption, BoxIconQuestion, BoxYesNo) == AnswerYes;
 }
@@ -68,6 +78,8 @@ bool CreateMainWindow(const char* title, int width, int height, int bits, bool f
   ClientResizeHandler = ResizeView;
   ActivationHandler = OnActivation;
   ViewClickHandler = OnViewClick;
+  InputPasteHandler = OnInputPaste;
+  InputFullHandler = OnInputFull;
   PanelScrollHandler = ConsoleScroll;
   AskYesNo = AskYesNoBox;
 
@@ -135,12 +147,20 @@ bool CreateMainWindow(const char* title, int width, int height, int bits, bool f
   AppState.consolePanel = CreateConsolePanel(AppState.mainWindow, 0, height - 132, width, 113);
   ConsolePanelSink = ShowPanelText;
 
-  ConsoleClear();
-  ConsoleAppend("Welcome To qivra!");
-  ConsoleAppend("Beta Version 1");
-  ConsoleAppend("QIVRA shows one IRC channel as a small 3D room shared by its members.");
-  ConsoleAppend("Click the view, then walk with the cursor keys; type below and press Enter to talk.");
-  ConsoleAppend("F1 switches full screen, Escape leaves the room, /help lists the commands.");
+  // The first window greets; a window made again (F1) keeps what the console showed.
+  static bool greeted = false;
+  if (!greeted) {
+    greeted = true;
+    ConsoleClear();
+    ConsoleAppend("Welcome To qivra!");
+    ConsoleAppend("Beta Version 1");
+    ConsoleAppend("QIVRA shows one IRC channel as a small 3D room shared by its members.");
+    ConsoleAppend("Click the view, then walk with the cursor keys; type below and press Enter to talk.");
+    ConsoleAppend("F1 switches full screen, Escape leaves the room, /help lists the commands.");
+  } else {
+    ConsoleShowPanel();
+  }
+  TraceWindowMade(AppState.isFullScreen);
 
   ResizeView(width, height);
 

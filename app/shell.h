@@ -32,6 +32,15 @@ enum RunEnd { RunBackToDialog, RunShutDown };
 RunEnd RunFrames();
 // Pumps window events and draws a frame; used while "/server" waits.
 void PumpWhileWaiting();
+// Pumps as above while a connect is under way; false when the user is leaving (Escape or
+// the close box), which gives the connect up.
+bool KeepWaitingForConnect();
+
+// The input line (input_line.cpp): Enter submits it with the rest of a long paste, line by
+// line; the window hands it pastes and reports a character that found it full.
+void SubmitInputLine();
+void OnInputPaste(const char* text, int length);
+void OnInputFull();
 
 extern uint32_t lastPositionSend;  // tick count of the last position datagram
 
@@ -54,6 +63,9 @@ constexpr std::size_t kEventLineSize = 2 * 2047 + 64;
 // The exit report's text for a non-zero count of unreleased blocks; false for 0.
 bool FormatLeakReport(int32_t liveBlockCount, char* j, std::size_t size);
 
-// The port as the dialog reads it: leading blanks, a sign and the leading
-// digits; 0 without digits; held within the range of an int.
-int ParsePortText(const char* text);
+// The dialog's checks. A port is digits only (blanks around them allowed, and a '+' before
+// them that asks for TLS) with a value from 1 to 65535; a nickname or channel is not empty and has no blank. A channel without a
+// leading '#' or '&' gets '#' (the field holds size bytes).
+bool ReadPortField(const char* text, int* port);
+bool NameFieldAcceptable(const char* text);
+void PrefixChannel(char* channel, std::size_t size);

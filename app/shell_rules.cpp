@@ -1,8 +1,6 @@
 // The shell's small rules kept free of the window: layout, event lines, leak report, the port.
-#include <cerrno>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 
 #include "app/shell.h"
 
@@ -53,11 +51,34 @@ bool FormatLeakReport(int32_t liveBlockCount, char* j, std::size_t size) {
   return true;
 }
 
-int ParsePortText(const char* text) {
-  if (!text) return 0;
-  errno = 0;
-  long value = std::strtol(text, nullptr, 10);  // the atol rules, defined on overflow
-  if (value > INT_MAX) return INT_MAX;
-  if (value < INT_MIN) return INT_MIN;
-  return static_cast<int>(value);
+bool ReadPortField(const char* text, int* port) {
+  if (!text) return false;
+  while (*text == ' ' || *text == '\t') ++text;
+  if (*text == '+') ++text;  // a port for TLS
+  long value = 0;
+  int digits = 0;
+  for (; *text >= '0' && *text <= '9'; ++text, ++digits) {
+    value = value * 10 + (*text - '0');
+    if (value > 65535) return false;
+  }
+  while (*text == ' ' || *text == '\t') ++text;
+  if (digits == 0 || *text != '\0' || value < 1) return false;
+  *port = static_cast<int>(value);
+  return true;
+}
+
+bool NameFieldAcceptable(const char* text) {
+  if (!text || !*text) return false;
+  for (; *text; ++text)
+    if (*text == ' ' || *text == '\t') return false;
+  return true;
+}
+
+void PrefixChannel(char* channel, std::size_t size) {
+  if (!channel || size < 2 || channel[0] == '#' || channel[0] == '&') return;
+  std::size_t length = strnlen(channel, size - 1);
+  if (length + 1 > size - 1) length = size - 2;  // the last character gives way to the '#'
+  std::memmove(channel + 1, channel, length);
+  channel[0] = '#';
+  channel[length + 1] = '\0';
 }

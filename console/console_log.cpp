@@ -109,6 +109,8 @@ void ConsoleAppend(const char* text) {
   ShowPanel();
 }
 
+void ConsoleShowPanel() { ShowPanel(); }
+
 void ConsoleClear() {
   std::memset(&ConsoleLog, 0, sizeof ConsoleLog);
   History.newest = 0;

@@ -17,6 +17,8 @@ extern void (*ConsolePanelSink)(const char* panelText);
 
 void ConsoleAppend(const char* text);
 void ConsoleClear();
+// Shows the lines as they are on a panel made since (the window made again by F1).
+void ConsoleShowPanel();
 void EchoOwnMessage(const char* text);
 void EchoOwnAction(const char* text);
 

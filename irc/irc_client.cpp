@@ -10,6 +10,7 @@
 #include "console/console_log.h"
 #include "console/settings.h"
 #include "irc/line_parse.h"
+#include "irc/link_watch.h"
 #include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
 #include "irc/registration.h"
@@ -35,6 +36,10 @@ int SendIrcLine(const char* lineEnd, const char* format, ...) {
   int n = std::vsnprintf(Irc.line, room, format, args);
   va_end(args);
   std::size_t used = n < 0 ? 0 : (static_cast<std::size_t>(n) < room ? n : room - 1);
+  // A line break inside the text would end the line early and send the rest to the server
+  // as a command of its own: whatever the caller passed, only lineEnd ends the line.
+  for (std::size_t i = 0; i < used; ++i)
+    if (Irc.line[i] == '\r' || Irc.line[i] == '\n') Irc.line[i] = ' ';
   std::memcpy(Irc.line + used, lineEnd, endLength + 1);
   return Irc.streamLink.Send(Irc.line);
 }
@@ -91,6 +96,7 @@ int IrcClient::Connect(const char* serverName, int serverPort) {
     if (streamLink.Open() != 1) return 0;
   }
   if (streamLink.Connect(server, port) != 1) return 0;
+  StartServerWatch();
   StartLogin();
   ReceiveHeld.store(1);
   StopReceive.store(0);
@@ -149,9 +155,12 @@ int IrcClient::SayTo(const char* target, const char* text) {
 
 // Registration ends at the first PING (answered) or at the end of the message of the day:
 // servers send their first PING only after one to two minutes.
+// -1 when the link ended first: the server closed it, or stayed silent past the idle timers.
 int IrcClient::PollRegistration() {
   char received[kIrcLineLength];
-  if (!streamLink.ReadLine(received)) return 0;
+  bool heard = streamLink.ReadLine(received) == 1;
+  LinkEnd end = WatchServerLink(heard);
+  if (!heard) return end == LinkUp ? 0 : -1;
   char reply[kIrcLineLength];
   if (BuildPingReply(received, reply, sizeof reply)) {
     {
@@ -164,7 +173,8 @@ int IrcClient::PollRegistration() {
   }
   received[std::strcspn(received, "\r\n")] = '\0';  // the console shows text, not line ends
   NoteWelcomeLine(received);
-  ShowRegistrationLine(received);  // every line, in readable form
+  ShowRegistrationLine(received);  // every line, in readable form: a last ERROR too
+  if (end != LinkUp) return -1;
   if (IsEndOfMotd(received)) {
     ReceiveHeld.store(0);
     return 1;

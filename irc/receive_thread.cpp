@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "irc/link_watch.h"
 #include "platform/net.h"
 #include "platform/ticks.h"
 #include "presence/host_lookup.h"
@@ -35,8 +36,11 @@ static void ReceiveThread(int parameter) {
     if (ReceiveHeld.load()) continue;
     while (LinePending.load() && !StopReceive.load()) SleepMs(1);
     if (StopReceive.load()) break;
-    if (!Irc.streamLink.ReadLine(ReceiveBuffer)) continue;
+    if (ServerLinkEnd() != LinkUp) continue;  // nothing more will come: wait for Disconnect
+    bool heard = Irc.streamLink.ReadLine(ReceiveBuffer) == 1;
     if (StopReceive.load()) break;  // the read was ended by Disconnect: the piece is dropped
+    WatchServerLink(heard);
+    if (!heard) continue;
     int code = Irc.Dispatch(PendingNick, PendingMessage, 1);
     if (IsShownCode(code)) {
       PendingCode = code;

@@ -5,7 +5,10 @@
 
 #include "console/trusted_certificates.h"
 #include "platform/net.h"
+#include "platform/ticks.h"
 #include "presence/host_lookup.h"
+
+bool (*ConnectWaitHook)() = nullptr;
 
 // A server that stops reading must not hold a sending thread (and the client lock) for ever.
 constexpr int kSendTimeoutMs = 2000;
@@ -14,6 +17,8 @@ int StreamLink::Open() {
   EndTls();
   NetClose(socket);  // a second Open without Close must not leak the first socket
   connectTried = false;
+  ended = false;
+  failure = LinkFailNone;
   socket = NetOpenStream();
   if (socket == kNoSocket) return -3;
   NetSetSendTimeout(socket, kSendTimeoutMs);
@@ -21,19 +26,70 @@ int StreamLink::Open() {
   return 1;
 }
 
+namespace {
+
+// The time left of a connect and the shell's wish to go on, asked between waiting slices.
+struct ConnectClock {
+  uint32_t start;
+  bool abandoned = false;
+  uint32_t Left() const {
+    uint32_t spent = static_cast<uint32_t>(TickCountMs() - start);
+    return spent >= kConnectLimitMs ? 0 : kConnectLimitMs - spent;
+  }
+  bool GoOn() {
+    if (ConnectWaitHook && !ConnectWaitHook()) abandoned = true;
+    return !abandoned && Left() > 0;
+  }
+};
+
+bool LookupGoesOn(void* clock) { return static_cast<ConnectClock*>(clock)->GoOn(); }
+
+LinkFailure FailureOf(NetConnectOutcome outcome) {
+  switch (outcome) {
+    case NetRefused: return LinkFailRefused;
+    case NetUnreachable: return LinkFailNoRoute;
+    case NetTimedOut: return LinkFailNoAnswer;
+    default: return LinkFailOther;
+  }
+}
+
+constexpr int kWaitSliceMs = 20;  // how often the window is kept alive during a connect
+
+}  // namespace
+
 int StreamLink::Connect(const char* host, int port) {
+  failure = LinkFailNone;
+  ended = false;
+  ConnectClock clock{TickCountMs()};
   tls.result = 0;
   uint32_t dotted = 0;
   numericAddress = NetParseDotted(host, &dotted) ? dotted : 0xFFFFFFFFu;
   uint32_t address = 0;
-  if (LookUpHost(host, &address) != 1) return -2;
+  if (LookUpHostWhile(host, &address, LookupGoesOn, &clock) != 1) {
+    failure = clock.abandoned ? LinkFailAbandoned : clock.Left() == 0 ? LinkFailNoAnswer : LinkFailNoSuchHost;
+    return -2;
+  }
   std::memset(&serverAddress, 0, sizeof serverAddress);
   serverAddress.family = kAddressFamilyIPv4;
   serverAddress.port = NetPortToWire(port);
   serverAddress.address = address;
   connectTried = true;
-  int result = NetConnect(socket, serverAddress.address, serverAddress.port);
-  if (result == 1 && tls.wanted) result = tls.result = StartTls(host, port);
+  NetConnectOutcome outcome = NetConnectStart(socket, serverAddress.address, serverAddress.port);
+  while (outcome == NetConnecting) {
+    uint32_t left = clock.Left();
+    if (left == 0 || !clock.GoOn()) {
+      failure = clock.abandoned ? LinkFailAbandoned : LinkFailNoAnswer;
+      return 0;
+    }
+    outcome = NetConnectWait(socket, static_cast<int>(left < kWaitSliceMs ? left : kWaitSliceMs));
+  }
+  if (outcome != NetConnected) {
+    failure = FailureOf(outcome);
+    return 0;
+  }
+  if (!tls.wanted) return 1;
+  int result = tls.result = StartTls(host, port);
+  if (result != 1) failure = LinkFailTls;
   return result;
 }
 
@@ -63,13 +119,23 @@ int StreamLink::Send(const char* text) {
 int StreamLink::ReadLine(char* buffer) {
   std::memset(buffer, 0, kStreamLineLength);
   if (tls.session) return ReadTlsLine(buffer);
-  if (NetBytesWaiting(socket) == 0) return 0;
+  if (NetBytesWaiting(socket) == 0) {
+    // Nothing waiting is also what a closed connection reports: tell the two apart.
+    if (connectTried && !ended && NetStreamEnded(socket)) ended = true;
+    return 0;
+  }
   int stored = 0;
   for (;;) {
     char ch = 0;
     int r = NetReceiveByte(socket, &ch);
-    if (r < 0) return 0;
-    if (r == 0) return 1;  // closed: the partial line once; later calls see nothing waiting
+    if (r < 0) {
+      ended = true;
+      return 0;
+    }
+    if (r == 0) {  // closed: the partial line once; later calls see nothing waiting
+      ended = true;
+      return 1;
+    }
     buffer[stored++] = ch;
     if (ch == '\n' || stored == kStreamLineLength - 1) return 1;
   }
@@ -79,12 +145,16 @@ int StreamLink::ReadLine(char* buffer) {
 // the session with none on the socket, and bytes on the socket may carry no text (a session
 // ticket): then nothing is read.
 int StreamLink::ReadTlsLine(char* buffer) {
-  if (!HasBufferedInput() && NetBytesWaiting(socket) == 0) return 0;
+  if (!HasBufferedInput() && NetBytesWaiting(socket) == 0) {
+    if (!ended && NetStreamEnded(socket)) ended = true;  // as for a plain link
+    return 0;
+  }
   int stored = 0;
   for (;;) {
     char ch = 0;
     int r = TlsReceiveByte(tls.session, &ch, stored > 0);
     if (r == -2) return 0;
+    if (r < 0 || r == 0) ended = true;
     if (r < 0) return 0;
     if (r == 0) return 1;
     buffer[stored++] = ch;

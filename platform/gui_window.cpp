@@ -10,12 +10,14 @@
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 #include <GL/glx.h>
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 #include <cstring>
 
 #include "platform/app_icon.h"
+#include "platform/key_state.h"
 #include "platform/ticks.h"
 #include "platform/x11_windows.h"
 
@@ -23,6 +25,8 @@ void (*ViewExposeHandler)() = nullptr;
 void (*ClientResizeHandler)(int width, int height) = nullptr;
 void (*ActivationHandler)(bool active) = nullptr;
 void (*ViewClickHandler)() = nullptr;
+void (*InputPasteHandler)(const char* text, int length) = nullptr;
+void (*InputFullHandler)() = nullptr;
 void (*PanelScrollHandler)(int rows) = nullptr;
 
 namespace {
@@ -115,31 +119,35 @@ bool IsNavigationKey(int key) {
          key == FL_Page_Up || key == FL_Page_Down || key == FL_Home || key == FL_End;
 }
 
-// The input line takes only as much text as its width shows, like an edit
-// control without horizontal scrolling.
+// The input line scrolls sideways and holds up to 255 bytes. Pasted text goes to the shell,
+// which decides what the line shows of it; a character typed into a full line is reported.
 class LineInput : public Fl_Input {
  public:
   LineInput(int x, int y, int w, int h) : Fl_Input(x, y, w, h) {}
   int handle(int event) override {
     if (ScrollKey(event)) return 1;
-    if (event == FL_KEYBOARD && IsNavigationKey(Fl::event_key())) {
+    if (event == FL_PASTE && InputPasteHandler) {
+      if (!readonly() && Fl::event_text()) InputPasteHandler(Fl::event_text(), Fl::event_length());
+      return 1;
+    }
+    if (event != FL_KEYBOARD) return Fl_Input::handle(event);
+    if (IsNavigationKey(Fl::event_key())) {
       Fl_Input::handle(event);
       return 1;  // walking with the cursor keys must not move the focus out of the line
     }
-    if (event != FL_KEYBOARD && event != FL_PASTE) return Fl_Input::handle(event);
-    char before[256];
-    std::size_t length = strnlen(value(), sizeof before - 1);
-    std::memcpy(before, value(), length);
-    before[length] = '\0';
-    int cursor = position(), anchor = mark();
+    // Into a full line without a selection to replace, a typed character cannot go.
+    bool full = size() >= maximum_size() && position() == mark();
+    bool typesText = Fl::event_length() > 0 && static_cast<unsigned char>(Fl::event_text()[0]) >= 0x20 &&
+                     !Fl::event_state(FL_CTRL | FL_ALT | FL_META);
     int result = Fl_Input::handle(event);
-    fl_font(textfont(), textsize());
-    if (fl_width(value()) > w() - 8) {
-      value(before);
-      position(cursor, anchor);
-    }
+    bool refused = full && typesText;
+    if (refused && !refusedLast && InputFullHandler) InputFullHandler();
+    refusedLast = refused;
     return result;
   }
+
+ private:
+  bool refusedLast = false;  // one report for a run of refused keys
 };
 
 // Each child control sits in a small subwindow of its own, so that it is
@@ -233,8 +241,24 @@ void FrameCallback(Fl_Widget*, void*) {
   PostQuit();
 }
 
-// Watches focus changes of the main window for its activation state.
+bool PressedKeyOf(int key, PressedKey* pressed) {
+  switch (key) {
+    case FL_Escape: *pressed = PressEscape; return true;
+    case FL_Enter:
+    case FL_KP_Enter: *pressed = PressEnter; return true;
+    case FL_F + 1: *pressed = PressF1; return true;
+    default: return false;
+  }
+}
+
+// Watches focus changes of the main window for its activation state, and its key presses
+// of the keys that act once per press.
 int DispatchEvent(int event, Fl_Window* window) {
+  PressedKey pressed;
+  if ((event == FL_KEYDOWN || event == FL_KEYUP) && window && activeWindow &&
+      window->top_window() == activeWindow->frame && PressedKeyOf(Fl::event_key(), &pressed)) {
+    NoteKeyEvent(pressed, event == FL_KEYDOWN);
+  }
   if ((event == FL_FOCUS || event == FL_UNFOCUS) && window && activeWindow &&
       window->top_window() == activeWindow->frame) {
     frameFocused = event == FL_FOCUS;
@@ -257,6 +281,9 @@ bool OpenDisplay() {
   Display* display = XOpenDisplay(nullptr);
   if (!display) return false;
   fl_open_display(display);
+  // A held key then sends repeated presses without releases between them, so a repeat
+  // can be told from a new press.
+  XkbSetDetectableAutoRepeat(display, True, nullptr);
   Fl::event_dispatch(DispatchEvent);
   return true;
 }
@@ -428,6 +455,20 @@ int GetWidgetText(PlatformWidget* widget, char* out, int maxCount) {
   std::memcpy(out, value, length);
   out[length] = '\0';
   return length;
+}
+
+void GetInputSelection(PlatformWidget* widget, int* from, int* to) {
+  *from = *to = 0;
+  if (!widget || !widget->input) return;
+  int a = widget->input->position(), b = widget->input->mark();
+  *from = a < b ? a : b;
+  *to = a < b ? b : a;
+}
+
+void SetInputText(PlatformWidget* widget, const char* text, int cursor) {
+  if (!widget || !widget->input) return;
+  widget->input->value(text ? text : "");
+  widget->input->position(cursor);
 }
 
 void ShowTopWindow(PlatformWindow* window) {

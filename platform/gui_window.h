@@ -9,6 +9,10 @@ extern void (*ViewExposeHandler)();                      // the view must be dra
 extern void (*ClientResizeHandler)(int width, int height);  // new client size
 extern void (*ActivationHandler)(bool active);           // the window gained or lost activation
 extern void (*ViewClickHandler)();                       // left click in the view or the panel
+// Text pasted into the input line, as it came (line breaks included); the line itself is
+// left unchanged for the handler to fill.
+extern void (*InputPasteHandler)(const char* text, int length);
+extern void (*InputFullHandler)();  // a typed character found the input line full
 // The mouse wheel over the panel, or Shift+Page Up / Page Down anywhere in the window: rows > 0
 // scroll the console back towards older lines, rows < 0 forward.
 extern void (*PanelScrollHandler)(int rows);
@@ -40,6 +44,10 @@ void MoveWidget(PlatformWidget* widget, int x, int y, int width, int height, boo
 void SetWidgetText(PlatformWidget* widget, const char* text);
 // Copies at most maxCount - 1 characters and a terminating zero; returns the length.
 int GetWidgetText(PlatformWidget* widget, char* out, int maxCount);
+// The input line's selection as byte positions (from == to: the cursor), and its text with
+// the cursor placed.
+void GetInputSelection(PlatformWidget* widget, int* from, int* to);
+void SetInputText(PlatformWidget* widget, const char* text, int cursor);
 
 // Shows the window, brings it to the foreground and gives the keyboard focus
 // to the window itself (not the input line).

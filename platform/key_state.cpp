@@ -11,6 +11,7 @@
 namespace {
 
 char keymap[32];
+KeyEdges presses;
 // Key codes per key (a key may have two: Enter and the keypad's Enter).
 KeyCode keyCodes[kHeldKeyCount][2];
 Display* codesFor = nullptr;
@@ -37,6 +38,9 @@ void PollKeyboard() {
   }
   if (codesFor != fl_display) LookUpKeyCodes(fl_display);
   XQueryKeymap(fl_display, keymap);
+  NoteKeySampled(&presses, PressEscape, IsKeyHeld(HeldEscape));
+  NoteKeySampled(&presses, PressEnter, IsKeyHeld(HeldEnter));
+  NoteKeySampled(&presses, PressF1, IsKeyHeld(HeldF1));
 }
 
 bool IsKeyHeld(HeldKey key) {
@@ -46,4 +50,15 @@ bool IsKeyHeld(HeldKey key) {
     if (code && (keymap[code >> 3] & (1 << (code & 7)))) return true;
   }
   return false;
+}
+
+bool TakeKeyPress(PressedKey key) { return TakePress(&presses, key); }
+void ForgetKeyPresses() { ForgetPresses(&presses); }
+
+void NoteKeyEvent(PressedKey key, bool down) {
+  if (down) {
+    NoteKeyDown(&presses, key);
+  } else {
+    NoteKeyUp(&presses, key);
+  }
 }

@@ -1,5 +1,6 @@
 // Whether a key is held right now, for the whole keyboard (not only the focused widget).
 #pragma once
+#include "platform/key_edges.h"
 
 enum HeldKey {
   HeldEscape,
@@ -20,3 +21,10 @@ enum HeldKey {
 // Takes one snapshot of the keyboard (one server round trip); IsKeyHeld reads it.
 void PollKeyboard();
 bool IsKeyHeld(HeldKey key);
+
+// Escape, Enter and F1 act on their press events, which the window's event pump records:
+// a press shorter than a pass is still seen, and a held key acts once.
+bool TakeKeyPress(PressedKey key);
+void ForgetKeyPresses();
+// Called by the window's event pump for press and release events of the main window.
+void NoteKeyEvent(PressedKey key, bool down);

@@ -11,6 +11,7 @@
 #include <FL/fl_draw.H>
 
 #include <cstring>
+#include <initializer_list>
 
 #include "platform/app_icon.h"
 
@@ -21,7 +22,6 @@ namespace {
 constexpr int kBaseUnitX = 6;
 constexpr int kBaseUnitY = 13;
 constexpr int kFontPixels = 11;  // 8 points at 96 dots per inch
-constexpr int kLabelPixels = 10;  // "Nickname:" fits its 30 units
 
 // A group frame with its caption cut into the top edge.
 class GroupFrame : public Fl_Widget {
@@ -78,23 +78,40 @@ int DispatchDialogEvent(int event, Fl_Window* window) {
   return dialog.previousDispatch ? dialog.previousDispatch(event, window) : Fl::handle_(event, window);
 }
 
+// A static text at the dialog's font, wide enough for its text: no label is cut.
 Fl_Box* Label(int x, int y, int w, int h, const char* text, Fl_Align align) {
-  Fl_Box* box = new Fl_Box(X(x), Y(y), X(w), Y(h), text);
-  // A static text stays inside its rectangle; the labels are sized to fit.
-  box->labelsize(kLabelPixels);
-  box->align(align | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
+  fl_font(FL_HELVETICA, kFontPixels);
+  int width = X(w);
+  int needed = static_cast<int>(fl_width(text)) + 2;
+  if (needed > width) width = needed;
+  Fl_Box* box = new Fl_Box(X(x), Y(y), width, Y(h), text);
+  box->labelsize(kFontPixels);
+  box->align(align | FL_ALIGN_INSIDE);
   return box;
 }
 
-Fl_Input_Choice* ComboBox(int x, int y, int w, int h) {
-  Fl_Input_Choice* combo = new Fl_Input_Choice(X(x), Y(y), X(w), Y(h) + 2);
+// Where the fields beside the labels begin: at 48 units, or further right when the longest
+// label needs it (the fields then end where they would have ended).
+int FieldLeft() {
+  fl_font(FL_HELVETICA, kFontPixels);
+  int widest = 0;
+  for (const char* text : {"Server:", "Channel:", "Nickname:"}) {
+    int width = static_cast<int>(fl_width(text));
+    if (width > widest) widest = width;
+  }
+  int left = X(12) + widest + 6;
+  return left > X(48) ? left : X(48);
+}
+
+Fl_Input_Choice* ComboBox(int left, int x, int y, int w, int h) {
+  Fl_Input_Choice* combo = new Fl_Input_Choice(left, Y(y), X(x + w) - left, Y(h) + 2);
   combo->textsize(kFontPixels);
   combo->input()->maximum_size(255);
   return combo;  // its list stays empty: only the edit field is used
 }
 
-Fl_Input* EditField(int x, int y, int w, int h) {
-  Fl_Input* input = new Fl_Input(X(x), Y(y), X(w), Y(h) + 2);
+Fl_Input* EditField(int left, int x, int y, int w, int h) {
+  Fl_Input* input = new Fl_Input(left, Y(y), X(x + w) - left, Y(h) + 2);
   input->textsize(kFontPixels);
   input->maximum_size(259);
   return input;
@@ -118,12 +135,13 @@ void BuildDialog(const char* caption) {
   // Template order, which is also the order the Tab key follows.
   Fl_Box* icon = new Fl_Box(X(87), Y(6), 32, 32);
   icon->image(const_cast<Fl_RGB_Image*>(AppIconImage()));
-  dialog.server = ComboBox(48, 41, 90, 12);
-  dialog.channel = ComboBox(48, 60, 132, 12);
+  const int left = FieldLeft();
+  dialog.server = ComboBox(left, 48, 41, 90, 12);
+  dialog.channel = ComboBox(left, 48, 60, 132, 12);
   Label(12, 44, 30, 12, "Server:", FL_ALIGN_LEFT | FL_ALIGN_TOP);
   Label(12, 63, 30, 12, "Channel:", FL_ALIGN_LEFT | FL_ALIGN_TOP);
-  dialog.port = EditField(144, 41, 36, 12);
-  dialog.nickname = EditField(48, 78, 132, 12);
+  dialog.port = EditField(X(144), 144, 41, 36, 12);
+  dialog.nickname = EditField(left, 48, 78, 132, 12);
   Label(12, 80, 30, 12, "Nickname:", FL_ALIGN_LEFT | FL_ALIGN_TOP);
   new GroupFrame(X(6), Y(30), X(180), Y(68), "Static");
   dialog.connect = new Fl_Return_Button(X(6), Y(103), X(60), Y(18), "&Connect");

@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -118,13 +119,49 @@ uint32_t NetLocalAddress(int s) {
   return a.sin_addr.s_addr;
 }
 
-int NetConnect(int s, uint32_t address, uint16_t wirePort) {
+static void SetBlocking(int s, bool blocking) {
+  int flags = fcntl(s, F_GETFL, 0);
+  if (flags < 0) return;
+  fcntl(s, F_SETFL, blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK));
+}
+
+static NetConnectOutcome OutcomeOf(int error) {
+  switch (error) {
+    case 0: return NetConnected;
+    case ECONNREFUSED: return NetRefused;
+    case ENETUNREACH:
+    case EHOSTUNREACH: return NetUnreachable;
+    case ETIMEDOUT: return NetTimedOut;
+    default: return NetConnectFailed;
+  }
+}
+
+static NetConnectOutcome EndConnect(int s, int error) {
+  SetBlocking(s, true);
+  return OutcomeOf(error);
+}
+
+NetConnectOutcome NetConnectStart(int s, uint32_t address, uint16_t wirePort) {
+  if (s < 0) return NetConnectFailed;
+  SetBlocking(s, false);
   sockaddr_in a = MakeAddress(address, wirePort);
   int r;
   do {
     r = connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
   } while (r != 0 && errno == EINTR);
-  return r == 0 ? 1 : 0;
+  if (r != 0 && errno == EINPROGRESS) return NetConnecting;
+  return EndConnect(s, r == 0 ? 0 : errno);
+}
+
+NetConnectOutcome NetConnectWait(int s, int ms) {
+  pollfd p = {s, POLLOUT, 0};
+  int r = poll(&p, 1, ms);
+  if (r == 0 || (r < 0 && errno == EINTR)) return NetConnecting;
+  if (r < 0) return EndConnect(s, errno);
+  int error = 0;
+  socklen_t length = sizeof error;
+  if (getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+  return EndConnect(s, error);
 }
 
 void NetSetSendTimeout(int s, int ms) {
@@ -138,6 +175,18 @@ unsigned NetBytesWaiting(int s) {
   int count = 0;
   if (s < 0 || ioctl(s, FIONREAD, &count) != 0 || count < 0) return 0;
   return static_cast<unsigned>(count);
+}
+
+bool NetStreamEnded(int s) {
+  if (s < 0) return true;
+  char byte;
+  ssize_t r;
+  do {
+    r = recv(s, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  } while (r < 0 && errno == EINTR);
+  if (r > 0) return false;
+  if (r == 0) return true;
+  return errno != EAGAIN && errno != EWOULDBLOCK;
 }
 
 int NetReceiveByte(int s, char* byte) {

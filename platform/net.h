@@ -22,10 +22,20 @@ int NetPortFromWire(uint16_t wirePort);
 int NetBind(int s, uint32_t address, uint16_t wirePort);     // 1 bound, 0 refused
 uint16_t NetLocalPort(int s);                                 // the bound port, 0 if none
 uint32_t NetLocalAddress(int s);                              // the bound or chosen address, 0 if none
-int NetConnect(int s, uint32_t address, uint16_t wirePort);  // 1 connected, 0 failed
+// A connect that the caller waits for in slices, so that it can give up after a time of its own
+// and keep its window alive meanwhile. Start it once, then wait until it is no longer under way;
+// the socket is blocking again once the connect has ended, whatever its outcome.
+enum NetConnectOutcome {
+  NetConnected, NetConnecting, NetRefused, NetUnreachable, NetTimedOut, NetConnectFailed
+};
+NetConnectOutcome NetConnectStart(int s, uint32_t address, uint16_t wirePort);
+NetConnectOutcome NetConnectWait(int s, int ms);  // NetConnecting when ms passed without an end
 void NetSetSendTimeout(int s, int ms);
 
 unsigned NetBytesWaiting(int s);     // the FIONREAD count; 0 when the query fails
+// True when nothing will ever arrive again: the peer closed the connection (its end of the
+// stream has been reached) or the connection failed. Never waits.
+bool NetStreamEnded(int s);
 int NetReceiveByte(int s, char* byte);            // 1 a byte, 0 peer closed, -1 failed
 int NetSend(int s, const void* data, std::size_t length);  // bytes accepted or -1; never SIGPIPE
 int NetSendTo(int s, const void* data, std::size_t length, uint32_t address, uint16_t wirePort);

@@ -29,12 +29,9 @@ struct LookupJob {
 };
 }  // namespace
 
-int LookUpHost(const char* host, uint32_t* address) {
-  if (!host || !*host) return -2;
-  if (NetParseDotted(host, address)) return 1;
-  const std::atomic<uint8_t>* abandon = LookupAbandonFlag;
-  if (!abandon) return LookUpName(host, address) ? 1 : -2;
-
+// Runs the lookup on a helper thread and waits for it while goOn(context) holds. The helper
+// touches nothing but its own record, so the caller is free to walk away at any time.
+static int LookUpOnHelper(const char* host, uint32_t* address, bool (*goOn)(void*), void* context) {
   std::shared_ptr<LookupJob> job;
   try {
     job = std::make_shared<LookupJob>();
@@ -54,10 +51,32 @@ int LookUpHost(const char* host, uint32_t* address) {
   }
   std::unique_lock<std::mutex> hold(job->mutex);
   while (!job->finished) {
-    if (abandon->load()) return -2;
+    hold.unlock();
+    bool stay = goOn(context);
+    hold.lock();
+    if (!stay && !job->finished) return -2;
     job->done.wait_for(hold, std::chrono::milliseconds(5));
   }
   if (!job->found) return -2;
   *address = job->address;
   return 1;
+}
+
+static bool NotAbandoned(void* flag) {
+  return static_cast<const std::atomic<uint8_t>*>(flag)->load() == 0;
+}
+
+int LookUpHost(const char* host, uint32_t* address) {
+  if (!host || !*host) return -2;
+  if (NetParseDotted(host, address)) return 1;
+  const std::atomic<uint8_t>* abandon = LookupAbandonFlag;
+  if (!abandon) return LookUpName(host, address) ? 1 : -2;
+  return LookUpOnHelper(host, address, NotAbandoned, const_cast<std::atomic<uint8_t>*>(abandon));
+}
+
+int LookUpHostWhile(const char* host, uint32_t* address, bool (*keepWaiting)(void*), void* context) {
+  if (!host || !*host) return -2;
+  if (NetParseDotted(host, address)) return 1;
+  if (!keepWaiting) return LookUpName(host, address) ? 1 : -2;
+  return LookUpOnHelper(host, address, keepWaiting, context);
 }

@@ -15,3 +15,8 @@ extern std::atomic<HostLookupFunction> HostLookupOverride;
 
 // A dotted address is used without lookup. 1 and the IPv4 address (network order), or -2.
 int LookUpHost(const char* host, uint32_t* address);
+
+// The same lookup on a helper thread, waited for in short slices; keepWaiting(context) is
+// asked between slices and a false answer gives up at once (-2). For a caller that must keep
+// a window alive or keep to a time limit while a resolver takes its time.
+int LookUpHostWhile(const char* host, uint32_t* address, bool (*keepWaiting)(void*), void* context);

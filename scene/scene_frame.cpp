@@ -116,7 +116,9 @@ bool RenderFrame() {
   glRotatef(360.0f - LocalPose.yaw, 0.0f, 1.0f, 0.0f);
   glTranslatef(-LocalPose.x, -LocalPose.bob - kEyeHeight, -LocalPose.z);
 
-  // No colour is set before the room: it takes the one the last frame left.
+  // The room's textures are modulated by the current colour, which the channel label
+  // and the peers' labels change: the room sets white for itself every frame.
+  glColor3f(1.0f, 1.0f, 1.0f);
   DrawRoom();
   DrawParticles();
 

@@ -77,12 +77,19 @@ class CommandInterpreter : public ::testing::Test {
   const Lines& Calls() { return IrcDouble.calls; }
 };
 
-TEST_F(CommandInterpreter, ChatIsEchoedAndSaidInEveryState) {
+TEST_F(CommandInterpreter, ChatIsSaidInAChannelAndOtherwiseReportedAsNotSent) {
   ProcessInputLine("hello there");
+  ProcessInputLine("/me waves");
+  ProcessInputLine("/msg bob psst");
+  AppState.connectionState = Registering;
+  ProcessInputLine("too early");
+  EXPECT_TRUE(Calls().empty()) << "first call: " << Calls()[0];
   AppState.connectionState = InChannel;
   ProcessInputLine("quit /help");
-  EXPECT_EQ(ConsoleText(), (Lines{"<ann> hello there", "<ann> quit /help"}));
-  EXPECT_EQ(Calls(), (Lines{"Say(hello there)", "Say(quit /help)"}));
+  EXPECT_EQ(ConsoleText(), (Lines{"Not sent (not connected): hello there", "Not sent (not connected): /me waves",
+                                  "Not sent (not connected): /msg bob psst",
+                                  "Not sent (still connecting): too early", "<ann> quit /help"}));
+  EXPECT_EQ(Calls(), (Lines{"Say(quit /help)"}));
 }
 
 TEST_F(CommandInterpreter, ExactCommandsWriteTheirLines) {
@@ -91,6 +98,8 @@ TEST_F(CommandInterpreter, ExactCommandsWriteTheirLines) {
   ProcessInputLine("/explode");
   EXPECT_EQ(ConsoleText(), (Lines{"Press ESC to quit.",
                                   "Commands: help,explode,connect,part,disconnect",
+                                  "Also: quit, join #channel, server host, msg nick text, me text, nick name, "
+                                  "topic [text], names, whois nick, notice nick text",
                                   "Test Explosion Spawned"}));
   ASSERT_EQ(Explosions.size(), 1u);
   EXPECT_EQ(Explosions[0].x, 0.0f);
@@ -100,14 +109,17 @@ TEST_F(CommandInterpreter, ExactCommandsWriteTheirLines) {
   EXPECT_EQ(AppState.connectionState, Offline) << "/quit must not quit or disconnect";
 }
 
-TEST_F(CommandInterpreter, OtherCasesTrailingTextAndUnknownCommandsAreIgnored) {
+TEST_F(CommandInterpreter, OtherCasesTrailingTextAndUnknownCommandsAreNamedAsUnknown) {
   AppState.connectionState = InChannel;
-  for (const char* line : {"/QUIT", "/Help", "/quit ", "/explode now", "/EXPLODE", "/CONNECT",
-                           "/disconnect ", "/Disconnect", "/part #room", "/JOIN #x", "/Msg bob hi",
-                           "/ME waves", "/", "/nickname bob", "/who bob"}) {
-    ProcessInputLine(line);
-  }
-  EXPECT_TRUE(ConsoleText().empty()) << "first line: " << ConsoleText()[0];
+  const Lines typed = {"/QUIT", "/Help", "/explode now", "/CONNECT", "/part #room", "/", "/frobnicate a b"};
+  for (const std::string& line : typed) ProcessInputLine(line.c_str());
+  EXPECT_EQ(ConsoleText(), (Lines{"Unknown command: /QUIT (/help lists the commands)",
+                                  "Unknown command: /Help (/help lists the commands)",
+                                  "Unknown command: /explode (/help lists the commands)",
+                                  "Unknown command: /CONNECT (/help lists the commands)",
+                                  "Unknown command: /part (/help lists the commands)",
+                                  "Unknown command: / (/help lists the commands)",
+                                  "Unknown command: /frobnicate (/help lists the commands)"}));
   EXPECT_TRUE(Calls().empty()) << "first call: " << Calls()[0];
   EXPECT_TRUE(Explosions.empty());
   EXPECT_EQ(AppState.connectionState, InChannel);
@@ -120,8 +132,30 @@ TEST_F(CommandInterpreter, ConnectAnywhereInTheLineWinsOverLaterCommands) {
   EXPECT_EQ(AppState.connectionState, Registering);
 }
 
+TEST_F(CommandInterpreter, FailedConnectsSayWhyAndLeaveTheClientOfflineForTheNextTry) {
+  IrcDouble.connectResult = 0;
+  ProcessInputLine("/connect");
+  IrcDouble.connectResult = -2;
+  IrcDouble.connectFailure = LinkFailNoSuchHost;
+  ProcessInputLine("/connect");
+  IrcDouble.connectFailure = LinkFailAbandoned;  // the user left while it waited: no line
+  ProcessInputLine("/connect");
+  Settings.port = 65536;
+  ProcessInputLine("/connect");
+  EXPECT_EQ(ConsoleText(), (Lines{"Connecting to irc.test:6667...",
+                                  "Could not connect to irc.test:6667: connection refused.",
+                                  "Connecting to irc.test:6667...",
+                                  "Could not connect to irc.test:6667: name not found.",
+                                  "Connecting to irc.test:6667...", "Connecting to irc.test:65536...",
+                                  "Could not connect to irc.test:65536: no such port."}));
+  const Lines attempt = {"Init()", "Connect(irc.test, 6667)", "Cleanup()"};
+  Lines three;
+  for (int i = 0; i < 3; ++i) three.insert(three.end(), attempt.begin(), attempt.end());
+  EXPECT_EQ(Calls(), three) << "no registration is sent; the port is checked before any socket";
+  EXPECT_EQ(AppState.connectionState, Offline);
+}
+
 TEST_F(CommandInterpreter, ConnectSequenceAndASecondConnectThatDoesNothing) {
-  IrcDouble.connectResult = 0;  // results are not examined: a failed link just never registers
   ProcessInputLine("/connect");
   EXPECT_EQ(ConsoleText(), (Lines{"Connecting to irc.test:6667...",
                                   "Registering as \"ann\" (Ann Example, ann_u@irc.test)..."}));
@@ -179,17 +213,19 @@ TEST_F(CommandInterpreter, OverlongJoinAndServerWordsAreCutTo63) {
   EXPECT_EQ(std::string(Settings.server), host.substr(0, 63));
 }
 
-TEST_F(CommandInterpreter, MsgSaysOneWordToOneNickname) {
-  ProcessInputLine("/msg bob hello world");
-  ProcessInputLine("/msgbob hi");
+TEST_F(CommandInterpreter, MsgSaysTheWholeTextToOneNicknameAndShowsIt) {
+  AppState.connectionState = InChannel;
+  ProcessInputLine("/msg friend psst private hello");
+  ProcessInputLine("/msgbob  hi ");
   ProcessInputLine("/msg bob");  // no text: nothing is sent
-  ProcessInputLine("/msg");
   ProcessInputLine("/msg    ");
-  EXPECT_EQ(Calls(), (Lines{"SayTo(bob, hello)", "SayTo(bob, hi)"}));
-  EXPECT_TRUE(ConsoleText().empty()) << "first line: " << ConsoleText()[0];
+  EXPECT_EQ(Calls(), (Lines{"SayTo(friend, psst private hello)", "SayTo(bob, hi )"}));
+  EXPECT_EQ(ConsoleText(), (Lines{"-> friend: psst private hello", "-> bob: hi ", "Usage: /msg nick text",
+                                  "Usage: /msg nick text"}));
 }
 
 TEST_F(CommandInterpreter, MeSendsTheLineFromItsFifthCharacterAsAnAction) {
+  AppState.connectionState = InChannel;
   ProcessInputLine("/meow");
   ProcessInputLine("/me");
   ProcessInputLine("/me waves at  you ");
@@ -274,6 +310,144 @@ TEST_F(CommandInterpreter, EscapeDuringTheWaitEndsItWithoutASecondDisconnect) {
   EXPECT_EQ(AppState.connectionState, Offline);
 }
 
+// The text of the Say and SayTo calls, in order.
+Lines SaidTexts(const char* call) {
+  Lines texts;
+  const std::string head = std::string(call) + "(";
+  for (const std::string& c : IrcDouble.calls)
+    if (c.compare(0, head.size(), head) == 0) texts.push_back(c.substr(head.size(), c.size() - head.size() - 1));
+  return texts;
+}
+
+std::string Joined(const Lines& pieces, const char* between) {
+  std::string all;
+  for (const std::string& piece : pieces) all += (all.empty() ? "" : between) + piece;
+  return all;
+}
+
+TEST_F(CommandInterpreter, LongTextGoesInSeveralMessagesBrokenAtBlanks) {
+  AppState.connectionState = InChannel;
+  std::string words;
+  for (int i = 0; words.size() < 1000; ++i) words += (i ? " word" : "word") + std::to_string(i);
+  const std::size_t room = 510 - (1 + 3 + 1 + 10 + 1 + 63 + 1) - 8 - 5 - 2;  // nick "ann", "#room"
+  ProcessInputLine(words.c_str());
+  Lines said = SaidTexts("Say");
+  ASSERT_EQ(said.size(), 3u);
+  for (const std::string& piece : said) {
+    EXPECT_LE(piece.size(), room);
+    EXPECT_NE(piece.back(), ' ');
+    EXPECT_EQ(piece.compare(0, 4, "word"), 0) << "a piece begins with a whole word: " << piece.substr(0, 12);
+  }
+  EXPECT_EQ(Joined(said, " "), words) << "the pieces are the whole text";
+  const std::string echo = "<ann> " + words, shown = Joined(ConsoleText(), "");
+  EXPECT_EQ(echo.compare(echo.size() - shown.size(), shown.size(), shown), 0)
+      << "the console's lines end with one echo of the whole line: " << shown;
+
+  ResetIrcDouble();
+  ProcessInputLine(("/me " + words).c_str());
+  said = SaidTexts("Say");
+  ASSERT_EQ(said.size(), 3u);
+  std::string acted;
+  for (const std::string& piece : said) {
+    ASSERT_EQ(piece.compare(0, 8, "\x01" "ACTION "), 0);
+    ASSERT_EQ(piece.back(), '\x01');
+    EXPECT_LE(piece.size(), room);
+    acted += (acted.empty() ? "" : " ") + piece.substr(8, piece.size() - 9);
+  }
+  EXPECT_EQ(acted, words);
+
+  ResetIrcDouble();
+  const std::string word(700, 'x');  // no blank: cut where the room ends
+  ProcessInputLine(("/msg bob " + word).c_str());
+  said = SaidTexts("SayTo");
+  ASSERT_EQ(said.size(), 2u);
+  const std::size_t roomToBob = room + 5 - 3;  // "bob" instead of "#room"
+  EXPECT_EQ(said[0], "bob, " + word.substr(0, roomToBob));
+  EXPECT_EQ(said[1], "bob, " + word.substr(roomToBob));
+}
+
+TEST_F(CommandInterpreter, LostLinkIsReportedAndTriedAgainAfterGrowingWaits) {
+  AppState.connectionState = InChannel;
+  FakeNow = 0xFFFFFC18u;  // the tick count wraps during the first wait
+  ReportLostLink();
+  EXPECT_EQ(ConsoleText(), (Lines{"Connection to irc.test lost.",
+                                  "Reconnecting in 2 s (Escape or /disconnect stops it)."}));
+  EXPECT_EQ(Calls(), (Lines{"Disconnect(Quit)", "Cleanup()"}));
+  EXPECT_EQ(AppState.connectionState, Offline);
+
+  // No try before its wait has passed, one try when it has; each failure doubles the wait
+  // up to a minute, and says so.
+  IrcDouble.connectResult = 0;
+  uint32_t wait = 2000;
+  for (unsigned next : {4u, 8u, 16u, 32u, 60u, 60u}) {
+    ResetIrcDouble();
+    IrcDouble.connectResult = 0;
+    ConsoleClear();
+    FakeNow += wait - 1;
+    ReconnectIfDue();
+    EXPECT_TRUE(Calls().empty()) << "tried 1 ms before the wait of " << wait << " ms was over";
+    FakeNow += 1;
+    ReconnectIfDue();
+    EXPECT_EQ(Calls(), (Lines{"Init()", "Connect(irc.test, 6667)", "Cleanup()"}));
+    EXPECT_EQ(ConsoleText(), (Lines{"Could not connect to irc.test:6667: connection refused. Next try in " +
+                                    std::to_string(next) + " s."}));
+    wait = next * 1000;
+  }
+
+  // A try that reaches the server registers; its failure plans the next try, its success ends them.
+  ResetIrcDouble();
+  ConsoleClear();
+  FakeNow += wait;
+  ReconnectIfDue();
+  EXPECT_EQ(Calls(), (Lines{"Init()", "Connect(irc.test, 6667)", "SendUser(ann_u, irc.test, Ann Example)",
+                            "SetNick(ann)"}));
+  EXPECT_EQ(AppState.connectionState, Registering);
+  ReportFailedRegistration(false);
+  EXPECT_EQ(ConsoleText().back(), "Could not connect to irc.test:6667: no answer. Next try in 60 s.");
+  EXPECT_EQ(AppState.connectionState, Offline);
+  FakeNow += 60000;
+  ReconnectIfDue();
+  RegistrationSucceeded();
+  AppState.connectionState = InChannel;
+  ResetIrcDouble();
+  FakeNow += 600000;
+  AppState.connectionState = Offline;
+  ReconnectIfDue();
+  EXPECT_TRUE(Calls().empty()) << "a try after the registration succeeded";
+}
+
+TEST_F(CommandInterpreter, DisconnectAndConnectEndThePlannedTries) {
+  AppState.connectionState = InChannel;
+  ReportLostLink();
+  ConsoleClear();
+  ProcessInputLine("/disconnect");
+  ProcessInputLine("/disconnect");
+  ReportLostLink();
+  AppState.connectionState = Registering;  // a try that is registering
+  ProcessInputLine("/disconnect");
+  EXPECT_EQ(ConsoleText(), (Lines{"Stopped reconnecting.", "Connection to irc.test lost.",
+                                  "Reconnecting in 2 s (Escape or /disconnect stops it).", "Disconnecting...",
+                                  "Disconnected.", "Stopped reconnecting."}));
+  ResetIrcDouble();
+  FakeNow += 10000;
+  ReconnectIfDue();
+  EXPECT_TRUE(Calls().empty()) << "a try after /disconnect";
+
+  ReportLostLink();
+  ProcessInputLine("/connect");  // at once, by hand; its failure plans nothing
+  IrcDouble.connectResult = 0;
+  ResetIrcDouble();
+  FakeNow += 10000;
+  ReconnectIfDue();
+  EXPECT_TRUE(Calls().empty()) << "a planned try after /connect";
+
+  // A registration that fails without tries going on says why, without a next try.
+  AppState.connectionState = Registering;
+  ConsoleClear();
+  ReportFailedRegistration(true);
+  EXPECT_EQ(ConsoleText(), (Lines{"Could not connect to irc.test:6667: closed by the server."}));
+}
+
 TEST_F(CommandInterpreter, AddedCommandsTakeAnyCaseAndSayWhatIsMissing) {
   AppState.connectionState = InChannel;
   for (const char* line : {"/NICK bob", "/Topic new words", "/topic", "/names", "/WhoIs carol",
@@ -310,6 +484,7 @@ TEST_F(CommandInterpreter, ARefusedCertificateIsTrustedOnlyWhenTheUserSaysYes) {
   SetField(Settings.saslAccount, "ann");
   SetField(Settings.saslPassword, "pw");
   IrcDouble.connectResult = 0;
+  IrcDouble.connectFailure = LinkFailTls;
   StreamTls& tls = Irc.streamLink.tls;
   tls.result = kStreamCertificateRefused;  // what the double's failed Connect leaves behind
   std::snprintf(tls.check.reason, sizeof tls.check.reason, "IP address mismatch");
@@ -322,7 +497,7 @@ TEST_F(CommandInterpreter, ARefusedCertificateIsTrustedOnlyWhenTheUserSaysYes) {
   EXPECT_STREQ("ann", Irc.login.account);
   EXPECT_NE(std::string::npos, askedText.find("AB:CD:EF")) << askedText;
   Lines lines = ConsoleText();
-  ASSERT_EQ(4u, lines.size());
+  ASSERT_EQ(3u, lines.size()) << "the refusal is the failure's line: no other follows";
   EXPECT_EQ("The certificate of irc.test:6697 was refused: IP address mismatch.", lines[1]);
   EXPECT_EQ("Not connected: the certificate was not trusted.", lines[2]);
   EXPECT_FALSE(IsCertificateTrusted("irc.test", 6697, "AB:CD:EF"));
@@ -345,15 +520,6 @@ TEST_F(CommandInterpreter, ARefusedCertificateIsTrustedOnlyWhenTheUserSaysYes) {
   rmdir((std::string(folder) + "/qivra").c_str());
   rmdir(folder);
   unsetenv("XDG_CONFIG_HOME");
-}
-
-TEST_F(CommandInterpreter, AnOverlongInputIsCutToTheInputLine) {
-  const std::string chat(400, 'x');
-  ProcessInputLine(chat.c_str());
-  ProcessInputLine(("/me " + chat).c_str());
-  ASSERT_EQ(Calls().size(), 2u);
-  EXPECT_EQ(Calls()[0], "Say(" + chat.substr(0, 255) + ")");
-  EXPECT_EQ(Calls()[1], "Say(\x01" "ACTION " + chat.substr(0, 251) + "\x01)");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@ IrcDoubleRecord IrcDouble;
 void ResetIrcDouble() {
   IrcDouble.calls.clear();
   IrcDouble.connectResult = 1;
+  IrcDouble.connectFailure = LinkFailRefused;
   IrcDouble.pollSucceedsOnCall = 0;
   IrcDouble.pollCalls = 0;
 }
@@ -23,6 +24,7 @@ int IrcClient::Cleanup() { Record("Cleanup()"); return 1; }
 
 int IrcClient::Connect(const char* host, int hostPort) {
   Record("Connect(" + std::string(host) + ", " + std::to_string(hostPort) + ")");
+  streamLink.failure = IrcDouble.connectResult == 1 ? LinkFailNone : IrcDouble.connectFailure;
   return IrcDouble.connectResult;
 }
 

@@ -35,6 +35,7 @@ struct ShellScript {
 
   int pumpTurns = 0;
   int snapshotsTaken = 0;
+  std::set<PressedKey> pressesTaken;  // of the current snapshot: a held key is one press
   int windowsMade = 0;
   bool quitPosted = false;
   uint32_t now = 0;
@@ -79,10 +80,21 @@ int GetWidgetText(PlatformWidget*, char* out, int maxCount) {
   return static_cast<int>(std::string(out).size());
 }
 void SetWidgetText(PlatformWidget*, const char*) {}
-void PollKeyboard() { ++Shell.snapshotsTaken; }
+void GetInputSelection(PlatformWidget*, int* from, int* to) { *from = *to = 0; }
+void SetInputText(PlatformWidget*, const char*, int) {}
+void PollKeyboard() {
+  ++Shell.snapshotsTaken;
+  Shell.pressesTaken.clear();
+}
 bool IsKeyHeld(HeldKey key) {
   std::size_t n = static_cast<std::size_t>(Shell.snapshotsTaken);
   return n >= 1 && n <= Shell.snapshots.size() && Shell.snapshots[n - 1].count(key) > 0;
+}
+bool TakeKeyPress(PressedKey key) {
+  HeldKey held = key == PressEscape ? HeldEscape : key == PressEnter ? HeldEnter : HeldF1;
+  if (!IsKeyHeld(held) || Shell.pressesTaken.count(key)) return false;
+  Shell.pressesTaken.insert(key);
+  return true;
 }
 bool RenderFrame() { return true; }
 void UpdateMovement() {}

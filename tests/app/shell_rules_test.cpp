@@ -1,8 +1,9 @@
-// The window's layout, the event table's lines and the dialog's port rule.
+// The window's layout, the event table's lines and the dialog's field checks.
 #include <gtest/gtest.h>
 
-#include <climits>
+#include <cstdio>
 #include <cstring>
+#include <utility>
 #include <string>
 
 #include "app/shell.h"
@@ -82,15 +83,31 @@ TEST(LeakReport, OnlyForANonZeroCount) {
   EXPECT_STREQ("WARNING: 1 blocks left (should be 0)", j);
 }
 
-TEST(PortText, FollowsTheAtolRules) {
-  EXPECT_EQ(6667, ParsePortText("6667"));
-  EXPECT_EQ(6667, ParsePortText("6667abc"));
-  EXPECT_EQ(0, ParsePortText("abc"));
-  EXPECT_EQ(0, ParsePortText(""));
-  EXPECT_EQ(80, ParsePortText("  +80"));
-  EXPECT_EQ(-12, ParsePortText("\t-12x"));
-  EXPECT_EQ(INT_MAX, ParsePortText("99999999999999999999"));
-  EXPECT_EQ(INT_MIN, ParsePortText("-99999999999"));
+TEST(DialogFields, PortIsANumberFrom1To65535) {
+  int port = -1;
+  for (const char* good : {"6667", " 1 ", "\t65535", "+6697", "007"}) {
+    EXPECT_TRUE(ReadPortField(good, &port)) << good;
+  }
+  EXPECT_EQ(7, port);
+  for (const char* bad : {"abc", "", "  ", "0", "65536", "99999", "6667abc", "++80", "-12",
+                          "66 67", "99999999999999999999"}) {
+    port = -1;
+    EXPECT_FALSE(ReadPortField(bad, &port)) << bad;
+    EXPECT_EQ(-1, port) << bad << ": a refused port is not stored";
+  }
+}
+
+TEST(DialogFields, NamesAreNotEmptyAndHaveNoBlankAndChannelsGetTheirHash) {
+  EXPECT_TRUE(NameFieldAcceptable("ann|qivra"));
+  for (const char* bad : {"", "ann b", " ann", "ann\t"}) EXPECT_FALSE(NameFieldAcceptable(bad)) << bad;
+
+  char channel[8];
+  for (auto [given, wanted] : {std::pair<const char*, const char*>{"room", "#room"}, {"#room", "#room"},
+                               {"&local", "&local"}, {"abcdefg", "#abcdef"}}) {
+    std::snprintf(channel, sizeof channel, "%s", given);
+    PrefixChannel(channel, sizeof channel);
+    EXPECT_STREQ(wanted, channel) << given;
+  }
 }
 
 }  // namespace

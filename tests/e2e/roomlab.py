@@ -70,8 +70,9 @@ class Room:
         self.lab.close()
 
     # -- the window ------------------------------------------------------------------
-    def connect_viewer(self):
-        """Starts the program, presses Connect in the dialog and waits until it has joined."""
+    def connect_viewer(self, extra_env=None):
+        """Starts the program, presses Connect in the dialog and waits until it has joined.
+        extra_env adds test seams to the program's environment."""
         client = self.lab.add_client()
         workdir = tempfile.mkdtemp(prefix="qivra-run-", dir=self.desktop.workdir)
         lockdir = tempfile.mkdtemp(prefix="qivra-lock-", dir=self.desktop.workdir)
@@ -79,8 +80,9 @@ class Room:
             f.write("SERVER %s 6667\nCHANNEL %s\nNICKNAME %s\nFULLNAME QIVRA\nPACKETS 10\n"
                     % (self.lab.server_address, CHANNEL, self.nick))
         os.symlink(os.path.join(SOURCE_DIR, "data"), os.path.join(workdir, "data"))
-        self.viewer = self.desktop.start(["ip", "netns", "exec", client.ns, PROGRAM], workdir, {
-            "QIVRA_CONSOLE_STDERR": "1", "QIVRA_AUTO_ANSWER": "yes", "QIVRA_LOCK_DIR": lockdir})
+        env = {"QIVRA_CONSOLE_STDERR": "1", "QIVRA_AUTO_ANSWER": "yes", "QIVRA_LOCK_DIR": lockdir}
+        env.update(extra_env or {})
+        self.viewer = self.desktop.start(["ip", "netns", "exec", client.ns, PROGRAM], workdir, env)
         if not self.desktop.wait_window(DIALOG_TITLE, timeout=20):
             raise AssertionError("no connection dialog; stderr:\n" + self.viewer.stderr())
         if not self.desktop.wait_active(DIALOG_TITLE):

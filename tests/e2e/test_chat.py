@@ -104,7 +104,8 @@ class ChatBase(unittest.TestCase):
 
     # -- the program --------------------------------------------------------------------
     def start_program(self, answer="yes"):
-        env = {"QIVRA_CONSOLE_STDERR": "1", "QIVRA_AUTO_ANSWER": answer, "QIVRA_LOCK_DIR": self.lockdir}
+        env = {"QIVRA_CONSOLE_STDERR": "1", "QIVRA_AUTO_ANSWER": answer, "QIVRA_LOCK_DIR": self.lockdir,
+               "QIVRA_WINDOW_STDERR": "1"}
         env.update(self.extra_env)
         self.program = self.desktop.start(["ip", "netns", "exec", self.home.ns, PROGRAM], self.workdir, env)
         return self.program
@@ -191,13 +192,15 @@ class ChatBase(unittest.TestCase):
         self.enter(text, lambda: echo in self.console()[since:], "its echo")
         return self.wait_console(echo, since, timeout=1)
 
-    def leave_room(self):
-        """Escape, held until the main window has gone; checks the disconnect lines."""
+    def leave_room(self, connected=True):
+        """Escape, held until the main window has gone; checks the disconnect lines (none
+        when the client was no longer connected)."""
         since = len(self.console())
         gone = self.desktop.hold_key("Escape", lambda: not self.desktop.find_windows(MAIN_TITLE))
         self.assertTrue(gone, "Escape did not close the main window" + self.report())
-        disconnecting = self.wait_console("Disconnecting...", since)
-        self.wait_console("Disconnected.", disconnecting)
+        if connected:
+            disconnecting = self.wait_console("Disconnecting...", since)
+            self.wait_console("Disconnected.", disconnecting)
         self.assertIsNotNone(self.desktop.wait_window(DIALOG_TITLE, timeout=10), "the dialog did not return")
 
 
@@ -276,19 +279,27 @@ class ChatTest(ChatBase):
         self.connect_from_dialog()
         alice.wait_for(r"^%s has joined the channel$" % NICK, EVENT_WAIT)
 
+        since = len(self.console())
         self.lab.server.stop()
         self.assertFalse(self.lab.server.running())
-        self.say("anyone there?")  # Enter and the console still work
-        self.leave_room()
+        self.wait_console("Connection to %s lost." % self.lab.server_address, since, timeout=5)
+        # Enter and the console still work; the line is not sent, and says so.
+        self.enter("anyone there?", lambda: "Not sent (not connected): anyone there?" in self.console()[since:],
+                   "the line saying it was not sent")
+        self.leave_room(connected=False)
+        self.wait_console("Stopped reconnecting.", since)
 
-        # Connect again with the server gone: the attempt shows, and Escape still leaves.
+        # Connect again with the server gone: the attempt and its failure show, and Escape
+        # still leaves.
         self.assertTrue(self.desktop.wait_active(DIALOG_TITLE), "dialog never got the focus")
         since = len(self.console())
         self.desktop.key("Return")
-        self.wait_console("Connecting to %s:%d..." % (self.lab.server_address, PORT), since)
+        connecting = self.wait_console("Connecting to %s:%d..." % (self.lab.server_address, PORT), since)
+        self.wait_console("Could not connect to %s:%d: connection refused." % (self.lab.server_address, PORT),
+                          connecting)
         self.assertIsNotNone(self.desktop.wait_window(MAIN_TITLE, timeout=10), "main window not shown")
         self.assertTrue(self.desktop.wait_active(MAIN_TITLE), "main window never became active")
-        self.leave_room()
+        self.leave_room(connected=False)
         self.assertTrue(self.program.alive())
 
     def test_server_wait_answers_f1_escape_and_the_close_box(self):
@@ -311,8 +322,8 @@ class ChatTest(ChatBase):
 
         self.connect_from_dialog()
         waiting = change_server()
-        greetings = self.console().count("Welcome To qivra!")
-        remade = self.desktop.hold_key("F1", lambda: self.console().count("Welcome To qivra!") > greetings)
+        made = self.program.stderr().count("[window] made ")
+        remade = self.desktop.hold_key("F1", lambda: self.program.stderr().count("[window] made ") > made)
         self.assertTrue(remade, "F1 did not remake the window during the wait" + self.report())
         self.leave_room()
         self.assertLess(time.monotonic() - waiting, 12.0, "the wait was not ended by Escape")

@@ -39,8 +39,7 @@ CORNER_STRIP, BESIDE_STRIP = (220, 320), (420, 620)
 
 # -- what the pixels show ---------------------------------------------------------------
 def is_ceiling(r, g, b):
-    # Ceiling tiles under the cyan tint of a room without peers; the channel label's pure
-    # cyan (blue 255) is not ceiling.
+    # The light grey ceiling tiles; the channel label's pure cyan (blue 255) is not ceiling.
     return g > 170 and 170 < b < 235
 
 
@@ -243,9 +242,6 @@ class RoomTest(unittest.TestCase):
         alice = room.add_peer("alice")
         alice.wait_for(r"^presence active viewer$", 15)
         self.assertTrue(room.viewer.wait_console("alice has joined the channel", timeout=5))
-        # Once the window's slot for alice is active, every frame draws her and leaves the
-        # colour white: the ceiling is no longer tinted cyan.
-        self.wait_view("alice active", lambda v: v.pixel(320, 10)[0] > 120, 10)
 
         # Behind the camera: nothing of her in the view.
         alice.send("/pos 0 3 180 180 0")
@@ -255,7 +251,8 @@ class RoomTest(unittest.TestCase):
 
         # Two units ahead, facing the camera: the view changes where she stands, and only there.
         alice.send("/pos 0 -2 180 180 0")
-        front, _ = self.wait_view("alice in front", lambda v: avatar_in(v, empty).count > 500, 2)
+        # Within a few seconds: the window's slot for her may become active a little after hers.
+        front, _ = self.wait_view("alice in front", lambda v: avatar_in(v, empty).count > 500, 5)
         avatar = avatar_in(front, empty)
         # 0.32 high at 2 units: 91 rows; her feet above the floor under her.
         self.assertNear(MIDDLE_COLUMN, avatar.center[0], 4, "avatar's middle column (%r)" % avatar)

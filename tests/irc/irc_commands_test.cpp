@@ -58,6 +58,16 @@ TEST_F(IrcCommandsTest, EveryCommandSendsItsLineByteForByte) {
   EXPECT_EQ("QUIT :Quit\r\n", Next());
 }
 
+TEST_F(IrcCommandsTest, ALineBreakInTheTextNeverEndsTheLine) {
+  Irc.Join("#qivra");
+  EXPECT_EQ("JOIN #qivra\r\n", Next());
+  Irc.Say("look at this\r\nNICK pasted");
+  Irc.SayTo("bob\n", "a\rb");
+  EXPECT_EQ("PRIVMSG #qivra :look at this  NICK pasted\r\n", Next());
+  EXPECT_EQ("PRIVMSG bob  :a b\r\n", Next());
+  EXPECT_TRUE(server.NothingWithin(50));
+}
+
 TEST_F(IrcCommandsTest, JoinPartAndDisconnectEmptyThePeerTable) {
   AddKnown("alice");
   Irc.Join("#b");

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "irc/stream_link.h"
+#include "platform/net.h"
 #include "presence/host_lookup.h"
 #include "tests/irc/net_test_support.h"
 
@@ -105,7 +106,42 @@ TEST(StreamLinkLookup, RefusedConnectGivesZero) {
   StreamLink link;
   ASSERT_EQ(1, link.Open());
   EXPECT_EQ(0, link.Connect("127.0.0.1", port));
+  EXPECT_EQ(LinkFailRefused, link.failure);
   link.Close();
+  HostLookupOverride.store(FakeLookup);
+  ASSERT_EQ(1, link.Open());
+  EXPECT_EQ(-2, link.Connect("nowhere.test", port));
+  EXPECT_EQ(LinkFailNoSuchHost, link.failure);
+  link.Close();
+}
+
+int HookCalls = 0;
+bool GiveUpOnTheThirdCall() { return ++HookCalls < 3; }
+
+TEST(StreamLinkConnect, AConnectUnderWayAsksTheHookAndIsGivenUpWhenItSaysSo) {
+  FakeServer full;
+  ASSERT_TRUE(full.Listen());
+  // Never accepted: once its queue is full, the server's system drops further connects
+  // unanswered, so the next one stays under way.
+  int queued[24];
+  for (int& s : queued) {
+    s = NetOpenStream();
+    uint32_t loopback = 0;
+    NetParseDotted("127.0.0.1", &loopback);
+    NetConnectStart(s, loopback, NetPortToWire(full.port));
+  }
+  HookCalls = 0;
+  ConnectWaitHook = GiveUpOnTheThirdCall;
+  StreamLink link;
+  ASSERT_EQ(1, link.Open());
+  auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(0, link.Connect("127.0.0.1", full.port));
+  ConnectWaitHook = nullptr;
+  EXPECT_EQ(LinkFailAbandoned, link.failure);
+  EXPECT_EQ(3, HookCalls);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+  link.Close();
+  for (int s : queued) NetClose(s);
 }
 
 }  // namespace

@@ -1,0 +1,64 @@
+// The input line's text on its way to the interpreter: pastes, the rest of a long paste, Enter.
+#include <cstdio>
+#include <cstring>
+
+#include "app/chat_text.h"
+#include "app/command_interpreter.h"
+#include "app/shell.h"
+#include "core/app_state.h"
+#include "console/console_log.h"
+#include "platform/gui_window.h"
+
+namespace {
+
+// What a paste brought beyond the 255 bytes the line holds: it follows the line's text.
+char PasteRest[kPasteHold + 1];
+
+}  // namespace
+
+void OnInputPaste(const char* text, int length) {
+  if (!AppState.inputLine || !text || length <= 0) return;
+  char line[kInputLineBytes + 1];
+  GetWidgetText(AppState.inputLine, line, sizeof line);
+  int from = 0, to = 0;
+  GetInputSelection(AppState.inputLine, &from, &to);
+  std::size_t restBefore = std::strlen(PasteRest);
+  std::size_t lost = 0;
+  int cursor = PlacePaste(line, PasteRest, from, to, text, static_cast<std::size_t>(length), &lost);
+  SetInputText(AppState.inputLine, line, cursor);
+  char notice[160];
+  std::size_t rest = std::strlen(PasteRest);
+  if (lost > 0) {
+    std::snprintf(notice, sizeof notice, "The paste was too long: its last %zu bytes were dropped.", lost);
+    ConsoleAppend(notice);
+  } else if (rest > restBefore) {
+    std::snprintf(notice, sizeof notice,
+                  "The paste goes on beyond the input line (%zu more bytes): Enter sends all of it.", rest);
+    ConsoleAppend(notice);
+  }
+}
+
+void OnInputFull() {
+  ConsoleAppend("The input line is full (255 bytes): press Enter to send it.");
+}
+
+// Enter: the line and any rest of a paste go to the interpreter, one line at a time.
+void SubmitInputLine() {
+  static char whole[kInputLineBytes + kPasteHold + 1];
+  int length = GetWidgetText(AppState.inputLine, whole, kInputLineBytes + 1);
+  std::size_t rest = std::strlen(PasteRest);
+  if (length == 0) {  // an emptied line takes the rest of its paste with it
+    if (rest > 0) {
+      char notice[128];
+      std::snprintf(notice, sizeof notice, "The rest of the paste (%zu bytes) was dropped with the emptied line.",
+                    rest);
+      ConsoleAppend(notice);
+      PasteRest[0] = '\0';
+    }
+    return;
+  }
+  std::memcpy(whole + length, PasteRest, rest + 1);
+  PasteRest[0] = '\0';
+  SetWidgetText(AppState.inputLine, "");
+  ForEachInputLine(whole, ProcessInputLine);
+}

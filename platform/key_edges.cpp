@@ -1,0 +1,34 @@
+// Counting key presses from press and release events, with repeats left out.
+#include "platform/key_edges.h"
+
+static bool Valid(PressedKey key) { return key >= 0 && key < kPressedKeyCount; }
+
+constexpr int kMostPresses = 4;  // a burst of taps between two passes is not worth more
+
+void NoteKeyDown(KeyEdges* edges, PressedKey key) {
+  if (!Valid(key) || edges->down[key]) return;
+  edges->down[key] = true;
+  if (edges->presses[key] < kMostPresses) ++edges->presses[key];
+}
+
+void NoteKeyUp(KeyEdges* edges, PressedKey key) {
+  if (Valid(key)) edges->down[key] = false;
+}
+
+void NoteKeySampled(KeyEdges* edges, PressedKey key, bool held) {
+  if (Valid(key) && !held) edges->down[key] = false;
+}
+
+bool TakePress(KeyEdges* edges, PressedKey key) {
+  if (!Valid(key) || edges->presses[key] == 0) return false;
+  --edges->presses[key];
+  return true;
+}
+
+bool PressWaiting(const KeyEdges* edges, PressedKey key) {
+  return Valid(key) && edges->presses[key] > 0;
+}
+
+void ForgetPresses(KeyEdges* edges) {
+  for (int& count : edges->presses) count = 0;
+}

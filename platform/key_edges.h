@@ -1,0 +1,22 @@
+// Key presses as events, for keys that mean one action: one action per press, however long held.
+#pragma once
+
+enum PressedKey { PressEscape, PressEnter, PressF1, kPressedKeyCount };
+
+// Per key: held since its press event, and presses not yet acted on.
+struct KeyEdges {
+  bool down[kPressedKeyCount] = {};
+  int presses[kPressedKeyCount] = {};
+};
+
+// A press event. A press while the key is still down (the keyboard repeating) counts nothing.
+void NoteKeyDown(KeyEdges* edges, PressedKey key);
+void NoteKeyUp(KeyEdges* edges, PressedKey key);
+// The key as a pass sampled it: seen up, it was released, even when its release event went
+// to another window (a window made again under a held F1 never sees the release).
+void NoteKeySampled(KeyEdges* edges, PressedKey key, bool held);
+// True once for each press.
+bool TakePress(KeyEdges* edges, PressedKey key);
+bool PressWaiting(const KeyEdges* edges, PressedKey key);
+// Presses made elsewhere (in the dialog) must not act in the window that follows.
+void ForgetPresses(KeyEdges* edges);

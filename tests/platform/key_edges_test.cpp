@@ -1,0 +1,59 @@
+// Key presses from press and release events: one action per press, repeats and lost releases.
+#include <gtest/gtest.h>
+
+#include "platform/key_edges.h"
+
+namespace {
+
+int Presses(KeyEdges* edges, PressedKey key) {
+  int n = 0;
+  while (TakePress(edges, key)) ++n;
+  return n;
+}
+
+TEST(KeyEdges, AHeldKeyActsOnceHoweverManyRepeatsAndPassesItLasts) {
+  KeyEdges edges;
+  NoteKeyDown(&edges, PressF1);
+  for (int pass = 0; pass < 30; ++pass) {  // half a second of passes with the key down
+    NoteKeyDown(&edges, PressF1);          // the keyboard repeating
+    NoteKeySampled(&edges, PressF1, true);
+  }
+  EXPECT_EQ(1, Presses(&edges, PressF1));
+  NoteKeyUp(&edges, PressF1);
+  EXPECT_EQ(0, Presses(&edges, PressF1));
+  NoteKeyDown(&edges, PressF1);
+  EXPECT_EQ(1, Presses(&edges, PressF1)) << "the next press acts again";
+}
+
+TEST(KeyEdges, TapsShorterThanAPassAreEachSeen) {
+  KeyEdges edges;
+  NoteKeyDown(&edges, PressEscape);
+  NoteKeyUp(&edges, PressEscape);
+  NoteKeySampled(&edges, PressEscape, false);  // the pass sees the key up again
+  EXPECT_TRUE(PressWaiting(&edges, PressEscape));
+  EXPECT_EQ(1, Presses(&edges, PressEscape));
+  for (int i = 0; i < 9; ++i) {
+    NoteKeyDown(&edges, PressEnter);
+    NoteKeyUp(&edges, PressEnter);
+  }
+  EXPECT_EQ(4, Presses(&edges, PressEnter)) << "a burst between two passes counts at most four";
+  EXPECT_EQ(0, Presses(&edges, PressEscape)) << "keys are counted apart";
+}
+
+TEST(KeyEdges, AReleaseThatWentElsewhereIsTakenFromTheSampleAndForgottenPressesDoNotAct) {
+  KeyEdges edges;
+  NoteKeyDown(&edges, PressF1);
+  EXPECT_EQ(1, Presses(&edges, PressF1));
+  NoteKeySampled(&edges, PressF1, false);  // the window was made again; its release never came
+  NoteKeyDown(&edges, PressF1);
+  NoteKeyDown(&edges, PressEnter);
+  ForgetPresses(&edges);
+  EXPECT_EQ(0, Presses(&edges, PressF1) + Presses(&edges, PressEnter));
+  NoteKeyUp(&edges, PressEnter);
+  NoteKeyDown(&edges, PressF1);  // still down since the sample: a repeat
+  NoteKeyDown(&edges, PressEnter);
+  EXPECT_EQ(0, Presses(&edges, PressF1));
+  EXPECT_EQ(1, Presses(&edges, PressEnter));
+}
+
+}  // namespace
