@@ -10,6 +10,7 @@
 #include "console/settings.h"
 #include "irc/irc_client.h"
 #include "irc/link_watch.h"
+#include "irc/peer_reach.h"
 #include "platform/gui_window.h"
 #include "platform/key_state.h"
 #include "scene/scene.h"
@@ -72,6 +73,7 @@ bool AdvanceRegistration() {
 void RunChannelTurn() {
   if (AppState.connectionState != InChannel) return;
   SendPositionIfDue(&lastPositionSend);
+  ServicePresence();  // hellos, keep-alives and key blocks that are due
   static char rn[2048], rm[2048];
   static char t[kEventLineSize];
   rn[0] = '\0';

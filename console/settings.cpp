@@ -34,6 +34,7 @@ static void SetDefaults() {
   SetField(Settings.saslAccount, "");
   SetField(Settings.saslPassword, "");
   SetField(Settings.serverPassword, "");
+  Settings.noRouterMapping = 0;
 }
 
 bool PortTextAsksForTls(const char* text) {
@@ -95,10 +96,26 @@ static void SetSaslLogin(const char* value) {
 
 static void SetServerPassword(const char* value) { SetField(Settings.serverPassword, value); }
 
+// "ROUTER off" (or "on"): whether the home router is asked to forward the presence port.
+static void ApplyRouter(const char* value) {
+  char word[8] = "";
+  std::sscanf(value, "%7s", word);
+  if (strcasecmp(word, "off") == 0) {
+    Settings.noRouterMapping = 1;
+  } else if (strcasecmp(word, "on") == 0) {
+    Settings.noRouterMapping = 0;
+  } else {
+    char text[300];
+    std::snprintf(text, sizeof text, "WARNING: ROUTER takes on or off, not \"%.250s\"", value);
+    ConsoleAppend(text);
+  }
+}
+
 static const AddedSetting kAddedSettings[] = {
     {"TIMESTAMPS", SetTimestamps},
     {"SASL", SetSaslLogin},
     {"PASS", SetServerPassword},
+    {"ROUTER", ApplyRouter},
     {nullptr, nullptr},  // end of the table
 };
 

@@ -19,6 +19,7 @@ struct SettingsRecord {
   char saslAccount[kSettingLength];     // "SASL account password": log in with SASL PLAIN
   char saslPassword[kSettingLength];
   char serverPassword[kSettingLength];  // "PASS password": sent before registering
+  int noRouterMapping;  // 1: "ROUTER off", the home router is not asked to forward the port
 };
 
 extern SettingsRecord Settings;

@@ -8,11 +8,14 @@
 #include <mutex>
 
 #include "console/console_log.h"
+#include "console/settings.h"
 #include "irc/line_parse.h"
 #include "irc/link_watch.h"
+#include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
 #include "irc/registration.h"
 #include "platform/net.h"
+#include "presence/router_port.h"
 
 IrcClient Irc;
 
@@ -75,6 +78,7 @@ int IrcClient::Init() {
 
 int IrcClient::Cleanup() {
   StopReceiveThread();  // never close a socket under a running receive thread
+  RouterPortStop();
   streamLink.Close();
   datagramLink.Close();
   return 1;
@@ -97,12 +101,15 @@ int IrcClient::Connect(const char* serverName, int serverPort) {
   ReceiveHeld.store(1);
   StopReceive.store(0);
   LinePending.store(0);
+  ForgetOwnHost();
+  RouterPortStart(!Settings.noRouterMapping, LinkBindAddress);  // "ROUTER off" in config.txt
   return StartReceiveThread() ? 1 : 0;
 }
 
 int IrcClient::Disconnect(const char* reason) {
   SendIrcLine("\r\n", "QUIT :%s", reason ? reason : "");
   StopReceiveThread();  // also shuts the receiving direction; sending stays possible
+  RouterPortStop();     // the router stops forwarding the port
   peerTable.Clear();
   LinePending.store(0);
   return 1;
@@ -165,6 +172,7 @@ int IrcClient::PollRegistration() {
     return 1;
   }
   received[std::strcspn(received, "\r\n")] = '\0';  // the console shows text, not line ends
+  NoteWelcomeLine(received);
   ShowRegistrationLine(received);  // every line, in readable form: a last ERROR too
   if (end != LinkUp) return -1;
   if (IsEndOfMotd(received)) {

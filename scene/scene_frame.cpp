@@ -62,7 +62,8 @@ struct PeerView {
 static bool ReadPeer(int slot, PeerView* view) {
   PeerTable& table = Irc.peerTable;
   table.Lock();
-  bool active = table.IsActive(slot) != 0;
+  // Drawn once the peer has shown it hears us: a one-way link would stand it at the centre.
+  bool active = table.IsLinked(slot) != 0;
   if (active) {
     const PlayerPose& pose = table.slots[slot].pose;
     view->x = pose.x;

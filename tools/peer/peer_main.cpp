@@ -11,7 +11,9 @@
 #include <string>
 #include <thread>
 
+#include "console/settings.h"
 #include "irc/irc_client.h"
+#include "irc/peer_reach.h"
 #include "platform/net.h"
 #include "platform/ticks.h"
 #include "tools/peer/peer_walk.h"
@@ -23,12 +25,14 @@
 static const char kUsage[] =
     "usage: qivra-peer --server HOST --port N --nick NICK --channel #CHANNEL\n"
     "                  [--bind ADDRESS] [--packets N] [--user NAME] [--realname TEXT]\n"
+    "                  [--router on|off]\n"
     "       qivra-peer --help | --version\n"
     "\n"
     "Connects like the QIVRA client, registers, joins the channel and takes part in the\n"
     "presence exchange. --bind fixes the local address of the TCP connection and of the\n"
     "UDP socket (port 6669 on it), so several peers can share one machine. --packets is the\n"
-    "most position datagrams a second while walking (default 10).\n"
+    "most position datagrams a second while walking (default 10). --router off: the home\n"
+    "router is not asked to forward UDP 6669 (as \"ROUTER off\" in config.txt).\n"
     "\n"
     "Standard output, one line per event, flushed at once:\n"
     "  Connected.                          registration done (then it joins)\n"
@@ -39,11 +43,12 @@ static const char kUsage[] =
     "  presence active NICK                the UDP handshake with NICK is done\n"
     "  presence position NICK x=X z=Z yaw=Y heading=H pitch=P\n"
     "  presence key NICK INDEX held|released\n"
-    "  presence keys NICK F0 F1 ... F9     a key-block datagram\n"
+    "  presence keys NICK F0 F1 ... F9     a key-block datagram (also the keep-alive)\n"
     "  walk started                        a scripted walk's first key is down (datagram sent)\n"
     "  walk done                           a scripted walk has ended\n"
     "  error: TEXT                         a stdin command was not understood\n"
-    "Server lines shown during registration go to standard error as \"[console] line\".\n"
+    "Server lines shown during registration, and the lines about direct links and the\n"
+    "router, go to standard error as \"[console] line\".\n"
     "\n"
     "Standard input, one command per line:\n"
     "  TEXT                 say TEXT to the channel\n"
@@ -66,6 +71,7 @@ struct Options {
   std::string server, nick, channel, bind, user = "qivra", realName = "QIVRA Peer";
   int port = 0;
   float packets = 10;
+  bool router = true;
 };
 
 std::atomic<int> StopSignal{0};
@@ -145,6 +151,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     else if (a == "--packets") o->packets = static_cast<float>(std::atof(v.c_str()));
     else if (a == "--user") o->user = v;
     else if (a == "--realname") o->realName = v;
+    else if (a == "--router" && (v == "on" || v == "off")) o->router = v == "on";
     else return false;
   }
   return !o->server.empty() && o->port > 0 && !o->nick.empty() && !o->channel.empty();
@@ -231,6 +238,7 @@ int main(int argc, char** argv) {
   std::signal(SIGTERM, OnSignal);
   std::signal(SIGINT, OnSignal);
   PeerChangeHook = OnPeerChange;
+  Settings.noRouterMapping = p.options.router ? 0 : 1;
   if (Irc.Init() != 1 || Irc.Connect(p.options.server.c_str(), p.options.port) != 1) {
     std::fprintf(stderr, "qivra-peer: cannot connect to %s:%d\n", p.options.server.c_str(), p.options.port);
     Irc.Cleanup();
@@ -254,6 +262,7 @@ int main(int argc, char** argv) {
       }
     } else {
       ShowEvent(Irc.Dispatch(nick, message, 0), nick, message);
+      ServicePresence();
       if (AdvanceWalk(&p.walk, dt, p.options.packets, &p.pose)) Say("walk done");
     }
     std::string line;
