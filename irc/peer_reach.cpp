@@ -78,15 +78,42 @@ bool IsOwnPublicHost(const char* host, uint32_t address) {
   return OwnHost[0] && host && strcasecmp(host, OwnHost) == 0;
 }
 
+void NoLinkLineAdd(NoLinkLine* line, const char* nick) {
+  if (line->count < kNoLinkNamed) {
+    int n = std::snprintf(line->names + line->used, sizeof line->names - line->used, "%s%s",
+                          line->count ? ", " : "", nick);
+    if (n > 0) line->used += static_cast<std::size_t>(n);
+    if (line->used >= sizeof line->names) line->used = sizeof line->names - 1;  // cut, still ended
+  }
+  ++line->count;
+}
+
+bool FormatNoLinkLine(const NoLinkLine& line, char* out, std::size_t size) {
+  if (line.count == 0) return false;
+  if (line.count == 1) {
+    std::snprintf(out, size, "No direct link to %s yet: the avatar will appear when one is found.",
+                  line.names);
+  } else if (line.count <= kNoLinkNamed) {
+    std::snprintf(out, size, "No direct link to %s yet: the avatars will appear when one is found.",
+                  line.names);
+  } else {
+    std::snprintf(out, size,
+                  "No direct link to %s and %d more yet: the avatars will appear when one is found.",
+                  line.names, line.count - kNoLinkNamed);
+  }
+  return true;
+}
+
 void ServicePresence() {
   const uint32_t now = TickCountMs();
   Irc.peerTable.ServiceLinks(now);
+  // Members who came together (the channel's names on joining) come due together: one line
+  // for all of them, so a channel full of plain IRC users does not bury the chat.
+  static NoLinkLine due;
+  due = NoLinkLine{};
   char nick[kNickLength];
-  while (Irc.peerTable.NextNoLinkReport(now, nick)) {
-    char text[kNickLength + 80];
-    std::snprintf(text, sizeof text, "No direct link to %s yet: the avatar will appear when one is found.", nick);
-    ConsoleAppend(text);
-  }
-  char text[128];
+  while (Irc.peerTable.NextNoLinkReport(now, nick)) NoLinkLineAdd(&due, nick);
+  char text[sizeof due.names + 96];
+  if (FormatNoLinkLine(due, text, sizeof text)) ConsoleAppend(text);
   if (RouterPortTakeReport(text, sizeof text)) ConsoleAppend(text);
 }

@@ -18,6 +18,16 @@ void LocalAddressText(char* out, std::size_t size);
 // True when a member's host (as the server shows it, resolved to address when it resolved,
 // else 0) is our own public one: the member is behind the same router.
 bool IsOwnPublicHost(const char* host, uint32_t address);
+// The "No direct link" line for the members whose presence was not set up in time: the first
+// kNoLinkNamed are named, the rest counted.
+constexpr int kNoLinkNamed = 8;
+struct NoLinkLine {
+  char names[1024];  // "alice, bob, ..."
+  std::size_t used;
+  int count;
+};
+void NoLinkLineAdd(NoLinkLine* line, const char* nick);
+bool FormatNoLinkLine(const NoLinkLine& line, char* out, std::size_t size);  // false: nobody
 // Main thread, every pass in a channel: hellos, keep-alives and key blocks, and the console
 // lines about direct links and the router.
 void ServicePresence();

@@ -329,3 +329,24 @@ TEST_F(DispatcherTest, OverlongAndHostileLinesOverrunNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string NoLinkLineFor(int members) {
+  NoLinkLine due{};
+  for (int i = 0; i < members; ++i) NoLinkLineAdd(&due, ("m" + std::to_string(i)).c_str());
+  char text[1200];
+  return FormatNoLinkLine(due, text, sizeof text) ? text : "<none>";
+}
+
+TEST(NoLinkLine, NamesOneMemberAsAlwaysAndCountsTheRestOfACrowd) {
+  EXPECT_EQ("<none>", NoLinkLineFor(0));
+  EXPECT_EQ("No direct link to m0 yet: the avatar will appear when one is found.", NoLinkLineFor(1));
+  EXPECT_EQ("No direct link to m0, m1, m2 yet: the avatars will appear when one is found.",
+            NoLinkLineFor(3));
+  EXPECT_EQ("No direct link to m0, m1, m2, m3, m4, m5, m6, m7 and 191 more yet: the avatars will "
+            "appear when one is found.",
+            NoLinkLineFor(199));
+}
+
+}  // namespace
