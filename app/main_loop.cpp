@@ -10,6 +10,7 @@
 #include "console/settings.h"
 #include "irc/irc_client.h"
 #include "irc/link_watch.h"
+#include "irc/peer_reach.h"
 #include "platform/gui_window.h"
 #include "platform/key_state.h"
 #include "scene/scene.h"
@@ -76,6 +77,7 @@ constexpr int kShownLinesPerPass = 64;
 void RunChannelTurn() {
   if (AppState.connectionState != InChannel) return;
   SendPositionIfDue(&lastPositionSend);
+  ServicePresence();  // hellos, keep-alives and key blocks that are due
   static char rn[2048], rm[2048];
   static char t[kEventLineSize];
   for (int shown = 0; shown < kShownLinesPerPass; ++shown) {

@@ -36,6 +36,7 @@ static void SetDefaults() {
   SetField(Settings.serverPassword, "");
   Settings.lineIntervalMs = kDefaultLineIntervalMs;
   Settings.lineBurst = kDefaultLineBurst;
+  Settings.noRouterMapping = 0;
 }
 
 bool PortTextAsksForTls(const char* text) {
@@ -106,10 +107,26 @@ static void ApplyLinePace(const char* value) {
   Settings.lineBurst = burst;
 }
 
+// "ROUTER off" (or "on"): whether the home router is asked to forward the presence port.
+static void ApplyRouter(const char* value) {
+  char word[8] = "";
+  std::sscanf(value, "%7s", word);
+  if (strcasecmp(word, "off") == 0) {
+    Settings.noRouterMapping = 1;
+  } else if (strcasecmp(word, "on") == 0) {
+    Settings.noRouterMapping = 0;
+  } else {
+    char text[300];
+    std::snprintf(text, sizeof text, "WARNING: ROUTER takes on or off, not \"%.250s\"", value);
+    ConsoleAppend(text);
+  }
+}
+
 static const AddedSetting kAddedSettings[] = {
     {"TIMESTAMPS", SetTimestamps},
     {"SASL", SetSaslLogin},
     {"PASS", SetServerPassword},
+    {"ROUTER", ApplyRouter},
     {"LINEPACE", ApplyLinePace},
     {nullptr, nullptr},  // end of the table
 };

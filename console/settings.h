@@ -26,6 +26,7 @@ struct SettingsRecord {
   // Outgoing IRC lines: up to lineBurst at once, then one every lineIntervalMs (0: unpaced).
   int lineIntervalMs;
   int lineBurst;
+  int noRouterMapping;  // 1: "ROUTER off", the home router is not asked to forward the port
 };
 
 extern SettingsRecord Settings;

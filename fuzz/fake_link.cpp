@@ -124,7 +124,10 @@ int NetPortFromWire(uint16_t wirePort) {
 
 int NetBind(int, uint32_t, uint16_t) { return 1; }
 uint16_t NetLocalPort(int s) { return s == kDatagramSocket ? NetPortToWire(6669) : 0; }
-int NetConnect(int, uint32_t, uint16_t) { return 1; }
+uint32_t NetLocalAddress(int) { return 0; }
+NetConnectOutcome NetConnectStart(int, uint32_t, uint16_t) { return NetConnected; }
+NetConnectOutcome NetConnectWait(int, int) { return NetConnected; }
+bool NetStreamEnded(int s) { return s != kStreamSocket; }  // the fuzz input is all there is
 void NetSetSendTimeout(int, int) {}
 void NetSetReceiveBuffer(int, int) {}
 
@@ -144,6 +147,10 @@ int NetSend(int s, const void*, std::size_t length) {
 
 int NetSendTo(int s, const void*, std::size_t length, uint32_t, uint16_t) {
   return s == kDatagramSocket ? static_cast<int>(length) : -1;
+}
+
+int NetSendToTtl(int s, const void* data, std::size_t length, uint32_t address, uint16_t wirePort, int) {
+  return NetSendTo(s, data, length, address, wirePort);
 }
 
 bool NetDatagramWaiting(int s) { return s == kDatagramSocket && !datagrams.empty(); }

@@ -9,10 +9,12 @@
 #include "irc/irc_client.h"
 #include "irc/irc_message.h"
 #include "irc/line_parse.h"
+#include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
 #include "irc/registration.h"
 #include "platform/net.h"
 #include "presence/datagram_intake.h"
+#include "presence/host_lookup.h"
 
 using Hold = std::lock_guard<std::recursive_mutex>;
 
@@ -22,22 +24,37 @@ static void CopyOut(char* out, const char* text) {
   out[n] = '\0';
 }
 
-// The name by which peers can reach this client: the bound address when one is set (the
-// machine's name would lead them to another address), else the machine's host name.
-static void LocalHostName(char* out, std::size_t size) {
-  if (LinkBindAddress != 0) {
-    NetAddressText(LinkBindAddress, out, size);
-    return;
+// "\x01VERSION\x01:Q" or ":A" and an address of ours: the local one for a member behind our
+// own router (the router does not pass datagrams back in to its own network), else the one
+// peers anywhere can reach.
+static void SendHostAnswer(const char* target, char letter, bool local) {
+  char host[256];  // a dotted address or a host name
+  if (local) {
+    LocalAddressText(host, sizeof host);
+  } else {
+    ReachableAddressText(host, sizeof host);
   }
-  if (!NetLocalHostName(out, size)) out[0] = '\0';
-}
-
-static void SendHostAnswer(const char* target, char letter) {
-  char host[kIrcLineLength];
-  LocalHostName(host, sizeof host);
   char text[kIrcLineLength];
   FormatInto(text, sizeof text, "\x01VERSION\x01:%c%s", letter, host);
   SendLookupLine("PRIVMSG %s :%s", target, text);  // waits behind typed chat
+}
+
+static bool IsSameHouse(int index) {
+  Hold hold(ClientLock());
+  return Irc.peerTable.links[index].sameHouse != 0;
+}
+
+// A member whose host is our own public address sits behind our router: tell it our local
+// address (once), so that each side greets the other there as well.
+static void AskSameHouse(int index, const char* nick) {
+  {
+    Hold hold(ClientLock());
+    PeerLink& link = Irc.peerTable.links[index];
+    link.sameHouse = 1;
+    if (link.askedLocal) return;
+    link.askedLocal = 1;
+  }
+  SendHostAnswer(nick, 'Q', true);
 }
 
 // A "\x01VERSION\x01:Q<host>" or ":A<host>" private message from a known peer.
@@ -48,9 +65,12 @@ static int HandleHandshake(int index, const char* sender, const char* params) {
   // The letter follows \x01 VERSION \x01 and one more character (normally ':').
   char letter = std::strlen(text) > 9 ? text[9] : '\0';
   const char* host = letter ? text + 10 : "";
-  Irc.peerTable.SetPeerHost(index, host);
+  uint32_t address = 0;
+  // An address the peer names is one more place to greet it; the peer's lines may name any
+  // address, so they are bounded (presence/peer_links.cpp).
+  if (LookUpHost(host, &address) == 1) Irc.peerTable.AddPeerAddress(index, address, true);
   if (StopReceive.load()) return EventNone;  // a lookup was abandoned: the client is leaving
-  if (letter == 'Q') SendHostAnswer(sender, 'A');
+  if (letter == 'Q') SendHostAnswer(sender, 'A', IsSameHouse(index));
   return EventNone;
 }
 
@@ -146,9 +166,13 @@ static int HandleWhoisUser(const IrcLineParts& p) {
   CopyWord(walk, " ", host, sizeof host);
   int index = Irc.peerTable.FindByNick(target);
   if (!index) return EventNone;
-  int result = Irc.peerTable.SetPeerHost(index, host);
+  uint32_t address = 0;
+  int result = LookUpHost(host, &address);
+  if (StopReceive.load()) return EventNone;  // a lookup was abandoned: the client is leaving
+  if (result == 1) Irc.peerTable.AddPeerAddress(index, address);
+  if (IsOwnPublicHost(host, result == 1 ? address : 0)) AskSameHouse(index, target);
   if (result == 1) return EventHandled;
-  if (result == -2 && !StopReceive.load()) SendHostAnswer(target, 'Q');  // ask the peer itself
+  if (!IsSameHouse(index)) SendHostAnswer(target, 'Q', false);  // ask the peer itself
   return EventNone;
 }
 

@@ -12,10 +12,12 @@
 #include "irc/line_pacing.h"
 #include "irc/line_parse.h"
 #include "irc/link_watch.h"
+#include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
 #include "irc/registration.h"
 #include "platform/net.h"
 #include "presence/datagram_intake.h"
+#include "presence/router_port.h"
 
 IrcClient Irc;
 
@@ -100,6 +102,7 @@ int IrcClient::Init() {
 
 int IrcClient::Cleanup() {
   StopReceiveThread();  // never close a socket under a running receive thread
+  RouterPortStop();
   streamLink.Close();
   datagramLink.Close();
   return 1;
@@ -125,6 +128,8 @@ int IrcClient::Connect(const char* serverName, int serverPort) {
   ReceiveHeld.store(1);
   StopReceive.store(0);
   ClearPendingLines();
+  ForgetOwnHost();
+  RouterPortStart(!Settings.noRouterMapping, LinkBindAddress);  // "ROUTER off" in config.txt
   return StartReceiveThread() ? 1 : 0;
 }
 
@@ -133,6 +138,7 @@ int IrcClient::Disconnect(const char* reason) {
   HostsByWho.store(0);
   SendIrcLine("\r\n", "QUIT :%s", reason ? reason : "");
   StopReceiveThread();  // also shuts the receiving direction; sending stays possible
+  RouterPortStop();     // the router stops forwarding the port
   peerTable.Clear();
   ClearPendingLines();
   return 1;
@@ -197,6 +203,7 @@ int IrcClient::PollRegistration() {
     return 1;
   }
   received[std::strcspn(received, "\r\n")] = '\0';  // the console shows text, not line ends
+  NoteWelcomeLine(received);
   ShowRegistrationLine(received);  // every line, in readable form: a last ERROR too
   if (end != LinkUp) return -1;
   if (IsEndOfMotd(received)) {

@@ -112,6 +112,14 @@ uint16_t NetLocalPort(int s) {
   return a.sin_port;
 }
 
+uint32_t NetLocalAddress(int s) {
+  sockaddr_in a;
+  std::memset(&a, 0, sizeof a);
+  socklen_t length = sizeof a;
+  if (s < 0 || getsockname(s, reinterpret_cast<sockaddr*>(&a), &length) != 0) return 0;
+  return a.sin_addr.s_addr;
+}
+
 static void SetBlocking(int s, bool blocking) {
   int flags = fcntl(s, F_GETFL, 0);
   if (flags < 0) return;
@@ -207,6 +215,16 @@ int NetSendTo(int s, const void* data, std::size_t length, uint32_t address, uin
   sockaddr_in a = MakeAddress(address, wirePort);
   ssize_t r = sendto(s, data, length, MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&a), sizeof a);
   return r < 0 ? -1 : static_cast<int>(r);
+}
+
+int NetSendToTtl(int s, const void* data, std::size_t length, uint32_t address, uint16_t wirePort, int ttl) {
+  int old = 0;
+  socklen_t size = sizeof old;
+  bool kept = getsockopt(s, IPPROTO_IP, IP_TTL, &old, &size) == 0;
+  setsockopt(s, IPPROTO_IP, IP_TTL, &ttl, sizeof ttl);
+  int r = NetSendTo(s, data, length, address, wirePort);
+  if (kept) setsockopt(s, IPPROTO_IP, IP_TTL, &old, sizeof old);
+  return r;
 }
 
 bool NetDatagramWaiting(int s) {

@@ -21,6 +21,7 @@ int NetPortFromWire(uint16_t wirePort);
 
 int NetBind(int s, uint32_t address, uint16_t wirePort);     // 1 bound, 0 refused
 uint16_t NetLocalPort(int s);                                 // the bound port, 0 if none
+uint32_t NetLocalAddress(int s);                              // the bound or chosen address, 0 if none
 // A connect that the caller waits for in slices, so that it can give up after a time of its own
 // and keep its window alive meanwhile. Start it once, then wait until it is no longer under way;
 // the socket is blocking again once the connect has ended, whatever its outcome.
@@ -39,10 +40,13 @@ bool NetStreamEnded(int s);
 int NetReceiveByte(int s, char* byte);            // 1 a byte, 0 peer closed, -1 failed
 int NetSend(int s, const void* data, std::size_t length);  // bytes accepted or -1; never SIGPIPE
 int NetSendTo(int s, const void* data, std::size_t length, uint32_t address, uint16_t wirePort);
-bool NetDatagramWaiting(int s);
+// The same with the IP time-to-live of this one datagram set to ttl (the socket's own comes back
+// afterwards): a datagram that only has to pass the near routers dies before the far ones.
+int NetSendToTtl(int s, const void* data, std::size_t length, uint32_t address, uint16_t wirePort, int ttl);
+bool NetDatagramWaiting(int s);      // a datagram (even an empty one) can be taken without waiting
 // Waits until one of the sockets can be read (kNoSocket entries are left out) or ms pass;
 // ready[i] tells which. The number ready, 0 after the time, -1 on failure.
-int NetWaitReadableAny(const int* sockets, bool* ready, int count, int ms);      // a datagram (even an empty one) can be taken without waiting
+int NetWaitReadableAny(const int* sockets, bool* ready, int count, int ms);
 // Takes one datagram without waiting: its size, or -1; source into address and wirePort.
 int NetReceiveFrom(int s, void* buffer, std::size_t size, uint32_t* address, uint16_t* wirePort);
 

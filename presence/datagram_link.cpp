@@ -55,6 +55,13 @@ int DatagramLink::Send(const char* data, int length) {
   return r < 0 ? -1 : 1;
 }
 
+int DatagramLink::SendWithTtl(const char* data, int length, int ttl) {
+  std::lock_guard<std::recursive_mutex> hold(ClientLock());
+  std::size_t size = length > 0 ? static_cast<std::size_t>(length) : strnlen(data, 2048);
+  int r = NetSendToTtl(socket, data, size, peerAddress.address, peerAddress.port, ttl);
+  return r < 0 ? -1 : 1;
+}
+
 int DatagramLink::Poll(char* buffer) {
   std::lock_guard<std::recursive_mutex> hold(ClientLock());
   // Readiness rather than a byte count: an empty datagram reports zero waiting bytes and

@@ -17,6 +17,8 @@ class DatagramLink {
   int Bind(int port);                         // always 1: a refused bind is ignored
   int Resolve(const char* host, int port);    // 1, or -2 the host does not resolve
   int Send(const char* data, int length);     // 1, or -1; length 0 = text length of data
+  // Send with a short IP time-to-live for this datagram only (it dies after ttl routers).
+  int SendWithTtl(const char* data, int length, int ttl);
   int Poll(char* buffer);                     // -1 failed, 0 nothing waiting, else text length
   int Close();                                // always 1
 

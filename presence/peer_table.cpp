@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "platform/ticks.h"
+
 std::recursive_mutex& ClientLock() {
   static std::recursive_mutex lock;  // made on first use, so no start-up order matters
   return lock;
@@ -58,10 +60,16 @@ int PeerTable::FindByAddress(const SocketAddress& address) {
 void PeerTable::RemovePeer(const char* nick) {
   Hold hold(ClientLock());
   int index = FindByNick(nick);
-  if (index) std::memset(&slots[index], 0, sizeof slots[index]);
+  if (!index) return;
+  std::memset(&slots[index], 0, sizeof slots[index]);
+  ResetLink(index, TickCountMs());
 }
 
 void PeerTable::Clear() {
   Hold hold(ClientLock());
   std::memset(slots, 0, sizeof slots);
+  std::memset(links, 0, sizeof links);
+  std::memset(reflected, 0, sizeof reflected);
+  std::memset(reflectAdmitted, 0, sizeof reflectAdmitted);
+  reflectNext = 0;
 }

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <mutex>
+#include "presence/peer_links.h"
 #include "presence/socket_address.h"
 #include "core/player_pose.h"
 
@@ -25,6 +26,15 @@ class PeerTable {
   PeerSlot slots[kPeerSlots];
   PeerSlot self;                    // own nick and own key states
 
+  // How each slot's peer is reached (presence/peer_links.cpp), and what goes to every peer.
+  PeerLink links[kPeerSlots];
+  ReflectEntry reflected[kReflectEntries];
+  uint32_t reflectAdmitted[kReflectNewPerMinute];  // when the latest new addresses were admitted
+  int reflectNext;
+  KeyRepeat keyRepeat;
+  char lastPosition[21];            // the last position datagram sent, for a peer just bound
+  uint8_t havePosition;
+
   // Given by the chat client that owns the table: the link every datagram travels on, the
   // client's kNickLength-byte output buffer that datagrams are formatted into, and how a new
   // peer's host is asked for over IRC (1 when the request went out).
@@ -42,9 +52,30 @@ class PeerTable {
 
   int AddPeer(const char* nick);
   int SetPeerHost(int index, const char* host);
+  // The same with the address already resolved: the peer may be reached there too (its
+  // earlier addresses stay). namedByPeer: the address came from the peer's own ":Q"/":A"
+  // line, so it counts against the bound on new addresses a minute (0 when over it).
+  int AddPeerAddress(int index, uint32_t address, bool namedByPeer = false);
   int SendKeyState(int index, int held);
   int SendPosition(float x, float z, float yaw, float heading, float pitch);
   int ReceiveDatagram();
+
+  // A hello "c" or hello reply "C" from source: binds, rebinds or answers. The result is
+  // ReceiveDatagram's.
+  int ApplyHello(const char* data, const SocketAddress& source);
+  // A datagram of the exchange came from the slot's bound address and port.
+  void NoteHeard(int index);
+  // Main thread, every pass while in a channel: hellos that are due, keep-alives, key blocks.
+  void ServiceLinks(uint32_t nowMs);
+  // 1 and the nickname (kNickLength bytes) of a member that has had no direct link for
+  // kNoLinkReportMs since it entered, once per member (call again for the next); else 0.
+  int NextNoLinkReport(uint32_t nowMs, char* nick);
+  // Book-keeping of the other operations (the lock held by the caller).
+  void NoteSent(int index, uint32_t nowMs);
+  void NoteKeyChange(int held, uint32_t nowMs);
+  void ResetLink(int index, uint32_t nowMs);
+  // 1 when the slot is active and its peer has shown that it hears us: the avatar is drawn.
+  int IsLinked(int index);
 
   // Held around any direct reading or writing of slots by other modules
   // (movement, drawing); every operation above takes it itself. Recursive.
@@ -58,6 +89,7 @@ class PeerTable {
 std::recursive_mutex& ClientLock();
 
 // Called, with ClientLock held, after a datagram changed a slot: kind 'a' the slot became
-// active (hello or hello reply), 'd' a position, 'i' a key (key: its index), 'k' a key block.
+// active or moved to another port (hello or hello reply), 'd' a position, 'i' a key (key: its
+// index), 'k' a key block.
 // Null: nobody listens.
 extern void (*PeerChangeHook)(char kind, int index, int key);

@@ -1,26 +1,17 @@
-// Entering peers, the hello handshake, and the key and position datagrams in both directions.
+// Entering peers, and the key and position datagrams in both directions (the hellos are in
+// peer_links.cpp).
 #include <cstdio>
 #include <cstring>
 
-#include "platform/net.h"
 #include "platform/ticks.h"
 #include "presence/datagram_intake.h"
 #include "presence/datagram_link.h"
-#include "presence/host_lookup.h"
 #include "presence/peer_table.h"
 
 using Hold = std::lock_guard<std::recursive_mutex>;
 
 static void Notify(char kind, int index, int key = 0) {
   if (PeerChangeHook) PeerChangeHook(kind, index, key);
-}
-
-// "c" or "C" and the nickname, cut to fit the 2048-byte buffer.
-static void FormatHello(char* out, char letter, const char* nick) {
-  std::size_t n = strnlen(nick, kNickLength - 2);
-  out[0] = letter;
-  std::memcpy(out + 1, nick, n);
-  out[n + 1] = '\0';
 }
 
 static void PutFloat(char* out, float value) {  // little-endian whatever the host
@@ -51,43 +42,19 @@ int PeerTable::AddPeer(const char* nick) {
   slot.known = 1;
   std::size_t n = strnlen(nick, kNickLength - 1);
   std::memcpy(slot.nick, nick, n);
+  ResetLink(index, TickCountMs());
   if (!requestHost || requestHost(slot.nick) != 1) return 0;  // the slot stays taken
   return index;
 }
 
-int PeerTable::SetPeerHost(int index, const char* host) {
-  if (index < 1 || index >= kPeerSlots) return 0;
-  uint32_t address = 0;
-  // No lock during the lookup: it may take a while and the main thread keeps drawing.
-  int found = LookUpHost(host, &address);
-  if (found != 1) return found;
-  Hold hold(ClientLock());
-  if (!slots[index].known) return 0;  // removed while the name was being looked up
-  SocketAddress peer = {};
-  peer.family = kAddressFamilyIPv4;
-  peer.port = NetPortToWire(kPresencePort);
-  peer.address = address;
-  datagramLink->SetPeer(peer);
-  // A peer already bound at this address keeps its port: it has bound us too and would
-  // refuse our new hello as a repeat, so nothing could ever bind it again. (The handshake
-  // over IRC resolves a host twice, by ":Q" and by ":A".)
-  PeerSlot& slot = slots[index];
-  bool bound = slot.active && slot.address.address == address && slot.address.port != 0;
-  if (!bound) {
-    slot.address = peer;
-    slot.address.port = 0;
-  }
-  FormatHello(line, 'c', self.nick);
-  datagramLink->Send(line, 0);
-  return 1;
-}
-
 // Sends the first `length` bytes of the output buffer to every active slot.
 static void SendToActive(PeerTable& table, int length) {
+  const uint32_t now = TickCountMs();
   for (int i = 1; i < kPeerSlots; ++i) {
     if (!table.slots[i].active) continue;
     table.datagramLink->SetPeer(table.slots[i].address);
     table.datagramLink->Send(table.line, length);
+    table.NoteSent(i, now);
   }
 }
 
@@ -99,6 +66,7 @@ int PeerTable::SendKeyState(int index, int held) {
   line[0] = 'i';
   line[1] = static_cast<char>(index);
   line[2] = static_cast<char>(held + 1);
+  NoteKeyChange(held, TickCountMs());
   SendToActive(*this, 3);
   return 1;
 }
@@ -112,30 +80,10 @@ int PeerTable::SendPosition(float x, float z, float yaw, float heading, float pi
   PutFloat(line + 13, heading);
   PutFloat(line + 17, pitch);
   line[21] = '\0';
+  std::memcpy(lastPosition, line, sizeof lastPosition);
+  havePosition = 1;
   SendToActive(*this, 21);
   return 1;
-}
-
-// Hello "c" or hello reply "C" from `source`: binds the sender's port to its slot.
-static int ApplyHello(PeerTable& table, const char* data, const SocketAddress& source) {
-  if (table.FindByAddress(source)) return 0;  // this address and port already belong to a peer
-  char userNick[kNickLength];
-  std::size_t n = strnlen(data + 1, kDatagramReceiveLength - 1);
-  std::memcpy(userNick, data + 1, n);
-  userNick[n] = '\0';
-  int index = table.FindByNick(userNick);
-  if (!index) return 100;
-  PeerSlot& slot = table.slots[index];
-  if (slot.address.address != source.address) return 100;
-  slot.address.port = source.port;
-  slot.active = 1;
-  Notify('a', index);
-  if (data[0] == 'c') {
-    char reply[kNickLength];
-    FormatHello(reply, 'C', table.self.nick);
-    table.datagramLink->Send(reply, 0);  // the current peer address is still the hello's source
-  }
-  return 100;
 }
 
 int PeerTable::ReceiveDatagram() {
@@ -146,10 +94,11 @@ int PeerTable::ReceiveDatagram() {
   const SocketAddress source = datagramLink->peerAddress;
   if (!AdmitDatagram(source, data, TickCountMs())) return 0;  // a flood, or an impossible place
   const char kind = data[0];
-  if (kind == 'c' || kind == 'C') return ApplyHello(*this, data, source);
+  if (kind == 'c' || kind == 'C') return ApplyHello(data, source);
   if (kind != 'd' && kind != 'i' && kind != 'k') return 100;
   int index = FindByAddress(source);
   if (!index) return 0;
+  NoteHeard(index);
   PeerSlot& slot = slots[index];
   if (kind == 'd') {
     for (int i = 0; i < 5; ++i) slot.reportedPose[i] = GetFloat(data + 1 + 4 * i);

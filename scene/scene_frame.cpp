@@ -78,7 +78,8 @@ static int ReadPeers() {
   int count = 0;
   table.Lock();
   for (int slot = 1; slot < kPeerSlots; ++slot) {
-    if (!table.IsActive(slot)) continue;
+    // Drawn once the peer has shown it hears us: a one-way link would stand it at the centre.
+    if (!table.IsLinked(slot)) continue;
     PeerView& view = peers[count++];
     const PlayerPose& pose = table.slots[slot].pose;
     view.slot = slot;

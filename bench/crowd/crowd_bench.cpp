@@ -47,6 +47,7 @@ static void FillRoom(int members) {
       PeerSlot& s = Irc.peerTable.slots[slot];
       std::memset(&s, 0, sizeof s);
       s.known = s.active = 1;
+      Irc.peerTable.links[slot].confirmed = 1;  // drawn once it hears us
       std::snprintf(s.nick, sizeof s.nick, "member%03d", slot);
       s.pose.x = -halfWidth + 2.0f * halfWidth * (perRow > 1 ? static_cast<float>(i) / (perRow - 1) : 0.5f);
       s.pose.z = LocalPose.z - distance;

@@ -314,3 +314,16 @@ TEST(ReadConfigLine, CarriageReturnLineFeedEndsALineEvenAcrossTheSplit) {
 }
 
 }  // namespace
+
+TEST_F(SettingsTest, RouterOffAndOnSwitchTheMappingAndOtherWordsAreReported) {
+  // Matched as a whole keyword before the first letter would pick a classic setting.
+  EXPECT_TRUE(Load("ROUTER off\n").empty());
+  EXPECT_EQ(1, Settings.noRouterMapping);
+  EXPECT_TRUE(Load("ROUTER OFF\nROUTER on\n").empty());
+  EXPECT_EQ(0, Settings.noRouterMapping);
+  EXPECT_EQ(std::vector<std::string>{"WARNING: ROUTER takes on or off, not \"sometimes\""},
+            Load("ROUTER off\nROUTER sometimes\n"));
+  EXPECT_EQ(1, Settings.noRouterMapping);
+  Load("SERVER irc.test\n");
+  EXPECT_EQ(0, Settings.noRouterMapping) << "asked for unless switched off";
+}

@@ -6,6 +6,7 @@
 
 #include "irc/irc_client.h"
 #include "irc/ctcp.h"
+#include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
 #include "platform/ticks.h"
 #include "tests/irc/net_test_support.h"
@@ -231,10 +232,9 @@ TEST_F(DispatcherTest, WhoisHostThatResolvesStartsTheHelloHandshake) {
   EXPECT_EQ(TestAddressValue(1), Irc.peerTable.slots[alice].address.address);
   EXPECT_EQ(0, Irc.peerTable.slots[alice].address.port);
   EXPECT_EQ(0, Irc.peerTable.IsActive(alice));
-  // By name too, through the resolver.
+  // By name too, through the resolver; the same address is not greeted again within 10 s.
   EXPECT_EQ(102, Pass(":srv 311 me alice a peer1.test * :Alice\r\n"));
-  ASSERT_TRUE(peer.Receive(&hello));
-  EXPECT_EQ("cme", hello);
+  EXPECT_FALSE(peer.Receive(&hello, 30));
   // Not in the table: nothing.
   EXPECT_EQ(0, Pass(":srv 311 me ghost g " + TestAddress(1) + " * :G\r\n"));
   EXPECT_FALSE(peer.Receive(&hello, 30));
@@ -262,8 +262,7 @@ TEST_F(DispatcherTest, AddressQuestionAndAnswerOverIrc) {
   EXPECT_EQ("PRIVMSG alice :\x01VERSION\x01:A" + TestAddress(0) + "\r\n", Next());
 
   EXPECT_EQ(0, Pass(":alice!a@h PRIVMSG me :\x01VERSION\x01:Apeer1.test\r\n"));
-  ASSERT_TRUE(peer.Receive(&hello));
-  EXPECT_EQ("cme", hello);
+  EXPECT_FALSE(peer.Receive(&hello, 30)) << "the same address again within 10 s";
   EXPECT_TRUE(server.NothingWithin(30)) << "an answer is not answered";
 
   EXPECT_EQ(0, Pass(":alice!a@h PRIVMSG me :\x01VERSION\x01:Qnowhere.test\r\n"));
@@ -271,6 +270,32 @@ TEST_F(DispatcherTest, AddressQuestionAndAnswerOverIrc) {
   EXPECT_FALSE(peer.Receive(&hello, 30)) << "a host that does not resolve sends no hello";
   EXPECT_EQ(0, Pass(":stranger!s@h PRIVMSG me :\x01VERSION\x01:Q" + TestAddress(1) + "\r\n"));
   EXPECT_TRUE(server.NothingWithin(30));
+}
+
+TEST_F(DispatcherTest, PeersAreToldTheWelcomeLineAddressAndHousematesTheLocalOne) {
+  // The server showed us at TestAddress(3) (our router's address, say); the links are bound
+  // to TestAddress(0), our address on the local network.
+  NoteWelcomeLine((":srv 001 me :Welcome to the Test IRC Network me!u@" + TestAddress(3)).c_str());
+  AddKnown("alice");
+  EXPECT_EQ(0, Pass(":alice!a@h PRIVMSG me :\x01VERSION\x01:Q" + TestAddress(1) + "\r\n"));
+  EXPECT_EQ("PRIVMSG alice :\x01VERSION\x01:A" + TestAddress(3) + "\r\n", Next());
+
+  // bob's host is our own public address: he sits behind our router, which does not pass
+  // datagrams back in, so each side tells the other its local address.
+  int bob = AddKnown("bob");
+  EXPECT_EQ(102, Pass(":srv 311 me bob b " + TestAddress(3) + " * :Bob\r\n"));
+  EXPECT_EQ("PRIVMSG bob :\x01VERSION\x01:Q" + TestAddress(0) + "\r\n", Next());
+  EXPECT_EQ(102, Pass(":srv 311 me bob b " + TestAddress(3) + " * :Bob\r\n"));
+  EXPECT_TRUE(server.NothingWithin(30)) << "asked once";
+  UdpPeer bobPeer;
+  ASSERT_TRUE(bobPeer.Bind(2, 6669));
+  EXPECT_EQ(0, Pass(":bob!b@h PRIVMSG me :\x01VERSION\x01:Q" + TestAddress(2) + "\r\n"));
+  EXPECT_EQ("PRIVMSG bob :\x01VERSION\x01:A" + TestAddress(0) + "\r\n", Next());
+  std::string hello;
+  ASSERT_TRUE(bobPeer.Receive(&hello)) << "greeted at his local address too";
+  EXPECT_EQ(100, Deliver(bobPeer, "Cbob")) << "whichever address answers binds him";
+  EXPECT_EQ(TestAddressValue(2), Irc.peerTable.slots[bob].address.address);
+  EXPECT_EQ(1, Irc.peerTable.IsLinked(bob));
 }
 
 TEST_F(DispatcherTest, OverlongAndHostileLinesOverrunNothing) {
@@ -301,6 +326,27 @@ TEST_F(DispatcherTest, OverlongAndHostileLinesOverrunNothing) {
   std::string pong = Next();
   EXPECT_EQ("PONG :", pong.substr(0, 6));
   EXPECT_EQ("\r\n", pong.substr(pong.size() - 2));
+}
+
+}  // namespace
+
+namespace {
+
+std::string NoLinkLineFor(int members) {
+  NoLinkLine due{};
+  for (int i = 0; i < members; ++i) NoLinkLineAdd(&due, ("m" + std::to_string(i)).c_str());
+  char text[1200];
+  return FormatNoLinkLine(due, text, sizeof text) ? text : "<none>";
+}
+
+TEST(NoLinkLine, NamesOneMemberAsAlwaysAndCountsTheRestOfACrowd) {
+  EXPECT_EQ("<none>", NoLinkLineFor(0));
+  EXPECT_EQ("No direct link to m0 yet: the avatar will appear when one is found.", NoLinkLineFor(1));
+  EXPECT_EQ("No direct link to m0, m1, m2 yet: the avatars will appear when one is found.",
+            NoLinkLineFor(3));
+  EXPECT_EQ("No direct link to m0, m1, m2, m3, m4, m5, m6, m7 and 191 more yet: the avatars will "
+            "appear when one is found.",
+            NoLinkLineFor(199));
 }
 
 }  // namespace

@@ -4,9 +4,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
+#include "console/settings.h"
 #include "irc/irc_client.h"
 #include "irc/receive_thread.h"
 #include "platform/net.h"
@@ -113,8 +116,31 @@ bool UdpPeer::Receive(std::string* bytes, int ms) {
   return true;
 }
 
+bool UdpPeer::ReceiveWithTtl(std::string* bytes, int* ttl, int ms) {
+  int on = 1;
+  setsockopt(socket, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
+  if (!NetWaitReadable(socket, ms)) return false;
+  char buffer[4096];
+  char control[256];
+  iovec part = {buffer, sizeof buffer};
+  msghdr message = {};
+  message.msg_iov = &part;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  ssize_t n = recvmsg(socket, &message, 0);
+  if (n < 0) return false;
+  bytes->assign(buffer, static_cast<std::size_t>(n));
+  *ttl = -1;
+  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
+    if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) std::memcpy(ttl, CMSG_DATA(c), sizeof *ttl);
+  }
+  return true;
+}
+
 void ClientTest::SetUp() {
   HostLookupOverride.store(FakeLookup);
+  Settings.noRouterMapping = 1;  // no helper thread asking a router: tests stay on loopback
   ASSERT_EQ(1, Irc.SetBindAddress(TestAddress(0).c_str()));
   ASSERT_TRUE(server.Listen());
   ASSERT_EQ(1, Irc.Init());
@@ -132,6 +158,8 @@ void ClientTest::TearDown() {
   Irc.SetBindAddress(nullptr);
   Irc.peerTable.Lock();
   std::memset(&Irc.peerTable.self, 0, sizeof Irc.peerTable.self);
+  Irc.peerTable.havePosition = 0;
+  Irc.peerTable.keyRepeat = KeyRepeat{};
   Irc.peerTable.Unlock();
 }
 
@@ -178,6 +206,14 @@ int ClientTest::WaitForEvent(std::string* nick, std::string* message, int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return 0;
+}
+
+int ClientTest::Deliver(UdpPeer& from, const std::string& bytes) {
+  from.SendToClient(bytes);
+  auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  while (!NetDatagramWaiting(Irc.datagramLink.socket) && std::chrono::steady_clock::now() < limit)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return Irc.peerTable.ReceiveDatagram();
 }
 
 std::string ClientTest::Hex(const std::string& bytes) {

@@ -36,6 +36,8 @@ class UdpPeer {
   void SendTo(const std::string& bytes, uint32_t address, int port);
   void SendToClient(const std::string& bytes);  // to the client under test, port 6669
   bool Receive(std::string* bytes, int ms = 1000);
+  // The same, with the IP time-to-live the datagram arrived with.
+  bool ReceiveWithTtl(std::string* bytes, int* ttl, int ms = 1000);
   int socket = -1;
   uint32_t address = 0;
   int port = 0;
@@ -55,5 +57,7 @@ class ClientTest : public ::testing::Test {
   // Calls the main thread's dispatcher until a shown code arrives or ms pass.
   int WaitForEvent(std::string* nick, std::string* message, int ms = 2000);
   std::string Hex(const std::string& bytes);
+  // Sends bytes from peer to the client and applies them: the result of ReceiveDatagram.
+  int Deliver(UdpPeer& from, const std::string& bytes);
   FakeServer server;
 };

@@ -61,6 +61,7 @@ class CrowdDrawing : public testing::Test {
   void Stand(int slot, const char* nick, float x, float z, float yaw) {
     PeerSlot& s = Irc.peerTable.slots[slot];
     s.known = s.active = 1;
+    Irc.peerTable.links[slot].confirmed = 1;  // drawn: it has shown that it hears us
     std::snprintf(s.nick, sizeof s.nick, "%s", nick);
     s.pose.x = x, s.pose.z = z, s.pose.yaw = s.pose.heading = yaw;
   }

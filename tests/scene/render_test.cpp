@@ -67,6 +67,7 @@ std::string Show(const Stats& s) {
 void ResetPeers() {
   Irc.peerTable.Lock();
   for (PeerSlot& slot : Irc.peerTable.slots) slot.active = 0;
+  for (PeerLink& link : Irc.peerTable.links) link.confirmed = 0;
   Irc.peerTable.Unlock();
 }
 
@@ -214,6 +215,7 @@ TEST_F(RenderTest, TheRoomLooksTheSameWhateverTheFrameBeforeDrew) {
   std::snprintf(alice.nick, sizeof alice.nick, "alice");
   alice.pose.x = 0;
   alice.pose.z = 3;  // behind the camera: her label and avatar stay out of the picture
+  Irc.peerTable.links[5].confirmed = 1;  // drawn: it has shown that it hears us
   Irc.peerTable.Unlock();
   EXPECT_TRUE(Frame(0, 0, 0, 0, false) == first) << "with a peer as without";
   EXPECT_TRUE(Frame(0, 0, 0, 0, false) == first);
@@ -224,6 +226,25 @@ int CountChanged(const std::vector<unsigned char>& a, const std::vector<unsigned
   int n = 0;
   for (size_t i = 0; i < a.size(); i += 4) n += a[i] != b[i] || a[i + 1] != b[i + 1] || a[i + 2] != b[i + 2];
   return n;
+}
+
+TEST_F(RenderTest, APeerIsDrawnOnlyOnceItHasShownThatItHearsUs) {
+  Init(QIVRA_SOURCE_DIR);
+  BoxRecorder quiet;  // an empty avatar model complains on each draw
+  const std::vector<unsigned char> empty = Frame(0, 0, 0, 0, true);
+  Irc.peerTable.Lock();
+  PeerSlot& alice = Irc.peerTable.slots[5];
+  alice.active = 1;
+  alice.known = 1;
+  std::snprintf(alice.nick, sizeof alice.nick, "alice");
+  alice.pose.z = -4;  // in front of the camera
+  Irc.peerTable.Unlock();
+  EXPECT_EQ(0, CountChanged(empty, Frame(0, 0, 0, 0, false)))
+      << "greeted one way only: not drawn, and so not in the middle of the room either";
+  Irc.peerTable.Lock();
+  Irc.peerTable.links[5].confirmed = 1;
+  Irc.peerTable.Unlock();
+  EXPECT_GT(CountChanged(empty, Frame(0, 0, 0, 0, false)), 50) << "her label now shows";
 }
 
 TEST_F(RenderTest, SparksShowAfterAnExplosionAndAreGoneAfterThirtySevenUnits) {

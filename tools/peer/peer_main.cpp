@@ -13,6 +13,7 @@
 
 #include "console/settings.h"
 #include "irc/irc_client.h"
+#include "irc/peer_reach.h"
 #include "platform/net.h"
 #include "platform/ticks.h"
 #include "tools/peer/peer_walk.h"
@@ -24,7 +25,7 @@
 static const char kUsage[] =
     "usage: qivra-peer --server HOST --port N --nick NICK --channel #CHANNEL\n"
     "                  [--bind ADDRESS] [--packets N] [--user NAME] [--realname TEXT]\n"
-    "                  [--pace MS]\n"
+    "                  [--pace MS] [--router on|off]\n"
     "       qivra-peer --help | --version\n"
     "\n"
     "Connects like the QIVRA client, registers, joins the channel and takes part in the\n"
@@ -32,6 +33,8 @@ static const char kUsage[] =
     "UDP socket (port 6669 on it), so several peers can share one machine. --packets is the\n"
     "most position datagrams a second while walking (default 10). --pace: after a burst of\n"
     "5 lines, one IRC line every MS milliseconds (default 2000, as the client; 0: unpaced).\n"
+    "--router off: the home router is not asked to forward UDP 6669 (as \"ROUTER off\" in\n"
+    "config.txt).\n"
     "\n"
     "Standard output, one line per event, flushed at once:\n"
     "  Connected.                          registration done (then it joins)\n"
@@ -42,11 +45,12 @@ static const char kUsage[] =
     "  presence active NICK                the UDP handshake with NICK is done\n"
     "  presence position NICK x=X z=Z yaw=Y heading=H pitch=P\n"
     "  presence key NICK INDEX held|released\n"
-    "  presence keys NICK F0 F1 ... F9     a key-block datagram\n"
+    "  presence keys NICK F0 F1 ... F9     a key-block datagram (also the keep-alive)\n"
     "  walk started                        a scripted walk's first key is down (datagram sent)\n"
     "  walk done                           a scripted walk has ended\n"
     "  error: TEXT                         a stdin command was not understood\n"
-    "Server lines shown during registration go to standard error as \"[console] line\".\n"
+    "Server lines shown during registration, and the lines about direct links and the\n"
+    "router, go to standard error as \"[console] line\".\n"
     "\n"
     "Standard input, one command per line:\n"
     "  TEXT                 say TEXT to the channel\n"
@@ -70,6 +74,7 @@ struct Options {
   int port = 0;
   float packets = 10;
   int pace = kDefaultLineIntervalMs;
+  bool router = true;
 };
 
 std::atomic<int> StopSignal{0};
@@ -150,6 +155,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     else if (a == "--user") o->user = v;
     else if (a == "--realname") o->realName = v;
     else if (a == "--pace") o->pace = std::atoi(v.c_str());
+    else if (a == "--router" && (v == "on" || v == "off")) o->router = v == "on";
     else return false;
   }
   return !o->server.empty() && o->port > 0 && !o->nick.empty() && !o->channel.empty();
@@ -238,6 +244,7 @@ int main(int argc, char** argv) {
   PeerChangeHook = OnPeerChange;
   Settings.lineIntervalMs = p.options.pace > 0 ? p.options.pace : 0;
   Settings.lineBurst = kDefaultLineBurst;
+  Settings.noRouterMapping = p.options.router ? 0 : 1;
   if (Irc.Init() != 1 || Irc.Connect(p.options.server.c_str(), p.options.port) != 1) {
     std::fprintf(stderr, "qivra-peer: cannot connect to %s:%d\n", p.options.server.c_str(), p.options.port);
     Irc.Cleanup();
@@ -261,6 +268,7 @@ int main(int argc, char** argv) {
       }
     } else {
       for (int code; (code = Irc.Dispatch(nick, message, 0)) != 0;) ShowEvent(code, nick, message);
+      ServicePresence();
       if (AdvanceWalk(&p.walk, dt, p.options.packets, &p.pose)) Say("walk done");
     }
     std::string line;

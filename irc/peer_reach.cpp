@@ -1,0 +1,119 @@
+// Our own addresses as peers need them, and the per-pass presence upkeep with its console lines.
+#include "irc/peer_reach.h"
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <strings.h>
+
+#include "console/console_log.h"
+#include "irc/irc_client.h"
+#include "irc/line_parse.h"
+#include "platform/net.h"
+#include "platform/ticks.h"
+#include "presence/router_port.h"
+
+namespace {
+// Our host as the server showed it in 001, and that host as an address when it is one.
+// Written on the thread that reads registration lines, read by the receive thread.
+std::mutex OwnHostMutex;
+char OwnHost[256];
+uint32_t OwnAddress = 0;
+
+void CopyText(char* out, std::size_t size, const char* text) {
+  std::size_t n = strnlen(text, size - 1);
+  std::memcpy(out, text, n);
+  out[n] = '\0';
+}
+}  // namespace
+
+void NoteWelcomeLine(const char* line) {
+  static thread_local IrcLineParts p;  // 10 KB: off the stack
+  ParseIrcLine(line, &p);
+  if (std::strcmp(p.command, "001") != 0) return;
+  // The welcome text ends with our full name: nick!user@host.
+  const char* last = std::strrchr(p.params, ' ');
+  last = last ? last + 1 : p.params;
+  const char* at = std::strrchr(last, '@');
+  if (!at || !at[1]) return;
+  std::lock_guard<std::mutex> hold(OwnHostMutex);
+  CopyText(OwnHost, sizeof OwnHost, at + 1);
+  uint32_t address = 0;
+  OwnAddress = NetParseDotted(OwnHost, &address) ? address : 0;
+}
+
+void ForgetOwnHost() {
+  std::lock_guard<std::mutex> hold(OwnHostMutex);
+  OwnHost[0] = '\0';
+  OwnAddress = 0;
+}
+
+void ReachableAddressText(char* out, std::size_t size) {
+  uint32_t address = RouterPublicAddress();
+  if (!address) {
+    std::lock_guard<std::mutex> hold(OwnHostMutex);
+    address = OwnAddress;
+  }
+  if (!address) address = LinkBindAddress;
+  if (address) {
+    NetAddressText(address, out, size);
+  } else if (!NetLocalHostName(out, size)) {
+    out[0] = '\0';
+  }
+}
+
+void LocalAddressText(char* out, std::size_t size) {
+  uint32_t address = LinkBindAddress ? LinkBindAddress : NetLocalAddress(Irc.streamLink.socket);
+  if (address) {
+    NetAddressText(address, out, size);
+  } else if (!NetLocalHostName(out, size)) {
+    out[0] = '\0';
+  }
+}
+
+bool IsOwnPublicHost(const char* host, uint32_t address) {
+  if (address && address == RouterPublicAddress()) return true;
+  std::lock_guard<std::mutex> hold(OwnHostMutex);
+  if (address && address == OwnAddress) return true;
+  return OwnHost[0] && host && strcasecmp(host, OwnHost) == 0;
+}
+
+void NoLinkLineAdd(NoLinkLine* line, const char* nick) {
+  if (line->count < kNoLinkNamed) {
+    int n = std::snprintf(line->names + line->used, sizeof line->names - line->used, "%s%s",
+                          line->count ? ", " : "", nick);
+    if (n > 0) line->used += static_cast<std::size_t>(n);
+    if (line->used >= sizeof line->names) line->used = sizeof line->names - 1;  // cut, still ended
+  }
+  ++line->count;
+}
+
+bool FormatNoLinkLine(const NoLinkLine& line, char* out, std::size_t size) {
+  if (line.count == 0) return false;
+  if (line.count == 1) {
+    std::snprintf(out, size, "No direct link to %s yet: the avatar will appear when one is found.",
+                  line.names);
+  } else if (line.count <= kNoLinkNamed) {
+    std::snprintf(out, size, "No direct link to %s yet: the avatars will appear when one is found.",
+                  line.names);
+  } else {
+    std::snprintf(out, size,
+                  "No direct link to %s and %d more yet: the avatars will appear when one is found.",
+                  line.names, line.count - kNoLinkNamed);
+  }
+  return true;
+}
+
+void ServicePresence() {
+  const uint32_t now = TickCountMs();
+  Irc.peerTable.ServiceLinks(now);
+  // Members who came together (the channel's names on joining) come due together: one line
+  // for all of them, so a channel full of plain IRC users does not bury the chat.
+  static NoLinkLine due;
+  due = NoLinkLine{};
+  char nick[kNickLength];
+  while (Irc.peerTable.NextNoLinkReport(now, nick)) NoLinkLineAdd(&due, nick);
+  char text[sizeof due.names + 96];
+  if (FormatNoLinkLine(due, text, sizeof text)) ConsoleAppend(text);
+  if (RouterPortTakeReport(text, sizeof text)) ConsoleAppend(text);
+}

@@ -1,0 +1,33 @@
+// Where peers can reach this client (told over IRC in ":Q"/":A"), who shares our router, and
+// the presence upkeep of every pass in a channel.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// Takes our own host from the server's welcome line («:srv 001 me :Welcome ... me!user@host»);
+// other lines change nothing.
+void NoteWelcomeLine(const char* line);
+// Forgets it (a new connection).
+void ForgetOwnHost();
+// The address a peer anywhere can reach: the router's public address while it forwards our
+// port, else the address the server showed in its welcome line when that is an IP, else the
+// address the links are bound to (QIVRA_BIND_ADDRESS), else the machine's host name.
+void ReachableAddressText(char* out, std::size_t size);
+// Our address on the local network, for a peer behind the same router.
+void LocalAddressText(char* out, std::size_t size);
+// True when a member's host (as the server shows it, resolved to address when it resolved,
+// else 0) is our own public one: the member is behind the same router.
+bool IsOwnPublicHost(const char* host, uint32_t address);
+// The "No direct link" line for the members whose presence was not set up in time: the first
+// kNoLinkNamed are named, the rest counted.
+constexpr int kNoLinkNamed = 8;
+struct NoLinkLine {
+  char names[1024];  // "alice, bob, ..."
+  std::size_t used;
+  int count;
+};
+void NoLinkLineAdd(NoLinkLine* line, const char* nick);
+bool FormatNoLinkLine(const NoLinkLine& line, char* out, std::size_t size);  // false: nobody
+// Main thread, every pass in a channel: hellos, keep-alives and key blocks, and the console
+// lines about direct links and the router.
+void ServicePresence();

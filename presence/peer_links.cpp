@@ -1,0 +1,336 @@
+// The hello handshake through home routers: addresses to greet, hello rounds, which arriving
+// hellos bind or rebind a slot, keep-alives and key blocks, and bounds on IRC-caused hellos.
+//
+// Why rounds: a hello that reaches the other side's router before that side has sent anything
+// is refused there, and it leaves a connection-tracking entry that makes the other side's own
+// hello leave with another source port, which our router then refuses too. So each round to an
+// address begins with a hello whose IP time-to-live only carries it through our own router
+// (it opens our mapping and dies before the other router); the full hellos follow a little
+// later, a second apart. Between rounds the peer hears nothing from us for longer than
+// routers keep an unanswered mapping, so any such entry from a failed round is gone.
+#include <cstring>
+
+#include "platform/net.h"
+#include "platform/ticks.h"
+#include "presence/datagram_link.h"
+#include "presence/host_lookup.h"
+#include "presence/peer_table.h"
+
+using Hold = std::lock_guard<std::recursive_mutex>;
+
+namespace {
+
+struct RoundPlan {
+  uint32_t lengthMs;      // the round's hellos, then quiet until the next round
+  uint32_t firstHelloMs;  // after the short-lived hello: time for the peer to send its own
+  int hellos;             // full hellos, one a second
+};
+
+RoundPlan Plan(int round) {
+  if (round <= 1) return {45000, 1000, 10};
+  if (round == 2) return {60000, 3000, 4};
+  return {60000, 6000, 3};
+}
+
+bool Since(uint32_t now, uint32_t then, uint32_t ms) { return static_cast<uint32_t>(now - then) >= ms; }
+
+// "c" or "C" and the nickname, cut to fit the 2048-byte buffer.
+void FormatHello(char* out, char letter, const char* nick) {
+  std::size_t n = strnlen(nick, kNickLength - 2);
+  out[0] = letter;
+  std::memcpy(out + 1, nick, n);
+  out[n + 1] = '\0';
+}
+
+SocketAddress At(uint32_t address, uint16_t wirePort) {
+  SocketAddress a = {};
+  a.family = kAddressFamilyIPv4;
+  a.port = wirePort;
+  a.address = address;
+  return a;
+}
+
+void SendHello(PeerTable& t, const SocketAddress& to, int ttl) {
+  t.datagramLink->SetPeer(to);
+  FormatHello(t.line, 'c', t.self.nick);
+  if (ttl > 0) {
+    t.datagramLink->SendWithTtl(t.line, 0, ttl);
+  } else {
+    t.datagramLink->Send(t.line, 0);
+  }
+}
+
+void StartRound(PeerLink& link, uint32_t now, int round) {
+  link.round = static_cast<uint16_t>(round);
+  link.roundMs = now;
+  for (LinkAddress& a : link.to) {
+    a.lowTtlSent = 0;
+    a.hellosSent = 0;
+  }
+}
+
+bool HasAddress(const PeerLink& link, uint32_t address) {
+  for (const LinkAddress& a : link.to) {
+    if (a.address && a.address == address) return true;
+  }
+  return false;
+}
+
+// The key flags 0 to 8 (every movement key) as a key block "k", to one peer.
+void SendKeyBlock(PeerTable& t, int index, uint32_t now) {
+  t.line[0] = 'k';
+  t.line[1] = 9;
+  for (int k = 0; k < 9; ++k) t.line[2 + k] = static_cast<char>(t.self.keys[k]);
+  t.datagramLink->SetPeer(t.slots[index].address);
+  t.datagramLink->Send(t.line, 11);
+  t.links[index].sentMs = now;
+  t.links[index].keyBlockMs = now;
+}
+
+// A peer that has just been bound learns at once where we stand and what we hold, and the
+// datagram shows it that we hear it.
+void Welcome(PeerTable& t, int index, uint32_t now) {
+  SendKeyBlock(t, index, now);
+  if (t.havePosition) t.datagramLink->Send(t.lastPosition, 21);
+}
+
+uint32_t Age(uint32_t now, uint32_t then) { return static_cast<uint32_t>(now - then); }
+
+// The entry for address, else a free one, else the one used longest ago.
+ReflectEntry* ReflectEntryFor(PeerTable& t, uint32_t address, uint32_t now, bool* found) {
+  ReflectEntry* use = &t.reflected[0];
+  for (ReflectEntry& e : t.reflected) {
+    if (e.address == address) {
+      *found = true;
+      return &e;
+    }
+    if (!use->address) continue;
+    if (!e.address || Age(now, e.lastMs) > Age(now, use->lastMs)) use = &e;
+  }
+  *found = false;
+  return use;
+}
+
+// May a peer's IRC line make us greet a new address? At most kReflectNewPerMinute a minute:
+// the ring holds when the last ones were admitted.
+bool AdmitNewAddress(PeerTable& t, uint32_t address, uint32_t now) {
+  bool found = false;
+  ReflectEntry* e = ReflectEntryFor(t, address, now, &found);
+  if (found && e->firstMs != 0 && Age(now, e->firstMs) < 60000) return true;  // named this minute
+  uint32_t& oldest = t.reflectAdmitted[t.reflectNext];
+  if (oldest != 0 && Age(now, oldest) < 60000) return false;
+  oldest = now | 1;  // never 0, which marks a free place
+  t.reflectNext = (t.reflectNext + 1) % kReflectNewPerMinute;
+  if (!found) {
+    e->address = address;
+    e->lastMs = now - kReflectAgainMs;  // not greeted yet
+  }
+  e->firstMs = now | 1;
+  return true;
+}
+
+// A hello caused by an IRC line goes to one address at most once per kReflectAgainMs.
+bool MayGreetNow(PeerTable& t, uint32_t address, uint32_t now) {
+  bool found = false;
+  ReflectEntry* e = ReflectEntryFor(t, address, now, &found);
+  if (found && Age(now, e->lastMs) < kReflectAgainMs) return false;
+  if (!found) {
+    e->address = address;
+    e->firstMs = 0;  // named by the server, not admitted as a peer's
+  }
+  e->lastMs = now;
+  return true;
+}
+
+// The hellos of this round that are due for an unlinked slot.
+void GreetDue(PeerTable& t, int index, uint32_t now) {
+  PeerLink& link = t.links[index];
+  if (!link.round) return;  // no address yet
+  if (Since(now, link.roundMs, Plan(link.round).lengthMs)) StartRound(link, now, link.round + 1);
+  const RoundPlan plan = Plan(link.round);
+  const PeerSlot& slot = t.slots[index];
+  const uint16_t standard = NetPortToWire(kPresencePort);
+  for (LinkAddress& a : link.to) {
+    if (!a.address) continue;
+    if (!a.lowTtlSent) {
+      SendHello(t, At(a.address, standard), kLowTtl);
+      a.lowTtlSent = 1;
+      a.lowTtlMs = now;
+      continue;
+    }
+    if (a.hellosSent >= plan.hellos) continue;
+    if (!Since(now, a.lowTtlMs, plan.firstHelloMs + 1000u * a.hellosSent)) continue;
+    SendHello(t, At(a.address, standard), 0);
+    // A peer bound at another port of this address (its router's mapping) is greeted there too.
+    if (slot.active && slot.address.address == a.address && slot.address.port != standard)
+      SendHello(t, slot.address, 0);
+    a.hellosSent++;
+  }
+}
+
+}  // namespace
+
+int PeerTable::SetPeerHost(int index, const char* host) {
+  if (index < 1 || index >= kPeerSlots) return 0;
+  uint32_t address = 0;
+  // No lock during the lookup: it may take a while and the main thread keeps drawing.
+  int found = LookUpHost(host, &address);
+  if (found != 1) return found;
+  Hold hold(ClientLock());
+  if (!slots[index].known) return 0;  // removed while the name was being looked up
+  AddPeerAddress(index, address);
+  return 1;
+}
+
+int PeerTable::AddPeerAddress(int index, uint32_t address, bool namedByPeer) {
+  if (index < 1 || index >= kPeerSlots || address == 0) return 0;
+  Hold hold(ClientLock());
+  PeerSlot& slot = slots[index];
+  PeerLink& link = links[index];
+  if (!slot.known) return 0;
+  const uint32_t now = TickCountMs();
+  if (!HasAddress(link, address)) {
+    // Addresses the server names are its record of real members; a peer's own lines could
+    // name any address, so those are bounded.
+    if (namedByPeer && !AdmitNewAddress(*this, address, now)) return 0;
+    // A free place, else the oldest address other than the one the peer is bound at.
+    LinkAddress* use = nullptr;
+    for (LinkAddress& a : link.to) {
+      if (slot.active && a.address == slot.address.address) continue;
+      if (!use || !a.address || (use->address && Age(now, a.addedMs) > Age(now, use->addedMs))) use = &a;
+      if (!use->address) break;
+    }
+    if (!use) use = &link.to[0];
+    std::memset(use, 0, sizeof *use);
+    use->address = address;
+    use->addedMs = now;
+    // A new address starts a round at once when none is under way (the first address, or
+    // this round's hellos are over); otherwise it joins the current one.
+    const RoundPlan plan = Plan(link.round);
+    if (!link.round || Since(now, link.roundMs, plan.firstHelloMs + 1000u * plan.hellos))
+      StartRound(link, now, link.round ? link.round : 1);
+  }
+  // An unbound slot shows the newest address (port 0: nothing matches it yet). A bound one
+  // keeps its port until a hello from the new address may rebind it.
+  if (!slot.active) slot.address = At(address, 0);
+  const SocketAddress hello = At(address, NetPortToWire(kPresencePort));
+  for (LinkAddress& a : link.to) {
+    if (a.address != address) continue;
+    if (MayGreetNow(*this, address, now)) SendHello(*this, hello, kLowTtl);
+    if (!a.lowTtlSent) {
+      a.lowTtlSent = 1;
+      a.lowTtlMs = now;
+    }
+  }
+  return 1;
+}
+
+int PeerTable::ApplyHello(const char* data, const SocketAddress& source) {
+  Hold hold(ClientLock());
+  const uint32_t now = TickCountMs();
+  char userNick[kNickLength];
+  std::size_t n = strnlen(data + 1, kDatagramReceiveLength - 1);
+  std::memcpy(userNick, data + 1, n);
+  userNick[n] = '\0';
+
+  int bound = FindByAddress(source);
+  if (bound) {  // this address and port already belong to a peer: nothing is rebound
+    PeerLink& link = links[bound];
+    link.heardMs = now;
+    bool same = std::strncmp(slots[bound].nick, userNick, kNickLength) == 0;
+    if (same && data[0] == 'C') link.confirmed = 1;
+    if (same && data[0] == 'c') {
+      // The peer greets us again: our reply was lost on the way. Answer once more.
+      char reply[kNickLength];
+      FormatHello(reply, 'C', self.nick);
+      datagramLink->SetPeer(source);
+      datagramLink->Send(reply, 0);
+    }
+    return 0;
+  }
+  int index = FindByNick(userNick);
+  if (!index || !HasAddress(links[index], source.address)) return 100;
+  PeerSlot& slot = slots[index];
+  PeerLink& link = links[index];
+  // A live port is never taken over: another port may bind only after the bound one has been
+  // quiet for kRebindQuietMs (the peer's router gave it a new mapping, or it restarted).
+  if (slot.active && slot.address.port != 0 && !Since(now, link.heardMs, kRebindQuietMs)) return 100;
+  slot.address = source;
+  slot.active = 1;
+  link.heardMs = now;
+  if (data[0] == 'C') link.confirmed = 1;
+  if (PeerChangeHook) PeerChangeHook('a', index, 0);
+  if (data[0] == 'c') {
+    char reply[kNickLength];
+    FormatHello(reply, 'C', self.nick);
+    datagramLink->SetPeer(source);
+    datagramLink->Send(reply, 0);
+  }
+  Welcome(*this, index, now);
+  return 100;
+}
+
+void PeerTable::NoteHeard(int index) {
+  Hold hold(ClientLock());
+  if (index < 1 || index >= kPeerSlots) return;
+  links[index].heardMs = TickCountMs();
+  links[index].confirmed = 1;
+}
+
+int PeerTable::IsLinked(int index) {
+  Hold hold(ClientLock());
+  if (index < 0 || index >= kPeerSlots) return 0;
+  return slots[index].known && slots[index].active && links[index].confirmed;
+}
+
+void PeerTable::ServiceLinks(uint32_t now) {
+  Hold hold(ClientLock());
+  if (keyRepeat.tail && Since(now, keyRepeat.releasedMs, kKeyTailMs + 1)) keyRepeat.tail = 0;
+  const bool keysMoving = keyRepeat.anyHeld || keyRepeat.tail;
+  for (int i = 1; i < kPeerSlots; ++i) {
+    PeerSlot& slot = slots[i];
+    PeerLink& link = links[i];
+    if (!slot.known) continue;
+    bool up = slot.active && !Since(now, link.heardMs, kSilentMs);
+    if (!up) GreetDue(*this, i, now);
+    if (!slot.active) continue;
+    if ((keysMoving && Since(now, link.keyBlockMs, kKeyRepeatMs)) || Since(now, link.sentMs, kKeepAliveMs))
+      SendKeyBlock(*this, i, now);
+  }
+}
+
+int PeerTable::NextNoLinkReport(uint32_t now, char* nick) {
+  Hold hold(ClientLock());
+  for (int i = 1; i < kPeerSlots; ++i) {
+    PeerLink& link = links[i];
+    if (!slots[i].known || link.reported || !Since(now, link.enteredMs, kNoLinkReportMs)) continue;
+    link.reported = 1;
+    if (slots[i].active && link.confirmed) continue;
+    std::size_t n = strnlen(slots[i].nick, kNickLength - 1);
+    std::memcpy(nick, slots[i].nick, n);
+    nick[n] = '\0';
+    return 1;
+  }
+  return 0;
+}
+
+void PeerTable::NoteSent(int index, uint32_t now) {
+  if (index > 0 && index < kPeerSlots) links[index].sentMs = now;
+}
+
+void PeerTable::NoteKeyChange(int held, uint32_t now) {
+  keyRepeat.anyHeld = 0;
+  for (int k = 0; k < kKeyFlagCount; ++k) {
+    if (self.keys[k]) keyRepeat.anyHeld = 1;
+  }
+  if (!held && !keyRepeat.anyHeld) {
+    keyRepeat.tail = 1;
+    keyRepeat.releasedMs = now;
+  }
+}
+
+void PeerTable::ResetLink(int index, uint32_t now) {
+  if (index < 0 || index >= kPeerSlots) return;
+  std::memset(&links[index], 0, sizeof links[index]);
+  links[index].enteredMs = now;
+}

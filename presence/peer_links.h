@@ -1,0 +1,55 @@
+// How each peer is reached through home routers: its addresses, the hello rounds, rebinding,
+// keep-alives and repeated key blocks, and the bounds on hellos that IRC lines can cause.
+#pragma once
+#include <cstdint>
+
+constexpr int kLinkAddresses = 3;         // addresses tried for one peer (WHOIS, ":Q"/":A", same house)
+constexpr int kLowTtl = 2;                // passes our own router, dies one hop beyond it
+constexpr uint32_t kKeepAliveMs = 15000;  // a key block after this long without a datagram to a peer
+constexpr uint32_t kKeyRepeatMs = 250;    // key blocks while a movement key is held ...
+constexpr uint32_t kKeyTailMs = 1000;     // ... and this long after the last release
+constexpr uint32_t kSilentMs = 30000;     // nothing heard for this long: greet the peer again
+constexpr uint32_t kRebindQuietMs = 25000;  // a bound port must be this quiet before another takes it
+constexpr uint32_t kNoLinkReportMs = 30000; // "No direct link" this long after a member entered
+constexpr uint32_t kReflectAgainMs = 10000; // a hello caused by IRC at most this often per address
+constexpr int kReflectNewPerMinute = 20;    // and to at most this many new addresses a minute
+constexpr int kReflectEntries = 48;
+
+// One address a peer may be reached at (port 6669), with this round's hellos to it.
+struct LinkAddress {
+  uint32_t address;      // IPv4, network order; 0 = unused
+  uint32_t addedMs;
+  uint32_t lowTtlMs;     // when this round's first, short-lived hello went
+  uint8_t lowTtlSent;
+  uint8_t hellosSent;    // full hellos this round
+};
+
+// Per slot, beside PeerSlot: zeroed whenever the slot is.
+struct PeerLink {
+  LinkAddress to[kLinkAddresses];
+  uint32_t enteredMs;    // when the member entered the table
+  uint32_t roundMs;      // when the current hello round began
+  uint32_t heardMs;      // the last datagram from the bound address and port
+  uint32_t sentMs;       // the last datagram to it
+  uint32_t keyBlockMs;   // the last key block to it
+  uint16_t round;        // 0: no round yet
+  uint8_t confirmed;     // the peer has shown that it hears us (a hello reply, or any datagram
+                         // of the exchange from its bound port): only then is its avatar drawn
+  uint8_t reported;      // "No direct link" was shown
+  uint8_t sameHouse;     // its host is our own public address: it is told our local address
+  uint8_t askedLocal;    // we have sent it our local address
+};
+
+// Addresses recently greeted because an IRC line named them.
+struct ReflectEntry {
+  uint32_t address;
+  uint32_t firstMs;      // when a peer's line named it as a new address (0: never)
+  uint32_t lastMs;       // last greeted
+};
+
+// The key blocks: sent while a movement key is held and kKeyTailMs after the last release.
+struct KeyRepeat {
+  uint8_t anyHeld;
+  uint8_t tail;          // a release happened; repeat until releasedMs + kKeyTailMs
+  uint32_t releasedMs;
+};
