@@ -94,8 +94,8 @@ class InstalledTest(unittest.TestCase):
                         "did not join; console:\n" + "\n".join(program.console_lines()[-20:]))
         lines = program.console_lines()
         self.assertIn("Connected.", lines)
-        self.assertTrue(any(re.match(r"^:\S+ 001 %s " % NICK, line) for line in lines),
-                        "no welcome from the server")
+        self.assertTrue(any(re.match(r"^-server- Welcome\b.*\b%s\b" % NICK, line) for line in lines),
+                        "no welcome from the server:\n" + "\n".join(lines[-20:]))
         self.assertIsNotNone(self.desktop.wait_window(shell.MAIN_TITLE, timeout=10))
         gone = self.desktop.hold_key("Escape", lambda: not self.desktop.find_windows(shell.MAIN_TITLE))
         self.assertTrue(gone, "Escape did not leave the room")
