@@ -69,17 +69,24 @@ bool AdvanceRegistration() {
   return true;
 }
 
-// Step 10: position datagram when due, one dispatcher event, frame timing.
+// Lines shown in one pass at most: a burst of chat is on the console within a few frames,
+// and a flood of it cannot hold a frame for long.
+constexpr int kShownLinesPerPass = 64;
+
+// Step 10: position datagram when due, the dispatcher's events, frame timing.
 void RunChannelTurn() {
   if (AppState.connectionState != InChannel) return;
   SendPositionIfDue(&lastPositionSend);
   ServicePresence();  // hellos, keep-alives and key blocks that are due
   static char rn[2048], rm[2048];
   static char t[kEventLineSize];
-  rn[0] = '\0';
-  rm[0] = '\0';
-  int code = Irc.Dispatch(rn, rm, 0);
-  if (code != 0 && FormatEventLine(code, rn, rm, t, sizeof t)) ConsoleAppend(t);
+  for (int shown = 0; shown < kShownLinesPerPass; ++shown) {
+    rn[0] = '\0';
+    rm[0] = '\0';
+    int code = Irc.Dispatch(rn, rm, 0);
+    if (code == 0) break;
+    if (FormatEventLine(code, rn, rm, t, sizeof t)) ConsoleAppend(t);
+  }
   AppState.frameScale = ReadElapsedMs() / 10.0f;
   AppState.sceneClock += AppState.frameScale;
 }
@@ -117,6 +124,7 @@ PassEnd IdlePass() {
   if (!leaving && EscapeAsked()) leaving = true;
   if (!leaving) {
     SwapViewBuffers(AppState.mainWindow);
+    if (AppState.isActive) WaitForDisplayRefresh();  // inside the timed pass, as a waiting swap is
     // Enter: every line of the input line (and of a paste's rest) goes to the interpreter.
     if (TakeKeyPress(PressEnter)) {
       PassEnd end = AfterWaits(SubmitInputLine);
@@ -146,6 +154,7 @@ RunEnd RunFrames() {
     PumpResult message = PumpOneMessage();
     if (message == PumpQuit) return RunBackToDialog;
     if (message == PumpDispatched) continue;
+    if (!AppState.isActive) RestWhileInactive();
     PassEnd end = IdlePass();
     if (end == PassEndsRun) return RunBackToDialog;
     if (end == PassShutDown) return RunShutDown;

@@ -34,6 +34,8 @@ static void SetDefaults() {
   SetField(Settings.saslAccount, "");
   SetField(Settings.saslPassword, "");
   SetField(Settings.serverPassword, "");
+  Settings.lineIntervalMs = kDefaultLineIntervalMs;
+  Settings.lineBurst = kDefaultLineBurst;
   Settings.noRouterMapping = 0;
 }
 
@@ -96,6 +98,15 @@ static void SetSaslLogin(const char* value) {
 
 static void SetServerPassword(const char* value) { SetField(Settings.serverPassword, value); }
 
+// "LINEPACE ms [burst]": after a burst of that many lines, one line every ms milliseconds.
+static void ApplyLinePace(const char* value) {
+  int interval = 0, burst = Settings.lineBurst;
+  int n = std::sscanf(value, "%d %d", &interval, &burst);
+  if (n < 1 || interval < 0 || burst < 1) return;
+  Settings.lineIntervalMs = interval;
+  Settings.lineBurst = burst;
+}
+
 // "ROUTER off" (or "on"): whether the home router is asked to forward the presence port.
 static void ApplyRouter(const char* value) {
   char word[8] = "";
@@ -116,6 +127,7 @@ static const AddedSetting kAddedSettings[] = {
     {"SASL", SetSaslLogin},
     {"PASS", SetServerPassword},
     {"ROUTER", ApplyRouter},
+    {"LINEPACE", ApplyLinePace},
     {nullptr, nullptr},  // end of the table
 };
 

@@ -4,6 +4,10 @@
 
 constexpr int kSettingLength = 64;  // every text field, terminating zero included
 
+// The pace of common IRC clients, which servers' flood limits are made for.
+constexpr int kDefaultLineIntervalMs = 2000;
+constexpr int kDefaultLineBurst = 5;
+
 struct SettingsRecord {
   char server[kSettingLength];
   int port;
@@ -19,6 +23,9 @@ struct SettingsRecord {
   char saslAccount[kSettingLength];     // "SASL account password": log in with SASL PLAIN
   char saslPassword[kSettingLength];
   char serverPassword[kSettingLength];  // "PASS password": sent before registering
+  // Outgoing IRC lines: up to lineBurst at once, then one every lineIntervalMs (0: unpaced).
+  int lineIntervalMs;
+  int lineBurst;
   int noRouterMapping;  // 1: "ROUTER off", the home router is not asked to forward the port
 };
 

@@ -8,6 +8,7 @@
 #include "fuzz/fake_link.h"
 #include "irc/irc_client.h"
 #include "platform/net.h"
+#include "presence/datagram_intake.h"
 
 namespace {
 
@@ -57,9 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FakeLinkQueueDatagram(Source(choice), SourcePort(choice), data + at, length);
     at += length;
   }
-  // However many datagrams a poll takes, every one gets its turn.
-  for (std::size_t turns = FakeLinkDatagramsWaiting() + 1; turns > 0 && FakeLinkDatagramsWaiting(); --turns)
-    Irc.peerTable.ReceiveDatagram();
+  // The dispatcher's intake, call after call, until every datagram had its turn.
+  while (FakeLinkDatagramsWaiting() && TakeWaitingDatagrams(Irc.peerTable) > 0) {
+  }
   Irc.peerTable.SendPosition(1.0f, -2.0f, 90.0f, 45.0f, -10.0f);
   Irc.peerTable.SendKeyState(1, 1);
   Irc.peerTable.SendKeyState(1, 0);

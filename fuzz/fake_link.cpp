@@ -129,6 +129,7 @@ NetConnectOutcome NetConnectStart(int, uint32_t, uint16_t) { return NetConnected
 NetConnectOutcome NetConnectWait(int, int) { return NetConnected; }
 bool NetStreamEnded(int s) { return s != kStreamSocket; }  // the fuzz input is all there is
 void NetSetSendTimeout(int, int) {}
+void NetSetReceiveBuffer(int, int) {}
 
 unsigned NetBytesWaiting(int s) {
   return s == kStreamSocket ? static_cast<unsigned>(FakeLinkServerBytesLeft()) : 0;
@@ -165,6 +166,20 @@ int NetReceiveFrom(int s, void* buffer, std::size_t size, uint32_t* address, uin
   datagrams.pop_front();
   return static_cast<int>(n);
 }
+
+int NetWaitReadableAny(const int* sockets, bool* ready, int count, int) {
+  int n = 0;
+  for (int i = 0; i < count; ++i) {
+    ready[i] = sockets[i] == kStreamSocket ? FakeLinkServerBytesLeft() > 0
+                                           : sockets[i] == kDatagramSocket && !datagrams.empty();
+    n += ready[i];
+  }
+  return n;
+}
+
+int NetOpenWakeSignal() { return kNoSocket; }
+void NetRaiseWakeSignal(int) {}
+void NetClearWakeSignal(int) {}
 
 int NetListen(uint32_t, uint16_t*) { return kNoSocket; }
 int NetAccept(int) { return kNoSocket; }

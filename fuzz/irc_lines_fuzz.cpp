@@ -25,14 +25,14 @@ void StartConnected() {
   ConsoleClear();
   StopReceive.store(0);
   ReceiveHeld.store(1);
-  LinePending.store(0);
+  ClearPendingLines();
 }
 
-// The main thread's turn: takes the pending event and formats its console line.
-void ShowPendingEvent() {
+// The main thread's turn: takes the pending events and formats their console lines.
+void ShowPendingEvents() {
   static char rn[kIrcLineLength], rm[kIrcLineLength], t[kEventLineSize];
-  int code = Irc.Dispatch(rn, rm, 0);
-  if (code != 0 && FormatEventLine(code, rn, rm, t, sizeof t)) ConsoleAppend(t);
+  for (int code; (code = Irc.Dispatch(rn, rm, 0)) != 0;)
+    if (FormatEventLine(code, rn, rm, t, sizeof t)) ConsoleAppend(t);
 }
 
 }  // namespace
@@ -48,11 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   while (FakeLinkServerBytesLeft() > 0 && Irc.PollRegistration() != 1) {
   }
   for (int n = 0; n < kMaxLines && Irc.streamLink.ReadLine(ReceiveBuffer); ++n) {
-    int code = Irc.Dispatch(PendingNick, PendingMessage, 1);
-    if (!IsShownCode(code)) continue;
-    PendingCode = code;
-    LinePending.store(1);
-    ShowPendingEvent();
+    PassReceivedLine();
+    ShowPendingEvents();
   }
   FakeLinkReset();
   return 0;

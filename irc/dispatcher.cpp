@@ -13,6 +13,7 @@
 #include "irc/receive_thread.h"
 #include "irc/registration.h"
 #include "platform/net.h"
+#include "presence/datagram_intake.h"
 #include "presence/host_lookup.h"
 
 using Hold = std::lock_guard<std::recursive_mutex>;
@@ -35,7 +36,7 @@ static void SendHostAnswer(const char* target, char letter, bool local) {
   }
   char text[kIrcLineLength];
   FormatInto(text, sizeof text, "\x01VERSION\x01:%c%s", letter, host);
-  Irc.SayTo(target, text);
+  SendLookupLine("PRIVMSG %s :%s", target, text);  // waits behind typed chat
 }
 
 static bool IsSameHouse(int index) {
@@ -175,6 +176,54 @@ static int HandleWhoisUser(const IrcLineParts& p) {
   return EventNone;
 }
 
+// The members looked up by the WHO after the own JOIN: set at the end of the names, cleared
+// by each one's WHO line; whoever the WHO leaves out is asked with WHOIS at its end.
+static uint8_t awaitingWho[kPeerSlots];
+
+// «<me> #channel :End of NAMES list»: after the own JOIN, one WHO finds every member named.
+static int HandleEndOfNames(const IrcLineParts& p) {
+  uint8_t expected = 1;
+  if (!HostsByWho.compare_exchange_strong(expected, 0)) return EventNone;
+  char channel[kIrcLineLength];
+  CopyWord(p.params, " ", channel, sizeof channel);
+  {
+    Hold hold(ClientLock());
+    for (int i = 1; i < kPeerSlots; ++i) awaitingWho[i] = Irc.peerTable.IsKnown(i) ? 1 : 0;
+  }
+  SendLookupLine("WHO %s", channel);
+  return EventHandled;
+}
+
+// «#channel <user> <host> <server> <nick> <flags> :<hops> <full name>»: the same host a WHOIS
+// user reply gives, so it is taken the same way.
+static int HandleWhoReply(const IrcLineParts& p) {
+  char channel[kIrcLineLength], user[kIrcLineLength], host[kIrcLineLength], server[kIrcLineLength];
+  static thread_local IrcLineParts whois;  // 10 KB: kept off the receive thread's stack
+  const char* walk = CopyWord(p.params, " ", channel, sizeof channel);
+  walk = CopyWord(walk, " ", user, sizeof user);
+  walk = CopyWord(walk, " ", host, sizeof host);
+  walk = CopyWord(walk, " ", server, sizeof server);
+  CopyWord(walk, " ", whois.sender, sizeof whois.sender);
+  int index = Irc.peerTable.FindByNick(whois.sender);
+  if (!index) return EventNone;
+  awaitingWho[index] = 0;
+  // Three words of one line: cut only if that line was cut already.
+  if (std::snprintf(whois.params, sizeof whois.params, "%s %s %s", whois.sender, user, host) < 0)
+    return EventNone;
+  return HandleWhoisUser(whois);
+}
+
+// End of the WHO: members it did not name (a server may leave some out) get a WHOIS each.
+static int HandleEndOfWho() {
+  char nick[kIrcLineLength];
+  for (int i = 1; i < kPeerSlots; ++i) {
+    if (!awaitingWho[i]) continue;
+    awaitingWho[i] = 0;
+    if (Irc.peerTable.GetNick(i, nick) == 1) SendLookupLine("WHOIS %s", nick);
+  }
+  return EventHandled;
+}
+
 static int DispatchLine(char* nick, char* message) {
   char reply[kIrcLineLength];
   if (BuildPingReply(ReceiveBuffer, reply, sizeof reply)) {
@@ -214,22 +263,22 @@ static int DispatchLine(char* nick, char* message) {
     int shown = ShowServerLine(m, message);  // only for a WHOIS the user asked for
     return shown == EventNone ? code : shown;
   }
+  if (std::strcmp(c, "366") == 0) HandleEndOfNames(p);  // then the names are shown
+  if (std::strcmp(c, "352") == 0) return HandleWhoReply(p);
+  if (std::strcmp(c, "315") == 0) return HandleEndOfWho();
   return ShowServerLine(m, message);
 }
 
 int IrcClient::Dispatch(char* nick, char* message, uint8_t fromThread) {
   nick[0] = '\0';
   message[0] = '\0';
-  peerTable.ReceiveDatagram();
+  TakeWaitingDatagrams(peerTable);  // all that wait, within a bound: one per call fell behind
   if (fromThread) {
     ReceiveBuffer[kIrcLineLength - 1] = '\0';
     return DispatchLine(nick, message);
   }
   SyncOwnNickname();  // a nickname change the receive thread saw reaches the echoes
-  if (!LinePending.load()) return EventNone;
-  int code = PendingCode;
-  CopyOut(nick, PendingNick);
-  CopyOut(message, PendingMessage);
-  LinePending.store(0);
+  int code = EventNone;
+  if (!TakePendingLine(&code, nick, message)) return EventNone;
   return code;
 }

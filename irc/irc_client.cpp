@@ -9,12 +9,14 @@
 
 #include "console/console_log.h"
 #include "console/settings.h"
+#include "irc/line_pacing.h"
 #include "irc/line_parse.h"
 #include "irc/link_watch.h"
 #include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
 #include "irc/registration.h"
 #include "platform/net.h"
+#include "presence/datagram_intake.h"
 #include "presence/router_port.h"
 
 IrcClient Irc;
@@ -27,24 +29,46 @@ static void CopyField(char* out, const char* text) {
   out[n] = '\0';
 }
 
-int SendIrcLine(const char* lineEnd, const char* format, ...) {
-  Hold hold(ClientLock());
+// Formats into Irc.line (the caller holds the client lock), cut so that it still ends with
+// lineEnd.
+static void FormatLine(const char* lineEnd, const char* format, va_list args) {
   std::size_t endLength = std::strlen(lineEnd);
   std::size_t room = sizeof Irc.line - endLength;  // text plus its NUL
-  va_list args;
-  va_start(args, format);
   int n = std::vsnprintf(Irc.line, room, format, args);
-  va_end(args);
   std::size_t used = n < 0 ? 0 : (static_cast<std::size_t>(n) < room ? n : room - 1);
   // A line break inside the text would end the line early and send the rest to the server
   // as a command of its own: whatever the caller passed, only lineEnd ends the line.
   for (std::size_t i = 0; i < used; ++i)
     if (Irc.line[i] == '\r' || Irc.line[i] == '\n') Irc.line[i] = ' ';
   std::memcpy(Irc.line + used, lineEnd, endLength + 1);
-  return Irc.streamLink.Send(Irc.line);
 }
 
-static int RequestWhois(const char* nick) { return SendIrcLine("\r\n", "WHOIS %s", nick); }
+int SendIrcLine(const char* lineEnd, const char* format, ...) {
+  Hold hold(ClientLock());
+  va_list args;
+  va_start(args, format);
+  FormatLine(lineEnd, format, args);
+  va_end(args);
+  return SendPaced(Irc.line, ChatLine);
+}
+
+int SendLookupLine(const char* format, ...) {
+  Hold hold(ClientLock());
+  va_list args;
+  va_start(args, format);
+  FormatLine("\r\n", format, args);
+  va_end(args);
+  return SendPaced(Irc.line, LookupLine);
+}
+
+std::atomic<uint8_t> HostsByWho{0};
+
+// A member from the names after the own JOIN is found by the WHO that follows them; later
+// joiners, one by one, by WHOIS.
+static int RequestWhois(const char* nick) {
+  if (HostsByWho.load()) return 1;
+  return SendLookupLine("WHOIS %s", nick);
+}
 
 IrcClient::IrcClient() {
   static_assert(sizeof line >= kNickLength, "the peer table formats datagrams into line");
@@ -89,6 +113,9 @@ int IrcClient::Connect(const char* serverName, int serverPort) {
   CopyField(server, serverName);
   port = serverPort;
   peerTable.Clear();
+  ResetDatagramIntake();
+  HostsByWho.store(0);
+  StartLinePacing(Settings.lineIntervalMs, Settings.lineBurst);
   datagramLink.Bind(kPresencePort);
   if (streamLink.connectTried) {
     // A socket connects once: a new connection after a disconnect needs a fresh socket.
@@ -100,18 +127,20 @@ int IrcClient::Connect(const char* serverName, int serverPort) {
   StartLogin();
   ReceiveHeld.store(1);
   StopReceive.store(0);
-  LinePending.store(0);
+  ClearPendingLines();
   ForgetOwnHost();
   RouterPortStart(!Settings.noRouterMapping, LinkBindAddress);  // "ROUTER off" in config.txt
   return StartReceiveThread() ? 1 : 0;
 }
 
 int IrcClient::Disconnect(const char* reason) {
+  EndLinePacing();  // typed lines still go, then the QUIT at once; lookups are dropped
+  HostsByWho.store(0);
   SendIrcLine("\r\n", "QUIT :%s", reason ? reason : "");
   StopReceiveThread();  // also shuts the receiving direction; sending stays possible
   RouterPortStop();     // the router stops forwarding the port
   peerTable.Clear();
-  LinePending.store(0);
+  ClearPendingLines();
   return 1;
 }
 
@@ -133,12 +162,14 @@ int IrcClient::SendUser(const char* user, const char* host, const char* realName
 int IrcClient::Join(const char* channelName) {
   CopyField(channel, channelName);
   peerTable.Clear();
+  HostsByWho.store(1);
   SendIrcLine("\r\n", "JOIN %s", channel);
   return 1;
 }
 
 int IrcClient::Part() {
   peerTable.Clear();
+  HostsByWho.store(0);
   SendIrcLine("\r\n", "PART %s", channel);
   return 1;
 }

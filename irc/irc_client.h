@@ -1,5 +1,6 @@
 // The chat-client object: server link, presence link, peer table and outgoing commands.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include "presence/peer_table.h"
 // Declarations of StreamLink and DatagramLink come from their own headers.
@@ -59,8 +60,17 @@ extern IrcClient Irc;  // the one client of the process
 
 // Formats one line into Irc.line under the client lock and sends it on the stream link.
 // A line that would not fit is cut so that it still ends with lineEnd. Result of the send.
+// Lines go out paced (irc/line_pacing.h): when the pace holds a line back it is queued and the
+// result is 1.
 int SendIrcLine(const char* lineEnd, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
+// The same for a line that looks a member's address up (WHO, WHOIS, the ":Q"/":A" messages):
+// it waits behind every chat line. Ends in CR LF.
+int SendLookupLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// 1 from the own JOIN until the end of the names that follow it: the members named there are
+// looked up together, by one WHO, instead of a WHOIS each.
+extern std::atomic<uint8_t> HostsByWho;
 
 // Event codes of IrcClient::Dispatch.
 enum DispatchCode {

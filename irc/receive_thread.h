@@ -7,13 +7,22 @@
 // Single bytes with one writer at a time; atomic so each side sees the other's writes in order.
 extern std::atomic<uint8_t> StopReceive;   // 1: the receive thread must end
 extern std::atomic<uint8_t> ReceiveHeld;   // 1: the main thread still reads the link (registration)
-extern std::atomic<uint8_t> LinePending;   // 1: an outcome waits for the main thread
 extern char ReceiveBuffer[kIrcLineLength]; // the line last read by the receive thread
 
-// The outcome of the pending line, complete before LinePending becomes 1.
-extern int PendingCode;
-extern char PendingNick[kIrcLineLength];
-extern char PendingMessage[kIrcLineLength];
+// Outcomes of shown lines wait here for the main thread, oldest first; the receive thread
+// reads no further line while all places are taken.
+constexpr int kPendingLines = 128;
+// Main thread: the oldest outcome into code, nick and message (kIrcLineLength bytes each).
+bool TakePendingLine(int* code, char* nick, char* message);
+int PendingLineCount();
+void ClearPendingLines();  // only while no receive thread runs
+// Raised each time an outcome is handed over, so that a main loop at rest can wait for it
+// (a descriptor for the platform's wait; kNoSocket when there is none). Cleared by the waiter.
+int PendingLineSignal();
+
+// The receive thread's pass over the line in ReceiveBuffer: the dispatcher runs on it, and an
+// outcome to show is handed over. False, with nothing done, while every place is taken.
+bool PassReceivedLine();
 
 bool StartReceiveThread();   // false: no thread could be made
 // Sets StopReceive, wakes a read or send under way and joins; returns within about 100 ms.

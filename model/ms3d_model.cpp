@@ -197,11 +197,12 @@ const char* ParseMS3D(CModel& model, const unsigned char* data, std::size_t size
 
 CModel::CModel()
     : vertexCount(0), vertices(nullptr), triangleCount(0), triangles(nullptr), meshCount(0),
-      meshes(nullptr), materialCount(0), materials(nullptr), emptyReported(false) {}
+      meshes(nullptr), materialCount(0), materials(nullptr), emptyReported(false), drawList(0) {}
 
 CModel::~CModel() { Release(); }
 
 void CModel::Release() {
+  DropCompiled();
   delete[] vertices;
   vertices = nullptr;
   vertexCount = 0;
@@ -303,14 +304,8 @@ const int kMovedMarker = 64;
 
 }  // namespace
 
-bool CModel::Draw() {
-  if (meshCount == 0) {
-    // Shown once per scene set-up: a missing avatar with people in the room would
-    // otherwise raise a box for every peer in every frame.
-    if (!emptyReported) ReportError("Can't draw model with no meshes", "CModel::Draw");
-    emptyReported = true;
-    return false;
-  }
+// The meshes as OpenGL commands: one begin/end and one texture bind per mesh.
+void CModel::SendMeshes() {
   glPushAttrib(GL_ALL_ATTRIB_BITS);
   glEnable(GL_TEXTURE_2D);
   for (int m = 0; m < meshCount; ++m) {
@@ -334,7 +329,39 @@ bool CModel::Draw() {
     glEnd();
   }
   glPopAttrib();
+}
+
+bool CModel::Draw() {
+  if (meshCount == 0) {
+    // Shown once per scene set-up: a missing avatar with people in the room would
+    // otherwise raise a box for every peer in every frame.
+    if (!emptyReported) ReportError("Can't draw model with no meshes", "CModel::Draw");
+    emptyReported = true;
+    return false;
+  }
+  if (drawList != 0) {
+    glCallList(drawList);
+  } else {
+    SendMeshes();
+  }
   return true;
+}
+
+bool CModel::Compile() {
+  DropCompiled();
+  if (meshCount == 0) return false;
+  unsigned int list = glGenLists(1);
+  if (list == 0) return false;  // drawn from the arrays as before
+  glNewList(list, GL_COMPILE);
+  SendMeshes();
+  glEndList();
+  drawList = list;
+  return true;
+}
+
+void CModel::DropCompiled() {
+  if (drawList != 0) glDeleteLists(drawList, 1);
+  drawList = 0;
 }
 
 void CModel::CenterAndScale(float height) {
@@ -343,6 +370,7 @@ void CModel::CenterAndScale(float height) {
     emptyReported = true;
     return;
   }
+  DropCompiled();  // a list made before would still show the model unmoved
   // Height first (raw y, before any centring): the markers stay untouched when the model
   // cannot be fitted and is drawn as it is.
   float top = 0.0f;

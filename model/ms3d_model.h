@@ -30,6 +30,10 @@ class CModel {
   bool LoadFromFile(const char* filename);
   bool LoadMS3D(const char* filename);
   bool Draw();
+  // Compiles the meshes into a display list of the current context, which Draw then calls
+  // instead of sending every vertex again. Call it after CenterAndScale, once per scene
+  // set-up; CenterAndScale and Release drop the list. False: no list (Draw sends the arrays).
+  bool Compile();
   void CenterAndScale(float height);
   // Empties the model (arrays and textures, deleted in the current context); safe on an
   // empty model. Call it in the teardown while the old context is still current.
@@ -47,6 +51,11 @@ class CModel {
   int materialCount;
   Material* materials;
   bool emptyReported;    // the empty-model box has been shown since the last re-arm
+  unsigned int drawList; // the compiled meshes, 0 when none
+
+ private:
+  void SendMeshes();
+  void DropCompiled();
 };
 
 extern CModel AvatarModel;

@@ -14,6 +14,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "platform/app_icon.h"
@@ -382,6 +383,28 @@ void SetSwapInterval(int interval) {
         glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXSwapIntervalMESA")));
     if (swapInterval) swapInterval(static_cast<unsigned>(interval));
   }
+}
+
+int DisplayRefreshHz(PlatformWindow* window) {
+  if (!window || !window->view->shown()) return 0;
+  Display* display = fl_display;
+  GLXDrawable drawable = fl_xid(window->view);
+  const char* extensions = display ? glXQueryExtensionsString(display, DefaultScreen(display)) : nullptr;
+  if (!drawable || !extensions || !std::strstr(extensions, "GLX_OML_sync_control")) return 0;
+  auto getRate = reinterpret_cast<Bool (*)(Display*, GLXDrawable, int32_t*, int32_t*)>(
+      glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXGetMscRateOML")));
+  int32_t numerator = 0, denominator = 0;
+  if (!getRate || !getRate(display, drawable, &numerator, &denominator) || denominator <= 0) return 0;
+  return static_cast<int>((numerator + denominator / 2) / denominator);
+}
+
+static void ForgetReadable(FL_SOCKET, void*) {}  // Fl::wait returns once it has run
+
+void WaitForWindowEvents(int ms, int socket) {
+  if (!fl_display) return;
+  if (socket >= 0) Fl::add_fd(socket, FL_READ, ForgetReadable);
+  Fl::wait(ms / 1000.0);
+  if (socket >= 0) Fl::remove_fd(socket, FL_READ);
 }
 
 void DeleteRenderContext(PlatformWindow* window) {

@@ -56,6 +56,12 @@ void HideTopWindow(PlatformWindow* window);
 void MakeViewCurrent(PlatformWindow* window);
 void SwapViewBuffers(PlatformWindow* window);
 
+// The display's refresh rate in Hz as the window's GL binding reports it; 0 when unknown.
+int DisplayRefreshHz(PlatformWindow* window);
+// Waits until a window event arrives (and handles it), the socket can be read, or ms pass.
+// socket: kNoSocket-style -1 for none.
+void WaitForWindowEvents(int ms, int socket);
+
 // One non-blocking look at the event queue: PumpDispatched when events were
 // waiting (they are handled), PumpQuit once after the close box, else PumpIdle.
 enum PumpResult { PumpIdle, PumpDispatched, PumpQuit };

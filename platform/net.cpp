@@ -8,6 +8,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -171,6 +172,10 @@ void NetSetSendTimeout(int s, int ms) {
   setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &t, sizeof t);
 }
 
+void NetSetReceiveBuffer(int s, int bytes) {
+  if (s >= 0) setsockopt(s, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
+
 unsigned NetBytesWaiting(int s) {
   int count = 0;
   if (s < 0 || ioctl(s, FIONREAD, &count) != 0 || count < 0) return 0;
@@ -228,6 +233,19 @@ bool NetDatagramWaiting(int s) {
   return poll(&p, 1, 0) == 1 && (p.revents & POLLIN);
 }
 
+int NetWaitReadableAny(const int* sockets, bool* ready, int count, int ms) {
+  constexpr int kMost = 1024;
+  if (count < 0 || count > kMost) return -1;
+  pollfd p[kMost];
+  for (int i = 0; i < count; ++i) p[i] = {sockets[i], POLLIN, 0};  // a negative fd is skipped
+  int r;
+  do {
+    r = poll(p, static_cast<nfds_t>(count), ms);
+  } while (r < 0 && errno == EINTR);
+  for (int i = 0; i < count; ++i) ready[i] = r > 0 && sockets[i] >= 0 && (p[i].revents & (POLLIN | POLLHUP | POLLERR));
+  return r;
+}
+
 int NetReceiveFrom(int s, void* buffer, std::size_t size, uint32_t* address, uint16_t* wirePort) {
   sockaddr_in a;
   std::memset(&a, 0, sizeof a);
@@ -274,6 +292,21 @@ int NetReceive(int s, void* buffer, std::size_t size) {
     r = recv(s, buffer, size, 0);
   } while (r < 0 && errno == EINTR);
   return r < 0 ? -1 : static_cast<int>(r);
+}
+
+int NetOpenWakeSignal() {
+  int s = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  return s < 0 ? kNoSocket : s;
+}
+
+void NetRaiseWakeSignal(int signal) {
+  uint64_t one = 1;
+  if (signal >= 0 && write(signal, &one, sizeof one) < 0) return;  // already raised to the limit
+}
+
+void NetClearWakeSignal(int signal) {
+  uint64_t count = 0;
+  if (signal >= 0 && read(signal, &count, sizeof count) < 0) return;  // was not raised
 }
 
 void LowerThreadPriority() {

@@ -31,6 +31,7 @@ enum NetConnectOutcome {
 NetConnectOutcome NetConnectStart(int s, uint32_t address, uint16_t wirePort);
 NetConnectOutcome NetConnectWait(int s, int ms);  // NetConnecting when ms passed without an end
 void NetSetSendTimeout(int s, int ms);
+void NetSetReceiveBuffer(int s, int bytes);  // asks; the system may grant less
 
 unsigned NetBytesWaiting(int s);     // the FIONREAD count; 0 when the query fails
 // True when nothing will ever arrive again: the peer closed the connection (its end of the
@@ -43,6 +44,9 @@ int NetSendTo(int s, const void* data, std::size_t length, uint32_t address, uin
 // afterwards): a datagram that only has to pass the near routers dies before the far ones.
 int NetSendToTtl(int s, const void* data, std::size_t length, uint32_t address, uint16_t wirePort, int ttl);
 bool NetDatagramWaiting(int s);      // a datagram (even an empty one) can be taken without waiting
+// Waits until one of the sockets can be read (kNoSocket entries are left out) or ms pass;
+// ready[i] tells which. The number ready, 0 after the time, -1 on failure.
+int NetWaitReadableAny(const int* sockets, bool* ready, int count, int ms);
 // Takes one datagram without waiting: its size, or -1; source into address and wirePort.
 int NetReceiveFrom(int s, void* buffer, std::size_t size, uint32_t* address, uint16_t* wirePort);
 
@@ -52,6 +56,12 @@ int NetListen(uint32_t address, uint16_t* wirePort);
 int NetAccept(int s);
 bool NetWaitReadable(int s, int ms);
 int NetReceive(int s, void* buffer, std::size_t size);  // bytes, 0 closed, -1 failed
+
+// A signal one thread raises and another waits for with the sockets: a descriptor that is
+// readable while raised. kNoSocket when none could be made.
+int NetOpenWakeSignal();
+void NetRaiseWakeSignal(int signal);
+void NetClearWakeSignal(int signal);
 
 // The receive thread runs below the main thread's priority.
 void LowerThreadPriority();

@@ -30,6 +30,7 @@ int64_t QueryCounter() {
 }
 
 void SleepMs(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMicroseconds(unsigned us) { std::this_thread::sleep_for(std::chrono::microseconds(us)); }
 
 static void FormatLocalTime(std::time_t moment, const char* format, char* out, std::size_t size) {
   if (!out || size == 0) return;

@@ -13,7 +13,10 @@ uint32_t LinkBindAddress = 0;
 int DatagramLink::Open() {
   NetClose(socket);  // a second Open without Close must not leak the first socket
   socket = NetOpenDatagram();
-  return socket == kNoSocket ? -3 : 1;
+  if (socket == kNoSocket) return -3;
+  // Room for a crowd's datagrams while the main loop draws a frame or waits for the screen.
+  NetSetReceiveBuffer(socket, 1 << 20);
+  return 1;
 }
 
 int DatagramLink::Bind(int port) {

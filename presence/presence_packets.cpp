@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/ticks.h"
+#include "presence/datagram_intake.h"
 #include "presence/datagram_link.h"
 #include "presence/peer_table.h"
 
@@ -91,6 +92,7 @@ int PeerTable::ReceiveDatagram() {
   std::memset(data, 0, sizeof data);  // all 2048: a full 2040-byte datagram stays terminated
   if (datagramLink->Poll(data) == 0) return 0;
   const SocketAddress source = datagramLink->peerAddress;
+  if (!AdmitDatagram(source, data, TickCountMs())) return 0;  // a flood, or an impossible place
   const char kind = data[0];
   if (kind == 'c' || kind == 'C') return ApplyHello(data, source);
   if (kind != 'd' && kind != 'i' && kind != 'k') return 100;

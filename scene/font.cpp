@@ -3,6 +3,7 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 
@@ -15,6 +16,35 @@ unsigned int FontTexture = 0;
 namespace {
 const int kGlyphCount = 256;
 const float kCell = 0.0625f;  // one of 16 cells across the texture
+
+// The corners of a glyph's square, in the order of its display list: (x, y) in the square
+// and the offset of the texture coordinate from the cell's lower left corner.
+const float kCorner[4][2] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {0.0f, 1.0f}};
+
+// The label batch: four corners per glyph, flushed when full.
+struct LabelVertex {
+  float s, t;
+  unsigned char rgba[4];
+  float x, y, z;
+};
+const int kBatchGlyphs = 4096;
+LabelVertex labelBatch[kBatchGlyphs * 4];
+int labelGlyphs = 0;
+
+// The part of each glyph's square that holds any opaque texel (left, bottom, right, top, in
+// sixteenths of a texel row of the cell): labels draw only that part, which shows the same
+// pixels, as the rest is clear. A glyph with nothing opaque, like the space, is skipped.
+// Until a font is built every glyph is its whole square.
+struct Ink {
+  float left, bottom, right, top;
+};
+Ink glyphInk[kGlyphCount];
+bool inkKnown = false;
+
+unsigned char ColourByte(float c) {
+  if (!(c > 0.0f)) return 0;
+  return c >= 1.0f ? 255 : static_cast<unsigned char>(c * 255.0f + 0.5f);
+}
 }  // namespace
 
 void CreateGlyphLists() {
@@ -59,6 +89,81 @@ void PrintText(const char* text) {
   glEnable(GL_DEPTH_TEST);
 }
 
+void AddLabel(const char* text, float x, float y, float z, float degrees, float scale,
+              float red, float green, float blue) {
+  std::size_t length = text ? std::strlen(text) : 0;
+  const float radians = degrees * 0.017453292f;
+  // A point (u, v) of the text's plane lands at (x + cos * u, y + v, z - sin * u).
+  const float c = std::cos(radians) * scale, sn = std::sin(radians) * scale;
+  const unsigned char rgba[4] = {ColourByte(red), ColourByte(green), ColourByte(blue), 255};
+  const float left = -0.5f * static_cast<float>(length);
+  for (std::size_t i = 0; i < length; ++i) {
+    unsigned char ch = static_cast<unsigned char>(text[i]);
+    const Ink ink = inkKnown && FontTexture != 0 ? glyphInk[ch] : Ink{0.0f, 0.0f, 1.0f, 1.0f};
+    if (ink.right <= ink.left) continue;
+    if (labelGlyphs == kBatchGlyphs) DrawLabels();
+    float cx = static_cast<float>(ch % 16) / 16.0f;
+    float cy = static_cast<float>(ch / 16) / 16.0f;
+    LabelVertex* v = &labelBatch[labelGlyphs * 4];
+    for (int k = 0; k < 4; ++k) {
+      float a = kCorner[k][0] ? ink.right : ink.left, b = kCorner[k][1] ? ink.top : ink.bottom;
+      float u = left + static_cast<float>(i) + a;
+      float w = b - 0.5f;
+      v[k].s = cx + a * kCell;
+      v[k].t = 1.0f - cy - kCell + b * kCell;
+      std::memcpy(v[k].rgba, rgba, 4);
+      v[k].x = x + c * u;
+      v[k].y = y + scale * w;
+      v[k].z = z - sn * u;
+    }
+    ++labelGlyphs;
+  }
+}
+
+void DrawLabels() {
+  if (labelGlyphs == 0) return;
+  glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT | GL_LIGHTING_BIT);
+  glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, FontTexture);
+  glDisable(GL_DEPTH_TEST);
+  // Font texels are fully opaque or fully clear and sampled without filtering: testing
+  // alpha gives the pixels blending would, and spares the blend for the many clear ones.
+  glEnable(GL_ALPHA_TEST);
+  glAlphaFunc(GL_GREATER, 0.5f);
+  glDisable(GL_BLEND);
+  glShadeModel(GL_FLAT);  // one colour per label: nothing to interpolate
+  glInterleavedArrays(GL_T2F_C4UB_V3F, sizeof(LabelVertex), labelBatch);
+  glDrawArrays(GL_QUADS, 0, labelGlyphs * 4);
+  glPopClientAttrib();
+  glPopAttrib();
+  labelGlyphs = 0;
+}
+
+// The opaque part of each 16 by 16 cell of the font picture (rows bottom-up).
+static void FindGlyphInk(const RgbImage* image) {
+  inkKnown = false;
+  if (image->width % 16 != 0 || image->height % 16 != 0) return;
+  const int cw = image->width / 16, ch = image->height / 16;
+  for (int c = 0; c < kGlyphCount; ++c) {
+    int x0 = (c % 16) * cw, y0 = image->height - (c / 16 + 1) * ch;  // the cell's lower left texel
+    int left = cw, right = -1, bottom = ch, top = -1;
+    for (int y = 0; y < ch; ++y)
+      for (int x = 0; x < cw; ++x) {
+        const unsigned char* p = image->pixels + ((static_cast<std::size_t>(y0 + y) * image->width) + x0 + x) * 3;
+        if (p[0] == 0 && p[1] == 255 && p[2] == 0) continue;
+        if (x < left) left = x;
+        if (x > right) right = x;
+        if (y < bottom) bottom = y;
+        if (y > top) top = y;
+      }
+    glyphInk[c] = right < 0 ? Ink{0, 0, 0, 0}
+                            : Ink{static_cast<float>(left) / cw, static_cast<float>(bottom) / ch,
+                                  static_cast<float>(right + 1) / cw, static_cast<float>(top + 1) / ch};
+  }
+  inkKnown = true;
+}
+
 bool BuildFontTexture(const RgbImage* image) {
   if (!image || !image->pixels || image->width <= 0 || image->height <= 0) return false;
   std::size_t count = static_cast<std::size_t>(image->width) * static_cast<std::size_t>(image->height);
@@ -73,6 +178,7 @@ bool BuildFontTexture(const RgbImage* image) {
     bool key = in[0] == 0 && in[1] == 255 && in[2] == 0;
     out[3] = key ? 0 : 255;
   }
+  FindGlyphInk(image);
   glGenTextures(1, &FontTexture);
   glBindTexture(GL_TEXTURE_2D, FontTexture);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);

@@ -8,6 +8,14 @@ void CreateGlyphLists();
 void DeleteGlyphLists();
 void PrintText(const char* text);
 
+// Labels of many peers drawn together: AddLabel places a text as PrintText would after
+// translate (x, y, z), a turn of `degrees` about the vertical axis and a uniform scale, in
+// its own colour, into a fixed array; DrawLabels draws what was added in one call (with the
+// depth test off, like PrintText) and empties the array. Nothing is allocated.
+void AddLabel(const char* text, float x, float y, float z, float degrees, float scale,
+              float red, float green, float blue);
+void DrawLabels();
+
 struct RgbImage;
 // Makes FontTexture from the font picture: texels of exactly (0, 255, 0) become fully
 // transparent, all others opaque; nearest filtering, no mipmaps (sides must be powers of

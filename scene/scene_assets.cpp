@@ -10,6 +10,7 @@
 #include "model/texture.h"
 #include "platform/data_path.h"
 #include "platform/message_box.h"
+#include "scene/avatar_pictures.h"
 #include "scene/font.h"
 #include "scene/scene.h"
 #include "scene/world.h"
@@ -73,6 +74,7 @@ bool LoadSceneAssets(int count) {
   if (!AvatarModel.LoadFromFile("data/player.ms3d"))
     ShowMessageBox("ERROR", "loading", BoxIconNone, BoxOk);
   AvatarModel.CenterAndScale(0.32f);
+  AvatarModel.Compile();  // every avatar in every frame then costs one list call
   if (!LoadFontTexture()) result = false;
   return result;
 }
@@ -83,4 +85,7 @@ void FreeWorldTextures() {
   WorldTextureCount = 0;
 }
 
-void FreeAvatarModel() { AvatarModel.Release(); }
+void FreeAvatarModel() {
+  FreeAvatarPictures();
+  AvatarModel.Release();
+}

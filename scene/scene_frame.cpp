@@ -10,14 +10,21 @@
 #include "console/settings.h"
 #include "irc/irc_client.h"
 #include "model/ms3d_model.h"
+#include "presence/datagram_intake.h"
+#include "scene/avatar_pictures.h"
 #include "scene/font.h"
 #include "scene/particles.h"
 #include "scene/scene.h"
+#include "scene/view_frustum.h"
 #include "scene/world.h"
 
 static const float kEyeHeight = 0.6f;
 static const float kPeerBase = 0.32f;
 static const float kPeerLabelLift = 0.835f;
+
+// The avatar's pictures are taken at the start of the first frame after a set-up, when the
+// window shows and its back buffer can be read back (LoadWorldFile has fitted and compiled it).
+static bool avatarPicturesDue = false;
 
 bool InitScene() {
   glEnable(GL_TEXTURE_2D);
@@ -32,6 +39,9 @@ bool InitScene() {
   glDisable(GL_LIGHTING);
   FontTexture = 0;  // a name from an earlier context means nothing in this one
   LoadWorldFile();
+  // Positions far outside this room are nobody's: the intake drops them.
+  SetPositionAreaAround(WorldBounds.minX, WorldBounds.maxX, WorldBounds.minZ, WorldBounds.maxZ);
+  avatarPicturesDue = true;  // taken in the first frame: a window not yet shown has no pixels
   StartFrameTimer();
   AllocateParticles();
   CreateGlyphLists();
@@ -53,51 +63,80 @@ static void DrawRoom() {
 }
 
 struct PeerView {
+  int slot;
   float x, z, yaw, pitch;
   char ncb[kNickLength];
 };
 
-// Copies what the frame needs from a slot, under the table's lock, so the
-// receive thread never sees a half-read slot and drawing holds no lock.
-static bool ReadPeer(int slot, PeerView* view) {
+// The active peers of this frame, copied under the table's lock so that the receive
+// thread never sees a half-read slot and drawing holds no lock. Static: the frame
+// allocates nothing.
+static PeerView peers[kPeerSlots];
+
+static int ReadPeers() {
   PeerTable& table = Irc.peerTable;
+  int count = 0;
   table.Lock();
-  // Drawn once the peer has shown it hears us: a one-way link would stand it at the centre.
-  bool active = table.IsLinked(slot) != 0;
-  if (active) {
+  for (int slot = 1; slot < kPeerSlots; ++slot) {
+    // Drawn once the peer has shown it hears us: a one-way link would stand it at the centre.
+    if (!table.IsLinked(slot)) continue;
+    PeerView& view = peers[count++];
     const PlayerPose& pose = table.slots[slot].pose;
-    view->x = pose.x;
-    view->z = pose.z;
-    view->yaw = pose.yaw;
-    view->pitch = pose.pitch;
-    view->ncb[0] = '\0';
+    view.slot = slot;
+    view.x = pose.x;
+    view.z = pose.z;
+    view.yaw = pose.yaw;
+    view.pitch = pose.pitch;
     // A slot without a known nickname gets an empty label.
-    if (table.GetNick(slot, view->ncb) != 1) view->ncb[0] = '\0';
+    if (table.GetNick(slot, view.ncb) != 1) view.ncb[0] = '\0';
   }
   table.Unlock();
-  return active;
+  return count;
 }
 
-static void DrawPeer(int slot, const PeerView& peer) {
-  const float clock = AppState.sceneClock;
+static void DrawWholeAvatar(const PeerView& peer) {
   glPushMatrix();
   glTranslatef(peer.x, kPeerBase, peer.z);
-
-  glPushMatrix();
-  glTranslatef(0.0f, kPeerLabelLift, 0.0f);
-  glRotatef(static_cast<float>(slot) * 78.0f + clock * 3.0f, 0.0f, 1.0f, 0.0f);
-  glScalef(0.1f, 0.1f, 0.1f);
-  glColor3f(0.5f + 0.5f * std::sin(clock * 5.0f + static_cast<float>(slot) * 35.0f * 0.017453292f), 1.0f,
-            0.0f);
-  PrintText(peer.ncb);
-  glColor3f(1.0f, 1.0f, 1.0f);
-  glPopMatrix();
-
   glRotatef(peer.yaw, 0.0f, 1.0f, 0.0f);
   glRotatef(peer.pitch, 1.0f, 0.0f, 0.0f);
   AvatarModel.Draw();
   glEnable(GL_TEXTURE_2D);
   glPopMatrix();
+}
+
+// Every peer in view: near ones from the compiled model, far upright ones as pictures in one
+// batch, then every label in one batch over them. Peers outside the view are skipped.
+static void DrawPeers() {
+  int count = ReadPeers();
+  if (count == 0) return;
+  ViewFrustum frustum;
+  TakeViewFrustum(&frustum);
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  const float clock = AppState.sceneClock;
+  glColor3f(1.0f, 1.0f, 1.0f);  // avatars in their own colours, not the channel label's
+  for (int i = 0; i < count; ++i) {
+    const PeerView& peer = peers[i];
+    if (!SphereInView(frustum, peer.x, kPeerBase, peer.z, AvatarRadius)) continue;
+    float dx = peer.x - LocalPose.x, dz = peer.z - LocalPose.z;
+    float distance = std::sqrt(dx * dx + dz * dz);
+    if (AvatarPictureFits(distance, peer.pitch, viewport[3]))
+      AddAvatarPicture(peer.x, kPeerBase, peer.z, peer.yaw, LocalPose.x, LocalPose.z);
+    else
+      DrawWholeAvatar(peer);
+  }
+  DrawAvatarPictures();
+  for (int i = 0; i < count; ++i) {
+    const PeerView& peer = peers[i];
+    const float lift = kPeerBase + kPeerLabelLift;
+    const float halfWidth = 0.05f * static_cast<float>(strnlen(peer.ncb, kNickLength));
+    if (!SphereInView(frustum, peer.x, lift, peer.z, halfWidth + 0.1f)) continue;
+    const float slot = static_cast<float>(peer.slot);
+    AddLabel(peer.ncb, peer.x, lift, peer.z, slot * 78.0f + clock * 3.0f, 0.1f,
+             0.5f + 0.5f * std::sin(clock * 5.0f + slot * 35.0f * 0.017453292f), 1.0f, 0.0f);
+  }
+  DrawLabels();
+  glColor3f(1.0f, 1.0f, 1.0f);  // the next frame's room takes the colour a peer leaves
 }
 
 void SetViewProjection(int x, int y, int width, int height, double aspect) {
@@ -110,6 +149,10 @@ void SetViewProjection(int x, int y, int width, int height, double aspect) {
 }
 
 bool RenderFrame() {
+  if (avatarPicturesDue) {
+    avatarPicturesDue = false;
+    MakeAvatarPictures(AvatarModel);
+  }
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
   glRotatef(LocalPose.pitch, 1.0f, 0.0f, 0.0f);
@@ -129,9 +172,6 @@ bool RenderFrame() {
   PrintText(Settings.channel);
   glPopMatrix();
 
-  PeerView peer;  // the nickname buffer lives on the stack: the frame allocates nothing
-  for (int slot = 1; slot < kPeerSlots; ++slot) {
-    if (ReadPeer(slot, &peer)) DrawPeer(slot, peer);
-  }
+  DrawPeers();
   return true;
 }

@@ -72,6 +72,8 @@ PumpResult PumpOneMessage() {
 }
 void PostQuit() { Shell.quitPosted = true; }
 void MakeViewCurrent(PlatformWindow*) {}
+void WaitForDisplayRefresh() {}  // the pace of passes plays no part here
+void RestWhileInactive() {}
 void SwapViewBuffers(PlatformWindow*) {}
 void ShowTopWindow(PlatformWindow*) {}
 int GetWidgetText(PlatformWidget*, char* out, int maxCount) {

@@ -199,6 +199,19 @@ TEST_F(SettingsTest, LinesBeginningWithFSkipNineCharactersUnexamined) {
   EXPECT_STREQ("Some One", Settings.realName);  // too short to hold a name: kept
 }
 
+TEST_F(SettingsTest, LinePaceDefaultsToCommonClientsAndTakesAnIntervalAndABurst) {
+  Load("SERVER a\n");
+  EXPECT_EQ(2000, Settings.lineIntervalMs);
+  EXPECT_EQ(5, Settings.lineBurst);
+  Load("LINEPACE 3000\n");
+  EXPECT_EQ(3000, Settings.lineIntervalMs);
+  EXPECT_EQ(5, Settings.lineBurst);
+  EXPECT_EQ(std::vector<std::string>{}, Load("LINEPACE 0 2\nLINEPACE -1 3\nLINEPACE 9 0\n"))
+      << "no warning: the keyword is known, impossible values are skipped";
+  EXPECT_EQ(0, Settings.lineIntervalMs);
+  EXPECT_EQ(2, Settings.lineBurst);
+}
+
 TEST_F(SettingsTest, LastLineWins) {
   Load("NICKNAME one\nNICKNAME two\nPACKETS 5\nPACKETS 0\n");
   EXPECT_STREQ("two", Settings.nickname);

@@ -19,7 +19,7 @@ reach any outside resolver, so unknown names fail at once.
     # every process stopped, every namespace deleted, the temporary folder removed
 
 Servers: start_ngircd(ping_timeout=None, require_auth_ping=False, cloak_host=None, tls=None) and
-start_inspircd(ping_frequency=None, quick_commands=False, sasl=False). None keeps the server's default ping
+start_inspircd(ping_frequency=None, quick_commands=False, sasl=False, cloak_hosts=False). None keeps the server's default ping
 timing (about two minutes); quick_commands lifts InspIRCd's command flood control. The server's own log lines are readable through server.lines.
 tls=(port, certificate file, key file) adds a TLS port to ngircd; add_server_address() gives the
 server namespace a second address on the bridge (ngircd listens there too). sasl=True links
@@ -272,10 +272,11 @@ class Lab:
         self._wait_port(port)
         return self.server
 
-    def start_inspircd(self, ping_frequency=None, port=6667, quick_commands=False, sasl=False):
+    def start_inspircd(self, ping_frequency=None, port=6667, quick_commands=False, sasl=False, cloak_hosts=False):
         """InspIRCd on the bridge address. ping_frequency (s) sets the connect class's pingfreq.
         quick_commands lifts the flood control that otherwise holds back a user's commands for
-        seconds once they come faster than one a second (as a test's scripted users send them)."""
+        seconds once they come faster than one a second (as a test's scripted users send them).
+        cloak_hosts hides every user's host behind a cloak (user mode +x from the start)."""
         extra = ' pingfreq="%d"' % ping_frequency if ping_frequency else ""
         if quick_commands:
             extra += ' threshold="100" commandrate="100000"'
@@ -286,6 +287,10 @@ class Lab:
                         '<link name="services.test" ipaddr="127.0.0.1" port="7000" allowmask="127.0.0.0/8" '
                         'sendpass="linkpw" recvpass="linkpw">\n<uline server="services.test" silent="yes">\n'
                         '<sasl target="services.test">\n')
+        if cloak_hosts:  # cloaking needs md5; conn_umodes sets +x on every user
+            extra += ' modes="+x"'
+            services += ('<module name="md5">\n<module name="cloaking">\n<module name="conn_umodes">\n'
+                         '<cloak mode="full" key="qivra-lab-cloak-key-0123456789-abcdefghij" prefix="cloak-">\n')
         conf = self._write("inspircd.conf",
                            '<server name="insp.test" description="test" network="Test">\n'
                            '<admin name="x" nick="x" email="x@insp.test">\n'

@@ -73,6 +73,8 @@ TEST_F(IrcCommandsTest, JoinPartAndDisconnectEmptyThePeerTable) {
   Irc.Join("#b");
   Next();
   EXPECT_EQ(0, Irc.peerTable.FindByNick("alice"));
+  Pass(":srv 366 me #b :End of NAMES list\r\n");
+  EXPECT_EQ("WHO #b\r\n", Next());
   AddKnown("bob");
   Irc.Part();
   Next();

@@ -126,6 +126,28 @@ TEST_F(ShippedAvatar, FittedAvatarCoversTheExpectedArea) {
   EXPECT_LT(side.right - side.left, (front.right - front.left) * 2 / 3) << "narrower from the side";
 }
 
+TEST_F(ShippedAvatar, CompiledModelDrawsTheSamePixelsAndFollowsAFittingAfterIt) {
+  ASSERT_TRUE(loaded_) << Describe(boxes_);
+  model_.CenterAndScale(0.32f);
+  auto copy = [this] {
+    const unsigned char* p = gl_.Pixel(0, 0);
+    return std::vector<unsigned char>(p, p + kSide * kSide * 4);
+  };
+  DrawTurned(model_, 30.0f);
+  std::vector<unsigned char> fromArrays = copy();
+  ASSERT_TRUE(model_.Compile());
+  ASSERT_NE(0u, model_.drawList);
+  DrawTurned(model_, 30.0f);
+  EXPECT_TRUE(copy() == fromArrays);
+  model_.CenterAndScale(0.16f);  // the list would still hold the first fitting
+  EXPECT_EQ(0u, model_.drawList);
+  DrawTurned(model_, 30.0f);
+  Extent half = Measure(gl_);
+  EXPECT_NEAR(half.top - half.bottom + 1, Span(1), 2.0f) << "drawn at the new size";
+  model_.Release();
+  EXPECT_EQ(0u, model_.drawList);
+}
+
 TEST_F(ShippedAvatar, FittedAvatarFacesMinusZ) {
   ASSERT_TRUE(loaded_) << Describe(boxes_);
   model_.CenterAndScale(0.32f);

@@ -25,14 +25,16 @@
 static const char kUsage[] =
     "usage: qivra-peer --server HOST --port N --nick NICK --channel #CHANNEL\n"
     "                  [--bind ADDRESS] [--packets N] [--user NAME] [--realname TEXT]\n"
-    "                  [--router on|off]\n"
+    "                  [--pace MS] [--router on|off]\n"
     "       qivra-peer --help | --version\n"
     "\n"
     "Connects like the QIVRA client, registers, joins the channel and takes part in the\n"
     "presence exchange. --bind fixes the local address of the TCP connection and of the\n"
     "UDP socket (port 6669 on it), so several peers can share one machine. --packets is the\n"
-    "most position datagrams a second while walking (default 10). --router off: the home\n"
-    "router is not asked to forward UDP 6669 (as \"ROUTER off\" in config.txt).\n"
+    "most position datagrams a second while walking (default 10). --pace: after a burst of\n"
+    "5 lines, one IRC line every MS milliseconds (default 2000, as the client; 0: unpaced).\n"
+    "--router off: the home router is not asked to forward UDP 6669 (as \"ROUTER off\" in\n"
+    "config.txt).\n"
     "\n"
     "Standard output, one line per event, flushed at once:\n"
     "  Connected.                          registration done (then it joins)\n"
@@ -71,6 +73,7 @@ struct Options {
   std::string server, nick, channel, bind, user = "qivra", realName = "QIVRA Peer";
   int port = 0;
   float packets = 10;
+  int pace = kDefaultLineIntervalMs;
   bool router = true;
 };
 
@@ -151,6 +154,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     else if (a == "--packets") o->packets = static_cast<float>(std::atof(v.c_str()));
     else if (a == "--user") o->user = v;
     else if (a == "--realname") o->realName = v;
+    else if (a == "--pace") o->pace = std::atoi(v.c_str());
     else if (a == "--router" && (v == "on" || v == "off")) o->router = v == "on";
     else return false;
   }
@@ -238,6 +242,8 @@ int main(int argc, char** argv) {
   std::signal(SIGTERM, OnSignal);
   std::signal(SIGINT, OnSignal);
   PeerChangeHook = OnPeerChange;
+  Settings.lineIntervalMs = p.options.pace > 0 ? p.options.pace : 0;
+  Settings.lineBurst = kDefaultLineBurst;
   Settings.noRouterMapping = p.options.router ? 0 : 1;
   if (Irc.Init() != 1 || Irc.Connect(p.options.server.c_str(), p.options.port) != 1) {
     std::fprintf(stderr, "qivra-peer: cannot connect to %s:%d\n", p.options.server.c_str(), p.options.port);
@@ -261,7 +267,7 @@ int main(int argc, char** argv) {
         p.inChannel = true;
       }
     } else {
-      ShowEvent(Irc.Dispatch(nick, message, 0), nick, message);
+      for (int code; (code = Irc.Dispatch(nick, message, 0)) != 0;) ShowEvent(code, nick, message);
       ServicePresence();
       if (AdvanceWalk(&p.walk, dt, p.options.packets, &p.pose)) Say("walk done");
     }

@@ -1,0 +1,33 @@
+// Taking every waiting datagram in one go, with the limits that keep a flood from crowding out
+// the channel's members: a bound per call, a rate limit per source, sane positions only.
+#pragma once
+#include <cstdint>
+
+#include "presence/socket_address.h"
+
+class PeerTable;
+
+constexpr int kDatagramsPerCall = 512;        // at most this many datagrams per call ...
+constexpr int kIntakeMicroseconds = 2000;     // ... and at most this long
+constexpr int kSourceDatagramsPerSecond = 400;  // a source sending more is ...
+constexpr uint32_t kSourceQuietMs = 10000;      // ... ignored this long
+
+// Applies the datagrams waiting on the table's link (PeerTable::ReceiveDatagram for each),
+// within the bounds above; the rest wait for the next call. Returns how many were taken.
+int TakeWaitingDatagrams(PeerTable& table);
+
+// The check at the front of PeerTable::ReceiveDatagram, for a datagram just taken from
+// `source`: false when the source is being ignored for sending too many, or when a position
+// datagram carries a value that is not finite or a place far outside the room. nowMs: tick count.
+bool AdmitDatagram(const SocketAddress& source, const char* data, uint32_t nowMs);
+
+// Positions outside this area are dropped. The scene sets it from the room's box with a wide
+// margin once the room is loaded; until then it reaches 10,000 units every way.
+struct AcceptedArea {
+  float minX, maxX, minZ, maxZ;
+};
+extern AcceptedArea PositionArea;
+void SetPositionAreaAround(float minX, float maxX, float minZ, float maxZ);
+
+// Forgets every source's count (a new connection starts afresh).
+void ResetDatagramIntake();
