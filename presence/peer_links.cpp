@@ -192,7 +192,10 @@ int PeerTable::AddPeerAddress(int index, uint32_t address, bool namedByPeer) {
   if (!HasAddress(link, address)) {
     // Addresses the server names are its record of real members; a peer's own lines could
     // name any address, so those are bounded.
-    if (namedByPeer && !AdmitNewAddress(*this, address, now)) return 0;
+    if (namedByPeer && !AdmitNewAddress(*this, address, now)) {
+      link.waiting = address;  // lost otherwise: in a large room on a network that hides hosts,
+      return 0;                // most members' addresses come this way
+    }
     // A free place, else the oldest address other than the one the peer is bound at.
     LinkAddress* use = nullptr;
     for (LinkAddress& a : link.to) {
@@ -292,6 +295,11 @@ void PeerTable::ServiceLinks(uint32_t now) {
     PeerLink& link = links[i];
     if (!slot.known) continue;
     bool up = slot.active && !Since(now, link.heardMs, kSilentMs);
+    if (link.waiting && !up && AdmitNewAddress(*this, link.waiting, now)) {
+      const uint32_t address = link.waiting;
+      link.waiting = 0;
+      AddPeerAddress(i, address, true);
+    }
     if (!up) GreetDue(*this, i, now);
     if (!slot.active) continue;
     if ((keysMoving && Since(now, link.keyBlockMs, kKeyRepeatMs)) || Since(now, link.sentMs, kKeepAliveMs))

@@ -38,6 +38,8 @@ struct PeerLink {
   uint8_t reported;      // "No direct link" was shown
   uint8_t sameHouse;     // its host is our own public address: it is told our local address
   uint8_t askedLocal;    // we have sent it our local address
+  uint32_t waiting;      // the newest address its lines named beyond the minute's bound: taken
+                         // up when the bound allows (0: none)
 };
 
 // Addresses recently greeted because an IRC line named them.
