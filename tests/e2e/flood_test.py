@@ -14,7 +14,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from netlab import Lab, LabTimeout  # noqa: E402
+from netlab import Lab, report_run  # noqa: E402
 
 WALK_SECONDS = 8
 FLOOD_RATE = 10000
@@ -103,16 +103,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("peer")
     args = parser.parse_args()
-    started = time.monotonic()
-    try:
-        run(args)
-    except (AssertionError, LabTimeout) as failure:
-        print("FAILED: %s" % failure)
-        print("0 passed, 1 failed")
-        return 1
-    print("passed in %.1f s" % (time.monotonic() - started))
-    print("1 passed, 0 failed")
-    return 0
+    return report_run(run, args)
 
 
 if __name__ == "__main__":

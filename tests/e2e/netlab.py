@@ -44,6 +44,21 @@ class LabTimeout(AssertionError):
     """A wait_for gave up; the message lists the last lines the process printed."""
 
 
+def report_run(scenario, *args):
+    """Runs a test script's scenario and prints its failure or its time, then the count of
+    passed and failed; the script's exit status."""
+    started = time.monotonic()
+    try:
+        scenario(*args)
+    except AssertionError as failure:  # LabTimeout among them
+        print("FAILED: %s" % failure)
+        print("0 passed, 1 failed")
+        return 1
+    print("passed in %.1f s" % (time.monotonic() - started))
+    print("1 passed, 0 failed")
+    return 0
+
+
 def _run(*argv):
     subprocess.run(argv, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 

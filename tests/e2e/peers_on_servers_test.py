@@ -13,7 +13,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from netlab import Lab, LabTimeout  # noqa: E402
+from netlab import Lab, report_run  # noqa: E402
 
 
 def start_peer(lab, binary, client, nick):
@@ -105,16 +105,7 @@ def main():
     parser.add_argument("--hold", type=int, default=0)
     parser.add_argument("--cloak", action="store_true", help="ngircd hides hosts: addresses go over IRC")
     args = parser.parse_args()
-    started = time.monotonic()
-    try:
-        run(args)
-    except (AssertionError, LabTimeout) as failure:
-        print("FAILED: %s" % failure)
-        print("0 passed, 1 failed")
-        return 1
-    print("passed in %.1f s" % (time.monotonic() - started))
-    print("1 passed, 0 failed")
-    return 0
+    return report_run(run, args)
 
 
 if __name__ == "__main__":

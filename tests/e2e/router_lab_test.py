@@ -28,7 +28,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from netlab import LabTimeout  # noqa: E402
+from netlab import LabTimeout, report_run  # noqa: E402
 from routerlab import (MAPPING_TIMEOUT_STREAM, RouterLab, count_input, send_datagram,  # noqa: E402
                        wait_until)
 
@@ -260,16 +260,7 @@ def main():
     parser.add_argument("--walks", type=int, default=30)
     parser.add_argument("--verbose", action="store_true", help="a failed run prints every peer's lines")
     args = parser.parse_args()
-    started = time.monotonic()
-    try:
-        {"houses": houses, "mapping": mapping, "cloaked": cloaked, "loss": loss}[args.scenario](args)
-    except (AssertionError, LabTimeout) as failure:
-        print("FAILED: %s" % failure)
-        print("0 passed, 1 failed")
-        return 1
-    print("passed in %.1f s" % (time.monotonic() - started))
-    print("1 passed, 0 failed")
-    return 0
+    return report_run({"houses": houses, "mapping": mapping, "cloaked": cloaked, "loss": loss}[args.scenario], args)
 
 
 if __name__ == "__main__":
