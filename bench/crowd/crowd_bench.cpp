@@ -1,8 +1,6 @@
 // Frames per second of a full room (199 avatars with labels and an explosion, all in view)
 // beside the room alone, in one run, drawn offscreen at the window's 640x348.
-#include <GL/osmesa.h>
 #include <GL/gl.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -12,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/common/offscreen.h"
 #include "core/app_state.h"
 #include "core/player_pose.h"
 #include "console/settings.h"
@@ -19,7 +18,6 @@
 #include "scene/scene.h"
 #include "scene/world.h"
 
-static const int kWidth = 640, kHeight = 348;
 
 static double CpuSeconds() {
   return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
@@ -84,15 +82,6 @@ static void DrawFor(double seconds, bool explosions, Rate* rate) {
   rate->cpuSeconds += CpuSeconds() - cpu;
 }
 
-static bool WritePpm(const char* path, const std::vector<unsigned char>& rgba) {
-  FILE* f = std::fopen(path, "wb");
-  if (!f) return false;
-  std::fprintf(f, "P6\n%d %d\n255\n", kWidth, kHeight);
-  for (int y = kHeight - 1; y >= 0; --y)
-    for (int x = 0; x < kWidth; ++x) std::fwrite(&rgba[(static_cast<size_t>(y) * kWidth + x) * 4], 1, 3, f);
-  return std::fclose(f) == 0;
-}
-
 int main(int argc, char** argv) {
   const char* snapshot = nullptr;
   std::vector<const char*> numbers;
@@ -109,29 +98,18 @@ int main(int argc, char** argv) {
                  kPeerSlots - 1);
     return 2;
   }
-  if (chdir(QIVRA_SOURCE_DIR) != 0) return 1;  // data/ of the source tree
-  setenv("QIVRA_AUTO_ANSWER", "yes", 0);       // model or font boxes must not wait for a click
-
-  std::vector<unsigned char> buffer(static_cast<size_t>(kWidth) * kHeight * 4);
-  OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
-  if (!context || !OSMesaMakeCurrent(context, buffer.data(), GL_UNSIGNED_BYTE, kWidth, kHeight)) {
-    std::fprintf(stderr, "crowd_bench: no OSMesa context\n");
-    return 1;
-  }
-  // The window's lens for a 640x480 client area (its aspect counts height + 2).
-  SetViewProjection(0, 0, kWidth, kHeight, static_cast<double>(kWidth) / (kHeight + 2));
   std::snprintf(Settings.channel, sizeof Settings.channel, "#crowd");
-  InitScene();
+  Offscreen screen;
+  if (!OpenOffscreen(&screen)) return 1;
   std::printf("renderer %s, %dx%d, %d room triangles\n",
-              reinterpret_cast<const char*>(glGetString(GL_RENDERER)), kWidth, kHeight,
+              reinterpret_cast<const char*>(glGetString(GL_RENDERER)), kBenchWidth, kBenchHeight,
               WorldGeometry.triangleCount);
 
   if (snapshot) {  // one frame of the full room, to see what the benchmark draws
     FillRoom(members);
     SpawnExplosion(0.0f, 0.5f, LocalPose.z - 4.0f);
     for (int i = 0; i < 20; ++i) RenderFrame();
-    glFinish();
-    bool ok = WritePpm(snapshot, buffer);
+    bool ok = WriteOffscreenPpm(screen, snapshot);
     std::printf("snapshot %s: %s\n", snapshot, ok ? "written" : "failed");
     return ok ? 0 : 1;
   }
@@ -153,11 +131,6 @@ int main(int argc, char** argv) {
   std::printf("ratio full / alone: %.2f\n", full.Fps() / alone.Fps());
 
   Irc.peerTable.Clear();
-  FreeWorldGeometry();
-  FreeParticles();
-  FreeWorldTextures();
-  DeleteGlyphLists();
-  FreeAvatarModel();
-  OSMesaDestroyContext(context);
+  CloseOffscreen(&screen);
   return 0;
 }

@@ -1,7 +1,5 @@
 // Frames per second of the shipped room at 640x348, immediate mode against one vertex array.
-#include <GL/osmesa.h>
 #include <GL/gl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -10,18 +8,13 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/common/offscreen.h"
 #include "core/app_state.h"
 #include "console/settings.h"
 #include "core/player_pose.h"
 #include "scene/scene.h"
 #include "scene/world.h"
 
-static const int kWidth = 640, kHeight = 348;
-
-// The projection the window sets for a 640x480 client (its aspect uses height + 2).
-static void SetProjection() {
-  SetViewProjection(0, 0, kWidth, kHeight, static_cast<double>(kWidth) / (kHeight + 2));
-}
 
 // Walks the user round the room so every frame sees something else.
 static void PoseForFrame(int frame) {
@@ -90,15 +83,6 @@ static double FramesPerSecond(double seconds, Draw draw) {
   return frames / (Seconds() - start);
 }
 
-static bool WritePpm(const char* path, const std::vector<unsigned char>& rgba) {
-  FILE* f = std::fopen(path, "wb");
-  if (!f) return false;
-  std::fprintf(f, "P6\n%d %d\n255\n", kWidth, kHeight);
-  for (int y = kHeight - 1; y >= 0; --y)
-    for (int x = 0; x < kWidth; ++x) std::fwrite(&rgba[(static_cast<size_t>(y) * kWidth + x) * 4], 1, 3, f);
-  return std::fclose(f) == 0;
-}
-
 int main(int argc, char** argv) {
   double seconds = 3.0;
   const char* snapshot = nullptr;
@@ -111,18 +95,9 @@ int main(int argc, char** argv) {
       seconds = std::atof(argv[i]);
     }
   }
-  if (chdir(QIVRA_SOURCE_DIR) != 0) return 1;  // data/ of the source tree
-  setenv("QIVRA_AUTO_ANSWER", "yes", 0);       // model or font boxes must not wait for a click
-
-  std::vector<unsigned char> buffer(static_cast<size_t>(kWidth) * kHeight * 4);
-  OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
-  if (!context || !OSMesaMakeCurrent(context, buffer.data(), GL_UNSIGNED_BYTE, kWidth, kHeight)) {
-    std::fprintf(stderr, "room_bench: no OSMesa context\n");
-    return 1;
-  }
-  SetProjection();
   Settings.channel[0] = '\0';
-  InitScene();
+  Offscreen screen;
+  if (!OpenOffscreen(&screen)) return 1;
   std::printf("room: %d triangles, %d textures, renderer %s\n", WorldGeometry.triangleCount,
               WorldTextureCount, reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
 
@@ -132,8 +107,7 @@ int main(int argc, char** argv) {
     LocalPose.yaw = LocalPose.heading = pose[2];
     LocalPose.pitch = pose[3];
     RenderFrame();
-    glFinish();
-    bool ok = WritePpm(snapshot, buffer);
+    bool ok = WriteOffscreenPpm(screen, snapshot);
     std::printf("snapshot %s: %s\n", snapshot, ok ? "written" : "failed");
     return ok ? 0 : 1;
   }
@@ -153,11 +127,6 @@ int main(int argc, char** argv) {
               vertexArray);
   std::printf("ratio immediate / vertex array: %.2f\n", immediate / vertexArray);
 
-  FreeWorldGeometry();
-  FreeParticles();
-  FreeWorldTextures();
-  DeleteGlyphLists();
-  FreeAvatarModel();
-  OSMesaDestroyContext(context);
+  CloseOffscreen(&screen);
   return 0;
 }
