@@ -1,4 +1,4 @@
-// The user's own requests to the server: nickname, topic, member list, WHOIS and notices.
+// The user's own requests to the server: nickname, topic, member list, WHOIS, private messages and notices.
 #include <cstring>
 
 #include "irc/chat_text.h"
@@ -30,6 +30,12 @@ int IrcClient::Names() {
 int IrcClient::Whois(const char* nick) {
   NoteUserQuery(nick, true);
   SendIrcLine("\r\n", "WHOIS %s", nick);
+  return 1;
+}
+
+int IrcClient::SayTo(const char* target, const char* text) {
+  NoteUserQuery(target, false);  // "No such nickname" comes back when nobody has that name
+  SendIrcLine("\r\n", "PRIVMSG %s :%s", target, text);
   return 1;
 }
 

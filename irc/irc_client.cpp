@@ -179,11 +179,6 @@ int IrcClient::Say(const char* text) {
   return 1;
 }
 
-int IrcClient::SayTo(const char* target, const char* text) {
-  SendIrcLine("\r\n", "PRIVMSG %s :%s", target, text);
-  return 1;
-}
-
 // Registration ends at the first PING (answered) or at the end of the message of the day:
 // servers send their first PING only after one to two minutes.
 // -1 when the link ended first: the server closed it, or stayed silent past the idle timers.

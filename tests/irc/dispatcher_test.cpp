@@ -184,6 +184,9 @@ TEST_F(DispatcherTest, WhoisRepliesShowOnlyForTheUsersOwnRequest) {
   Irc.Notice("zed", "hello?");
   EXPECT_EQ("NOTICE zed :hello?\r\n", Next());
   Expect({":srv 401 me zed :No such nick\r\n", EventText, "", "No such nickname or channel: zed."});
+  Irc.SayTo("yan", "hi");  // "/msg" to someone not there
+  EXPECT_EQ("PRIVMSG yan :hi\r\n", Next());
+  Expect({":srv 401 me yan :No such nick\r\n", EventText, "", "No such nickname or channel: yan."});
 }
 
 TEST_F(DispatcherTest, PingInEveryFormIsAnsweredAndNeverShown) {
