@@ -7,7 +7,7 @@
 #include <string>
 
 // 127.a.b.c, unique to this test process (parallel ctest runs share port 6669 otherwise).
-std::string TestAddress(int offset);  // offset 0: the client under test; 1, 2: remote peers
+std::string TestAddress(int offset);  // offset 0: the client under test; 1 to 3: remote peers
 uint32_t TestAddressValue(int offset);
 
 // Names the fake resolver knows: "peer1.test" and "peer2.test" (TestAddress 1, 2), and

@@ -206,8 +206,8 @@ TEST_F(PeerLinksTest, HellosCausedByIrcLinesAreBounded) {
   // A refused address waits for the bound, one per member, and is greeted once it allows:
   // the victim's place frees 50 s on (bob's waiting one takes it), the next at 60 s (carol's).
   UdpPeer late;
-  ASSERT_TRUE(late.Bind(6, 6669));
-  EXPECT_EQ(0, Irc.peerTable.AddPeerAddress(carol, TestAddressValue(6), true));
+  ASSERT_TRUE(late.Bind(2, 6669));
+  EXPECT_EQ(0, Irc.peerTable.AddPeerAddress(carol, TestAddressValue(2), true));
   EXPECT_TRUE(Only(Run(late, 55000, 1000), 'c').empty());
   EXPECT_FALSE(Only(Run(late, 10000, 1000), 'c').empty()) << "the waiting address is taken up";
 }
