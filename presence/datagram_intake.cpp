@@ -65,32 +65,19 @@ bool WithinRate(uint32_t address, uint32_t now) {
   return false;
 }
 
-float ReadFloat(const char* in) {  // little-endian, as the position datagram carries it
-  uint32_t bits = 0;
-  for (int i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(static_cast<uint8_t>(in[i])) << (8 * i);
-  float value = 0;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
-
-// x, z, yaw, heading, pitch: all finite, and the place within the accepted area. Angles have
-// no range of their own: a user who keeps turning sends ever larger headings.
-bool SanePosition(const char* data) {
-  float v[5];
-  for (int i = 0; i < 5; ++i) {
-    v[i] = ReadFloat(data + 1 + 4 * i);
-    if (!std::isfinite(v[i])) return false;
-  }
-  const AcceptedArea& a = PositionArea;
-  return v[0] >= a.minX && v[0] <= a.maxX && v[1] >= a.minZ && v[1] <= a.maxZ;
-}
-
 }  // namespace
 
-bool AdmitDatagram(const SocketAddress& source, const char* data, uint32_t nowMs) {
+bool AdmitSource(const SocketAddress& source, uint32_t nowMs) {
   std::lock_guard<std::recursive_mutex> hold(ClientLock());
-  if (!WithinRate(source.address, nowMs)) return false;
-  return data[0] != 'd' || SanePosition(data);
+  return WithinRate(source.address, nowMs);
+}
+
+bool IsSanePosition(const float pose[5]) {
+  for (int i = 0; i < 5; ++i)
+    if (!std::isfinite(pose[i])) return false;
+  std::lock_guard<std::recursive_mutex> hold(ClientLock());
+  const AcceptedArea& a = PositionArea;
+  return pose[0] >= a.minX && pose[0] <= a.maxX && pose[1] >= a.minZ && pose[1] <= a.maxZ;
 }
 
 void SetPositionAreaAround(float minX, float maxX, float minZ, float maxZ) {

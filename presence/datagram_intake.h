@@ -17,9 +17,12 @@ constexpr uint32_t kSourceQuietMs = 10000;      // ... ignored this long
 int TakeWaitingDatagrams(PeerTable& table);
 
 // The check at the front of PeerTable::ReceiveDatagram, for a datagram just taken from
-// `source`: false when the source is being ignored for sending too many, or when a position
-// datagram carries a value that is not finite or a place far outside the room. nowMs: tick count.
-bool AdmitDatagram(const SocketAddress& source, const char* data, uint32_t nowMs);
+// `source`: false when the source is being ignored for sending too many. nowMs: tick count.
+bool AdmitSource(const SocketAddress& source, uint32_t nowMs);
+// A position datagram's x, z, yaw, heading and pitch: all finite, and the place within the
+// accepted area. Angles have no range of their own: a user who keeps turning sends ever larger
+// headings.
+bool IsSanePosition(const float pose[5]);
 
 // Positions outside this area are dropped. The scene sets it from the room's box with a wide
 // margin once the room is loaded; until then it reaches 10,000 units every way.

@@ -92,16 +92,21 @@ int PeerTable::ReceiveDatagram() {
   std::memset(data, 0, sizeof data);  // all 2048: a full 2040-byte datagram stays terminated
   if (datagramLink->Poll(data) == 0) return 0;
   const SocketAddress source = datagramLink->peerAddress;
-  if (!AdmitDatagram(source, data, TickCountMs())) return 0;  // a flood, or an impossible place
+  if (!AdmitSource(source, TickCountMs())) return 0;  // a flood
   const char kind = data[0];
   if (kind == 'c' || kind == 'C') return ApplyHello(data, source);
   if (kind != 'd' && kind != 'i' && kind != 'k') return 100;
+  float reported[5];
+  if (kind == 'd') {
+    for (int i = 0; i < 5; ++i) reported[i] = GetFloat(data + 1 + 4 * i);
+    if (!IsSanePosition(reported)) return 0;  // not finite, or far outside the room
+  }
   int index = FindByAddress(source);
   if (!index) return 0;
   NoteHeard(index);
   PeerSlot& slot = slots[index];
   if (kind == 'd') {
-    for (int i = 0; i < 5; ++i) slot.reportedPose[i] = GetFloat(data + 1 + 4 * i);
+    std::memcpy(slot.reportedPose, reported, sizeof reported);
     slot.pose.x = slot.reportedPose[0];
     slot.pose.z = slot.reportedPose[1];
     slot.pose.yaw = slot.reportedPose[2];
