@@ -209,18 +209,19 @@ class Lab:
         _run("ip", "-n", self.server_ns, "addr", "add", self.server_address + "/24", "dev", "br0")
         _run("ip", "-n", self.server_ns, "link", "set", "br0", "up")
 
+    def _plug(self, ns, address, bridge_ns, bridge, port):
+        """A new namespace ns whose eth0 (address/24) is the far end of port on bridge."""
+        self._add_ns(ns)
+        _run("ip", "-n", bridge_ns, "link", "add", port, "type", "veth", "peer", "name", "eth0", "netns", ns)
+        _run("ip", "-n", bridge_ns, "link", "set", port, "master", bridge, "up")
+        _run("ip", "-n", ns, "addr", "add", address + "/24", "dev", "eth0")
+        _run("ip", "-n", ns, "link", "set", "eth0", "up")
+
     def add_client(self):
         """A new client namespace at the next address on the bridge."""
         number = len(self.clients) + 2
-        ns = "%sc%d" % (self.prefix, number)
-        self._add_ns(ns)
-        port = "v%d" % number
-        _run("ip", "-n", self.server_ns, "link", "add", port, "type", "veth", "peer", "name", "eth0", "netns", ns)
-        _run("ip", "-n", self.server_ns, "link", "set", port, "master", "br0", "up")
-        address = "%s.%d" % (self.subnet, number)
-        _run("ip", "-n", ns, "addr", "add", address + "/24", "dev", "eth0")
-        _run("ip", "-n", ns, "link", "set", "eth0", "up")
-        client = Client(ns, address)
+        client = Client("%sc%d" % (self.prefix, number), "%s.%d" % (self.subnet, number))
+        self._plug(client.ns, client.address, self.server_ns, "br0", "v%d" % number)
         self.clients.append(client)
         return client
 

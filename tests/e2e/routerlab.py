@@ -191,16 +191,9 @@ class RouterLab(Lab):
     def add_lan_client(self, router):
         """A client namespace on the router's LAN, its default route through the router."""
         number = len(router.clients) + 2
-        ns = "%sl%d" % (router.ns, number)
-        self._add_ns(ns)
-        port = "l%d" % number
-        _run("ip", "-n", router.ns, "link", "add", port, "type", "veth", "peer", "name", "eth0", "netns", ns)
-        _run("ip", "-n", router.ns, "link", "set", port, "master", "lan", "up")
-        address = "%s.%d" % (router.lan_prefix, number)
-        _run("ip", "-n", ns, "addr", "add", address + "/24", "dev", "eth0")
-        _run("ip", "-n", ns, "link", "set", "eth0", "up")
-        _run("ip", "-n", ns, "route", "add", "default", "via", router.lan_address)
-        client = Client(ns, address)
+        client = Client("%sl%d" % (router.ns, number), "%s.%d" % (router.lan_prefix, number))
+        self._plug(client.ns, client.address, router.ns, "lan", "l%d" % number)
+        _run("ip", "-n", client.ns, "route", "add", "default", "via", router.lan_address)
         router.clients.append(client)
         return client
 
