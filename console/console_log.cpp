@@ -17,6 +17,7 @@ namespace {
 // Main thread only, as the seven lines are.
 struct Scrollback {
   char lines[kConsoleHistory][kConsoleLineLength];
+  ConsoleMark marks[kConsoleHistory];
   int newest;  // index of the newest line
   int count;
   int back;    // the view's last row is this many lines above the newest
@@ -55,7 +56,7 @@ void ShowPanel() {
   if (ConsolePanelSink) ConsolePanelSink(heh);
 }
 
-void PushLine(const char* text, std::size_t length) {
+void PushLine(const char* text, std::size_t length, ConsoleMark mark) {
   for (int i = 0; i < kConsoleLines - 1; ++i)
     std::memcpy(ConsoleLog.lines[i], ConsoleLog.lines[i + 1], kConsoleLineLength);
   std::memset(ConsoleLog.lines[kConsoleLines - 1], 0, kConsoleLineLength);
@@ -63,6 +64,7 @@ void PushLine(const char* text, std::size_t length) {
 
   History.newest = (History.newest + 1) % kConsoleHistory;
   std::memcpy(History.lines[History.newest], ConsoleLog.lines[kConsoleLines - 1], kConsoleLineLength);
+  History.marks[History.newest] = mark;
   if (History.count < kConsoleHistory) ++History.count;
   if (History.back > 0 && History.back < MostBack()) ++History.back;  // the view keeps its lines
 }
@@ -81,7 +83,9 @@ void MirrorToStderr(const char* text) {
 // settings ask for it. A text longer than a console line is carried over to further lines,
 // broken after the last blank of a piece when there is one in its final quarter (never inside
 // a character), so a long chat line stays readable instead of losing its end.
-void ConsoleAppend(const char* text) {
+void ConsoleAppend(const char* text) { ConsoleAppendMarked(text, MarkPlain); }
+
+void ConsoleAppendMarked(const char* text, ConsoleMark mark) {
   static char shown[16384];
   std::size_t stamp = 0;
   if (Settings.timestamps) {
@@ -102,7 +106,7 @@ void ConsoleAppend(const char* text) {
       }
     }
     if (piece == 0) piece = remaining < limit ? remaining : limit;  // never stall on bad input
-    PushLine(text, piece);
+    PushLine(text, piece, mark);
     text += piece;
     remaining -= piece;
   } while (remaining > 0);
@@ -131,6 +135,11 @@ void ConsoleScroll(int rows) {
 int ConsoleScrollBack() { return History.back; }
 int ConsoleHistoryCount() { return History.count; }
 const char* ConsoleHistoryLine(int back) { return HistoryAt(back); }
+
+ConsoleMark ConsoleHistoryMark(int back) {
+  if (back < 0 || back >= History.count) return MarkPlain;
+  return History.marks[(History.newest - back + kConsoleHistory) % kConsoleHistory];
+}
 
 void EchoOwnMessage(const char* text) {
   char buffer[kConsoleLineLength * 40];  // the whole echo; ConsoleAppend carries it over

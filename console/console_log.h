@@ -16,6 +16,10 @@ extern ConsoleLogRecord ConsoleLog;
 extern void (*ConsolePanelSink)(const char* panelText);
 
 void ConsoleAppend(const char* text);
+// How a line is drawn: plain, or marked for the user's attention (it names the own nickname,
+// or it is a private message). Every row a long text is carried over to keeps the mark.
+enum ConsoleMark : unsigned char { MarkPlain = 0, MarkAttention = 1 };
+void ConsoleAppendMarked(const char* text, ConsoleMark mark);
 void ConsoleClear();
 // Shows the lines as they are on a panel made since (the window made again by F1).
 void ConsoleShowPanel();
@@ -29,3 +33,4 @@ int ConsoleScrollBack();       // rows between the newest line and the view's la
 int ConsoleHistoryCount();     // lines kept
 // A kept line: back 0 is the newest. "" beyond the kept lines.
 const char* ConsoleHistoryLine(int back);
+ConsoleMark ConsoleHistoryMark(int back);  // MarkPlain beyond the kept lines

@@ -152,3 +152,14 @@ TEST_F(ConsoleLogTest, EchoesUseTheCurrentNickname) {
 }
 
 }  // namespace
+
+TEST_F(ConsoleLogTest, AMarkStaysWithEveryRowOfItsLine) {
+  ConsoleAppend("plain");
+  ConsoleAppendMarked(std::string(200, 'x').c_str(), MarkAttention);  // carried over: two rows
+  ConsoleAppend("after");
+  EXPECT_EQ(MarkPlain, ConsoleHistoryMark(0));
+  EXPECT_EQ(MarkAttention, ConsoleHistoryMark(1));
+  EXPECT_EQ(MarkAttention, ConsoleHistoryMark(2));
+  EXPECT_EQ(MarkPlain, ConsoleHistoryMark(3));
+  EXPECT_EQ(MarkPlain, ConsoleHistoryMark(kConsoleHistory + 5));
+}
