@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/command_interpreter.h"
+#include "console/chat_log.h"
 #include "console/console_log.h"
 #include "console/settings.h"
 #include "core/app_state.h"
@@ -73,6 +74,7 @@ void NoticeCommand(const char* rest) {
   char echo[kWordLength * 2 + 16];
   std::snprintf(echo, sizeof echo, "-> -%s- %s", nick, text);
   ConsoleAppend(echo);
+  LogOwnPrivate(nick, text, true);
   Irc.Notice(nick, text);
 }
 

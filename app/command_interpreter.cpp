@@ -7,7 +7,9 @@
 
 #include "app/chat_text.h"
 #include "app/reconnect_plan.h"
+#include "app/tls_port_hint.h"
 #include "core/app_state.h"
+#include "console/chat_log.h"
 #include "console/console_log.h"
 #include "console/settings.h"
 #include "irc/irc_client.h"
@@ -89,6 +91,7 @@ void DropConnection() {
   Irc.Disconnect("Quit");
   Irc.Cleanup();
   AppState.connectionState = Offline;
+  CloseChatLogs();
 }
 
 void DisconnectSequence() {
@@ -228,6 +231,7 @@ void MsgCommand(const char* line) {
   char shown[kInputLength + 8];
   std::snprintf(shown, sizeof shown, "-> %s: %s", nickname, text);
   ConsoleAppend(shown);
+  LogOwnPrivate(nickname, text, false);
   SayInPieces(nickname, text, false, false);
 }
 
@@ -332,9 +336,12 @@ void ReportLostLink() {
 }
 
 void ReportFailedRegistration(bool closedByServer) {
+  char closed[96];
+  ClosedByServerReason(Irc.streamLink.tls.wanted, Irc.streamLink.firstBytes,
+                       static_cast<std::size_t>(Irc.streamLink.firstByteCount), Settings.port, closed, sizeof closed);
   DropConnection();
   uint32_t next = Reconnect.active ? PlanNextTry(&Reconnect, TickCountMs()) : 0;
-  AppendConnectFailure(closedByServer ? "closed by the server" : "no answer", next);
+  AppendConnectFailure(closedByServer ? closed : "no answer", next);
 }
 
 void ReconnectIfDue() {

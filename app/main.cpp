@@ -3,6 +3,7 @@
 #include "core/counted_alloc.h"
 #include "app/shell.h"
 #include "app/command_interpreter.h"
+#include "console/chat_log.h"
 #include "console/settings.h"
 #include "irc/stream_link.h"
 #include "platform/data_path.h"
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
   AppState.isFullScreen = false;
   ChooseDataFolder();
   LoadSettings();
+  StartChatLogs();
   RegistrationWaitPump = PumpWhileWaiting;
   ConnectWaitHook = KeepWaitingForConnect;
   WireSceneKeys();
@@ -47,6 +49,7 @@ int main(int argc, char** argv) {
     if (RunFrames() == RunShutDown) break;  // a failed full-screen toggle
   }
 
+  CloseChatLogs();
   ReleaseSceneResources();
   DestroyMainWindow();
   char j[256];

@@ -5,6 +5,7 @@
 #include "core/app_state.h"
 #include "core/frame_timer.h"
 #include "app/shell.h"
+#include "app/chat_log_choice.h"
 #include "app/command_interpreter.h"
 #include "console/console_log.h"
 #include "console/settings.h"
@@ -85,7 +86,9 @@ void RunChannelTurn() {
     rm[0] = '\0';
     int code = Irc.Dispatch(rn, rm, 0);
     if (code == 0) break;
-    if (FormatEventLine(code, rn, rm, t, sizeof t)) ConsoleAppend(t);
+    if (!FormatEventLine(code, rn, rm, t, sizeof t)) continue;
+    ConsoleAppend(t);
+    LogChatEvent(code, rn, rm, t);
   }
   AppState.frameScale = ReadElapsedMs() / 10.0f;
   AppState.sceneClock += AppState.frameScale;

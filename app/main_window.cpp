@@ -62,8 +62,9 @@ void TraceWindowMade(bool fullScreen) {
   std::fflush(stderr);
 }
 
+// No is the default: only a deliberate Yes (a click, or the Y key) trusts a certificate.
 bool AskYesNoBox(const char* caption, const char* text) {
-  return ShowMessageBox(text, caption, BoxIconQuestion, BoxYesNo) == AnswerYes;
+  return ShowMessageBox(text, caption, BoxIconQuestion, BoxYesNoDefaultNo) == AnswerYes;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "console/chat_log.h"
 #include "console/display_text.h"
 #include "console/settings.h"
 #include "platform/ticks.h"
@@ -145,10 +146,12 @@ void EchoOwnMessage(const char* text) {
   char buffer[kConsoleLineLength * 40];  // the whole echo; ConsoleAppend carries it over
   std::snprintf(buffer, sizeof buffer, "<%s> %s", Settings.nickname, text ? text : "");
   ConsoleAppend(buffer);
+  LogChatLine(Settings.channel, buffer);
 }
 
 void EchoOwnAction(const char* text) {
   char buffer[kConsoleLineLength * 40];
   std::snprintf(buffer, sizeof buffer, "* %s %s", Settings.nickname, text ? text : "");
   ConsoleAppend(buffer);
+  LogChatLine(Settings.channel, buffer);
 }

@@ -37,6 +37,7 @@ static void SetDefaults() {
   Settings.lineIntervalMs = kDefaultLineIntervalMs;
   Settings.lineBurst = kDefaultLineBurst;
   Settings.noRouterMapping = 0;
+  Settings.chatLogs = true;
 }
 
 bool PortTextAsksForTls(const char* text) {
@@ -122,12 +123,26 @@ static void ApplyRouter(const char* value) {
   }
 }
 
+// "LOG off" (or "on"): whether chat is kept in log files.
+static void ApplyLog(const char* value) {
+  char word[8] = "";
+  std::sscanf(value, "%7s", word);
+  if (strcasecmp(word, "off") == 0 || strcasecmp(word, "on") == 0) {
+    Settings.chatLogs = strcasecmp(word, "on") == 0;
+  } else {
+    char text[300];
+    std::snprintf(text, sizeof text, "WARNING: LOG takes on or off, not \"%.250s\"", value);
+    ConsoleAppend(text);
+  }
+}
+
 static const AddedSetting kAddedSettings[] = {
     {"TIMESTAMPS", SetTimestamps},
     {"SASL", SetSaslLogin},
     {"PASS", SetServerPassword},
     {"ROUTER", ApplyRouter},
     {"LINEPACE", ApplyLinePace},
+    {"LOG", ApplyLog},
     {nullptr, nullptr},  // end of the table
 };
 

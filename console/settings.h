@@ -27,6 +27,7 @@ struct SettingsRecord {
   int lineIntervalMs;
   int lineBurst;
   int noRouterMapping;  // 1: "ROUTER off", the home router is not asked to forward the port
+  bool chatLogs;        // "LOG on" (the default once loaded): chat is kept in the user's data folder
 };
 
 extern SettingsRecord Settings;

@@ -3,5 +3,5 @@
 #include "platform/message_box.h"
 
 BoxAnswer ShowMessageBox(const char*, const char*, BoxIcon, BoxButtons buttons) {
-  return buttons == BoxYesNo ? AnswerNo : AnswerOk;
+  return buttons == BoxOk ? AnswerOk : AnswerNo;
 }

@@ -19,6 +19,7 @@ int StreamLink::Open() {
   connectTried = false;
   ended = false;
   failure = LinkFailNone;
+  firstByteCount = 0;
   socket = NetOpenStream();
   if (socket == kNoSocket) return -3;
   NetSetSendTimeout(socket, kSendTimeoutMs);
@@ -60,6 +61,7 @@ constexpr int kWaitSliceMs = 20;  // how often the window is kept alive during a
 int StreamLink::Connect(const char* host, int port) {
   failure = LinkFailNone;
   ended = false;
+  firstByteCount = 0;
   ConnectClock clock{TickCountMs()};
   tls.result = 0;
   uint32_t dotted = 0;
@@ -137,6 +139,7 @@ int StreamLink::ReadLine(char* buffer) {
       return 1;
     }
     buffer[stored++] = ch;
+    if (firstByteCount < 2) firstBytes[firstByteCount++] = static_cast<unsigned char>(ch);
     if (ch == '\n' || stored == kStreamLineLength - 1) return 1;
   }
 }

@@ -60,6 +60,8 @@ class StreamLink {
   bool connectTried = false;         // a socket connects once; a new connection needs a new one
   LinkFailure failure = LinkFailNone;  // why the last Connect gave 0 or -2
   bool ended = false;                // ReadLine found the stream at its end: the server is gone
+  unsigned char firstBytes[2] = {};  // what a plain connection read first (a TLS port's record?)
+  int firstByteCount = 0;
   StreamTls tls;
 
   int Open();                                 // 1, or -3 no socket

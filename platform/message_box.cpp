@@ -57,6 +57,7 @@ struct BoxRun {
   BoxAnswer answer = AnswerOk;
   bool done = false;
   bool closable = true;
+  BoxAnswer onClose = AnswerOk;  // what Escape and the close box answer when closable
 };
 
 BoxRun run;
@@ -66,12 +67,18 @@ void Answer(Fl_Widget*, void* value) {
   run.done = true;
 }
 
-// Escape and the close box answer OK in an OK box; a Yes/No box needs a button.
+// Escape and the close box answer OK in an OK box and No where No is the default; a plain
+// Yes/No box needs a button.
 void WindowCallback(Fl_Widget*, void*) {
   if (run.closable) {
-    run.answer = AnswerOk;
+    run.answer = run.onClose;
     run.done = true;
   }
+}
+
+Fl_Button* AddAnswerButton(Fl_Button* button, BoxAnswer answer) {
+  button->callback(Answer, reinterpret_cast<void*>(static_cast<long>(answer)));
+  return button;
 }
 
 bool HaveDisplay() {
@@ -95,7 +102,8 @@ BoxAnswer ShowOwnBox(const char* text, const char* caption, BoxIcon icon, BoxBut
   Fl_Group::current(nullptr);
   BoxRun previous = run;  // boxes may nest
   run = BoxRun();
-  run.closable = buttons == BoxOk;
+  run.closable = buttons != BoxYesNo;
+  run.onClose = buttons == BoxOk ? AnswerOk : AnswerNo;
   Fl_Window* window = new Fl_Window((Fl::w() - width) / 2, (Fl::h() - height) / 2, width, height, caption);
   window->callback(WindowCallback);
   window->set_modal();
@@ -105,11 +113,13 @@ BoxAnswer ShowOwnBox(const char* text, const char* caption, BoxIcon icon, BoxBut
   message->labelsize(13);
   message->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
   int buttonsTop = height - 12 - 26;
+  Fl_Button* chosen = nullptr;  // the default button, which also has the keyboard focus
   if (buttons == BoxYesNo) {
-    Fl_Button* yes = new Fl_Return_Button(width / 2 - 90, buttonsTop, 84, 26, "&Yes");
-    yes->callback(Answer, reinterpret_cast<void*>(static_cast<long>(AnswerYes)));
-    Fl_Button* no = new Fl_Button(width / 2 + 6, buttonsTop, 84, 26, "&No");
-    no->callback(Answer, reinterpret_cast<void*>(static_cast<long>(AnswerNo)));
+    chosen = AddAnswerButton(new Fl_Return_Button(width / 2 - 90, buttonsTop, 84, 26, "&Yes"), AnswerYes);
+    AddAnswerButton(new Fl_Button(width / 2 + 6, buttonsTop, 84, 26, "&No"), AnswerNo);
+  } else if (buttons == BoxYesNoDefaultNo) {
+    AddAnswerButton(new Fl_Button(width / 2 - 90, buttonsTop, 84, 26, "&Yes"), AnswerYes);
+    chosen = AddAnswerButton(new Fl_Return_Button(width / 2 + 6, buttonsTop, 84, 26, "&No"), AnswerNo);
   } else {
     Fl_Button* ok = new Fl_Return_Button(width / 2 - 42, buttonsTop, 84, 26, "OK");
     ok->callback(Answer, reinterpret_cast<void*>(static_cast<long>(AnswerOk)));
@@ -117,6 +127,7 @@ BoxAnswer ShowOwnBox(const char* text, const char* caption, BoxIcon icon, BoxBut
   window->end();
   run.window = window;
   window->show();
+  if (chosen) chosen->take_focus();  // Space, too, then answers with the default
   while (!run.done && window->shown()) Fl::wait();
   BoxAnswer answer = run.answer;
   window->hide();

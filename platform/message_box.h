@@ -2,7 +2,9 @@
 #pragma once
 
 enum BoxIcon { BoxIconNone, BoxIconInformation, BoxIconExclamation, BoxIconStop, BoxIconQuestion };
-enum BoxButtons { BoxOk, BoxYesNo };
+// BoxYesNoDefaultNo: Enter, Escape and the close box answer No, for a question whose Yes must
+// be chosen on purpose (trusting a certificate).
+enum BoxButtons { BoxOk, BoxYesNo, BoxYesNoDefaultNo };
 enum BoxAnswer { AnswerOk = 1, AnswerYes = 6, AnswerNo = 7 };
 
 // With QIVRA_AUTO_ANSWER=yes|no in the environment no box is shown: caption,

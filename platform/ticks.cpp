@@ -47,3 +47,7 @@ void LocalDateTimeText(char* out, std::size_t size) {
 void LocalMomentText(long long secondsSince1970, char* out, std::size_t size) {
   FormatLocalTime(static_cast<std::time_t>(secondsSince1970), "%Y-%m-%d %H:%M", out, size);
 }
+
+void LocalStampText(char* out, std::size_t size) {
+  FormatLocalTime(std::time(nullptr), "%Y-%m-%d %H:%M:%S", out, size);
+}

@@ -20,3 +20,5 @@ extern int64_t (*CounterSourceOverride)();
 void LocalClockText(char* out, std::size_t size);
 void LocalDateTimeText(char* out, std::size_t size);
 void LocalMomentText(long long secondsSince1970, char* out, std::size_t size);
+// The local date and time to the second, "2026-12-07 13:05:22", as log lines begin.
+void LocalStampText(char* out, std::size_t size);

@@ -1,4 +1,5 @@
-// Where the user's own files live: $XDG_CONFIG_HOME/qivra, by default ~/.config/qivra.
+// Where the user's own files live: settings in $XDG_CONFIG_HOME/qivra (by default ~/.config/qivra),
+// what the program keeps, such as chat logs, in $XDG_DATA_HOME/qivra (~/.local/share/qivra).
 #pragma once
 #include <cstddef>
 
@@ -7,3 +8,6 @@
 bool UserConfigPath(const char* name, char* out, std::size_t size);
 // Makes the user's configuration folder (and its parents) if it is missing; true when it exists.
 bool MakeUserConfigFolder();
+// The path of name inside the user's data folder, into out (bounded by size). False when
+// neither XDG_DATA_HOME nor HOME is set, or the path did not fit.
+bool UserDataPath(const char* name, char* out, std::size_t size);

@@ -441,11 +441,13 @@ TEST_F(CommandInterpreter, DisconnectAndConnectEndThePlannedTries) {
   ReconnectIfDue();
   EXPECT_TRUE(Calls().empty()) << "a planned try after /connect";
 
-  // A registration that fails without tries going on says why, without a next try.
+  // A registration that fails without tries going on says why, without a next try; a server
+  // that closed without a byte may be a TLS port.
   AppState.connectionState = Registering;
   ConsoleClear();
   ReportFailedRegistration(true);
-  EXPECT_EQ(ConsoleText(), (Lines{"Could not connect to irc.test:6667: closed by the server."}));
+  EXPECT_EQ(ConsoleText(), (Lines{"Could not connect to irc.test:6667: closed by the server; this port may want "
+                                  "TLS: try +6667."}));
 }
 
 TEST_F(CommandInterpreter, AddedCommandsTakeAnyCaseAndSayWhatIsMissing) {

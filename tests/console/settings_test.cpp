@@ -327,3 +327,12 @@ TEST_F(SettingsTest, RouterOffAndOnSwitchTheMappingAndOtherWordsAreReported) {
   Load("SERVER irc.test\n");
   EXPECT_EQ(0, Settings.noRouterMapping) << "asked for unless switched off";
 }
+
+TEST_F(SettingsTest, ChatLogsAreOnUnlessLogOffAndOtherWordsAreReported) {
+  EXPECT_TRUE(Load("LOG off\n").empty());
+  EXPECT_FALSE(Settings.chatLogs);
+  EXPECT_EQ(std::vector<std::string>{"WARNING: LOG takes on or off, not \"never\""}, Load("LOG off\nLOG on\nLOG never\n"));
+  EXPECT_TRUE(Settings.chatLogs);
+  Load("LINEPACE 100 3\n");
+  EXPECT_TRUE(Settings.chatLogs) << "on by default; LINEPACE is no LOG line";
+}

@@ -106,7 +106,10 @@ class Desktop:
         # The program remembers the dialog's values in the user's configuration folder: keep
         # that inside the desktop's folder, never in the real user's.
         self.config_home = os.path.join(self.workdir, "config-home")
-        self.env = dict(os.environ, DISPLAY=self.display, XDG_CONFIG_HOME=self.config_home)
+        # Chat logs, too, stay in the desktop's folder.
+        self.data_home = os.path.join(self.workdir, "data-home")
+        self.env = dict(os.environ, DISPLAY=self.display, XDG_CONFIG_HOME=self.config_home,
+                        XDG_DATA_HOME=self.data_home)
         self.env.pop("XAUTHORITY", None)
         self.wm_log_path = os.path.join(self.workdir, "openbox.log")
         with open(self.wm_log_path, "w") as wm_log:

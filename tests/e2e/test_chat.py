@@ -239,6 +239,33 @@ class ChatTest(ChatBase):
         self.wait_console_match(r'^bob has quit irc \((Quit: )?"?see you"?\)$', mark)
         self.assertTrue(self.program.alive())
 
+    def test_chat_is_kept_in_log_files(self):
+        keeper = self.raw_client("Keeper", CHANNEL)
+        self.start_program()
+        self.connect_from_dialog()
+        keeper.wait_for(r"^:%s!\S* JOIN :?%s$" % (NICK, re.escape(CHANNEL)), EVENT_WAIT)
+
+        keeper.send("PRIVMSG %s :hi from the keeper" % CHANNEL)
+        mark = self.wait_console("<Keeper> hi from the keeper")
+        self.say("hello from the room")
+        keeper.send("PRIVMSG %s :psst" % NICK)
+        mark = self.wait_console("<Keeper> [Private] psst", mark)
+        self.enter("/msg keeper psst back", lambda: keeper.has_line(r"(?i)PRIVMSG keeper :psst back$"), "the reply")
+        keeper.send("NOTICE %s :a notice" % NICK)
+        self.wait_console("-Keeper- a notice", mark)
+
+        folder = os.path.join(self.desktop.data_home, "qivra", "logs", self.lab.server_address)
+
+        def logged(name):  # the lines without their time stamps, each checked
+            with open(os.path.join(folder, name), encoding="utf-8") as f:
+                text = f.read()
+            stamp = r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d"
+            self.assertRegex(text, r"^--- Log opened %s\n(%s [^\n]*\n)*$" % (stamp, stamp))
+            return [line[20:] for line in text.splitlines()[1:]]
+        self.assertEqual(["<Keeper> hi from the keeper", "<%s> hello from the room" % NICK],
+                         logged(CHANNEL.lower() + ".log"))
+        self.assertEqual(["<Keeper> psst", "<%s> psst back" % NICK, "-Keeper- a notice"], logged("keeper.log"))
+
     def test_join_part_escape_and_connect_again(self):
         alice = self.peer("alice")
         bob = self.peer("bob", "#other")

@@ -12,7 +12,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from netlab import Lab  # noqa: E402
-from test_chat import CHANNEL, EVENT_WAIT, NICK, ChatBase  # noqa: E402
+from test_chat import CHANNEL, EVENT_WAIT, NICK, PROGRAM, ChatBase  # noqa: E402
 
 TLS_PORT = 6697
 
@@ -135,6 +135,31 @@ class TlsChatTest(ChatBase):
         watcher.wait_for(r"^:%s!\S* QUIT" % re.escape(NICK), EVENT_WAIT, since=mark)
         self.connect_from_dialog(server=other)
         self.assertEqual(1, len(self.program.boxes()), self.program.boxes())
+
+    def test_enter_in_the_certificate_box_does_not_trust_it(self):
+        other = self.other_address
+        self.write_config(server=other)
+        self.program = self.desktop.start(["ip", "netns", "exec", self.home.ns, PROGRAM], self.workdir, {
+            "QIVRA_CONSOLE_STDERR": "1", "QIVRA_AUTO_ANSWER": None, "QIVRA_LOCK_DIR": self.lockdir,
+            "SSL_CERT_FILE": self.extra_env["SSL_CERT_FILE"], "XDG_CONFIG_HOME": self.config_home})
+        self.assertIsNotNone(self.desktop.wait_window("Welcome to QIVRA", timeout=20), "no dialog" + self.report())
+        self.assertTrue(self.desktop.wait_active("Welcome to QIVRA"))
+        self.desktop.key("Return")
+        self.assertIsNotNone(self.desktop.wait_window("Untrusted certificate", timeout=15), "no box" + self.report())
+        self.assertTrue(self.desktop.wait_active("Untrusted certificate"), "the box never got the focus")
+        self.desktop.key("Return")
+        self.wait_console("Not connected: the certificate was not trusted.")
+        self.assertFalse(os.path.exists(os.path.join(self.config_home, "qivra", "trusted-certificates.txt")))
+
+    def test_a_plain_connection_to_the_tls_port_suggests_tls(self):
+        self.port = TLS_PORT  # written without the "+"
+        self.write_config()
+        self.start_program()
+        self.assertIsNotNone(self.desktop.wait_window("Welcome to QIVRA", timeout=20), "no dialog" + self.report())
+        self.assertTrue(self.desktop.wait_active("Welcome to QIVRA"))
+        self.desktop.key("Return")
+        self.wait_console("Could not connect to %s:%d: closed by the server; this port may want TLS: try +%d."
+                          % (self.lab.server_address, TLS_PORT, TLS_PORT))
 
 
 class SaslTest(ChatBase):
