@@ -4,6 +4,7 @@
 
 #include "core/app_state.h"
 #include "core/frame_timer.h"
+#include "app/attention.h"
 #include "app/shell.h"
 #include "app/command_interpreter.h"
 #include "console/console_log.h"
@@ -85,7 +86,7 @@ void RunChannelTurn() {
     rm[0] = '\0';
     int code = Irc.Dispatch(rn, rm, 0);
     if (code == 0) break;
-    if (FormatEventLine(code, rn, rm, t, sizeof t)) ConsoleAppend(t);
+    if (FormatEventLine(code, rn, rm, t, sizeof t)) ConsoleAppendMarked(t, MarkFor(code, rn, rm));
   }
   AppState.frameScale = ReadElapsedMs() / 10.0f;
   AppState.sceneClock += AppState.frameScale;
@@ -139,6 +140,7 @@ PassEnd IdlePass() {
     ProcessInputLine("/disconnect");
   }
   if (AdvanceRegistration()) RunChannelTurn();
+  RefreshWindowTitle();
   return leaving ? PassEndsRun : PassGoesOn;
 }
 
