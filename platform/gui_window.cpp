@@ -212,13 +212,13 @@ void FocusMainWindow() {
   if (activeWindow) SetTyping(activeWindow, false);
 }
 
-// While walking, a character typed starts a line with it and Enter opens the line.
+// While walking, a character typed (or a paste) starts a line with it and Enter opens the line.
 void StartTypingFromView() {
   LineInput* input = activeWindow ? activeWindow->inputLine.input : nullptr;
   if (!input) return;
   if (EventIsEnter()) {
     SetTyping(activeWindow, true);
-  } else if (EventTypesText()) {
+  } else if (EventTypesText() || EventIsPaste()) {
     SetTyping(activeWindow, true);
     input->position(input->size());
     input->handle(FL_KEYBOARD);

@@ -12,16 +12,16 @@ constexpr const char* kWalkingHint = "Press Enter or a letter to type \xE2\x80\x
 
 bool EditKeyOfEvent(LineEditKey* key) {
   const bool ctrl = Fl::event_state(FL_CTRL) != 0;
-  const bool alt = Fl::event_state(FL_ALT | FL_META) != 0;
-  if (alt) return false;
+  const bool shift = Fl::event_state(FL_SHIFT) != 0;  // with Shift the line's own keys select
+  if (Fl::event_state(FL_ALT | FL_META)) return false;
   switch (Fl::event_key()) {
     case FL_Up: *key = EditHistoryBack; return !ctrl;
     case FL_Down: *key = EditHistoryForward; return !ctrl;
-    case FL_Tab: *key = EditComplete; return !ctrl && !Fl::event_state(FL_SHIFT);
-    case FL_Home: *key = EditLineStart; return !ctrl;
-    case FL_End: *key = EditLineEnd; return !ctrl;
-    case FL_Left: *key = EditWordLeft; return ctrl;
-    case FL_Right: *key = EditWordRight; return ctrl;
+    case FL_Tab: *key = EditComplete; return !ctrl && !shift;
+    case FL_Home: *key = EditLineStart; return !ctrl && !shift;
+    case FL_End: *key = EditLineEnd; return !ctrl && !shift;
+    case FL_Left: *key = EditWordLeft; return ctrl && !shift;
+    case FL_Right: *key = EditWordRight; return ctrl && !shift;
     case 'w': *key = EditDeleteWord; return ctrl;
     case 'u': *key = EditDeleteToStart; return ctrl;
     default: return false;
@@ -35,6 +35,8 @@ bool EventTypesText() {
 }
 
 bool EventIsEnter() { return Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter; }
+
+bool EventIsPaste() { return Fl::event_key() == 'v' && Fl::event_state(FL_CTRL) && !Fl::event_state(FL_ALT | FL_META); }
 
 void DrawInputCue(int x, int y, int width, int height, bool typing, bool empty) {
   if (typing) {
