@@ -57,6 +57,7 @@ void SubmitInputLine() {
     }
     return;
   }
+  RememberSentLine(whole);
   std::memcpy(whole + length, PasteRest, rest + 1);
   PasteRest[0] = '\0';
   SetWidgetText(AppState.inputLine, "");

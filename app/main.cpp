@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
 
   // A second copy brings the first one's window forward and ends.
   if (AcquireInstanceLock(kProgramTitle) == LockHeldElsewhere) {
-    BringRunningCopyForward(kProgramTitle);
+    BringRunningCopyForward(kMainWindowClass);
     return 0;
   }
 

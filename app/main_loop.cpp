@@ -4,6 +4,7 @@
 
 #include "core/app_state.h"
 #include "core/frame_timer.h"
+#include "app/attention.h"
 #include "app/shell.h"
 #include "app/chat_log_choice.h"
 #include "app/command_interpreter.h"
@@ -87,7 +88,7 @@ void RunChannelTurn() {
     int code = Irc.Dispatch(rn, rm, 0);
     if (code == 0) break;
     if (!FormatEventLine(code, rn, rm, t, sizeof t)) continue;
-    ConsoleAppend(t);
+    ConsoleAppendMarked(t, MarkFor(code, rn, rm));
     LogChatEvent(code, rn, rm, t);
   }
   AppState.frameScale = ReadElapsedMs() / 10.0f;
@@ -142,6 +143,7 @@ PassEnd IdlePass() {
     ProcessInputLine("/disconnect");
   }
   if (AdvanceRegistration()) RunChannelTurn();
+  RefreshWindowTitle();
   return leaving ? PassEndsRun : PassGoesOn;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/app_state.h"
+#include "app/attention.h"
 #include "app/command_interpreter.h"
 #include "app/shell.h"
 #include "console/console_log.h"
@@ -47,8 +48,12 @@ void FailAndUndo(const char* text) {
   Fail(text);
 }
 
-void OnActivation(bool active) { AppState.isActive = active; }
-void OnViewClick() { AppState.viewHasFocus = true; }
+void OnActivation(bool active) {
+  AppState.isActive = active;
+  NoteWindowActive(active);
+}
+// Movement keys act only while the view has the keyboard.
+void OnKeyboardMode(bool typing) { AppState.viewHasFocus = !typing; }
 void OnExpose() {
   if (sceneReady && AppState.mainWindow) RenderFrame();
 }
@@ -78,7 +83,8 @@ bool CreateMainWindow(const char* title, int width, int height, int bits, bool f
   ViewExposeHandler = OnExpose;
   ClientResizeHandler = ResizeView;
   ActivationHandler = OnActivation;
-  ViewClickHandler = OnViewClick;
+  KeyboardModeHandler = OnKeyboardMode;
+  InputEditHandler = OnInputEditKey;
   InputPasteHandler = OnInputPaste;
   InputFullHandler = OnInputFull;
   PanelScrollHandler = ConsoleScroll;
@@ -156,7 +162,7 @@ bool CreateMainWindow(const char* title, int width, int height, int bits, bool f
     ConsoleAppend("Welcome To qivra!");
     ConsoleAppend("Beta Version 1");
     ConsoleAppend("QIVRA shows one IRC channel as a small 3D room shared by its members.");
-    ConsoleAppend("Click the view, then walk with the cursor keys; type below and press Enter to talk.");
+    ConsoleAppend("Walk with the cursor keys; type to talk (Enter sends it, Escape walks again).");
     ConsoleAppend("F1 switches full screen, Escape leaves the room, /help lists the commands.");
   } else {
     ConsoleShowPanel();
@@ -170,6 +176,7 @@ bool CreateMainWindow(const char* title, int width, int height, int bits, bool f
     return false;
   }
   sceneReady = true;
+  RefreshWindowTitle();
   return true;
 }
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/gui_window.h"
+
 constexpr const char* kProgramTitle = "QIVRA Beta 2";
 
 // The command line: --help or --version print to out and give 0; anything else is named on
@@ -47,6 +49,9 @@ bool KeepWaitingForConnect();
 void SubmitInputLine();
 void OnInputPaste(const char* text, int length);
 void OnInputFull();
+// The input line's editing keys (input_editing.cpp); each line sent joins the history first.
+void OnInputEditKey(LineEditKey key);
+void RememberSentLine(const char* line);
 
 extern uint32_t lastPositionSend;  // tick count of the last position datagram
 

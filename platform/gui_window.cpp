@@ -19,16 +19,18 @@
 
 #include "platform/app_icon.h"
 #include "platform/key_state.h"
+#include "platform/line_input_keys.h"
 #include "platform/ticks.h"
 #include "platform/x11_windows.h"
 
 void (*ViewExposeHandler)() = nullptr;
 void (*ClientResizeHandler)(int width, int height) = nullptr;
 void (*ActivationHandler)(bool active) = nullptr;
-void (*ViewClickHandler)() = nullptr;
 void (*InputPasteHandler)(const char* text, int length) = nullptr;
 void (*InputFullHandler)() = nullptr;
 void (*PanelScrollHandler)(int rows) = nullptr;
+void (*InputEditHandler)(LineEditKey key) = nullptr;
+void (*KeyboardModeHandler)(bool typing) = nullptr;
 
 namespace {
 
@@ -38,6 +40,7 @@ constexpr int kPageRows = 6;   // a page keeps one row of the last one in view
 bool quitPosted = false;
 bool frameFocused = false;  // the main window is the active window
 PlatformWindow* activeWindow = nullptr;  // the one window that exists, for event routing
+bool typing = false;  // the input line has the keyboard (else the view: walking)
 
 // The view: a GL window over the whole client area. Drawing normally happens
 // in the main loop; an expose draws the same frame through ViewExposeHandler.
@@ -122,19 +125,34 @@ bool IsNavigationKey(int key) {
 
 // The input line scrolls sideways and holds up to 255 bytes. Pasted text goes to the shell,
 // which decides what the line shows of it; a character typed into a full line is reported.
+// While it has the keyboard every key edits it; Escape gives the keyboard back to the view.
 class LineInput : public Fl_Input {
  public:
   LineInput(int x, int y, int w, int h) : Fl_Input(x, y, w, h) {}
+  void draw() override {
+    Fl_Input::draw();
+    DrawInputCue(x(), y(), w(), h(), typing, size() == 0);
+  }
   int handle(int event) override {
     if (ScrollKey(event)) return 1;
     if (event == FL_PASTE && InputPasteHandler) {
       if (!readonly() && Fl::event_text()) InputPasteHandler(Fl::event_text(), Fl::event_length());
       return 1;
     }
+    if (event == FL_PUSH && !typing && activeWindow) SetTyping(activeWindow, true);
     if (event != FL_KEYBOARD) return Fl_Input::handle(event);
+    LineEditKey edit;
+    if (Fl::event_key() == FL_Escape) {
+      if (activeWindow) SetTyping(activeWindow, false);
+      return 1;
+    }
+    if (EditKeyOfEvent(&edit)) {
+      if (InputEditHandler) InputEditHandler(edit);
+      return 1;
+    }
     if (IsNavigationKey(Fl::event_key())) {
       Fl_Input::handle(event);
-      return 1;  // walking with the cursor keys must not move the focus out of the line
+      return 1;  // the cursor keys must not move the focus out of the line
     }
     // Into a full line without a selection to replace, a typed character cannot go.
     bool full = size() >= maximum_size() && position() == mark();
@@ -189,11 +207,22 @@ struct PlatformWindow {
 
 namespace {
 
-// A left click in the view or the panel takes the keyboard focus from the
-// input line and gives it to the window itself.
+// A left click in the view or the panel takes the keyboard from the input line: walking.
 void FocusMainWindow() {
-  if (activeWindow) Fl::focus(activeWindow->view);
-  if (ViewClickHandler) ViewClickHandler();
+  if (activeWindow) SetTyping(activeWindow, false);
+}
+
+// While walking, a character typed (or a paste) starts a line with it and Enter opens the line.
+void StartTypingFromView() {
+  LineInput* input = activeWindow ? activeWindow->inputLine.input : nullptr;
+  if (!input) return;
+  if (EventIsEnter()) {
+    SetTyping(activeWindow, true);
+  } else if (EventTypesText() || EventIsPaste()) {
+    SetTyping(activeWindow, true);
+    input->position(input->size());
+    input->handle(FL_KEYBOARD);
+  }
 }
 
 int ViewWindow::handle(int event) {
@@ -205,11 +234,11 @@ int ViewWindow::handle(int event) {
     case FL_UNFOCUS:
       return 1;
     case FL_KEYBOARD:
+      // The movement keys are read from the key state. Taking every key here also keeps
+      // FLTK from using the cursor keys to move the focus into the input line.
+      if (!ScrollKey(event)) StartTypingFromView();
+      return 1;
     case FL_KEYUP:
-      // Keys are read from the key state and typing goes nowhere while the
-      // window has the focus. Taking them here also keeps FLTK from using
-      // the cursor keys to move the focus into the input line.
-      ScrollKey(event);
       return 1;
     default:
       return Fl_Gl_Window::handle(event);
@@ -253,19 +282,26 @@ bool PressedKeyOf(int key, PressedKey* pressed) {
 }
 
 // Watches focus changes of the main window for its activation state, and its key presses
-// of the keys that act once per press.
+// of the keys that act once per press. Escape while typing and Enter while walking only move
+// the keyboard between the input line and the view.
 int DispatchEvent(int event, Fl_Window* window) {
   PressedKey pressed;
-  if ((event == FL_KEYDOWN || event == FL_KEYUP) && window && activeWindow &&
-      window->top_window() == activeWindow->frame && PressedKeyOf(Fl::event_key(), &pressed)) {
-    NoteKeyEvent(pressed, event == FL_KEYDOWN);
+  bool ours = window && activeWindow && window->top_window() == activeWindow->frame;
+  if ((event == FL_KEYDOWN || event == FL_KEYUP) && ours && PressedKeyOf(Fl::event_key(), &pressed)) {
+    bool claimed = (pressed == PressEscape && typing) || (pressed == PressEnter && !typing);
+    NoteKeyEvent(pressed, event == FL_KEYDOWN, claimed);
   }
-  if ((event == FL_FOCUS || event == FL_UNFOCUS) && window && activeWindow &&
-      window->top_window() == activeWindow->frame) {
+  bool focusChange = (event == FL_FOCUS || event == FL_UNFOCUS) && ours;
+  if (focusChange) {
     frameFocused = event == FL_FOCUS;
     if (ActivationHandler) ActivationHandler(frameFocused);
   }
-  return Fl::handle_(event, window);
+  int result = Fl::handle_(event, window);
+  // Activated again, the window gives the keyboard back to where it was, not to the first child.
+  if (focusChange && frameFocused && activeWindow) {
+    Fl::focus(typing ? static_cast<Fl_Widget*>(activeWindow->inputLine.input) : activeWindow->view);
+  }
+  return result;
 }
 
 void SetFullScreenState(Window xid) {
@@ -302,7 +338,7 @@ PlatformWindow* CreateTopWindow(const char* title, int width, int height, bool f
   window->fullScreen = fullScreen;
   Fl_Group::current(nullptr);
   window->frame = new MainFrame(width, height, title);
-  window->frame->xclass("qivra");
+  window->frame->xclass(kMainWindowClass);
   window->frame->icon(AppIconImage());
   window->frame->callback(FrameCallback);
   window->view = new ViewWindow(0, 0, width, height);
@@ -312,6 +348,7 @@ PlatformWindow* CreateTopWindow(const char* title, int width, int height, bool f
   window->frame->size_range(160, 160);  // a minimum only: the window manager may resize freely
   if (fullScreen) window->frame->fullscreen();
   activeWindow = window;
+  typing = false;
   return window;
 }
 
@@ -508,7 +545,28 @@ void ShowTopWindow(PlatformWindow* window) {
   if (window->fullScreen) SetFullScreenState(xid);
   XMapRaised(fl_display, xid);
   ActivateWindow(fl_display, xid);
-  Fl::focus(window->view);
+  SetTyping(window, false);
+}
+
+void SetTyping(PlatformWindow* window, bool toLine) {
+  if (!window || window != activeWindow) return;
+  LineInput* input = window->inputLine.input;
+  if (!input) toLine = false;
+  typing = toLine;
+  Fl::focus(toLine ? static_cast<Fl_Widget*>(input) : window->view);
+  if (input) input->redraw();
+  if (KeyboardModeHandler) KeyboardModeHandler(toLine);
+}
+
+void SetTopWindowTitle(PlatformWindow* window, const char* title) {
+  if (!window || !window->frame || !title) return;
+  if (window->frame->label() && std::strcmp(window->frame->label(), title) == 0) return;
+  window->frame->copy_label(title);
+}
+
+void SetWindowAttention(PlatformWindow* window, bool wanted) {
+  if (!window || !window->frame->shown()) return;
+  SetUrgency(fl_display, fl_xid(window->frame), wanted);
 }
 
 void HideTopWindow(PlatformWindow* window) {

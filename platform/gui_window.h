@@ -17,6 +17,27 @@ extern void (*InputFullHandler)();  // a typed character found the input line fu
 // scroll the console back towards older lines, rows < 0 forward.
 extern void (*PanelScrollHandler)(int rows);
 
+// The keys of the input line that edit beyond a plain text field, handed to the shell.
+enum LineEditKey {
+  EditHistoryBack,     // cursor up: the line sent before
+  EditHistoryForward,  // cursor down: a newer line, or back to what was being typed
+  EditComplete,        // Tab: a channel member's nickname
+  EditLineStart,       // Home
+  EditLineEnd,         // End
+  EditWordLeft,        // Ctrl+Left
+  EditWordRight,       // Ctrl+Right
+  EditDeleteWord,      // Ctrl+W: the word before the cursor
+  EditDeleteToStart,   // Ctrl+U: everything before the cursor
+};
+extern void (*InputEditHandler)(LineEditKey key);
+// The keyboard goes either to the view (walking: the movement keys move the avatar) or to the
+// input line (typing: every key edits the line). Called on each change, and once for the
+// walking a shown window starts with.
+extern void (*KeyboardModeHandler)(bool typing);
+
+// The main window's WM_CLASS name: a second copy finds the first one's window by it.
+constexpr const char* kMainWindowClass = "qivra";
+
 // Connects to the display; false when there is none.
 bool OpenDisplay();
 // Full screen keeps the desktop's display mode: the window covers the whole
@@ -49,8 +70,15 @@ int GetWidgetText(PlatformWidget* widget, char* out, int maxCount);
 void GetInputSelection(PlatformWidget* widget, int* from, int* to);
 void SetInputText(PlatformWidget* widget, const char* text, int cursor);
 
+// Gives the keyboard to the input line (typing) or to the view (walking).
+void SetTyping(PlatformWindow* window, bool typing);
+// The window's title, and whether it asks for the user's attention (the urgency hint and the
+// window manager's demands-attention state).
+void SetTopWindowTitle(PlatformWindow* window, const char* title);
+void SetWindowAttention(PlatformWindow* window, bool wanted);
+
 // Shows the window, brings it to the foreground and gives the keyboard focus
-// to the window itself (not the input line).
+// to the view (walking).
 void ShowTopWindow(PlatformWindow* window);
 void HideTopWindow(PlatformWindow* window);
 void MakeViewCurrent(PlatformWindow* window);

@@ -11,6 +11,10 @@ void NoteKeyDown(KeyEdges* edges, PressedKey key) {
   if (edges->presses[key] < kMostPresses) ++edges->presses[key];
 }
 
+void NoteKeyClaimed(KeyEdges* edges, PressedKey key) {
+  if (Valid(key)) edges->down[key] = true;
+}
+
 void NoteKeyUp(KeyEdges* edges, PressedKey key) {
   if (Valid(key)) edges->down[key] = false;
 }

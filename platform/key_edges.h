@@ -12,6 +12,9 @@ struct KeyEdges {
 // A press event. A press while the key is still down (the keyboard repeating) counts nothing.
 void NoteKeyDown(KeyEdges* edges, PressedKey key);
 void NoteKeyUp(KeyEdges* edges, PressedKey key);
+// A press a widget took for itself (Escape leaving the input line, Enter opening it): the key
+// is down, so its repeats count nothing either, but the press itself is not counted.
+void NoteKeyClaimed(KeyEdges* edges, PressedKey key);
 // The key as a pass sampled it: seen up, it was released, even when its release event went
 // to another window (a window made again under a held F1 never sees the release).
 void NoteKeySampled(KeyEdges* edges, PressedKey key, bool held);

@@ -55,8 +55,10 @@ bool IsKeyHeld(HeldKey key) {
 bool TakeKeyPress(PressedKey key) { return TakePress(&presses, key); }
 void ForgetKeyPresses() { ForgetPresses(&presses); }
 
-void NoteKeyEvent(PressedKey key, bool down) {
-  if (down) {
+void NoteKeyEvent(PressedKey key, bool down, bool claimed) {
+  if (down && claimed) {
+    NoteKeyClaimed(&presses, key);
+  } else if (down) {
     NoteKeyDown(&presses, key);
   } else {
     NoteKeyUp(&presses, key);

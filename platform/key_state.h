@@ -26,5 +26,6 @@ bool IsKeyHeld(HeldKey key);
 // a press shorter than a pass is still seen, and a held key acts once.
 bool TakeKeyPress(PressedKey key);
 void ForgetKeyPresses();
-// Called by the window's event pump for press and release events of the main window.
-void NoteKeyEvent(PressedKey key, bool down);
+// Called by the window's event pump for press and release events of the main window; a
+// claimed press is one a widget acts on itself (see NoteKeyClaimed).
+void NoteKeyEvent(PressedKey key, bool down, bool claimed);

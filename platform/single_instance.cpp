@@ -64,12 +64,12 @@ void ReleaseInstanceLock() {
   lockFile = -1;
 }
 
-bool BringRunningCopyForward(const char* title) {
+bool BringRunningCopyForward(const char* windowClass) {
   Display* display = XOpenDisplay(nullptr);
   if (!display) return false;
   bool found = false;
   for (int attempt = 0; attempt < 20 && !found; ++attempt) {
-    Window window = FindWindowByTitle(display, title);
+    Window window = FindWindowByClass(display, windowClass);
     if (window) {
       found = true;
       // An activation is occasionally missed: check and ask once more.

@@ -9,6 +9,6 @@ enum InstanceLockResult { LockAcquired, LockHeldElsewhere, LockUnavailable };
 InstanceLockResult AcquireInstanceLock(const char* name);
 void ReleaseInstanceLock();
 
-// Looks for the top-level window titled title for about two seconds (the first
+// Looks for the top-level window of that WM_CLASS name for about two seconds (the first
 // copy may still be starting or be showing only its dialog) and activates it.
-bool BringRunningCopyForward(const char* title);
+bool BringRunningCopyForward(const char* windowClass);

@@ -10,27 +10,12 @@
 
 namespace {
 
-bool TitleMatches(Display* display, Window window, const char* title) {
-  bool match = false;
-  Atom netWmName = XInternAtom(display, "_NET_WM_NAME", False);
-  Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-  Atom type = 0;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  if (XGetWindowProperty(display, window, netWmName, 0, 1024, False, utf8, &type, &format, &count,
-                         &after, &data) == Success &&
-      data && type == utf8) {
-    match = std::strlen(title) == count && std::memcmp(data, title, count) == 0;
-    XFree(data);
-    return match;
-  }
-  if (data) XFree(data);
-  char* name = nullptr;
-  if (XFetchName(display, window, &name) && name) {
-    match = std::strcmp(name, title) == 0;
-    XFree(name);
-  }
+bool ClassMatches(Display* display, Window window, const char* windowClass) {
+  XClassHint hint = {nullptr, nullptr};
+  if (!XGetClassHint(display, window, &hint)) return false;
+  bool match = hint.res_name && std::strcmp(hint.res_name, windowClass) == 0;
+  if (hint.res_name) XFree(hint.res_name);
+  if (hint.res_class) XFree(hint.res_class);
   return match;
 }
 
@@ -52,15 +37,15 @@ bool ShownOrIconic(Display* display, Window window) {
   return iconic;
 }
 
-Window Search(Display* display, Window window, const char* title, int depth) {
-  if (TitleMatches(display, window, title) && ShownOrIconic(display, window)) return window;
+Window Search(Display* display, Window window, const char* windowClass, int depth) {
+  if (ClassMatches(display, window, windowClass) && ShownOrIconic(display, window)) return window;
   if (depth > 4) return 0;  // clients sit at most a few frames deep
   Window root = 0, parent = 0, *children = nullptr;
   unsigned int count = 0;
   if (!XQueryTree(display, window, &root, &parent, &children, &count)) return 0;
   Window found = 0;
   for (unsigned int i = 0; i < count && !found; ++i)
-    found = Search(display, children[i], title, depth + 1);
+    found = Search(display, children[i], windowClass, depth + 1);
   if (children) XFree(children);
   return found;
 }
@@ -80,9 +65,9 @@ bool WindowManagerRuns(Display* display) {
 
 }  // namespace
 
-Window FindWindowByTitle(Display* display, const char* title) {
-  if (!display || !title) return 0;
-  return Search(display, DefaultRootWindow(display), title, 0);
+Window FindWindowByClass(Display* display, const char* windowClass) {
+  if (!display || !windowClass) return 0;
+  return Search(display, DefaultRootWindow(display), windowClass, 0);
 }
 
 void ActivateWindow(Display* display, Window window) {
@@ -130,4 +115,32 @@ bool WindowHasFocus(Display* display, Window window) {
     focus = parent;
   }
   return false;
+}
+
+void SetUrgency(Display* display, Window window, bool urgent) {
+  if (!display || !window) return;
+  XWMHints* hints = XGetWMHints(display, window);
+  XWMHints fresh;
+  std::memset(&fresh, 0, sizeof fresh);
+  XWMHints* use = hints ? hints : &fresh;
+  if (urgent) {
+    use->flags |= XUrgencyHint;
+  } else {
+    use->flags &= ~XUrgencyHint;
+  }
+  XSetWMHints(display, window, use);
+  if (hints) XFree(hints);
+  // The window manager owns _NET_WM_STATE of a mapped window: it is asked, not written.
+  XEvent event;
+  std::memset(&event, 0, sizeof event);
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = urgent ? 1 : 0;  // add or remove
+  event.xclient.data.l[1] = static_cast<long>(XInternAtom(display, "_NET_WM_STATE_DEMANDS_ATTENTION", False));
+  event.xclient.data.l[3] = 1;  // from an application
+  XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
+             &event);
+  XFlush(display);
 }

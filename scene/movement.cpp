@@ -82,14 +82,14 @@ void ApplyMoveKey(PlayerPose* p, int moveKey, float s) {
 void UpdateMovement() {
   if (!AppState.isActive) return;
   const float s = AppState.frameScale;
-  if (AppState.viewHasFocus) {
-    for (int key : kMoveKeyOrder) {
-      bool held = MoveKeyHeld && MoveKeyHeld(key);
-      Irc.peerTable.SendKeyState(key, held ? 1 : 0);
-      if (!held) continue;
-      ApplyMoveKey(&LocalPose, key, s);
-      if (key != KeyLookUp && key != KeyLookDown) AppState.positionDirty = true;
-    }
+  // While the input line has the keyboard no key walks, and a key held when typing began
+  // is reported let go, so the peers do not see the avatar walk on.
+  for (int key : kMoveKeyOrder) {
+    bool held = AppState.viewHasFocus && MoveKeyHeld && MoveKeyHeld(key);
+    Irc.peerTable.SendKeyState(key, held ? 1 : 0);
+    if (!held) continue;
+    ApplyMoveKey(&LocalPose, key, s);
+    if (key != KeyLookUp && key != KeyLookDown) AppState.positionDirty = true;
   }
   // Dead reckoning: the peers walk on by their last reported keys.
   PeerTable& table = Irc.peerTable;

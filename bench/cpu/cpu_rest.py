@@ -57,7 +57,7 @@ def main():
             rows.append(("unfocused (another window active)", measure(pids, seconds)))
             room.desktop.minimize(room.window)
             time.sleep(1)
-            state = room.desktop.xdotool("search", "--onlyvisible", "--name", "^%s$" % MAIN_TITLE, check=False)
+            state = room.desktop.find_windows(MAIN_TITLE)
             if state:
                 raise SystemExit("the window did not iconify")
             rows.append(("iconified", measure(pids, seconds)))

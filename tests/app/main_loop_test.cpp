@@ -11,6 +11,7 @@
 
 #include "core/app_state.h"
 #include "app/command_interpreter.h"
+#include "app/attention.h"
 #include "app/shell.h"
 #include "console/console_log.h"
 #include "console/settings.h"
@@ -103,6 +104,9 @@ void UpdateMovement() {}
 void ClampToWorld() {}
 void SendPositionIfDue(uint32_t*) {}
 void SpawnExplosion(float, float, float) {}
+ConsoleMark MarkFor(int, const char*, const char*) { return MarkPlain; }
+void RefreshWindowTitle() {}
+void RememberSentLine(const char*) {}
 
 namespace {
 

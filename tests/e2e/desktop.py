@@ -11,6 +11,20 @@ import subprocess
 import tempfile
 import time
 
+# The main window's title names the channel and the nickname ("#room - alice - QIVRA", offline
+# "alice - QIVRA"), with a count of unseen lines for the user before it ("(2) ..."). Window
+# titles given to the helpers below are exact strings or compiled patterns like this one.
+MAIN_TITLE = re.compile(r"^(\([0-9]+\) )?(.+ - )?[^ ]+ - QIVRA$")
+
+
+def title_matches(title, name):
+    """True when a window's name is the title (a string) or matches it (a compiled pattern)."""
+    if name is None:
+        return False
+    if hasattr(title, "search"):
+        return title.search(name) is not None
+    return name == title
+
 
 def _kill(process, grace=2.0):
     if process is None or process.poll() is not None:
@@ -156,7 +170,7 @@ class Desktop:
             args.append("--onlyvisible")
         if pid is not None:
             args += ["--pid", pid]
-        args += ["--name", "^%s$" % re.escape(title)]
+        args += ["--name", title.pattern if hasattr(title, "pattern") else "^%s$" % re.escape(title)]
         out = self.xdotool(*args, check=False)
         return [int(w) for w in out.split()] if out else []
 
@@ -168,7 +182,7 @@ class Desktop:
         return self.xdotool("getactivewindow", "getwindowname", check=False)
 
     def wait_active(self, title, timeout=10.0):
-        return wait_until(lambda: self.active_window_name() == title, timeout)
+        return wait_until(lambda: title_matches(title, self.active_window_name()), timeout)
 
     def geometry(self, window):
         """(x, y, width, height) of a window's client area on the screen."""
@@ -201,6 +215,15 @@ class Desktop:
             return wait_until(until, timeout, step=0.02)
         finally:
             self.key_up(key)
+
+    def leave_with_escape(self, gone, timeout=10.0):
+        """Escape until gone() holds: while the input line has the keyboard the first Escape
+        only gives it back to the view (walking), and Escape there leaves the room. The second
+        is held, as a pass under load could miss a short press."""
+        self.key("Escape")
+        if wait_until(gone, 1.0):
+            return True
+        return self.hold_key("Escape", gone, timeout)
 
     def press_for(self, key, seconds=0.2):
         """Holds a key for a fixed time: long enough for a pass of the main loop to see it,

@@ -21,7 +21,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from desktop import Desktop, wait_until  # noqa: E402
+from desktop import Desktop, MAIN_TITLE, wait_until  # noqa: E402
 from netlab import Lab  # noqa: E402
 from shots import Grabber  # noqa: E402
 
@@ -30,7 +30,6 @@ BUILD_DIR = os.path.join(SOURCE_DIR, "build")
 PROGRAM = os.environ.get("QIVRA_PROGRAM", os.path.join(BUILD_DIR, "qivra"))
 PEER = os.environ.get("QIVRA_PEER", os.path.join(os.path.dirname(PROGRAM), "qivra-peer"))
 
-MAIN_TITLE = "QIVRA Beta 2"
 DIALOG_TITLE = "Welcome to QIVRA"
 CHANNEL = "#room"
 VIEW_WIDTH, VIEW_HEIGHT = 640, 348   # the 3D view: the client area above the console panel
@@ -102,7 +101,7 @@ class Room:
         return self.viewer
 
     def click_view(self):
-        """A left click into the middle of the 3D view: from now on the movement keys act."""
+        """A left click into the middle of the 3D view: it has the keyboard (walking)."""
         self.desktop.click(self.window, VIEW_WIDTH // 2, VIEW_HEIGHT // 2)
 
     def hold(self, key, seconds):

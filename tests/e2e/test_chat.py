@@ -14,7 +14,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import Desktop, wait_until  # noqa: E402
+from desktop import Desktop, MAIN_TITLE, wait_until  # noqa: E402
 from netlab import Lab  # noqa: E402
 
 SOURCE_DIR = os.environ.get("QIVRA_SOURCE_DIR",
@@ -24,7 +24,6 @@ PEER = os.environ.get("QIVRA_PEER", os.path.join(SOURCE_DIR, "build", "qivra-pee
 SERVER = os.environ.get("QIVRA_IRC_SERVER", "ngircd")
 WATCH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "raw_irc_watch.py")
 
-MAIN_TITLE = "QIVRA Beta 2"
 DIALOG_TITLE = "Welcome to QIVRA"
 PORT = 6667
 # Seconds to wait for a user's command to show elsewhere. ngircd holds back a user's commands
@@ -196,7 +195,7 @@ class ChatBase(unittest.TestCase):
         """Escape, held until the main window has gone; checks the disconnect lines (none
         when the client was no longer connected)."""
         since = len(self.console())
-        gone = self.desktop.hold_key("Escape", lambda: not self.desktop.find_windows(MAIN_TITLE))
+        gone = self.desktop.leave_with_escape(lambda: not self.desktop.find_windows(MAIN_TITLE))
         self.assertTrue(gone, "Escape did not close the main window" + self.report())
         if connected:
             disconnecting = self.wait_console("Disconnecting...", since)

@@ -97,7 +97,7 @@ class InstalledTest(unittest.TestCase):
         self.assertTrue(any(re.match(r"^-server- Welcome\b.*\b%s\b" % NICK, line) for line in lines),
                         "no welcome from the server:\n" + "\n".join(lines[-20:]))
         self.assertIsNotNone(self.desktop.wait_window(shell.MAIN_TITLE, timeout=10))
-        gone = self.desktop.hold_key("Escape", lambda: not self.desktop.find_windows(shell.MAIN_TITLE))
+        gone = self.desktop.leave_with_escape(lambda: not self.desktop.find_windows(shell.MAIN_TITLE))
         self.assertTrue(gone, "Escape did not leave the room")
         self.exit(program, self.dialog(program))
 

@@ -17,7 +17,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from roomlab import PEER, PROGRAM, Room, settle  # noqa: E402
+from roomlab import MAIN_TITLE, PEER, PROGRAM, Room, settle  # noqa: E402
 from shots import changed, changed_share, find  # noqa: E402
 
 ROW_SCALE = 569.1      # rows per unit of height at distance 1
@@ -173,14 +173,19 @@ class RoomTest(unittest.TestCase):
             self.assertNear(ceiling_row_at(6.0), ceiling, 2, "ceiling line at the start, strip %r" % (strip,))
             self.assertNear(skirting_row_at(6.0), skirting, 2, "skirting at the start, strip %r" % (strip,))
 
-        # Before the first click into the view the keys do nothing.
-        room.hold("Up", 0.5)
-        settle()
-        self.assertLess(changed_share(start, room.view("up before the click")), 0.001,
-                        "cursor up moved the view before the first click into it")
         room.click_view()
         settle()
         self.assertLess(changed_share(start, room.view("clicked")), 0.001, "the click alone moved the view")
+        # A letter gives the keyboard to the input line: with text in it, cursor left held for
+        # a second moves the cursor in the line and leaves the view as it was. Escape walks again.
+        room.desktop.type("hello")
+        room.hold("Left", 1.0)
+        settle()
+        self.assertLess(changed_share(start, room.view("left held while typing")), 0.001,
+                        "cursor left turned the view while the input line had the keyboard")
+        room.desktop.key("Escape")
+        settle()
+        self.assertTrue(room.desktop.find_windows(MAIN_TITLE), "Escape in the input line left the room")
 
         # Backward to the south wall: the room's bounds stop the walk 0.25 short of it.
         room.hold("Down", 2.5)

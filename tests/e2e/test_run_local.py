@@ -61,7 +61,7 @@ class RunLocalTest(unittest.TestCase):
         script.wait_for(r'^\[console\] Joining channel "#qivra"\.\.\.$', 15, stream="stderr")
         self.assertIn("[console] Connected.", script.errors)
 
-        gone = self.desktop.hold_key("Escape", lambda: not self.desktop.find_windows(shell.MAIN_TITLE))
+        gone = self.desktop.leave_with_escape(lambda: not self.desktop.find_windows(shell.MAIN_TITLE))
         self.assertTrue(gone, "Escape did not leave the room")
         dialog = self.desktop.wait_window(shell.DIALOG_TITLE, timeout=10)
         self.assertIsNotNone(dialog, "the dialog did not come back")

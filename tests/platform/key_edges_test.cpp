@@ -57,3 +57,13 @@ TEST(KeyEdges, AReleaseThatWentElsewhereIsTakenFromTheSampleAndForgottenPressesD
 }
 
 }  // namespace
+
+TEST(KeyEdges, AClaimedPressActsNeitherItselfNorThroughItsRepeats) {
+  KeyEdges edges;
+  NoteKeyClaimed(&edges, PressEscape);  // Escape leaving the input line
+  for (int i = 0; i < 10; ++i) NoteKeyDown(&edges, PressEscape);  // held on: repeats
+  EXPECT_EQ(0, Presses(&edges, PressEscape)) << "holding Escape out of the input line must not also leave the room";
+  NoteKeyUp(&edges, PressEscape);
+  NoteKeyDown(&edges, PressEscape);
+  EXPECT_EQ(1, Presses(&edges, PressEscape)) << "the next press acts";
+}

@@ -152,6 +152,18 @@ TEST_F(MovementTest, NothingMovesBeforeTheFirstClickOrWhileInactive) {
   EXPECT_FLOAT_EQ(Irc.peerTable.slots[4].pose.z, 0) << "an inactive window freezes the peers too";
 }
 
+TEST_F(MovementTest, TypingStopsTheWalkAndReportsTheHeldKeysLetGo) {
+  Turn({KeyForward, KeyTurnLeft});
+  ASSERT_EQ(Irc.peerTable.self.keys[KeyForward], 1);
+  PlayerPose before = LocalPose;
+  AppState.viewHasFocus = false;  // the input line took the keyboard; the keys are still down
+  Turn({KeyForward, KeyTurnLeft}, 3);
+  EXPECT_FLOAT_EQ(LocalPose.z, before.z) << "a key held while typing walked";
+  EXPECT_FLOAT_EQ(LocalPose.heading, before.heading);
+  EXPECT_EQ(Irc.peerTable.self.keys[KeyForward], 0) << "the peers were not told the key is let go";
+  EXPECT_EQ(Irc.peerTable.self.keys[KeyTurnLeft], 0);
+}
+
 TEST_F(MovementTest, PeersWalkByTheirReportedKeysAtTheLocalRate) {
   AppState.viewHasFocus = false;  // dead reckoning does not need the click
   AppState.frameScale = 2.0f;
