@@ -89,6 +89,48 @@ TEST_F(IntakeTest, PositionsThatAreNotFiniteOrFarOutsideTheRoomAreDropped) {
   EXPECT_EQ(116.0f, X(alice));
 }
 
+TEST_F(IntakeTest, DatagramsShorterThanTheirKindChangeNothingAndWholeOnesApply) {
+  UdpPeer alicePeer;
+  int alice = Active(alicePeer, 1, "alice");
+  alicePeer.SendToClient(Position(1.5f, -2.0f, 30, 30, 5));
+  TakeWaitingDatagrams(Irc.peerTable);
+  ASSERT_EQ(1.5f, X(alice));
+  const PeerSlot& slot = Irc.peerTable.slots[alice];
+  const std::string whole = Position(-3.0f, 4.0f, 60, 60, 0);
+  struct Short {
+    std::string bytes;
+    const char* what;
+  } cut[] = {
+      {"d", "a position's letter alone"},
+      {whole.substr(0, 20), "a position a byte short"},
+      {std::string("i\x01", 2), "a key without its state"},
+      {"i", "a key's letter alone"},
+      {std::string("k\x09\x01\x01", 4), "a key block of 9 flags with 2"},
+      {"k", "a key block without its count"},
+      {"C", "a hello reply without a nickname"},
+  };
+  positionsApplied = 0;
+  for (const Short& s : cut) {
+    alicePeer.SendToClient(s.bytes);
+    TakeWaitingDatagrams(Irc.peerTable);
+    EXPECT_EQ(1.5f, X(alice)) << s.what;
+    EXPECT_EQ(-2.0f, slot.pose.z) << s.what;
+    EXPECT_EQ(0, slot.keys[1] | slot.keys[2]) << s.what;
+  }
+  EXPECT_EQ(0, positionsApplied);
+  EXPECT_EQ(1, Irc.peerTable.IsActive(alice)) << "still bound after the short ones";
+
+  // The exact lengths still apply: a position, a key held, a block that releases it.
+  alicePeer.SendToClient(whole);
+  alicePeer.SendToClient(std::string("i\x02\x02", 3));
+  TakeWaitingDatagrams(Irc.peerTable);
+  EXPECT_EQ(-3.0f, X(alice));
+  EXPECT_EQ(1, slot.keys[2]) << "a whole key datagram";
+  alicePeer.SendToClient(std::string("k\x09\0\0\0\0\0\0\0\0\0", 11));
+  TakeWaitingDatagrams(Irc.peerTable);
+  EXPECT_EQ(0, slot.keys[2]) << "a whole key block";
+}
+
 TEST_F(IntakeTest, OneDispatcherCallTakesEveryWaitingDatagram) {
   UdpPeer alicePeer;
   int alice = Active(alicePeer, 1, "alice");
