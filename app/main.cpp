@@ -1,4 +1,6 @@
 // The program entry: one copy per user, the settings, the window, the connection cycle, the exit.
+#include <cstdio>
+
 #include "core/app_state.h"
 #include "core/counted_alloc.h"
 #include "app/shell.h"
@@ -19,6 +21,14 @@ int main(int argc, char** argv) {
   int optionsResult = HandleCommandLine(argc, argv, stdout, stderr);
   if (optionsResult >= 0) return optionsResult;
   lastPositionSend = TickCountMs();
+
+  // Everything after this point needs a desktop; without one there is nothing to show.
+  if (!OpenDisplay()) {
+    std::fputs("qivra: cannot open the display (DISPLAY is not set or the X server refused): "
+               "QIVRA needs a desktop.\n",
+               stderr);
+    return 1;
+  }
 
   // A second copy brings the first one's window forward and ends.
   if (AcquireInstanceLock(kProgramTitle) == LockHeldElsewhere) {

@@ -7,6 +7,8 @@ the registration run the program in a network namespace of its own where a
 silent listener takes the connection, so registration simply never completes.
 """
 import os
+import shutil
+import subprocess
 import sys
 import tempfile
 import time
@@ -259,6 +261,27 @@ class ShellTest(unittest.TestCase):
         dialog = self.wait_dialog(program)
         self.desktop.click(dialog, *EXIT_BUTTON)
         self.assertEqual(0, program.wait_exit(timeout=15), program.stderr())
+
+
+class NoDisplayTest(unittest.TestCase):
+    def test_without_a_display_it_says_so_and_exits_1(self):
+        self.assertTrue(os.access(PROGRAM, os.X_OK), "program not built: " + PROGRAM)
+        work = tempfile.mkdtemp(prefix="qivra-nodisplay-")
+        self.addCleanup(shutil.rmtree, work, True)
+        env = {name: value for name, value in os.environ.items() if name not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        env["QIVRA_LOCK_DIR"] = work
+        for display in (None, ":987"):  # not set, and a server that is not there
+            if display:
+                env["DISPLAY"] = display
+            run = subprocess.run([PROGRAM], cwd=work, env=env, capture_output=True, text=True, timeout=20)
+            self.assertEqual(1, run.returncode, "DISPLAY=%s: %r" % (display, run.stderr))
+            self.assertIn("qivra: cannot open the display (DISPLAY is not set or the X server refused): "
+                          "QIVRA needs a desktop.", run.stderr)
+            self.assertNotIn("Failed To Register", run.stderr)
+        for option in ("--help", "--version"):  # these need no display
+            run = subprocess.run([PROGRAM, option], cwd=work, env=env, capture_output=True, text=True, timeout=20)
+            self.assertEqual(0, run.returncode, run.stderr)
+            self.assertIn("QIVRA" if option == "--help" else "qivra", run.stdout)
 
 
 if __name__ == "__main__":
