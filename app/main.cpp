@@ -13,6 +13,7 @@
 #include "platform/message_box.h"
 #include "platform/single_instance.h"
 #include "platform/ticks.h"
+#include "presence/peer_table.h"
 
 void WireSceneKeys();  // key_wiring.cpp
 
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
   LoadSettings();
   RegistrationWaitPump = PumpWhileWaiting;
   ConnectWaitHook = KeepWaitingForConnect;
+  PeerChangeHook = NotePeerChange;  // a peer that moves is drawn, behind other windows too
   WireSceneKeys();
 
   if (!CreateMainWindow(kProgramTitle, 640, 480, 16, AppState.isFullScreen)) return 0;

@@ -80,9 +80,9 @@ void ApplyMoveKey(PlayerPose* p, int moveKey, float s) {
 }
 
 void UpdateMovement() {
-  if (!AppState.isActive) return;
   const float s = AppState.frameScale;
-  if (AppState.viewHasFocus) {
+  // The keys act only while the window has the keyboard; the peers walk on behind other windows.
+  if (AppState.isActive && AppState.viewHasFocus) {
     for (int key : kMoveKeyOrder) {
       bool held = MoveKeyHeld && MoveKeyHeld(key);
       Irc.peerTable.SendKeyState(key, held ? 1 : 0);
