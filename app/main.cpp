@@ -12,6 +12,7 @@
 #include "platform/key_state.h"
 #include "platform/message_box.h"
 #include "platform/single_instance.h"
+#include "platform/stop_signals.h"
 #include "platform/ticks.h"
 #include "presence/peer_table.h"
 
@@ -30,6 +31,9 @@ int main(int argc, char** argv) {
                stderr);
     return 1;
   }
+  // From here on SIGTERM, SIGINT and SIGHUP end the program as Exit does (QUIT, the router's
+  // mapping removed); before, their default ends it at once, with nothing to undo.
+  CatchStopSignals();
 
   // A second copy brings the first one's window forward and ends.
   if (AcquireInstanceLock(kProgramTitle) == LockHeldElsewhere) {

@@ -13,6 +13,7 @@
 #include "irc/peer_reach.h"
 #include "platform/gui_window.h"
 #include "platform/key_state.h"
+#include "platform/stop_signals.h"
 #include "scene/scene.h"
 
 uint32_t lastPositionSend = 0;
@@ -154,6 +155,10 @@ RunEnd RunFrames() {
   if (left == PassEndsRun) return RunBackToDialog;
   if (left == PassShutDown) return RunShutDown;
   for (;;) {
+    if (StopRequested()) {  // SIGTERM, SIGINT, SIGHUP: leave as Exit does
+      ProcessInputLine("/disconnect");
+      return RunShutDown;
+    }
     PumpResult message = PumpOneMessage();
     if (message == PumpQuit) return RunBackToDialog;
     if (message == PumpDispatched) continue;
@@ -171,6 +176,10 @@ void PumpWhileWaiting() {
   if (!AppState.mainWindow) return;
   PumpResult message = PumpOneMessage();
   if (message == PumpDispatched) return;
+  if (StopRequested()) {
+    EndRunDuringWait(PassShutDown);
+    return;
+  }
   bool leaving = message == PumpQuit;
   if (!leaving) {
     MakeViewCurrent(AppState.mainWindow);

@@ -8,6 +8,7 @@
 #include "irc/receive_thread.h"
 #include "platform/gui_window.h"
 #include "platform/net.h"
+#include "platform/stop_signals.h"
 #include "platform/ticks.h"
 #include "scene/scene.h"
 
@@ -78,6 +79,7 @@ void RestUntilSomethingHappens() {
   else if (PendingLineCount() > 0) return;
   if (FrameWanted()) return;
   // The bound keeps the timed duties of a pass going: hellos, keep-alives, reconnects.
-  const int watched[2] = {lines, viewWake};
-  WaitForWindowEvents(kLongestRestMs, watched, 2);
+  if (StopRequested()) return;
+  const int watched[3] = {lines, viewWake, StopSignalDescriptor()};
+  WaitForWindowEvents(kLongestRestMs, watched, 3);
 }

@@ -40,7 +40,7 @@ void WaitForDisplayRefresh();
 bool TakeFrameDue();
 // Before a pass when no frame is due (nothing moves, or the window is minimised): waits for a
 // window event, a line for the console (the server's next line while registering), a change of
-// a peer, or at most 100 ms for the timed duties of a pass.
+// a peer, a stop signal, or at most 100 ms for the timed duties of a pass.
 void RestUntilSomethingHappens();
 // Something the view shows changed (any thread): the next pass draws, a rest ends.
 void MarkViewChanged();

@@ -1,0 +1,55 @@
+"""Whole-program tests of the stop signals: SIGTERM, SIGINT and SIGHUP end the program as the
+dialog's Exit does. In the room it says QUIT to the server, which a bare IRC client in the
+channel sees, and exits with status 0 within two seconds; at the dialog it just exits 0.
+"""
+import os
+import signal
+import sys
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+from roomlab import CHANNEL, DIALOG_TITLE, PROGRAM, Room  # noqa: E402
+
+
+class StopSignalTest(unittest.TestCase):
+    def setUp(self):
+        self.assertTrue(os.access(PROGRAM, os.X_OK), "not built: " + PROGRAM)
+        self.room = Room()
+        self.room.__enter__()
+        self.addCleanup(self.room.close)
+
+    def test_a_stop_signal_in_the_room_says_quit_and_exits_0(self):
+        room = self.room
+        watcher = room.lab.spawn(room.lab.add_client(), ["/usr/bin/python3", os.path.join(HERE, "raw_irc_watch.py"),
+                                                         room.lab.server_address, "6667", "watcher"], name="watcher")
+        watcher.wait_for(r" 00[14] watcher ", 10)
+        watcher.send("JOIN " + CHANNEL)
+        viewer = room.connect_viewer()
+        watcher.wait_for(r"^:viewer!\S+ JOIN :?%s" % CHANNEL, 10)
+        for name in ("SIGTERM", "SIGINT"):
+            if name == "SIGINT":  # the second round in a fresh program
+                viewer = room.connect_viewer()
+                watcher.wait_for(r"^:viewer!\S+ JOIN :?%s" % CHANNEL, 10, since=mark)
+            mark = watcher.mark()
+            sent = time.monotonic()
+            os.kill(viewer.pid, getattr(signal, name))
+            watcher.wait_for(r"^:viewer!\S+ QUIT ", 2, since=mark)
+            seen = time.monotonic() - sent
+            self.assertEqual(0, viewer.wait_exit(timeout=max(0.1, 2 - seen)),
+                             "%s: no exit with status 0 within 2 s; stderr:\n%s" % (name, viewer.stderr()[-2000:]))
+            print("%s: QUIT seen after %.2f s, exited 0 after %.2f s" % (name, seen, time.monotonic() - sent))
+            self.assertIn("Disconnected.", viewer.console_lines())
+
+    def test_a_stop_signal_at_the_dialog_exits_0(self):
+        room = self.room
+        viewer = room.desktop.start([PROGRAM], room.desktop.workdir, {"QIVRA_AUTO_ANSWER": "yes",
+                                                                       "QIVRA_LOCK_DIR": room.desktop.workdir})
+        self.assertTrue(room.desktop.wait_window(DIALOG_TITLE, timeout=20), viewer.stderr())
+        os.kill(viewer.pid, signal.SIGHUP)
+        self.assertEqual(0, viewer.wait_exit(timeout=2), viewer.stderr()[-2000:])
+
+
+if __name__ == "__main__":
+    unittest.main()
