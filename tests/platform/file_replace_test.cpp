@@ -1,85 +1,53 @@
 // Whole-file replacement: the old file stays when the write fails, the new one arrives whole.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "platform/file_replace.h"
 
 namespace {
 
-class FileReplaceTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/qivra-replace-XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(pattern));
-    folder = pattern;
-    path = folder + "/settings.txt";
-  }
-  void TearDown() override {
-    std::string command = "rm -rf '" + folder + "'";
-    EXPECT_EQ(0, std::system(command.c_str()));
-  }
-  std::string Read() const {
-    std::string text;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return "<missing>";
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    std::fclose(f);
-    return text;
-  }
-  int FilesInFolder() const {
-    int count = 0;
-    DIR* d = opendir(folder.c_str());
-    while (dirent* e = d ? readdir(d) : nullptr) count += e->d_name[0] != '.';
-    if (d) closedir(d);
-    return count;
-  }
-  std::string folder, path;
-};
-
-TEST_F(FileReplaceTest, ASuccessfulWriteReplacesTheFileWholeAndLeavesNothingBeside) {
-  ASSERT_EQ(FileReplaced, ReplaceFileContents(path.c_str(), "old line\n", 9));
-  std::string fresh(100000, 'x');
-  fresh += "\nlast line\n";
-  ASSERT_EQ(FileReplaced, ReplaceFileContents(path.c_str(), fresh.data(), fresh.size()));
-  EXPECT_EQ(fresh, Read());
-  EXPECT_EQ(1, FilesInFolder()) << "a temporary file was left beside it";
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return in ? text.str() : "<missing>";
 }
 
-TEST_F(FileReplaceTest, AWriteOverTheSizeLimitKeepsTheOldFile) {
-  const std::string old = "SERVER irc.example.net 6667\nNICKNAME alice\n";
+// The old file, then a replacement written by a child with RLIMIT_FSIZE at `limit` bytes (a
+// disk that fills up mid-write): the child's result, and what the folder holds after it.
+TEST(FileReplace, AFailedWriteKeepsTheOldFileAndASuccessfulOneReplacesItWhole) {
+  char folder[] = "/tmp/qivra-replace-XXXXXX";
+  ASSERT_NE(nullptr, mkdtemp(folder));
+  const std::string path = std::string(folder) + "/settings.txt", old = "SERVER irc.example.net 6667\n";
   ASSERT_EQ(FileReplaced, ReplaceFileContents(path.c_str(), old.data(), old.size()));
-  // A child with a 16-byte file size limit stands in for a disk that fills up mid-write.
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    rlimit limit = {16, 16};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    std::string fresh(4096, 'y');
-    _exit(ReplaceFileContents(path.c_str(), fresh.data(), fresh.size()));
+  const std::string fresh = std::string(100000, 'y') + "\nlast line\n";
+  for (rlim_t limit : {rlim_t{16}, RLIM_INFINITY}) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      rlimit size = {limit, limit};
+      setrlimit(RLIMIT_FSIZE, &size);
+      _exit(ReplaceFileContents(path.c_str(), fresh.data(), fresh.size()));
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    const bool limited = limit != RLIM_INFINITY;
+    EXPECT_EQ(limited ? FileNotWritten : FileReplaced, WEXITSTATUS(status));
+    EXPECT_EQ(limited ? old : fresh, Read(path));
+    std::string listing = "ls -A " + std::string(folder) + " | wc -l | grep -qx 1";
+    EXPECT_EQ(0, std::system(listing.c_str())) << "a temporary file was left beside it";
   }
-  int status = 0;
-  ASSERT_EQ(child, waitpid(child, &status, 0));
-  ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
-  EXPECT_EQ(FileNotWritten, WEXITSTATUS(status));
-  EXPECT_EQ(old, Read());
-  EXPECT_EQ(1, FilesInFolder()) << "the failed temporary file was left beside it";
-}
-
-TEST_F(FileReplaceTest, AMissingFolderIsReportedAndNothingIsMade) {
-  std::string inside = folder + "/no-such-folder/file.txt";
-  EXPECT_EQ(FileNotOpened, ReplaceFileContents(inside.c_str(), "x\n", 2));
-  EXPECT_EQ(0, FilesInFolder());
+  EXPECT_EQ(FileNotOpened, ReplaceFileContents((std::string(folder) + "/none/x.txt").c_str(), "x", 1));
+  std::system(("rm -rf " + std::string(folder)).c_str());
 }
 
 }  // namespace
