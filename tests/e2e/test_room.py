@@ -323,49 +323,27 @@ class RoomTest(unittest.TestCase):
         room.connect_viewer()
         alice = room.add_peer("alice")
         alice.wait_for(r"^presence active viewer$", 15)
-        self.assertTrue(room.viewer.wait_console("alice has joined the channel", timeout=5))
-        alice.send("/pos 0 3 180 180 0")  # behind the camera
-        settle(0.5)
-        empty = room.view("alice behind the camera")
-
-        other = subprocess.Popen(["xlogo", "-geometry", "120x120+880+620"], env=room.desktop.env,
-                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        other = subprocess.Popen(["xlogo", "-geometry", "120x120+880+620"], env=room.desktop.env)
         self.addCleanup(other.wait, 5)
         self.addCleanup(other.terminate)
-        logo = room.desktop.wait_window("xlogo", timeout=10)
-        self.assertIsNotNone(logo, "no second window")
-        room.desktop.xdotool("windowactivate", "--sync", logo)
+        room.desktop.xdotool("windowactivate", "--sync", room.desktop.wait_window("xlogo", timeout=10))
         self.assertTrue(room.desktop.wait_active("xlogo"), "the other window did not take the focus")
-
-        # A position that arrives while another window has the focus is drawn.
-        alice.send("/pos 0 -2 180 180 0")
-        self.wait_view("alice in front, unfocused", lambda v: avatar_in(v, empty).count > 500, 5)
-
-        # She turns on the spot for three seconds: the view goes on changing frame by frame.
+        # In front of the camera, she turns on the spot for three seconds.
         mark = alice.mark()
-        alice.send("/walk left 3")
+        alice.send("/pos 0 -2 180 180 0\n/walk left 3")
         alice.wait_for(r"^walk started$", 5, since=mark)
         settle(0.3)
         first = room.view("turning, unfocused")
         time.sleep(0.5)
-        second = room.view("turning half a second later")
-        self.assertGreater(changed(first, second, (0, 0, 640, 348)).count, 200,
+        self.assertGreater(changed(first, room.view("half a second later")).count, 200,
                            "the view did not change while she turned behind another window")
-        # Views 40 ms apart (at most 25 a second): at 20 frames a second or more, nearly every
-        # one is new; a window drawn only at the 10 positions a second repeats every other one.
-        views = []
-        for _ in range(16):
-            views.append(room.view("frame"))
-            time.sleep(0.04)
-        span = views[-1].taken - views[0].taken
-        new = sum(1 for a, b in zip(views, views[1:]) if a.raw != b.raw)  # a view not drawn stays as it was
-        print("behind another window: %d of %d views 40 ms apart were new (%.0f views a second)"
-              % (new, len(views) - 1, (len(views) - 1) / span))
-        self.assertGreaterEqual(new, (len(views) - 1) * 0.8, "fewer new frames than 20 a second")
-        alice.wait_for(r"^walk done$", 5, since=mark)
+        # Views 40 ms apart: at 20 frames a second or more nearly every one is new (a view not
+        # drawn stays as it was); drawn only at her 10 positions a second, every other one repeats.
+        views = [room.view("frame") for _ in range(16) if time.sleep(0.04) is None]
+        new = sum(1 for a, b in zip(views, views[1:]) if a.raw != b.raw)
+        print("behind another window: %d of 15 views 40 ms apart were new" % new)
+        self.assertGreaterEqual(new, 12, "fewer new frames than 20 a second")
         self.assertEqual("xlogo", room.desktop.active_window_name(), "the window took the focus back")
-        self.assertTrue(room.viewer.alive())
-
 
 if __name__ == "__main__":
     unittest.main()

@@ -240,22 +240,18 @@ TEST_F(MovementTest, PositionReportsGoOutOnlyWhenDirtyAndStrictlyAfterTheInterva
 
 }  // namespace
 
-namespace {
-
 TEST_F(MovementTest, TheSceneAnimatesWhileSomebodyWalksOrSparksBurn) {
   EXPECT_FALSE(SceneAnimating()) << "nobody walks, nothing burns";
   heldKeys = {KeyLookUp};
   EXPECT_TRUE(SceneAnimating()) << "the local user looks up";
   AppState.isActive = false;
   EXPECT_FALSE(SceneAnimating()) << "keys held for another window";
-  heldKeys.clear();
   PeerSlot& peer = Irc.peerTable.slots[5];
-  peer.keys[KeyTurnLeft] = 1;
+  peer.keys[KeyTurnLeft] = peer.keys[9] = 1;
   EXPECT_FALSE(SceneAnimating()) << "a slot that is not active";
   peer.active = 1;
   EXPECT_TRUE(SceneAnimating()) << "a peer reckoned on by a held key, behind other windows too";
   peer.keys[KeyTurnLeft] = 0;
-  peer.keys[9] = 1;
   EXPECT_FALSE(SceneAnimating()) << "flag 9 moves nobody";
   AllocateParticles();
   SpawnParticle(0, 1, 0, 0, 0, 0, 3);
@@ -264,5 +260,3 @@ TEST_F(MovementTest, TheSceneAnimatesWhileSomebodyWalksOrSparksBurn) {
   EXPECT_FALSE(SceneAnimating()) << "a spark burnt out";
   FreeParticles();
 }
-
-}  // namespace
