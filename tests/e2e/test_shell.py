@@ -7,7 +7,6 @@ the registration run the program in a network namespace of its own where a
 silent listener takes the connection, so registration simply never completes.
 """
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -265,24 +264,14 @@ class ShellTest(unittest.TestCase):
 
 class NoDisplayTest(unittest.TestCase):
     def test_without_a_display_it_says_so_and_exits_1(self):
-        self.assertTrue(os.access(PROGRAM, os.X_OK), "program not built: " + PROGRAM)
-        work = tempfile.mkdtemp(prefix="qivra-nodisplay-")
-        self.addCleanup(shutil.rmtree, work, True)
-        env = {name: value for name, value in os.environ.items() if name not in ("DISPLAY", "WAYLAND_DISPLAY")}
-        env["QIVRA_LOCK_DIR"] = work
-        for display in (None, ":987"):  # not set, and a server that is not there
-            if display:
-                env["DISPLAY"] = display
-            run = subprocess.run([PROGRAM], cwd=work, env=env, capture_output=True, text=True, timeout=20)
-            self.assertEqual(1, run.returncode, "DISPLAY=%s: %r" % (display, run.stderr))
-            self.assertIn("qivra: cannot open the display (DISPLAY is not set or the X server refused): "
-                          "QIVRA needs a desktop.", run.stderr)
-            self.assertNotIn("Failed To Register", run.stderr)
-        for option in ("--help", "--version"):  # these need no display
-            run = subprocess.run([PROGRAM, option], cwd=work, env=env, capture_output=True, text=True, timeout=20)
-            self.assertEqual(0, run.returncode, run.stderr)
-            self.assertIn("QIVRA" if option == "--help" else "qivra", run.stdout)
-
+        env = dict(os.environ, QIVRA_LOCK_DIR=tempfile.gettempdir())
+        env.pop("DISPLAY", None)
+        for argv, display, status in (([], None, 1), ([], ":987", 1), (["--help"], None, 0), (["--version"], None, 0)):
+            run = subprocess.run([PROGRAM] + argv, env=dict(env, **({"DISPLAY": display} if display else {})),
+                                 capture_output=True, text=True, timeout=20)
+            self.assertEqual(status, run.returncode, "%r DISPLAY=%s: %r" % (argv, display, run.stderr))
+            self.assertEqual(status == 1, "qivra: cannot open the display (DISPLAY is not set or the X server "
+                             "refused): QIVRA needs a desktop.\n" == run.stderr, run.stderr)
 
 if __name__ == "__main__":
     unittest.main()
