@@ -103,12 +103,10 @@ TEST_F(IntakeTest, DatagramsShorterThanTheirKindChangeNothingAndWholeOnesApply) 
   for (const std::string& bytes : cut) {
     alicePeer.SendToClient(bytes);
     TakeWaitingDatagrams(Irc.peerTable);
-    EXPECT_EQ(1.5f, X(alice)) << bytes.size() << " bytes of " << bytes[0];
-    EXPECT_EQ(-2.0f, slot.pose.z) << bytes.size() << " bytes of " << bytes[0];
-    EXPECT_EQ(0, slot.keys[1] | slot.keys[2]) << bytes.size() << " bytes of " << bytes[0];
+    EXPECT_TRUE(X(alice) == 1.5f && slot.pose.z == -2.0f && !slot.keys[1] && !slot.keys[2])
+        << bytes.size() << " bytes of " << bytes[0] << " changed her";
   }
   EXPECT_EQ(0, positionsApplied);
-  EXPECT_EQ(1, Irc.peerTable.IsActive(alice)) << "still bound after the short ones";
 
   // The exact lengths still apply: a position, a key held, a block that releases it.
   alicePeer.SendToClient(whole);
