@@ -289,7 +289,6 @@ TEST_F(SettingsTest, TrustedCertificatesKeepEveryLineAndEndAnUnendedLastOne) {
   ASSERT_TRUE(TrustCertificate("10.0.0.9", 7000, "23:45"));
   EXPECT_EQ("irc.example.net:6697 AB:CD\n10.0.0.9:6697 EF:01\n10.0.0.9:7000 23:45\n", ReadFile(file));
   EXPECT_TRUE(IsCertificateTrusted("10.0.0.9", 6697, "ef:01"));
-  EXPECT_TRUE(IsCertificateTrusted("IRC.example.net", 6697, "AB:CD"));
 }
 
 TEST(ReadConfigLine, SkipsCommentsAndEmptyLinesAndSplitsLongLines) {
