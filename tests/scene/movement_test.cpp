@@ -251,6 +251,7 @@ TEST_F(MovementTest, TheSceneAnimatesWhileSomebodyWalksOrSparksBurn) {
   EXPECT_FALSE(SceneAnimating()) << "a slot that is not active";
   peer.active = 1;
   EXPECT_TRUE(SceneAnimating()) << "a peer reckoned on by a held key, behind other windows too";
+  peer.active = 0;
   AllocateParticles();
   SpawnParticle(0, 1, 0, 0, 0, 0, 3);
   EXPECT_TRUE(SceneAnimating()) << "a burning spark";
