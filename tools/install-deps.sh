@@ -17,7 +17,7 @@ for p in $servers; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q " installed$" || fresh="$fresh $p"
 done
 # invoke-rc.d and deb-systemd-invoke ask policy-rc.d before a package's maintainer scripts
-# start a service; 101 forbids it. One of the machine's own is respected and left in place.
+# start a service; 101 forbids it. One the machine already has is honoured and left in place.
 policy=/usr/sbin/policy-rc.d
 own_policy=""
 if [ -n "$fresh" ] && [ ! -e "$policy" ]; then
