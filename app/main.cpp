@@ -1,4 +1,6 @@
 // The program entry: one copy per user, the settings, the window, the connection cycle, the exit.
+#include <cstdio>
+
 #include "core/app_state.h"
 #include "core/counted_alloc.h"
 #include "app/shell.h"
@@ -11,7 +13,9 @@
 #include "platform/key_state.h"
 #include "platform/message_box.h"
 #include "platform/single_instance.h"
+#include "platform/stop_signals.h"
 #include "platform/ticks.h"
+#include "presence/peer_table.h"
 
 void WireSceneKeys();  // key_wiring.cpp
 
@@ -20,6 +24,17 @@ int main(int argc, char** argv) {
   int optionsResult = HandleCommandLine(argc, argv, stdout, stderr);
   if (optionsResult >= 0) return optionsResult;
   lastPositionSend = TickCountMs();
+
+  // Everything after this point needs a desktop; without one there is nothing to show.
+  if (!OpenDisplay()) {
+    std::fputs("qivra: cannot open the display (DISPLAY is not set or the X server refused): "
+               "QIVRA needs a desktop.\n",
+               stderr);
+    return 1;
+  }
+  // From here on SIGTERM, SIGINT and SIGHUP end the program as Exit does (QUIT, the router's
+  // mapping removed); before, their default ends it at once, with nothing to undo.
+  CatchStopSignals();
 
   // A second copy brings the first one's window forward and ends.
   if (AcquireInstanceLock(kProgramTitle) == LockHeldElsewhere) {
@@ -33,6 +48,7 @@ int main(int argc, char** argv) {
   StartChatLogs();
   RegistrationWaitPump = PumpWhileWaiting;
   ConnectWaitHook = KeepWaitingForConnect;
+  PeerChangeHook = NotePeerChange;  // a peer that moves is drawn, behind other windows too
   WireSceneKeys();
 
   if (!CreateMainWindow(kProgramTitle, 640, 480, 16, AppState.isFullScreen)) return 0;

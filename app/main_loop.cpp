@@ -15,6 +15,7 @@
 #include "irc/peer_reach.h"
 #include "platform/gui_window.h"
 #include "platform/key_state.h"
+#include "platform/stop_signals.h"
 #include "scene/scene.h"
 
 uint32_t lastPositionSend = 0;
@@ -123,19 +124,22 @@ void EndRunDuringWait(PassEnd end) {
 PassEnd IdlePass() {
   ReadElapsedMs();  // restarts the interval: frameScale measures this pass's own work
   MakeViewCurrent(AppState.mainWindow);
-  bool leaving = AppState.isActive && !RenderFrame();
+  const bool draws = TakeFrameDue();  // on screen, and changed or moving
+  bool leaving = draws && !RenderFrame();
   PollKeyboard();  // one snapshot of the keyboard for the walking keys of this pass
   if (!leaving && EscapeAsked()) leaving = true;
   if (!leaving) {
-    SwapViewBuffers(AppState.mainWindow);
-    if (AppState.isActive) WaitForDisplayRefresh();  // inside the timed pass, as a waiting swap is
+    if (draws) {
+      SwapViewBuffers(AppState.mainWindow);
+      WaitForDisplayRefresh();  // inside the timed pass, as a waiting swap is
+    }
     // Enter: every line of the input line (and of a paste's rest) goes to the interpreter.
     if (TakeKeyPress(PressEnter)) {
       PassEnd end = AfterWaits(SubmitInputLine);
       if (end != PassGoesOn) return end;
     }
     if (FullScreenAsked() && ToggleFullScreenOrShutDown() == PassShutDown) return PassShutDown;
-    if (AppState.connectionState == InChannel && AppState.isActive) UpdateMovement();
+    if (AppState.connectionState == InChannel) UpdateMovement();  // keys only while active
     ClampToWorld();
     PassEnd end = AfterWaits(WatchConnection);
     if (end != PassGoesOn) return end;
@@ -156,10 +160,14 @@ RunEnd RunFrames() {
   if (left == PassEndsRun) return RunBackToDialog;
   if (left == PassShutDown) return RunShutDown;
   for (;;) {
+    if (StopRequested()) {  // SIGTERM, SIGINT, SIGHUP: leave as Exit does
+      ProcessInputLine("/disconnect");
+      return RunShutDown;
+    }
     PumpResult message = PumpOneMessage();
     if (message == PumpQuit) return RunBackToDialog;
     if (message == PumpDispatched) continue;
-    if (!AppState.isActive) RestWhileInactive();
+    RestUntilSomethingHappens();  // at once when a frame is due
     PassEnd end = IdlePass();
     if (end == PassEndsRun) return RunBackToDialog;
     if (end == PassShutDown) return RunShutDown;
@@ -173,6 +181,10 @@ void PumpWhileWaiting() {
   if (!AppState.mainWindow) return;
   PumpResult message = PumpOneMessage();
   if (message == PumpDispatched) return;
+  if (StopRequested()) {
+    EndRunDuringWait(PassShutDown);
+    return;
+  }
   bool leaving = message == PumpQuit;
   if (!leaving) {
     MakeViewCurrent(AppState.mainWindow);

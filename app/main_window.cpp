@@ -56,6 +56,7 @@ void OnActivation(bool active) {
 void OnKeyboardMode(bool typing) { AppState.viewHasFocus = !typing; }
 void OnExpose() {
   if (sceneReady && AppState.mainWindow) RenderFrame();
+  MarkViewChanged();  // the main loop draws it again with the frame's own pacing
 }
 void ShowPanelText(const char* text) { SetWidgetText(AppState.consolePanel, text); }
 
@@ -192,6 +193,7 @@ void DestroyMainWindow() {
 }
 
 void ResizeView(int width, int height) {
+  MarkViewChanged();
   ViewLayout layout = ComputeViewLayout(width, height);
   MoveWidget(AppState.inputLine, layout.inputX, layout.inputY, layout.inputWidth, layout.inputHeight, false);
   MoveWidget(AppState.consolePanel, layout.panelX, layout.panelY, layout.panelWidth, layout.panelHeight, true);

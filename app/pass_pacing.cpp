@@ -1,12 +1,16 @@
-// The pace of the main loop: passes no faster than the display shows frames, and a window
-// that is not active waits for something to happen instead of spinning.
+// The pace of the main loop: frames no faster than the display shows them, drawn only when the
+// view changed or something moves in it, and a loop with nothing to draw waits for events.
+#include <atomic>
+
 #include "app/shell.h"
 #include "core/app_state.h"
 #include "irc/irc_client.h"
 #include "irc/receive_thread.h"
 #include "platform/gui_window.h"
 #include "platform/net.h"
+#include "platform/stop_signals.h"
 #include "platform/ticks.h"
+#include "scene/scene.h"
 
 namespace {
 
@@ -16,6 +20,15 @@ constexpr int kLongestRestMs = 100;
 PlatformWindow* rateOf = nullptr;  // the window whose refresh rate was asked
 int refreshHz = kUnknownRefreshHz;
 int64_t lastFrameEnd = 0;  // counter reading when the last paced frame was due
+
+// Set by whatever changes what the view shows (any thread); taken by the pass that draws.
+std::atomic<bool> viewChanged{true};
+int viewWake = NetOpenWakeSignal();  // raised with it, for a loop at rest
+
+// A frame is worth drawing: the view shows on screen and changed, or moves by itself.
+bool FrameWanted() {
+  return TopWindowOnScreen(AppState.mainWindow) && (viewChanged.load() || SceneAnimating());
+}
 
 }  // namespace
 
@@ -40,12 +53,33 @@ void WaitForDisplayRefresh() {
   lastFrameEnd = due;
 }
 
-void RestWhileInactive() {
+void MarkViewChanged() {
+  viewChanged.store(true);
+  NetRaiseWakeSignal(viewWake);
+}
+
+void NotePeerChange(char, int, int) { MarkViewChanged(); }
+
+bool TakeFrameDue() {
+  bool due = FrameWanted();
+  viewChanged.store(false);
+  // The pass moves things and shows waiting lines after it has drawn: the next pass shows
+  // where they stopped and who came or went.
+  if (SceneAnimating() || PendingLineCount() > 0) viewChanged.store(true);
+  return due;
+}
+
+void RestUntilSomethingHappens() {
   // While registering the main thread reads the server's lines itself; after that a line for
   // the console is announced by the receive thread's signal.
-  int wake = PendingLineSignal();
-  NetClearWakeSignal(wake);  // first clear, then look: a line handed over meanwhile raises it again
-  if (AppState.connectionState == Registering) wake = Irc.streamLink.socket;
+  int lines = PendingLineSignal();
+  NetClearWakeSignal(lines);  // first clear, then look: what comes meanwhile raises them again
+  NetClearWakeSignal(viewWake);
+  if (AppState.connectionState == Registering) lines = Irc.streamLink.socket;
   else if (PendingLineCount() > 0) return;
-  WaitForWindowEvents(kLongestRestMs, wake);
+  if (FrameWanted()) return;
+  // The bound keeps the timed duties of a pass going: hellos, keep-alives, reconnects.
+  if (StopRequested()) return;
+  const int watched[3] = {lines, viewWake, StopSignalDescriptor()};
+  WaitForWindowEvents(kLongestRestMs, watched, 3);
 }

@@ -37,9 +37,17 @@ void PumpWhileWaiting();
 // After the buffer swap of an active window: waits until the display's next frame is due, when
 // the swap did not wait for it (60 Hz when the display's rate is unknown).
 void WaitForDisplayRefresh();
-// Before an idle pass of a window that is not active (unfocused or iconified): waits for a window
-// event, a line for the console or the server's next line while registering, at most 100 ms.
-void RestWhileInactive();
+// Whether this pass draws a frame: the window is on screen (focused or not) and the view
+// changed since the last frame, or something in it moves (SceneAnimating). Takes the change.
+bool TakeFrameDue();
+// Before a pass when no frame is due (nothing moves, or the window is minimised): waits for a
+// window event, a line for the console (the server's next line while registering), a change of
+// a peer, a stop signal, or at most 100 ms for the timed duties of a pass.
+void RestUntilSomethingHappens();
+// Something the view shows changed (any thread): the next pass draws, a rest ends.
+void MarkViewChanged();
+// PeerChangeHook's target: a datagram moved, bound or keyed a peer.
+void NotePeerChange(char kind, int index, int key);
 // Pumps as above while a connect is under way; false when the user is leaving (Escape or
 // the close box), which gives the connect up.
 bool KeepWaitingForConnect();

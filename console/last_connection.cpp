@@ -4,6 +4,7 @@
 
 #include "console/console_log.h"
 #include "console/settings.h"
+#include "platform/file_replace.h"
 #include "platform/user_paths.h"
 
 namespace {
@@ -17,38 +18,40 @@ void FirstWord(const char* value, char* out, std::size_t size) {
   out[n] = '\0';
 }
 
-bool WriteLines(FILE* file) {
+// The file's lines into out; false when they do not fit.
+bool FormatLines(char* out, std::size_t size, std::size_t* length) {
   char server[kSettingLength], channel[kSettingLength], nickname[kSettingLength];
   FirstWord(Settings.server, server, sizeof server);
   FirstWord(Settings.channel, channel, sizeof channel);
   FirstWord(Settings.nickname, nickname, sizeof nickname);
-  std::fputs("/ What the connection dialog's Connect used last, written by QIVRA at each Connect.\n"
-             "/ These lines count after config.txt, unless config.txt is in the working directory.\n",
-             file);
+  char serverLine[kSettingLength + 32] = "", channelLine[kSettingLength + 16] = "",
+       nicknameLine[kSettingLength + 16] = "";
   // An empty field is left out: config.txt or the default then fills it.
   if (server[0]) {  // a "+" before the port keeps TLS
-    std::fprintf(file, "SERVER %s %s%d\n", server, Settings.useTls ? "+" : "", Settings.port);
+    std::snprintf(serverLine, sizeof serverLine, "SERVER %s %s%d\n", server, Settings.useTls ? "+" : "",
+                  Settings.port);
   }
-  if (channel[0]) std::fprintf(file, "CHANNEL %s\n", channel);
-  if (nickname[0]) std::fprintf(file, "NICKNAME %s\n", nickname);
-  return std::fflush(file) == 0 && !std::ferror(file);
+  if (channel[0]) std::snprintf(channelLine, sizeof channelLine, "CHANNEL %s\n", channel);
+  if (nickname[0]) std::snprintf(nicknameLine, sizeof nicknameLine, "NICKNAME %s\n", nickname);
+  int n = std::snprintf(out, size,
+                        "/ What the connection dialog's Connect used last, written by QIVRA at each Connect.\n"
+                        "/ These lines count after config.txt, unless config.txt is in the working directory.\n"
+                        "%s%s%s",
+                        serverLine, channelLine, nicknameLine);
+  if (n < 0 || static_cast<std::size_t>(n) >= size) return false;
+  *length = static_cast<std::size_t>(n);
+  return true;
 }
 
 }  // namespace
 
 bool SaveLastConnection() {
-  char path[4096], fresh[4200];
-  bool saved = false;
-  if (MakeUserConfigFolder() && UserConfigPath(kLastConnectionFile, path, sizeof path)) {
-    // Written beside it and renamed over it, so that a failed write never leaves half a file.
-    std::snprintf(fresh, sizeof fresh, "%s.new", path);
-    FILE* file = std::fopen(fresh, "w");
-    if (file) {
-      bool written = WriteLines(file);
-      saved = std::fclose(file) == 0 && written && std::rename(fresh, path) == 0;
-      if (!saved) std::remove(fresh);
-    }
-  }
+  char path[4096], text[1024];
+  std::size_t length = 0;
+  // Replaced whole, so that a failed write never leaves half a file.
+  bool saved = MakeUserConfigFolder() && UserConfigPath(kLastConnectionFile, path, sizeof path) &&
+               FormatLines(text, sizeof text, &length) &&
+               ReplaceFileContents(path, text, length) == FileReplaced;
   if (!saved) ConsoleAppend("WARNING: the connection settings could not be saved for the next start");
   return saved;
 }

@@ -437,11 +437,18 @@ int DisplayRefreshHz(PlatformWindow* window) {
 
 static void ForgetReadable(FL_SOCKET, void*) {}  // Fl::wait returns once it has run
 
-void WaitForWindowEvents(int ms, int socket) {
+void WaitForWindowEvents(int ms, const int* descriptors, int count) {
   if (!fl_display) return;
-  if (socket >= 0) Fl::add_fd(socket, FL_READ, ForgetReadable);
+  for (int i = 0; i < count; ++i)
+    if (descriptors[i] >= 0) Fl::add_fd(descriptors[i], FL_READ, ForgetReadable);
   Fl::wait(ms / 1000.0);
-  if (socket >= 0) Fl::remove_fd(socket, FL_READ);
+  for (int i = 0; i < count; ++i)
+    if (descriptors[i] >= 0) Fl::remove_fd(descriptors[i], FL_READ);
+}
+
+// FLTK clears a window's visible flag when the window manager unmaps it (minimised).
+bool TopWindowOnScreen(PlatformWindow* window) {
+  return window && window->frame->shown() && window->frame->visible();
 }
 
 void DeleteRenderContext(PlatformWindow* window) {

@@ -86,9 +86,11 @@ void SwapViewBuffers(PlatformWindow* window);
 
 // The display's refresh rate in Hz as the window's GL binding reports it; 0 when unknown.
 int DisplayRefreshHz(PlatformWindow* window);
-// Waits until a window event arrives (and handles it), the socket can be read, or ms pass.
-// socket: kNoSocket-style -1 for none.
-void WaitForWindowEvents(int ms, int socket);
+// Waits until a window event arrives (and handles it), one of count descriptors can be read,
+// or ms pass. A descriptor of -1 is left out.
+void WaitForWindowEvents(int ms, const int* descriptors, int count);
+// True while the window is mapped on the screen: shown and not minimised (it may be covered).
+bool TopWindowOnScreen(PlatformWindow* window);
 
 // One non-blocking look at the event queue: PumpDispatched when events were
 // waiting (they are handled), PumpQuit once after the close box, else PumpIdle.

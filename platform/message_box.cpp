@@ -1,5 +1,6 @@
 // Message boxes of our own (FLTK's have no stop icon), or answered at once for tests.
 #include "platform/message_box.h"
+#include "platform/stop_signals.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -14,6 +15,8 @@
 #include <cstring>
 
 namespace {
+
+void NoticeStop(FL_SOCKET, void*) {}  // Fl::wait returns once it has run
 
 const char* IconName(BoxIcon icon) {
   switch (icon) {
@@ -128,8 +131,13 @@ BoxAnswer ShowOwnBox(const char* text, const char* caption, BoxIcon icon, BoxBut
   run.window = window;
   window->show();
   if (chosen) chosen->take_focus();  // Space, too, then answers with the default
-  while (!run.done && window->shown()) Fl::wait();
+  // A stop signal closes the box with its "no" answer: the program is ending.
+  const int stop = StopSignalDescriptor();
+  if (stop >= 0) Fl::add_fd(stop, FL_READ, NoticeStop);
+  while (!run.done && window->shown() && !StopRequested()) Fl::wait();
+  if (stop >= 0) Fl::remove_fd(stop, FL_READ);
   BoxAnswer answer = run.answer;
+  if (!run.done && StopRequested()) answer = buttons == BoxYesNo ? AnswerNo : AnswerOk;
   window->hide();
   delete window;
   run = previous;

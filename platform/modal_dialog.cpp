@@ -14,8 +14,11 @@
 #include <initializer_list>
 
 #include "platform/app_icon.h"
+#include "platform/stop_signals.h"
 
 namespace {
+
+void NoticeStop(FL_SOCKET, void*) {}  // Fl::wait returns once it has run
 
 // Base units of the 8-point dialog font at 96 dots per inch: an average
 // character is 6 pixels wide and 13 high.
@@ -176,7 +179,12 @@ int RunConnectionDialog(const char* caption, DialogProcedure procedure) {
   dialog.previousDispatch = Fl::event_dispatch();
   Fl::event_dispatch(DispatchDialogEvent);
   dialog.window->show();
-  while (!dialog.ended && dialog.window->shown()) Fl::wait();
+  // A stop signal ends the dialog as Exit does.
+  const int stop = StopSignalDescriptor();
+  if (stop >= 0) Fl::add_fd(stop, FL_READ, NoticeStop);
+  while (!dialog.ended && dialog.window->shown() && !StopRequested()) Fl::wait();
+  if (stop >= 0) Fl::remove_fd(stop, FL_READ);
+  if (StopRequested()) dialog.result = 0;
   Fl::event_dispatch(dialog.previousDispatch);
   dialog.window->hide();
   delete dialog.window;

@@ -72,6 +72,7 @@ int DatagramLink::Poll(char* buffer) {
   uint16_t port = 0;
   int r = NetReceiveFrom(socket, buffer, kDatagramReceiveLength, &address, &port);
   if (r < 0) return -1;
+  receivedLength = r;
   std::memset(&peerAddress, 0, sizeof peerAddress);
   peerAddress.family = kAddressFamilyIPv4;
   peerAddress.port = port;

@@ -12,6 +12,7 @@ class DatagramLink {
   uint32_t numericAddress = 0;     // the last resolved host text as a dotted address, if it was one
   SocketAddress peerAddress = {};  // destination of every send; source of the last receive
   SocketAddress localAddress = {}; // the bound address and port
+  int receivedLength = 0;          // bytes of the last datagram Poll took, zeros included
 
   int Open();                                 // 1, or -3 no socket
   int Bind(int port);                         // always 1: a refused bind is ignored

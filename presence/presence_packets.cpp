@@ -86,6 +86,20 @@ int PeerTable::SendPosition(float x, float z, float yaw, float heading, float pi
   return 1;
 }
 
+// Whether a datagram of `length` bytes holds every byte its kind reads: a position 21, a
+// key 3, a key block its count of flags after two, a hello a nickname after its letter.
+// Longer ones are taken as before; a shorter one would be read past its end as zeros.
+static bool LongEnough(const char* data, int length) {
+  switch (data[0]) {
+    case 'd': return length >= 21;
+    case 'i': return length >= 3;
+    case 'k': return length >= 2 && length >= 2 + static_cast<int8_t>(data[1]);
+    case 'c':
+    case 'C': return length >= 2;
+    default: return true;
+  }
+}
+
 int PeerTable::ReceiveDatagram() {
   Hold hold(ClientLock());
   char data[kNickLength];
@@ -94,6 +108,7 @@ int PeerTable::ReceiveDatagram() {
   const SocketAddress source = datagramLink->peerAddress;
   if (!AdmitSource(source, TickCountMs())) return 0;  // a flood
   const char kind = data[0];
+  if (!LongEnough(data, datagramLink->receivedLength)) return 0;
   if (kind == 'c' || kind == 'C') return ApplyHello(data, source);
   if (kind != 'd' && kind != 'i' && kind != 'k') return 100;
   float reported[5];

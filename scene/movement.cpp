@@ -80,12 +80,12 @@ void ApplyMoveKey(PlayerPose* p, int moveKey, float s) {
 }
 
 void UpdateMovement() {
-  if (!AppState.isActive) return;
   const float s = AppState.frameScale;
-  // While the input line has the keyboard no key walks, and a key held when typing began
-  // is reported let go, so the peers do not see the avatar walk on.
+  // The keys act only while the window and its view have the keyboard; a key held when typing
+  // began (or the window lost the keyboard) is reported let go, so the peers do not see the
+  // avatar walk on. The peers walk on behind other windows.
   for (int key : kMoveKeyOrder) {
-    bool held = AppState.viewHasFocus && MoveKeyHeld && MoveKeyHeld(key);
+    bool held = AppState.isActive && AppState.viewHasFocus && MoveKeyHeld && MoveKeyHeld(key);
     Irc.peerTable.SendKeyState(key, held ? 1 : 0);
     if (!held) continue;
     ApplyMoveKey(&LocalPose, key, s);

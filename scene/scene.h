@@ -8,6 +8,10 @@ bool RenderFrame();      // one frame; the context is current
 void SetViewProjection(int x, int y, int width, int height, double aspect);
 void UpdateMovement();   // local movement keys, key reports, dead reckoning of peers
 void ClampToWorld();     // keeps the local user and every active peer inside the room
+// True while the view changes by itself from frame to frame: a spark burns, the local user
+// holds a movement key (the window active and its view clicked), or an active peer is reckoned
+// on by a held key. Otherwise a frame shows what the last one did.
+bool SceneAnimating();
 void SpawnExplosion(float x, float y, float z);
 
 // Whether a movement key (MoveKey index 1..8) is held right now, for the whole

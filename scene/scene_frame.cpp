@@ -126,13 +126,17 @@ static void DrawPeers() {
       DrawWholeAvatar(peer);
   }
   DrawAvatarPictures();
+  // The labels spin while the room moves; a frame drawn at rest stays on screen until the next
+  // change, so its labels face the camera, readable, rather than stopping edge on.
+  const bool spinning = SceneAnimating();
   for (int i = 0; i < count; ++i) {
     const PeerView& peer = peers[i];
     const float lift = kPeerBase + kPeerLabelLift;
     const float halfWidth = 0.05f * static_cast<float>(strnlen(peer.ncb, kNickLength));
     if (!SphereInView(frustum, peer.x, lift, peer.z, halfWidth + 0.1f)) continue;
     const float slot = static_cast<float>(peer.slot);
-    AddLabel(peer.ncb, peer.x, lift, peer.z, slot * 78.0f + clock * 3.0f, 0.1f,
+    const float facing = std::atan2(LocalPose.x - peer.x, LocalPose.z - peer.z) * 57.29578f;
+    AddLabel(peer.ncb, peer.x, lift, peer.z, spinning ? slot * 78.0f + clock * 3.0f : facing, 0.1f,
              0.5f + 0.5f * std::sin(clock * 5.0f + slot * 35.0f * 0.017453292f), 1.0f, 0.0f);
   }
   DrawLabels();

@@ -1,6 +1,7 @@
 """How much processor time the program takes with nothing happening: in the room with the
 keyboard, unfocused behind another window, and iconified, beside an idle qivra-peer in the same
-channel. Reads /proc/PID/stat of each process (and of the X server) over the same span.
+channel; and, for comparison, unfocused while that member turns on the spot in view (the room
+is drawn then). Reads /proc/PID/stat of each process (and of the X server) over the same span.
 
 usage: sudo /usr/bin/python3 bench/cpu/cpu_rest.py [SECONDS]      (default 10 per state)
 Builds nothing: it runs build/qivra and build/qivra-peer of the source tree (or QIVRA_PROGRAM,
@@ -40,6 +41,7 @@ def main():
         viewer = room.connect_viewer()
         peer = room.add_peer("idler")
         peer.wait_for(r"^presence active viewer$", 20)
+        peer.send("/pos 0 -2 180 180 0")  # in view, two units ahead
         room.click_view()
         time.sleep(2)  # let the join and the handshake settle
         pids = {"qivra": viewer.pid, "Xvfb": room.desktop.server.pid, "qivra-peer": peer.pid}
@@ -55,6 +57,13 @@ def main():
                 raise SystemExit("another window did not take the focus")
             time.sleep(1)
             rows.append(("unfocused (another window active)", measure(pids, seconds)))
+            mark = peer.mark()
+            peer.send("/walk left %.1f" % (seconds + 2))
+            peer.wait_for(r"^walk started$", 5, since=mark)
+            time.sleep(0.5)
+            rows.append(("unfocused, a member turning in view", measure(pids, seconds)))
+            peer.wait_for(r"^walk done$", seconds + 10, since=mark)
+            time.sleep(1)
             room.desktop.minimize(room.window)
             time.sleep(1)
             state = room.desktop.find_windows(MAIN_TITLE)

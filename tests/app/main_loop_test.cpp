@@ -74,7 +74,8 @@ PumpResult PumpOneMessage() {
 void PostQuit() { Shell.quitPosted = true; }
 void MakeViewCurrent(PlatformWindow*) {}
 void WaitForDisplayRefresh() {}  // the pace of passes plays no part here
-void RestWhileInactive() {}
+void RestUntilSomethingHappens() {}
+bool TakeFrameDue() { return true; }  // every pass draws, as a moving scene does
 void SwapViewBuffers(PlatformWindow*) {}
 void ShowTopWindow(PlatformWindow*) {}
 int GetWidgetText(PlatformWidget*, char* out, int maxCount) {

@@ -12,6 +12,7 @@
 
 #include "console/console_log.h"
 #include "console/settings.h"
+#include "console/trusted_certificates.h"
 
 namespace {
 
@@ -279,6 +280,14 @@ TEST_F(SettingsTest, AFailedSaveSaysSo) {
   EXPECT_FALSE(SaveLastConnection());
   EXPECT_EQ(std::vector<std::string>{"WARNING: the connection settings could not be saved for the next start"},
             Save());
+}
+
+TEST_F(SettingsTest, TrustedCertificatesKeepEveryLineAndEndAnUnendedLastOne) {
+  const std::string file = userFolder + "/trusted-certificates.txt";
+  ASSERT_TRUE(TrustCertificate("irc.example.net", 6697, "AB:CD"));
+  WriteFile(file, (ReadFile(file) + "10.0.0.9:6697 EF:01").c_str());  // edited by hand, no line end
+  ASSERT_TRUE(TrustCertificate("10.0.0.9", 7000, "23:45"));
+  EXPECT_EQ("irc.example.net:6697 AB:CD\n10.0.0.9:6697 EF:01\n10.0.0.9:7000 23:45\n", ReadFile(file));
 }
 
 TEST(ReadConfigLine, SkipsCommentsAndEmptyLinesAndSplitsLongLines) {

@@ -12,6 +12,7 @@ When a test fails, its views are written under evidence/<test>/ in the working d
 (under $QIVRA_E2E_VIEWS/<test>/ for every test when that is set).
 """
 import os
+import subprocess
 import sys
 import time
 import unittest
@@ -321,6 +322,33 @@ class RoomTest(unittest.TestCase):
         self.assertGreater(yaw, 10.0, "a left turn of 0.2 s turns by tens of degrees: " + positions[-1])
         self.assertTrue(room.viewer.alive())
 
+    # -- the room behind another window ----------------------------------------------------
+    def test_the_room_lives_behind_another_window(self):
+        room = self.room
+        room.connect_viewer()
+        alice = room.add_peer("alice")
+        alice.wait_for(r"^presence active viewer$", 15)
+        other = subprocess.Popen(["xlogo", "-geometry", "120x120+880+620"], env=room.desktop.env)
+        self.addCleanup(other.wait, 5)
+        self.addCleanup(other.terminate)
+        room.desktop.xdotool("windowactivate", "--sync", room.desktop.wait_window("xlogo", timeout=10))
+        self.assertTrue(room.desktop.wait_active("xlogo"), "the other window did not take the focus")
+        # In front of the camera, she turns on the spot for three seconds.
+        mark = alice.mark()
+        alice.send("/pos 0 -2 180 180 0\n/walk left 3")
+        alice.wait_for(r"^walk started$", 5, since=mark)
+        settle(0.3)
+        first = room.view("turning, unfocused")
+        time.sleep(0.5)
+        self.assertGreater(changed(first, room.view("half a second later")).count, 200,
+                           "the view did not change while she turned behind another window")
+        # Views 40 ms apart: at 20 frames a second or more nearly every one is new (a view not
+        # drawn stays as it was); drawn only at her 10 positions a second, every other one repeats.
+        views = [room.view("frame") for _ in range(16) if time.sleep(0.04) is None]
+        new = sum(1 for a, b in zip(views, views[1:]) if a.raw != b.raw)
+        print("behind another window: %d of 15 views 40 ms apart were new" % new)
+        self.assertGreaterEqual(new, 12, "fewer new frames than 20 a second")
+        self.assertEqual("xlogo", room.desktop.active_window_name(), "the window took the focus back")
 
 if __name__ == "__main__":
     unittest.main()

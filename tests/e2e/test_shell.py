@@ -7,6 +7,7 @@ the registration run the program in a network namespace of its own where a
 silent listener takes the connection, so registration simply never completes.
 """
 import os
+import subprocess
 import sys
 import tempfile
 import time
@@ -259,6 +260,17 @@ class ShellTest(unittest.TestCase):
         self.desktop.click(dialog, *EXIT_BUTTON)
         self.assertEqual(0, program.wait_exit(timeout=15), program.stderr())
 
+
+class NoDisplayTest(unittest.TestCase):
+    def test_without_a_display_it_says_so_and_exits_1(self):
+        env = dict(os.environ, QIVRA_LOCK_DIR=tempfile.gettempdir())
+        env.pop("DISPLAY", None)
+        for argv, display, status in (([], None, 1), ([], ":987", 1), (["--help"], None, 0), (["--version"], None, 0)):
+            run = subprocess.run([PROGRAM] + argv, env=dict(env, **({"DISPLAY": display} if display else {})),
+                                 capture_output=True, text=True, timeout=20)
+            self.assertEqual(status, run.returncode, "%r DISPLAY=%s: %r" % (argv, display, run.stderr))
+            self.assertEqual(status == 1, "qivra: cannot open the display (DISPLAY is not set or the X server "
+                             "refused): QIVRA needs a desktop.\n" == run.stderr, run.stderr)
 
 if __name__ == "__main__":
     unittest.main()

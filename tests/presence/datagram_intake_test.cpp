@@ -89,6 +89,36 @@ TEST_F(IntakeTest, PositionsThatAreNotFiniteOrFarOutsideTheRoomAreDropped) {
   EXPECT_EQ(116.0f, X(alice));
 }
 
+TEST_F(IntakeTest, DatagramsShorterThanTheirKindChangeNothingAndWholeOnesApply) {
+  UdpPeer alicePeer;
+  int alice = Active(alicePeer, 1, "alice");
+  alicePeer.SendToClient(Position(1.5f, -2.0f, 30, 30, 5));
+  TakeWaitingDatagrams(Irc.peerTable);
+  ASSERT_EQ(1.5f, X(alice));
+  const PeerSlot& slot = Irc.peerTable.slots[alice];
+  const std::string whole = Position(-3.0f, 4.0f, 60, 60, 0);
+  const std::string cut[] = {"d", whole.substr(0, 20), std::string("i\x01", 2), "i",
+                             std::string("k\x09\x01\x01", 4), "k", "C"};
+  positionsApplied = 0;
+  for (const std::string& bytes : cut) {
+    alicePeer.SendToClient(bytes);
+    TakeWaitingDatagrams(Irc.peerTable);
+    EXPECT_TRUE(X(alice) == 1.5f && slot.pose.z == -2.0f && !slot.keys[1] && !slot.keys[2])
+        << bytes.size() << " bytes of " << bytes[0] << " changed her";
+  }
+  EXPECT_EQ(0, positionsApplied);
+
+  // The exact lengths still apply: a position, a key held, a block that releases it.
+  alicePeer.SendToClient(whole);
+  alicePeer.SendToClient(std::string("i\x02\x02", 3));
+  TakeWaitingDatagrams(Irc.peerTable);
+  EXPECT_EQ(-3.0f, X(alice));
+  EXPECT_EQ(1, slot.keys[2]) << "a whole key datagram";
+  alicePeer.SendToClient(std::string("k\x09\0\0\0\0\0\0\0\0\0", 11));
+  TakeWaitingDatagrams(Irc.peerTable);
+  EXPECT_EQ(0, slot.keys[2]) << "a whole key block";
+}
+
 TEST_F(IntakeTest, OneDispatcherCallTakesEveryWaitingDatagram) {
   UdpPeer alicePeer;
   int alice = Active(alicePeer, 1, "alice");

@@ -11,6 +11,7 @@
 #include "irc/irc_client.h"
 #include "platform/ticks.h"
 #include "scene/movement.h"
+#include "scene/particles.h"
 #include "scene/scene.h"
 #include "scene/world.h"
 
@@ -134,7 +135,7 @@ TEST_F(MovementTest, LookKeysReportButLeaveThePositionClean) {
   EXPECT_FALSE(AppState.positionDirty);
 }
 
-TEST_F(MovementTest, NothingMovesBeforeTheFirstClickOrWhileInactive) {
+TEST_F(MovementTest, TheKeysActOnlyAfterTheFirstClickAndWhileActive) {
   AppState.viewHasFocus = false;
   Turn({KeyForward, KeyTurnLeft, KeyLookDown});
   EXPECT_FLOAT_EQ(LocalPose.z, 0);
@@ -149,7 +150,8 @@ TEST_F(MovementTest, NothingMovesBeforeTheFirstClickOrWhileInactive) {
   Irc.peerTable.slots[4].keys[KeyForward] = 1;
   Turn({KeyForward});
   EXPECT_FLOAT_EQ(LocalPose.z, 0);
-  EXPECT_FLOAT_EQ(Irc.peerTable.slots[4].pose.z, 0) << "an inactive window freezes the peers too";
+  EXPECT_EQ(Irc.peerTable.self.keys[KeyForward], 0) << "an inactive window reports no key";
+  EXPECT_LT(Irc.peerTable.slots[4].pose.z, 0) << "the peers walk on behind other windows";
 }
 
 TEST_F(MovementTest, TypingStopsTheWalkAndReportsTheHeldKeysLetGo) {
@@ -249,3 +251,23 @@ TEST_F(MovementTest, PositionReportsGoOutOnlyWhenDirtyAndStrictlyAfterTheInterva
 }
 
 }  // namespace
+
+TEST_F(MovementTest, TheSceneAnimatesWhileSomebodyWalksOrSparksBurn) {
+  EXPECT_FALSE(SceneAnimating()) << "nobody walks, nothing burns";
+  heldKeys = {KeyLookUp};
+  EXPECT_TRUE(SceneAnimating()) << "the local user looks up";
+  AppState.isActive = false;
+  EXPECT_FALSE(SceneAnimating()) << "keys held for another window";
+  PeerSlot& peer = Irc.peerTable.slots[5];
+  peer.keys[KeyTurnLeft] = 1;
+  EXPECT_FALSE(SceneAnimating()) << "a slot that is not active";
+  peer.active = 1;
+  EXPECT_TRUE(SceneAnimating()) << "a peer reckoned on by a held key, behind other windows too";
+  peer.active = 0;
+  AllocateParticles();
+  SpawnParticle(0, 1, 0, 0, 0, 0, 3);
+  EXPECT_TRUE(SceneAnimating()) << "a burning spark";
+  ParticlePool.liveList->life = 0;
+  EXPECT_FALSE(SceneAnimating()) << "a spark burnt out";
+  FreeParticles();
+}

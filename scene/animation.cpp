@@ -1,0 +1,35 @@
+// Whether the room moves by itself: walkers, peers reckoned on by their keys, burning sparks.
+#include "core/app_state.h"
+#include "irc/irc_client.h"
+#include "scene/movement.h"
+#include "scene/particles.h"
+#include "scene/scene.h"
+
+static bool SparksBurning() {
+  for (const Particle* p = ParticlePool.liveList; p; p = p->next)
+    if (p->life > 0.0f) return true;
+  return false;
+}
+
+// The local user walks only while the window has the keyboard and the view was clicked,
+// as UpdateMovement has it.
+static bool LocalKeyHeld() {
+  if (!AppState.isActive || !AppState.viewHasFocus || !MoveKeyHeld) return false;
+  for (int key : kMoveKeyOrder)
+    if (MoveKeyHeld(key)) return true;
+  return false;
+}
+
+static bool PeerWalking() {
+  PeerTable& table = Irc.peerTable;
+  bool walking = false;
+  table.Lock();
+  for (int slot = 0; slot < kPeerSlots && !walking; ++slot) {
+    if (!table.slots[slot].active) continue;
+    for (int key : kMoveKeyOrder) walking = walking || table.slots[slot].keys[key] != 0;
+  }
+  table.Unlock();
+  return walking;
+}
+
+bool SceneAnimating() { return SparksBurning() || LocalKeyHeld() || PeerWalking(); }
