@@ -148,6 +148,13 @@ bool PanelBox::CopySelection(int clipboard) {
   return true;
 }
 
+// The panel's bottom stays where it is; the pointer sets its top (frame coordinates).
+int PanelBox::RowsAtPointer() const {
+  int pointer = Fl::event_y_root() - top_window()->y_root();
+  int bottom = window()->y() + y() + h();
+  return (bottom - 1 - pointer + kPanelRowHeight / 2) / kPanelRowHeight;
+}
+
 int PanelBox::HandleMouse(int event) {
   const int mx = Fl::event_x() - x(), my = Fl::event_y() - y();
   Fl_Window* frame = top_window();
@@ -172,10 +179,7 @@ int PanelBox::HandleMouse(int event) {
       return 1;
     case FL_DRAG:
       if (resizing && frame && PanelResizeHandler) {
-        // The panel's bottom stays where it is; the pointer sets its top (frame coordinates).
-        int pointer = Fl::event_y_root() - frame->y_root();
-        int bottom = window()->y() + y() + h();
-        int rowsWanted = (bottom - 1 - pointer + kPanelRowHeight / 2) / kPanelRowHeight;
+        int rowsWanted = RowsAtPointer();
         if (rowsWanted != resizeRows) {
           resizeRows = rowsWanted;
           PanelResizeHandler(rowsWanted, false);
@@ -191,9 +195,12 @@ int PanelBox::HandleMouse(int event) {
     case FL_RELEASE:
       if (resizing) {
         resizing = false;
+        if (frame) resizeRows = RowsAtPointer();  // where the button came up, moved or not
         if (PanelResizeHandler) PanelResizeHandler(resizeRows, true);
       } else if (selecting) {
         selecting = false;
+        focus = PointAt(mx, my);  // where the button came up ends the selection, moved or not
+        redraw();
         const PanelSpan* link = anchor.row == focus.row && anchor.byte == focus.byte ? LinkAt(mx, my) : nullptr;
         if (link) OpenInBrowser(rows[(my - 1) / kPanelRowHeight].text + link->from, link->to - link->from);
         else CopySelection(0);  // the primary selection, as a terminal makes it

@@ -35,6 +35,7 @@ class PanelBox : public Fl_Widget {
   const PanelSpan* LinkAt(int mx, int my) const;
   int SelectedText(char* out, int size) const;
   void ShiftSelection(int rowsUp);
+  int RowsAtPointer() const;
 
   Row rows[kMaxShownRows] = {};
   int count = 0;
