@@ -13,7 +13,8 @@ $sudo_cmd apt-get install -y -qq --no-install-recommends \
   ngircd inspircd iproute2 python3-irc fonts-dejavu-core libfreetype-dev procps psmisc \
   zlib1g-dev dpkg-dev desktop-file-utils appstream man-db xclip \
   clang libclang-rt-14-dev libssl-dev openssl atheme-services \
-  libminiupnpc-dev libnatpmp-dev miniupnpd miniupnpd-iptables iptables conntrack >/dev/null
+  libminiupnpc-dev libnatpmp-dev miniupnpd miniupnpd-iptables iptables conntrack \
+  libpango1.0-dev libcairo2-dev fonts-noto-cjk fonts-noto-color-emoji >/dev/null
 # The packaged servers start themselves; the tests start their own copies.
 for s in ngircd inspircd miniupnpd; do
   $sudo_cmd systemctl stop "$s" >/dev/null 2>&1 || $sudo_cmd service "$s" stop >/dev/null 2>&1 || true
