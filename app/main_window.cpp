@@ -7,7 +7,9 @@
 #include "app/attention.h"
 #include "app/command_interpreter.h"
 #include "app/shell.h"
+#include "console/console_height.h"
 #include "console/console_log.h"
+#include "platform/console_panel.h"
 #include "platform/gui_window.h"
 #include "platform/message_box.h"
 #include "scene/scene.h"
@@ -58,7 +60,31 @@ void OnExpose() {
   if (sceneReady && AppState.mainWindow) RenderFrame();
   MarkViewChanged();  // the main loop draws it again with the frame's own pacing
 }
-void ShowPanelText(const char* text) { SetWidgetText(AppState.consolePanel, text); }
+// The console's rows handed down to the panel as plain data.
+void ShowPanelRows(const ConsoleRow* rows, int count, const char* marker) {
+  static PanelRow shown[kMaxConsoleRows];
+  if (count > kMaxConsoleRows) count = kMaxConsoleRows;
+  for (int i = 0; i < count; ++i) {
+    shown[i].text = rows[i].text;
+    shown[i].attention = rows[i].mark == MarkAttention;
+    shown[i].spanCount = rows[i].spanCount < kMaxPanelSpans ? rows[i].spanCount : kMaxPanelSpans;
+    for (int s = 0; s < shown[i].spanCount; ++s) {
+      const RowSpan& span = rows[i].spans[s];
+      shown[i].spans[s] = PanelSpan{span.from, span.to, span.colour.r, span.colour.g, span.colour.b, span.kind == SpanLink};
+    }
+  }
+  SetPanelRows(AppState.consolePanel, shown, count, marker);
+}
+
+// The divider dragged: the view keeps at least 60 pixels, and the height is kept for the
+// next start once the button is let go.
+void OnPanelResize(int rows, bool done) {
+  const int most = (WindowRect.bottom - WindowRect.top - 20 - 60) / 16;
+  if (rows > most) rows = most;
+  ConsoleSetRows(rows);
+  ResizeView(WindowRect.right - WindowRect.left, WindowRect.bottom - WindowRect.top);
+  if (done && !SaveConsoleRows(ConsoleRows())) ConsoleAppend("WARNING: the console's height could not be saved for the next start");
+}
 
 // Test seam: QIVRA_WINDOW_STDERR=1 prints one line to stderr for each main window made.
 void TraceWindowMade(bool fullScreen) {
@@ -89,6 +115,7 @@ bool CreateMainWindow(const char* title, int width, int height, int bits, bool f
   InputPasteHandler = OnInputPaste;
   InputFullHandler = OnInputFull;
   PanelScrollHandler = ConsoleScroll;
+  PanelResizeHandler = OnPanelResize;
   AskYesNo = AskYesNoBox;
 
   if (!OpenDisplay()) {
@@ -151,12 +178,17 @@ bool CreateMainWindow(const char* title, int width, int height, int bits, bool f
   }
   SetSwapInterval(1);  // let the buffer swap pace the loop where the display can
 
-  AppState.inputLine = CreateInputLine(AppState.mainWindow, 0, height - 20, width, 20);
-  AppState.consolePanel = CreateConsolePanel(AppState.mainWindow, 0, height - 132, width, 113);
-  ConsolePanelSink = ShowPanelText;
-
-  // The first window greets; a window made again (F1) keeps what the console showed.
+  // The first window greets and takes the console height the user left; a window made again
+  // (F1) keeps what the console showed.
   static bool greeted = false;
+  if (!greeted) ConsoleSetRows(LoadConsoleRows());
+  ViewLayout layout = ComputeViewLayout(width, height, ConsoleRows());
+  AppState.inputLine = CreateInputLine(AppState.mainWindow, layout.inputX, layout.inputY, layout.inputWidth,
+                                       layout.inputHeight);
+  AppState.consolePanel = CreateConsolePanel(AppState.mainWindow, layout.panelX, layout.panelY, layout.panelWidth,
+                                             layout.panelHeight);
+  ConsolePanelSink = ShowPanelRows;
+
   if (!greeted) {
     greeted = true;
     ConsoleClear();
@@ -194,7 +226,8 @@ void DestroyMainWindow() {
 
 void ResizeView(int width, int height) {
   MarkViewChanged();
-  ViewLayout layout = ComputeViewLayout(width, height);
+  WindowRect = ClientRect{0, 0, width, height};
+  ViewLayout layout = ComputeViewLayout(width, height, ConsoleRows());
   MoveWidget(AppState.inputLine, layout.inputX, layout.inputY, layout.inputWidth, layout.inputHeight, false);
   MoveWidget(AppState.consolePanel, layout.panelX, layout.panelY, layout.panelWidth, layout.panelHeight, true);
   if (!AppState.mainWindow) return;  // no context of this window yet

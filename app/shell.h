@@ -69,9 +69,10 @@ struct ViewLayout {
   int inputX, inputY, inputWidth, inputHeight;
   int panelX, panelY, panelWidth, panelHeight;
   int viewportX, viewportY, viewportWidth, viewportHeight;
-  double aspect;  // width / (height - 130)
+  double aspect;  // width / (height - 130) with seven console rows, 16 pixels less per row more
 };
-ViewLayout ComputeViewLayout(int width, int height);
+// The console panel is consoleRows rows of 16 pixels high (and a border) above the input line.
+ViewLayout ComputeViewLayout(int width, int height, int consoleRows = 7);
 
 // The console line for a dispatcher event into t (bounded by size); false
 // for codes that show no line.

@@ -4,22 +4,23 @@
 
 #include "app/shell.h"
 
-ViewLayout ComputeViewLayout(int width, int height) {
+ViewLayout ComputeViewLayout(int width, int height, int consoleRows) {
   if (height == 0) height = 1;  // a minimised window reports 0
+  const int panelHeight = consoleRows * 16 + 1;  // 113 for the seven rows of old
   ViewLayout layout;
   layout.inputX = 0;
   layout.inputY = height - 20;
   layout.inputWidth = width;
   layout.inputHeight = 20;
   layout.panelX = 0;
-  layout.panelY = height - 132;
+  layout.panelY = height - 19 - panelHeight;
   layout.panelWidth = width;
-  layout.panelHeight = 113;
+  layout.panelHeight = panelHeight;
   layout.viewportX = 0;
-  layout.viewportY = 132;
+  layout.viewportY = panelHeight + 19;
   layout.viewportWidth = width;
-  layout.viewportHeight = height - 132;
-  layout.aspect = static_cast<double>(static_cast<float>(width) / static_cast<float>(height - 130));
+  layout.viewportHeight = height - layout.viewportY;
+  layout.aspect = static_cast<double>(static_cast<float>(width) / static_cast<float>(height - panelHeight - 17));
   return layout;
 }
 

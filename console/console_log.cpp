@@ -1,4 +1,4 @@
-// The console lines with their scrollback, the panel text built from them, and the echoes of own lines.
+// The console lines with their scrollback, the panel rows built from them, and the echoes of own lines.
 #include "console/console_log.h"
 
 #include <cstdio>
@@ -11,7 +11,7 @@
 #include "platform/ticks.h"
 
 ConsoleLogRecord ConsoleLog;
-void (*ConsolePanelSink)(const char* panelText) = nullptr;
+void (*ConsolePanelSink)(const ConsoleRow* rows, int count, const char* marker) = nullptr;
 
 namespace {
 
@@ -19,45 +19,39 @@ namespace {
 struct Scrollback {
   char lines[kConsoleHistory][kConsoleLineLength];
   ConsoleMark marks[kConsoleHistory];
+  bool carried[kConsoleHistory];  // the line goes on from the one before it
   int newest;  // index of the newest line
   int count;
   int back;    // the view's last row is this many lines above the newest
+  int rows;    // rows the panel shows
 };
-Scrollback History;
+Scrollback History = {{}, {}, {}, 0, 0, 0, kConsoleLines};
 
-int MostBack() { return History.count > kConsoleLines ? History.count - kConsoleLines : 0; }
+int MostBack() { return History.count > History.rows ? History.count - History.rows : 0; }
+
+int SlotOf(int back) { return (History.newest - back + kConsoleHistory) % kConsoleHistory; }
 
 const char* HistoryAt(int back) {
   if (back < 0 || back >= History.count) return "";
-  return History.lines[(History.newest - back + kConsoleHistory) % kConsoleHistory];
-}
-
-void AppendRow(char* panel, std::size_t size, std::size_t* used, const char* text) {
-  std::size_t length = strnlen(text, kConsoleLineLength - 1);
-  if (*used + length >= size) length = size - 1 - *used;
-  std::memcpy(panel + *used, text, length);
-  *used += length;
+  return History.lines[SlotOf(back)];
 }
 
 void ShowPanel() {
-  char heh[kConsoleLines * 256];  // 1792 bytes: seven lines, six line feeds and the marker fit
-  std::size_t used = 0;
-  for (int i = 0; i < kConsoleLines; ++i) {
-    if (i > 0) heh[used++] = '\n';
-    const char* row =
-        History.back == 0 ? ConsoleLog.lines[i] : HistoryAt(History.back + kConsoleLines - 1 - i);
-    AppendRow(heh, sizeof heh, &used, row);
+  static ConsoleRow rows[kMaxConsoleRows];
+  for (int i = 0; i < History.rows; ++i) {
+    int back = History.back + History.rows - 1 - i;
+    ConsoleRow& row = rows[i];
+    row.text = HistoryAt(back);
+    bool kept = back < History.count;
+    row.mark = kept ? History.marks[SlotOf(back)] : MarkPlain;
+    row.spanCount = FindRowSpans(row.text, kept && History.carried[SlotOf(back)], row.spans, kMaxRowSpans);
   }
-  if (History.back > 0) {
-    char marker[48];
-    std::snprintf(marker, sizeof marker, "\t[%d more below]", History.back);
-    AppendRow(heh, sizeof heh, &used, marker);
-  }
-  heh[used] = '\0';
-  if (ConsolePanelSink) ConsolePanelSink(heh);
+  char marker[48] = "";
+  if (History.back > 0) std::snprintf(marker, sizeof marker, "[%d more below]", History.back);
+  if (ConsolePanelSink) ConsolePanelSink(rows, History.rows, marker);
 }
 
-void PushLine(const char* text, std::size_t length, ConsoleMark mark) {
+void PushLine(const char* text, std::size_t length, ConsoleMark mark, bool carried) {
   for (int i = 0; i < kConsoleLines - 1; ++i)
     std::memcpy(ConsoleLog.lines[i], ConsoleLog.lines[i + 1], kConsoleLineLength);
   std::memset(ConsoleLog.lines[kConsoleLines - 1], 0, kConsoleLineLength);
@@ -66,6 +60,7 @@ void PushLine(const char* text, std::size_t length, ConsoleMark mark) {
   History.newest = (History.newest + 1) % kConsoleHistory;
   std::memcpy(History.lines[History.newest], ConsoleLog.lines[kConsoleLines - 1], kConsoleLineLength);
   History.marks[History.newest] = mark;
+  History.carried[History.newest] = carried;
   if (History.count < kConsoleHistory) ++History.count;
   if (History.back > 0 && History.back < MostBack()) ++History.back;  // the view keeps its lines
 }
@@ -99,6 +94,7 @@ void ConsoleAppendMarked(const char* text, ConsoleMark mark) {
   MirrorToStderr(text);
   const std::size_t limit = kConsoleLineLength - 1;
   std::size_t remaining = std::strlen(text);
+  bool carried = false;
   do {
     std::size_t piece = Utf8Prefix(text, remaining, limit);
     if (remaining > limit) {
@@ -107,7 +103,8 @@ void ConsoleAppendMarked(const char* text, ConsoleMark mark) {
       }
     }
     if (piece == 0) piece = remaining < limit ? remaining : limit;  // never stall on bad input
-    PushLine(text, piece, mark);
+    PushLine(text, piece, mark, carried);
+    carried = true;
     text += piece;
     remaining -= piece;
   } while (remaining > 0);
@@ -133,13 +130,24 @@ void ConsoleScroll(int rows) {
   ShowPanel();
 }
 
+void ConsoleSetRows(int rows) {
+  if (rows < kMinConsoleRows) rows = kMinConsoleRows;
+  if (rows > kMaxConsoleRows) rows = kMaxConsoleRows;
+  if (rows == History.rows) return;
+  History.rows = rows;
+  if (History.back > MostBack()) History.back = MostBack();
+  ShowPanel();
+}
+
+int ConsoleRows() { return History.rows; }
+
 int ConsoleScrollBack() { return History.back; }
 int ConsoleHistoryCount() { return History.count; }
 const char* ConsoleHistoryLine(int back) { return HistoryAt(back); }
 
 ConsoleMark ConsoleHistoryMark(int back) {
   if (back < 0 || back >= History.count) return MarkPlain;
-  return History.marks[(History.newest - back + kConsoleHistory) % kConsoleHistory];
+  return History.marks[SlotOf(back)];
 }
 
 void EchoOwnMessage(const char* text) {

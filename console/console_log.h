@@ -1,9 +1,11 @@
-// The seven console lines shown in the console panel, and the scrollback behind them.
+// The console lines shown in the console panel (seven unless the user drags it), and the scrollback behind them.
 #pragma once
+#include "console/row_spans.h"
 
 constexpr int kConsoleLines = 7;
 constexpr int kConsoleLineLength = 128;
 constexpr int kConsoleHistory = 2000;  // lines kept for scrolling back, the seven shown included
+constexpr int kMinConsoleRows = 2, kMaxConsoleRows = 40;  // how far the panel's height may be dragged
 
 struct ConsoleLogRecord {
   char lines[kConsoleLines][kConsoleLineLength];  // 0 oldest, 6 newest
@@ -11,14 +13,23 @@ struct ConsoleLogRecord {
 
 extern ConsoleLogRecord ConsoleLog;
 
-// Set by the window while the console panel exists; receives the panel text. While the view is
-// scrolled back its last row ends with a tab and the marker "[N more below]".
-extern void (*ConsolePanelSink)(const char* panelText);
-
-void ConsoleAppend(const char* text);
 // How a line is drawn: plain, or marked for the user's attention (it names the own nickname,
 // or it is a private message). Every row a long text is carried over to keeps the mark.
 enum ConsoleMark : unsigned char { MarkPlain = 0, MarkAttention = 1 };
+
+// One row of the panel as it is drawn.
+struct ConsoleRow {
+  const char* text;
+  ConsoleMark mark;
+  int spanCount;
+  RowSpan spans[kMaxRowSpans];  // the speaker's nickname in its colour, web addresses
+};
+
+// Set by the window while the console panel exists; receives the rows shown, top to bottom,
+// and the marker of a scrolled-back view ("[N more below]", else "").
+extern void (*ConsolePanelSink)(const ConsoleRow* rows, int count, const char* marker);
+
+void ConsoleAppend(const char* text);
 void ConsoleAppendMarked(const char* text, ConsoleMark mark);
 void ConsoleClear();
 // Shows the lines as they are on a panel made since (the window made again by F1).
@@ -29,6 +40,10 @@ void EchoOwnAction(const char* text);
 // Scrolling: rows > 0 go back towards older lines, < 0 forward; the view stops at either end.
 // New lines keep a view that was scrolled back where it is; at the bottom it follows them.
 void ConsoleScroll(int rows);
+// The number of rows the panel shows (kept within kMinConsoleRows..kMaxConsoleRows); the view
+// stays at the bottom or keeps its last row.
+void ConsoleSetRows(int rows);
+int ConsoleRows();
 int ConsoleScrollBack();       // rows between the newest line and the view's last row
 int ConsoleHistoryCount();     // lines kept
 // A kept line: back 0 is the newest. "" beyond the kept lines.

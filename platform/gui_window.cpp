@@ -18,8 +18,11 @@
 #include <cstring>
 
 #include "platform/app_icon.h"
+#include "platform/console_panel.h"
 #include "platform/key_state.h"
 #include "platform/line_input_keys.h"
+#include "platform/panel_box.h"
+#include "platform/text_input.h"
 #include "platform/ticks.h"
 #include "platform/x11_windows.h"
 
@@ -53,62 +56,6 @@ class ViewWindow : public Fl_Gl_Window {
   int handle(int event) override;
 };
 
-// The console panel: a bordered box showing the panel text, one row per line
-// feed, top to bottom. A row too wide for the panel is drawn in a smaller
-// size (down to 8 pixels) so that a full console line stays readable. Text after
-// a tab (the marker of a scrolled-back view) is drawn at the row's right end.
-class PanelBox : public Fl_Widget {
- public:
-  PanelBox(int x, int y, int w, int h) : Fl_Widget(x, y, w, h) { text[0] = '\0'; }
-  void SetText(const char* value) {
-    std::size_t length = strnlen(value, sizeof text - 1);
-    std::memcpy(text, value, length);
-    text[length] = '\0';
-    redraw();
-  }
-  int Text(char* out, int maxCount) const {
-    int length = static_cast<int>(strnlen(text, sizeof text - 1));
-    if (length > maxCount - 1) length = maxCount - 1;
-    std::memcpy(out, text, length);
-    out[length] = '\0';
-    return length;
-  }
-  void draw() override {
-    fl_draw_box(FL_BORDER_BOX, x(), y(), w(), h(), FL_BACKGROUND_COLOR);
-    fl_push_clip(x() + 1, y() + 1, w() - 2, h() - 2);
-    fl_color(FL_FOREGROUND_COLOR);
-    const int rowHeight = (h() - 2) / 7;
-    const char* row = text;
-    for (int i = 0; row; ++i) {
-      const char* end = std::strchr(row, '\n');
-      int length = end ? static_cast<int>(end - row) : static_cast<int>(std::strlen(row));
-      const char* tab = static_cast<const char*>(std::memchr(row, '\t', length));
-      int textLength = tab ? static_cast<int>(tab - row) : length;
-      int markerWidth = 0;
-      if (tab) {
-        fl_font(FL_HELVETICA_BOLD, 11);
-        markerWidth = static_cast<int>(fl_width(tab + 1, length - textLength - 1)) + 8;
-      }
-      int size = 12;
-      fl_font(FL_HELVETICA, size);
-      while (size > 8 && fl_width(row, textLength) > w() - 6 - markerWidth) fl_font(FL_HELVETICA, --size);
-      int baseline = y() + 1 + i * rowHeight + (rowHeight + fl_height()) / 2 - fl_descent();
-      fl_color(FL_FOREGROUND_COLOR);
-      if (textLength > 0) fl_draw(row, textLength, x() + 3, baseline);
-      if (tab) {
-        fl_font(FL_HELVETICA_BOLD, 11);
-        fl_color(FL_DARK_BLUE);
-        fl_draw(tab + 1, length - textLength - 1, x() + w() - markerWidth + 2, baseline);
-      }
-      row = end ? end + 1 : nullptr;
-    }
-    fl_pop_clip();
-  }
-
- private:
-  char text[2048];
-};
-
 // Shift+Page Up / Page Down scroll the console wherever the keyboard is.
 bool ScrollKey(int event) {
   if (event != FL_KEYBOARD || !(Fl::event_state() & FL_SHIFT)) return false;
@@ -126,11 +73,11 @@ bool IsNavigationKey(int key) {
 // The input line scrolls sideways and holds up to 255 bytes. Pasted text goes to the shell,
 // which decides what the line shows of it; a character typed into a full line is reported.
 // While it has the keyboard every key edits it; Escape gives the keyboard back to the view.
-class LineInput : public Fl_Input {
+class LineInput : public TextInput {
  public:
-  LineInput(int x, int y, int w, int h) : Fl_Input(x, y, w, h) {}
+  LineInput(int x, int y, int w, int h) : TextInput(x, y, w, h) {}
   void draw() override {
-    Fl_Input::draw();
+    TextInput::draw();
     DrawInputCue(x(), y(), w(), h(), typing, size() == 0);
   }
   int handle(int event) override {
@@ -225,6 +172,14 @@ void StartTypingFromView() {
   }
 }
 
+// Ctrl+C with the keyboard at the window copies the console's selection to the clipboard.
+bool CopyKey(int event) {
+  if (event != FL_KEYBOARD || !(Fl::event_state() & FL_CTRL) || (Fl::event_key() != 'c' && Fl::event_key() != 'C'))
+    return false;
+  if (activeWindow && activeWindow->consolePanel.panel) activeWindow->consolePanel.panel->CopySelection(1);
+  return true;
+}
+
 int ViewWindow::handle(int event) {
   switch (event) {
     case FL_PUSH:
@@ -236,7 +191,7 @@ int ViewWindow::handle(int event) {
     case FL_KEYBOARD:
       // The movement keys are read from the key state. Taking every key here also keeps
       // FLTK from using the cursor keys to move the focus into the input line.
-      if (!ScrollKey(event)) StartTypingFromView();
+      if (!ScrollKey(event) && !CopyKey(event)) StartTypingFromView();
       return 1;
     case FL_KEYUP:
       return 1;
@@ -246,10 +201,13 @@ int ViewWindow::handle(int event) {
 }
 
 int ControlHolder::handle(int event) {
-  if (isPanel && event == FL_PUSH) {
-    if (Fl::event_button() == FL_LEFT_MOUSE) FocusMainWindow();
+  PlatformWidget* widget = activeWindow ? (isPanel ? &activeWindow->consolePanel : &activeWindow->inputLine) : nullptr;
+  // The mouse over the panel selects, opens links and drags the divider; over the input line it
+  // places the cursor by the measures the text is drawn with.
+  if (isPanel && widget && widget->panel && widget->panel->HandleMouse(event)) return 1;
+  if (!isPanel && widget && widget->input && (event == FL_PUSH || event == FL_DRAG || event == FL_RELEASE) &&
+      widget->input->HandleMouse(event))
     return 1;
-  }
   if (isPanel && event == FL_MOUSEWHEEL) {
     // The wheel turned towards the user (dy > 0) moves on to newer lines.
     if (PanelScrollHandler && Fl::event_dy()) PanelScrollHandler(-Fl::event_dy() * kWheelRows);
@@ -475,7 +433,7 @@ static PlatformWidget* CreateControl(PlatformWindow* window, PlatformWidget* slo
   Fl_Group::current(nullptr);
   slot->holder = new ControlHolder(x, y, width, height, isPanel);
   if (isPanel) {
-    slot->panel = new PanelBox(0, 0, width, height);
+    slot->panel = new PanelBox(0, 0, width, height, FocusMainWindow);
   } else {
     slot->input = new LineInput(0, 0, width, height);
     slot->input->box(FL_BORDER_BOX);
@@ -506,16 +464,17 @@ void MoveWidget(PlatformWidget* widget, int x, int y, int width, int height, boo
 }
 
 void SetWidgetText(PlatformWidget* widget, const char* text) {
-  if (!widget) return;
-  if (widget->panel) widget->panel->SetText(text ? text : "");
-  if (widget->input) widget->input->value(text ? text : "");
+  if (widget && widget->input) widget->input->value(text ? text : "");
+}
+
+void SetPanelRows(PlatformWidget* panel, const PanelRow* rows, int count, const char* marker) {
+  if (panel && panel->panel) panel->panel->SetRows(rows, count, marker);
 }
 
 int GetWidgetText(PlatformWidget* widget, char* out, int maxCount) {
   if (!out || maxCount <= 0) return 0;
   out[0] = '\0';
   if (!widget) return 0;
-  if (widget->panel) return widget->panel->Text(out, maxCount);
   if (!widget->input) return 0;
   const char* value = widget->input->value();
   int length = static_cast<int>(strnlen(value, static_cast<std::size_t>(maxCount) - 1));

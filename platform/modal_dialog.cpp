@@ -5,7 +5,6 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Input.H>
-#include <FL/Fl_Input_Choice.H>
 #include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
@@ -15,6 +14,7 @@
 
 #include "platform/app_icon.h"
 #include "platform/stop_signals.h"
+#include "platform/text_input.h"
 
 namespace {
 
@@ -44,10 +44,10 @@ class GroupFrame : public Fl_Widget {
 
 struct DialogState {
   Fl_Window* window = nullptr;
-  Fl_Input_Choice* server = nullptr;
-  Fl_Input_Choice* channel = nullptr;
-  Fl_Input* port = nullptr;
-  Fl_Input* nickname = nullptr;
+  TextInput* server = nullptr;
+  TextInput* channel = nullptr;
+  TextInput* port = nullptr;
+  TextInput* nickname = nullptr;
   Fl_Return_Button* connect = nullptr;
   DialogProcedure procedure = nullptr;
   int result = 0;
@@ -106,15 +106,24 @@ int FieldLeft() {
   return left > X(48) ? left : X(48);
 }
 
-Fl_Input_Choice* ComboBox(int left, int x, int y, int w, int h) {
-  Fl_Input_Choice* combo = new Fl_Input_Choice(left, Y(y), X(x + w) - left, Y(h) + 2);
-  combo->textsize(kFontPixels);
-  combo->input()->maximum_size(255);
-  return combo;  // its list stays empty: only the edit field is used
+// The template's combo box: an edit field with the drop-down button beside it. Its list stays
+// empty, so the button only keeps the template's look.
+TextInput* ComboBox(int left, int x, int y, int w, int h) {
+  const int height = Y(h) + 2, arrow = 20;
+  TextInput* input = new TextInput(left, Y(y), X(x + w) - left - arrow, height);
+  input->textsize(kFontPixels);
+  input->maximum_size(255);
+  Fl_Box* button = new Fl_Box(X(x + w) - arrow, Y(y), arrow, height, "@2>");
+  button->box(FL_UP_BOX);
+  button->labelsize(8);
+  button->labelcolor(FL_INACTIVE_COLOR);
+  return input;
 }
 
-Fl_Input* EditField(int left, int x, int y, int w, int h) {
-  Fl_Input* input = new Fl_Input(left, Y(y), X(x + w) - left, Y(h) + 2);
+// Every field draws its text with Pango, so a nickname or channel in any script shows.
+TextInput* EditField(int left, int x, int y, int w, int h) {
+  TextInput* input = new TextInput(left, Y(y), X(x + w) - left, Y(h) + 2);
+  input->box(FL_DOWN_BOX);
   input->textsize(kFontPixels);
   input->maximum_size(259);
   return input;
@@ -158,8 +167,8 @@ void BuildDialog(const char* caption) {
 
 Fl_Input* FieldOf(int controlId) {
   switch (controlId) {
-    case kServerBox: return dialog.server ? dialog.server->input() : nullptr;
-    case kChannelBox: return dialog.channel ? dialog.channel->input() : nullptr;
+    case kServerBox: return dialog.server;
+    case kChannelBox: return dialog.channel;
     case kPortEdit: return dialog.port;
     case kNicknameEdit: return dialog.nickname;
     default: return nullptr;

@@ -47,6 +47,28 @@ unsigned char ColourByte(float c) {
 }
 }  // namespace
 
+// The font's byte for each character of a UTF-8 text: ASCII and Latin-1 (U+00A0 to U+00FF)
+// have a glyph of their own; any other character, and any byte that starts none, is one "?".
+int FontBytes(const char* text, unsigned char* out, int size) {
+  int n = 0;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text ? text : "");
+  while (*p && n < size) {
+    unsigned char c = *p;
+    int follow = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+    int have = 0;
+    while (have < follow && (p[1 + have] & 0xC0) == 0x80) ++have;
+    if (follow == 0) {
+      out[n++] = c;
+    } else if (follow == 1 && have == 1 && (c == 0xC2 || c == 0xC3) && (c == 0xC3 || p[1] >= 0xA0)) {
+      out[n++] = static_cast<unsigned char>(((c & 0x03) << 6) | (p[1] & 0x3F));
+    } else {
+      out[n++] = '?';
+    }
+    p += 1 + have;  // a character cut short is one "?" too
+  }
+  return n;
+}
+
 void CreateGlyphLists() {
   GlyphListBase = glGenLists(kGlyphCount);
   if (GlyphListBase == 0) return;
@@ -78,27 +100,29 @@ void DeleteGlyphLists() {
 }
 
 void PrintText(const char* text) {
-  std::size_t length = text ? std::strlen(text) : 0;
+  unsigned char glyphs[256];
+  const int length = FontBytes(text, glyphs, sizeof glyphs);
   glBindTexture(GL_TEXTURE_2D, FontTexture);
   glDisable(GL_DEPTH_TEST);
   glTranslatef(-0.5f * static_cast<float>(length), -0.5f, 0.0f);
   if (GlyphListBase != 0 && length > 0) {
     glListBase(GlyphListBase);
-    glCallLists(static_cast<GLsizei>(length), GL_UNSIGNED_BYTE, text);
+    glCallLists(static_cast<GLsizei>(length), GL_UNSIGNED_BYTE, glyphs);
   }
   glEnable(GL_DEPTH_TEST);
 }
 
 void AddLabel(const char* text, float x, float y, float z, float degrees, float scale,
               float red, float green, float blue) {
-  std::size_t length = text ? std::strlen(text) : 0;
+  unsigned char glyphs[256];
+  const int length = FontBytes(text, glyphs, sizeof glyphs);
   const float radians = degrees * 0.017453292f;
   // A point (u, v) of the text's plane lands at (x + cos * u, y + v, z - sin * u).
   const float c = std::cos(radians) * scale, sn = std::sin(radians) * scale;
   const unsigned char rgba[4] = {ColourByte(red), ColourByte(green), ColourByte(blue), 255};
   const float left = -0.5f * static_cast<float>(length);
-  for (std::size_t i = 0; i < length; ++i) {
-    unsigned char ch = static_cast<unsigned char>(text[i]);
+  for (int i = 0; i < length; ++i) {
+    unsigned char ch = glyphs[i];
     const Ink ink = inkKnown && FontTexture != 0 ? glyphInk[ch] : Ink{0.0f, 0.0f, 1.0f, 1.0f};
     if (ink.right <= ink.left) continue;
     if (labelGlyphs == kBatchGlyphs) DrawLabels();

@@ -6,7 +6,10 @@ extern unsigned int FontTexture;  // 0 until the font bitmap loads
 
 void CreateGlyphLists();
 void DeleteGlyphLists();
+// Texts are UTF-8: a character the font lacks (beyond Latin-1) is drawn as one "?".
 void PrintText(const char* text);
+// The font's bytes for text into out (at most size); returns how many.
+int FontBytes(const char* text, unsigned char* out, int size);
 
 // Labels of many peers drawn together: AddLabel places a text as PrintText would after
 // translate (x, y, z), a turn of `degrees` about the vertical axis and a uniform scale, in

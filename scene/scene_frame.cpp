@@ -7,6 +7,7 @@
 
 #include "core/app_state.h"
 #include "core/frame_timer.h"
+#include "core/nick_colour.h"
 #include "console/settings.h"
 #include "irc/irc_client.h"
 #include "model/ms3d_model.h"
@@ -136,8 +137,10 @@ static void DrawPeers() {
     if (!SphereInView(frustum, peer.x, lift, peer.z, halfWidth + 0.1f)) continue;
     const float slot = static_cast<float>(peer.slot);
     const float facing = std::atan2(LocalPose.x - peer.x, LocalPose.z - peer.z) * 57.29578f;
+    // The member's own colour, the same as the nickname's in the console.
+    const NickRgb colour = NickColour(peer.ncb);
     AddLabel(peer.ncb, peer.x, lift, peer.z, spinning ? slot * 78.0f + clock * 3.0f : facing, 0.1f,
-             0.5f + 0.5f * std::sin(clock * 5.0f + slot * 35.0f * 0.017453292f), 1.0f, 0.0f);
+             colour.r / 255.0f, colour.g / 255.0f, colour.b / 255.0f);
   }
   DrawLabels();
   glColor3f(1.0f, 1.0f, 1.0f);  // the next frame's room takes the colour a peer leaves

@@ -4,16 +4,22 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "console/console_log.h"
 #include "console/settings.h"
 
 namespace {
 
+// The rows joined as the panel shows them: a line feed between rows, the marker after a tab.
 std::string panelText;
 int panelUpdates = 0;
-void CapturePanel(const char* text) {
-  panelText = text;
+std::vector<ConsoleRow> panelRows;
+void CapturePanel(const ConsoleRow* rows, int count, const char* marker) {
+  panelText.clear();
+  panelRows.assign(rows, rows + count);
+  for (int i = 0; i < count; ++i) panelText += (i ? "\n" : "") + std::string(rows[i].text);
+  if (marker[0]) panelText += "\t" + std::string(marker);
   ++panelUpdates;
 }
 
@@ -162,4 +168,32 @@ TEST_F(ConsoleLogTest, AMarkStaysWithEveryRowOfItsLine) {
   EXPECT_EQ(MarkAttention, ConsoleHistoryMark(2));
   EXPECT_EQ(MarkPlain, ConsoleHistoryMark(3));
   EXPECT_EQ(MarkPlain, ConsoleHistoryMark(kConsoleHistory + 5));
+}
+
+TEST_F(ConsoleLogTest, RowsCarryTheirMarkAndOnlyTheFirstRowItsSpeaker) {
+  ConsoleAppendMarked(("<bob> " + std::string(200, 'y')).c_str(), MarkAttention);
+  ASSERT_EQ(7u, panelRows.size());
+  EXPECT_EQ(MarkPlain, panelRows[4].mark);  // an empty row above the line
+  for (int i : {5, 6}) EXPECT_EQ(MarkAttention, panelRows[i].mark) << "row " << i;
+  ASSERT_EQ(1, panelRows[5].spanCount);
+  EXPECT_EQ(SpanNick, panelRows[5].spans[0].kind);
+  EXPECT_EQ(1, panelRows[5].spans[0].from);
+  EXPECT_EQ(4, panelRows[5].spans[0].to);
+  EXPECT_EQ(0, panelRows[6].spanCount) << "a carried-over row has no speaker";
+}
+
+TEST_F(ConsoleLogTest, TheNumberOfRowsShownFollowsThePanelAndStaysInRange) {
+  for (int i = 1; i <= 30; ++i) ConsoleAppend(("line " + std::to_string(i)).c_str());
+  ConsoleSetRows(12);
+  EXPECT_EQ(12u, panelRows.size());
+  EXPECT_EQ("line 19", std::string(panelRows[0].text));
+  ConsoleScroll(1000);  // the view stops with the oldest line at the top
+  EXPECT_EQ("line 1", std::string(panelRows[0].text));
+  EXPECT_EQ(18, ConsoleScrollBack());
+  ConsoleSetRows(1000);
+  EXPECT_EQ(kMaxConsoleRows, ConsoleRows());
+  EXPECT_EQ(0, ConsoleScrollBack()) << "all 30 lines fit: nothing is below";
+  ConsoleSetRows(0);
+  EXPECT_EQ(kMinConsoleRows, ConsoleRows());
+  ConsoleSetRows(kConsoleLines);
 }

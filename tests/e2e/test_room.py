@@ -98,8 +98,8 @@ BOB_LIMIT = 1 / 30 + 0.015   # the bob's reach and a row and a half at six units
 
 
 def is_label(r, g, b):
-    # A peer's label: red pulsing, green full, blue none.
-    return g > 190 and b < 90
+    # alice's label in her nickname's colour, (255, 200, 170): warmer than the grey ceiling.
+    return r > 220 and 170 < g < 230 and 130 < b < 200 and r - b > 50
 
 
 def is_skin(r, g, b):

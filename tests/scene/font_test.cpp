@@ -78,7 +78,12 @@ class Font : public testing::Test {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     glColor3f(1.0f, 1.0f, 1.0f);
-    char text[2] = {static_cast<char>(c), '\0'};
+    // Bytes 160 to 255 are the Latin-1 characters, reached by their UTF-8 form.
+    char text[3] = {static_cast<char>(c), '\0', '\0'};
+    if (c >= 0x80) {
+      text[0] = static_cast<char>(0xC0 | (c >> 6));
+      text[1] = static_cast<char>(0x80 | (c & 0x3F));
+    }
     PrintText(text);
     glFinish();
   }
@@ -110,6 +115,23 @@ TEST_F(Font, ALabelOfNGlyphsMovesTheMatrixByHalfNAndDownByHalf) {
   }
 }
 
+TEST(FontBytes, OneQuestionMarkForEachCharacterTheFontLacks) {
+  const struct { const char* text; const char* bytes; } cases[] = {
+      {"alice", "alice"},
+      {"caf\xc3\xa9", "caf\xe9"},                       // Latin-1 has its glyph
+      {"\xe4\xb8\xad\xe6\x96\x87", "??"},              // two CJK characters, six bytes
+      {"a\xf0\x9f\x98\x80" "b", "a?b"},                   // an emoji
+      {"\xce\xa9\xd0\x96", "??"},                       // Greek, Cyrillic
+      {"\xff\xfe", "??"},                                // bytes that start no character
+      {"\xe4\xb8", "?"},                                 // a character cut short
+  };
+  for (const auto& c : cases) {
+    unsigned char out[32];
+    int n = FontBytes(c.text, out, sizeof out);
+    EXPECT_EQ(std::string(c.bytes), std::string(reinterpret_cast<char*>(out), static_cast<std::size_t>(n))) << c.text;
+  }
+}
+
 TEST_F(Font, EveryByteDrawsItsOwnCellTheRightWayUp) {
   const Rgb mark{250, 250, 0};
   UsePicture(MakeFontPicture([&](int c, int x, int y) {
@@ -119,7 +141,9 @@ TEST_F(Font, EveryByteDrawsItsOwnCellTheRightWayUp) {
   for (int c = 1; c < 256; ++c) {
     SCOPED_TRACE("byte " + std::to_string(c));
     DrawByte(static_cast<unsigned char>(c), {0, 0, 0});
-    Rgb own{static_cast<unsigned char>(c), 128, static_cast<unsigned char>(255 - c)};
+    // U+0080 to U+009F are control characters without a glyph: they show the "?" cell.
+    const unsigned char cell = c >= 0x80 && c < 0xA0 ? '?' : static_cast<unsigned char>(c);
+    Rgb own{cell, 128, static_cast<unsigned char>(255 - cell)};
     ASSERT_TRUE(PixelIs(48, 16, own)) << "bottom right shows " << PixelText(48, 16);
     ASSERT_TRUE(PixelIs(16, 48, mark)) << "top left shows " << PixelText(16, 48);
     ASSERT_TRUE(PixelIs(48, 48, own)) << "top right shows " << PixelText(48, 48);

@@ -1,0 +1,190 @@
+// Text drawn with Pango on Cairo image surfaces: fontconfig picks a font per character, so CJK and emoji show.
+#include "platform/pango_text.h"
+
+#include <cairo.h>
+#include <pango/pangocairo.h>
+
+#include <cstdlib>
+#include <cstring>
+
+struct TextCanvas {
+  cairo_surface_t* surface;
+  cairo_t* cr;
+  int width, height;
+  unsigned char* rgb;  // the surface converted for the caller
+};
+
+namespace {
+
+// One measuring context for the window's thread: layouts need a Cairo context for font metrics.
+struct TextMeasure {
+  cairo_surface_t* surface = nullptr;
+  cairo_t* cr = nullptr;
+  char safe[4096];  // text with bytes that are not UTF-8 replaced, same length
+};
+TextMeasure Measure;
+
+cairo_t* MeasureContext() {
+  if (!Measure.cr) {
+    Measure.surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+    Measure.cr = cairo_create(Measure.surface);
+  }
+  return Measure.cr;
+}
+
+// Pango wants valid UTF-8; each stray byte becomes '?' so byte indices keep their meaning.
+const char* SafeText(const char* text, int* length) {
+  if (*length < 0) *length = 0;
+  if (*length > static_cast<int>(sizeof Measure.safe) - 1) *length = sizeof Measure.safe - 1;
+  std::memcpy(Measure.safe, text, static_cast<std::size_t>(*length));
+  Measure.safe[*length] = '\0';
+  const char* end = nullptr;
+  while (!g_utf8_validate(Measure.safe, *length, &end)) {
+    int at = static_cast<int>(end - Measure.safe);
+    if (at >= *length) break;
+    Measure.safe[at] = '?';
+  }
+  return Measure.safe;
+}
+
+PangoLayout* MakeLayout(cairo_t* cr, const char* text, int length, int size, bool bold) {
+  PangoLayout* layout = pango_cairo_create_layout(cr);
+  PangoFontDescription* font = pango_font_description_new();
+  pango_font_description_set_family(font, "Sans");
+  pango_font_description_set_absolute_size(font, size * PANGO_SCALE);
+  if (bold) pango_font_description_set_weight(font, PANGO_WEIGHT_BOLD);
+  pango_layout_set_font_description(layout, font);
+  pango_font_description_free(font);
+  const char* safe = SafeText(text, &length);
+  pango_layout_set_text(layout, safe, length);
+  return layout;
+}
+
+guint16 Channel16(unsigned char c) { return static_cast<guint16>(c * 257); }
+
+}  // namespace
+
+TextCanvas* CreateTextCanvas(int width, int height, TextRgb background) {
+  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return nullptr;
+  TextCanvas* canvas = new TextCanvas();
+  canvas->width = width;
+  canvas->height = height;
+  canvas->surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+  canvas->cr = cairo_create(canvas->surface);
+  canvas->rgb = static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(width) * height * 3));
+  if (cairo_status(canvas->cr) != CAIRO_STATUS_SUCCESS || !canvas->rgb) {
+    DestroyTextCanvas(canvas);
+    return nullptr;
+  }
+  FillTextRect(canvas, 0, 0, width, height, background);
+  return canvas;
+}
+
+void DestroyTextCanvas(TextCanvas* canvas) {
+  if (!canvas) return;
+  if (canvas->cr) cairo_destroy(canvas->cr);
+  if (canvas->surface) cairo_surface_destroy(canvas->surface);
+  std::free(canvas->rgb);
+  delete canvas;
+}
+
+void FillTextRect(TextCanvas* canvas, int x, int y, int width, int height, TextRgb colour) {
+  if (!canvas) return;
+  cairo_set_source_rgb(canvas->cr, colour.r / 255.0, colour.g / 255.0, colour.b / 255.0);
+  cairo_rectangle(canvas->cr, x, y, width, height);
+  cairo_fill(canvas->cr);
+}
+
+void DrawText(TextCanvas* canvas, int x, int y, const char* text, int length, int size, bool bold,
+              TextRgb colour, const TextSpan* spans, int spanCount) {
+  if (!canvas || !text || length <= 0) return;
+  PangoLayout* layout = MakeLayout(canvas->cr, text, length, size, bold);
+  if (spanCount > 0 && spans) {
+    PangoAttrList* list = pango_attr_list_new();
+    for (int i = 0; i < spanCount; ++i) {
+      if (spans[i].from < 0 || spans[i].to > length || spans[i].from >= spans[i].to) continue;
+      const TextRgb& c = spans[i].colour;
+      PangoAttribute* fg = pango_attr_foreground_new(Channel16(c.r), Channel16(c.g), Channel16(c.b));
+      fg->start_index = static_cast<guint>(spans[i].from);
+      fg->end_index = static_cast<guint>(spans[i].to);
+      pango_attr_list_insert(list, fg);
+      if (spans[i].underline) {
+        PangoAttribute* line = pango_attr_underline_new(PANGO_UNDERLINE_SINGLE);
+        line->start_index = fg->start_index;
+        line->end_index = fg->end_index;
+        pango_attr_list_insert(list, line);
+      }
+    }
+    pango_layout_set_attributes(layout, list);
+    pango_attr_list_unref(list);
+  }
+  cairo_set_source_rgb(canvas->cr, colour.r / 255.0, colour.g / 255.0, colour.b / 255.0);
+  cairo_move_to(canvas->cr, x, y);
+  pango_cairo_show_layout(canvas->cr, layout);
+  g_object_unref(layout);
+}
+
+const unsigned char* TextCanvasPixels(TextCanvas* canvas) {
+  if (!canvas) return nullptr;
+  cairo_surface_flush(canvas->surface);
+  const unsigned char* data = cairo_image_surface_get_data(canvas->surface);
+  const int stride = cairo_image_surface_get_stride(canvas->surface);
+  for (int row = 0; row < canvas->height; ++row) {
+    const uint32_t* in = reinterpret_cast<const uint32_t*>(data + static_cast<std::size_t>(row) * stride);
+    unsigned char* out = canvas->rgb + static_cast<std::size_t>(row) * canvas->width * 3;
+    for (int col = 0; col < canvas->width; ++col) {
+      uint32_t p = in[col];  // 0x00RRGGBB in native order
+      out[3 * col] = static_cast<unsigned char>(p >> 16);
+      out[3 * col + 1] = static_cast<unsigned char>(p >> 8);
+      out[3 * col + 2] = static_cast<unsigned char>(p);
+    }
+  }
+  return canvas->rgb;
+}
+
+int TextWidth(const char* text, int length, int size, bool bold) {
+  if (!text || length <= 0) return 0;
+  PangoLayout* layout = MakeLayout(MeasureContext(), text, length, size, bold);
+  int width = 0, height = 0;
+  pango_layout_get_pixel_size(layout, &width, &height);
+  g_object_unref(layout);
+  return width;
+}
+
+int TextHeight(int size) {
+  PangoLayout* layout = MakeLayout(MeasureContext(), "Ag", 2, size, false);
+  int width = 0, height = 0;
+  pango_layout_get_pixel_size(layout, &width, &height);
+  g_object_unref(layout);
+  return height;
+}
+
+int TextIndexToX(const char* text, int length, int size, int index) {
+  if (!text || length <= 0 || index <= 0) return 0;
+  if (index >= length) return TextWidth(text, length, size, false);
+  PangoLayout* layout = MakeLayout(MeasureContext(), text, length, size, false);
+  PangoRectangle pos;
+  pango_layout_index_to_pos(layout, index, &pos);
+  g_object_unref(layout);
+  return PANGO_PIXELS(pos.x);
+}
+
+int TextXToIndex(const char* text, int length, int size, int x) {
+  if (!text || length <= 0 || x <= 0) return 0;
+  PangoLayout* layout = MakeLayout(MeasureContext(), text, length, size, false);
+  int index = 0, trailing = 0;
+  pango_layout_xy_to_index(layout, x * PANGO_SCALE, 0, &index, &trailing);
+  // trailing counts characters past index: step over that many whole UTF-8 characters.
+  const char* safe = pango_layout_get_text(layout);
+  while (trailing-- > 0 && index < length) index = static_cast<int>(g_utf8_next_char(safe + index) - safe);
+  g_object_unref(layout);
+  return index > length ? length : index;
+}
+
+int TextMissingGlyphs(const char* text, int length, int size) {
+  if (!text || length <= 0) return 0;
+  PangoLayout* layout = MakeLayout(MeasureContext(), text, length, size, false);
+  int missing = pango_layout_get_unknown_glyphs_count(layout);
+  g_object_unref(layout);
+  return missing;
+}
