@@ -54,7 +54,7 @@ TEST(ChatLogText, EachLineIsStampedPlainAndWhole) {
 }
 
 int consoleAppends = 0;  // each console text shows the panel once
-void CountAppend(const char*) { ++consoleAppends; }
+void CountAppend(const ConsoleRow*, int, const char*) { ++consoleAppends; }
 
 std::string ConsoleText() {  // the kept lines, oldest first, run together as they were given
   std::string text;
