@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
   LoadSettings();
   RegistrationWaitPump = PumpWhileWaiting;
   ConnectWaitHook = KeepWaitingForConnect;
+  LeaveRoom = EndRunAfterLine;
   WireSceneKeys();
 
   if (!CreateMainWindow(kProgramTitle, 640, 480, 16, AppState.isFullScreen)) return 0;

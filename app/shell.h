@@ -38,6 +38,8 @@ void WaitForDisplayRefresh();
 // Before an idle pass of a window that is not active (unfocused or iconified): waits for a window
 // event, a line for the console or the server's next line while registering, at most 100 ms.
 void RestWhileInactive();
+// Ends the run after the input line being run (the dialog comes back), as Escape does.
+void EndRunAfterLine();
 // Pumps as above while a connect is under way; false when the user is leaving (Escape or
 // the close box), which gives the connect up.
 bool KeepWaitingForConnect();
