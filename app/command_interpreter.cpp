@@ -269,7 +269,7 @@ const CommandRow kCommands[] = {
     {"/quit", QuitCommand, {"/quit [reason]", "with a reason: leave the server with it and go back to the dialog"}},
 };
 
-void ListCommand(const CommandHelp& help) {
+void AppendHelpLine(const CommandHelp& help) {
   char text[160];
   std::snprintf(text, sizeof text, "%s - %s", help.usage, help.what);
   ConsoleAppend(text);
@@ -277,8 +277,8 @@ void ListCommand(const CommandHelp& help) {
 
 void HelpCommand(const char*) {
   ConsoleAppend("Commands (Shift+Page Up scrolls back through this list):");
-  for (const CommandRow& row : kCommands) ListCommand(row.help);
-  for (int i = 0; AddedCommandHelp(i); ++i) ListCommand(*AddedCommandHelp(i));
+  for (const CommandRow& row : kCommands) AppendHelpLine(row.help);
+  for (int i = 0; AddedCommandHelp(i); ++i) AppendHelpLine(*AddedCommandHelp(i));
 }
 
 // The first word of a line is the command: "/me" is one, "/meow" another.

@@ -145,6 +145,7 @@ int ShowReply(const IrcMessage& m, char* message) {
       break;
   }
   if (inWhois) return IsUserQuery(about, true) ? ShowServerText(m, message) : EventNone;
+  // "Away" for the client's own handshake messages is no news to the user.
   if ((numeric == 401 || numeric == 406 || numeric == 301) && !IsUserQuery(about, false)) return EventNone;
   if (ExplainErrorReply(m, text, sizeof text)) return Show(text, message);
   return ShowServerText(m, message);
@@ -171,6 +172,7 @@ int ShowServerLine(const IrcMessage& m, char* message) {
   const char* c = m.command;
   if (std::strcmp(c, "NOTICE") == 0) return ShowNotice(m, message);
   if (std::strcmp(c, "TOPIC") == 0) return ShowTopicChange(m, message);
+  // Invitations and mode changes in words (irc/mode_away_text.cpp).
   if (std::strcmp(c, "INVITE") == 0 || std::strcmp(c, "MODE") == 0) return ShowServerText(m, message);
   if (std::strcmp(c, "ERROR") == 0) return ShowServerText(m, message);
   if (IsNumeric(m)) return ShowReply(m, message);

@@ -109,6 +109,7 @@ TEST_F(DispatcherTest, ServerLinesNoticesAndOddLines) {
       {":srv 331 me #qivra :No topic is set\r\n", EventText, "", "#qivra has no topic"},
       {":alice!a@h INVITE me :#club\r\n", EventText, "", "alice invites you to #club (/join #club)"},
       {":srv 352 me #qivra a h srv alice H :0 A\r\n", 0, "", ""},
+      {":srv 301 me ada :gone\r\n", 0, "", ""},  // away: shown only for a message the user sent
       {"FOO\r\n", 0, "", ""},
       {"\r\n", 0, "", ""},
       {"", 0, "", ""},
@@ -126,7 +127,6 @@ TEST_F(DispatcherTest, IgnoredUsersAreNotShown) {
   const Case cases[] = {
       {":dave!d@h PRIVMSG #qivra :hello\r\n", 0, "", ""},
       {":dave!d@h PRIVMSG #qivra :\x01" "ACTION waves\x01\r\n", 0, "", ""},
-      {":dave!d@h PRIVMSG me :psst\r\n", 0, "", ""},
       {":dave!d@h NOTICE me :psst\r\n", 0, "", ""},
       {":dave!d@h PRIVMSG me :\x01VERSION\x01\r\n", 0, "", ""},
       {":dave!d@h NICK :davy\r\n", 9, "dave", "davy"},
