@@ -191,7 +191,6 @@ void SayInPieces(const char* target, const char* text, bool framed, bool toChann
   } while (done < length);
 }
 
-void QuitCommand(const char*) { ConsoleAppend("Press ESC to quit."); }
 void HelpCommand(const char*);
 
 void ExplodeCommand(const char*) {
@@ -201,7 +200,9 @@ void ExplodeCommand(const char*) {
 
 void ConnectCommand(const char*) { ConnectSequence(); }
 void DisconnectCommand(const char*) { DisconnectSequence(); }
-void PartCommand(const char*) { Irc.Part(); }
+// "/part" and "/quit" take an optional reason (app/leave_commands.cpp).
+void PartCommand(const char* line) { PartWithReason(line + std::strlen("/part"), line); }
+void QuitCommand(const char* line) { QuitWithReason(line + std::strlen("/quit")); }
 
 void JoinCommand(const char* line) {
   std::sscanf(line, "/join %63s", Settings.channel);  // no word: channel unchanged
@@ -212,6 +213,15 @@ void JoinCommand(const char* line) {
 void ServerCommand(const char* line) {
   std::sscanf(line, "/server %63s", Settings.server);  // no word: server unchanged
   ServerChangeSequence();
+}
+
+// The whole text goes to nick, and is shown as sent.
+void SayPrivately(const char* nickname, const char* text) {
+  char shown[kInputLength + 8];
+  std::snprintf(shown, sizeof shown, "-> %s: %s", nickname, text);
+  ConsoleAppend(shown);
+  LogOwnPrivate(nickname, text, false);
+  SayInPieces(nickname, text, false, false);
 }
 
 // "/msg nick text": the whole text after the nickname goes to nick, and is shown.
@@ -228,67 +238,57 @@ void MsgCommand(const char* line) {
   if (!CanSay(line)) return;
   char nickname[kInputLength];
   std::snprintf(nickname, sizeof nickname, "%.*s", static_cast<int>(nickLength), p);
-  char shown[kInputLength + 8];
-  std::snprintf(shown, sizeof shown, "-> %s: %s", nickname, text);
-  ConsoleAppend(shown);
-  LogOwnPrivate(nickname, text, false);
-  SayInPieces(nickname, text, false, false);
+  SayPrivately(nickname, text);
 }
 
 void MeCommand(const char* line) {
+  if (line[3] == '\0' || line[4] == '\0') {  // an action needs its text
+    ConsoleAppend("Usage: /me text");
+    return;
+  }
   if (!CanSay(line)) return;
-  const char* text = std::strlen(line) > 4 ? line + 4 : "";
+  const char* text = line + 4;
   EchoOwnAction(text);
   SayInPieces(Settings.channel, text, true, true);
 }
 
-enum MatchRule { MatchExact, MatchContains, MatchPrefix };
-
-// The commands in the order they are tested; the first that matches runs. A row's usage
-// is listed on the second line of "/help" (the first line keeps its classic text).
+// The classic commands: the whole first word of the line names one, in this case only.
+// "/help" lists them in this order, then the added ones.
 struct CommandRow {
   const char* word;
-  MatchRule rule;
   void (*run)(const char* line);
-  const char* usage;
+  CommandHelp help;
 };
 
 const CommandRow kCommands[] = {
-    {"/quit", MatchExact, QuitCommand, "/quit"},
-    {"/help", MatchExact, HelpCommand, nullptr},
-    {"/explode", MatchExact, ExplodeCommand, nullptr},
-    {"/connect", MatchContains, ConnectCommand, nullptr},
-    {"/disconnect", MatchExact, DisconnectCommand, nullptr},
-    {"/part", MatchExact, PartCommand, nullptr},
-    {"/join", MatchPrefix, JoinCommand, "/join #channel"},
-    {"/server", MatchPrefix, ServerCommand, "/server host"},
-    {"/msg", MatchPrefix, MsgCommand, "/msg nick text"},
-    {"/me", MatchPrefix, MeCommand, "/me text"},
+    {"/me", MeCommand, {"/me text", "an action, shown as * nick text"}},
+    {"/msg", MsgCommand, {"/msg nick text", "a private message to nick"}},
+    {"/join", JoinCommand, {"/join #channel", "leave this channel and join another"}},
+    {"/part", PartCommand, {"/part [reason]", "leave the channel"}},
+    {"/server", ServerCommand, {"/server host", "change to another server (then /join a channel)"}},
+    {"/connect", ConnectCommand, {"/connect", "connect with the current settings"}},
+    {"/disconnect", DisconnectCommand, {"/disconnect", "leave the server (and stop reconnecting)"}},
+    {"/explode", ExplodeCommand, {"/explode", "a test explosion in the middle of the room"}},
+    {"/help", HelpCommand, {"/help", "this list"}},
+    {"/quit", QuitCommand, {"/quit [reason]", "with a reason: leave the server with it and go back to the dialog"}},
 };
 
-void HelpCommand(const char*) {
-  ConsoleAppend("Commands: help,explode,connect,part,disconnect");
-  char text[512] = "Also:";
-  std::size_t used = std::strlen(text);
-  // Written as the first line writes them, without the '/', so that all fit one console line.
-  auto list = [&](const char* usage) {
-    if (*usage == '/') ++usage;
-    int n = std::snprintf(text + used, sizeof text - used, "%s %s", used > 5 ? "," : "", usage);
-    if (n > 0 && static_cast<std::size_t>(n) < sizeof text - used) used += static_cast<std::size_t>(n);
-  };
-  for (const CommandRow& row : kCommands)
-    if (row.usage) list(row.usage);
-  for (int i = 0; AddedCommandUsage(i); ++i) list(AddedCommandUsage(i));
+void AppendHelpLine(const CommandHelp& help) {
+  char text[160];
+  std::snprintf(text, sizeof text, "%s - %s", help.usage, help.what);
   ConsoleAppend(text);
 }
 
+void HelpCommand(const char*) {
+  ConsoleAppend("Commands (Shift+Page Up scrolls back through this list):");
+  for (const CommandRow& row : kCommands) AppendHelpLine(row.help);
+  for (int i = 0; AddedCommandHelp(i); ++i) AppendHelpLine(*AddedCommandHelp(i));
+}
+
+// The first word of a line is the command: "/me" is one, "/meow" another.
 bool Matches(const CommandRow& row, const char* line) {
-  switch (row.rule) {
-    case MatchExact: return std::strcmp(line, row.word) == 0;
-    case MatchContains: return std::strstr(line, row.word) != nullptr;
-    case MatchPrefix: return std::strncmp(line, row.word, std::strlen(row.word)) == 0;
-  }
-  return false;
+  std::size_t n = std::strlen(row.word);
+  return std::strncmp(line, row.word, n) == 0 && (line[n] == ' ' || line[n] == '\0');
 }
 
 void UnknownCommand(const char* line) {
@@ -310,19 +310,25 @@ void ProcessInputLine(const char* input) {
 
   if (line[0] != '/') {
     if (!CanSay(line)) return;
+    if (PrivateTarget()[0]) {  // "/query nick": plain lines go to nick
+      SayPrivately(PrivateTarget(), line);
+      return;
+    }
     EchoOwnMessage(line);
     SayInPieces(Settings.channel, line, false, true);
     return;
   }
-  if (RunAddedCommand(line)) return;
   for (const CommandRow& row : kCommands) {
     if (Matches(row, line)) {
       row.run(line);
       return;
     }
   }
+  if (RunAddedCommand(line)) return;
   UnknownCommand(line);
 }
+
+bool CanSendLine(const char* typed) { return CanSay(typed); }
 
 void ReportLostLink() {
   char text[kSettingLength + 32];

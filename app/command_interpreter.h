@@ -20,11 +20,31 @@ void RegistrationSucceeded();
 // Set by the shell: asks the user a yes/no question in a message box (true: yes). Null: no.
 extern bool (*AskYesNo)(const char* caption, const char* text);
 
-// The commands added to the classic set ("/nick", "/topic", "/names", "/whois", "/notice"):
-// the command word in any case, followed by a blank or the end. False: not one of them.
+// A command's line in "/help": its usage ("/kick nick [reason]") and what it does.
+struct CommandHelp {
+  const char* usage;
+  const char* what;
+};
+
+// The commands added to the classic set ("/nick", "/kick", "/query" ...): the command word in
+// any case, followed by a blank or the end. False: not one of them.
 bool RunAddedCommand(const char* line);
-// The usage of the added command at index ("/nick name"), as "/help" lists it; null past the end.
-const char* AddedCommandUsage(int index);
+// The added command at index as "/help" lists it; null past the end.
+const CommandHelp* AddedCommandHelp(int index);
+
+// Chat goes out only in a channel: otherwise says "Not sent (not connected): <typed>" (or
+// "still connecting") and gives false.
+bool CanSendLine(const char* typed);
+// Where plain lines go: the nickname "/query nick" named, or "" for the channel. The input
+// line can show it as a label ("[-> nick]").
+const char* PrivateTarget();
+// "/part [reason]" and "/quit [reason]" with the text after the command word.
+void PartWithReason(const char* rest, const char* typed);
+void QuitWithReason(const char* rest);
+
+// Set by the shell: ends the run of frames as Escape does, after "/quit reason" has left the
+// server. Null: the run goes on.
+extern void (*LeaveRoom)();
 // Irc.Connect with the TLS and login settings; a certificate that failed its check is reported
 // and, if the user trusts it, the connection is tried again at once. Irc.Connect's result.
 int ConnectWithSettings();

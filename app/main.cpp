@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
   RegistrationWaitPump = PumpWhileWaiting;
   ConnectWaitHook = KeepWaitingForConnect;
   PeerChangeHook = NotePeerChange;  // a peer that moves is drawn, behind other windows too
+  LeaveRoom = EndRunAfterLine;
   WireSceneKeys();
 
   if (!CreateMainWindow(kProgramTitle, 640, 480, 16, AppState.isFullScreen)) return 0;

@@ -202,6 +202,9 @@ void PumpWhileWaiting() {
   }
 }
 
+// "/quit reason" has left the server; the pass that ran the line ends the run, as Escape does.
+void EndRunAfterLine() { waitEnd = PassEndsRun; }
+
 bool KeepWaitingForConnect() {
   PumpWhileWaiting();
   return waitEnd == PassGoesOn;

@@ -48,6 +48,8 @@ void RestUntilSomethingHappens();
 void MarkViewChanged();
 // PeerChangeHook's target: a datagram moved, bound or keyed a peer.
 void NotePeerChange(char kind, int index, int key);
+// Ends the run after the input line being run (the dialog comes back), as Escape does.
+void EndRunAfterLine();
 // Pumps as above while a connect is under way; false when the user is leaving (Escape or
 // the close box), which gives the connect up.
 bool KeepWaitingForConnect();

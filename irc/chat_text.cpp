@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "core/ignore_list.h"
 #include "irc/ctcp.h"
 #include "irc/registration.h"
 #include "irc/server_text.h"
@@ -64,6 +65,7 @@ int ShowServerText(const IrcMessage& m, char* message) {
 
 int ShowNotice(const IrcMessage& m, char* message) {
   if (!m.fromUser) return ShowServerText(m, message);
+  if (IsNickIgnored(m.source)) return EventNone;  // "/ignore": neither shown nor answered
   const char* text = Param(m, m.count - 1);
   if (text[0] == '\x01') {
     HandleCtcp(m.source, text, true, message, kIrcLineLength);
@@ -143,7 +145,8 @@ int ShowReply(const IrcMessage& m, char* message) {
       break;
   }
   if (inWhois) return IsUserQuery(about, true) ? ShowServerText(m, message) : EventNone;
-  if ((numeric == 401 || numeric == 406) && !IsUserQuery(about, false)) return EventNone;
+  // "Away" for the client's own handshake messages is no news to the user.
+  if ((numeric == 401 || numeric == 406 || numeric == 301) && !IsUserQuery(about, false)) return EventNone;
   if (ExplainErrorReply(m, text, sizeof text)) return Show(text, message);
   return ShowServerText(m, message);
 }
@@ -169,12 +172,8 @@ int ShowServerLine(const IrcMessage& m, char* message) {
   const char* c = m.command;
   if (std::strcmp(c, "NOTICE") == 0) return ShowNotice(m, message);
   if (std::strcmp(c, "TOPIC") == 0) return ShowTopicChange(m, message);
-  if (std::strcmp(c, "INVITE") == 0) {
-    const char* channel = Param(m, 1);
-    FormatInto(message, kIrcLineLength, "%s invites you to %s (/join %s to go there)", m.source, channel,
-               channel);
-    return EventText;
-  }
+  // Invitations and mode changes in words (irc/mode_away_text.cpp).
+  if (std::strcmp(c, "INVITE") == 0 || std::strcmp(c, "MODE") == 0) return ShowServerText(m, message);
   if (std::strcmp(c, "ERROR") == 0) return ShowServerText(m, message);
   if (IsNumeric(m)) return ShowReply(m, message);
   return EventNone;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "core/ignore_list.h"
 #include "irc/chat_text.h"
 #include "irc/ctcp.h"
 #include "irc/irc_client.h"
@@ -85,6 +86,7 @@ static int HandlePrivmsg(const IrcLineParts& p, char* nick, char* message) {
   int index = Irc.peerTable.FindByNick(p.sender);
   if (IsHandshake(p)) return index ? HandleHandshake(index, p.sender, p.params) : EventNone;
   if (!p.sender[0]) return EventNone;  // a server's message: nobody to show it from
+  if (IsNickIgnored(p.sender)) return EventNone;  // "/ignore": neither shown nor answered
   CopyOut(nick, p.sender);
   bool toChannel = p.channel[0] == '#';
   if (toChannel && std::strncmp(p.params, "\x01" "ACTIO", 6) == 0) {
@@ -247,10 +249,6 @@ static int DispatchLine(char* nick, char* message) {
     CopyOut(nick, p.sender);
     CopyOut(message, p.params);
     return EventJoin;
-  }
-  if (std::strcmp(c, "MODE") == 0) {
-    CopyOut(message, p.params);
-    return EventModeChange;
   }
   if (std::strcmp(c, "KICK") == 0) return HandleKick(m, nick, message);
   if (std::strcmp(c, "NICK") == 0) return HandleNick(p, nick, message);

@@ -167,10 +167,14 @@ int IrcClient::Join(const char* channelName) {
   return 1;
 }
 
-int IrcClient::Part() {
+int IrcClient::Part(const char* reason) {
   peerTable.Clear();
   HostsByWho.store(0);
-  SendIrcLine("\r\n", "PART %s", channel);
+  if (reason && *reason) {
+    SendIrcLine("\r\n", "PART %s :%s", channel, reason);
+  } else {
+    SendIrcLine("\r\n", "PART %s", channel);
+  }
   return 1;
 }
 

@@ -37,7 +37,7 @@ class IrcClient {
   int SetNick(const char* nick);
   int SendUser(const char* user, const char* host, const char* realName);
   int Join(const char* channel);
-  int Part();
+  int Part(const char* reason = nullptr);  // a reason, when given, goes with the PART
   int Say(const char* text);
   int SayTo(const char* target, const char* text);
   int PollRegistration();

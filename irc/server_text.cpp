@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "irc/mode_away_text.h"
+
 namespace {
 
 // A reply's wording: $1 ... $9 stand for its parameters after the target.
@@ -85,6 +87,7 @@ const char* FindForm(const ReplyForm* forms, std::size_t count, int numeric) {
 
 void FormatServerText(const IrcMessage& m, char* out, std::size_t size) {
   if (!out || size == 0) return;
+  if (FormatModeAwayText(m, out, size)) return;  // modes, invitations, away and the channel list
   std::size_t used = 0;
   out[0] = '\0';
   AppendText(out, size, &used, "-server- ");

@@ -16,6 +16,7 @@
 #include "console/console_log.h"
 #include "console/settings.h"
 #include "console/trusted_certificates.h"
+#include "core/ignore_list.h"
 #include "irc/irc_client.h"
 #include "platform/ticks.h"
 #include "tests/app/irc_double.h"
@@ -43,11 +44,11 @@ void SetField(char* field, const char* value) {
   std::snprintf(field, kSettingLength, "%s", value);
 }
 
-// The console lines written since the test began, oldest first.
+// The console lines written since the test began, oldest first (the scrollback's too).
 Lines ConsoleText() {
   Lines lines;
-  for (const auto& line : ConsoleLog.lines)
-    if (line[0]) lines.emplace_back(line);
+  for (int back = ConsoleHistoryCount() - 1; back >= 0; --back)
+    if (ConsoleHistoryLine(back)[0]) lines.emplace_back(ConsoleHistoryLine(back));
   return lines;
 }
 
@@ -92,44 +93,51 @@ TEST_F(CommandInterpreter, ChatIsSaidInAChannelAndOtherwiseReportedAsNotSent) {
   EXPECT_EQ(Calls(), (Lines{"Say(quit /help)"}));
 }
 
-TEST_F(CommandInterpreter, ExactCommandsWriteTheirLines) {
+TEST_F(CommandInterpreter, QuitHelpAndExplodeWriteTheirLines) {
   ProcessInputLine("/quit");
   ProcessInputLine("/help");
-  ProcessInputLine("/explode");
-  EXPECT_EQ(ConsoleText(), (Lines{"Press ESC to quit.",
-                                  "Commands: help,explode,connect,part,disconnect",
-                                  "Also: quit, join #channel, server host, msg nick text, me text, nick name, "
-                                  "topic [text], names, whois nick, notice nick text",
-                                  "Test Explosion Spawned"}));
-  ASSERT_EQ(Explosions.size(), 1u);
-  EXPECT_EQ(Explosions[0].x, 0.0f);
+  ProcessInputLine("/explode now");  // the first word names the command; the rest is not read
+  const Lines lines = ConsoleText();
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "Press ESC to quit.");
+  EXPECT_EQ(lines.back(), "Test Explosion Spawned");
+  const Lines help(lines.begin() + 2, lines.end() - 1);
+  // One line per command, usage then what it does, every one a command the interpreter knows.
+  EXPECT_EQ(help.size(), 33u);
+  for (const std::string& line : help) {
+    EXPECT_EQ(line[0], '/') << line;
+    EXPECT_NE(line.find(" - "), std::string::npos) << line;
+    ConsoleClear();
+    ProcessInputLine(line.substr(0, line.find(' ')).c_str());
+    for (const std::string& shown : ConsoleText()) EXPECT_EQ(shown.find("Unknown command"), std::string::npos) << line;
+  }
+  EXPECT_NE(std::find(help.begin(), help.end(), "/kick nick [reason] - put nick out of the channel"), help.end());
+  ASSERT_EQ(Explosions.size(), 2u) << "once typed, once from its help line";
   EXPECT_EQ(Explosions[0].y, 0.2f);
-  EXPECT_EQ(Explosions[0].z, 0.0f);
-  EXPECT_TRUE(Calls().empty()) << "first call: " << Calls()[0];
-  EXPECT_EQ(AppState.connectionState, Offline) << "/quit must not quit or disconnect";
 }
 
-TEST_F(CommandInterpreter, OtherCasesTrailingTextAndUnknownCommandsAreNamedAsUnknown) {
+// The whole first word is the command: a longer word, another case of a classic command, or a
+// command word later in the line runs nothing.
+TEST_F(CommandInterpreter, OnlyTheWholeFirstWordNamesACommand) {
   AppState.connectionState = InChannel;
-  const Lines typed = {"/QUIT", "/Help", "/explode now", "/CONNECT", "/part #room", "/", "/frobnicate a b"};
-  for (const std::string& line : typed) ProcessInputLine(line.c_str());
-  EXPECT_EQ(ConsoleText(), (Lines{"Unknown command: /QUIT (/help lists the commands)",
-                                  "Unknown command: /Help (/help lists the commands)",
-                                  "Unknown command: /explode (/help lists the commands)",
-                                  "Unknown command: /CONNECT (/help lists the commands)",
-                                  "Unknown command: /part (/help lists the commands)",
-                                  "Unknown command: / (/help lists the commands)",
-                                  "Unknown command: /frobnicate (/help lists the commands)"}));
+  const Lines typed = {"/QUIT", "/Help", "/CONNECT", "/PART bye", "/", "/frobnicate a b", "/meow",
+                       "/messages", "/joiner", "/connected", "/me", "/msgbob hi", "/serverirc.other"};
+  Lines unknown;
+  for (const std::string& line : typed) {
+    ProcessInputLine(line.c_str());
+    const std::string word = line.substr(0, line.find(' '));
+    unknown.push_back(line == "/me" ? "Usage: /me text" : "Unknown command: " + word + " (/help lists the commands)");
+  }
+  EXPECT_EQ(ConsoleText(), unknown);
   EXPECT_TRUE(Calls().empty()) << "first call: " << Calls()[0];
-  EXPECT_TRUE(Explosions.empty());
+  EXPECT_STREQ(Settings.channel, "#room");
+  EXPECT_STREQ(Settings.server, "irc.test");
   EXPECT_EQ(AppState.connectionState, InChannel);
-}
 
-TEST_F(CommandInterpreter, ConnectAnywhereInTheLineWinsOverLaterCommands) {
-  ProcessInputLine("/msg bob /connect");
-  EXPECT_EQ(Calls(), (Lines{"Init()", "Connect(irc.test, 6667)", "SendUser(ann_u, irc.test, Ann Example)",
-                            "SetNick(ann)"}));
-  EXPECT_EQ(AppState.connectionState, Registering);
+  ProcessInputLine("/msg alice try /connect now");
+  ProcessInputLine("/me waves at  you ");
+  EXPECT_EQ(Calls(), (Lines{"SayTo(alice, try /connect now)", "Say(\x01" "ACTION waves at  you \x01)"}));
+  EXPECT_EQ(ConsoleText().back(), "* ann waves at  you ");
 }
 
 TEST_F(CommandInterpreter, FailedConnectsSayWhyAndLeaveTheClientOfflineForTheNextTry) {
@@ -189,17 +197,22 @@ TEST_F(CommandInterpreter, DisconnectOnlyWhenConnected) {
 }
 
 TEST_F(CommandInterpreter, PartAndJoin) {
+  ProcessInputLine("/part");  // offline: nothing to leave
+  AppState.connectionState = InChannel;
   ProcessInputLine("/part");
-  ProcessInputLine("/joinfoo");
+  ProcessInputLine("/join foo");
   EXPECT_STREQ(Settings.channel, "foo");
   ProcessInputLine("/join");  // no word: the configured channel again
   ProcessInputLine("/join   ");
   EXPECT_STREQ(Settings.channel, "foo");
   ProcessInputLine("/join #other and more");
   EXPECT_STREQ(Settings.channel, "#other");
-  EXPECT_EQ(Calls(), (Lines{"Part()", "Part()", "Join(foo)", "Part()", "Join(foo)", "Part()",
-                            "Join(foo)", "Part()", "Join(#other)"}));
-  EXPECT_TRUE(ConsoleText().empty()) << "first line: " << ConsoleText()[0];
+  ProcessInputLine("/part bye for now");
+  ProcessInputLine("/part #OTHER see you");  // the channel named is the one left
+  ProcessInputLine("/part #elsewhere x");
+  EXPECT_EQ(Calls(), (Lines{"Part()", "Part()", "Join(foo)", "Part()", "Join(foo)", "Part()", "Join(foo)", "Part()",
+                            "Join(#other)", "Part(bye for now)", "Part(see you)", "Part(#elsewhere x)"}));
+  EXPECT_EQ(ConsoleText(), (Lines{"Not sent (not connected): /part"}));
 }
 
 TEST_F(CommandInterpreter, OverlongJoinAndServerWordsAreCutTo63) {
@@ -216,23 +229,12 @@ TEST_F(CommandInterpreter, OverlongJoinAndServerWordsAreCutTo63) {
 TEST_F(CommandInterpreter, MsgSaysTheWholeTextToOneNicknameAndShowsIt) {
   AppState.connectionState = InChannel;
   ProcessInputLine("/msg friend psst private hello");
-  ProcessInputLine("/msgbob  hi ");
+  ProcessInputLine("/msg  bob  hi ");
   ProcessInputLine("/msg bob");  // no text: nothing is sent
   ProcessInputLine("/msg    ");
   EXPECT_EQ(Calls(), (Lines{"SayTo(friend, psst private hello)", "SayTo(bob, hi )"}));
   EXPECT_EQ(ConsoleText(), (Lines{"-> friend: psst private hello", "-> bob: hi ", "Usage: /msg nick text",
                                   "Usage: /msg nick text"}));
-}
-
-TEST_F(CommandInterpreter, MeSendsTheLineFromItsFifthCharacterAsAnAction) {
-  AppState.connectionState = InChannel;
-  ProcessInputLine("/meow");
-  ProcessInputLine("/me");
-  ProcessInputLine("/me waves at  you ");
-  ProcessInputLine("/message");  // not "/msg": the "/me" prefix catches it
-  EXPECT_EQ(ConsoleText(), (Lines{"* ann w", "* ann ", "* ann waves at  you ", "* ann sage"}));
-  EXPECT_EQ(Calls(), (Lines{"Say(\x01" "ACTION w\x01)", "Say(\x01" "ACTION \x01)",
-                            "Say(\x01" "ACTION waves at  you \x01)", "Say(\x01" "ACTION sage\x01)"}));
 }
 
 TEST_F(CommandInterpreter, ServerWhileOfflineOnlyStoresTheServer) {
@@ -247,7 +249,7 @@ TEST_F(CommandInterpreter, ServerWhileOfflineOnlyStoresTheServer) {
 TEST_F(CommandInterpreter, ServerChangeReconnectsNickFirstWithTheHostName) {
   AppState.connectionState = InChannel;
   IrcDouble.pollSucceedsOnCall = 3;
-  ProcessInputLine("/serverirc.other");
+  ProcessInputLine("/server irc.other");
   EXPECT_STREQ(Settings.server, "irc.other");
   EXPECT_EQ(Calls(), (Lines{"Disconnect(Quit)", "Cleanup()", "Init()", "Connect(irc.other, 6667)",
                             "SetNick(ann)", "SendUser(ann_u, annhost, Ann Example)",
@@ -468,6 +470,124 @@ TEST_F(CommandInterpreter, AddedCommandsTakeAnyCaseAndSayWhatIsMissing) {
   EXPECT_TRUE(Calls().empty()) << "first call: " << Calls()[0];
   EXPECT_EQ(ConsoleText(), (Lines{"Not connected: /connect first.", "Your nickname will be \"zed\" when you connect."}));
   EXPECT_STREQ("zed", Settings.nickname);
+}
+
+// Each added command: what the line sends, and what the console says. In a channel, "#room".
+TEST_F(CommandInterpreter, AddedCommandsSendTheirLinesInAnyCase) {
+  const struct {
+    const char* typed;
+    Lines sent;     // the double's calls
+    Lines console;  // the lines the command writes
+  } cases[] = {
+      {"/away gone fishing", {"Send(AWAY :gone fishing)"}, {}},
+      {"/kick bob", {"Send(KICK #room bob)"}, {}},
+      {"/Kick bob that was rude", {"Send(KICK #room bob :that was rude)"}, {}},
+      {"/mode +m", {"Send(MODE #room +m)"}, {}},
+      {"/mode #c +o x", {"Send(MODE #c +o x)"}, {}},
+      {"/mode ann +i", {"Send(MODE ann +i)"}, {}},
+      {"/mode", {"Send(MODE #room)"}, {}},
+      {"/op alice", {"Send(MODE #room +o alice)"}, {}},
+      {"/op a b c d", {"Send(MODE #room +ooo a b c)", "Send(MODE #room +o d)"}, {}},
+      {"/DEOP alice  bob", {"Send(MODE #room -oo alice bob)"}, {}},
+      {"/devoice carol", {"Send(MODE #room -v carol)"}, {}},
+      {"/AWAY", {"Send(AWAY)"}, {}},
+      {"/ban bob", {"Send(MODE #room +b bob!*@*)"}, {}},
+      {"/ban *!*@10.0.0.9", {"Send(MODE #room +b *!*@10.0.0.9)"}, {}},
+      {"/invite bob", {"Send(INVITE bob #room)"}, {}},
+      {"/invite bob #club", {"Send(INVITE bob #club)"}, {}},
+      {"/list", {"Send(LIST)"}, {}},
+      {"/motd", {"Send(MOTD)"}, {}},
+      {"/ctcp bob version", {"Send(PRIVMSG bob :\x01VERSION\x01)"}, {"-> bob: CTCP VERSION"}},
+      {"/CTCP bob ping 12 Ab", {"Send(PRIVMSG bob :\x01PING 12 Ab\x01)"}, {"-> bob: CTCP PING 12 Ab"}},
+      // The address handshake's form cannot be typed: the marks inside are dropped.
+      {"/ctcp bob VERSION\x01:Q10.0.0.1", {"Send(PRIVMSG bob :\x01VERSION:Q10.0.0.1\x01)"},
+       {"-> bob: CTCP VERSION:Q10.0.0.1"}},
+      {"/quote PRIVMSG #room :as typed", {"Send(PRIVMSG #room :as typed)"}, {"-> server: PRIVMSG #room :as typed"}},
+      {"/raw WHO #room\r\nQUIT :x", {"Send(WHO #room)"}, {"-> server: WHO #room"}},
+      // What is missing is named, and nothing goes.
+      {"/kick", {}, {"Usage: /kick nick [reason]"}},
+      {"/op", {}, {"Usage: /op nick..."}},
+      {"/ban", {}, {"Usage: /ban nick|mask"}},
+      {"/invite", {}, {"Usage: /invite nick [#channel]"}},
+      {"/invite bob club", {}, {"Usage: /invite nick [#channel]"}},
+      {"/ctcp bob", {}, {"Usage: /ctcp nick what (VERSION, PING, TIME ...)"}},
+      {"/quote", {}, {"Usage: /quote line (sent to the server as typed)"}},
+  };
+  AppState.connectionState = InChannel;
+  for (const auto& c : cases) {
+    ResetIrcDouble();
+    ConsoleClear();
+    ProcessInputLine(c.typed);
+    EXPECT_EQ(Calls(), c.sent) << c.typed;
+    EXPECT_EQ(ConsoleText(), c.console) << c.typed;
+  }
+}
+
+TEST_F(CommandInterpreter, CommandsThatNeedTheServerSayWhyNothingWasSent) {
+  const Lines typed = {"/away back soon", "/kick bob", "/mode +m", "/op alice", "/ban bob", "/invite bob",
+                       "/list", "/ctcp bob PING 1", "/quote MOTD", "/motd", "/part bye"};
+  Lines expected;
+  for (const std::string& line : typed) {
+    ProcessInputLine(line.c_str());
+    expected.push_back("Not sent (not connected): " + line);
+  }
+  AppState.connectionState = Registering;
+  ProcessInputLine("/mode +m");
+  expected.push_back("Not sent (still connecting): /mode +m");
+  EXPECT_EQ(ConsoleText(), expected);
+  EXPECT_TRUE(Calls().empty()) << "first call: " << Calls()[0];
+}
+
+TEST_F(CommandInterpreter, QueryTurnsPlainLinesIntoPrivateMessagesUntilItEnds) {
+  AppState.connectionState = InChannel;
+  ProcessInputLine("/query");
+  ProcessInputLine("/QUERY bob");
+  EXPECT_STREQ(PrivateTarget(), "bob");
+  ProcessInputLine("just between us");
+  ProcessInputLine("/me still a channel action");
+  ProcessInputLine("/query");
+  EXPECT_STREQ(PrivateTarget(), "");
+  ProcessInputLine("to everyone");
+  EXPECT_EQ(Calls(), (Lines{"SayTo(bob, just between us)", "Say(\x01" "ACTION still a channel action\x01)",
+                            "Say(to everyone)"}));
+  EXPECT_EQ(ConsoleText(), (Lines{"Usage: /query nick (plain lines then go to nick)",
+                                  "Talking privately to bob (/query alone ends it)", "-> bob: just between us",
+                                  "* ann still a channel action",
+                                  "No longer talking privately to bob: lines go to the channel again",
+                                  "<ann> to everyone"}));
+}
+
+TEST_F(CommandInterpreter, IgnoreAndClear) {
+  for (const char* line : {"/ignore", "/IGNORE Bob", "/ignore carol!c@host", "/ignore", "/unignore bob"})
+    ProcessInputLine(line);
+  EXPECT_EQ(ConsoleText(), (Lines{"Nobody is ignored (/ignore nick hides nick's messages)",
+                                  "Ignoring Bob: messages, notices and CTCP from Bob are not shown",
+                                  "Ignoring carol: messages, notices and CTCP from carol are not shown",
+                                  "Ignoring: Bob, carol (2)", "No longer ignoring bob"}));
+  EXPECT_TRUE(IsNickIgnored("CAROL"));
+  ClearIgnoredNicks();
+  ProcessInputLine("/Clear");
+  EXPECT_EQ(ConsoleHistoryCount(), 0);
+}
+
+int LeaveCalls;
+void CountLeave() { ++LeaveCalls; }
+
+TEST_F(CommandInterpreter, QuitWithAReasonLeavesTheServerWithItAndEndsTheRun) {
+  LeaveCalls = 0;
+  LeaveRoom = CountLeave;
+  AppState.connectionState = InChannel;
+  ProcessInputLine("/quit");
+  EXPECT_EQ(LeaveCalls, 0);
+  ProcessInputLine("/quit going home");
+  EXPECT_EQ(Calls(), (Lines{"Disconnect(going home)", "Cleanup()"}));
+  EXPECT_EQ(ConsoleText(), (Lines{"Press ESC to quit.", "Disconnecting...", "Disconnected."}));
+  EXPECT_EQ(AppState.connectionState, Offline);
+  EXPECT_EQ(LeaveCalls, 1);
+  ProcessInputLine("/quit again");  // offline: nothing to send, the room is left all the same
+  EXPECT_EQ(Calls().size(), 2u);
+  EXPECT_EQ(LeaveCalls, 2);
+  LeaveRoom = nullptr;
 }
 
 bool answer = false;

@@ -1,6 +1,8 @@
 // The recording IRC client linked into interpreter tests in place of the real one.
 #include "tests/app/irc_double.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <string>
 
 #include "irc/irc_client.h"
@@ -41,7 +43,10 @@ int IrcClient::SendUser(const char* user, const char* host, const char* realName
 }
 
 int IrcClient::Join(const char* name) { Record("Join(" + std::string(name) + ")"); return 1; }
-int IrcClient::Part() { Record("Part()"); return 1; }
+int IrcClient::Part(const char* reason) {
+  Record("Part(" + std::string(reason ? reason : "") + ")");
+  return 1;
+}
 int IrcClient::Say(const char* text) { Record("Say(" + std::string(text) + ")"); return 1; }
 
 int IrcClient::SayTo(const char* target, const char* text) {
@@ -62,5 +67,16 @@ int IrcClient::Whois(const char* nick) { Record("Whois(" + std::string(nick) + "
 
 int IrcClient::Notice(const char* target, const char* text) {
   Record("Notice(" + std::string(target) + ", " + text + ")");
+  return 1;
+}
+
+// Lines the interpreter formats itself (/kick, /mode, /quote ...), without their line end.
+int SendIrcLine(const char* lineEnd, const char* format, ...) {
+  char line[kIrcLineLength];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  Record("Send(" + std::string(line) + ")" + (std::string(lineEnd) == "\r\n" ? "" : " ending " + std::string(lineEnd)));
   return 1;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/ignore_list.h"
 #include "irc/irc_client.h"
 #include "irc/ctcp.h"
 #include "irc/peer_reach.h"
@@ -92,7 +93,7 @@ TEST_F(DispatcherTest, KicksRemoveTheKickedPeerAndShowTheReason) {
 
 TEST_F(DispatcherTest, ServerLinesNoticesAndOddLines) {
   const Case cases[] = {
-      {":op!o@h MODE #qivra +o alice\r\n", 11, "", "+o alice"},
+      {":op!o@h MODE #qivra +o alice\r\n", EventText, "", "op sets mode +o alice"},
       {":srv 001 me :Welcome\r\n", EventText, "", "-server- Welcome"},
       {"NOTICE AUTH :x\r\n", EventText, "", "-server- x"},
       {":srv NOTICE me :server notice\r\n", EventText, "", "-server- server notice"},
@@ -106,8 +107,9 @@ TEST_F(DispatcherTest, ServerLinesNoticesAndOddLines) {
       {":srv 332 me #qivra :the topic\r\n", EventText, "", "Topic of #qivra: the topic"},
       {":srv 333 me #qivra alice!a@h\r\n", EventText, "", "Topic set by alice"},
       {":srv 331 me #qivra :No topic is set\r\n", EventText, "", "#qivra has no topic"},
-      {":alice!a@h INVITE me :#club\r\n", EventText, "", "alice invites you to #club (/join #club to go there)"},
+      {":alice!a@h INVITE me :#club\r\n", EventText, "", "alice invites you to #club (/join #club)"},
       {":srv 352 me #qivra a h srv alice H :0 A\r\n", 0, "", ""},
+      {":srv 301 me ada :gone\r\n", 0, "", ""},  // away: shown only for a message the user sent
       {"FOO\r\n", 0, "", ""},
       {"\r\n", 0, "", ""},
       {"", 0, "", ""},
@@ -115,6 +117,25 @@ TEST_F(DispatcherTest, ServerLinesNoticesAndOddLines) {
   };
   for (const Case& c : cases) Expect(c);
   EXPECT_TRUE(server.NothingWithin(20));
+}
+
+// An ignored user's messages, actions, notices and requests are neither shown nor answered;
+// the user's comings and goings still keep the table in step.
+TEST_F(DispatcherTest, IgnoredUsersAreNotShown) {
+  AddKnown("dave");
+  ASSERT_EQ(IgnoreAdded, IgnoreNick("Dave"));
+  const Case cases[] = {
+      {":dave!d@h PRIVMSG #qivra :hello\r\n", 0, "", ""},
+      {":dave!d@h PRIVMSG #qivra :\x01" "ACTION waves\x01\r\n", 0, "", ""},
+      {":dave!d@h NOTICE me :psst\r\n", 0, "", ""},
+      {":dave!d@h PRIVMSG me :\x01VERSION\x01\r\n", 0, "", ""},
+      {":dave!d@h NICK :davy\r\n", 9, "dave", "davy"},
+      {":erin!e@h PRIVMSG #qivra :still shown\r\n", 1, "erin", "still shown"},
+  };
+  for (const Case& c : cases) Expect(c);
+  EXPECT_TRUE(server.NothingWithin(20)) << "an ignored request was answered";
+  ClearIgnoredNicks();
+  Expect({":dave!d@h PRIVMSG #qivra :heard again\r\n", 1, "dave", "heard again"});
 }
 
 TEST_F(DispatcherTest, ClientRequestsAreAnsweredAtMostOnceASecond) {

@@ -31,7 +31,7 @@ TEST(ServerText, RepliesLoseTheirPrefixNumericAndTarget) {
       {"NOTICE AUTH :*** Looking up your hostname...", "-server- *** Looking up your hostname..."},
       {":insp.test NOTICE * :*** Raw I/O logging is enabled", "-server- *** Raw I/O logging is enabled"},
       {"ERROR :Closing connection", "-server- Closing connection"},
-      {":bob MODE bob :+i", "-server- MODE bob +i"},
+      {":bob MODE bob :+i", "bob sets mode +i"},
       {":NickServ!s@services.test NOTICE bob :This nickname is registered", "-NickServ- This nickname is registered"},
       {":srv 311 me bob ~b 10.0.0.3 * :Bob B", "-server- bob is ~b@10.0.0.3 (Bob B)"},
       {":srv 319 me bob :@#qivra #other", "-server- bob is in @#qivra #other"},
@@ -61,6 +61,35 @@ TEST(ServerText, ErrorRepliesSayWhatFailedAndWhatToDo) {
       {":srv 482 me #qivra :You're not channel operator",
        "You are not a channel operator in #qivra, so the server refused (You're not channel operator)."},
       {":srv 404 me #quiet :Cannot send to channel", "Your message to #quiet was not delivered (Cannot send to channel)."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.shown, Registration(c.line)) << c.line;
+}
+
+// Modes, invitations, away and the channel list in words, whether registering or later.
+TEST(ServerText, ModesInvitationsAwayAndChannelListsInWords) {
+  const struct {
+    const char* line;
+    const char* shown;
+  } cases[] = {
+      {":bob!b@10.0.0.3 MODE #room +o alice", "bob sets mode +o alice"},
+      {":bob!b@10.0.0.3 MODE #room +m", "bob sets mode +m on #room"},
+      {":bob!b@10.0.0.3 MODE #room -o+v alice carol", "bob sets mode -o+v alice carol"},
+      {":ann MODE ann :+i", "ann sets mode +i"},
+      {":oper!o@h MODE ann :-w", "oper sets mode -w on ann"},
+      {":bob!b@h INVITE ann :#club", "bob invites you to #club (/join #club)"},
+      {":insp.test 301 ann alice :gone fishing", "alice is away: gone fishing"},
+      {":ngircd.test 305 ann :You are no longer marked as being away", "You are no longer marked as away"},
+      {":ngircd.test 306 ann :You have been marked as being away", "You are marked as away"},
+      {":insp.test 321 ann Channel :Users Name", "Channels (members): topic"},
+      {":ngircd.test 322 ann #room 5 :the topic here", "#room (5): the topic here"},
+      {":insp.test 322 ann #quiet 1 :[+nt] ", "#quiet (1): [+nt] "},
+      {":ngircd.test 323 ann :End of LIST", "End of the channel list"},
+      {":ngircd.test 324 ann #room +ntl 10", "#room has mode +ntl 10"},
+      {":ngircd.test 341 ann bob #club", "You invited bob to #club"},
+      {":old.server 341 ann #club bob", "You invited bob to #club"},
+      // Too short to say anything: read as plain server text.
+      {":bob!b@h MODE #room", "-server- MODE #room"},
+      {":srv 301 ann", "-server- "},
   };
   for (const auto& c : cases) EXPECT_EQ(c.shown, Registration(c.line)) << c.line;
 }

@@ -1,0 +1,91 @@
+// Mode changes, invitations, away and channel-list replies as sentences a user reads.
+#include "irc/mode_away_text.h"
+
+#include <cstring>
+
+namespace {
+
+bool IsChannelName(const char* name) { return name[0] && std::strchr("#&+!", name[0]); }
+
+// The parameters from first on, one blank between each: a mode's arguments.
+void JoinParams(const IrcMessage& m, int first, char* out, std::size_t size) {
+  std::size_t used = 0;
+  out[0] = '\0';
+  for (int i = first; i < m.count && used + 1 < size; ++i) {
+    FormatInto(out + used, size - used, "%s%s", used ? " " : "", m.params[i]);
+    used += strnlen(out + used, size - used);
+  }
+}
+
+// «:bob MODE #room +o alice», «:bob MODE #room +m», «:bob MODE bob :+i».
+bool ModeText(const IrcMessage& m, char* out, std::size_t size) {
+  if (m.count < 2) return false;
+  const char* target = Param(m, 0);
+  const char* modes = Param(m, 1);
+  char arguments[kIrcLineLength];
+  JoinParams(m, 2, arguments, sizeof arguments);
+  if (IsChannelName(target) && arguments[0]) {
+    FormatInto(out, size, "%s sets mode %s %s", m.source, modes, arguments);
+  } else if (!IsChannelName(target) && SameName(m.source, target)) {
+    FormatInto(out, size, "%s sets mode %s", m.source, modes);  // only the user's own: the user
+  } else {
+    FormatInto(out, size, "%s sets mode %s on %s%s%s", m.source, modes, target, arguments[0] ? " " : "",
+               arguments);
+  }
+  return true;
+}
+
+// «:me 341 me alice #club» (RFC 1459 has the channel first): whichever names a channel.
+bool InvitedText(const IrcMessage& m, char* out, std::size_t size) {
+  const char* a = Param(m, 1);
+  const char* b = Param(m, 2);
+  if (!a[0] || !b[0]) return false;
+  bool channelFirst = IsChannelName(a) && !IsChannelName(b);
+  FormatInto(out, size, "You invited %s to %s", channelFirst ? b : a, channelFirst ? a : b);
+  return true;
+}
+
+// «:srv 322 me #room 5 :[+nt] topic»: the topic as the server gives it, modes and all.
+bool ListEntryText(const IrcMessage& m, char* out, std::size_t size) {
+  if (m.count < 3) return false;
+  const char* topic = Param(m, 3);
+  FormatInto(out, size, "%s (%s)%s%s", Param(m, 1), Param(m, 2), topic[0] ? ": " : "", topic);
+  return true;
+}
+
+bool ReplyText(const IrcMessage& m, char* out, std::size_t size) {
+  switch (NumericOf(m)) {
+    case 301:
+      if (m.count < 2) return false;
+      FormatInto(out, size, "%s is away: %s", Param(m, 1), Param(m, 2));
+      return true;
+    case 305: FormatInto(out, size, "You are no longer marked as away"); return true;
+    case 306: FormatInto(out, size, "You are marked as away"); return true;
+    case 321: FormatInto(out, size, "Channels (members): topic"); return true;
+    case 322: return ListEntryText(m, out, size);
+    case 323: FormatInto(out, size, "End of the channel list"); return true;
+    case 324: {
+      if (m.count < 3) return false;
+      char modes[kIrcLineLength];
+      JoinParams(m, 2, modes, sizeof modes);
+      FormatInto(out, size, "%s has mode %s", Param(m, 1), modes);
+      return true;
+    }
+    case 341: return InvitedText(m, out, size);
+    default: return false;
+  }
+}
+
+}  // namespace
+
+bool FormatModeAwayText(const IrcMessage& m, char* out, std::size_t size) {
+  if (!out || size == 0) return false;
+  if (std::strcmp(m.command, "MODE") == 0) return ModeText(m, out, size);
+  if (std::strcmp(m.command, "INVITE") == 0) {
+    const char* channel = Param(m, 1);
+    if (!channel[0]) return false;
+    FormatInto(out, size, "%s invites you to %s (/join %s)", m.source, channel, channel);
+    return true;
+  }
+  return ReplyText(m, out, size);
+}

@@ -1,0 +1,9 @@
+// Mode changes, invitations, away and channel-list replies in plain words.
+#pragma once
+#include <cstddef>
+#include "irc/irc_message.h"
+
+// The words for MODE, INVITE and the replies 301, 305, 306, 321, 322, 323, 324 and 341 into out
+// (bounded by size), e.g. "bob sets mode +o alice" or "#room (5): topic"; false for any other
+// line, or one too short to say anything about (out is then unchanged).
+bool FormatModeAwayText(const IrcMessage& m, char* out, std::size_t size);

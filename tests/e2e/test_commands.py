@@ -1,0 +1,82 @@
+"""Whole-program test of the typed commands: the program, first in its channel and so its
+operator, moderates a raw IRC client and talks to it privately; the other user sees the lines
+and its mode changes show in words. QIVRA_IRC_SERVER picks the server; root, /usr/bin/python3.
+"""
+import os
+import re
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from test_chat import CHANNEL, DIALOG_TITLE, EVENT_WAIT, NICK, ChatBase  # noqa: E402
+
+
+class CommandsTest(ChatBase):
+    def send_and_see(self, typed, other, pattern):
+        """Types a command and holds Enter until the other user has a line matching pattern."""
+        mark = other.mark()
+        self.enter(typed, lambda: other.has_line(pattern, mark), "a line matching %r" % pattern)
+
+    def test_operator_private_and_leaving_commands(self):
+        self.start_program()
+        self.connect_from_dialog()  # the channel's first member: its operator
+        self.wait_console_match(r"^In %s: @?%s" % (re.escape(CHANNEL), re.escape(NICK)))
+        carol = self.raw_client("carol", CHANNEL)
+        me = r"^:%s!\S+ " % re.escape(NICK)
+
+        # Moderation: each command's line reaches the other user, and the console says it in words.
+        mark = len(self.console())
+        self.send_and_see("/mode +m", carol, me + r"MODE %s :?\+m$" % CHANNEL)
+        self.wait_console("%s sets mode +m on %s" % (NICK, CHANNEL), mark)
+        self.send_and_see("/OP carol", carol, me + r"MODE %s :?\+o :?carol$" % CHANNEL)
+        self.wait_console("%s sets mode +o carol" % NICK, mark)
+        carol.send("MODE %s -m" % CHANNEL)
+        self.wait_console("carol sets mode -m on %s" % CHANNEL, mark)
+        carol.send("MODE %s +v %s" % (CHANNEL, NICK))
+        self.wait_console("carol sets mode +v %s" % NICK, mark)
+
+        # Private talk: a command word inside a message is text; a query sends plain lines.
+        self.send_and_see("/msg carol try /connect now", carol, me + r"PRIVMSG carol :try /connect now$")
+        self.enter("/query carol", lambda: "Talking privately to carol (/query alone ends it)" in self.console(),
+                   "the query line")
+        self.send_and_see("just between us", carol, me + r"PRIVMSG carol :just between us$")
+        self.wait_console("-> carol: just between us", mark)
+        self.enter("/query", lambda: any(line.startswith("No longer talking privately") for line in self.console()),
+                   "the end of the query")
+        self.send_and_see("/ctcp carol version", carol, me + "PRIVMSG carol :\x01VERSION\x01$")
+        self.send_and_see("/quote PRIVMSG %s :typed raw" % CHANNEL, carol, me + r"PRIVMSG %s :typed raw$" % CHANNEL)
+
+        # Away, an invitation from the other user, and ignoring that user for a while.
+        self.enter("/away gone fishing", lambda: "You are marked as away" in self.console()[mark:], "the away reply")
+        self.enter("/away", lambda: "You are no longer marked as away" in self.console()[mark:], "the back reply")
+        carol.send("JOIN #club")
+        carol.send("INVITE %s #club" % NICK)
+        self.wait_console("carol invites you to #club (/join #club)", mark)
+        self.enter("/ignore carol", lambda: any(line.startswith("Ignoring carol") for line in self.console()),
+                   "the ignore line")
+        carol.send("PRIVMSG %s :hidden words" % CHANNEL)
+        carol.send("NOTICE %s :hidden notice" % NICK)
+        carol.send("MODE %s -v %s" % (CHANNEL, NICK))  # shown, and only after the lines before it
+        self.wait_console("carol sets mode -v %s" % NICK, mark)
+        self.enter("/unignore carol", lambda: "No longer ignoring carol" in self.console(), "the unignore line")
+        carol.send("PRIVMSG %s :heard again" % CHANNEL)
+        self.wait_console("<carol> heard again", mark)
+        self.assertFalse([line for line in self.console() if "hidden" in line], "an ignored line was shown")
+
+        self.enter("/list", lambda: any(re.match(r"^%s \(2\)" % CHANNEL, line) for line in self.console()[mark:]),
+                   "the channel list's line")
+
+        # A kick with its reason; then a quit with a reason the other user reads.
+        self.send_and_see("/kick carol that will do", carol, me + r"KICK %s carol :that will do$" % CHANNEL)
+        carol.send("JOIN %s" % CHANNEL)
+        self.wait_console("carol has joined the channel", mark)
+        mark_carol = carol.mark()  # one press: the dialog that comes back must see no Enter
+        self.desktop.type("/quit going home")
+        self.desktop.key("Return")
+        carol.wait_for(me + r'QUIT :(Quit: )?"?going home"?$', EVENT_WAIT, since=mark_carol)
+        self.assertIsNotNone(self.desktop.wait_window(DIALOG_TITLE, timeout=10), "the dialog did not return")
+        self.assertTrue(self.program.alive())
+
+
+if __name__ == "__main__":
+    unittest.main()
