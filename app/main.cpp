@@ -4,7 +4,6 @@
 #include "app/shell.h"
 #include "app/command_interpreter.h"
 #include "console/settings.h"
-#include "irc/stream_link.h"
 #include "platform/data_path.h"
 #include "platform/gui_window.h"
 #include "platform/key_state.h"
@@ -29,8 +28,6 @@ int main(int argc, char** argv) {
   AppState.isFullScreen = false;
   ChooseDataFolder();
   LoadSettings();
-  RegistrationWaitPump = PumpWhileWaiting;
-  ConnectWaitHook = KeepWaitingForConnect;
   WireSceneKeys();
 
   if (!CreateMainWindow(kProgramTitle, 640, 480, 16, AppState.isFullScreen)) return 0;

@@ -2,7 +2,6 @@
 // that is not active waits for something to happen instead of spinning.
 #include "app/shell.h"
 #include "core/app_state.h"
-#include "irc/irc_client.h"
 #include "irc/receive_thread.h"
 #include "platform/gui_window.h"
 #include "platform/net.h"
@@ -41,11 +40,10 @@ void WaitForDisplayRefresh() {
 }
 
 void RestWhileInactive() {
-  // While registering the main thread reads the server's lines itself; after that a line for
-  // the console is announced by the receive thread's signal.
-  int wake = PendingLineSignal();
-  NetClearWakeSignal(wake);  // first clear, then look: a line handed over meanwhile raises it again
-  if (AppState.connectionState == Registering) wake = Irc.streamLink.socket;
-  else if (PendingLineCount() > 0) return;
+  // Every event of the link (a line for the console, the connect's end, the link's end) is
+  // announced by the link thread's signal.
+  int wake = PendingEventSignal();
+  NetClearWakeSignal(wake);  // first clear, then look: an event handed over meanwhile raises it again
+  if (PendingEventCount() > 0) return;
   WaitForWindowEvents(kLongestRestMs, wake);
 }

@@ -30,17 +30,15 @@ int ShowConnectionDialog();
 // The run of frames; how it ended.
 enum RunEnd { RunBackToDialog, RunShutDown };
 RunEnd RunFrames();
-// Pumps window events and draws a frame; used while "/server" waits.
-void PumpWhileWaiting();
 // After the buffer swap of an active window: waits until the display's next frame is due, when
 // the swap did not wait for it (60 Hz when the display's rate is unknown).
 void WaitForDisplayRefresh();
 // Before an idle pass of a window that is not active (unfocused or iconified): waits for a window
-// event, a line for the console or the server's next line while registering, at most 100 ms.
+// event or an event of the link thread, at most 100 ms.
 void RestWhileInactive();
-// Pumps as above while a connect is under way; false when the user is leaving (Escape or
-// the close box), which gives the connect up.
-bool KeepWaitingForConnect();
+// The link thread's events of this pass (a bounded number), each applied in turn
+// (app/link_events.cpp): console lines and changes of the connection's state.
+void TakeLinkEvents();
 
 // The input line (input_line.cpp): Enter submits it with the rest of a long paste, line by
 // line; the window hands it pastes and reports a character that found it full.

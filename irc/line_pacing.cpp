@@ -1,10 +1,12 @@
-// The two queues of outgoing lines and the allowance that paces them, under the client lock.
+// The two queues of outgoing lines and the allowance that paces them, under the client lock;
+// the sends themselves happen outside it.
 #include "irc/line_pacing.h"
 
 #include <cstring>
 #include <mutex>
 
 #include "irc/irc_client.h"
+#include "platform/net.h"
 #include "platform/ticks.h"
 
 namespace {
@@ -48,25 +50,37 @@ char lookupBytes[192 * 1024];
 LineQueue chat{chatBytes, sizeof chatBytes};
 LineQueue lookups{lookupBytes, sizeof lookupBytes};
 
-int intervalMs = 0;      // 0: not paced
-int burst = 0;
-int allowanceMs = 0;     // lines may go while it holds a whole interval; it grows with time
-uint32_t allowanceAt = 0;
+// The pace of one connection, as one record.
+struct Pace {
+  int intervalMs = 0;      // 0: not paced
+  int burst = 0;
+  int allowanceMs = 0;     // lines may go while it holds a whole interval; it grows with time
+  uint32_t allowanceAt = 0;
+};
+Pace pace;
+
+int outgoingSignal = NetOpenWakeSignal();  // for the life of the process
 
 void Refill() {
   uint32_t now = TickCountMs();
-  uint32_t elapsed = now - allowanceAt;
-  allowanceAt = now;
-  long long full = static_cast<long long>(intervalMs) * burst;
-  long long grown = allowanceMs + static_cast<long long>(elapsed > 0x7fffffffu ? 0 : elapsed);
-  allowanceMs = static_cast<int>(grown < full ? grown : full);
+  uint32_t elapsed = now - pace.allowanceAt;
+  pace.allowanceAt = now;
+  long long full = static_cast<long long>(pace.intervalMs) * pace.burst;
+  long long grown = pace.allowanceMs + static_cast<long long>(elapsed > 0x7fffffffu ? 0 : elapsed);
+  pace.allowanceMs = static_cast<int>(grown < full ? grown : full);
 }
 
-bool MayGo() { return intervalMs == 0 || allowanceMs >= intervalMs; }
+bool MayGo() { return pace.intervalMs == 0 || pace.allowanceMs >= pace.intervalMs; }
 
-int SendNow(const char* text) {
-  if (intervalMs != 0) allowanceMs -= intervalMs;
-  return Irc.streamLink.Send(text);
+// Takes the next line the pace lets go (chat first) into out, under the lock. False: none.
+bool TakeDueLine(char* out, bool chatOnly, bool ignorePace) {
+  Hold hold(ClientLock());
+  if (chat.lines == 0 && (chatOnly || lookups.lines == 0)) return false;  // no clock to read
+  Refill();
+  if (!ignorePace && !MayGo()) return false;
+  (chat.lines > 0 ? chat : lookups).Pop(out);
+  if (pace.intervalMs != 0) pace.allowanceMs -= pace.intervalMs;
+  return true;
 }
 
 }  // namespace
@@ -75,48 +89,45 @@ void StartLinePacing(int interval, int lines) {
   Hold hold(ClientLock());
   chat.Clear();
   lookups.Clear();
-  intervalMs = interval > 0 ? interval : 0;
-  burst = lines > 0 ? lines : 1;
-  allowanceMs = intervalMs * burst;
-  allowanceAt = TickCountMs();
+  pace.intervalMs = interval > 0 ? interval : 0;
+  pace.burst = lines > 0 ? lines : 1;
+  pace.allowanceMs = pace.intervalMs * pace.burst;
+  pace.allowanceAt = TickCountMs();
 }
 
 void EndLinePacing() {
   Hold hold(ClientLock());
-  static char line[kIrcLineLength];
-  while (chat.lines > 0) {
-    chat.Pop(line);
-    Irc.streamLink.Send(line);
-  }
   lookups.Clear();
-  intervalMs = 0;
+  pace.intervalMs = 0;
 }
 
 int SendPaced(const char* text, LineKind kind) {
-  Hold hold(ClientLock());
-  Refill();
-  bool waiting = chat.lines > 0 || (kind == LookupLine && lookups.lines > 0);
-  if (!waiting && MayGo()) return SendNow(text);
-  LineQueue& queue = kind == ChatLine ? chat : lookups;
-  return queue.Push(text) ? 1 : -1;
+  bool queued;
+  {
+    Hold hold(ClientLock());
+    queued = (kind == ChatLine ? chat : lookups).Push(text);
+  }
+  NetRaiseWakeSignal(outgoingSignal);
+  return queued ? 1 : -1;
 }
 
 void SendPacedLinesDue() {
-  Hold hold(ClientLock());
-  if (chat.lines == 0 && lookups.lines == 0) return;  // no clock to read for an empty queue
-  Refill();
-  static char line[kIrcLineLength];
-  while ((chat.lines > 0 || lookups.lines > 0) && MayGo()) {
-    (chat.lines > 0 ? chat : lookups).Pop(line);
-    SendNow(line);
-  }
+  static char line[kIrcLineLength];  // link thread only
+  while (TakeDueLine(line, false, false)) Irc.streamLink.Send(line);
 }
+
+void SendChatLinesLeft() {
+  static char line[kIrcLineLength];  // link thread only
+  while (TakeDueLine(line, true, true)) Irc.streamLink.Send(line);
+}
+
+int OutgoingLineSignal() { return outgoingSignal; }
 
 int MsUntilPacedLine() {
   Hold hold(ClientLock());
   if (chat.lines == 0 && lookups.lines == 0) return -1;
   Refill();
-  return allowanceMs >= intervalMs ? 0 : intervalMs - allowanceMs;
+  return pace.allowanceMs >= pace.intervalMs ? 0 : pace.intervalMs - pace.allowanceMs;
 }
 
 int PacedLinesWaiting() {
