@@ -5,12 +5,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/chat_text.h"
+#include "app/input_text.h"
 #include "app/reconnect_plan.h"
 #include "core/app_state.h"
 #include "console/console_log.h"
 #include "console/settings.h"
 #include "irc/irc_client.h"
+#include "irc/words/connection_lines.h"
 #include "platform/ticks.h"
 #include "scene/scene.h"
 
@@ -30,25 +31,21 @@ ConnectionProgress Progress;
 // terminating zero can never be read past its end.
 void AppendConnecting() {
   char text[kConsoleLineLength];
-  std::snprintf(text, sizeof text, "Connecting to %.63s:%d...", Settings.server, Settings.port);
+  FormatConnecting(Settings.server, Settings.port, text, sizeof text);
   ConsoleAppend(text);
 }
 
 void AppendRegistering() {
   // Four 63-character fields exceed a console line; ConsoleAppend carries the rest over.
   char text[kSettingLength * 4 + 32];
-  std::snprintf(text, sizeof text, "Registering as \"%.63s\" (%.63s, %.63s@%.63s)...",
-                Settings.nickname, Settings.realName, Settings.userName, Settings.server);
+  FormatRegistering(Settings.nickname, Settings.realName, Settings.userName, Settings.server, text, sizeof text);
   ConsoleAppend(text);
 }
 
 // One line per failed attempt; while tries go on it says when the next one comes.
 void AppendConnectFailure(const char* reason, uint32_t nextTryMs) {
   char text[kSettingLength + 160];
-  int n = std::snprintf(text, sizeof text, "Could not connect to %.63s:%d: %s.", Settings.server,
-                        Settings.port, reason);
-  if (nextTryMs > 0 && n > 0 && static_cast<std::size_t>(n) < sizeof text)
-    std::snprintf(text + n, sizeof text - n, " Next try in %u s.", static_cast<unsigned>(nextTryMs / 1000));
+  FormatConnectFailure(Settings.server, Settings.port, reason, nextTryMs, text, sizeof text);
   ConsoleAppend(text);
 }
 
@@ -106,22 +103,22 @@ void DropConnection() {
 
 void DisconnectSequence() {
   if (AppState.connectionState == Offline) {
-    if (Reconnect.active) ConsoleAppend("Stopped reconnecting.");
+    if (Reconnect.active) ConsoleAppend(kStoppedReconnectingLine);
     StopPlan(&Reconnect);
     return;
   }
   bool retrying = Reconnect.active;  // a try was connecting or registering
   StopPlan(&Reconnect);
-  ConsoleAppend("Disconnecting...");
+  ConsoleAppend(kDisconnectingLine);
   DropConnection();
-  ConsoleAppend("Disconnected.");
-  if (retrying) ConsoleAppend("Stopped reconnecting.");
+  ConsoleAppend(kDisconnectedLine);
+  if (retrying) ConsoleAppend(kStoppedReconnectingLine);
 }
 
 // "/server" that did not register: said, and the client leaves the server.
 void GiveUpServerChange() {
   char text[kSettingLength + 64];
-  std::snprintf(text, sizeof text, "Gave up waiting for %.63s to register.", Settings.server);
+  FormatGaveUpWaiting(Settings.server, text, sizeof text);
   ConsoleAppend(text);
   DisconnectSequence();
 }
@@ -313,13 +310,11 @@ void ProcessInputLine(const char* input) {
 }
 
 void ReportLostLink() {
-  char text[kSettingLength + 32];
-  std::snprintf(text, sizeof text, "Connection to %.63s lost.", Settings.server);
+  char text[kSettingLength + 64];
+  FormatLinkLost(Settings.server, text, sizeof text);
   ConsoleAppend(text);
   DropConnection();
-  uint32_t wait = PlanFirstTry(&Reconnect, TickCountMs());
-  std::snprintf(text, sizeof text, "Reconnecting in %u s (Escape or /disconnect stops it).",
-                static_cast<unsigned>(wait / 1000));
+  FormatReconnecting(PlanFirstTry(&Reconnect, TickCountMs()), text, sizeof text);
   ConsoleAppend(text);
 }
 
@@ -377,9 +372,9 @@ void RegistrationFinished(const char* lastLine) {
     AppState.connectionState = InChannel;
     return;
   }
-  ConsoleAppend("Connected.");
+  ConsoleAppend(kConnectedLine);
   char text[kSettingLength + 32];
-  std::snprintf(text, sizeof text, "Joining channel \"%.63s\"...", Settings.channel);
+  FormatJoining(Settings.channel, text, sizeof text);
   ConsoleAppend(text);
   Irc.Join(Settings.channel);
   AppState.connectionState = InChannel;

@@ -7,6 +7,7 @@
 #include "irc/link_watch.h"
 #include "irc/receive_thread.h"
 #include "irc/registration.h"
+#include "irc/words/chat_lines.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include "console/settings.h"
 #include "irc/irc_client.h"
 #include "console/trusted_certificates.h"
+#include "irc/words/connection_lines.h"
 
 bool (*AskYesNo)(const char* caption, const char* text) = nullptr;
 
@@ -52,14 +53,12 @@ bool TlsRefusalRetried(int result) {
   const StreamTls& tls = Irc.streamLink.tls;
   char text[512];
   if (result == kStreamTlsFailed) {
-    std::snprintf(text, sizeof text, "TLS with %.63s:%d failed: %s.", Settings.server, Settings.port,
-                  tls.check.reason);
+    FormatTlsFailure(Settings.server, Settings.port, tls.check.reason, text, sizeof text);
     ConsoleAppend(text);
     return false;
   }
   if (result != kStreamCertificateRefused) return false;
-  std::snprintf(text, sizeof text, "The certificate of %.63s:%d was refused: %s.", Settings.server,
-                Settings.port, tls.check.reason);
+  FormatCertificateRefused(Settings.server, Settings.port, tls.check.reason, text, sizeof text);
   ConsoleAppend(text);
   return OfferTrust(tls.check) && ConnectWithSettings() == 1;
 }

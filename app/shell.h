@@ -58,12 +58,6 @@ struct ViewLayout {
 };
 ViewLayout ComputeViewLayout(int width, int height);
 
-// The console line for a dispatcher event into t (bounded by size); false
-// for codes that show no line.
-bool FormatEventLine(int code, const char* rn, const char* rm, char* t, std::size_t size);
-// Room for the longest event line: two 2047-character strings and the format's text.
-constexpr std::size_t kEventLineSize = 2 * 2047 + 64;
-
 // The exit report's text for a non-zero count of unreleased blocks; false for 0.
 bool FormatLeakReport(int32_t liveBlockCount, char* j, std::size_t size);
 

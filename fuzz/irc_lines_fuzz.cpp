@@ -5,12 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/shell.h"
 #include "console/console_log.h"
 #include "fuzz/fake_link.h"
 #include "irc/irc_client.h"
 #include "irc/line_pacing.h"
 #include "irc/receive_thread.h"
+#include "irc/words/chat_lines.h"
 
 namespace {
 

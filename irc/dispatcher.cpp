@@ -6,8 +6,9 @@
 #include <cstring>
 #include <mutex>
 
-#include "irc/chat_text.h"
-#include "irc/ctcp.h"
+#include "irc/words/reply_lines.h"
+#include "irc/words/ctcp_lines.h"
+#include "irc/words/member_lines.h"
 #include "irc/irc_client.h"
 #include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
@@ -116,15 +117,13 @@ static int HandleKick(const IrcMessage& m, char* nick, char* message) {
   Hold hold(ClientLock());  // look-ups and removal as one step
   if (SameName(kicked, Irc.peerTable.self.nick)) {
     Irc.peerTable.Clear();
-    FormatInto(message, kIrcLineLength,
-                  "You were kicked from %s by %s%s%s%s; you are in no channel now (/join %s to go back)",
-                  channel, m.source, reason[0] ? " (" : "", reason, reason[0] ? ")" : "", channel);
+    FormatOwnKick(channel, m.source, reason, message, kIrcLineLength);
     return EventText;
   }
   if (!Irc.peerTable.FindByNick(kicked)) return EventNone;
   Irc.peerTable.RemovePeer(kicked);
   if (reason[0]) {
-    FormatInto(message, kIrcLineLength, "%s was kicked by %s (%s)", kicked, m.source, reason);
+    FormatKickWithReason(kicked, m.source, reason, message, kIrcLineLength);
     return EventText;
   }
   CopyOut(nick, m.source);
@@ -138,7 +137,7 @@ static int HandleNick(const IrcMessage& m, char* nick, char* message) {
   Hold hold(ClientLock());
   if (SameName(sender, Irc.peerTable.self.nick)) {  // the server took the user's new name
     CopyOut(Irc.peerTable.self.nick, name);
-    FormatInto(message, kIrcLineLength, "You are now known as %s", name);
+    FormatOwnNickChange(name, message, kIrcLineLength);
     return EventText;
   }
   int index = Irc.peerTable.FindByNick(sender);

@@ -43,43 +43,42 @@ struct LineQueue {
   void Clear() { head = used = 0, lines = 0; }
 };
 
-// Room for a few screens of typed lines, and for a question to each of 199 members with its
-// answer (":Q" and ":A" lines of up to a few hundred bytes) besides the WHO and WHOIS lines.
-char chatBytes[16 * 1024];
-char lookupBytes[192 * 1024];
-LineQueue chat{chatBytes, sizeof chatBytes};
-LineQueue lookups{lookupBytes, sizeof lookupBytes};
-
-// The pace of one connection, as one record.
-struct Pace {
+// Everything about the outgoing lines, as one record: the queues under the client lock, the
+// pace of the connection, and the signal that wakes the link thread.
+struct Outgoing {
+  // Room for a few screens of typed lines, and for a question to each of 199 members with its
+  // answer (":Q" and ":A" lines of up to a few hundred bytes) besides the WHO and WHOIS lines.
+  char chatBytes[16 * 1024];
+  char lookupBytes[192 * 1024];
+  LineQueue chat{chatBytes, sizeof chatBytes};
+  LineQueue lookups{lookupBytes, sizeof lookupBytes};
   int intervalMs = 0;      // 0: not paced
   int burst = 0;
   int allowanceMs = 0;     // lines may go while it holds a whole interval; it grows with time
   uint32_t allowanceAt = 0;
+  int signal = NetOpenWakeSignal();  // for the life of the process
 };
-Pace pace;
-
-int outgoingSignal = NetOpenWakeSignal();  // for the life of the process
+Outgoing Out;
 
 void Refill() {
   uint32_t now = TickCountMs();
-  uint32_t elapsed = now - pace.allowanceAt;
-  pace.allowanceAt = now;
-  long long full = static_cast<long long>(pace.intervalMs) * pace.burst;
-  long long grown = pace.allowanceMs + static_cast<long long>(elapsed > 0x7fffffffu ? 0 : elapsed);
-  pace.allowanceMs = static_cast<int>(grown < full ? grown : full);
+  uint32_t elapsed = now - Out.allowanceAt;
+  Out.allowanceAt = now;
+  long long full = static_cast<long long>(Out.intervalMs) * Out.burst;
+  long long grown = Out.allowanceMs + static_cast<long long>(elapsed > 0x7fffffffu ? 0 : elapsed);
+  Out.allowanceMs = static_cast<int>(grown < full ? grown : full);
 }
 
-bool MayGo() { return pace.intervalMs == 0 || pace.allowanceMs >= pace.intervalMs; }
+bool MayGo() { return Out.intervalMs == 0 || Out.allowanceMs >= Out.intervalMs; }
 
 // Takes the next line the pace lets go (chat first) into out, under the lock. False: none.
 bool TakeDueLine(char* out, bool chatOnly, bool ignorePace) {
   Hold hold(ClientLock());
-  if (chat.lines == 0 && (chatOnly || lookups.lines == 0)) return false;  // no clock to read
+  if (Out.chat.lines == 0 && (chatOnly || Out.lookups.lines == 0)) return false;  // no clock to read
   Refill();
   if (!ignorePace && !MayGo()) return false;
-  (chat.lines > 0 ? chat : lookups).Pop(out);
-  if (pace.intervalMs != 0) pace.allowanceMs -= pace.intervalMs;
+  (Out.chat.lines > 0 ? Out.chat : Out.lookups).Pop(out);
+  if (Out.intervalMs != 0) Out.allowanceMs -= Out.intervalMs;
   return true;
 }
 
@@ -87,27 +86,27 @@ bool TakeDueLine(char* out, bool chatOnly, bool ignorePace) {
 
 void StartLinePacing(int interval, int lines) {
   Hold hold(ClientLock());
-  chat.Clear();
-  lookups.Clear();
-  pace.intervalMs = interval > 0 ? interval : 0;
-  pace.burst = lines > 0 ? lines : 1;
-  pace.allowanceMs = pace.intervalMs * pace.burst;
-  pace.allowanceAt = TickCountMs();
+  Out.chat.Clear();
+  Out.lookups.Clear();
+  Out.intervalMs = interval > 0 ? interval : 0;
+  Out.burst = lines > 0 ? lines : 1;
+  Out.allowanceMs = Out.intervalMs * Out.burst;
+  Out.allowanceAt = TickCountMs();
 }
 
 void EndLinePacing() {
   Hold hold(ClientLock());
-  lookups.Clear();
-  pace.intervalMs = 0;
+  Out.lookups.Clear();
+  Out.intervalMs = 0;
 }
 
 int SendPaced(const char* text, LineKind kind) {
   bool queued;
   {
     Hold hold(ClientLock());
-    queued = (kind == ChatLine ? chat : lookups).Push(text);
+    queued = (kind == ChatLine ? Out.chat : Out.lookups).Push(text);
   }
-  NetRaiseWakeSignal(outgoingSignal);
+  NetRaiseWakeSignal(Out.signal);
   return queued ? 1 : -1;
 }
 
@@ -121,16 +120,16 @@ void SendChatLinesLeft() {
   while (TakeDueLine(line, true, true)) Irc.streamLink.Send(line);
 }
 
-int OutgoingLineSignal() { return outgoingSignal; }
+int OutgoingLineSignal() { return Out.signal; }
 
 int MsUntilPacedLine() {
   Hold hold(ClientLock());
-  if (chat.lines == 0 && lookups.lines == 0) return -1;
+  if (Out.chat.lines == 0 && Out.lookups.lines == 0) return -1;
   Refill();
-  return pace.allowanceMs >= pace.intervalMs ? 0 : pace.intervalMs - pace.allowanceMs;
+  return Out.allowanceMs >= Out.intervalMs ? 0 : Out.intervalMs - Out.allowanceMs;
 }
 
 int PacedLinesWaiting() {
   Hold hold(ClientLock());
-  return chat.lines + lookups.lines;
+  return Out.chat.lines + Out.lookups.lines;
 }

@@ -8,7 +8,7 @@
 
 #include "console/settings.h"
 #include "irc/peer_reach.h"
-#include "irc/server_text.h"
+#include "irc/words/server_lines.h"
 
 namespace {
 

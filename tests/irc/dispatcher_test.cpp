@@ -5,7 +5,7 @@
 #include <string>
 
 #include "irc/irc_client.h"
-#include "irc/ctcp.h"
+#include "irc/words/ctcp_lines.h"
 #include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
 #include "platform/ticks.h"

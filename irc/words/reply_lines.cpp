@@ -1,14 +1,14 @@
 // Notices, topics, invitations, the member list, replies and errors as console lines.
-#include "irc/chat_text.h"
+#include "irc/words/reply_lines.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 
-#include "irc/ctcp.h"
+#include "irc/words/ctcp_lines.h"
 #include "irc/registration.h"
-#include "irc/server_text.h"
+#include "irc/words/server_lines.h"
 #include "platform/ticks.h"
 
 namespace {

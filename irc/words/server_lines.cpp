@@ -1,5 +1,5 @@
 // Readable server text: numeric replies, notices and errors turned into lines a user reads.
-#include "irc/server_text.h"
+#include "irc/words/server_lines.h"
 
 #include <cstdio>
 #include <cstring>
