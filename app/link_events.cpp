@@ -32,7 +32,10 @@ void TakeLinkEvents() {
   static IrcEvent event;  // 4 KB: kept off the stack
   for (int i = 0; i < kEventsPerPass && AppState.connectionState != Offline; ++i) {
     if (!TakeIrcEvent(&event)) break;
-    SyncOwnNickname();  // a nickname the server gave or changed reaches the echoes
     ApplyIrcEvent(event);
+    // A nickname the server gave or changed reaches the echoes; before the registration is
+    // sent the client's nickname is still the last connection's.
+    ConnectionState state = AppState.connectionState;
+    if (state == Registering || state == InChannel) SyncOwnNickname();
   }
 }
