@@ -205,6 +205,8 @@ int ControlHolder::handle(int event) {
   // The mouse over the panel selects, opens links and drags the divider; over the input line it
   // places the cursor by the measures the text is drawn with.
   if (isPanel && widget && widget->panel && widget->panel->HandleMouse(event)) return 1;
+  // A click into the input line is the start of typing, as a typed character is.
+  if (!isPanel && event == FL_PUSH && !typing && activeWindow) SetTyping(activeWindow, true);
   if (!isPanel && widget && widget->input && (event == FL_PUSH || event == FL_DRAG || event == FL_RELEASE) &&
       widget->input->HandleMouse(event))
     return 1;
