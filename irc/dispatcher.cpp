@@ -11,6 +11,7 @@
 #include "irc/line_parse.h"
 #include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
+#include "irc/relay_lines.h"
 #include "irc/registration.h"
 #include "platform/net.h"
 #include "presence/datagram_intake.h"
@@ -84,6 +85,7 @@ static bool IsHandshake(const IrcLineParts& p) {
 static int HandlePrivmsg(const IrcLineParts& p, char* nick, char* message) {
   int index = Irc.peerTable.FindByNick(p.sender);
   if (IsHandshake(p)) return index ? HandleHandshake(index, p.sender, p.params) : EventNone;
+  if (p.channel[0] != '#' && TakeRelayMove(p.sender, p.params)) return EventNone;
   if (!p.sender[0]) return EventNone;  // a server's message: nobody to show it from
   CopyOut(nick, p.sender);
   bool toChannel = p.channel[0] == '#';
@@ -96,7 +98,7 @@ static int HandlePrivmsg(const IrcLineParts& p, char* nick, char* message) {
   if (p.params[0] == '\x01') {  // a client-to-client request: answered, shown in words
     nick[0] = '\0';
     HandleCtcp(p.sender, p.params, false, message, kIrcLineLength);
-    return EventText;
+    return IsQuietVersionRequest(p.sender, p.params) ? EventNone : EventText;
   }
   CopyOut(message, p.params);
   return toChannel ? EventChannelMessage : EventPrivateMessage;
@@ -252,6 +254,7 @@ static int DispatchLine(char* nick, char* message) {
     CopyOut(message, p.params);
     return EventModeChange;
   }
+  if (std::strcmp(c, "NOTICE") == 0 && TakeRelayVersionReply(p.sender, p.params)) return EventNone;
   if (std::strcmp(c, "KICK") == 0) return HandleKick(m, nick, message);
   if (std::strcmp(c, "NICK") == 0) return HandleNick(p, nick, message);
   if (std::strcmp(c, "353") == 0) {

@@ -15,6 +15,7 @@
 #include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
 #include "irc/registration.h"
+#include "irc/relay_lines.h"
 #include "platform/net.h"
 #include "presence/datagram_intake.h"
 #include "presence/router_port.h"
@@ -92,6 +93,7 @@ int IrcClient::Init() {
   // Test seam: run the client from a chosen local address; unset leaves any address.
   const char* seam = std::getenv("QIVRA_BIND_ADDRESS");
   if (LinkBindAddress == 0 && seam && *seam) SetBindAddress(seam);
+  ReadRelaySeams();
   if (streamLink.Open() != 1) return 0;
   if (datagramLink.Open() != 1) {
     streamLink.Close();
@@ -199,6 +201,7 @@ int IrcClient::PollRegistration() {
   }
   received[std::strcspn(received, "\r\n")] = '\0';  // the console shows text, not line ends
   NoteWelcomeLine(received);
+  NoteTargetLimit(received);
   ShowRegistrationLine(received);  // every line, in readable form: a last ERROR too
   if (end != LinkUp) return -1;
   if (IsEndOfMotd(received)) {

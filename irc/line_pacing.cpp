@@ -101,6 +101,16 @@ int SendPaced(const char* text, LineKind kind) {
   return queue.Push(text) ? 1 : -1;
 }
 
+int SendSpareLine(const char* text, int reserveLines) {
+  Hold hold(ClientLock());
+  if (chat.lines > 0 || lookups.lines > 0) return 0;
+  Refill();
+  int reserve = reserveLines < burst - 1 ? reserveLines : burst - 1;
+  if (reserve < 0) reserve = 0;
+  if (intervalMs != 0 && allowanceMs < intervalMs * (1 + reserve)) return 0;
+  return SendNow(text) == 1 ? 1 : -1;
+}
+
 void SendPacedLinesDue() {
   Hold hold(ClientLock());
   if (chat.lines == 0 && lookups.lines == 0) return;  // no clock to read for an empty queue
