@@ -23,6 +23,7 @@
 #include "irc/line_pacing.h"
 #include "irc/line_parse.h"
 #include "irc/peer_reach.h"
+#include "presence/datagram_intake.h"
 #include "presence/relay_state.h"
 
 const char kRelayWord[] = "relay/1";
@@ -167,7 +168,7 @@ void NoteTargetLimit(const char* line) {
   static thread_local IrcMessage m;
   ParseIrcMessage(line, &m);
   Hold hold(ClientLock());
-  if (std::strcmp(m.command, "001") == 0) Sender.targetLimit = 1;
+  if (std::strcmp(m.command, "001") == 0) Sender = RelaySender{};  // a new connection
   if (std::strcmp(m.command, "005") != 0) return;
   for (int i = 1; i < m.count; ++i) {
     const char* token = Param(m, i);
@@ -231,6 +232,7 @@ bool TakeRelayMove(const char* sender, const char* text) {
   RelayMove move;
   if (!index || !t.links[index].relay.relayed || !ParseRelayMove(text, &move)) return true;
   const float reported[5] = {move.x, move.z, move.yaw, move.yaw, move.pitch};
+  if (!IsSanePosition(reported)) return true;  // far outside the room: the whole move is dropped
   if (!t.links[index].relay.shown) {
     t.links[index].relay.shown = 1;
     if (PeerChangeHook) PeerChangeHook('r', index, 0);

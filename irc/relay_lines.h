@@ -12,8 +12,8 @@ constexpr int kRelayReserveLines = 2;  // relay lines leave this many lines of t
 
 // Reads QIVRA_NO_LINK_MS (the test seam for the 30 s before "No direct link") into the table.
 void ReadRelaySeams();
-// Server lines during registration: 001 starts afresh with one target a line, 005 may allow
-// more (TARGMAX's PRIVMSG, else MAXTARGETS).
+// Server lines during registration: 001 starts the sending side afresh with one target a
+// line, 005 may allow more (TARGMAX's PRIVMSG, else MAXTARGETS).
 void NoteTargetLimit(const char* line);
 int RelayTargetLimit();
 // Main thread, every pass: our pose as it stands (the key flags come from the peer table).
