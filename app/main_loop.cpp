@@ -11,7 +11,6 @@
 #include "irc/irc_client.h"
 #include "irc/link_watch.h"
 #include "irc/peer_reach.h"
-#include "irc/relay_lines.h"
 #include "platform/gui_window.h"
 #include "platform/key_state.h"
 #include "scene/scene.h"
@@ -78,7 +77,6 @@ constexpr int kShownLinesPerPass = 64;
 void RunChannelTurn() {
   if (AppState.connectionState != InChannel) return;
   SendPositionIfDue(&lastPositionSend);
-  NoteOwnPose(LocalPose);  // for moves relayed through the server
   ServicePresence();  // hellos, keep-alives and key blocks that are due
   static char rn[2048], rm[2048];
   static char t[kEventLineSize];

@@ -211,7 +211,7 @@ void ServiceRelay(uint32_t now) {
     for (int i = 1; i < kPeerSlots; ++i) {
       if (!t.slots[i].known) continue;
       RelayLink& r = t.links[i].relay;
-      UpdateRelay(&r, NoLink(i), DirectLink(i), now);
+      UpdateRelay(&r, NoLink(i), DirectLink(i));
       MarkRelayOwed(&r, keysChanged, moving, now);
       if (r.shown && !r.reported) {
         r.reported = 1;
@@ -233,10 +233,7 @@ bool TakeRelayMove(const char* sender, const char* text) {
   if (!index || !t.links[index].relay.relayed || !ParseRelayMove(text, &move)) return true;
   const float reported[5] = {move.x, move.z, move.yaw, move.yaw, move.pitch};
   if (!IsSanePosition(reported)) return true;  // far outside the room: the whole move is dropped
-  if (!t.links[index].relay.shown) {
-    t.links[index].relay.shown = 1;
-    if (PeerChangeHook) PeerChangeHook('r', index, 0);
-  }
+  if (NoteFirstRelayMove(&t.links[index].relay) && PeerChangeHook) PeerChangeHook('r', index, 0);
   t.ApplyKeyBlock(index, move.keys, kKeyFlagCount);
   t.ApplyPosition(index, reported);
   return true;

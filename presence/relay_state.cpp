@@ -103,7 +103,7 @@ void NoteRelayAsk(RelayLink* r, uint32_t now) {
   r->askedMs = now;
 }
 
-RelayChange UpdateRelay(RelayLink* r, bool noLink, bool directLink, uint32_t now) {
+RelayChange UpdateRelay(RelayLink* r, bool noLink, bool directLink) {
   if (r->relayed && directLink) {
     r->relayed = r->shown = r->owed = 0;
     return RelayStopped;
@@ -111,8 +111,6 @@ RelayChange UpdateRelay(RelayLink* r, bool noLink, bool directLink, uint32_t now
   if (r->relayed || !r->announced || !noLink || directLink) return RelayUnchanged;
   r->relayed = 1;
   r->owed = 1;  // the member learns at once where we stand
-  r->welcomedAgain = 0;
-  r->startedMs = now;
   return RelayStarted;
 }
 
@@ -121,10 +119,13 @@ void MarkRelayOwed(RelayLink* r, bool keysChanged, bool moving, uint32_t now) {
   if (keysChanged) r->owed = 1;
   if (moving && Since(now, r->sentMs, kRelayMovingMs)) r->owed = 1;
   if (Since(now, r->sentMs, kRelayStillMs)) r->owed = 1;
-  if (!r->welcomedAgain && Since(now, r->startedMs, kRelayWelcomeAgainMs)) {
-    r->welcomedAgain = 1;
-    r->owed = 1;
-  }
+}
+
+bool NoteFirstRelayMove(RelayLink* r) {
+  if (r->shown) return false;
+  r->shown = 1;
+  r->owed = 1;
+  return true;
 }
 
 int KeepNearest(RelayCandidate* c, int count, int limit) {

@@ -10,8 +10,6 @@ constexpr int kRelayAsks = 2;                     // VERSION requests to one mem
 constexpr uint32_t kRelayAskAgainMs = 15000;      // ... the second when the first got no reply
 constexpr uint32_t kRelayMovingMs = 3000;         // our pose this often while a key is held
 constexpr uint32_t kRelayStillMs = 60000;         // and this often standing still
-constexpr uint32_t kRelayWelcomeAgainMs = 5000;   // the first state once more, should the member
-                                                  // have taken us up a moment after it came
 constexpr uint32_t kRelayGapMs = 1000;            // relay lines at most this often
 constexpr int kRelayNearest = 8;                  // members our moves are relayed to
 constexpr int kRelayKeyFirst = 1;                 // the movement keys a move carries: 1 to 8
@@ -27,9 +25,7 @@ struct RelayLink {
   uint8_t shown;         // a relayed move came from it: its avatar is drawn
   uint8_t reported;      // the console said so
   uint8_t owed;          // our current state is due to it
-  uint8_t welcomedAgain;
   uint32_t askedMs;
-  uint32_t startedMs;
   uint32_t sentMs;       // our last move to it
 };
 
@@ -51,13 +47,16 @@ bool ParseRelayMove(const char* text, RelayMove* move);
 bool RelayAskDue(const RelayLink& r, bool noLink, uint32_t now);
 // Notes a request sent.
 void NoteRelayAsk(RelayLink* r, uint32_t now);
+// The first move from a relayed member: true once, and our state is owed to it in answer. A
+// move of ours that came before the member took us up was dropped there; this one is not.
+bool NoteFirstRelayMove(RelayLink* r);
 
 enum RelayChange { RelayUnchanged, RelayStarted, RelayStopped };
-// Starts relaying to an announced member without a direct link; a direct link found later
-// stops it (the member is shown by its own datagrams again).
-RelayChange UpdateRelay(RelayLink* r, bool noLink, bool directLink, uint32_t now);
+// Starts relaying to an announced member without a direct link (our state is owed at once);
+// a direct link found later stops it (the member is shown by its own datagrams again).
+RelayChange UpdateRelay(RelayLink* r, bool noLink, bool directLink);
 // Marks our state owed to a relayed member: at once after a key change, every kRelayMovingMs
-// while moving, kRelayWelcomeAgainMs after the start, and every kRelayStillMs anyway.
+// while moving, and every kRelayStillMs anyway.
 void MarkRelayOwed(RelayLink* r, bool keysChanged, bool moving, uint32_t now);
 
 // A candidate for our moves: a slot and its squared distance from us.
