@@ -23,6 +23,7 @@
 #include "irc/line_pacing.h"
 #include "irc/line_parse.h"
 #include "irc/peer_reach.h"
+#include "platform/ticks.h"
 #include "presence/datagram_intake.h"
 #include "presence/relay_state.h"
 
@@ -255,8 +256,13 @@ bool TakeRelayVersionReply(const char* sender, const char* text) {
 bool IsQuietVersionRequest(const char* sender, const char* text) {
   if (std::strcmp(text, "\x01VERSION\x01") != 0) return false;
   Hold hold(ClientLock());
-  int index = Irc.peerTable.FindByNick(sender);
-  return index && !DirectLink(index);
+  PeerTable& t = Irc.peerTable;
+  int index = t.FindByNick(sender);
+  if (!index) return false;
+  // Another QIVRA asks at its "No direct link" moment, near ours, give or take the time
+  // between the two joins; anyone asking sooner after joining is shown as ever.
+  const uint32_t since = TickCountMs() - t.links[index].enteredMs;
+  return !DirectLink(index) && since >= t.noLinkReportMs / 2;
 }
 
 bool IsRelayVersionReply(const char* text) {

@@ -27,8 +27,9 @@ void ServiceRelay(uint32_t nowMs);
 bool TakeRelayMove(const char* sender, const char* text);
 // A NOTICE's text: true when it answers our own VERSION question (taken, not shown).
 bool TakeRelayVersionReply(const char* sender, const char* text);
-// A private message's text: true for a bare VERSION request from a member we have no direct
-// link with (answered as ever, but not shown: it is the other side's question for the relay).
+// A private message's text: true for a bare VERSION request from a member we have had no direct
+// link with for at least half the "No direct link" time (answered as ever, but not shown: it
+// is the other side's question for the relay).
 bool IsQuietVersionRequest(const char* sender, const char* text);
 // The text of a VERSION reply ("\x01VERSION QIVRA 1.0, ..., relay/1\x01"): true when it names
 // the relay word.

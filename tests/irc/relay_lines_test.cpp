@@ -108,6 +108,10 @@ TEST_F(RelayLinesTest, AskedMembersThatAnnounceAreShownThroughTheServerUntilADir
 TEST_F(RelayLinesTest, OlderAndOrdinaryClientsAreAskedAtMostTwiceAndNeverSentMoves) {
   AddKnown("dave");   // an older QIVRA
   AddKnown("carol");  // an IRC client that does not answer
+  std::string shown;
+  EXPECT_EQ(EventText, Pass(":carol!c@h PRIVMSG me :\x01VERSION\x01\r\n", nullptr, &shown));
+  EXPECT_EQ("CTCP VERSION from carol (answered)", shown) << "a question soon after joining shows";
+  EXPECT_EQ(std::string("NOTICE carol :\x01VERSION ") + kClientVersion + "\x01\r\n", Next());
   Service(kNoLinkReportMs);
   EXPECT_EQ("PRIVMSG dave :\x01VERSION\x01\r\n", Next());
   Service(kRelayGapMs);
@@ -122,7 +126,6 @@ TEST_F(RelayLinesTest, OlderAndOrdinaryClientsAreAskedAtMostTwiceAndNeverSentMov
   for (int i = 0; i < 10; ++i) Service(kRelayAskAgainMs);
   EXPECT_TRUE(server.NothingWithin(30)) << "no third question, no move to either";
   EXPECT_EQ(0, Pass(":carol!c@h NOTICE me :\x01VERSION weechat\x01\r\n")) << "a late answer to our question";
-  std::string shown;
   EXPECT_EQ(EventText, Pass(":carol!c@h NOTICE me :\x01VERSION weechat\x01\r\n", nullptr, &shown));
   EXPECT_EQ("CTCP VERSION reply from carol: weechat", shown) << "any further one shows as ever";
 }
