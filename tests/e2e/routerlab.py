@@ -157,8 +157,7 @@ class RouterLab(Lab):
     def add_router(self, behind=None, timeouts=(MAPPING_TIMEOUT, MAPPING_TIMEOUT_STREAM), symmetric=False):
         """A masquerading router: wan on the public bridge, or on the far segment when behind is
         the hop. Its UDP mappings live timeouts[0] s unreplied and timeouts[1] s after replies.
-        symmetric: every new destination gets a random outside port (as on many mobile and
-        carrier networks), so no greeting ever finds its way in."""
+        symmetric: a random outside port for every new destination (as many mobile networks)."""
         index = len(self.routers) + 1
         ns = "%sr%d" % (self.prefix, index)
         self._add_ns(ns)
