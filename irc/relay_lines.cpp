@@ -12,6 +12,7 @@
 // that cannot go yet is not queued, it is formed afresh from the newest state when it can.
 #include "irc/relay_lines.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,6 +39,7 @@ constexpr std::size_t kTargetBytes = 300;  // room for the targets of one line
 // The sending side's state, under the client lock.
 struct RelaySender {
   PlayerPose pose;
+  PlayerPose sentPose;   // the pose of the last move sent
   RelayOwnKeys keys;
   uint32_t lastLineMs;
   bool sentAny;
@@ -64,6 +66,12 @@ bool AddTarget(char* list, std::size_t* used, const char* nick) {
   *used += n;
   list[*used] = '\0';
   return true;
+}
+
+// A pose changed with no key held (placed, not walked): it goes like a key change.
+bool Jumped(const PlayerPose& a, const PlayerPose& b) {
+  return std::fabs(a.x - b.x) > 0.005f || std::fabs(a.z - b.z) > 0.005f || std::fabs(a.yaw - b.yaw) > 0.05f ||
+         std::fabs(a.pitch - b.pitch) > 0.05f;
 }
 
 bool GateOpen(uint32_t now) { return !Sender.sentAny || static_cast<uint32_t>(now - Sender.lastLineMs) >= kRelayGapMs; }
@@ -113,6 +121,7 @@ bool SendMoves(uint32_t now) {
   char text[kRelayMoveLength];
   if (!FormatRelayMove(move, text, sizeof text)) return false;
   if (!SendLine(targets, text, now)) return false;
+  Sender.sentPose = Sender.pose;
   for (int j = 0; j < n; ++j) {
     t.links[picked[j]].relay.owed = 0;
     t.links[picked[j]].relay.sentMs = now;
@@ -209,11 +218,12 @@ void ServiceRelay(uint32_t now) {
     PeerTable& t = Irc.peerTable;
     const bool keysChanged = NoteOwnKeys(&Sender.keys, t.self.keys);
     const bool moving = AnyMoveKey(t.self.keys);
+    const bool changed = keysChanged || (!moving && Jumped(Sender.pose, Sender.sentPose));
     for (int i = 1; i < kPeerSlots; ++i) {
       if (!t.slots[i].known) continue;
       RelayLink& r = t.links[i].relay;
       UpdateRelay(&r, NoLink(i), DirectLink(i));
-      MarkRelayOwed(&r, keysChanged, moving, now);
+      MarkRelayOwed(&r, changed, moving, now);
       if (r.shown && !r.reported) {
         r.reported = 1;
         NoLinkLineAdd(&shown, t.slots[i].nick);
