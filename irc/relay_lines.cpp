@@ -245,8 +245,8 @@ bool TakeRelayMove(const char* sender, const char* text) {
   const float reported[5] = {move.x, move.z, move.yaw, move.yaw, move.pitch};
   if (!IsSanePosition(reported)) return true;  // far outside the room: the whole move is dropped
   if (NoteFirstRelayMove(&t.links[index].relay) && PeerChangeHook) PeerChangeHook('r', index, 0);
+  t.ApplyPosition(index, reported);  // the place first: the keys walk on from there
   t.ApplyKeyBlock(index, move.keys, kKeyFlagCount);
-  t.ApplyPosition(index, reported);
   return true;
 }
 
