@@ -13,6 +13,7 @@
 #include "irc/irc_client.h"
 #include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
+#include "irc/relay_lines.h"
 #include "irc/registration.h"
 #include "platform/net.h"
 #include "presence/host_lookup.h"
@@ -91,6 +92,7 @@ static int HandlePrivmsg(const IrcMessage& m, char* nick, char* message) {
   const char* text = Param(m, 1);
   int index = Irc.peerTable.FindByNick(sender);
   if (IsHandshake(target, text)) return index ? HandleHandshake(index, sender, text) : EventNone;
+  if (target[0] != '#' && TakeRelayMove(sender, text)) return EventNone;
   if (!sender[0]) return EventNone;  // a server's message: nobody to show it from
   if (IsNickIgnored(sender)) return EventNone;  // "/ignore": neither shown nor answered
   CopyOut(nick, sender);
@@ -104,7 +106,7 @@ static int HandlePrivmsg(const IrcMessage& m, char* nick, char* message) {
   if (text[0] == '\x01') {  // a client-to-client request: answered, shown in words
     nick[0] = '\0';
     HandleCtcp(sender, text, false, message, kIrcLineLength);
-    return EventText;
+    return IsQuietVersionRequest(sender, text) ? EventNone : EventText;
   }
   CopyOut(message, text);
   return toChannel ? EventChannelMessage : EventPrivateMessage;
@@ -241,6 +243,7 @@ int DispatchMessage(const IrcMessage& m, IrcEvent* event) {
     CopyOut(message, Param(m, 0));
     return EventJoin;
   }
+  if (std::strcmp(c, "NOTICE") == 0 && TakeRelayVersionReply(SenderOf(m), Param(m, 1))) return EventNone;
   if (std::strcmp(c, "KICK") == 0) return HandleKick(m, nick, message);
   if (std::strcmp(c, "NICK") == 0) return HandleNick(m, nick, message);
   if (std::strcmp(c, "353") == 0) {

@@ -12,6 +12,7 @@
 #include "irc/line_pacing.h"
 #include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
+#include "irc/relay_lines.h"
 #include "platform/net.h"
 #include "presence/datagram_intake.h"
 #include "presence/router_port.h"
@@ -89,6 +90,7 @@ int IrcClient::Init() {
   // Test seam: run the client from a chosen local address; unset leaves any address.
   const char* seam = std::getenv("QIVRA_BIND_ADDRESS");
   if (LinkBindAddress == 0 && seam && *seam) SetBindAddress(seam);
+  ReadRelaySeams();
   if (streamLink.Open() != 1) return 0;
   if (datagramLink.Open() != 1) {
     streamLink.Close();

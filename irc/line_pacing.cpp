@@ -57,6 +57,10 @@ struct Outgoing {
   int allowanceMs = 0;     // lines may go while it holds a whole interval; it grows with time
   uint32_t allowanceAt = 0;
   int signal = NetOpenWakeSignal();  // for the life of the process
+  // A line that may be dropped (a relayed move): its allowance is spent when it is handed over,
+  // and a newer one replaces it while it waits for the link thread.
+  char spare[kIrcLineLength] = {};
+  bool spareWaiting = false;
 };
 Outgoing Out;
 
@@ -86,6 +90,7 @@ bool TakeDueLine(char* out, bool chatOnly, bool ignorePace) {
 
 void StartLinePacing(int interval, int lines) {
   Hold hold(ClientLock());
+  Out.spareWaiting = false;
   Out.chat.Clear();
   Out.lookups.Clear();
   Out.intervalMs = interval > 0 ? interval : 0;
@@ -96,6 +101,7 @@ void StartLinePacing(int interval, int lines) {
 
 void EndLinePacing() {
   Hold hold(ClientLock());
+  Out.spareWaiting = false;
   Out.lookups.Clear();
   Out.intervalMs = 0;
 }
@@ -110,9 +116,39 @@ int SendPaced(const char* text, LineKind kind) {
   return queued ? 1 : -1;
 }
 
+int SendSpareLine(const char* text, int reserveLines) {
+  {
+    Hold hold(ClientLock());
+    if (Out.chat.lines > 0 || Out.lookups.lines > 0) return 0;
+    if (!Out.spareWaiting) {
+      Refill();
+      int reserve = reserveLines < Out.burst - 1 ? reserveLines : Out.burst - 1;
+      if (reserve < 0) reserve = 0;
+      if (Out.intervalMs != 0 && Out.allowanceMs < Out.intervalMs * (1 + reserve)) return 0;
+      if (Out.intervalMs != 0) Out.allowanceMs -= Out.intervalMs;
+    }
+    std::size_t n = strnlen(text, kIrcLineLength - 1);
+    std::memcpy(Out.spare, text, n);
+    Out.spare[n] = '\0';
+    Out.spareWaiting = true;
+  }
+  NetRaiseWakeSignal(Out.signal);
+  return 1;
+}
+
+// The spare line handed over, if one waits (its allowance was spent then).
+bool TakeSpareLine(char* out) {
+  Hold hold(ClientLock());
+  if (!Out.spareWaiting) return false;
+  std::memcpy(out, Out.spare, sizeof Out.spare);
+  Out.spareWaiting = false;
+  return true;
+}
+
 void SendPacedLinesDue() {
   static char line[kIrcLineLength];  // link thread only
   while (TakeDueLine(line, false, false)) Irc.streamLink.Send(line);
+  if (TakeSpareLine(line)) Irc.streamLink.Send(line);
 }
 
 void SendChatLinesLeft() {
@@ -124,6 +160,7 @@ int OutgoingLineSignal() { return Out.signal; }
 
 int MsUntilPacedLine() {
   Hold hold(ClientLock());
+  if (Out.spareWaiting) return 0;
   if (Out.chat.lines == 0 && Out.lookups.lines == 0) return -1;
   Refill();
   return Out.allowanceMs >= Out.intervalMs ? 0 : Out.intervalMs - Out.allowanceMs;

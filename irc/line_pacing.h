@@ -14,6 +14,11 @@ void EndLinePacing();
 
 // Queues the line for the link thread and wakes it. 1, or -1 when the queue is full.
 int SendPaced(const char* text, LineKind kind);
+// A line that may be dropped (a relayed move, merged into the next one instead): handed to the
+// link thread to go at once only when nothing waits and the allowance keeps reserveLines more
+// lines (at most burst - 1) for typed chat; a newer one replaces it while it waits; never
+// queued behind others. 1 when handed over, 0 when not now.
+int SendSpareLine(const char* text, int reserveLines);
 // Link thread: sends what the pace allows now, chat lines first, then lookups.
 void SendPacedLinesDue();
 // Link thread, when it ends: sends the chat lines still queued, whatever the pace.

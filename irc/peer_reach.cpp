@@ -8,6 +8,7 @@
 
 #include "console/console_log.h"
 #include "irc/irc_client.h"
+#include "irc/relay_lines.h"
 #include "platform/net.h"
 #include "platform/ticks.h"
 #include "presence/router_port.h"
@@ -113,5 +114,6 @@ void ServicePresence() {
   while (Irc.peerTable.NextNoLinkReport(now, nick)) NoLinkLineAdd(&due, nick);
   char text[sizeof due.names + 96];
   if (FormatNoLinkLine(due, text, sizeof text)) ConsoleAppend(text);
+  ServiceRelay(now);  // members without a direct link, through the server
   if (RouterPortTakeReport(text, sizeof text)) ConsoleAppend(text);
 }

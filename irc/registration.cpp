@@ -8,6 +8,7 @@
 
 #include "console/settings.h"
 #include "irc/peer_reach.h"
+#include "irc/relay_lines.h"
 #include "irc/words/server_lines.h"
 
 namespace {
@@ -140,6 +141,7 @@ int RegistrationLine(const IrcMessage& m, IrcEvent* event) {
     return EventRegistered;
   }
   NoteWelcome(m);
+  NoteTargetLimit(m);
   // Every line in readable form: a last ERROR too.
   if (!HandleLoginLine(m, event->text, kIrcLineLength)) FormatRegistrationText(m, event->text, kIrcLineLength);
   if (IsEndOfMotd(m)) return EventRegistered;

@@ -283,7 +283,7 @@ void PeerTable::NoteHeard(int index) {
 int PeerTable::IsLinked(int index) {
   Hold hold(ClientLock());
   if (index < 0 || index >= kPeerSlots) return 0;
-  return slots[index].known && slots[index].active && links[index].confirmed;
+  return slots[index].known && ((slots[index].active && links[index].confirmed) || links[index].relay.shown);
 }
 
 void PeerTable::ServiceLinks(uint32_t now) {
@@ -311,7 +311,7 @@ int PeerTable::NextNoLinkReport(uint32_t now, char* nick) {
   Hold hold(ClientLock());
   for (int i = 1; i < kPeerSlots; ++i) {
     PeerLink& link = links[i];
-    if (!slots[i].known || link.reported || !Since(now, link.enteredMs, kNoLinkReportMs)) continue;
+    if (!slots[i].known || link.reported || !Since(now, link.enteredMs, noLinkReportMs)) continue;
     link.reported = 1;
     if (slots[i].active && link.confirmed) continue;
     std::size_t n = strnlen(slots[i].nick, kNickLength - 1);

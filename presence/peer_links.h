@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "presence/relay_state.h"
+
 constexpr int kLinkAddresses = 3;         // addresses tried for one peer (WHOIS, ":Q"/":A", same house)
 constexpr int kLowTtl = 2;                // passes our own router, dies one hop beyond it
 constexpr uint32_t kKeepAliveMs = 15000;  // a key block after this long without a datagram to a peer
@@ -40,6 +42,7 @@ struct PeerLink {
   uint8_t askedLocal;    // we have sent it our local address
   uint32_t waiting;      // the newest address its lines named beyond the minute's bound: taken
                          // up when the bound allows (0: none)
+  RelayLink relay;       // moves through the IRC server while no direct link is found
 };
 
 // Addresses recently greeted because an IRC line named them.

@@ -21,7 +21,8 @@ void PeerTable::Unlock() { ClientLock().unlock(); }
 
 int PeerTable::IsActive(int index) {
   Hold hold(ClientLock());
-  return InTable(index) ? slots[index].active : 0;
+  // Moves relayed through the server walk the avatar as datagrams would.
+  return InTable(index) ? (slots[index].active || links[index].relay.shown) : 0;
 }
 
 int PeerTable::IsKnown(int index) {

@@ -34,6 +34,7 @@ class PeerTable {
   KeyRepeat keyRepeat;
   char lastPosition[21];            // the last position datagram sent, for a peer just bound
   uint8_t havePosition;
+  uint32_t noLinkReportMs = kNoLinkReportMs;  // QIVRA_NO_LINK_MS may shorten it for tests
 
   // Given by the chat client that owns the table: the link every datagram travels on, the
   // client's kNickLength-byte output buffer that datagrams are formatted into, and how a new
@@ -59,6 +60,10 @@ class PeerTable {
   int SendKeyState(int index, int held);
   int SendPosition(float x, float z, float yaw, float heading, float pitch);
   int ReceiveDatagram();
+  // A peer's position (x, z, yaw, heading, pitch) and key block, from a datagram or relayed
+  // through the server: sane positions only. The lock held by the caller.
+  void ApplyPosition(int index, const float reported[5]);
+  void ApplyKeyBlock(int index, const uint8_t* keys, int count);
 
   // A hello "c" or hello reply "C" from source: binds, rebinds or answers. The result is
   // ReceiveDatagram's.
@@ -74,7 +79,8 @@ class PeerTable {
   void NoteSent(int index, uint32_t nowMs);
   void NoteKeyChange(int held, uint32_t nowMs);
   void ResetLink(int index, uint32_t nowMs);
-  // 1 when the slot is active and its peer has shown that it hears us: the avatar is drawn.
+  // 1 when the slot is active and its peer has shown that it hears us, or its moves come
+  // through the server: the avatar is drawn.
   int IsLinked(int index);
 
   // Held around any direct reading or writing of slots by other modules
@@ -90,6 +96,6 @@ std::recursive_mutex& ClientLock();
 
 // Called, with ClientLock held, after a datagram changed a slot: kind 'a' the slot became
 // active or moved to another port (hello or hello reply), 'd' a position, 'i' a key (key: its
-// index), 'k' a key block.
+// index), 'k' a key block, 'r' its moves began to come through the IRC server.
 // Null: nobody listens.
 extern void (*PeerChangeHook)(char kind, int index, int key);

@@ -121,12 +121,8 @@ int PeerTable::ReceiveDatagram() {
   NoteHeard(index);
   PeerSlot& slot = slots[index];
   if (kind == 'd') {
-    std::memcpy(slot.reportedPose, reported, sizeof reported);
-    slot.pose.x = slot.reportedPose[0];
-    slot.pose.z = slot.reportedPose[1];
-    slot.pose.yaw = slot.reportedPose[2];
-    slot.pose.heading = slot.reportedPose[3];
-    slot.pose.pitch = slot.reportedPose[4];
+    ApplyPosition(index, reported);
+    return 100;
   } else if (kind == 'i') {
     int key = static_cast<int8_t>(data[1]);
     if (key < 0 || key >= kKeyFlagCount) return 0;
@@ -136,8 +132,25 @@ int PeerTable::ReceiveDatagram() {
   } else {
     int count = static_cast<int8_t>(data[1]);
     if (count < 0 || count >= kKeyFlagCount) return 0;
-    std::memcpy(slot.keys, data + 2, static_cast<std::size_t>(count));
+    ApplyKeyBlock(index, reinterpret_cast<const uint8_t*>(data + 2), count);
   }
-  Notify(kind, index);
   return 100;
+}
+
+void PeerTable::ApplyPosition(int index, const float reported[5]) {
+  if (index < 1 || index >= kPeerSlots || !IsSanePosition(reported)) return;
+  PeerSlot& slot = slots[index];
+  std::memcpy(slot.reportedPose, reported, sizeof slot.reportedPose);
+  slot.pose.x = reported[0];
+  slot.pose.z = reported[1];
+  slot.pose.yaw = reported[2];
+  slot.pose.heading = reported[3];
+  slot.pose.pitch = reported[4];
+  Notify('d', index);
+}
+
+void PeerTable::ApplyKeyBlock(int index, const uint8_t* keys, int count) {
+  if (index < 1 || index >= kPeerSlots || count < 0 || count > kKeyFlagCount) return;
+  std::memcpy(slots[index].keys, keys, static_cast<std::size_t>(count));
+  Notify('k', index);
 }

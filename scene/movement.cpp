@@ -6,6 +6,7 @@
 #include "core/app_state.h"
 #include "console/settings.h"
 #include "irc/irc_client.h"
+#include "irc/relay_lines.h"
 #include "platform/ticks.h"
 #include "scene/scene.h"
 #include "scene/world.h"
@@ -91,6 +92,7 @@ void UpdateMovement() {
     ApplyMoveKey(&LocalPose, key, s);
     if (key != KeyLookUp && key != KeyLookDown) AppState.positionDirty = true;
   }
+  NoteOwnPose(LocalPose);  // for moves relayed through the server
   // Dead reckoning: the peers walk on by their last reported keys.
   PeerTable& table = Irc.peerTable;
   table.Lock();

@@ -13,7 +13,10 @@
 #define QIVRA_VERSION "unknown"
 #endif
 
-const char kClientVersion[] = "QIVRA " QIVRA_VERSION ", an IRC client that shares a channel as a 3D room";
+// The last word tells other QIVRA clients that this one takes moves relayed through the server
+// (kRelayWord, irc/relay_lines.cpp); to anyone else it is part of an ordinary version reply.
+const char kClientVersion[] =
+    "QIVRA " QIVRA_VERSION ", an IRC client that shares a channel as a 3D room, relay/1";
 
 namespace {
 

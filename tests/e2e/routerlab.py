@@ -154,9 +154,10 @@ class RouterLab(Lab):
         self.clients.append(client)
         return client
 
-    def add_router(self, behind=None, timeouts=(MAPPING_TIMEOUT, MAPPING_TIMEOUT_STREAM)):
+    def add_router(self, behind=None, timeouts=(MAPPING_TIMEOUT, MAPPING_TIMEOUT_STREAM), symmetric=False):
         """A masquerading router: wan on the public bridge, or on the far segment when behind is
-        the hop. Its UDP mappings live timeouts[0] s unreplied and timeouts[1] s after replies."""
+        the hop. Its UDP mappings live timeouts[0] s unreplied and timeouts[1] s after replies.
+        symmetric: a random outside port for every new destination (as many mobile networks)."""
         index = len(self.routers) + 1
         ns = "%sr%d" % (self.prefix, index)
         self._add_ns(ns)
@@ -181,7 +182,8 @@ class RouterLab(Lab):
         # The NAT of most home routers: masquerade outwards, let in only what answers.
         # Legacy iptables throughout, because miniupnpd (iptables flavour) adds its rules there.
         ipt = ["ip", "netns", "exec", ns, "iptables-legacy"]
-        _run(*ipt, "-t", "nat", "-A", "POSTROUTING", "-o", "wan", "-j", "MASQUERADE")
+        _run(*ipt, "-t", "nat", "-A", "POSTROUTING", "-o", "wan", "-j", "MASQUERADE",
+             *(["--random-fully"] if symmetric else []))
         _run(*ipt, "-A", "FORWARD", "-i", "wan", "-m", "conntrack", "--ctstate", "RELATED,ESTABLISHED",
              "-j", "ACCEPT")
         _run(*ipt, "-A", "FORWARD", "-i", "wan", "-j", "DROP")

@@ -16,6 +16,7 @@
 #include "irc/irc_client.h"
 #include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
+#include "irc/relay_lines.h"
 #include "platform/net.h"
 #include "platform/ticks.h"
 #include "tools/peer/peer_walk.h"
@@ -45,11 +46,14 @@ static const char kUsage[] =
     "  kicked was kicked by kicker         chat and channel events, as the client shows them\n"
     "  any other text                      server text, notices, topics, names, as the client shows them\n"
     "  presence active NICK                the UDP handshake with NICK is done\n"
+  "  presence relayed NICK               NICK's moves began to come through the IRC server\n"
+  "                                      (no direct link); keys and positions follow as below\n"
     "  presence position NICK x=X z=Z yaw=Y heading=H pitch=P\n"
     "  presence key NICK INDEX held|released\n"
     "  presence keys NICK F0 F1 ... F9     a key-block datagram (also the keep-alive)\n"
     "  walk started                        a scripted walk's first key is down (datagram sent)\n"
     "  walk done                           a scripted walk has ended\n"
+  "  own position x=X z=Z yaw=Y heading=H pitch=P   the answer to /where\n"
     "  error: TEXT                         a stdin command was not understood\n"
     "Server lines shown during registration, and the lines about direct links and the\n"
     "router, go to standard error as \"[console] line\".\n"
@@ -66,6 +70,7 @@ static const char kUsage[] =
     "                       positions at the packet rate meanwhile, \"walk done\" at the end\n"
     "  /pos X Z YAW HEADING PITCH   stand there and send one position datagram\n"
     "  /wait MS             take the next command only after MS milliseconds\n"
+  "  /where               print this peer's own pose\n"
     "  /quit [REASON]       leave IRC and exit\n"
     "End of input leaves the peer running; SIGTERM or SIGINT quits like /quit.\n";
 
@@ -113,6 +118,8 @@ void OnPeerChange(char kind, int index, int key) {
   const PeerSlot& slot = Irc.peerTable.slots[index];
   if (kind == 'a') {
     std::printf("presence active %s\n", slot.nick);
+  } else if (kind == 'r') {
+    std::printf("presence relayed %s\n", slot.nick);
   } else if (kind == 'd') {
     std::printf("presence position %s x=%.3f z=%.3f yaw=%.3f heading=%.3f pitch=%.3f\n", slot.nick,
                 slot.reportedPose[0], slot.reportedPose[1], slot.reportedPose[2],
@@ -216,6 +223,10 @@ void RunCommand(Peer& p, const std::string& line) {
       return Say("error: /pos X Z YAW HEADING PITCH");
     p.pose.x = v[0], p.pose.z = v[1], p.pose.yaw = v[2], p.pose.heading = v[3], p.pose.pitch = v[4];
     SendPose(p.pose);
+  } else if (word == "/where") {
+    std::printf("own position x=%.3f z=%.3f yaw=%.3f heading=%.3f pitch=%.3f\n", p.pose.x, p.pose.z,
+                p.pose.yaw, p.pose.heading, p.pose.pitch);
+    std::fflush(stdout);
   } else if (word == "/wait") {
     p.waitUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::atoi(rest.c_str()));
   } else if (word == "/quit") {
@@ -284,6 +295,7 @@ int main(int argc, char** argv) {
       }
     }
     if (p.inChannel) {
+      NoteOwnPose(p.pose);  // for moves relayed through the server
       ServicePresence();
       if (AdvanceWalk(&p.walk, dt, p.options.packets, &p.pose)) Say("walk done");
     }

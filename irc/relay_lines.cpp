@@ -1,0 +1,283 @@
+// The relay's IRC side: asking, sending and taking moves as private CTCP messages.
+//
+// Who takes relayed moves is found without changing anything an older client reads: when a
+// member has had no direct link for the "No direct link" time, it gets an ordinary
+// "\x01VERSION\x01" request (every client, older QIVRA ones included, answers that in the
+// usual way, with a NOTICE "\x01VERSION <text>\x01"). Our own answer's text ends with the word
+// "relay/1" (irc/ctcp.cpp), so a reply carrying it announces a client that takes moves; the
+// ":Q"/":A" address messages stay exactly as they were. Moves go only to members that
+// announced, as "PRIVMSG a,b :\x01QIVRA-MOVE <keys> <x> <z> <yaw> <pitch>\x01"
+// (presence/relay_state.h), and are taken only from members relayed on our side too.
+// They use only the line allowance that typed chat leaves over, at most one a second: a move
+// that cannot go yet is not queued, it is formed afresh from the newest state when it can.
+#include "irc/relay_lines.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "console/console_log.h"
+#include "irc/irc_client.h"
+#include "irc/irc_message.h"
+#include "irc/line_pacing.h"
+#include "irc/peer_reach.h"
+#include "platform/ticks.h"
+#include "presence/datagram_intake.h"
+#include "presence/relay_state.h"
+
+const char kRelayWord[] = "relay/1";
+
+namespace {
+
+using Hold = std::lock_guard<std::recursive_mutex>;
+
+constexpr std::size_t kTargetBytes = 300;  // room for the targets of one line
+
+// The sending side's state, under the client lock.
+struct RelaySender {
+  PlayerPose pose;
+  PlayerPose sentPose;   // the pose of the last move sent
+  RelayOwnKeys keys;
+  uint32_t lastLineMs;
+  bool sentAny;
+  int targetLimit = 1;
+};
+RelaySender Sender;
+
+bool StartsWith(const char* text, const char* word) { return std::strncmp(text, word, std::strlen(word)) == 0; }
+
+bool DirectLink(int i) {
+  const PeerTable& t = Irc.peerTable;
+  return t.slots[i].active && t.links[i].confirmed;
+}
+
+// No direct link since the "No direct link" time passed.
+bool NoLink(int i) { return Irc.peerTable.links[i].reported && !DirectLink(i); }
+
+// Appends nick to a target list "a,b"; false when it would not fit.
+bool AddTarget(char* list, std::size_t* used, const char* nick) {
+  std::size_t n = strnlen(nick, kNickLength);
+  if (n == 0 || *used + n + 2 > kTargetBytes) return false;
+  if (*used) list[(*used)++] = ',';
+  std::memcpy(list + *used, nick, n);
+  *used += n;
+  list[*used] = '\0';
+  return true;
+}
+
+// A pose changed with no key held (placed, not walked): it goes like a key change.
+bool Jumped(const PlayerPose& a, const PlayerPose& b) {
+  return std::fabs(a.x - b.x) > 0.005f || std::fabs(a.z - b.z) > 0.005f || std::fabs(a.yaw - b.yaw) > 0.05f ||
+         std::fabs(a.pitch - b.pitch) > 0.05f;
+}
+
+bool GateOpen(uint32_t now) { return !Sender.sentAny || static_cast<uint32_t>(now - Sender.lastLineMs) >= kRelayGapMs; }
+
+bool SendLine(const char* targets, const char* text, uint32_t now) {
+  char line[kIrcLineLength];
+  FormatInto(line, sizeof line, "PRIVMSG %s :\x01%s\x01\r\n", targets, text);
+  if (SendSpareLine(line, kRelayReserveLines) != 1) return false;
+  Sender.lastLineMs = now;
+  Sender.sentAny = true;
+  return true;
+}
+
+// Our state to the owed ones among the nearest relayed members, as many a line as the server
+// takes. True when a line went.
+bool SendMoves(uint32_t now) {
+  PeerTable& t = Irc.peerTable;
+  static RelayCandidate near[kPeerSlots];
+  int count = 0;
+  for (int i = 1; i < kPeerSlots; ++i) {
+    if (!t.slots[i].known || !t.links[i].relay.relayed) continue;
+    float dx = t.slots[i].pose.x - Sender.pose.x, dz = t.slots[i].pose.z - Sender.pose.z;
+    near[count++] = {i, dx * dx + dz * dz};
+  }
+  count = KeepNearest(near, count, kRelayNearest);
+  char targets[kTargetBytes];
+  std::size_t used = 0;
+  int picked[kRelayNearest];
+  int n = 0;
+  targets[0] = '\0';
+  for (int j = 0; j < count && n < Sender.targetLimit; ++j) {
+    RelayLink& r = t.links[near[j].index].relay;
+    if (!r.owed) continue;
+    if (!AddTarget(targets, &used, t.slots[near[j].index].nick)) {
+      if (n == 0) r.owed = 0;  // a name too long for any line: nothing can reach it this way
+      continue;
+    }
+    picked[n++] = near[j].index;
+  }
+  if (n == 0) return false;
+  RelayMove move = {};
+  std::memcpy(move.keys, t.self.keys, sizeof move.keys);
+  move.x = Sender.pose.x;
+  move.z = Sender.pose.z;
+  move.yaw = Sender.pose.yaw;
+  move.pitch = Sender.pose.pitch;
+  char text[kRelayMoveLength];
+  if (!FormatRelayMove(move, text, sizeof text)) return false;
+  if (!SendLine(targets, text, now)) return false;
+  Sender.sentPose = Sender.pose;
+  for (int j = 0; j < n; ++j) {
+    t.links[picked[j]].relay.owed = 0;
+    t.links[picked[j]].relay.sentMs = now;
+  }
+  return true;
+}
+
+// The VERSION question to members that are due one, together where the server allows.
+void SendQuestions(uint32_t now) {
+  PeerTable& t = Irc.peerTable;
+  char targets[kTargetBytes];
+  std::size_t used = 0;
+  int picked[kRelayNearest];
+  int n = 0;
+  targets[0] = '\0';
+  for (int i = 1; i < kPeerSlots && n < Sender.targetLimit && n < kRelayNearest; ++i) {
+    if (!t.slots[i].known || !RelayAskDue(t.links[i].relay, NoLink(i), now)) continue;
+    if (!AddTarget(targets, &used, t.slots[i].nick)) {
+      if (n == 0) t.links[i].relay.asks = kRelayAsks;  // never fits: not asked at all
+      continue;
+    }
+    picked[n++] = i;
+  }
+  if (n == 0 || !SendLine(targets, "VERSION", now)) return;
+  for (int j = 0; j < n; ++j) NoteRelayAsk(&t.links[picked[j]].relay, now);
+}
+
+bool FormatShownLine(const NoLinkLine& line, char* out, std::size_t size) {
+  if (line.count == 0) return false;
+  if (line.count == 1) {
+    std::snprintf(out, size, "%s is shown through the server (no direct link)", line.names);
+  } else if (line.count <= kNoLinkNamed) {
+    std::snprintf(out, size, "%s are shown through the server (no direct link)", line.names);
+  } else {
+    std::snprintf(out, size, "%s and %d more are shown through the server (no direct link)", line.names,
+                  line.count - kNoLinkNamed);
+  }
+  return true;
+}
+
+}  // namespace
+
+void ReadRelaySeams() {
+  const char* ms = std::getenv("QIVRA_NO_LINK_MS");
+  if (!ms || !*ms) return;
+  long value = std::strtol(ms, nullptr, 10);
+  if (value >= 1000 && value <= 600000) {
+    Hold hold(ClientLock());
+    Irc.peerTable.noLinkReportMs = static_cast<uint32_t>(value);
+  }
+}
+
+void NoteTargetLimit(const IrcMessage& m) {
+  Hold hold(ClientLock());
+  if (std::strcmp(m.command, "001") == 0) Sender = RelaySender{};  // a new connection
+  if (std::strcmp(m.command, "005") != 0) return;
+  for (int i = 1; i < m.count; ++i) {
+    const char* token = Param(m, i);
+    long limit = -1;
+    if (StartsWith(token, "TARGMAX=")) {
+      const char* privmsg = std::strstr(token, "PRIVMSG:");
+      if (!privmsg) continue;
+      privmsg += 8;
+      limit = (*privmsg == ',' || *privmsg == '\0') ? kRelayNearest : std::strtol(privmsg, nullptr, 10);
+    } else if (StartsWith(token, "MAXTARGETS=")) {
+      limit = std::strtol(token + 11, nullptr, 10);
+    } else {
+      continue;
+    }
+    if (limit < 1) limit = 1;
+    if (limit > kRelayNearest) limit = kRelayNearest;
+    Sender.targetLimit = static_cast<int>(limit);
+    if (StartsWith(token, "TARGMAX=")) return;  // TARGMAX says it for PRIVMSG itself: it wins
+  }
+}
+
+int RelayTargetLimit() {
+  Hold hold(ClientLock());
+  return Sender.targetLimit;
+}
+
+void NoteOwnPose(const PlayerPose& pose) {
+  Hold hold(ClientLock());
+  Sender.pose = pose;
+}
+
+void ServiceRelay(uint32_t now) {
+  static NoLinkLine shown;
+  shown = NoLinkLine{};
+  {
+    Hold hold(ClientLock());
+    PeerTable& t = Irc.peerTable;
+    const bool keysChanged = NoteOwnKeys(&Sender.keys, t.self.keys);
+    const bool moving = AnyMoveKey(t.self.keys);
+    const bool changed = keysChanged || (!moving && Jumped(Sender.pose, Sender.sentPose));
+    for (int i = 1; i < kPeerSlots; ++i) {
+      if (!t.slots[i].known) continue;
+      RelayLink& r = t.links[i].relay;
+      UpdateRelay(&r, NoLink(i), DirectLink(i));
+      MarkRelayOwed(&r, changed, moving, now);
+      if (r.shown && !r.reported) {
+        r.reported = 1;
+        NoLinkLineAdd(&shown, t.slots[i].nick);
+      }
+    }
+    if (GateOpen(now) && !SendMoves(now) && GateOpen(now)) SendQuestions(now);
+  }
+  char text[sizeof shown.names + 96];
+  if (FormatShownLine(shown, text, sizeof text)) ConsoleAppend(text);
+}
+
+bool TakeRelayMove(const char* sender, const char* text) {
+  if (!StartsWith(text, "\x01QIVRA-MOVE")) return false;
+  Hold hold(ClientLock());
+  PeerTable& t = Irc.peerTable;
+  int index = t.FindByNick(sender);
+  RelayMove move;
+  if (!index || !t.links[index].relay.relayed || !ParseRelayMove(text, &move)) return true;
+  const float reported[5] = {move.x, move.z, move.yaw, move.yaw, move.pitch};
+  if (!IsSanePosition(reported)) return true;  // far outside the room: the whole move is dropped
+  if (NoteFirstRelayMove(&t.links[index].relay) && PeerChangeHook) PeerChangeHook('r', index, 0);
+  t.ApplyPosition(index, reported);  // the place first: the keys walk on from there
+  t.ApplyKeyBlock(index, move.keys, kKeyFlagCount);
+  return true;
+}
+
+bool TakeRelayVersionReply(const char* sender, const char* text) {
+  if (!StartsWith(text, "\x01VERSION ")) return false;
+  Hold hold(ClientLock());
+  PeerTable& t = Irc.peerTable;
+  int index = t.FindByNick(sender);
+  if (!index) return false;
+  RelayLink& r = t.links[index].relay;
+  if (r.asks == 0 || r.answered) return false;  // not our question: shown as ever
+  r.answered = 1;
+  r.announced = IsRelayVersionReply(text) ? 1 : 0;
+  return true;
+}
+
+bool IsQuietVersionRequest(const char* sender, const char* text) {
+  if (std::strcmp(text, "\x01VERSION\x01") != 0) return false;
+  Hold hold(ClientLock());
+  PeerTable& t = Irc.peerTable;
+  int index = t.FindByNick(sender);
+  if (!index) return false;
+  // Another QIVRA asks at its "No direct link" moment, near ours, give or take the time
+  // between the two joins; anyone asking sooner after joining is shown as ever.
+  const uint32_t since = TickCountMs() - t.links[index].enteredMs;
+  return !DirectLink(index) && since >= t.noLinkReportMs / 2;
+}
+
+bool IsRelayVersionReply(const char* text) {
+  if (!StartsWith(text, "\x01VERSION QIVRA ")) return false;
+  const std::size_t word = sizeof kRelayWord - 1;
+  for (const char* at = std::strstr(text, kRelayWord); at; at = std::strstr(at + 1, kRelayWord)) {
+    const char after = at[word];
+    if (at[-1] == ' ' && (after == '\x01' || after == ' ' || after == ',' || after == ')')) return true;
+  }
+  return false;
+}

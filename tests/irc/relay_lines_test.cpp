@@ -1,0 +1,173 @@
+// Moves through the IRC server on an injected clock: the VERSION question and its answers, moves
+// both ways, a direct link taking over, the nearest sharing lines, waiting moves merging.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <utility>
+
+#include "irc/words/ctcp_lines.h"
+#include "irc/irc_client.h"
+#include "irc/line_pacing.h"
+#include "irc/peer_reach.h"
+#include "irc/relay_lines.h"
+#include "platform/ticks.h"
+#include "tests/irc/net_test_support.h"
+
+namespace {
+
+void NoteLimitLine(const char* line) {
+  static IrcMessage m;
+  ParseIrcMessage(line, &m);
+  NoteTargetLimit(m);
+}
+
+std::atomic<uint32_t> fakeNow{0};
+uint32_t FakeTicks() { return fakeNow.load(); }
+
+class RelayLinesTest : public ClientTest {
+ protected:
+  void SetUp() override {
+    ClientTest::SetUp();
+    TickSourceOverride = FakeTicks;
+    fakeNow = 4294900000u;  // the 32-bit count wraps during the tests
+    StartLinePacing(0, 1);
+    NoteLimitLine(":srv 001 me :Welcome");
+    NoteOwnPose(PlayerPose{});
+  }
+  void TearDown() override {
+    StartLinePacing(0, 1);
+    TickSourceOverride = nullptr;
+    ClientTest::TearDown();
+  }
+  std::string Next() { std::string line; EXPECT_TRUE(server.NextLine(&line)) << "expected a line"; return line; }
+  void Service(uint32_t ms = 0) { fakeNow += ms, ServicePresence(); }
+  // A member that answered our question with the relay word after the "No direct link" time.
+  int Announced(const char* nick, float x = 0) {
+    int i = AddKnown(nick);
+    std::lock_guard<std::recursive_mutex> hold(ClientLock());
+    Irc.peerTable.links[i].reported = Irc.peerTable.links[i].relay.asks = 1;
+    Irc.peerTable.links[i].relay.answered = Irc.peerTable.links[i].relay.announced = 1;
+    Irc.peerTable.slots[i].pose.x = x;
+    return i;
+  }
+};
+
+const std::string kBobMove = ":bob!b@h PRIVMSG me :\x01QIVRA-MOVE 01000000 1.00 2.50 90.0 -5.0\x01\r\n";
+
+TEST_F(RelayLinesTest, AskedMembersThatAnnounceAreShownThroughTheServerUntilADirectLinkComes) {
+  int bob = AddKnown("bob");
+  Service();
+  EXPECT_TRUE(server.NothingWithin(30)) << "not before the No direct link time";
+  EXPECT_EQ(0, Pass(kBobMove)) << "a move from a member not relayed is dropped unseen";
+
+  Service(kNoLinkReportMs);
+  EXPECT_EQ("PRIVMSG bob :\x01VERSION\x01\r\n", Next());
+  EXPECT_EQ(0, Pass(":bob!b@h NOTICE me :\x01VERSION QIVRA 1.2, a 3D room, relay/1\x01\r\n"))
+      << "the answer to our own question is not shown";
+  EXPECT_EQ(0, Pass(":bob!b@h PRIVMSG me :\x01VERSION\x01\r\n")) << "his question: answered, not shown";
+  EXPECT_EQ(std::string("NOTICE bob :\x01VERSION ") + kClientVersion + "\x01\r\n", Next());
+
+  NoteOwnPose(PlayerPose{0, 3.0f, -4.0f, 45.0f, 0, 0, 0});
+  Service(kRelayGapMs);
+  EXPECT_EQ("PRIVMSG bob :\x01QIVRA-MOVE 00000000 3.00 -4.00 45.0 0.0\x01\r\n", Next()) << "our state at once";
+  EXPECT_EQ(0, Pass(kBobMove));
+  EXPECT_EQ(2, Irc.peerTable.IsLinked(bob) + Irc.peerTable.IsActive(bob)) << "drawn, walked on by its keys";
+  EXPECT_EQ(1, Irc.peerTable.slots[bob].keys[KeyBack]);
+  EXPECT_FLOAT_EQ(2.5f + 90.0f, Irc.peerTable.slots[bob].pose.z + Irc.peerTable.slots[bob].pose.heading);
+  const char* bad[] = {
+      ":bob!b@h PRIVMSG me :\x01QIVRA-MOVE 01000000 70000.00 2.50 90.0 0.0\x01\r\n",  // outside the room's area
+      ":carol!c@h PRIVMSG me :\x01QIVRA-MOVE 00000000 7.00 2.50 90.0 0.0\x01\r\n",    // not a member
+      ":bob!b@h PRIVMSG #qivra :\x01QIVRA-MOVE 00000000 7.00 2.50 90.0 0.0\x01\r\n",  // to the channel
+  };
+  for (const char* line : bad) Pass(line);
+  EXPECT_FLOAT_EQ(1.0f, Irc.peerTable.slots[bob].pose.x) << "nothing malformed or foreign was taken";
+
+  // A direct link found later takes over: no more moves either way.
+  UdpPeer peer;
+  ASSERT_TRUE(peer.Bind(1, 6669));
+  ASSERT_EQ(1, Irc.peerTable.SetPeerHost(bob, TestAddress(1).c_str()));
+  EXPECT_EQ(100, Deliver(peer, "Cbob"));
+  Service(kRelayGapMs);
+  EXPECT_EQ(0, Irc.peerTable.links[bob].relay.relayed);
+  Irc.peerTable.SendKeyState(KeyForward, 1);
+  Service(kRelayGapMs);
+  Pass(":bob!b@h PRIVMSG me :\x01QIVRA-MOVE 00000000 7.00 2.50 90.0 0.0\x01\r\n");
+  EXPECT_FLOAT_EQ(1.0f, Irc.peerTable.slots[bob].pose.x);
+  EXPECT_TRUE(server.NothingWithin(30));
+}
+
+TEST_F(RelayLinesTest, OlderAndOrdinaryClientsAreNeverSentMoves) {
+  AddKnown("dave");   // an older QIVRA
+  AddKnown("carol");  // an IRC client that does not answer
+  std::string shown;
+  EXPECT_EQ(EventText, Pass(":carol!c@h PRIVMSG me :\x01VERSION\x01\r\n", nullptr, &shown));
+  EXPECT_EQ("CTCP VERSION from carol (answered)", shown) << "a question soon after joining shows";
+  EXPECT_EQ(std::string("NOTICE carol :\x01VERSION ") + kClientVersion + "\x01\r\n", Next());
+  Service(kNoLinkReportMs);
+  EXPECT_EQ("PRIVMSG dave :\x01VERSION\x01\r\n", Next());
+  Service(kRelayGapMs);
+  EXPECT_EQ("PRIVMSG carol :\x01VERSION\x01\r\n", Next());
+  EXPECT_EQ(0, Pass(":dave!d@h NOTICE me :\x01VERSION QIVRA 0.9, an IRC client that shares a channel as a "
+                    "3D room\x01\r\n"));
+  Irc.peerTable.SendKeyState(KeyForward, 1);
+  for (int i = 0; i < 10; ++i) Service(kRelayAskAgainMs);
+  EXPECT_EQ("PRIVMSG carol :\x01VERSION\x01\r\n", Next()) << "asked once more, then never again";
+  EXPECT_TRUE(server.NothingWithin(30)) << "no move to either";
+  EXPECT_EQ(EventText, Pass(":dave!d@h NOTICE me :\x01VERSION QIVRA 2, relay/1\x01\r\n"))
+      << "an answer we did not ask for only shows: it starts nothing";
+}
+
+TEST_F(RelayLinesTest, ServersTellHowManyTargetsALineMayName) {
+  const std::pair<const char*, int> cases[] = {
+      {":srv 005 me AWAYLEN=200 TARGMAX=NAMES:1,PRIVMSG:4,NOTICE:4 :are supported by this server", 4},
+      {":srv 005 me MAXTARGETS=3 :are supported by this server", 3},
+      {":srv 005 me TARGMAX=PRIVMSG:,NOTICE: :are supported", kRelayNearest},
+      {":srv 005 me TARGMAX=NOTICE:2 :are supported", 1},
+      {":srv 005 me TARGMAX=PRIVMSG:2 MAXTARGETS=6 :are supported", 2},
+      {":srv 005 me PENALTY FNC :are supported", 1},
+  };
+  for (const auto& c : cases) {
+    NoteLimitLine(":srv 001 me :Welcome");
+    NoteLimitLine(c.first);
+    EXPECT_EQ(c.second, RelayTargetLimit()) << c.first;
+  }
+}
+
+TEST_F(RelayLinesTest, TheEightNearestShareLinesAsTheServerAllows) {
+  NoteLimitLine(":srv 005 me TARGMAX=PRIVMSG:4 :are supported");
+  const char* names[] = {"m9", "m3", "m1", "m10", "m5", "m7", "m2", "m8", "m4", "m6"};
+  for (const char* n : names) Announced(n, static_cast<float>(std::stoi(n + 1)));
+  Service(kRelayGapMs);
+  EXPECT_EQ("PRIVMSG m1,m2,m3,m4 :\x01QIVRA-MOVE 00000000 0.00 0.00 0.0 0.0\x01\r\n", Next());
+  Service(kRelayGapMs - 1);
+  EXPECT_TRUE(server.NothingWithin(30)) << "a line a second at most";
+  Service(1);
+  EXPECT_EQ("PRIVMSG m5,m6,m7,m8 :\x01QIVRA-MOVE 00000000 0.00 0.00 0.0 0.0\x01\r\n", Next());
+  Service(kRelayGapMs);
+  EXPECT_TRUE(server.NothingWithin(30)) << "m9 and m10 are farther than the nearest eight";
+}
+
+TEST_F(RelayLinesTest, MovesWaitingForTheAllowanceMergeAndNeverHoldChatBack) {
+  Announced("bob");
+  StartLinePacing(2000, 5);
+  for (int i = 0; i < 3; ++i) Irc.SayTo("#qivra", "x");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ("PRIVMSG #qivra :x\r\n", Next());
+  Service(kRelayGapMs);
+  EXPECT_TRUE(server.NothingWithin(30)) << "two lines left: kept for typed chat";
+  Irc.SayTo("#qivra", "still goes");
+  EXPECT_EQ("PRIVMSG #qivra :still goes\r\n", Next());
+  Irc.peerTable.SendKeyState(KeyForward, 1);
+  NoteOwnPose(PlayerPose{0, 1.0f, 1.0f, 0, 0, 0, 0});
+  Service(1000);
+  NoteOwnPose(PlayerPose{0, 1.0f, 2.0f, 0, 0, 0, 0});
+  Irc.peerTable.SendKeyState(KeyForward, 0);
+  Service(1000);
+  EXPECT_TRUE(server.NothingWithin(30));
+  Service(2000);  // three lines' allowance again
+  EXPECT_EQ("PRIVMSG bob :\x01QIVRA-MOVE 00000000 1.00 2.00 0.0 0.0\x01\r\n", Next())
+      << "one line with the newest state, none with the key held";
+  EXPECT_TRUE(server.NothingWithin(30));
+}
+
+}  // namespace
