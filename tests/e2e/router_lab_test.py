@@ -8,7 +8,10 @@ Scenarios:
            one public; both behind one router. Each pair: the handshake within 10 s of the
            second one's join, a walk seen both ways, then both stand still for --still seconds
            (default three times the mapping timeout) and walk again, the one that was still
-           longer first. --runs repeats the whole scenario (the issue's 20 runs: --runs 20).
+           longer first. --runs repeats the whole scenario (the long series: --runs 20).
+  carrier  the same for one pair, each peer behind its home router behind its carrier's NAT
+           (both masquerading, 100.64.0.0/10 between them; UDP mappings live 10 s unreplied,
+           20 s after replies); standing still for --still seconds (default twice the 20 s).
   mapping  miniupnpd (NAT-PMP) in the router: the port is forwarded, a datagram from a stranger
            reaches the client although it never sent there, the lease is renewed, the mapping
            is gone after the client quits; a channel member without QIVRA gets the
@@ -33,6 +36,7 @@ from routerlab import (MAPPING_TIMEOUT_STREAM, RouterLab, count_input, send_data
                        wait_until)
 
 HANDSHAKE_LIMIT = 10.0
+GUIDE_TIMEOUTS = (10, 20)  # s, the UDP mapping timeouts of the carrier scenario's routers
 
 
 def check(condition, text):
@@ -80,60 +84,87 @@ def dump(procs, since):
                 print("  (stderr) %s" % line)
 
 
-def houses_once(args, run):
+def house_pairs(lab):
+    """(label, channel, first client, second client) for each pair of the houses scenario."""
+    hop = lab.add_hop()
+    r_alice, r_bob = lab.add_router(), lab.add_router(behind=hop)
+    r_carol, r_house = lab.add_router(), lab.add_router()
+    return [
+        ("two routers", "#two", lab.add_lan_client(r_alice), lab.add_lan_client(r_bob)),
+        ("one router", "#one", lab.add_lan_client(r_carol), lab.add_far_client()),
+        ("one house", "#house", lab.add_lan_client(r_house), lab.add_lan_client(r_house)),
+    ]
+
+
+def carrier_pairs(lab):
+    """Each peer behind its home router behind its carrier's NAT, the carriers a plain hop apart."""
+    hop = lab.add_hop()
+    c_alice = lab.add_router(timeouts=GUIDE_TIMEOUTS, lan_prefix="100.64.1")
+    c_bob = lab.add_router(behind=hop, timeouts=GUIDE_TIMEOUTS, lan_prefix="100.64.2")
+    h_alice = lab.add_router(behind=c_alice, timeouts=GUIDE_TIMEOUTS)
+    h_bob = lab.add_router(behind=c_bob, timeouts=GUIDE_TIMEOUTS)
+    return [("two carriers", "#cgn", lab.add_lan_client(h_alice), lab.add_lan_client(h_bob))]
+
+
+def pairs_once(args, run, make_pairs):
     started = time.monotonic()
     procs = []
-    try:
-        return houses_in_lab(args, run, procs)
-    except (AssertionError, LabTimeout):
-        if args.verbose:
-            dump(procs, started)
-        raise
-
-
-def houses_in_lab(args, run, procs):
     with RouterLab("rtr") as lab:
-        lab.start_ngircd()
-        hop = lab.add_hop()
-        r_alice, r_bob = lab.add_router(), lab.add_router(behind=hop)
-        r_carol, r_house = lab.add_router(), lab.add_router()
-        pairs = [  # (label, channel, first client, second client)
-            ("two routers", "#two", lab.add_lan_client(r_alice), lab.add_lan_client(r_bob)),
-            ("one router", "#one", lab.add_lan_client(r_carol), lab.add_far_client()),
-            ("one house", "#house", lab.add_lan_client(r_house), lab.add_lan_client(r_house)),
-        ]
-        names = [("alice", "bob"), ("carol", "dave"), ("erin", "frank")]
-        firsts = [start_peer(lab, args.peer, a, n[0], ch) for (_, ch, a, _), n in zip(pairs, names)]
-        for p in firsts:
-            p.wait_for(r"^Connected\.$", 5)
-        seconds = [start_peer(lab, args.peer, b, n[1], ch) for (_, ch, _, b), n in zip(pairs, names)]
-        procs.extend(firsts + seconds)
-        joined = [line_time(p, r"^Connected\.$", 5) for p in seconds]
-        result = {}
-        for (label, _, _, _), first, second, t in zip(pairs, firsts, seconds, joined):
-            done = max(line_time(first, r"^presence active %s$" % second.name, 20),
-                       line_time(second, r"^presence active %s$" % first.name, 20))
-            result[label] = done - t
-            check(done - t <= HANDSHAKE_LIMIT, "%s: handshake %.1f s after the join" % (label, done - t))
-        for (label, _, _, _), first, second in zip(pairs, firsts, seconds):
-            walk_seen(first, second, label)
-            walk_seen(second, first, label)
-        time.sleep(args.still)
-        for (label, _, _, _), first, second in zip(pairs, firsts, seconds):
-            walk_seen(first, second, label + " after standing still")  # first was still longer
-            walk_seen(second, first, label + " after standing still")
-        for p in firsts + seconds:
-            check(not any("No direct link" in e for e in p.errors), "%s reported no direct link" % p.name)
-            check(p.running(), "%s ended" % p.name)
-        print("run %d: handshake %s" % (run, ", ".join("%s %.1f s" % (k, v) for k, v in result.items())))
-        return result
+        try:
+            return pairs_in_lab(args, run, lab, make_pairs, procs)
+        except (AssertionError, LabTimeout):
+            if args.verbose:
+                dump(procs, started)
+                for router in lab.routers:
+                    print("--- conntrack in %s (wan %s)" % (router.ns, router.wan_address))
+                    for line in router.udp_mappings():
+                        print("  " + line)
+            raise
+
+
+def pairs_in_lab(args, run, lab, make_pairs, procs):
+    lab.start_ngircd()
+    pairs = make_pairs(lab)
+    names = [("alice", "bob"), ("carol", "dave"), ("erin", "frank")]
+    firsts = [start_peer(lab, args.peer, a, n[0], ch) for (_, ch, a, _), n in zip(pairs, names)]
+    for p in firsts:
+        p.wait_for(r"^Connected\.$", 5)
+    seconds = [start_peer(lab, args.peer, b, n[1], ch) for (_, ch, _, b), n in zip(pairs, names)]
+    procs.extend(firsts + seconds)
+    joined = [line_time(p, r"^Connected\.$", 5) for p in seconds]
+    result = {}
+    for (label, _, _, _), first, second, t in zip(pairs, firsts, seconds, joined):
+        done = max(line_time(first, r"^presence active %s$" % second.name, 20),
+                   line_time(second, r"^presence active %s$" % first.name, 20))
+        result[label] = done - t
+        check(done - t <= HANDSHAKE_LIMIT, "%s: handshake %.1f s after the join" % (label, done - t))
+    for (label, _, _, _), first, second in zip(pairs, firsts, seconds):
+        walk_seen(first, second, label)
+        walk_seen(second, first, label)
+    time.sleep(args.still)
+    for (label, _, _, _), first, second in zip(pairs, firsts, seconds):
+        walk_seen(first, second, label + " after standing still")  # first was still longer
+        walk_seen(second, first, label + " after standing still")
+    for p in firsts + seconds:
+        check(not any("No direct link" in e for e in p.errors), "%s reported no direct link" % p.name)
+        check(p.running(), "%s ended" % p.name)
+    print("run %d: handshake %s" % (run, ", ".join("%s %.1f s" % (k, v) for k, v in result.items())))
+    return result
 
 
 def houses(args):
+    series(args, house_pairs)
+
+
+def carrier(args):
+    series(args, carrier_pairs)
+
+
+def series(args, make_pairs):
     failures = 0
     for run in range(1, args.runs + 1):
         try:
-            houses_once(args, run)
+            pairs_once(args, run, make_pairs)
         except (AssertionError, LabTimeout) as failure:
             failures += 1
             print("run %d FAILED: %s" % (run, failure))
@@ -254,13 +285,17 @@ def count_dropped(client):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("peer")
-    parser.add_argument("scenario", choices=["houses", "mapping", "cloaked", "loss"])
+    parser.add_argument("scenario", choices=["houses", "carrier", "mapping", "cloaked", "loss"])
     parser.add_argument("--runs", type=int, default=1)
-    parser.add_argument("--still", type=float, default=3 * MAPPING_TIMEOUT_STREAM)
+    parser.add_argument("--still", type=float, help="seconds of standing still (houses: three times the mapping "
+                        "timeout, carrier: twice)")
     parser.add_argument("--walks", type=int, default=30)
     parser.add_argument("--verbose", action="store_true", help="a failed run prints every peer's lines")
     args = parser.parse_args()
-    return report_run({"houses": houses, "mapping": mapping, "cloaked": cloaked, "loss": loss}[args.scenario], args)
+    if args.still is None:
+        args.still = 2 * GUIDE_TIMEOUTS[1] if args.scenario == "carrier" else 3 * MAPPING_TIMEOUT_STREAM
+    scenarios = {"houses": houses, "carrier": carrier, "mapping": mapping, "cloaked": cloaked, "loss": loss}
+    return report_run(scenarios[args.scenario], args)
 
 
 if __name__ == "__main__":
