@@ -84,12 +84,22 @@ def dump(procs, since):
                 print("  (stderr) %s" % line)
 
 
+def houses_once(args, run, make_pairs):
+    started = time.monotonic()
+    procs = []
+    try:
+        return houses_in_lab(args, run, procs, make_pairs)
+    except (AssertionError, LabTimeout):
+        if args.verbose:
+            dump(procs, started)
+        raise
+
+
 def house_pairs(lab):
-    """(label, channel, first client, second client) for each pair of the houses scenario."""
     hop = lab.add_hop()
     r_alice, r_bob = lab.add_router(), lab.add_router(behind=hop)
     r_carol, r_house = lab.add_router(), lab.add_router()
-    return [
+    return [  # (label, channel, first client, second client)
         ("two routers", "#two", lab.add_lan_client(r_alice), lab.add_lan_client(r_bob)),
         ("one router", "#one", lab.add_lan_client(r_carol), lab.add_far_client()),
         ("one house", "#house", lab.add_lan_client(r_house), lab.add_lan_client(r_house)),
@@ -106,65 +116,42 @@ def carrier_pairs(lab):
     return [("two carriers", "#cgn", lab.add_lan_client(h_alice), lab.add_lan_client(h_bob))]
 
 
-def pairs_once(args, run, make_pairs):
-    started = time.monotonic()
-    procs = []
-    with RouterLab("rtr") as lab:
-        try:
-            return pairs_in_lab(args, run, lab, make_pairs, procs)
-        except (AssertionError, LabTimeout):
-            if args.verbose:
-                dump(procs, started)
-                for router in lab.routers:
-                    print("--- conntrack in %s (wan %s)" % (router.ns, router.wan_address))
-                    for line in router.udp_mappings():
-                        print("  " + line)
-            raise
+def houses_in_lab(args, run, procs, make_pairs):
+    with RouterLab("rtr", show_mappings=args.verbose) as lab:
+        lab.start_ngircd()
+        pairs = make_pairs(lab)
+        names = [("alice", "bob"), ("carol", "dave"), ("erin", "frank")]
+        firsts = [start_peer(lab, args.peer, a, n[0], ch) for (_, ch, a, _), n in zip(pairs, names)]
+        for p in firsts:
+            p.wait_for(r"^Connected\.$", 5)
+        seconds = [start_peer(lab, args.peer, b, n[1], ch) for (_, ch, _, b), n in zip(pairs, names)]
+        procs.extend(firsts + seconds)
+        joined = [line_time(p, r"^Connected\.$", 5) for p in seconds]
+        result = {}
+        for (label, _, _, _), first, second, t in zip(pairs, firsts, seconds, joined):
+            done = max(line_time(first, r"^presence active %s$" % second.name, 20),
+                       line_time(second, r"^presence active %s$" % first.name, 20))
+            result[label] = done - t
+            check(done - t <= HANDSHAKE_LIMIT, "%s: handshake %.1f s after the join" % (label, done - t))
+        for (label, _, _, _), first, second in zip(pairs, firsts, seconds):
+            walk_seen(first, second, label)
+            walk_seen(second, first, label)
+        time.sleep(args.still)
+        for (label, _, _, _), first, second in zip(pairs, firsts, seconds):
+            walk_seen(first, second, label + " after standing still")  # first was still longer
+            walk_seen(second, first, label + " after standing still")
+        for p in firsts + seconds:
+            check(not any("No direct link" in e for e in p.errors), "%s reported no direct link" % p.name)
+            check(p.running(), "%s ended" % p.name)
+        print("run %d: handshake %s" % (run, ", ".join("%s %.1f s" % (k, v) for k, v in result.items())))
+        return result
 
 
-def pairs_in_lab(args, run, lab, make_pairs, procs):
-    lab.start_ngircd()
-    pairs = make_pairs(lab)
-    names = [("alice", "bob"), ("carol", "dave"), ("erin", "frank")]
-    firsts = [start_peer(lab, args.peer, a, n[0], ch) for (_, ch, a, _), n in zip(pairs, names)]
-    for p in firsts:
-        p.wait_for(r"^Connected\.$", 5)
-    seconds = [start_peer(lab, args.peer, b, n[1], ch) for (_, ch, _, b), n in zip(pairs, names)]
-    procs.extend(firsts + seconds)
-    joined = [line_time(p, r"^Connected\.$", 5) for p in seconds]
-    result = {}
-    for (label, _, _, _), first, second, t in zip(pairs, firsts, seconds, joined):
-        done = max(line_time(first, r"^presence active %s$" % second.name, 20),
-                   line_time(second, r"^presence active %s$" % first.name, 20))
-        result[label] = done - t
-        check(done - t <= HANDSHAKE_LIMIT, "%s: handshake %.1f s after the join" % (label, done - t))
-    for (label, _, _, _), first, second in zip(pairs, firsts, seconds):
-        walk_seen(first, second, label)
-        walk_seen(second, first, label)
-    time.sleep(args.still)
-    for (label, _, _, _), first, second in zip(pairs, firsts, seconds):
-        walk_seen(first, second, label + " after standing still")  # first was still longer
-        walk_seen(second, first, label + " after standing still")
-    for p in firsts + seconds:
-        check(not any("No direct link" in e for e in p.errors), "%s reported no direct link" % p.name)
-        check(p.running(), "%s ended" % p.name)
-    print("run %d: handshake %s" % (run, ", ".join("%s %.1f s" % (k, v) for k, v in result.items())))
-    return result
-
-
-def houses(args):
-    series(args, house_pairs)
-
-
-def carrier(args):
-    series(args, carrier_pairs)
-
-
-def series(args, make_pairs):
+def houses(args, make_pairs=house_pairs):
     failures = 0
     for run in range(1, args.runs + 1):
         try:
-            pairs_once(args, run, make_pairs)
+            houses_once(args, run, make_pairs)
         except (AssertionError, LabTimeout) as failure:
             failures += 1
             print("run %d FAILED: %s" % (run, failure))
@@ -294,7 +281,8 @@ def main():
     args = parser.parse_args()
     if args.still is None:
         args.still = 2 * GUIDE_TIMEOUTS[1] if args.scenario == "carrier" else 3 * MAPPING_TIMEOUT_STREAM
-    scenarios = {"houses": houses, "carrier": carrier, "mapping": mapping, "cloaked": cloaked, "loss": loss}
+    scenarios = {"houses": houses, "carrier": lambda a: houses(a, carrier_pairs), "mapping": mapping,
+                 "cloaked": cloaked, "loss": loss}
     return report_run(scenarios[args.scenario], args)
 
 

@@ -100,8 +100,9 @@ class Hop:
 
 
 class RouterLab(Lab):
-    def __init__(self, tag="rtr"):
+    def __init__(self, tag="rtr", show_mappings=False):
         super().__init__(tag)
+        self.show_mappings = show_mappings  # print every router's UDP mappings when a test fails
         number = self.subnet.split(".")[2]
         self.subnet = "11.200.%s" % number
         self.server_address = self.subnet + ".1"
@@ -109,6 +110,12 @@ class RouterLab(Lab):
         self.routers = []
         self.hop = None
         self._public_routes = []  # (namespace) that need the far segment's route
+
+    def __exit__(self, kind, *rest):
+        for router in self.routers if kind and self.show_mappings else []:
+            print("--- conntrack in %s (wan %s)\n  %s" % (router.ns, router.wan_address,
+                                                          "\n  ".join(router.udp_mappings())))
+        return super().__exit__(kind, *rest)
 
     # -- topology ---------------------------------------------------------------------------
     def add_hop(self):
