@@ -6,8 +6,11 @@
 // hello leave with another source port, which our router then refuses too. So each round to an
 // address begins with a hello whose IP time-to-live only carries it through our own router
 // (it opens our mapping and dies before the other router); the full hellos follow a little
-// later, a second apart. Between rounds the peer hears nothing from us for longer than
-// routers keep an unanswered mapping, so any such entry from a failed round is gone.
+// later, a second apart. Halfway to the first of them a hello that lives one hop longer opens
+// the carrier's NAT in front of our router, if there is one; sent any sooner it could reach the
+// other side's router before that side's own first hello has opened it. Between rounds the
+// peer hears nothing from us for longer than routers keep an unanswered mapping, so any such
+// entry from a failed round is gone.
 #include <cstring>
 
 #include "platform/net.h"
@@ -156,6 +159,11 @@ void GreetDue(PeerTable& t, int index, uint32_t now) {
       SendHello(t, At(a.address, standard), kLowTtl);
       a.lowTtlSent = 1;
       a.lowTtlMs = now;
+      continue;
+    }
+    if (a.lowTtlSent == 1 && Since(now, a.lowTtlMs, plan.firstHelloMs / 2)) {
+      SendHello(t, At(a.address, standard), kLowTtl + 1);
+      a.lowTtlSent = 2;
       continue;
     }
     if (a.hellosSent >= plan.hellos) continue;

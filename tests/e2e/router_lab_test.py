@@ -8,7 +8,10 @@ Scenarios:
            one public; both behind one router. Each pair: the handshake within 10 s of the
            second one's join, a walk seen both ways, then both stand still for --still seconds
            (default three times the mapping timeout) and walk again, the one that was still
-           longer first. --runs repeats the whole scenario (the issue's 20 runs: --runs 20).
+           longer first. --runs repeats the whole scenario (the long series: --runs 20).
+  carrier  the same for one pair, each peer behind its home router behind its carrier's NAT
+           (both masquerading, 100.64.0.0/10 between them; UDP mappings live 10 s unreplied,
+           20 s after replies); standing still for --still seconds (default twice the 20 s).
   mapping  miniupnpd (NAT-PMP) in the router: the port is forwarded, a datagram from a stranger
            reaches the client although it never sent there, the lease is renewed, the mapping
            is gone after the client quits; a channel member without QIVRA gets the
@@ -33,6 +36,7 @@ from routerlab import (MAPPING_TIMEOUT_STREAM, RouterLab, count_input, send_data
                        wait_until)
 
 HANDSHAKE_LIMIT = 10.0
+GUIDE_TIMEOUTS = (10, 20)  # s, the UDP mapping timeouts of the carrier scenario's routers
 
 
 def check(condition, text):
@@ -80,28 +84,42 @@ def dump(procs, since):
                 print("  (stderr) %s" % line)
 
 
-def houses_once(args, run):
+def houses_once(args, run, make_pairs):
     started = time.monotonic()
     procs = []
     try:
-        return houses_in_lab(args, run, procs)
+        return houses_in_lab(args, run, procs, make_pairs)
     except (AssertionError, LabTimeout):
         if args.verbose:
             dump(procs, started)
         raise
 
 
-def houses_in_lab(args, run, procs):
-    with RouterLab("rtr") as lab:
+def house_pairs(lab):
+    hop = lab.add_hop()
+    r_alice, r_bob = lab.add_router(), lab.add_router(behind=hop)
+    r_carol, r_house = lab.add_router(), lab.add_router()
+    return [  # (label, channel, first client, second client)
+        ("two routers", "#two", lab.add_lan_client(r_alice), lab.add_lan_client(r_bob)),
+        ("one router", "#one", lab.add_lan_client(r_carol), lab.add_far_client()),
+        ("one house", "#house", lab.add_lan_client(r_house), lab.add_lan_client(r_house)),
+    ]
+
+
+def carrier_pairs(lab):
+    """Each peer behind its home router behind its carrier's NAT, the carriers a plain hop apart."""
+    hop = lab.add_hop()
+    c_alice = lab.add_router(timeouts=GUIDE_TIMEOUTS, lan_prefix="100.64.1")
+    c_bob = lab.add_router(behind=hop, timeouts=GUIDE_TIMEOUTS, lan_prefix="100.64.2")
+    h_alice = lab.add_router(behind=c_alice, timeouts=GUIDE_TIMEOUTS)
+    h_bob = lab.add_router(behind=c_bob, timeouts=GUIDE_TIMEOUTS)
+    return [("two carriers", "#cgn", lab.add_lan_client(h_alice), lab.add_lan_client(h_bob))]
+
+
+def houses_in_lab(args, run, procs, make_pairs):
+    with RouterLab("rtr", show_mappings=args.verbose) as lab:
         lab.start_ngircd()
-        hop = lab.add_hop()
-        r_alice, r_bob = lab.add_router(), lab.add_router(behind=hop)
-        r_carol, r_house = lab.add_router(), lab.add_router()
-        pairs = [  # (label, channel, first client, second client)
-            ("two routers", "#two", lab.add_lan_client(r_alice), lab.add_lan_client(r_bob)),
-            ("one router", "#one", lab.add_lan_client(r_carol), lab.add_far_client()),
-            ("one house", "#house", lab.add_lan_client(r_house), lab.add_lan_client(r_house)),
-        ]
+        pairs = make_pairs(lab)
         names = [("alice", "bob"), ("carol", "dave"), ("erin", "frank")]
         firsts = [start_peer(lab, args.peer, a, n[0], ch) for (_, ch, a, _), n in zip(pairs, names)]
         for p in firsts:
@@ -129,11 +147,11 @@ def houses_in_lab(args, run, procs):
         return result
 
 
-def houses(args):
+def houses(args, make_pairs=house_pairs):
     failures = 0
     for run in range(1, args.runs + 1):
         try:
-            houses_once(args, run)
+            houses_once(args, run, make_pairs)
         except (AssertionError, LabTimeout) as failure:
             failures += 1
             print("run %d FAILED: %s" % (run, failure))
@@ -254,13 +272,18 @@ def count_dropped(client):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("peer")
-    parser.add_argument("scenario", choices=["houses", "mapping", "cloaked", "loss"])
+    parser.add_argument("scenario", choices=["houses", "carrier", "mapping", "cloaked", "loss"])
     parser.add_argument("--runs", type=int, default=1)
-    parser.add_argument("--still", type=float, default=3 * MAPPING_TIMEOUT_STREAM)
+    parser.add_argument("--still", type=float, help="seconds of standing still (houses: three times the mapping "
+                        "timeout, carrier: twice)")
     parser.add_argument("--walks", type=int, default=30)
     parser.add_argument("--verbose", action="store_true", help="a failed run prints every peer's lines")
     args = parser.parse_args()
-    return report_run({"houses": houses, "mapping": mapping, "cloaked": cloaked, "loss": loss}[args.scenario], args)
+    if args.still is None:
+        args.still = 2 * GUIDE_TIMEOUTS[1] if args.scenario == "carrier" else 3 * MAPPING_TIMEOUT_STREAM
+    scenarios = {"houses": houses, "carrier": lambda a: houses(a, carrier_pairs), "mapping": mapping,
+                 "cloaked": cloaked, "loss": loss}
+    return report_run(scenarios[args.scenario], args)
 
 
 if __name__ == "__main__":

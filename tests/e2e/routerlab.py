@@ -10,13 +10,16 @@ the namespaces this lab makes, with numeric addresses only.
         hop = lab.add_hop()                     # plain router: public bridge <-> far segment
         ra = lab.add_router()                   # wan on the public bridge
         rb = lab.add_router(behind=hop)         # wan on the far segment, one hop away
+        cg = lab.add_router(lan_prefix="100.64.1")  # a carrier's NAT (CGNAT) ...
+        rc = lab.add_router(behind=cg)          # ... with a home router on its LAN
         a = lab.add_lan_client(ra)              # 192.168.1.2 behind ra, default route via ra
         d = lab.add_far_client(hop)             # a public client on the far segment
         p = lab.spawn_timed(a, [...])           # .times[i] = time.monotonic() of .lines[i]
 
 Addresses: public bridge 11.200.N.0/24 (server .1, public clients .2 up, routers .100 up,
 hop .254); far segment 11.201.N.0/24 (hop .1, routers and clients from .2); every router's LAN
-192.168.1.0/24 (router .1, clients from .2). N comes from the PID as in netlab. The "public"
+192.168.1.0/24 (router .1, clients from .2), or the lan_prefix given (a carrier's
+100.64.0.0/10, its home routers' wan from .2). N comes from the PID as in netlab. The "public"
 side uses addresses outside the private ranges because miniupnpd refuses to forward ports for
 a router whose outside address is private; the namespaces have no way out of the machine.
 """
@@ -67,6 +70,11 @@ class Router:
         self.lan_prefix = lan_prefix
         self.lan_address = lan_prefix + ".1"
         self.clients = []
+        self.hosts = 1  # the last host number given out on the LAN (the router is .1)
+
+    def next_lan_host(self):
+        self.hosts += 1
+        return self.hosts
 
     def run(self, *argv, check=True):
         """A command inside the router's namespace; its standard output."""
@@ -92,8 +100,9 @@ class Hop:
 
 
 class RouterLab(Lab):
-    def __init__(self, tag="rtr"):
+    def __init__(self, tag="rtr", show_mappings=False):
         super().__init__(tag)
+        self.show_mappings = show_mappings  # print every router's UDP mappings when a test fails
         number = self.subnet.split(".")[2]
         self.subnet = "11.200.%s" % number
         self.server_address = self.subnet + ".1"
@@ -101,6 +110,12 @@ class RouterLab(Lab):
         self.routers = []
         self.hop = None
         self._public_routes = []  # (namespace) that need the far segment's route
+
+    def __exit__(self, kind, *rest):
+        for router in self.routers if kind and self.show_mappings else []:
+            print("--- conntrack in %s (wan %s)\n  %s" % (router.ns, router.wan_address,
+                                                          "\n  ".join(router.udp_mappings())))
+        return super().__exit__(kind, *rest)
 
     # -- topology ---------------------------------------------------------------------------
     def add_hop(self):
@@ -154,14 +169,25 @@ class RouterLab(Lab):
         self.clients.append(client)
         return client
 
-    def add_router(self, behind=None, timeouts=(MAPPING_TIMEOUT, MAPPING_TIMEOUT_STREAM), symmetric=False):
-        """A masquerading router: wan on the public bridge, or on the far segment when behind is
-        the hop. Its UDP mappings live timeouts[0] s unreplied and timeouts[1] s after replies.
+    def add_router(self, behind=None, timeouts=(MAPPING_TIMEOUT, MAPPING_TIMEOUT_STREAM), lan_prefix="192.168.1",
+                   symmetric=False):
+        """A masquerading router: wan on the public bridge, on the far segment when behind is
+        the hop, or on another router's LAN when behind is a Router (a home router behind the
+        carrier's NAT). Its UDP mappings live timeouts[0] s unreplied, timeouts[1] s after replies.
         symmetric: a random outside port for every new destination (as many mobile networks)."""
         index = len(self.routers) + 1
         ns = "%sr%d" % (self.prefix, index)
         self._add_ns(ns)
-        if behind is None:
+        if isinstance(behind, Router):
+            number = behind.next_lan_host()
+            wan = "%s.%d" % (behind.lan_prefix, number)
+            port = "h%d" % number
+            _run("ip", "-n", behind.ns, "link", "add", port, "type", "veth", "peer", "name", "wan", "netns", ns)
+            _run("ip", "-n", behind.ns, "link", "set", port, "master", "lan", "up")
+            _run("ip", "-n", ns, "addr", "add", wan + "/24", "dev", "wan")
+            _run("ip", "-n", ns, "link", "set", "wan", "up")
+            _run("ip", "-n", ns, "route", "add", "default", "via", behind.lan_address)
+        elif behind is None:
             wan = "%s.%d" % (self.subnet, 99 + index)
             port = "vr%d" % index
             _run("ip", "-n", self.server_ns, "link", "add", port, "type", "veth", "peer", "name", "wan", "netns", ns)
@@ -173,7 +199,7 @@ class RouterLab(Lab):
         else:
             wan = self._far_link(ns, "wan")
         _run("ip", "-n", ns, "link", "add", "lan", "type", "bridge")
-        router = Router(ns, wan)
+        router = Router(ns, wan, lan_prefix)
         _run("ip", "-n", ns, "addr", "add", router.lan_address + "/24", "dev", "lan")
         _run("ip", "-n", ns, "link", "set", "lan", "up")
         self._sysctl(ns, "net.ipv4.ip_forward=1",
@@ -192,7 +218,7 @@ class RouterLab(Lab):
 
     def add_lan_client(self, router):
         """A client namespace on the router's LAN, its default route through the router."""
-        number = len(router.clients) + 2
+        number = router.next_lan_host()
         client = Client("%sl%d" % (router.ns, number), "%s.%d" % (router.lan_prefix, number))
         self._plug(client.ns, client.address, router.ns, "lan", "l%d" % number)
         _run("ip", "-n", client.ns, "route", "add", "default", "via", router.lan_address)

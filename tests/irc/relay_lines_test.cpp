@@ -10,6 +10,7 @@
 #include "irc/irc_client.h"
 #include "irc/line_pacing.h"
 #include "irc/peer_reach.h"
+#include "irc/irc_event.h"
 #include "irc/relay_lines.h"
 #include "platform/ticks.h"
 #include "tests/irc/net_test_support.h"
