@@ -24,6 +24,11 @@ ViewLayout ComputeViewLayout(int width, int height, int consoleRows) {
   return layout;
 }
 
+int ConsoleRowsRoom(int height) {
+  const int belowView = kLeastViewHeight + 20;  // the input line and the panel's border
+  return height >= belowView ? (height - belowView) / 16 : -1;
+}
+
 static const char* Open(const char* reason) { return reason[0] ? " (" : ""; }
 static const char* Close(const char* reason) { return reason[0] ? ")" : ""; }
 
