@@ -4,6 +4,7 @@
 
 #include "core/app_state.h"
 #include "core/frame_timer.h"
+#include "app/added_commands.h"
 #include "app/attention.h"
 #include "app/shell.h"
 #include "app/chat_log_choice.h"
@@ -148,6 +149,7 @@ PassEnd IdlePass() {
   }
   if (AdvanceRegistration()) RunChannelTurn();
   RefreshWindowTitle();
+  KeepPrivateTarget();
   return leaving ? PassEndsRun : PassGoesOn;
 }
 
