@@ -7,6 +7,7 @@
 #include "console/chat_log.h"
 #include "console/settings.h"
 #include "irc/irc_client.h"
+#include "irc/irc_event.h"
 
 namespace {
 

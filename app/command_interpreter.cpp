@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/chat_text.h"
+#include "app/input_text.h"
 #include "app/reconnect_plan.h"
 #include "app/tls_port_hint.h"
 #include "core/app_state.h"
@@ -13,44 +13,49 @@
 #include "console/console_log.h"
 #include "console/settings.h"
 #include "irc/irc_client.h"
+#include "irc/words/connection_lines.h"
 #include "platform/ticks.h"
 #include "scene/scene.h"
-
-void (*RegistrationWaitPump)() = nullptr;
 
 namespace {
 
 constexpr int kInputLength = kLongestInputLine + 1;  // a line, terminating zero included
 constexpr uint32_t kRegistrationWaitMs = 15000;  // "/server" gives up after this
 
+// The connection under way, as the window's thread follows it between the link's events.
+struct ConnectionProgress {
+  bool serverChange = false;  // "/server": no "Registering as" line, no channel joined, a bound
+  uint32_t startedAt = 0;     // when "/server" began waiting
+};
+ConnectionProgress Progress;
+
 // Settings fields are read with a precision of 63 so that a field that lost its
 // terminating zero can never be read past its end.
 void AppendConnecting() {
   char text[kConsoleLineLength];
-  std::snprintf(text, sizeof text, "Connecting to %.63s:%d...", Settings.server, Settings.port);
+  FormatConnecting(Settings.server, Settings.port, text, sizeof text);
   ConsoleAppend(text);
 }
 
 void AppendRegistering() {
   // Four 63-character fields exceed a console line; ConsoleAppend carries the rest over.
   char text[kSettingLength * 4 + 32];
-  std::snprintf(text, sizeof text, "Registering as \"%.63s\" (%.63s, %.63s@%.63s)...",
-                Settings.nickname, Settings.realName, Settings.userName, Settings.server);
+  FormatRegistering(Settings.nickname, Settings.realName, Settings.userName, Settings.server, text, sizeof text);
   ConsoleAppend(text);
 }
 
 // One line per failed attempt; while tries go on it says when the next one comes.
 void AppendConnectFailure(const char* reason, uint32_t nextTryMs) {
   char text[kSettingLength + 160];
-  int n = std::snprintf(text, sizeof text, "Could not connect to %.63s:%d: %s.", Settings.server,
-                        Settings.port, reason);
-  if (nextTryMs > 0 && n > 0 && static_cast<std::size_t>(n) < sizeof text)
-    std::snprintf(text + n, sizeof text - n, " Next try in %u s.", static_cast<unsigned>(nextTryMs / 1000));
+  FormatConnectFailure(Settings.server, Settings.port, reason, nextTryMs, text, sizeof text);
   ConsoleAppend(text);
 }
 
-// Both links open and the server reached, or why not (the client is then Offline again);
-// no reason when the user gave the attempt up by leaving.
+// The next try after a failed one, when tries go on; 0 when they do not.
+uint32_t NextTryWait() { return Reconnect.active ? PlanNextTry(&Reconnect, TickCountMs()) : 0; }
+
+// Both links open and the link thread connecting (the client is then Connecting), or why not
+// (it stays Offline).
 bool StartConnection(const char** reason) {
   if (Settings.port < 1 || Settings.port > 65535) {
     *reason = "no such port";
@@ -60,10 +65,19 @@ bool StartConnection(const char** reason) {
     *reason = "no socket";
     return false;
   }
-  if (ConnectWithSettings() == 1) return true;
-  *reason = Irc.streamLink.failure == LinkFailAbandoned ? nullptr : LinkFailureText(Irc.streamLink.failure);
-  Irc.Cleanup();
-  return false;
+  if (ConnectWithSettings() != 1) {
+    *reason = "no socket";
+    Irc.Cleanup();
+    return false;
+  }
+  AppState.connectionState = Connecting;
+  return true;
+}
+
+// A connect by hand, or a planned try: its failure line says when the next try comes.
+void BeginConnection() {
+  const char* reason = "";
+  if (!StartConnection(&reason)) AppendConnectFailure(reason, NextTryWait());
 }
 
 void SendRegistration() {
@@ -76,14 +90,9 @@ void SendRegistration() {
 void ConnectSequence() {
   if (AppState.connectionState != Offline) return;
   StopPlan(&Reconnect);  // connecting by hand replaces any planned try
+  Progress = ConnectionProgress();
   AppendConnecting();
-  const char* reason = "";
-  if (!StartConnection(&reason)) {
-    // A failed TLS step has said why already (ConnectWithSettings).
-    if (reason && Irc.streamLink.failure != LinkFailTls) AppendConnectFailure(reason, 0);
-    return;
-  }
-  SendRegistration();
+  BeginConnection();
 }
 
 // Leaves the server at once, without the console lines of "/disconnect".
@@ -92,41 +101,34 @@ void DropConnection() {
   Irc.Cleanup();
   AppState.connectionState = Offline;
   CloseChatLogs();
+  Progress = ConnectionProgress();
 }
 
 void DisconnectSequence() {
   if (AppState.connectionState == Offline) {
-    if (Reconnect.active) ConsoleAppend("Stopped reconnecting.");
+    if (Reconnect.active) ConsoleAppend(kStoppedReconnectingLine);
     StopPlan(&Reconnect);
     return;
   }
-  bool retrying = Reconnect.active;  // a try was registering
+  bool retrying = Reconnect.active;  // a try was connecting or registering
   StopPlan(&Reconnect);
-  ConsoleAppend("Disconnecting...");
+  ConsoleAppend(kDisconnectingLine);
   DropConnection();
-  ConsoleAppend("Disconnected.");
-  if (retrying) ConsoleAppend("Stopped reconnecting.");
+  ConsoleAppend(kDisconnectedLine);
+  if (retrying) ConsoleAppend(kStoppedReconnectingLine);
 }
 
-// Polls until the server's first PING has been answered or the bound has passed.
-// The shell's pump keeps the window alive meanwhile; the short sleep keeps a
-// wait without a pump from spinning a whole core. Should the pump itself have
-// disconnected (Escape), there is nothing left to wait for.
-bool WaitForRegistration() {
-  const uint32_t start = TickCountMs();
-  for (;;) {
-    int polled = Irc.PollRegistration();
-    if (polled == 1) return true;
-    if (polled < 0) return false;  // the server ended the link
-    if (static_cast<uint32_t>(TickCountMs() - start) >= kRegistrationWaitMs) return false;
-    if (RegistrationWaitPump) RegistrationWaitPump();
-    if (AppState.connectionState == Offline) return false;
-    SleepMs(1);
-  }
+// "/server" that did not register: said, and the client leaves the server.
+void GiveUpServerChange() {
+  char text[kSettingLength + 64];
+  FormatGaveUpWaiting(Settings.server, text, sizeof text);
+  ConsoleAppend(text);
+  DisconnectSequence();
 }
 
-// The old connection's socket cannot be connected a second time, so the links
-// are closed and opened again (Cleanup, Init) before the new Connect.
+// The old connection's socket cannot be connected a second time, so the links are closed and
+// opened again (Cleanup, Init) before the new Connect. The main loop's passes follow the new
+// connection's events; the window stays alive meanwhile.
 void ServerChangeSequence() {
   char text[kSettingLength + 64];
   if (AppState.connectionState == Offline) {
@@ -137,31 +139,18 @@ void ServerChangeSequence() {
   }
   Irc.Disconnect("Quit");
   Irc.Cleanup();
-  Irc.Init();
-  bool registered = false;
-  if (ConnectWithSettings() == 1) {
-    Irc.SetNick(Settings.nickname);
-    Irc.SendUser(Settings.userName, Settings.hostName, Settings.realName);
-    registered = WaitForRegistration();
-  }
-  if (registered) {
-    // The receive thread now owns the link; the main loop must not poll it
-    // again as it would while Registering. No channel is joined until "/join".
-    AppState.connectionState = InChannel;
-    return;
-  }
-  if (AppState.connectionState == Offline) return;  // the pump ran "/disconnect"
-  std::snprintf(text, sizeof text, "Gave up waiting for %.63s to register.", Settings.server);
-  ConsoleAppend(text);
-  DisconnectSequence();
+  Progress.serverChange = true;
+  Progress.startedAt = TickCountMs();
+  AppState.connectionState = Connecting;
+  if (Irc.Init() != 1 || ConnectWithSettings() != 1) GiveUpServerChange();
 }
 
 // Chat goes out only in a channel; anything else would be echoed as said and lost.
 bool CanSay(const char* line) {
   if (AppState.connectionState == InChannel) return true;
   char text[kInputLength + 48];
-  std::snprintf(text, sizeof text, "Not sent (%s): %s",
-                AppState.connectionState == Registering ? "still connecting" : "not connected", line);
+  bool underWay = AppState.connectionState == Registering || AppState.connectionState == Connecting;
+  std::snprintf(text, sizeof text, "Not sent (%s): %s", underWay ? "still connecting" : "not connected", line);
   ConsoleAppend(text);
   return false;
 }
@@ -331,13 +320,11 @@ void ProcessInputLine(const char* input) {
 bool CanSendLine(const char* typed) { return CanSay(typed); }
 
 void ReportLostLink() {
-  char text[kSettingLength + 32];
-  std::snprintf(text, sizeof text, "Connection to %.63s lost.", Settings.server);
+  char text[kSettingLength + 64];
+  FormatLinkLost(Settings.server, text, sizeof text);
   ConsoleAppend(text);
   DropConnection();
-  uint32_t wait = PlanFirstTry(&Reconnect, TickCountMs());
-  std::snprintf(text, sizeof text, "Reconnecting in %u s (Escape or /disconnect stops it).",
-                static_cast<unsigned>(wait / 1000));
+  FormatReconnecting(PlanFirstTry(&Reconnect, TickCountMs()), text, sizeof text);
   ConsoleAppend(text);
 }
 
@@ -346,19 +333,72 @@ void ReportFailedRegistration(bool closedByServer) {
   ClosedByServerReason(Irc.streamLink.tls.wanted, Irc.streamLink.firstBytes,
                        static_cast<std::size_t>(Irc.streamLink.firstByteCount), Settings.port, closed, sizeof closed);
   DropConnection();
-  uint32_t next = Reconnect.active ? PlanNextTry(&Reconnect, TickCountMs()) : 0;
-  AppendConnectFailure(closedByServer ? closed : "no answer", next);
+  AppendConnectFailure(closedByServer ? closed : "no answer", NextTryWait());
 }
 
 void ReconnectIfDue() {
   if (AppState.connectionState != Offline || !TryIsDue(&Reconnect, TickCountMs())) return;
-  const char* reason = "";
-  if (StartConnection(&reason)) {
-    SendRegistration();  // its "Registering as" line is this try's line
-    return;
-  }
-  if (!reason) return;  // the user is leaving
-  AppendConnectFailure(reason, PlanNextTry(&Reconnect, TickCountMs()));
+  BeginConnection();  // a try that connects says so with its "Registering as" line
 }
 
-void RegistrationSucceeded() { StopPlan(&Reconnect); }
+void WatchConnection() {
+  if (AppState.connectionState == Offline) {
+    ReconnectIfDue();
+  } else if (Progress.serverChange && AppState.connectionState != InChannel &&
+             static_cast<uint32_t>(TickCountMs() - Progress.startedAt) >= kRegistrationWaitMs) {
+    GiveUpServerChange();
+  }
+}
+
+void ConnectFinished(int result) {
+  if (AppState.connectionState != Connecting) return;
+  if (result == 1 && Progress.serverChange) {
+    Irc.SetNick(Settings.nickname);
+    Irc.SendUser(Settings.userName, Settings.hostName, Settings.realName);
+    AppState.connectionState = Registering;
+    return;
+  }
+  if (result == 1) {
+    SendRegistration();  // its "Registering as" line is also a planned try's line
+    return;
+  }
+  if (TlsRefusalRetried(result)) return;  // the user trusts the certificate: connecting again
+  LinkFailure failure = Irc.streamLink.failure;
+  if (Progress.serverChange) {
+    GiveUpServerChange();
+    return;
+  }
+  Irc.Cleanup();  // nothing was sent: no QUIT to give
+  AppState.connectionState = Offline;
+  Progress = ConnectionProgress();
+  // A failed TLS step by hand has said why already.
+  if (failure == LinkFailTls && !Reconnect.active) return;
+  AppendConnectFailure(LinkFailureText(failure), NextTryWait());
+}
+
+void RegistrationFinished(const char* lastLine) {
+  if (AppState.connectionState != Registering) return;
+  if (lastLine && lastLine[0]) ConsoleAppend(lastLine);
+  StopPlan(&Reconnect);
+  if (Progress.serverChange) {  // no channel is joined until "/join"
+    Progress = ConnectionProgress();
+    AppState.connectionState = InChannel;
+    return;
+  }
+  ConsoleAppend(kConnectedLine);
+  char text[kSettingLength + 32];
+  FormatJoining(Settings.channel, text, sizeof text);
+  ConsoleAppend(text);
+  Irc.Join(Settings.channel);
+  AppState.connectionState = InChannel;
+}
+
+void LinkEnded(bool closedByServer) {
+  if (AppState.connectionState == InChannel) {
+    ReportLostLink();
+  } else if (Progress.serverChange) {
+    GiveUpServerChange();
+  } else if (AppState.connectionState == Registering) {
+    ReportFailedRegistration(closedByServer);
+  }
+}

@@ -3,19 +3,24 @@
 
 void ProcessInputLine(const char* line);
 
-// Set by the shell: called while "/server" waits for the new registration, so
-// that window events keep being handled (and frames drawn) during the wait.
-extern void (*RegistrationWaitPump)();
-
-// The connection between typed commands, for the main loop (main thread):
-// in a channel, the link ended: says so, goes Offline and plans the tries to reconnect.
+// The connection between typed commands, for the main loop (window's thread). A connect
+// started by "/connect", "/server" or a planned try goes on in the link thread; its events
+// (app/link_events.cpp) come back here.
+// In a channel, the link ended: says so, goes Offline and plans the tries to reconnect.
 void ReportLostLink();
 // Registering, and the link ended first: says why; the next try is planned if tries go on.
 void ReportFailedRegistration(bool closedByServer);
-// Offline with a try due: one try (connect and register), or its failure line.
+// Offline with a try due: starts one try (its failure line if it cannot even start).
 void ReconnectIfDue();
-// The registration completed: no more tries.
-void RegistrationSucceeded();
+// Every pass: a try that is due, a "/server" that waited fifteen seconds in vain.
+void WatchConnection();
+// EventConnected: the link is up (registration is sent) or why not (said, Offline).
+void ConnectFinished(int result);
+// EventRegistered: lastLine (the greeting's end, may be empty) shown, "Connected." and the
+// channel joined ("/server": no channel); no more tries.
+void RegistrationFinished(const char* lastLine);
+// EventLinkEnded: lost in a channel, or a registration that failed.
+void LinkEnded(bool closedByServer);
 
 // Set by the shell: asks the user a yes/no question in a message box (true: yes). Null: no.
 extern bool (*AskYesNo)(const char* caption, const char* text);
@@ -45,6 +50,8 @@ void QuitWithReason(const char* rest);
 // Set by the shell: ends the run of frames as Escape does, after "/quit reason" has left the
 // server. Null: the run goes on.
 extern void (*LeaveRoom)();
-// Irc.Connect with the TLS and login settings; a certificate that failed its check is reported
-// and, if the user trusts it, the connection is tried again at once. Irc.Connect's result.
+// Irc.Connect with the TLS and login settings: 1 when the link thread is connecting.
 int ConnectWithSettings();
+// A connect's failed result: a failed TLS step is reported; a certificate that failed its check
+// is offered to the user and, if trusted, the connection is started again at once (true).
+bool TlsRefusalRetried(int result);

@@ -5,7 +5,7 @@
 #include "app/line_editing.h"
 #include "app/line_history.h"
 #include "app/nick_completion.h"
-#include "app/chat_text.h"
+#include "app/input_text.h"
 #include "app/shell.h"
 #include "core/app_state.h"
 #include "irc/irc_client.h"

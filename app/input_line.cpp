@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/chat_text.h"
+#include "app/input_text.h"
 #include "app/command_interpreter.h"
 #include "app/shell.h"
 #include "core/app_state.h"

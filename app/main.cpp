@@ -7,7 +7,6 @@
 #include "app/command_interpreter.h"
 #include "console/chat_log.h"
 #include "console/settings.h"
-#include "irc/stream_link.h"
 #include "platform/data_path.h"
 #include "platform/gui_window.h"
 #include "platform/key_state.h"
@@ -46,8 +45,6 @@ int main(int argc, char** argv) {
   ChooseDataFolder();
   LoadSettings();
   StartChatLogs();
-  RegistrationWaitPump = PumpWhileWaiting;
-  ConnectWaitHook = KeepWaitingForConnect;
   PeerChangeHook = NotePeerChange;  // a peer that moves is drawn, behind other windows too
   LeaveRoom = EndRunAfterLine;
   WireSceneKeys();

@@ -1,4 +1,4 @@
-// The run of frames: the message pump and the idle pass that draws, reads keys, moves and dispatches.
+// The run of frames: the message pump and the idle pass that draws, reads keys, moves and takes the link's events.
 #include <cstdio>
 #include <cstring>
 
@@ -7,12 +7,7 @@
 #include "app/added_commands.h"
 #include "app/attention.h"
 #include "app/shell.h"
-#include "app/chat_log_choice.h"
 #include "app/command_interpreter.h"
-#include "console/console_log.h"
-#include "console/settings.h"
-#include "irc/irc_client.h"
-#include "irc/link_watch.h"
 #include "irc/peer_reach.h"
 #include "platform/gui_window.h"
 #include "platform/key_state.h"
@@ -25,12 +20,10 @@ namespace {
 
 enum PassEnd { PassGoesOn, PassEndsRun, PassShutDown };
 
-// How the keys or the window ended the run while "/server" waited, for the pass whose
-// input line ran the command.
-PassEnd waitEnd = PassGoesOn;
+// "/quit reason" has left the server: the pass that ran the line ends the run.
+bool runEndAsked = false;
 
-// Escape and F1 act once per press, and only while the window is active, in a pass of the
-// run and during a wait (for "/server", or for a connect) alike.
+// Escape and F1 act once per press, and only while the window is active.
 bool EscapeAsked() { return TakeKeyPress(PressEscape) && AppState.isActive; }
 bool FullScreenAsked() { return TakeKeyPress(PressF1) && AppState.isActive; }
 
@@ -49,7 +42,7 @@ bool ToggleFullScreen() {
 }
 
 // A failed remake leaves no window to go on with, so the program shuts down; it
-// disconnects first, which also ends the receive thread: a thread still running when the
+// disconnects first, which also ends the link thread: a thread still running when the
 // program exits aborts it.
 PassEnd ToggleFullScreenOrShutDown() {
   if (ToggleFullScreen()) return PassGoesOn;
@@ -57,69 +50,15 @@ PassEnd ToggleFullScreenOrShutDown() {
   return PassShutDown;
 }
 
-// Step 9: while registering, poll; once done, report and join. False ends the pass.
-bool AdvanceRegistration() {
-  if (AppState.connectionState != Registering) return true;
-  int polled = Irc.PollRegistration();
-  if (polled < 0) ReportFailedRegistration(ServerLinkEnd() == LinkClosedByServer);
-  if (polled != 1) return false;
-  RegistrationSucceeded();
-  char szTemp[260];
-  ConsoleAppend("Connected.");
-  std::snprintf(szTemp, sizeof szTemp, "Joining channel \"%s\"...", Settings.channel);
-  ConsoleAppend(szTemp);
-  Irc.Join(Settings.channel);
-  AppState.connectionState = InChannel;
-  return true;
-}
-
-// Lines shown in one pass at most: a burst of chat is on the console within a few frames,
-// and a flood of it cannot hold a frame for long.
-constexpr int kShownLinesPerPass = 64;
-
-// Step 10: position datagram when due, the dispatcher's events, frame timing.
-void RunChannelTurn() {
+// The link thread's events (connected, registered, lines to show, the link's end), then in a
+// channel the position datagram when due, the presence upkeep and frame timing.
+void RunLinkTurn() {
+  TakeLinkEvents();
   if (AppState.connectionState != InChannel) return;
   SendPositionIfDue(&lastPositionSend);
   ServicePresence();  // hellos, keep-alives and key blocks that are due
-  static char rn[2048], rm[2048];
-  static char t[kEventLineSize];
-  for (int shown = 0; shown < kShownLinesPerPass; ++shown) {
-    rn[0] = '\0';
-    rm[0] = '\0';
-    int code = Irc.Dispatch(rn, rm, 0);
-    if (code == 0) break;
-    if (!FormatEventLine(code, rn, rm, t, sizeof t)) continue;
-    ConsoleAppendMarked(t, MarkFor(code, rn, rm));
-    LogChatEvent(code, rn, rm, t);
-  }
   AppState.frameScale = ReadElapsedMs() / 10.0f;
   AppState.sceneClock += AppState.frameScale;
-}
-
-// Runs a step that may wait (for "/server", or for a connect) and reports how a wait inside
-// it ended the run (Escape, the close box, a failed F1), if it did.
-PassEnd AfterWaits(void (*step)()) {
-  waitEnd = PassGoesOn;
-  step();
-  PassEnd end = waitEnd;
-  waitEnd = PassGoesOn;
-  return end;
-}
-
-// A link that ended in a channel is reported and mended; a due try to reconnect is made.
-void WatchConnection() {
-  if (AppState.connectionState == InChannel && ServerLinkEnd() != LinkUp) {
-    ReportLostLink();
-  } else if (AppState.connectionState == Offline) {
-    ReconnectIfDue();
-  }
-}
-
-// The wait's counterpart of leaving a pass: disconnecting also ends the wait.
-void EndRunDuringWait(PassEnd end) {
-  waitEnd = end;
-  ProcessInputLine("/disconnect");
 }
 
 PassEnd IdlePass() {
@@ -135,19 +74,19 @@ PassEnd IdlePass() {
       WaitForDisplayRefresh();  // inside the timed pass, as a waiting swap is
     }
     // Enter: every line of the input line (and of a paste's rest) goes to the interpreter.
-    if (TakeKeyPress(PressEnter)) {
-      PassEnd end = AfterWaits(SubmitInputLine);
-      if (end != PassGoesOn) return end;
+    if (TakeKeyPress(PressEnter)) SubmitInputLine();
+    if (runEndAsked) {
+      runEndAsked = false;
+      return PassEndsRun;
     }
     if (FullScreenAsked() && ToggleFullScreenOrShutDown() == PassShutDown) return PassShutDown;
     if (AppState.connectionState == InChannel) UpdateMovement();  // keys only while active
     ClampToWorld();
-    PassEnd end = AfterWaits(WatchConnection);
-    if (end != PassGoesOn) return end;
+    WatchConnection();  // a due try to reconnect, a "/server" that waited too long
   } else {
     ProcessInputLine("/disconnect");
   }
-  if (AdvanceRegistration()) RunChannelTurn();
+  RunLinkTurn();
   RefreshWindowTitle();
   KeepPrivateTarget();
   return leaving ? PassEndsRun : PassGoesOn;
@@ -156,11 +95,7 @@ PassEnd IdlePass() {
 }  // namespace
 
 RunEnd RunFrames() {
-  // The "/connect" before the run may have been left during its wait.
-  PassEnd left = waitEnd;
-  waitEnd = PassGoesOn;
-  if (left == PassEndsRun) return RunBackToDialog;
-  if (left == PassShutDown) return RunShutDown;
+  runEndAsked = false;
   for (;;) {
     if (StopRequested()) {  // SIGTERM, SIGINT, SIGHUP: leave as Exit does
       ProcessInputLine("/disconnect");
@@ -176,38 +111,4 @@ RunEnd RunFrames() {
   }
 }
 
-// A turn of the window while "/server" waits: its events, a frame, and the keys a pass
-// would act on. The close box, Escape and a failed frame end the run as in a pass; F1
-// remakes the window, and a failed remake shuts down.
-void PumpWhileWaiting() {
-  if (!AppState.mainWindow) return;
-  PumpResult message = PumpOneMessage();
-  if (message == PumpDispatched) return;
-  if (StopRequested()) {
-    EndRunDuringWait(PassShutDown);
-    return;
-  }
-  bool leaving = message == PumpQuit;
-  if (!leaving) {
-    MakeViewCurrent(AppState.mainWindow);
-    leaving = AppState.isActive && !RenderFrame();
-  }
-  if (!leaving) {
-    SwapViewBuffers(AppState.mainWindow);
-    PollKeyboard();
-    leaving = EscapeAsked();
-  }
-  if (leaving) {
-    EndRunDuringWait(PassEndsRun);
-  } else if (FullScreenAsked() && !ToggleFullScreen()) {
-    EndRunDuringWait(PassShutDown);
-  }
-}
-
-// "/quit reason" has left the server; the pass that ran the line ends the run, as Escape does.
-void EndRunAfterLine() { waitEnd = PassEndsRun; }
-
-bool KeepWaitingForConnect() {
-  PumpWhileWaiting();
-  return waitEnd == PassGoesOn;
-}
+void EndRunAfterLine() { runEndAsked = true; }

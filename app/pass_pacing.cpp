@@ -4,7 +4,6 @@
 
 #include "app/shell.h"
 #include "core/app_state.h"
-#include "irc/irc_client.h"
 #include "irc/receive_thread.h"
 #include "platform/gui_window.h"
 #include "platform/net.h"
@@ -65,21 +64,20 @@ bool TakeFrameDue() {
   viewChanged.store(false);
   // The pass moves things and shows waiting lines after it has drawn: the next pass shows
   // where they stopped and who came or went.
-  if (SceneAnimating() || PendingLineCount() > 0) viewChanged.store(true);
+  if (SceneAnimating() || PendingEventCount() > 0) viewChanged.store(true);
   return due;
 }
 
 void RestUntilSomethingHappens() {
-  // While registering the main thread reads the server's lines itself; after that a line for
-  // the console is announced by the receive thread's signal.
-  int lines = PendingLineSignal();
-  NetClearWakeSignal(lines);  // first clear, then look: what comes meanwhile raises them again
+  // Every event of the link (a line for the console, the connect's end, the link's end) is
+  // announced by the link thread's signal.
+  int wake = PendingEventSignal();
+  NetClearWakeSignal(wake);  // first clear, then look: what comes meanwhile raises them again
   NetClearWakeSignal(viewWake);
-  if (AppState.connectionState == Registering) lines = Irc.streamLink.socket;
-  else if (PendingLineCount() > 0) return;
+  if (PendingEventCount() > 0) return;
   if (FrameWanted()) return;
   // The bound keeps the timed duties of a pass going: hellos, keep-alives, reconnects.
   if (StopRequested()) return;
-  const int watched[3] = {lines, viewWake, StopSignalDescriptor()};
+  const int watched[3] = {wake, viewWake, StopSignalDescriptor()};
   WaitForWindowEvents(kLongestRestMs, watched, 3);
 }

@@ -6,6 +6,7 @@
 #include "console/settings.h"
 #include "irc/irc_client.h"
 #include "console/trusted_certificates.h"
+#include "irc/words/connection_lines.h"
 
 bool (*AskYesNo)(const char* caption, const char* text) = nullptr;
 
@@ -43,18 +44,21 @@ bool OfferTrust(const TlsCertificateCheck& check) {
 
 int ConnectWithSettings() {
   UseConnectionSettings();
-  int result = Irc.Connect(Settings.server, Settings.port);
+  return Irc.Connect(Settings.server, Settings.port);
+}
+
+// The link thread has ended when its EventConnected is taken, so what it left in the stream
+// link's TLS record is read here without a race.
+bool TlsRefusalRetried(int result) {
   const StreamTls& tls = Irc.streamLink.tls;
   char text[512];
-  if (result != 1 && tls.result == kStreamTlsFailed) {
-    std::snprintf(text, sizeof text, "TLS with %.63s:%d failed: %s.", Settings.server, Settings.port,
-                  tls.check.reason);
+  if (result == kStreamTlsFailed) {
+    FormatTlsFailure(Settings.server, Settings.port, tls.check.reason, text, sizeof text);
     ConsoleAppend(text);
-  } else if (result != 1 && tls.result == kStreamCertificateRefused) {
-    std::snprintf(text, sizeof text, "The certificate of %.63s:%d was refused: %s.", Settings.server,
-                  Settings.port, tls.check.reason);
-    ConsoleAppend(text);
-    if (OfferTrust(tls.check)) result = Irc.Connect(Settings.server, Settings.port);
+    return false;
   }
-  return result;
+  if (result != kStreamCertificateRefused) return false;
+  FormatCertificateRefused(Settings.server, Settings.port, tls.check.reason, text, sizeof text);
+  ConsoleAppend(text);
+  return OfferTrust(tls.check) && ConnectWithSettings() == 1;
 }

@@ -32,8 +32,6 @@ int ShowConnectionDialog();
 // The run of frames; how it ended.
 enum RunEnd { RunBackToDialog, RunShutDown };
 RunEnd RunFrames();
-// Pumps window events and draws a frame; used while "/server" waits.
-void PumpWhileWaiting();
 // After the buffer swap of an active window: waits until the display's next frame is due, when
 // the swap did not wait for it (60 Hz when the display's rate is unknown).
 void WaitForDisplayRefresh();
@@ -41,8 +39,8 @@ void WaitForDisplayRefresh();
 // changed since the last frame, or something in it moves (SceneAnimating). Takes the change.
 bool TakeFrameDue();
 // Before a pass when no frame is due (nothing moves, or the window is minimised): waits for a
-// window event, a line for the console (the server's next line while registering), a change of
-// a peer, a stop signal, or at most 100 ms for the timed duties of a pass.
+// window event, an event of the link thread, a change of a peer, a stop signal, or at most
+// 100 ms for the timed duties of a pass.
 void RestUntilSomethingHappens();
 // Something the view shows changed (any thread): the next pass draws, a rest ends.
 void MarkViewChanged();
@@ -50,9 +48,9 @@ void MarkViewChanged();
 void NotePeerChange(char kind, int index, int key);
 // Ends the run after the input line being run (the dialog comes back), as Escape does.
 void EndRunAfterLine();
-// Pumps as above while a connect is under way; false when the user is leaving (Escape or
-// the close box), which gives the connect up.
-bool KeepWaitingForConnect();
+// The link thread's events of this pass (a bounded number), each applied in turn
+// (app/link_events.cpp): console lines and changes of the connection's state.
+void TakeLinkEvents();
 
 // The input line (input_line.cpp): Enter submits it with the rest of a long paste, line by
 // line; the window hands it pastes and reports a character that found it full.
@@ -79,12 +77,6 @@ ViewLayout ComputeViewLayout(int width, int height, int consoleRows = 7);
 // pixels (negative for a window too small even for that; the console shows its least then).
 constexpr int kLeastViewHeight = 60;
 int ConsoleRowsRoom(int height);
-
-// The console line for a dispatcher event into t (bounded by size); false
-// for codes that show no line.
-bool FormatEventLine(int code, const char* rn, const char* rm, char* t, std::size_t size);
-// Room for the longest event line: two 2047-character strings and the format's text.
-constexpr std::size_t kEventLineSize = 2 * 2047 + 64;
 
 // The exit report's text for a non-zero count of unreleased blocks; false for 0.
 bool FormatLeakReport(int32_t liveBlockCount, char* j, std::size_t size);

@@ -1,4 +1,4 @@
-// The shell's small rules kept free of the window: layout, event lines, leak report, the port.
+// The shell's small rules kept free of the window: layout, leak report, the port.
 #include <cstdio>
 #include <cstring>
 
@@ -27,28 +27,6 @@ ViewLayout ComputeViewLayout(int width, int height, int consoleRows) {
 int ConsoleRowsRoom(int height) {
   const int belowView = kLeastViewHeight + 20;  // the input line and the panel's border
   return height >= belowView ? (height - belowView) / 16 : -1;
-}
-
-static const char* Open(const char* reason) { return reason[0] ? " (" : ""; }
-static const char* Close(const char* reason) { return reason[0] ? ")" : ""; }
-
-bool FormatEventLine(int code, const char* rn, const char* rm, char* t, std::size_t size) {
-  if (!t || size == 0) return false;
-  if (!rn) rn = "";
-  if (!rm) rm = "";
-  switch (code) {
-    case 1: std::snprintf(t, size, "<%s> %s", rn, rm); return true;
-    case 2: std::snprintf(t, size, "* %s %s", rn, rm); return true;
-    case 3: std::snprintf(t, size, "<%s> [Private] %s", rn, rm); return true;
-    case 4: std::snprintf(t, size, "%s has joined the channel", rn); return true;
-    // A reason given with a part or quit follows in parentheses.
-    case 5: std::snprintf(t, size, "%s has left the channel%s%s%s", rn, Open(rm), rm, Close(rm)); return true;
-    case 6: std::snprintf(t, size, "%s has quit irc%s%s%s", rn, Open(rm), rm, Close(rm)); return true;
-    case 9: std::snprintf(t, size, "%s is now known as %s", rn, rm); return true;
-    case 10: std::snprintf(t, size, "%s was kicked by %s", rm, rn); return true;  // kicked user first
-    case 20: std::snprintf(t, size, "%s", rm); return true;  // a line the dispatcher worded
-    default: return false;  // 0 nothing, 11 mode change: no line
-  }
 }
 
 bool FormatLeakReport(int32_t liveBlockCount, char* j, std::size_t size) {

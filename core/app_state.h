@@ -1,7 +1,9 @@
 // The process-wide AppState record shared by the shell, movement, rendering and commands.
 #pragma once
 
-enum ConnectionState { Offline = 0, InChannel = 1, Registering = 2 };
+// Connecting: the link thread looks the server up, connects and shakes hands; Registering: the
+// link is up and the server has not yet sent its first PING or the end of its greeting.
+enum ConnectionState { Offline = 0, InChannel = 1, Registering = 2, Connecting = 3 };
 
 struct PlatformWindow;  // the top-level window, its GL view and children (platform/)
 struct PlatformWidget;  // a child control: the input line or the console panel

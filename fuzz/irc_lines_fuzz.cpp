@@ -1,38 +1,47 @@
-// Fuzz target: the server's byte stream as the client reads it. Registration polls first, as
-// the main thread does until the first PING or the end of the message of the day; then each
-// line goes through the dispatcher as the receive thread runs it, and each event it shows
-// through the main thread's side of the dispatcher and into its console line.
+// Fuzz target: the server's byte stream as the link thread reads it. Each line is parsed once
+// and goes through the registration until the first PING or the end of the message of the
+// day, then through the dispatcher; each event handed over is worded as the window's thread
+// words it into its console line.
 #include <cstddef>
 #include <cstdint>
 
-#include "app/shell.h"
 #include "console/console_log.h"
 #include "fuzz/fake_link.h"
 #include "irc/irc_client.h"
+#include "irc/line_pacing.h"
 #include "irc/receive_thread.h"
+#include "irc/words/chat_lines.h"
 
 namespace {
 
 // Lines per input: enough for every handler, few enough to keep the runs quick.
 constexpr int kMaxLines = 4000;
 
-// As after "/connect" and JOIN: links open, own nickname and channel set, peers none.
+// As after "/connect": links open, own nickname and channel set, peers none, registering.
 void StartConnected() {
   FakeLinkReset();
+  Irc.streamLink.Open();  // forgets a piece of a line the last input ended with
+  StartLinePacing(0, 1);
   Irc.peerTable.Clear();
   Irc.SetNick("me");
   Irc.Join("#room");
   ConsoleClear();
   StopReceive.store(0);
-  ReceiveHeld.store(1);
-  ClearPendingLines();
+  ClearPendingEvents();
+  BeginRegistration();
 }
 
-// The main thread's turn: takes the pending events and formats their console lines.
+// The window's thread's turn: takes the events and words their console lines.
 void ShowPendingEvents() {
-  static char rn[kIrcLineLength], rm[kIrcLineLength], t[kEventLineSize];
-  for (int code; (code = Irc.Dispatch(rn, rm, 0)) != 0;)
-    if (FormatEventLine(code, rn, rm, t, sizeof t)) ConsoleAppend(t);
+  static IrcEvent event;
+  static char t[kEventLineSize];
+  while (TakeIrcEvent(&event)) {
+    if (event.kind == EventRegistered || event.kind == EventText) {
+      if (event.text[0]) ConsoleAppend(event.text);
+    } else if (FormatEventLine(event.kind, event.nick, event.text, t, sizeof t)) {
+      ConsoleAppend(t);
+    }
+  }
 }
 
 }  // namespace
@@ -45,10 +54,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   StartConnected();
   FakeLinkServerBytes(data, size);
-  while (FakeLinkServerBytesLeft() > 0 && Irc.PollRegistration() != 1) {
-  }
-  for (int n = 0; n < kMaxLines && Irc.streamLink.ReadLine(ReceiveBuffer); ++n) {
-    PassReceivedLine();
+  static char line[kIrcLineLength];
+  for (int n = 0; n < kMaxLines && Irc.streamLink.ReadLine(line); ++n) {
+    PassReceivedLine(line);
     ShowPendingEvents();
   }
   FakeLinkReset();

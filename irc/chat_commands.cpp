@@ -1,7 +1,7 @@
 // The user's own requests to the server: nickname, topic, member list, WHOIS, private messages and notices.
 #include <cstring>
 
-#include "irc/chat_text.h"
+#include "irc/words/reply_lines.h"
 #include "irc/irc_client.h"
 #include "irc/registration.h"
 

@@ -1,20 +1,20 @@
 // The message dispatcher: classifies each server line, keeps the peer table in step with the
 // channel, answers PING and runs the address handshake; other lines become readable text.
+#include "irc/dispatcher.h"
+
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 
 #include "core/ignore_list.h"
-#include "irc/chat_text.h"
-#include "irc/ctcp.h"
+#include "irc/words/reply_lines.h"
+#include "irc/words/ctcp_lines.h"
+#include "irc/words/member_lines.h"
 #include "irc/irc_client.h"
-#include "irc/irc_message.h"
-#include "irc/line_parse.h"
 #include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
 #include "irc/registration.h"
 #include "platform/net.h"
-#include "presence/datagram_intake.h"
 #include "presence/host_lookup.h"
 
 using Hold = std::lock_guard<std::recursive_mutex>;
@@ -77,30 +77,36 @@ static int HandleHandshake(int index, const char* sender, const char* params) {
 
 // The address handshake between QIVRA clients: a private "\x01VERSION\x01" with more after it.
 // A bare "\x01VERSION\x01" is an ordinary client's version request.
-static bool IsHandshake(const IrcLineParts& p) {
-  return p.channel[0] != '#' && std::strncmp(p.params, "\x01VERSION\x01", 9) == 0 && p.params[9] != '\0';
+static bool IsHandshake(const char* target, const char* text) {
+  return target[0] != '#' && std::strncmp(text, "\x01VERSION\x01", 9) == 0 && text[9] != '\0';
 }
 
+// The nickname of a user's prefix; "" for a server's.
+static const char* SenderOf(const IrcMessage& m) { return m.fromUser ? m.source : ""; }
+
 // Messages from anyone are shown, from inside the channel or not; the handshake only with peers.
-static int HandlePrivmsg(const IrcLineParts& p, char* nick, char* message) {
-  int index = Irc.peerTable.FindByNick(p.sender);
-  if (IsHandshake(p)) return index ? HandleHandshake(index, p.sender, p.params) : EventNone;
-  if (!p.sender[0]) return EventNone;  // a server's message: nobody to show it from
-  if (IsNickIgnored(p.sender)) return EventNone;  // "/ignore": neither shown nor answered
-  CopyOut(nick, p.sender);
-  bool toChannel = p.channel[0] == '#';
-  if (toChannel && std::strncmp(p.params, "\x01" "ACTIO", 6) == 0) {
-    const char* action = std::strlen(p.params) > 8 ? p.params + 8 : "";
+static int HandlePrivmsg(const IrcMessage& m, char* nick, char* message) {
+  const char* sender = SenderOf(m);
+  const char* target = Param(m, 0);
+  const char* text = Param(m, 1);
+  int index = Irc.peerTable.FindByNick(sender);
+  if (IsHandshake(target, text)) return index ? HandleHandshake(index, sender, text) : EventNone;
+  if (!sender[0]) return EventNone;  // a server's message: nobody to show it from
+  if (IsNickIgnored(sender)) return EventNone;  // "/ignore": neither shown nor answered
+  CopyOut(nick, sender);
+  bool toChannel = target[0] == '#';
+  if (toChannel && std::strncmp(text, "\x01" "ACTIO", 6) == 0) {
+    const char* action = std::strlen(text) > 8 ? text + 8 : "";
     CopyOut(message, action);
     message[std::strcspn(message, "\x01")] = '\0';
     return EventAction;
   }
-  if (p.params[0] == '\x01') {  // a client-to-client request: answered, shown in words
+  if (text[0] == '\x01') {  // a client-to-client request: answered, shown in words
     nick[0] = '\0';
-    HandleCtcp(p.sender, p.params, false, message, kIrcLineLength);
+    HandleCtcp(sender, text, false, message, kIrcLineLength);
     return EventText;
   }
-  CopyOut(message, p.params);
+  CopyOut(message, text);
   return toChannel ? EventChannelMessage : EventPrivateMessage;
 }
 
@@ -113,15 +119,13 @@ static int HandleKick(const IrcMessage& m, char* nick, char* message) {
   Hold hold(ClientLock());  // look-ups and removal as one step
   if (SameName(kicked, Irc.peerTable.self.nick)) {
     Irc.peerTable.Clear();
-    FormatInto(message, kIrcLineLength,
-                  "You were kicked from %s by %s%s%s%s; you are in no channel now (/join %s to go back)",
-                  channel, m.source, reason[0] ? " (" : "", reason, reason[0] ? ")" : "", channel);
+    FormatOwnKick(channel, m.source, reason, message, kIrcLineLength);
     return EventText;
   }
   if (!Irc.peerTable.FindByNick(kicked)) return EventNone;
   Irc.peerTable.RemovePeer(kicked);
   if (reason[0]) {
-    FormatInto(message, kIrcLineLength, "%s was kicked by %s (%s)", kicked, m.source, reason);
+    FormatKickWithReason(kicked, m.source, reason, message, kIrcLineLength);
     return EventText;
   }
   CopyOut(nick, m.source);
@@ -129,26 +133,27 @@ static int HandleKick(const IrcMessage& m, char* nick, char* message) {
   return EventKick;
 }
 
-static int HandleNick(const IrcLineParts& p, char* nick, char* message) {
+static int HandleNick(const IrcMessage& m, char* nick, char* message) {
+  const char* sender = SenderOf(m);
+  const char* name = Param(m, 0);
   Hold hold(ClientLock());
-  if (SameName(p.sender, Irc.peerTable.self.nick)) {  // the server took the user's new name
-    CopyOut(Irc.peerTable.self.nick, p.params);
-    FormatInto(message, kIrcLineLength, "You are now known as %s", p.params);
+  if (SameName(sender, Irc.peerTable.self.nick)) {  // the server took the user's new name
+    CopyOut(Irc.peerTable.self.nick, name);
+    FormatOwnNickChange(name, message, kIrcLineLength);
     return EventText;
   }
-  int index = Irc.peerTable.FindByNick(p.sender);
+  int index = Irc.peerTable.FindByNick(sender);
   if (!index) return EventNone;
-  CopyOut(nick, p.sender);
-  CopyOut(message, p.params);
-  CopyOut(Irc.peerTable.slots[index].nick, p.params);
+  CopyOut(nick, sender);
+  CopyOut(message, name);
+  CopyOut(Irc.peerTable.slots[index].nick, name);
   return EventNickChange;
 }
 
-// «= #channel :name @name +name»: every name is entered; runs of spaces add nothing.
-static int HandleNames(const IrcLineParts& p) {
-  const char* colon = std::strchr(p.params, ':');
-  if (!colon) return EventHandled;
-  const char* walk = colon + 1;
+// «<me> = #channel :name @name +name»: every name is entered; runs of spaces add nothing.
+static int HandleNames(const IrcMessage& m) {
+  if (m.count < 4) return EventHandled;  // no names after the channel
+  const char* walk = Param(m, m.count - 1);
   char name[kIrcLineLength];
   for (;;) {
     walk = CopyWord(walk, " ", name, sizeof name);
@@ -160,12 +165,8 @@ static int HandleNames(const IrcLineParts& p) {
   return EventHandled;
 }
 
-// «<nick> <user> <host> * :<full name>»: the peer's host as the server sees it.
-static int HandleWhoisUser(const IrcLineParts& p) {
-  char target[kIrcLineLength], user[kIrcLineLength], host[kIrcLineLength];
-  const char* walk = CopyWord(p.params, " ", target, sizeof target);
-  walk = CopyWord(walk, " ", user, sizeof user);
-  CopyWord(walk, " ", host, sizeof host);
+// A member's host as the server sees it (from a WHOIS or a WHO reply).
+static int TakeMemberHost(const char* target, const char* host) {
   int index = Irc.peerTable.FindByNick(target);
   if (!index) return EventNone;
   uint32_t address = 0;
@@ -183,36 +184,25 @@ static int HandleWhoisUser(const IrcLineParts& p) {
 static uint8_t awaitingWho[kPeerSlots];
 
 // «<me> #channel :End of NAMES list»: after the own JOIN, one WHO finds every member named.
-static int HandleEndOfNames(const IrcLineParts& p) {
+static int HandleEndOfNames(const IrcMessage& m) {
   uint8_t expected = 1;
   if (!HostsByWho.compare_exchange_strong(expected, 0)) return EventNone;
-  char channel[kIrcLineLength];
-  CopyWord(p.params, " ", channel, sizeof channel);
   {
     Hold hold(ClientLock());
     for (int i = 1; i < kPeerSlots; ++i) awaitingWho[i] = Irc.peerTable.IsKnown(i) ? 1 : 0;
   }
-  SendLookupLine("WHO %s", channel);
+  SendLookupLine("WHO %s", Param(m, 1));
   return EventHandled;
 }
 
-// «#channel <user> <host> <server> <nick> <flags> :<hops> <full name>»: the same host a WHOIS
-// user reply gives, so it is taken the same way.
-static int HandleWhoReply(const IrcLineParts& p) {
-  char channel[kIrcLineLength], user[kIrcLineLength], host[kIrcLineLength], server[kIrcLineLength];
-  static thread_local IrcLineParts whois;  // 10 KB: kept off the receive thread's stack
-  const char* walk = CopyWord(p.params, " ", channel, sizeof channel);
-  walk = CopyWord(walk, " ", user, sizeof user);
-  walk = CopyWord(walk, " ", host, sizeof host);
-  walk = CopyWord(walk, " ", server, sizeof server);
-  CopyWord(walk, " ", whois.sender, sizeof whois.sender);
-  int index = Irc.peerTable.FindByNick(whois.sender);
+// «<me> #channel <user> <host> <server> <nick> <flags> :<hops> <full name>»: the same host a
+// WHOIS user reply gives, so it is taken the same way.
+static int HandleWhoReply(const IrcMessage& m) {
+  const char* nick = Param(m, 5);
+  int index = Irc.peerTable.FindByNick(nick);
   if (!index) return EventNone;
   awaitingWho[index] = 0;
-  // Three words of one line: cut only if that line was cut already.
-  if (std::snprintf(whois.params, sizeof whois.params, "%s %s %s", whois.sender, user, host) < 0)
-    return EventNone;
-  return HandleWhoisUser(whois);
+  return TakeMemberHost(nick, Param(m, 3));
 }
 
 // End of the WHO: members it did not name (a server may leave some out) get a WHOIS each.
@@ -226,57 +216,44 @@ static int HandleEndOfWho() {
   return EventHandled;
 }
 
-static int DispatchLine(char* nick, char* message) {
+int DispatchMessage(const IrcMessage& m, IrcEvent* event) {
+  char* nick = event->nick;
+  char* message = event->text;
+  nick[0] = '\0';
+  message[0] = '\0';
   char reply[kIrcLineLength];
-  if (BuildPingReply(ReceiveBuffer, reply, sizeof reply)) {
-    Irc.streamLink.Send(reply);
+  if (BuildPingReply(m, reply, sizeof reply)) {
+    Irc.streamLink.Send(reply);  // this is the thread that sends; the pace is not for answers
     return EventPingAnswered;
   }
-  static thread_local IrcLineParts p;  // 10 KB: kept off the receive thread's stack
-  static thread_local IrcMessage m;
-  ParseIrcLine(ReceiveBuffer, &p);
-  ParseIrcMessage(ReceiveBuffer, &m);
-  const char* c = p.command;
-  if (std::strcmp(c, "PRIVMSG") == 0) return HandlePrivmsg(p, nick, message);
+  const char* c = m.command;
+  const char* sender = SenderOf(m);
+  if (std::strcmp(c, "PRIVMSG") == 0) return HandlePrivmsg(m, nick, message);
   if (std::strcmp(c, "QUIT") == 0 || std::strcmp(c, "PART") == 0) {
-    CopyOut(nick, p.sender);
+    CopyOut(nick, sender);
     CopyOut(message, Param(m, c[0] == 'Q' ? 0 : 1));  // the reason; empty without one
-    Irc.peerTable.RemovePeer(p.sender);
+    Irc.peerTable.RemovePeer(sender);
     return c[0] == 'Q' ? EventQuit : EventPart;
   }
   if (std::strcmp(c, "JOIN") == 0) {
-    if (!Irc.peerTable.AddPeer(p.sender)) return EventNone;
-    CopyOut(nick, p.sender);
-    CopyOut(message, p.params);
+    if (!Irc.peerTable.AddPeer(sender)) return EventNone;
+    CopyOut(nick, sender);
+    CopyOut(message, Param(m, 0));
     return EventJoin;
   }
   if (std::strcmp(c, "KICK") == 0) return HandleKick(m, nick, message);
-  if (std::strcmp(c, "NICK") == 0) return HandleNick(p, nick, message);
+  if (std::strcmp(c, "NICK") == 0) return HandleNick(m, nick, message);
   if (std::strcmp(c, "353") == 0) {
-    HandleNames(p);
+    HandleNames(m);
     return GatherNames(m, message);
   }
   if (std::strcmp(c, "311") == 0) {
-    int code = HandleWhoisUser(p);
+    int code = TakeMemberHost(Param(m, 1), Param(m, 3));
     int shown = ShowServerLine(m, message);  // only for a WHOIS the user asked for
     return shown == EventNone ? code : shown;
   }
-  if (std::strcmp(c, "366") == 0) HandleEndOfNames(p);  // then the names are shown
-  if (std::strcmp(c, "352") == 0) return HandleWhoReply(p);
+  if (std::strcmp(c, "366") == 0) HandleEndOfNames(m);  // then the names are shown
+  if (std::strcmp(c, "352") == 0) return HandleWhoReply(m);
   if (std::strcmp(c, "315") == 0) return HandleEndOfWho();
   return ShowServerLine(m, message);
-}
-
-int IrcClient::Dispatch(char* nick, char* message, uint8_t fromThread) {
-  nick[0] = '\0';
-  message[0] = '\0';
-  TakeWaitingDatagrams(peerTable);  // all that wait, within a bound: one per call fell behind
-  if (fromThread) {
-    ReceiveBuffer[kIrcLineLength - 1] = '\0';
-    return DispatchLine(nick, message);
-  }
-  SyncOwnNickname();  // a nickname change the receive thread saw reaches the echoes
-  int code = EventNone;
-  if (!TakePendingLine(&code, nick, message)) return EventNone;
-  return code;
 }

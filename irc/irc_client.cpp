@@ -10,11 +10,8 @@
 #include "console/console_log.h"
 #include "console/settings.h"
 #include "irc/line_pacing.h"
-#include "irc/line_parse.h"
-#include "irc/link_watch.h"
 #include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
-#include "irc/registration.h"
 #include "platform/net.h"
 #include "presence/datagram_intake.h"
 #include "presence/router_port.h"
@@ -109,9 +106,10 @@ int IrcClient::Cleanup() {
 }
 
 int IrcClient::Connect(const char* serverName, int serverPort) {
-  StopReceiveThread();  // a second Connect without Disconnect must not leave two readers
+  StopReceiveThread();  // a second Connect without Disconnect must not leave two threads
   CopyField(server, serverName);
   port = serverPort;
+  askRouter = !Settings.noRouterMapping;  // "ROUTER off" in config.txt
   peerTable.Clear();
   ResetDatagramIntake();
   HostsByWho.store(0);
@@ -122,14 +120,8 @@ int IrcClient::Connect(const char* serverName, int serverPort) {
     streamLink.Close();
     if (streamLink.Open() != 1) return 0;
   }
-  if (streamLink.Connect(server, port) != 1) return 0;
-  StartServerWatch();
-  StartLogin();
-  ReceiveHeld.store(1);
-  StopReceive.store(0);
-  ClearPendingLines();
+  ClearPendingEvents();
   ForgetOwnHost();
-  RouterPortStart(!Settings.noRouterMapping, LinkBindAddress);  // "ROUTER off" in config.txt
   return StartReceiveThread() ? 1 : 0;
 }
 
@@ -137,10 +129,10 @@ int IrcClient::Disconnect(const char* reason) {
   EndLinePacing();  // typed lines still go, then the QUIT at once; lookups are dropped
   HostsByWho.store(0);
   SendIrcLine("\r\n", "QUIT :%s", reason ? reason : "");
-  StopReceiveThread();  // also shuts the receiving direction; sending stays possible
+  StopReceiveThread();  // the thread sends the typed lines left and the QUIT, then ends
   RouterPortStop();     // the router stops forwarding the port
   peerTable.Clear();
-  ClearPendingLines();
+  ClearPendingEvents();
   return 1;
 }
 
@@ -181,33 +173,4 @@ int IrcClient::Part(const char* reason) {
 int IrcClient::Say(const char* text) {
   SendIrcLine("\r\n", "PRIVMSG %s :%s", channel, text);
   return 1;
-}
-
-// Registration ends at the first PING (answered) or at the end of the message of the day:
-// servers send their first PING only after one to two minutes.
-// -1 when the link ended first: the server closed it, or stayed silent past the idle timers.
-int IrcClient::PollRegistration() {
-  char received[kIrcLineLength];
-  bool heard = streamLink.ReadLine(received) == 1;
-  LinkEnd end = WatchServerLink(heard);
-  if (!heard) return end == LinkUp ? 0 : -1;
-  char reply[kIrcLineLength];
-  if (BuildPingReply(received, reply, sizeof reply)) {
-    {
-      Hold hold(ClientLock());
-      CopyField(line, reply);
-      streamLink.Send(line);
-    }
-    ReceiveHeld.store(0);
-    return 1;
-  }
-  received[std::strcspn(received, "\r\n")] = '\0';  // the console shows text, not line ends
-  NoteWelcomeLine(received);
-  ShowRegistrationLine(received);  // every line, in readable form: a last ERROR too
-  if (end != LinkUp) return -1;
-  if (IsEndOfMotd(received)) {
-    ReceiveHeld.store(0);
-    return 1;
-  }
-  return 0;
 }

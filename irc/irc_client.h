@@ -28,10 +28,14 @@ class IrcClient {
   StreamLink streamLink;
   PeerTable peerTable;
   IrcLogin login;
+  bool askRouter = false;  // the home router is asked to forward the presence port (set by Connect)
 
   IrcClient();  // hands the peer table its link, the output buffer and the WHOIS request
   int Init();
   int Cleanup();
+  // Starts the link thread on a new connection and returns at once: 1, or 0 when no socket or
+  // thread could be made. The thread connects within kConnectLimitMs and says how with
+  // EventConnected (irc/receive_thread.h); the window's thread never waits for it.
   int Connect(const char* server, int port);
   int Disconnect(const char* reason);
   int SetNick(const char* nick);
@@ -40,7 +44,6 @@ class IrcClient {
   int Part(const char* reason = nullptr);  // a reason, when given, goes with the PART
   int Say(const char* text);
   int SayTo(const char* target, const char* text);
-  int PollRegistration();
   // The user's own requests: a new nickname (taken on once the server confirms it, or at once
   // while registering), the channel's topic (null or empty text: ask for it), the member list,
   // a WHOIS whose replies are shown, a notice.
@@ -49,7 +52,6 @@ class IrcClient {
   int Names();
   int Whois(const char* nick);
   int Notice(const char* target, const char* text);
-  int Dispatch(char* nick, char* message, uint8_t fromThread);
 
   // The local address both links bind to (dotted; null or empty = any address).
   // 1, or 0 when the text is not a dotted IPv4 address (the setting is then unchanged).
@@ -58,10 +60,9 @@ class IrcClient {
 
 extern IrcClient Irc;  // the one client of the process
 
-// Formats one line into Irc.line under the client lock and sends it on the stream link.
-// A line that would not fit is cut so that it still ends with lineEnd. Result of the send.
-// Lines go out paced (irc/line_pacing.h): when the pace holds a line back it is queued and the
-// result is 1.
+// Formats one line into Irc.line under the client lock and queues it for the link thread,
+// which sends it paced (irc/line_pacing.h). A line that would not fit is cut so that it still
+// ends with lineEnd. 1, or -1 when the queue is full.
 int SendIrcLine(const char* lineEnd, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 // The same for a line that looks a member's address up (WHO, WHOIS, the ":Q"/":A" messages):
@@ -71,11 +72,3 @@ int SendLookupLine(const char* format, ...) __attribute__((format(printf, 1, 2))
 // 1 from the own JOIN until the end of the names that follow it: the members named there are
 // looked up together, by one WHO, instead of a WHOIS each.
 extern std::atomic<uint8_t> HostsByWho;
-
-// Event codes of IrcClient::Dispatch.
-enum DispatchCode {
-  EventNone = 0, EventChannelMessage = 1, EventAction = 2, EventPrivateMessage = 3,
-  EventJoin = 4, EventPart = 5, EventQuit = 6, EventNickChange = 9, EventKick = 10,
-  EventModeChange = 11, EventPingAnswered = 101, EventHandled = 102,
-  EventText = 20,  // message holds a whole console line: server text, a notice, a topic, a reason
-};

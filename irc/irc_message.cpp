@@ -17,6 +17,7 @@ void ParseIrcMessage(const char* line, IrcMessage* m) {
   m->fromUser = false;
   m->command = "";
   m->count = 0;
+  m->trailing = false;
 
   char* p = m->words;
   while (*p == ' ') ++p;
@@ -37,6 +38,7 @@ void ParseIrcMessage(const char* line, IrcMessage* m) {
     while (*p == ' ') ++p;
     if (!*p) break;
     if (*p == ':' || m->count == kIrcMaxParams - 1) {
+      m->trailing = *p == ':';
       m->params[m->count++] = *p == ':' ? p + 1 : p;  // the trailing parameter keeps its blanks
       break;
     }
@@ -66,4 +68,41 @@ void FormatInto(char* out, std::size_t size, const char* format, ...) {
   va_start(args, format);
   if (std::vsnprintf(out, size, format, args) < 0) out[0] = '\0';
   va_end(args);
+}
+
+static bool IsSeparator(char c, const char* separators) {
+  return c != '\0' && std::strchr(separators, c) != nullptr;
+}
+
+const char* CopyWord(const char* text, const char* separators, char* out, std::size_t size) {
+  while (IsSeparator(*text, separators)) ++text;
+  std::size_t n = 0;
+  while (text[n] && !IsSeparator(text[n], separators)) ++n;
+  std::size_t kept = n < size - 1 ? n : size - 1;
+  std::memcpy(out, text, kept);
+  out[kept] = '\0';
+  return text + n;
+}
+
+bool BuildPingReply(const IrcMessage& m, char* reply, std::size_t size) {
+  if (std::strcmp(m.command, "PING") != 0 || size < 8) return false;
+  std::size_t room = size - 3;  // the line end and its NUL always fit
+  std::size_t used = 0;
+  auto append = [&](const char* text) {
+    std::size_t n = strnlen(text, room - used);
+    std::memcpy(reply + used, text, n);
+    used += n;
+  };
+  append("PONG");
+  for (int i = 0; i < m.count; ++i) {
+    append(" ");
+    if (i == m.count - 1 && m.trailing) append(":");
+    append(m.params[i]);
+  }
+  std::memcpy(reply + used, "\r\n", 3);
+  return true;
+}
+
+bool IsEndOfMotd(const IrcMessage& m) {
+  return std::strcmp(m.command, "376") == 0 || std::strcmp(m.command, "422") == 0;
 }

@@ -1,10 +1,12 @@
-// The two queues of outgoing lines and the allowance that paces them, under the client lock.
+// The two queues of outgoing lines and the allowance that paces them, under the client lock;
+// the sends themselves happen outside it.
 #include "irc/line_pacing.h"
 
 #include <cstring>
 #include <mutex>
 
 #include "irc/irc_client.h"
+#include "platform/net.h"
 #include "platform/ticks.h"
 
 namespace {
@@ -41,85 +43,93 @@ struct LineQueue {
   void Clear() { head = used = 0, lines = 0; }
 };
 
-// Room for a few screens of typed lines, and for a question to each of 199 members with its
-// answer (":Q" and ":A" lines of up to a few hundred bytes) besides the WHO and WHOIS lines.
-char chatBytes[16 * 1024];
-char lookupBytes[192 * 1024];
-LineQueue chat{chatBytes, sizeof chatBytes};
-LineQueue lookups{lookupBytes, sizeof lookupBytes};
-
-int intervalMs = 0;      // 0: not paced
-int burst = 0;
-int allowanceMs = 0;     // lines may go while it holds a whole interval; it grows with time
-uint32_t allowanceAt = 0;
+// Everything about the outgoing lines, as one record: the queues under the client lock, the
+// pace of the connection, and the signal that wakes the link thread.
+struct Outgoing {
+  // Room for a few screens of typed lines, and for a question to each of 199 members with its
+  // answer (":Q" and ":A" lines of up to a few hundred bytes) besides the WHO and WHOIS lines.
+  char chatBytes[16 * 1024];
+  char lookupBytes[192 * 1024];
+  LineQueue chat{chatBytes, sizeof chatBytes};
+  LineQueue lookups{lookupBytes, sizeof lookupBytes};
+  int intervalMs = 0;      // 0: not paced
+  int burst = 0;
+  int allowanceMs = 0;     // lines may go while it holds a whole interval; it grows with time
+  uint32_t allowanceAt = 0;
+  int signal = NetOpenWakeSignal();  // for the life of the process
+};
+Outgoing Out;
 
 void Refill() {
   uint32_t now = TickCountMs();
-  uint32_t elapsed = now - allowanceAt;
-  allowanceAt = now;
-  long long full = static_cast<long long>(intervalMs) * burst;
-  long long grown = allowanceMs + static_cast<long long>(elapsed > 0x7fffffffu ? 0 : elapsed);
-  allowanceMs = static_cast<int>(grown < full ? grown : full);
+  uint32_t elapsed = now - Out.allowanceAt;
+  Out.allowanceAt = now;
+  long long full = static_cast<long long>(Out.intervalMs) * Out.burst;
+  long long grown = Out.allowanceMs + static_cast<long long>(elapsed > 0x7fffffffu ? 0 : elapsed);
+  Out.allowanceMs = static_cast<int>(grown < full ? grown : full);
 }
 
-bool MayGo() { return intervalMs == 0 || allowanceMs >= intervalMs; }
+bool MayGo() { return Out.intervalMs == 0 || Out.allowanceMs >= Out.intervalMs; }
 
-int SendNow(const char* text) {
-  if (intervalMs != 0) allowanceMs -= intervalMs;
-  return Irc.streamLink.Send(text);
+// Takes the next line the pace lets go (chat first) into out, under the lock. False: none.
+bool TakeDueLine(char* out, bool chatOnly, bool ignorePace) {
+  Hold hold(ClientLock());
+  if (Out.chat.lines == 0 && (chatOnly || Out.lookups.lines == 0)) return false;  // no clock to read
+  Refill();
+  if (!ignorePace && !MayGo()) return false;
+  (Out.chat.lines > 0 ? Out.chat : Out.lookups).Pop(out);
+  if (Out.intervalMs != 0) Out.allowanceMs -= Out.intervalMs;
+  return true;
 }
 
 }  // namespace
 
 void StartLinePacing(int interval, int lines) {
   Hold hold(ClientLock());
-  chat.Clear();
-  lookups.Clear();
-  intervalMs = interval > 0 ? interval : 0;
-  burst = lines > 0 ? lines : 1;
-  allowanceMs = intervalMs * burst;
-  allowanceAt = TickCountMs();
+  Out.chat.Clear();
+  Out.lookups.Clear();
+  Out.intervalMs = interval > 0 ? interval : 0;
+  Out.burst = lines > 0 ? lines : 1;
+  Out.allowanceMs = Out.intervalMs * Out.burst;
+  Out.allowanceAt = TickCountMs();
 }
 
 void EndLinePacing() {
   Hold hold(ClientLock());
-  static char line[kIrcLineLength];
-  while (chat.lines > 0) {
-    chat.Pop(line);
-    Irc.streamLink.Send(line);
-  }
-  lookups.Clear();
-  intervalMs = 0;
+  Out.lookups.Clear();
+  Out.intervalMs = 0;
 }
 
 int SendPaced(const char* text, LineKind kind) {
-  Hold hold(ClientLock());
-  Refill();
-  bool waiting = chat.lines > 0 || (kind == LookupLine && lookups.lines > 0);
-  if (!waiting && MayGo()) return SendNow(text);
-  LineQueue& queue = kind == ChatLine ? chat : lookups;
-  return queue.Push(text) ? 1 : -1;
+  bool queued;
+  {
+    Hold hold(ClientLock());
+    queued = (kind == ChatLine ? Out.chat : Out.lookups).Push(text);
+  }
+  NetRaiseWakeSignal(Out.signal);
+  return queued ? 1 : -1;
 }
 
 void SendPacedLinesDue() {
-  Hold hold(ClientLock());
-  if (chat.lines == 0 && lookups.lines == 0) return;  // no clock to read for an empty queue
-  Refill();
-  static char line[kIrcLineLength];
-  while ((chat.lines > 0 || lookups.lines > 0) && MayGo()) {
-    (chat.lines > 0 ? chat : lookups).Pop(line);
-    SendNow(line);
-  }
+  static char line[kIrcLineLength];  // link thread only
+  while (TakeDueLine(line, false, false)) Irc.streamLink.Send(line);
 }
+
+void SendChatLinesLeft() {
+  static char line[kIrcLineLength];  // link thread only
+  while (TakeDueLine(line, true, true)) Irc.streamLink.Send(line);
+}
+
+int OutgoingLineSignal() { return Out.signal; }
 
 int MsUntilPacedLine() {
   Hold hold(ClientLock());
-  if (chat.lines == 0 && lookups.lines == 0) return -1;
+  if (Out.chat.lines == 0 && Out.lookups.lines == 0) return -1;
   Refill();
-  return allowanceMs >= intervalMs ? 0 : intervalMs - allowanceMs;
+  return Out.allowanceMs >= Out.intervalMs ? 0 : Out.intervalMs - Out.allowanceMs;
 }
 
 int PacedLinesWaiting() {
   Hold hold(ClientLock());
-  return chat.lines + lookups.lines;
+  return Out.chat.lines + Out.lookups.lines;
 }

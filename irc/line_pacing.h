@@ -1,20 +1,26 @@
 // Outgoing lines paced as common clients pace them: a short burst, then one line every couple
 // of seconds, so that servers never drop the client for flooding; typed chat goes before lookups.
+// Every line is queued; only the link thread sends, outside the client lock, so that no thread
+// waits for the network while holding anything the window's thread needs.
 #pragma once
 
 enum LineKind { ChatLine, LookupLine };
 
 // Starts a connection's pacing with a full burst and empty queues. intervalMs 0: no pacing.
 void StartLinePacing(int intervalMs, int burst);
-// Sends the queued chat lines at once (the client is leaving), drops the lookups and stops
-// pacing: later lines go out at once.
+// The client is leaving: the queued chat lines (and the QUIT after them) go without pace,
+// the lookups are dropped.
 void EndLinePacing();
 
-// Sends the line now when the pace allows it and nothing of its kind or before it waits;
-// otherwise queues it. The send's result (1, or -1), 1 when queued, -1 when the queue is full.
+// Queues the line for the link thread and wakes it. 1, or -1 when the queue is full.
 int SendPaced(const char* text, LineKind kind);
-// Sends what the pace allows now: chat lines first, then lookups.
+// Link thread: sends what the pace allows now, chat lines first, then lookups.
 void SendPacedLinesDue();
+// Link thread, when it ends: sends the chat lines still queued, whatever the pace.
+void SendChatLinesLeft();
+// Raised by each queued line so that the link thread wakes for it (a descriptor for the
+// platform's wait; kNoSocket when there is none). Cleared by the thread.
+int OutgoingLineSignal();
 // Milliseconds until the next queued line may go; -1 when nothing waits.
 int MsUntilPacedLine();
 int PacedLinesWaiting();

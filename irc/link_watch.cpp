@@ -8,8 +8,13 @@
 #include "irc/irc_client.h"
 #include "platform/ticks.h"
 
-LinkWatch ServerWatch;
-static std::atomic<int> RecordedEnd{LinkUp};
+// The watch of the current server link and how it ended, as one record: the link thread owns
+// the watch; the end is read by any thread.
+struct ServerLinkRecord {
+  LinkWatch watch;
+  std::atomic<int> end{LinkUp};
+};
+static ServerLinkRecord ServerLink;
 
 void WatchStart(LinkWatch* watch, uint32_t now) {
   watch->lastHeard = now;
@@ -36,34 +41,34 @@ LinkWatchStep WatchCheck(LinkWatch* watch, uint32_t now) {
 }
 
 void StartServerWatch() {
-  ServerWatch = LinkWatch();
+  ServerLink.watch = LinkWatch();
   unsigned idle = 0, answer = 0;
   const char* seam = std::getenv("QIVRA_IDLE_TIMERS");
   if (seam && std::sscanf(seam, "%u,%u", &idle, &answer) == 2 && idle > 0 && answer > 0 &&
       idle <= 3600 && answer <= 3600) {
-    ServerWatch.idleMs = idle * 1000;
-    ServerWatch.answerMs = answer * 1000;
+    ServerLink.watch.idleMs = idle * 1000;
+    ServerLink.watch.answerMs = answer * 1000;
   }
-  WatchStart(&ServerWatch, TickCountMs());
-  RecordedEnd.store(LinkUp);
+  WatchStart(&ServerLink.watch, TickCountMs());
+  ServerLink.end.store(LinkUp);
 }
 
 LinkEnd WatchServerLink(bool heard) {
-  LinkEnd end = static_cast<LinkEnd>(RecordedEnd.load());
+  LinkEnd end = static_cast<LinkEnd>(ServerLink.end.load());
   if (end != LinkUp) return end;
   uint32_t now = TickCountMs();
-  if (heard) WatchHeard(&ServerWatch, now);
+  if (heard) WatchHeard(&ServerLink.watch, now);
   if (Irc.streamLink.ended) {
     end = LinkClosedByServer;
   } else {
-    switch (WatchCheck(&ServerWatch, now)) {
+    switch (WatchCheck(&ServerLink.watch, now)) {
       case WatchSendPing: SendIrcLine("\r\n", "PING :%s", Irc.server); break;
       case WatchLinkLost: end = LinkSilent; break;
       case WatchQuiet: break;
     }
   }
-  RecordedEnd.store(end);
+  ServerLink.end.store(end);
   return end;
 }
 
-LinkEnd ServerLinkEnd() { return static_cast<LinkEnd>(RecordedEnd.load()); }
+LinkEnd ServerLinkEnd() { return static_cast<LinkEnd>(ServerLink.end.load()); }

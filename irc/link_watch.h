@@ -20,18 +20,14 @@ void WatchHeard(LinkWatch* watch, uint32_t now);
 // WatchSendPing once per silence, WatchLinkLost once when the answer did not come.
 LinkWatchStep WatchCheck(LinkWatch* watch, uint32_t now);
 
-// How the server link ended, as the main thread reads it.
+// How the server link ended.
 enum LinkEnd { LinkUp = 0, LinkClosedByServer = 1, LinkSilent = 2 };
-
-// The watch of the current server link. Its reader owns it: the main thread while
-// registering, the receive thread afterwards (the same hand-over as the stream link's).
-extern LinkWatch ServerWatch;
 
 // For a new connection: the test seam QIVRA_IDLE_TIMERS=<idle s>,<answer s> shortens the two
 // times; without it they are 60 s and 30 s.
 void StartServerWatch();
 
-// One look at the link by its reader, after each read (heard: a line came). Sends the PING
+// One look at the link by the link thread, after each read (heard: a line came). Sends the PING
 // when due and records a closed or silent link; the result is the link's state afterwards.
 LinkEnd WatchServerLink(bool heard);
 // The state last recorded; any thread may ask.

@@ -8,7 +8,6 @@
 
 #include "console/console_log.h"
 #include "irc/irc_client.h"
-#include "irc/line_parse.h"
 #include "platform/net.h"
 #include "platform/ticks.h"
 #include "presence/router_port.h"
@@ -27,13 +26,12 @@ void CopyText(char* out, std::size_t size, const char* text) {
 }
 }  // namespace
 
-void NoteWelcomeLine(const char* line) {
-  static thread_local IrcLineParts p;  // 10 KB: off the stack
-  ParseIrcLine(line, &p);
-  if (std::strcmp(p.command, "001") != 0) return;
+void NoteWelcome(const IrcMessage& m) {
+  if (NumericOf(m) != 1) return;
   // The welcome text ends with our full name: nick!user@host.
-  const char* last = std::strrchr(p.params, ' ');
-  last = last ? last + 1 : p.params;
+  const char* text = Param(m, m.count - 1);
+  const char* last = std::strrchr(text, ' ');
+  last = last ? last + 1 : text;
   const char* at = std::strrchr(last, '@');
   if (!at || !at[1]) return;
   std::lock_guard<std::mutex> hold(OwnHostMutex);

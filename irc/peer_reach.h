@@ -3,10 +3,11 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include "irc/irc_message.h"
 
 // Takes our own host from the server's welcome line («:srv 001 me :Welcome ... me!user@host»);
 // other lines change nothing.
-void NoteWelcomeLine(const char* line);
+void NoteWelcome(const IrcMessage& m);
 // Forgets it (a new connection).
 void ForgetOwnHost();
 // The address a peer anywhere can reach: the router's public address while it forwards our

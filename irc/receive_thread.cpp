@@ -1,157 +1,204 @@
-// The receive thread: reads server lines after registration and runs the dispatcher on each.
+// The link thread: the connect step, then reading, answering and sending until it is stopped.
 #include "irc/receive_thread.h"
 
 #include <chrono>
 #include <cstring>
 #include <thread>
 
+#include "irc/dispatcher.h"
 #include "irc/line_pacing.h"
 #include "irc/link_watch.h"
+#include "irc/peer_reach.h"
+#include "irc/registration.h"
 #include "platform/net.h"
 #include "platform/ticks.h"
 #include "presence/datagram_intake.h"
 #include "presence/host_lookup.h"
+#include "presence/router_port.h"
 
 std::atomic<uint8_t> StopReceive{0};
 std::atomic<uint8_t> ReceiveHeld{0};
-char ReceiveBuffer[kIrcLineLength];
 
 namespace {
 
-struct PendingLine {
-  int code;
-  char nick[kIrcLineLength];
-  char message[kIrcLineLength];
-};
-// A ring with one writer (the receive thread moves `put`) and one reader (the main thread
+// A ring with one writer (the link thread moves `put`) and one reader (the window's thread
 // moves `taken`); a place is filled completely before `put` passes it.
-PendingLine pendingLines[kPendingLines];
-std::atomic<uint32_t> pendingPut{0};
-std::atomic<uint32_t> pendingTaken{0};
+struct EventRing {
+  IrcEvent places[kPendingEvents];
+  std::atomic<uint32_t> put{0};
+  std::atomic<uint32_t> taken{0};
+  int signal = NetOpenWakeSignal();  // for the life of the process
+};
+EventRing Events;
 
-int lineSignal = NetOpenWakeSignal();  // for the life of the process
+// What the link thread alone reads and writes about its connection.
+struct LinkProgress {
+  bool registering = true;   // lines go to the registration until it ends
+  bool endHandedOver = false;  // the link's end has been told as an event
+  char line[kIrcLineLength];   // the line last read
+};
+LinkProgress Link;
 
-bool PendingFull() { return pendingPut.load() - pendingTaken.load() >= kPendingLines; }
+struct ThreadRecord {
+  std::thread handle;
+  std::atomic<uint8_t> ended{0};
+};
+ThreadRecord Thread;
 
-void CopyText(char* out, const char* text) {
-  std::size_t n = strnlen(text, kIrcLineLength - 1);
-  std::memcpy(out, text, n);
-  out[n] = '\0';
+bool EventsFull() { return Events.put.load() - Events.taken.load() >= kPendingEvents; }
+
+IrcEvent& FreePlace() {
+  IrcEvent& place = Events.places[Events.put.load() % kPendingEvents];
+  place.kind = EventNone;
+  place.result = 0;
+  place.nick[0] = '\0';
+  place.text[0] = '\0';
+  return place;
 }
 
-}  // namespace
+void HandOver() {
+  Events.put.store(Events.put.load() + 1);
+  NetRaiseWakeSignal(Events.signal);
+}
 
-bool TakePendingLine(int* code, char* nick, char* message) {
-  uint32_t taken = pendingTaken.load();
-  if (taken == pendingPut.load()) return false;
-  const PendingLine& line = pendingLines[taken % kPendingLines];
-  *code = line.code;
-  CopyText(nick, line.nick);
-  CopyText(message, line.message);
-  pendingTaken.store(taken + 1);
+// An event of the link's own (no server line behind it); false while every place is taken.
+bool HandOverState(int kind, int result) {
+  if (EventsFull()) return false;
+  IrcEvent& place = FreePlace();
+  place.kind = kind;
+  place.result = result;
+  HandOver();
   return true;
-}
-
-int PendingLineCount() { return static_cast<int>(pendingPut.load() - pendingTaken.load()); }
-
-void ClearPendingLines() { pendingTaken.store(pendingPut.load()); }
-
-int PendingLineSignal() { return lineSignal; }
-
-bool PassReceivedLine() {
-  if (PendingFull()) return false;
-  PendingLine& place = pendingLines[pendingPut.load() % kPendingLines];
-  int code = Irc.Dispatch(place.nick, place.message, 1);
-  if (IsShownCode(code)) {
-    place.code = code;
-    pendingPut.store(pendingPut.load() + 1);
-    NetRaiseWakeSignal(lineSignal);
-  }
-  return true;
-}
-
-static std::thread ReceiveThreadHandle;
-static std::atomic<uint8_t> ReceiveEnded{0};
-
-bool IsShownCode(int code) {
-  return code != EventNone && code != EventPingAnswered && code != EventHandled;
 }
 
 // The longest the thread sleeps in one wait: it looks at StopReceive at least this often.
 constexpr int kLongestWaitMs = 50;
-// While it may not read the link (no place for an outcome) or may do nothing (held), it
-// looks again this often.
-constexpr int kHeldWaitMs = 5;
 
-// Waits on the server's socket and the presence socket instead of sleeping: a line or a
-// datagram is taken as soon as it arrives, and an idle thread costs nothing. While held it
-// touches neither. True: a line may be read.
-static bool WaitForInput(bool held, bool mayRead) {
-  if (mayRead && !held && Irc.streamLink.HasBufferedInput()) return true;  // TLS holds a line already
-  int wait = mayRead && !held ? kLongestWaitMs : kHeldWaitMs;
+// Waits on the server's socket, the presence socket and the signal of queued lines, until one
+// is ready, a paced line is due or the wait's bound passes. True: the server's socket is ready.
+bool WaitForInput(bool mayRead) {
+  bool held = ReceiveHeld.load() != 0;
+  if (mayRead && Irc.streamLink.HasBufferedInput()) return true;  // TLS holds a line already
+  int wait = kLongestWaitMs;
   int paced = MsUntilPacedLine();
   if (paced >= 0 && paced < wait) wait = paced;
-  int sockets[2] = {mayRead && !held ? Irc.streamLink.socket : kNoSocket,
-                    held ? kNoSocket : Irc.datagramLink.socket};
-  bool ready[2] = {false, false};
-  if (NetWaitReadableAny(sockets, ready, 2, wait) < 0) SleepMs(1);  // never spin on a failure
+  int sockets[3] = {mayRead ? Irc.streamLink.socket : kNoSocket,
+                    held ? kNoSocket : Irc.datagramLink.socket, OutgoingLineSignal()};
+  bool ready[3] = {false, false, false};
+  if (NetWaitReadableAny(sockets, ready, 3, wait) < 0) SleepMs(1);  // never spin on a failure
+  if (ready[2]) NetClearWakeSignal(OutgoingLineSignal());
   if (ready[1] && !StopReceive.load()) TakeWaitingDatagrams(Irc.peerTable);
   return ready[0];
 }
 
-static void ReceiveThread(int parameter) {
-  (void)parameter;
+// The connect step: name lookup, TCP connect and TLS handshake within the connect's limit,
+// then the login lines that go before NICK and USER. True when the link is up.
+bool ConnectLink() {
+  Irc.streamLink.abandon = &StopReceive;
+  int result = Irc.streamLink.Connect(Irc.server, Irc.port);
+  if (result == 1) {
+    StartServerWatch();
+    StartLogin();
+    RouterPortStart(Irc.askRouter, LinkBindAddress);
+  }
+  // The result's details (failure, TLS check) stay in Irc.streamLink: this thread writes
+  // nothing there any more, so the window's thread may read them once it has the event.
+  HandOverState(EventConnected, result);  // the first event: a place is free
+  return result == 1;
+}
+
+// Reads, answers and sends until stopped. Once the link has ended nothing more will come:
+// it says so once and waits to be stopped.
+void ServeLink() {
+  for (;;) {
+    if (StopReceive.load()) return;
+    SendPacedLinesDue();
+    LinkEnd end = ServerLinkEnd();
+    if (end != LinkUp && !Link.endHandedOver) Link.endHandedOver = HandOverState(EventLinkEnded, end);
+    bool mayRead = !ReceiveHeld.load() && !EventsFull() && end == LinkUp;
+    bool ready = WaitForInput(mayRead);
+    if (StopReceive.load() || !mayRead) continue;
+    bool heard = ready && Irc.streamLink.ReadLine(Link.line) == 1;
+    WatchServerLink(heard);  // at least every wait's length: the idle timers run on
+    if (heard) PassReceivedLine(Link.line);
+  }
+}
+
+void LinkThread() {
   LowerThreadPriority();
   LookupAbandonFlag = &StopReceive;  // a slow name lookup never keeps this thread from ending
-  for (;;) {
-    if (StopReceive.load()) break;
-    SendPacedLinesDue();
-    // It reads while the main thread has handed the link over, a place for an outcome is
-    // free and the link has not ended (then nothing more will come: it waits for Disconnect).
-    bool held = ReceiveHeld.load() != 0;
-    bool mayRead = !held && !PendingFull() && ServerLinkEnd() == LinkUp;
-    bool ready = WaitForInput(held, mayRead);
-    if (StopReceive.load()) break;
-    if (!mayRead) continue;
-    bool heard = ready && Irc.streamLink.ReadLine(ReceiveBuffer) == 1;
-    if (StopReceive.load()) break;  // the read was ended by Disconnect: the piece is dropped
-    WatchServerLink(heard);  // at least every wait's length: the idle timers run on
-    if (heard) PassReceivedLine();
-  }
-  ReceiveEnded.store(1);
+  bool linked = ConnectLink();
+  if (linked) ServeLink();
+  if (linked) SendChatLinesLeft();  // typed lines and the QUIT; nothing before the link is up
+  Thread.ended.store(1);
 }
 
-bool StartReceiveThread() {
-  ReceiveEnded.store(0);
-  try {
-    ReceiveThreadHandle = std::thread(ReceiveThread, 1);
-  } catch (...) {
-    return false;
-  }
-  return true;
-}
-
-bool ReceiveThreadRunning() { return ReceiveThreadHandle.joinable(); }
-
-static bool WaitForEnd(int ms) {
+bool WaitForEnd(int ms) {
   auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!ReceiveEnded.load()) {
+  while (!Thread.ended.load()) {
     if (std::chrono::steady_clock::now() >= limit) return false;
     SleepMs(1);
   }
   return true;
 }
 
-// Every place the thread can wait is woken here: its own sleeps and the pending-line wait watch
-// StopReceive, shutting the receiving side ends a read, shutting both sides ends a send, and a
-// name lookup is left to its helper thread. So the join below never waits long.
+}  // namespace
+
+bool TakeIrcEvent(IrcEvent* event) {
+  uint32_t taken = Events.taken.load();
+  if (taken == Events.put.load()) return false;
+  *event = Events.places[taken % kPendingEvents];
+  Events.taken.store(taken + 1);
+  return true;
+}
+
+int PendingEventCount() { return static_cast<int>(Events.put.load() - Events.taken.load()); }
+
+void ClearPendingEvents() { Events.taken.store(Events.put.load()); }
+
+int PendingEventSignal() { return Events.signal; }
+
+bool PassReceivedLine(const char* line) {
+  if (EventsFull()) return false;
+  static thread_local IrcMessage m;  // 6 KB: kept off the thread's stack
+  ParseIrcMessage(line, &m);
+  IrcEvent& place = FreePlace();
+  int kind = Link.registering ? RegistrationLine(m, &place) : DispatchMessage(m, &place);
+  if (kind == EventRegistered) Link.registering = false;
+  place.kind = kind;
+  if (IsShownKind(kind)) HandOver();
+  return true;
+}
+
+void BeginRegistration() {
+  Link.registering = true;
+  Link.endHandedOver = false;
+}
+
+bool StartReceiveThread() {
+  Thread.ended.store(0);
+  StopReceive.store(0);
+  BeginRegistration();
+  try {
+    Thread.handle = std::thread(LinkThread);
+  } catch (...) {
+    return false;
+  }
+  return true;
+}
+
+bool ReceiveThreadRunning() { return Thread.handle.joinable(); }
+
+// Every place the thread can wait is woken here: its own waits and the connect's slices watch
+// StopReceive, a name lookup is left to its helper thread, and shutting the socket ends a TLS
+// handshake or a send under way. So the join below never waits long.
 void StopReceiveThread() {
   StopReceive.store(1);
-  if (!ReceiveThreadHandle.joinable()) return;
-  Irc.streamLink.Shutdown();
+  if (!Thread.handle.joinable()) return;
+  NetRaiseWakeSignal(OutgoingLineSignal());
   if (!WaitForEnd(50)) {
     Irc.streamLink.ShutdownBoth();
     WaitForEnd(45);
   }
-  ReceiveThreadHandle.join();
+  Thread.handle.join();
 }

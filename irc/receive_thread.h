@@ -1,33 +1,38 @@
-// The receive thread and the flags through which it hands lines to the main thread.
+// The link thread: it connects (name lookup, TCP, TLS handshake), reads every server line,
+// answers what the client answers itself, sends the queued lines, and hands the window's thread
+// events. The window's thread never reads or writes the server's socket.
 #pragma once
 #include <atomic>
 #include <cstdint>
-#include "irc/irc_client.h"
+#include "irc/irc_event.h"
 
-// Single bytes with one writer at a time; atomic so each side sees the other's writes in order.
-extern std::atomic<uint8_t> StopReceive;   // 1: the receive thread must end
-extern std::atomic<uint8_t> ReceiveHeld;   // 1: the main thread still reads the link (registration)
-extern char ReceiveBuffer[kIrcLineLength]; // the line last read by the receive thread
+extern std::atomic<uint8_t> StopReceive;  // 1: the link thread must end
+// 1: the thread reads nothing from the server (tests hand lines to PassReceivedLine
+// themselves); it still connects, sends and watches the link.
+extern std::atomic<uint8_t> ReceiveHeld;
 
-// Outcomes of shown lines wait here for the main thread, oldest first; the receive thread
-// reads no further line while all places are taken.
-constexpr int kPendingLines = 128;
-// Main thread: the oldest outcome into code, nick and message (kIrcLineLength bytes each).
-bool TakePendingLine(int* code, char* nick, char* message);
-int PendingLineCount();
-void ClearPendingLines();  // only while no receive thread runs
-// Raised each time an outcome is handed over, so that a main loop at rest can wait for it
+// Events wait here for the window's thread, oldest first; the link thread reads no further
+// line while all places are taken.
+constexpr int kPendingEvents = 128;
+bool TakeIrcEvent(IrcEvent* event);  // window's thread: the oldest event; false when none waits
+int PendingEventCount();
+void ClearPendingEvents();  // only while no link thread runs
+// Raised each time an event is handed over, so that a main loop at rest can wait for it
 // (a descriptor for the platform's wait; kNoSocket when there is none). Cleared by the waiter.
-int PendingLineSignal();
+int PendingEventSignal();
 
-// The receive thread's pass over the line in ReceiveBuffer: the dispatcher runs on it, and an
-// outcome to show is handed over. False, with nothing done, while every place is taken.
-bool PassReceivedLine();
+// The link thread's pass over one server line: parsed once, taken by the registration while
+// it lasts and by the dispatcher afterwards, and its event handed over when there is one.
+// False, with nothing done, while every place is taken.
+bool PassReceivedLine(const char* line);
+// A new connection's lines go to the registration first (StartReceiveThread does this; a
+// reader without the thread, as the fuzz target, calls it itself).
+void BeginRegistration();
 
-bool StartReceiveThread();   // false: no thread could be made
-// Sets StopReceive, wakes a read or send under way and joins; returns within about 100 ms.
+// Starts the thread for the connection Irc.Connect set up: it connects to Irc.server and
+// Irc.port first (EventConnected tells how). False: no thread could be made.
+bool StartReceiveThread();
+// Sets StopReceive, lets the thread send the chat lines left (the QUIT among them), wakes
+// whatever it waits for and joins; returns within about 100 ms.
 void StopReceiveThread();
-bool ReceiveThreadRunning(); // main thread: a thread was started and not yet joined
-
-// Codes that leave the line pending for the main thread.
-bool IsShownCode(int code);
+bool ReceiveThreadRunning();  // window's thread: a thread was started and not yet joined

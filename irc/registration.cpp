@@ -6,14 +6,13 @@
 #include <cstring>
 #include <mutex>
 
-#include "console/console_log.h"
 #include "console/settings.h"
-#include "irc/server_text.h"
+#include "irc/peer_reach.h"
+#include "irc/words/server_lines.h"
 
 namespace {
 
-// Read and written by whichever thread reads the link: the main thread while registering, the
-// receive thread afterwards; the hand-over between them orders the two.
+// Read and written by the link thread only.
 struct LoginState {
   int nickRetries;
   bool saslPending;  // CAP REQ sent, the exchange not finished: CAP END is still owed
@@ -132,17 +131,19 @@ bool HandleLoginLine(const IrcMessage& m, char* text, std::size_t size) {
   return false;
 }
 
-void ShowRegistrationLine(const char* line) {
-  static IrcMessage m;  // main thread only; 6 KB kept off the stack
-  ParseIrcMessage(line, &m);
-  char text[kIrcLineLength];
-  if (HandleLoginLine(m, text, sizeof text)) {
-    if (text[0]) ConsoleAppend(text);
-  } else {
-    FormatRegistrationText(m, text, sizeof text);
-    ConsoleAppend(text);
+int RegistrationLine(const IrcMessage& m, IrcEvent* event) {
+  event->nick[0] = '\0';
+  event->text[0] = '\0';
+  char reply[kIrcLineLength];
+  if (BuildPingReply(m, reply, sizeof reply)) {
+    Irc.streamLink.Send(reply);  // this is the thread that sends
+    return EventRegistered;
   }
-  SyncOwnNickname();
+  NoteWelcome(m);
+  // Every line in readable form: a last ERROR too.
+  if (!HandleLoginLine(m, event->text, kIrcLineLength)) FormatRegistrationText(m, event->text, kIrcLineLength);
+  if (IsEndOfMotd(m)) return EventRegistered;
+  return event->text[0] ? EventText : EventNone;
 }
 
 void SyncOwnNickname() {

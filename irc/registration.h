@@ -2,6 +2,7 @@
 // CAP, another nickname when the chosen one is taken, and the readable form of every line.
 #pragma once
 #include <cstddef>
+#include "irc/irc_event.h"
 #include "irc/irc_message.h"
 
 constexpr int kNicknameRetries = 3;  // "_" is added at most this often
@@ -15,9 +16,11 @@ void StartLogin();
 bool HandleLoginLine(const IrcMessage& m, char* text, std::size_t size);
 // The server has welcomed the client (001): its nickname is now the server's to change.
 bool LoginWelcomed();
-// The console line for a server line read while registering (main thread).
-void ShowRegistrationLine(const char* line);
-// Takes the client's own nickname into the settings, where the echoes read it (main thread).
+// Link thread, for each line until registration ends: answers it (PING, the login dialogue),
+// notes the welcome, and fills event's text with the line in readable form. EventRegistered
+// for the first PING or the end of the message of the day, else EventText or EventNone.
+int RegistrationLine(const IrcMessage& m, IrcEvent* event);
+// Takes the client's own nickname into the settings, where the echoes read it (window's thread).
 void SyncOwnNickname();
 // RFC 4648 base64 of length bytes into out (NUL-terminated); false when out is too small.
 bool EncodeBase64(const char* data, std::size_t length, char* out, std::size_t size);

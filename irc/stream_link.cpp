@@ -8,8 +8,6 @@
 #include "platform/ticks.h"
 #include "presence/host_lookup.h"
 
-bool (*ConnectWaitHook)() = nullptr;
-
 // A server that stops reading must not hold a sending thread (and the client lock) for ever.
 constexpr int kSendTimeoutMs = 2000;
 
@@ -18,6 +16,7 @@ int StreamLink::Open() {
   NetClose(socket);  // a second Open without Close must not leak the first socket
   connectTried = false;
   ended = false;
+  partialLength = 0;
   failure = LinkFailNone;
   firstByteCount = 0;
   socket = NetOpenStream();
@@ -29,16 +28,17 @@ int StreamLink::Open() {
 
 namespace {
 
-// The time left of a connect and the shell's wish to go on, asked between waiting slices.
+// The time left of a connect and the user's wish to go on, asked between waiting slices.
 struct ConnectClock {
   uint32_t start;
+  const std::atomic<uint8_t>* abandon;
   bool abandoned = false;
   uint32_t Left() const {
     uint32_t spent = static_cast<uint32_t>(TickCountMs() - start);
     return spent >= kConnectLimitMs ? 0 : kConnectLimitMs - spent;
   }
   bool GoOn() {
-    if (ConnectWaitHook && !ConnectWaitHook()) abandoned = true;
+    if (abandon && abandon->load()) abandoned = true;
     return !abandoned && Left() > 0;
   }
 };
@@ -54,7 +54,7 @@ LinkFailure FailureOf(NetConnectOutcome outcome) {
   }
 }
 
-constexpr int kWaitSliceMs = 20;  // how often the window is kept alive during a connect
+constexpr int kWaitSliceMs = 20;  // how often a connect looks whether it is given up
 
 }  // namespace
 
@@ -62,7 +62,8 @@ int StreamLink::Connect(const char* host, int port) {
   failure = LinkFailNone;
   ended = false;
   firstByteCount = 0;
-  ConnectClock clock{TickCountMs()};
+  partialLength = 0;
+  ConnectClock clock{TickCountMs(), abandon};
   tls.result = 0;
   uint32_t dotted = 0;
   numericAddress = NetParseDotted(host, &dotted) ? dotted : 0xFFFFFFFFu;
@@ -90,16 +91,22 @@ int StreamLink::Connect(const char* host, int port) {
     return 0;
   }
   if (!tls.wanted) return 1;
-  int result = tls.result = StartTls(host, port);
+  int result = tls.result = StartTls(host, port, clock.Left());
+  if (result == kStreamTlsFailed && clock.Left() == 0) {
+    // A server that takes the connect but never answers the handshake: the connect's own limit.
+    failure = clock.abandoned ? LinkFailAbandoned : LinkFailNoAnswer;
+    tls.result = 0;
+    return 0;
+  }
   if (result != 1) failure = LinkFailTls;
   return result;
 }
 
 // The certificate is checked against the system's trust store and the host name; one that
 // fails is still taken when the user chose to trust it for this server.
-int StreamLink::StartTls(const char* host, int port) {
+int StreamLink::StartTls(const char* host, int port, uint32_t limitMs) {
   EndTls();
-  tls.session = TlsStart(socket, host, kTlsHandshakeMs, &tls.check);
+  tls.session = TlsStart(socket, host, static_cast<int>(limitMs), &tls.check);
   if (tls.session && (tls.check.passed || IsCertificateTrusted(host, port, tls.check.fingerprint))) return 1;
   bool handshaken = tls.session != nullptr;
   EndTls();
@@ -120,49 +127,49 @@ int StreamLink::Send(const char* text) {
 
 int StreamLink::ReadLine(char* buffer) {
   std::memset(buffer, 0, kStreamLineLength);
-  if (tls.session) return ReadTlsLine(buffer);
-  if (NetBytesWaiting(socket) == 0) {
-    // Nothing waiting is also what a closed connection reports: tell the two apart.
-    if (connectTried && !ended && NetStreamEnded(socket)) ended = true;
-    return 0;
-  }
-  int stored = 0;
+  unsigned waiting = 0;  // bytes known to wait on the socket: asked again only when used up
   for (;;) {
     char ch = 0;
-    int r = NetReceiveByte(socket, &ch);
+    int r = NextByte(&ch, &waiting);
+    if (r == -2) return 0;  // the rest of the line has not come yet
+    if (r == 0) {           // closed: the piece read so far, once; later calls see nothing
+      ended = true;
+      return TakePartial(buffer);
+    }
     if (r < 0) {
       ended = true;
+      partialLength = 0;
       return 0;
     }
-    if (r == 0) {  // closed: the partial line once; later calls see nothing waiting
-      ended = true;
-      return 1;
-    }
-    buffer[stored++] = ch;
+    partial[partialLength++] = ch;
     if (firstByteCount < 2) firstBytes[firstByteCount++] = static_cast<unsigned char>(ch);
-    if (ch == '\n' || stored == kStreamLineLength - 1) return 1;
+    if (ch == '\n' || partialLength == kStreamLineLength - 1) return TakePartial(buffer);
   }
 }
 
-// As the plain read: nothing unless bytes wait, then the rest of the line. Bytes may wait inside
-// the session with none on the socket, and bytes on the socket may carry no text (a session
-// ticket): then nothing is read.
-int StreamLink::ReadTlsLine(char* buffer) {
-  if (!HasBufferedInput() && NetBytesWaiting(socket) == 0) {
-    if (!ended && NetStreamEnded(socket)) ended = true;  // as for a plain link
-    return 0;
+// Under TLS bytes may wait inside the session with none on the socket, and bytes on the socket
+// may carry no text (a session ticket): then nothing is read.
+int StreamLink::NextByte(char* byte, unsigned* waiting) {
+  if (tls.session) {
+    if (!HasBufferedInput() && NetBytesWaiting(socket) == 0)
+      return connectTried && NetStreamEnded(socket) ? 0 : -2;
+    return TlsReceiveByte(tls.session, byte, false);
   }
-  int stored = 0;
-  for (;;) {
-    char ch = 0;
-    int r = TlsReceiveByte(tls.session, &ch, stored > 0);
-    if (r == -2) return 0;
-    if (r < 0 || r == 0) ended = true;
-    if (r < 0) return 0;
-    if (r == 0) return 1;
-    buffer[stored++] = ch;
-    if (ch == '\n' || stored == kStreamLineLength - 1) return 1;
+  if (*waiting == 0) *waiting = NetBytesWaiting(socket);
+  if (*waiting == 0) {
+    // Nothing waiting is also what a closed connection reports: tell the two apart.
+    return connectTried && NetStreamEnded(socket) ? 0 : -2;
   }
+  --*waiting;
+  return NetReceiveByte(socket, byte);
+}
+
+int StreamLink::TakePartial(char* buffer) {
+  if (partialLength == 0) return 0;
+  std::memcpy(buffer, partial, static_cast<std::size_t>(partialLength));
+  buffer[partialLength] = '\0';
+  partialLength = 0;
+  return 1;
 }
 
 bool StreamLink::HasBufferedInput() { return tls.session && TlsHasBufferedBytes(tls.session); }
@@ -183,5 +190,6 @@ int StreamLink::Close() {
   NetClose(socket);
   socket = kNoSocket;
   connectTried = false;
+  partialLength = 0;
   return 1;
 }

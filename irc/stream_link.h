@@ -1,11 +1,11 @@
 // The TCP connection to the IRC server: open, connect, send a text, read a line, shut down, close.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include "platform/tls.h"
 #include "presence/socket_address.h"
 
 constexpr int kStreamLineLength = 2048;  // every ReadLine buffer; at most 2047 bytes of line
-constexpr int kTlsHandshakeMs = 10000;   // a server that does not finish the handshake by then fails
 
 // Connect results beyond the classic ones, for a link that speaks TLS.
 constexpr int kStreamTlsFailed = -4;           // the handshake failed (tls.check.reason says why)
@@ -44,13 +44,9 @@ inline const char* LinkFailureText(LinkFailure failure) {
   }
 }
 
-// A connect (name lookup included) gives up after this long, so that its failure is on the
-// console within ten seconds however the network behaves.
+// A connect (name lookup and TLS handshake included) gives up after this long, so that its
+// failure is on the console within ten seconds however the network behaves.
 constexpr uint32_t kConnectLimitMs = 8000;
-
-// Set by the shell: called every few milliseconds while a connect is under way on the main
-// thread, to keep the window alive; false gives the connect up (the user is leaving).
-extern bool (*ConnectWaitHook)();
 
 class StreamLink {
  public:
@@ -63,12 +59,16 @@ class StreamLink {
   unsigned char firstBytes[2] = {};  // what a plain connection read first (a TLS port's record?)
   int firstByteCount = 0;
   StreamTls tls;
+  // Looked at while a connect is under way: non-zero gives it up at once (the user is leaving).
+  const std::atomic<uint8_t>* abandon = nullptr;
 
   int Open();                                 // 1, or -3 no socket
   int Connect(const char* host, int port);    // 1, 0 connect failed, -2 host does not resolve,
                                               // kStreamTlsFailed, kStreamCertificateRefused
   int Send(const char* text);                 // 1, or -1
-  int ReadLine(char* buffer);                 // 1 a line (or a piece) in buffer, 0 nothing
+  // 1 a whole line (or a piece of 2047 bytes, or the last piece before the end) in buffer, 0
+  // nothing yet. Never waits: the start of a line whose end has not come is kept for later.
+  int ReadLine(char* buffer);
   // Under TLS, bytes already read from the socket and decrypted may wait in the session: a
   // reader that sleeps until the socket is readable must look here first, or lines stall.
   bool HasBufferedInput();
@@ -77,7 +77,11 @@ class StreamLink {
   int Close();                                // always 1
 
  private:
-  int StartTls(const char* host, int port);   // on the connected socket: 1 or a TLS result
+  int StartTls(const char* host, int port, uint32_t limitMs);  // 1 or a TLS result
   void EndTls();
-  int ReadTlsLine(char* buffer);
+  int NextByte(char* byte, unsigned* waiting);  // 1, 0 closed, -1 failed, -2 none yet
+  int TakePartial(char* buffer);
+
+  char partial[kStreamLineLength] = {};  // the start of a line whose end has not come yet
+  int partialLength = 0;
 };

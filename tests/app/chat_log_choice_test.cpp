@@ -8,6 +8,8 @@
 #include "app/shell.h"
 #include "app/tls_port_hint.h"
 #include "irc/irc_client.h"
+#include "irc/irc_event.h"
+#include "irc/words/chat_lines.h"
 
 namespace {
 

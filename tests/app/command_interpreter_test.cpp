@@ -13,6 +13,7 @@
 
 #include "core/app_state.h"
 #include "app/command_interpreter.h"
+#include "app/reconnect_plan.h"
 #include "console/console_log.h"
 #include "console/settings.h"
 #include "console/trusted_certificates.h"
@@ -34,11 +35,9 @@ using Lines = std::vector<std::string>;
 
 uint32_t FakeNow;
 uint32_t FakeTicks() { return FakeNow; }
-int PumpCalls;
-void AdvanceHalfSecond() {  // the pump stands for one slow turn of the window
-  ++PumpCalls;
-  FakeNow += 500;
-}
+
+// The link thread's report on the connect under way, as the main loop hands it over.
+void Linked() { ConnectFinished(IrcDouble.connectResult); }
 
 void SetField(char* field, const char* value) {
   std::snprintf(field, kSettingLength, "%s", value);
@@ -67,14 +66,9 @@ class CommandInterpreter : public ::testing::Test {
     SetField(Settings.userName, "ann_u");
     SetField(Settings.hostName, "annhost");
     FakeNow = 0;
-    PumpCalls = 0;
     TickSourceOverride = FakeTicks;
-    RegistrationWaitPump = AdvanceHalfSecond;
   }
-  void TearDown() override {
-    TickSourceOverride = nullptr;
-    RegistrationWaitPump = nullptr;
-  }
+  void TearDown() override { TickSourceOverride = nullptr; }
   const Lines& Calls() { return IrcDouble.calls; }
 };
 
@@ -140,21 +134,39 @@ TEST_F(CommandInterpreter, OnlyTheWholeFirstWordNamesACommand) {
   EXPECT_EQ(ConsoleText().back(), "* ann waves at  you ");
 }
 
+TEST_F(CommandInterpreter, TheLinkThreadConnectsWhileTheWindowGoesOn) {
+  ProcessInputLine("/connect");
+  EXPECT_EQ(Calls(), (Lines{"Init()", "Connect(irc.test, 6667)"}));
+  EXPECT_EQ(AppState.connectionState, Connecting) << "the link thread connects; the window goes on";
+  ProcessInputLine("too early");
+  Linked();
+  EXPECT_EQ(Calls(), (Lines{"Init()", "Connect(irc.test, 6667)", "SendUser(ann_u, irc.test, Ann Example)",
+                            "SetNick(ann)"}));
+  EXPECT_EQ(AppState.connectionState, Registering);
+  EXPECT_EQ(ConsoleText()[1], "Not sent (still connecting): too early");
+}
+
 TEST_F(CommandInterpreter, FailedConnectsSayWhyAndLeaveTheClientOfflineForTheNextTry) {
   IrcDouble.connectResult = 0;
   ProcessInputLine("/connect");
+  Linked();
   IrcDouble.connectResult = -2;
   IrcDouble.connectFailure = LinkFailNoSuchHost;
   ProcessInputLine("/connect");
-  IrcDouble.connectFailure = LinkFailAbandoned;  // the user left while it waited: no line
+  Linked();
+  IrcDouble.connectFailure = LinkFailNoAnswer;
   ProcessInputLine("/connect");
-  Settings.port = 65536;
-  ProcessInputLine("/connect");
+  Linked();
   EXPECT_EQ(ConsoleText(), (Lines{"Connecting to irc.test:6667...",
                                   "Could not connect to irc.test:6667: connection refused.",
                                   "Connecting to irc.test:6667...",
                                   "Could not connect to irc.test:6667: name not found.",
-                                  "Connecting to irc.test:6667...", "Connecting to irc.test:65536...",
+                                  "Connecting to irc.test:6667...",
+                                  "Could not connect to irc.test:6667: no answer."}));
+  ConsoleClear();
+  Settings.port = 65536;
+  ProcessInputLine("/connect");
+  EXPECT_EQ(ConsoleText(), (Lines{"Connecting to irc.test:65536...",
                                   "Could not connect to irc.test:65536: no such port."}));
   const Lines attempt = {"Init()", "Connect(irc.test, 6667)", "Cleanup()"};
   Lines three;
@@ -165,6 +177,7 @@ TEST_F(CommandInterpreter, FailedConnectsSayWhyAndLeaveTheClientOfflineForTheNex
 
 TEST_F(CommandInterpreter, ConnectSequenceAndASecondConnectThatDoesNothing) {
   ProcessInputLine("/connect");
+  Linked();
   EXPECT_EQ(ConsoleText(), (Lines{"Connecting to irc.test:6667...",
                                   "Registering as \"ann\" (Ann Example, ann_u@irc.test)..."}));
   EXPECT_EQ(Calls(), (Lines{"Init()", "Connect(irc.test, 6667)", "SendUser(ann_u, irc.test, Ann Example)",
@@ -185,7 +198,7 @@ TEST_F(CommandInterpreter, DisconnectOnlyWhenConnected) {
   EXPECT_TRUE(Calls().empty()) << "first call: " << Calls()[0];
   EXPECT_TRUE(ConsoleText().empty()) << "first line: " << ConsoleText()[0];
 
-  for (ConnectionState state : {Registering, InChannel}) {
+  for (ConnectionState state : {Connecting, Registering, InChannel}) {
     ResetIrcDouble();
     ConsoleClear();
     AppState.connectionState = state;
@@ -248,24 +261,22 @@ TEST_F(CommandInterpreter, ServerWhileOfflineOnlyStoresTheServer) {
 
 TEST_F(CommandInterpreter, ServerChangeReconnectsNickFirstWithTheHostName) {
   AppState.connectionState = InChannel;
-  IrcDouble.pollSucceedsOnCall = 3;
   ProcessInputLine("/server irc.other");
   EXPECT_STREQ(Settings.server, "irc.other");
+  EXPECT_EQ(AppState.connectionState, Connecting) << "the window goes on while the thread connects";
+  Linked();
+  RegistrationFinished("-server- End of MOTD");
   EXPECT_EQ(Calls(), (Lines{"Disconnect(Quit)", "Cleanup()", "Init()", "Connect(irc.other, 6667)",
-                            "SetNick(ann)", "SendUser(ann_u, annhost, Ann Example)",
-                            "PollRegistration()", "PollRegistration()", "PollRegistration()"}));
-  EXPECT_EQ(PumpCalls, 2) << "the window is pumped between polls";
-  EXPECT_TRUE(ConsoleText().empty()) << "first line: " << ConsoleText()[0];
+                            "SetNick(ann)", "SendUser(ann_u, annhost, Ann Example)"}));
+  EXPECT_EQ(ConsoleText(), (Lines{"-server- End of MOTD"})) << "no channel is joined until /join";
   EXPECT_EQ(AppState.connectionState, InChannel);
 
-  // From Registering the receive thread owns the link afterwards, so the main
-  // loop must stop polling it: the state leaves Registering. No channel is joined.
   ResetIrcDouble();
   AppState.connectionState = Registering;
-  IrcDouble.pollSucceedsOnCall = 1;
   ProcessInputLine("/server");  // no word: the same server again
   EXPECT_EQ(Calls()[3], "Connect(irc.other, 6667)");
-  EXPECT_EQ(Calls().back(), "PollRegistration()");
+  Linked();
+  RegistrationFinished("");
   EXPECT_EQ(AppState.connectionState, InChannel);
 }
 
@@ -273,42 +284,65 @@ TEST_F(CommandInterpreter, ServerChangeWaitsFifteenSecondsAcrossATickWrap) {
   AppState.connectionState = InChannel;
   const uint32_t start = 0xFFFFF000u;  // the tick count wraps 4096 ms into the wait
   FakeNow = start;
-  IrcDouble.pollSucceedsOnCall = 30;  // the poll at 14.5 s still counts
   ProcessInputLine("/server irc.slow");
+  Linked();
+  FakeNow += 14999;
+  WatchConnection();
+  RegistrationFinished("");  // at 14.999 s it still counts
   EXPECT_EQ(AppState.connectionState, InChannel);
   EXPECT_TRUE(ConsoleText().empty()) << "first line: " << ConsoleText()[0];
 
   ResetIrcDouble();
   FakeNow = start;
   ProcessInputLine("/server irc.slow");
-  EXPECT_EQ(static_cast<uint32_t>(FakeNow - start), 15000u) << "gave up at the wrong time";
+  Linked();
+  FakeNow += 14999;
+  WatchConnection();
+  EXPECT_EQ(AppState.connectionState, Registering) << "gave up too early";
+  FakeNow += 1;
+  WatchConnection();
   EXPECT_EQ(ConsoleText(), (Lines{"Gave up waiting for irc.slow to register.", "Disconnecting...",
                                   "Disconnected."}));
-  const Lines tail(Calls().end() - 3, Calls().end());
-  EXPECT_EQ(tail, (Lines{"PollRegistration()", "Disconnect(Quit)", "Cleanup()"}));
+  const Lines tail(Calls().end() - 2, Calls().end());
+  EXPECT_EQ(tail, (Lines{"Disconnect(Quit)", "Cleanup()"}));
   EXPECT_EQ(AppState.connectionState, Offline);
 }
 
-TEST_F(CommandInterpreter, ServerChangeWithAFailedConnectGivesUpAtOnce) {
+TEST_F(CommandInterpreter, ServerChangeWithAFailedConnectOrALostLinkGivesUpAtOnce) {
   AppState.connectionState = InChannel;
   IrcDouble.connectResult = 0;
   ProcessInputLine("/server nowhere.test");
+  Linked();
   EXPECT_EQ(Calls(), (Lines{"Disconnect(Quit)", "Cleanup()", "Init()", "Connect(nowhere.test, 6667)",
                             "Disconnect(Quit)", "Cleanup()"}));
   EXPECT_EQ(ConsoleText().front(), "Gave up waiting for nowhere.test to register.");
   EXPECT_EQ(AppState.connectionState, Offline);
+
+  ResetIrcDouble();
+  ConsoleClear();
+  AppState.connectionState = InChannel;
+  ProcessInputLine("/server closing.test");
+  Linked();
+  LinkEnded(true);
+  EXPECT_EQ(ConsoleText().front(), "Gave up waiting for closing.test to register.");
+  EXPECT_EQ(AppState.connectionState, Offline);
+  EXPECT_FALSE(Reconnect.active) << "a \"/server\" that failed plans no tries";
 }
 
-TEST_F(CommandInterpreter, EscapeDuringTheWaitEndsItWithoutASecondDisconnect) {
+TEST_F(CommandInterpreter, DisconnectDuringTheServerChangeEndsItAndLateEventsChangeNothing) {
   AppState.connectionState = InChannel;
-  RegistrationWaitPump = [] {
-    AdvanceHalfSecond();
-    ProcessInputLine("/disconnect");
-  };
   ProcessInputLine("/server irc.other");
+  ProcessInputLine("/disconnect");  // Escape
   EXPECT_EQ(Calls().back(), "Cleanup()");
-  EXPECT_EQ(IrcDouble.pollCalls, 1);
   EXPECT_EQ(ConsoleText(), (Lines{"Disconnecting...", "Disconnected."}));
+  EXPECT_EQ(AppState.connectionState, Offline);
+  ResetIrcDouble();
+  Linked();
+  RegistrationFinished("");
+  LinkEnded(false);
+  FakeNow += 20000;
+  WatchConnection();
+  EXPECT_TRUE(Calls().empty()) << "first call: " << Calls()[0];
   EXPECT_EQ(AppState.connectionState, Offline);
 }
 
@@ -390,6 +424,9 @@ TEST_F(CommandInterpreter, LostLinkIsReportedAndTriedAgainAfterGrowingWaits) {
     EXPECT_TRUE(Calls().empty()) << "tried 1 ms before the wait of " << wait << " ms was over";
     FakeNow += 1;
     ReconnectIfDue();
+    EXPECT_EQ(AppState.connectionState, Connecting);
+    ReconnectIfDue();  // a try under way is not tried again
+    Linked();
     EXPECT_EQ(Calls(), (Lines{"Init()", "Connect(irc.test, 6667)", "Cleanup()"}));
     EXPECT_EQ(ConsoleText(), (Lines{"Could not connect to irc.test:6667: connection refused. Next try in " +
                                     std::to_string(next) + " s."}));
@@ -401,16 +438,19 @@ TEST_F(CommandInterpreter, LostLinkIsReportedAndTriedAgainAfterGrowingWaits) {
   ConsoleClear();
   FakeNow += wait;
   ReconnectIfDue();
+  Linked();
   EXPECT_EQ(Calls(), (Lines{"Init()", "Connect(irc.test, 6667)", "SendUser(ann_u, irc.test, Ann Example)",
                             "SetNick(ann)"}));
   EXPECT_EQ(AppState.connectionState, Registering);
-  ReportFailedRegistration(false);
+  LinkEnded(false);
   EXPECT_EQ(ConsoleText().back(), "Could not connect to irc.test:6667: no answer. Next try in 60 s.");
   EXPECT_EQ(AppState.connectionState, Offline);
   FakeNow += 60000;
   ReconnectIfDue();
-  RegistrationSucceeded();
-  AppState.connectionState = InChannel;
+  Linked();
+  RegistrationFinished("");
+  EXPECT_EQ(ConsoleText().back(), "Joining channel \"#room\"...");
+  EXPECT_EQ(AppState.connectionState, InChannel);
   ResetIrcDouble();
   FakeNow += 600000;
   AppState.connectionState = Offline;
@@ -605,7 +645,7 @@ TEST_F(CommandInterpreter, ARefusedCertificateIsTrustedOnlyWhenTheUserSaysYes) {
   Settings.port = 6697;
   SetField(Settings.saslAccount, "ann");
   SetField(Settings.saslPassword, "pw");
-  IrcDouble.connectResult = 0;
+  IrcDouble.connectResult = kStreamCertificateRefused;
   IrcDouble.connectFailure = LinkFailTls;
   StreamTls& tls = Irc.streamLink.tls;
   tls.result = kStreamCertificateRefused;  // what the double's failed Connect leaves behind
@@ -615,6 +655,7 @@ TEST_F(CommandInterpreter, ARefusedCertificateIsTrustedOnlyWhenTheUserSaysYes) {
 
   answer = false;
   ProcessInputLine("/connect");
+  Linked();
   EXPECT_TRUE(tls.wanted);
   EXPECT_STREQ("ann", Irc.login.account);
   EXPECT_NE(std::string::npos, askedText.find("AB:CD:EF")) << askedText;
@@ -629,7 +670,9 @@ TEST_F(CommandInterpreter, ARefusedCertificateIsTrustedOnlyWhenTheUserSaysYes) {
   IrcDouble.calls.clear();
   answer = true;
   ProcessInputLine("/connect");
+  Linked();
   EXPECT_EQ(ConsoleText()[2], "Trusting that certificate for irc.test:6697 from now on.");
+  EXPECT_EQ(AppState.connectionState, Connecting) << "connecting again at once";
   EXPECT_TRUE(IsCertificateTrusted("irc.test", 6697, "ab:cd:ef"));
   EXPECT_EQ(2, std::count(Calls().begin(), Calls().end(), "Connect(irc.test, 6697)")) << "tried again at once";
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/chat_text.h"
+#include "app/input_text.h"
 
 namespace {
 

@@ -7,10 +7,8 @@
 
 struct IrcDoubleRecord {
   std::vector<std::string> calls;  // "Connect(irc.test, 6667)", in call order
-  int connectResult;               // what IrcClient::Connect answers
-  LinkFailure connectFailure;      // and why, when it answers other than 1
-  int pollSucceedsOnCall;          // PollRegistration answers 1 on this call (1-based); 0: never
-  int pollCalls;
+  int connectResult;               // what the connect's event reports (ConnectFinished's argument)
+  LinkFailure connectFailure;      // and why, when it is other than 1
 };
 
 extern IrcDoubleRecord IrcDouble;

@@ -1,6 +1,6 @@
 // The run of frames against a window, keyboard and scene of the test's own, with the real IRC
-// client on a loopback server: how a failed F1 and the keys and close box during the
-// "/server" wait end the run.
+// client on a loopback server that never finishes registering: a failed F1, and the keys and
+// the close box while the link thread connects or registers, end the run at once.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -133,16 +133,19 @@ class RunOfFrames : public ::testing::Test {
     std::snprintf(Settings.nickname, kSettingLength, "me");
     std::snprintf(Settings.channel, kSettingLength, "#room");
     TickSourceOverride = ScriptTicks;
-    RegistrationWaitPump = PumpWhileWaiting;
     ProcessInputLine("/connect");
     ASSERT_TRUE(server.Accept());
     ASSERT_TRUE(ReceiveThreadRunning());
+    for (int i = 0; i < 2000 && AppState.connectionState != Registering; ++i) {
+      TakeLinkEvents();  // the connect's event, as a pass takes it
+      SleepMs(1);
+    }
+    ASSERT_EQ(AppState.connectionState, Registering);
   }
   void TearDown() override {
     Irc.Disconnect("Quit");  // a test that failed must not leave the thread to abort the exit
     Irc.Cleanup();
     TickSourceOverride = nullptr;
-    RegistrationWaitPump = nullptr;
   }
   // Types "/server" and the same server again and presses Enter in the first pass.
   void TypeServerChange() {
@@ -171,25 +174,24 @@ TEST_F(RunOfFrames, FailedFullScreenRemakeShutsDownDisconnected) {
   EXPECT_EQ(line, "QUIT :Quit\r\n");
 }
 
-TEST_F(RunOfFrames, CloseBoxDuringTheServerWaitEndsTheRunAtOnce) {
+TEST_F(RunOfFrames, TheCloseBoxEndsTheRunAtOnceWhileTheServerChangeConnects) {
   TypeServerChange();
   Shell.closeClickOnTurn = 2;  // turn 1 is the pass that runs the command
   EXPECT_EQ(RunFrames(), RunBackToDialog);
-  EXPECT_EQ(Shell.pumpTurns, 3) << "the quit that follows the click ends the wait and the run";
+  EXPECT_EQ(Shell.pumpTurns, 3) << "the quit that follows the click ends the run";
+  ProcessInputLine("/disconnect");  // what the program does on its way back to the dialog
   ExpectDisconnectedWithoutWaitingOut();
 }
 
-TEST_F(RunOfFrames, FullScreenAndEscapeActDuringTheServerWait) {
-  TypeServerChange();
-  Shell.snapshots.push_back({HeldF1});      // the wait's first turn remakes the window
-  Shell.snapshots.push_back({HeldEscape});  // its second leaves the run
+TEST_F(RunOfFrames, FullScreenAndEscapeActWhileRegistering) {
+  Shell.snapshots = {{HeldF1}, {HeldEscape}};  // the server never ends the registration
   EXPECT_EQ(RunFrames(), RunBackToDialog);
   EXPECT_EQ(Shell.windowsMade, 1);
-  EXPECT_EQ(Shell.pumpTurns, 3);
+  EXPECT_EQ(Shell.pumpTurns, 2) << "each key acts in the pass that sees it";
   ExpectDisconnectedWithoutWaitingOut();
 }
 
-TEST_F(RunOfFrames, FailedFullScreenRemakeDuringTheServerWaitShutsDownDisconnected) {
+TEST_F(RunOfFrames, FailedFullScreenRemakeDuringTheServerChangeShutsDownDisconnected) {
   TypeServerChange();
   Shell.snapshots.push_back({HeldF1});
   Shell.remakeSucceeds = false;

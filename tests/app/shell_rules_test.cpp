@@ -45,48 +45,6 @@ TEST(ViewLayout, ConsoleRowsLeaveTheViewSixtyPixels) {
   }
 }
 
-std::string Event(int code, const char* rn, const char* rm) {
-  char t[kEventLineSize];
-  if (!FormatEventLine(code, rn, rm, t, sizeof t)) return "(none)";
-  return t;
-}
-
-TEST(EventLines, EachCodeHasItsLine) {
-  EXPECT_EQ("(none)", Event(0, "alice", "hi"));
-  EXPECT_EQ("<alice> hi", Event(1, "alice", "hi"));
-  EXPECT_EQ("* alice waves", Event(2, "alice", "waves"));
-  EXPECT_EQ("<alice> [Private] psst", Event(3, "alice", "psst"));
-  EXPECT_EQ("alice has joined the channel", Event(4, "alice", "ignored"));
-  EXPECT_EQ("alice has left the channel", Event(5, "alice", ""));
-  EXPECT_EQ("alice has quit irc", Event(6, "alice", ""));
-  EXPECT_EQ("alice is now known as alicia", Event(9, "alice", "alicia"));
-  EXPECT_EQ("(none)", Event(11, "alice", "+o bob"));
-  EXPECT_EQ("-bob- a notice", Event(20, "", "-bob- a notice"));
-}
-
-TEST(EventLines, PartAndQuitReasonsFollowInParentheses) {
-  EXPECT_EQ("alice has left the channel (lunch)", Event(5, "alice", "lunch"));
-  EXPECT_EQ("alice has quit irc (Quit: bye)", Event(6, "alice", "Quit: bye"));
-}
-
-TEST(EventLines, KickNamesTheKickedUserFirst) {
-  EXPECT_EQ("bob was kicked by alice", Event(10, "alice", "bob"));
-}
-
-TEST(EventLines, TwoLongestStringsFitWhole) {
-  std::string rn(2047, 'n'), rm(2047, 'm');
-  std::string line = Event(3, rn.c_str(), rm.c_str());
-  EXPECT_EQ("<" + rn + "> [Private] " + rm, line);
-}
-
-TEST(EventLines, ASmallBufferIsNeverOverrun) {
-  char t[8];
-  std::memset(t, 'x', sizeof t);
-  ASSERT_TRUE(FormatEventLine(1, "alice", "a long line of chat", t, 6));
-  EXPECT_STREQ("<alic", t);
-  EXPECT_EQ('x', t[6]);
-}
-
 TEST(LeakReport, OnlyForANonZeroCount) {
   char j[256];
   EXPECT_FALSE(FormatLeakReport(0, j, sizeof j));

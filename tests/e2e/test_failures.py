@@ -62,6 +62,31 @@ while True:
 """
 
 
+# A server that stops in the middle of a line once the client has registered, and a port that
+# takes the TCP connect but never says a word (a TLS handshake waits there for ever). Both keep
+# their connections open until the test ends.
+STALLING_SERVER = r"""
+import socket, sys
+s = socket.socket()
+s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind((sys.argv[1], int(sys.argv[2])))
+s.listen(4)
+print("listening", flush=True)
+kept = []
+while True:
+    c, _ = s.accept()
+    kept.append(c)
+    if sys.argv[3] == "half":
+        seen = b""
+        while b"NICK" not in seen:
+            chunk = c.recv(512)
+            if not chunk:
+                break
+            seen += chunk
+        c.sendall(b":stall.test NOTICE * :half a li")
+"""
+
+
 def wait_console_line(program, pattern, since=0, timeout=10.0):
     """The first console line at or after index since that matches pattern (a regular
     expression), with its index; fails after timeout seconds."""
@@ -217,6 +242,78 @@ class FailuresTest(unittest.TestCase):
         wait_console_line(program, r'^Joining channel "#qivra"\.\.\.$', timeout=5)
         self.assertTrue(program.alive())
 
+
+    # -- 1b: a server that stalls mid-line, a TLS port that never answers ----------------------
+    def test_stalled_server_and_silent_tls_port_leave_the_window_answering(self):
+        lab = Lab("stall")
+        self.addCleanup(lab.close)
+        lab.start()
+        server = lab.server_address
+        for port, mode in ((6672, "half"), (6673, "mute")):
+            stall = lab.spawn(lab.server_ns, ["/usr/bin/python3", "-c", STALLING_SERVER, server, str(port), mode],
+                              stdin=False, name="stall%d" % port)
+            stall.wait_for("^listening$", 10)
+
+        desktop = Desktop()
+        self.addCleanup(desktop.close)
+        home = lab.add_client()
+        workdir = tempfile.mkdtemp(prefix="qivra-run-", dir=desktop.workdir)
+        with open(os.path.join(workdir, "config.txt"), "w") as f:
+            f.write("SERVER %s 6672\nCHANNEL #room\nNICKNAME tester\n" % server)
+        os.symlink(os.path.join(SOURCE_DIR, "data"), os.path.join(workdir, "data"))
+        # Idle timers of 2 s and 2 s: the stalled link is declared silent within seconds.
+        program = desktop.start(["ip", "netns", "exec", home.ns, PROGRAM], workdir, {
+            "QIVRA_CONSOLE_STDERR": "1", "QIVRA_AUTO_ANSWER": "yes", "QIVRA_IDLE_TIMERS": "2,2",
+            "QIVRA_LOCK_DIR": tempfile.mkdtemp(dir=desktop.workdir)})
+
+        def connect(port_text, started_line):
+            box = desktop.wait_window(DIALOG_TITLE, timeout=20)
+            self.assertIsNotNone(box, "no connection dialog; stderr:\n" + program.stderr()[-2000:])
+            self.assertTrue(desktop.wait_active(DIALOG_TITLE), "the dialog never got the focus")
+            desktop.click(box, *PORT_FIELD)
+            desktop.key("ctrl+a")
+            desktop.type(port_text)
+            since = len(program.console_lines())
+            desktop.key("Return")
+            started = time.monotonic()
+            wait_console_line(program, started_line, since, timeout=10)
+            self.assertTrue(desktop.wait_active(MAIN_TITLE), "the main window never got the focus")
+            return since, started
+
+        def escape_brings_the_dialog_back(what):
+            time.sleep(1.0)  # well inside the wait: registering, or shaking hands
+            desktop.key("Escape")
+            pressed = time.monotonic()
+            self.assertTrue(wait_until(lambda: desktop.find_windows(DIALOG_TITLE), 5, step=0.02),
+                            "Escape while %s did not bring the dialog back" % what)
+            took = time.monotonic() - pressed
+            print("dialog back %.2f s after Escape while %s" % (took, what))
+            self.assertLess(took, 1.0, "Escape while %s took %.2f s" % (what, took))
+
+        def failure_line(port, since, started, limit):
+            line = "Could not connect to %s:%d: no answer." % (server, port)
+            wait_console_line(program, "^%s$" % re.escape(line), since, timeout=limit + 2)
+            took = time.monotonic() - started
+            print("%-50s %.2f s" % (line, took))
+            self.assertLess(took, limit, "%r took %.1f s" % (line, took))
+
+        # Half a line, then silence: Escape still answers, and without it the silent link is
+        # reported by the idle timers (2 s + 2 s here).
+        connect("6672", r"^Registering as ")
+        escape_brings_the_dialog_back("registering")
+        since, started = connect("6672", r"^Registering as ")
+        failure_line(6672, since, started, 8.0)
+        self.assertFalse([line for line in program.console_lines()[since:] if "half a li" in line],
+                         "a piece of a line was shown as a line")
+        desktop.key("Escape")
+
+        # A TLS port that never answers the handshake: Escape within a second, and without it
+        # the failure line within ten seconds of Connect.
+        connect("+6673", r"^Connecting to ")
+        escape_brings_the_dialog_back("shaking hands")
+        since, started = connect("+6673", r"^Connecting to ")
+        failure_line(6673, since, started, 10.0)
+        self.assertTrue(program.alive())
 
     # -- 2: a dead server ------------------------------------------------------------------
     def test_dead_server_is_noticed_and_the_room_comes_back(self):

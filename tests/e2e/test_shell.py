@@ -131,7 +131,8 @@ class ShellTest(unittest.TestCase):
         self.wait_dialog(program)
         self.connect(program)  # the values exactly as config.txt gave them
         self.assertTrue(program.wait_console("Connecting to 127.0.0.1:1..."), program.stderr())
-        self.assertTrue(any(line.startswith('Registering as "tester"') for line in program.console_lines()))
+        self.assertTrue(wait_until(lambda: any(line.startswith('Registering as "tester"')
+                                               for line in program.console_lines()), 5), program.stderr())
         # The channel field: copy it into the nickname field and connect again.
         self.leave_room()
         self.assertTrue(self.back_at_dialog())
@@ -157,6 +158,9 @@ class ShellTest(unittest.TestCase):
         self.replace_field(dialog, PORT_FIELD, "1")  # Enter from this field
         window = self.connect(program)
         self.assertTrue(program.wait_console("Connecting to 127.0.0.1:1..."), program.stderr())
+        # The link thread connects; the registration's line follows in a later pass.
+        self.assertTrue(wait_until(lambda: any(line.startswith("Registering as") for line in program.console_lines()),
+                                   5), program.stderr())
         lines = program.console_lines()
         registering = [line for line in lines if line.startswith("Registering as")]
         self.assertTrue(registering and registering[0].startswith('Registering as "%s"' % ("n" * 63)),
@@ -205,6 +209,9 @@ class ShellTest(unittest.TestCase):
         self.wait_dialog(program)
         self.connect(program)
         self.assertEqual(1, program.console_lines().count(GREETING[0]))
+        # The connect's outcome comes from the link thread a pass or two later: wait for it.
+        self.assertTrue(wait_until(lambda: any(line.startswith(("Could not connect", "Registering as"))
+                                               for line in program.console_lines()), 10), program.stderr())
         lines = len(program.console_lines())
         self.desktop.key("F1")  # a tap: one switch
         self.assertTrue(wait_until(lambda: "[window] made full screen" in program.stderr(), 10), program.stderr())

@@ -6,7 +6,7 @@
 
 #include "core/ignore_list.h"
 #include "irc/irc_client.h"
-#include "irc/ctcp.h"
+#include "irc/words/ctcp_lines.h"
 #include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
 #include "platform/ticks.h"
@@ -299,7 +299,9 @@ TEST_F(DispatcherTest, AddressQuestionAndAnswerOverIrc) {
 TEST_F(DispatcherTest, PeersAreToldTheWelcomeLineAddressAndHousematesTheLocalOne) {
   // The server showed us at TestAddress(3) (our router's address, say); the links are bound
   // to TestAddress(0), our address on the local network.
-  NoteWelcomeLine((":srv 001 me :Welcome to the Test IRC Network me!u@" + TestAddress(3)).c_str());
+  static IrcMessage welcome;
+  ParseIrcMessage((":srv 001 me :Welcome to the Test IRC Network me!u@" + TestAddress(3)).c_str(), &welcome);
+  NoteWelcome(welcome);
   AddKnown("alice");
   EXPECT_EQ(0, Pass(":alice!a@h PRIVMSG me :\x01VERSION\x01:Q" + TestAddress(1) + "\r\n"));
   EXPECT_EQ("PRIVMSG alice :\x01VERSION\x01:A" + TestAddress(3) + "\r\n", Next());

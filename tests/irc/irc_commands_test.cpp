@@ -1,4 +1,4 @@
-// The lines the client sends, byte for byte, and the registration pump.
+// The lines the client sends, byte for byte, and the registration on the link thread.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -25,6 +25,32 @@ class IrcCommandsTest : public ClientTest {
   }
   const char* LastConsoleLine() { return ConsoleLog.lines[kConsoleLines - 1]; }
 };
+
+// Lets the link thread read, and applies its events to the console as the window's thread
+// does, for about ms or until registration ends (then true).
+static bool ApplyEvents(int ms, bool untilRegistered) {
+  // A held thread looks at the link again within one wait (50 ms).
+  if (ReceiveHeld.exchange(0)) std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  static IrcEvent event;
+  while (std::chrono::steady_clock::now() < limit) {
+    if (!TakeIrcEvent(&event)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      continue;
+    }
+    SyncOwnNickname();
+    if (event.text[0]) ConsoleAppend(event.text);
+    if (event.kind == EventRegistered && untilRegistered) return true;
+  }
+  return false;
+}
+
+static int PollUntilRegistered(int* polls) {
+  *polls = 0;
+  return ApplyEvents(2000, true) ? 1 : 0;
+}
+
+static void PollFor(int ms) { ApplyEvents(ms, false); }
 
 TEST_F(IrcCommandsTest, EveryCommandSendsItsLineByteForByte) {
   Irc.SetNick("abc");
@@ -97,31 +123,15 @@ TEST_F(IrcCommandsTest, OverlongTextIsCutButTheLineKeepsItsEnd) {
   EXPECT_EQ('\n', line.back());
 }
 
-// Polls until the pump returns 1, collecting what it showed; gives up after about 2 s.
-static int PollUntilRegistered(int* polls) {
-  for (*polls = 0; *polls < 4000; ++*polls) {
-    if (Irc.PollRegistration() == 1) return 1;
-    std::this_thread::sleep_for(std::chrono::microseconds(500));
-  }
-  return 0;
-}
-
 TEST_F(IrcCommandsTest, NoticeIsShownThenPingCompletesRegistration) {
   server.Send("NOTICE AUTH :hello\r\n");
-  int result = -1;
-  for (int i = 0; i < 4000 && std::strcmp(LastConsoleLine(), "-server- hello") != 0; ++i) {
-    result = Irc.PollRegistration();
-    std::this_thread::sleep_for(std::chrono::microseconds(500));
-  }
-  EXPECT_EQ(0, result) << "a shown line does not complete registration";
+  EXPECT_FALSE(ApplyEvents(200, true)) << "a shown line does not complete registration";
   EXPECT_STREQ("-server- hello", LastConsoleLine());
-  EXPECT_EQ(1, ReceiveHeld.load());
   server.Send("PING :123\r\n");
   int polls = 0;
   ASSERT_EQ(1, PollUntilRegistered(&polls));
   EXPECT_STREQ("-server- hello", LastConsoleLine()) << "the PING itself is not shown";
   EXPECT_EQ("PONG :123\r\n", Next());
-  EXPECT_EQ(0, ReceiveHeld.load()) << "the receive thread reads from now on";
 }
 
 TEST_F(IrcCommandsTest, EndOfMotdCompletesRegistrationAfterShowingIt) {
@@ -131,7 +141,6 @@ TEST_F(IrcCommandsTest, EndOfMotdCompletesRegistrationAfterShowingIt) {
   ASSERT_EQ(1, PollUntilRegistered(&polls));
   EXPECT_STREQ("-server- End of MOTD", LastConsoleLine());
   EXPECT_STREQ("-server- - hi", ConsoleLog.lines[kConsoleLines - 2]);
-  EXPECT_EQ(0, ReceiveHeld.load());
   EXPECT_TRUE(server.NothingWithin(30)) << "nothing is answered to the MOTD";
 }
 
@@ -150,17 +159,16 @@ TEST_F(IrcCommandsTest, EveryPingFormIsAnsweredAndEndsRegistration) {
       {"PING abc\r\n", "PONG abc\r\n"},
       {":srv PING :abc\r\n", "PONG :abc\r\n"},
       {"PING\r\n", "PONG\r\n"},
-      {"PING:abc\r\n", "PONG:abc\r\n"},
-      {"PING :x\n", "PONG :x\n"},
+      {"PING :x\n", "PONG :x\r\n"},
+      {"PING a :b c\r\n", "PONG a :b c\r\n"},
   };
+  static IrcMessage m;
+  static IrcEvent event;
   for (const auto& c : cases) {
-    ReceiveHeld.store(1);  // back to registering: the thread stays off the link
-    ConsoleAppend("marker");
-    server.Send(c.ping);
-    int polls = 0;
-    ASSERT_EQ(1, PollUntilRegistered(&polls)) << c.ping;
+    ParseIrcMessage(c.ping, &m);
+    EXPECT_EQ(EventRegistered, RegistrationLine(m, &event)) << c.ping;
+    EXPECT_STREQ("", event.text) << "a PING is never shown: " << c.ping;
     EXPECT_EQ(c.pong, Next()) << c.ping;
-    EXPECT_STREQ("marker", LastConsoleLine()) << "a PING is never shown: " << c.ping;
   }
 }
 
@@ -171,14 +179,6 @@ TEST_F(IrcCommandsTest, WordsThatOnlyBeginWithPingAreShownNotAnswered) {
   EXPECT_STREQ("-server- PRIVMSG me PING y", LastConsoleLine());
   EXPECT_STREQ("-server- PINGER x", ConsoleLog.lines[kConsoleLines - 2]);
   EXPECT_EQ("PONG :z\r\n", Next()) << "only the real PING is answered";
-}
-
-// Runs the registration pump for about ms milliseconds.
-static void PollFor(int ms) {
-  for (int i = 0; i < ms * 2; ++i) {
-    Irc.PollRegistration();
-    std::this_thread::sleep_for(std::chrono::microseconds(500));
-  }
 }
 
 static bool ConsoleHas(const std::string& text) {
@@ -265,11 +265,17 @@ TEST_F(IrcCommandsTest, SaslPlainAndServerPasswordNeverShowThePasswords) {
   std::memset(&Irc.login, 0, sizeof Irc.login);
 }
 
-TEST(IrcConnect, HostThatDoesNotResolveStartsNoThreadAndDisconnectIsHarmless) {
+TEST(IrcConnect, HostThatDoesNotResolveIsReportedByTheThreadAndDisconnectIsHarmless) {
   HostLookupOverride.store(FakeLookup);
   ASSERT_EQ(1, Irc.Init());
-  EXPECT_EQ(0, Irc.Connect("nowhere.test", 6667));
-  EXPECT_FALSE(ReceiveThreadRunning());
+  EXPECT_EQ(1, Irc.Connect("nowhere.test", 6667)) << "the thread looks the name up";
+  static IrcEvent event;
+  auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (!TakeIrcEvent(&event) && std::chrono::steady_clock::now() < limit)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(EventConnected, event.kind);
+  EXPECT_EQ(-2, event.result);
+  EXPECT_EQ(LinkFailNoSuchHost, Irc.streamLink.failure);
   EXPECT_EQ(1, Irc.Disconnect("Quit"));
   EXPECT_FALSE(ReceiveThreadRunning());
   EXPECT_EQ(1, Irc.Cleanup());

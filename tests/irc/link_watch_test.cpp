@@ -9,6 +9,7 @@
 #include "console/console_log.h"
 #include "irc/irc_client.h"
 #include "irc/link_watch.h"
+#include "irc/receive_thread.h"
 #include "tests/irc/net_test_support.h"
 
 namespace {
@@ -34,15 +35,6 @@ TEST(LinkWatch, AnyLineEndsTheSilence) {
   EXPECT_EQ(WatchSendPing, WatchCheck(&watch, 149000)) << "a new silence, a new PING";
 }
 
-// Polls registration until it gives a result other than 0, or two seconds pass.
-int PollUntilDone() {
-  auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-  int result = 0;
-  while ((result = Irc.PollRegistration()) == 0 && std::chrono::steady_clock::now() < limit)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  return result;
-}
-
 LinkEnd WaitForEnd(int ms) {
   auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   while (ServerLinkEnd() == LinkUp && std::chrono::steady_clock::now() < limit)
@@ -52,12 +44,31 @@ LinkEnd WaitForEnd(int ms) {
 
 using ServerLinkTest = ClientTest;
 
-TEST_F(ServerLinkTest, ServerClosingDuringRegistrationShowsItsErrorAndEndsThePoll) {
+TEST_F(ServerLinkTest, ServerClosingDuringRegistrationShowsItsErrorThenTheEnd) {
+  ReceiveHeld.store(0);
   server.Send(":srv 464 me :Password incorrect\r\nERROR :Closing link: bad password\r\n");
   server.CloseClient();
-  EXPECT_EQ(-1, PollUntilDone());
-  EXPECT_STREQ("-server- Closing link: bad password", ConsoleLog.lines[kConsoleLines - 1]);
+  std::string text;
+  EXPECT_EQ(EventText, WaitForEvent(nullptr, &text));
+  EXPECT_EQ("The server refused the password: check the PASS line in config.txt.", text);
+  EXPECT_EQ(EventText, WaitForEvent(nullptr, &text));
+  EXPECT_EQ("-server- Closing link: bad password", text);
+  EXPECT_EQ(EventLinkEnded, WaitForEvent(nullptr, nullptr));
   EXPECT_EQ(LinkClosedByServer, ServerLinkEnd());
+}
+
+TEST_F(ServerLinkTest, HalfALineWaitsForItsEndWithoutHoldingTheThread) {
+  ReceiveHeld.store(0);
+  server.Send(":srv NOTICE * :half a li");
+  std::string text;
+  EXPECT_EQ(0, WaitForEvent(nullptr, &text, 300)) << "a piece was handed over: " << text;
+  Irc.SayTo("x", "meanwhile");  // the thread still sends while the line is unfinished
+  std::string line;
+  ASSERT_TRUE(server.NextLine(&line));
+  EXPECT_EQ("PRIVMSG x :meanwhile\r\n", line);
+  server.Send("ne\r\n");
+  EXPECT_EQ(EventText, WaitForEvent(nullptr, &text));
+  EXPECT_EQ("-server- half a line", text);
 }
 
 TEST_F(ServerLinkTest, ServerClosingAfterRegistrationIsSeenByTheReceiveThreadAtOnce) {
@@ -92,6 +103,13 @@ TEST_F(SilentServerTest, OwnPingAfterTheSilenceAndLostWhenNothingAnswers) {
   EXPECT_EQ("PING :127.0.0.1\r\n", line) << "the next silence, the next PING";
   EXPECT_EQ(LinkUp, ServerLinkEnd());
   EXPECT_EQ(LinkSilent, WaitForEnd(3000)) << "unanswered, the link is lost a second later";
+}
+
+TEST_F(SilentServerTest, AServerStoppedInTheMiddleOfALineIsLostByTheTimers) {
+  ReceiveHeld.store(0);
+  server.Send(":srv NOTICE * :half a li");
+  EXPECT_EQ(EventLinkEnded, WaitForEvent(nullptr, nullptr, 4000)) << "the silent link was not given up";
+  EXPECT_EQ(LinkSilent, ServerLinkEnd());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "console/settings.h"
+#include "irc/dispatcher.h"
 #include "irc/irc_client.h"
 #include "irc/receive_thread.h"
 #include "platform/net.h"
@@ -145,8 +146,11 @@ void ClientTest::SetUp() {
   ASSERT_EQ(1, Irc.SetBindAddress(TestAddress(0).c_str()));
   ASSERT_TRUE(server.Listen());
   ASSERT_EQ(1, Irc.Init());
+  ReceiveHeld.store(1);
   ASSERT_EQ(1, Irc.Connect("127.0.0.1", server.port));
   ASSERT_TRUE(server.Accept());
+  std::string nick, text;
+  ASSERT_EQ(EventConnected, WaitForEvent(&nick, &text));
   Irc.SetNick("me");
   std::string line;
   ASSERT_TRUE(server.NextLine(&line));
@@ -156,6 +160,7 @@ void ClientTest::SetUp() {
 void ClientTest::TearDown() {
   Irc.Disconnect("bye");
   Irc.Cleanup();
+  ReceiveHeld.store(0);
   Irc.SetBindAddress(nullptr);
   Irc.peerTable.Lock();
   std::memset(&Irc.peerTable.self, 0, sizeof Irc.peerTable.self);
@@ -165,12 +170,15 @@ void ClientTest::TearDown() {
 }
 
 int ClientTest::Pass(const std::string& line, std::string* nick, std::string* message) {
-  std::memset(ReceiveBuffer, 0, sizeof ReceiveBuffer);
-  std::memcpy(ReceiveBuffer, line.data(), std::min(line.size(), sizeof ReceiveBuffer - 1));
-  static char n[kIrcLineLength], m[kIrcLineLength];
-  int code = Irc.Dispatch(n, m, 1);
-  if (nick) *nick = n;
-  if (message) *message = m;
+  static char text[kIrcLineLength];
+  std::memset(text, 0, sizeof text);
+  std::memcpy(text, line.data(), std::min(line.size(), sizeof text - 1));
+  static IrcMessage m;
+  static IrcEvent event;
+  ParseIrcMessage(text, &m);
+  int code = DispatchMessage(m, &event);
+  if (nick) *nick = event.nick;
+  if (message) *message = event.text;
   return code;
 }
 
@@ -183,12 +191,9 @@ int ClientTest::AddKnown(const char* nick) {
 }
 
 void ClientTest::Register() {
+  ReceiveHeld.store(0);
   server.Send("PING :x\r\n");
-  auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-  while (Irc.PollRegistration() != 1) {
-    ASSERT_LT(std::chrono::steady_clock::now(), limit) << "registration did not complete";
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  ASSERT_EQ(EventRegistered, WaitForEvent(nullptr, nullptr)) << "registration did not complete";
   std::string line;
   ASSERT_TRUE(server.NextLine(&line));
   ASSERT_EQ("PONG :x\r\n", line);
@@ -196,13 +201,12 @@ void ClientTest::Register() {
 
 int ClientTest::WaitForEvent(std::string* nick, std::string* message, int ms) {
   auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  char n[kIrcLineLength], m[kIrcLineLength];
+  static IrcEvent event;
   while (std::chrono::steady_clock::now() < limit) {
-    int code = Irc.Dispatch(n, m, 0);
-    if (code != 0) {
-      if (nick) *nick = n;
-      if (message) *message = m;
-      return code;
+    if (TakeIrcEvent(&event)) {
+      if (nick) *nick = event.nick;
+      if (message) *message = event.text;
+      return event.kind;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }

@@ -43,18 +43,18 @@ class UdpPeer {
   int port = 0;
 };
 
-// Irc initialised, bound to TestAddress(0), connected to a FakeServer, own nick "me",
-// receive thread held (registration not done): tests may run Irc.Dispatch(..., 1) themselves.
+// Irc initialised, bound to TestAddress(0), connected to a FakeServer, own nick "me", the
+// link thread held (it sends but reads nothing): tests hand it lines themselves with Pass.
 class ClientTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
-  // Puts a line into ReceiveBuffer and runs the receive thread's pass on it.
+  // Parses the line and runs the dispatcher on it, as the link thread does after registration.
   int Pass(const std::string& line, std::string* nick = nullptr, std::string* message = nullptr);
   int AddKnown(const char* nick);       // enters a peer and takes its WHOIS line off the wire
-  // Completes registration with "PING :x" so that the receive thread reads from now on.
+  // Lets the link thread read, and completes registration with "PING :x".
   void Register();
-  // Calls the main thread's dispatcher until a shown code arrives or ms pass.
+  // Takes the link thread's events until a shown one arrives or ms pass: its kind, or 0.
   int WaitForEvent(std::string* nick, std::string* message, int ms = 2000);
   std::string Hex(const std::string& bytes);
   // Sends bytes from peer to the client and applies them: the result of ReceiveDatagram.

@@ -1,4 +1,4 @@
-// The receive thread with the main thread: hand-over of lines, one in flight, prompt stop.
+// The link thread with the window's thread: hand-over of events, one in flight, prompt stop.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -44,15 +44,15 @@ TEST_F(ReceiveThreadTest, LinesWaitInOrderAndReadingStopsWhileEveryPlaceIsTaken)
   AddKnown("alice");
   Register();
   std::string burst;
-  for (int i = 0; i < kPendingLines + 1; ++i) burst += ":alice!a@h PRIVMSG #qivra :line " + std::to_string(i) + "\r\n";
+  for (int i = 0; i < kPendingEvents + 1; ++i) burst += ":alice!a@h PRIVMSG #qivra :line " + std::to_string(i) + "\r\n";
   server.Send(burst + "PING :after\r\n");
   auto start = Clock::now();
-  while (PendingLineCount() < kPendingLines && MsSince(start) < 3000)
+  while (PendingEventCount() < kPendingEvents && MsSince(start) < 3000)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ASSERT_EQ(kPendingLines, PendingLineCount());
+  ASSERT_EQ(kPendingEvents, PendingEventCount());
   EXPECT_TRUE(server.NothingWithin(60)) << "the PING behind a full hand-over must not be read yet";
   std::string nick, message;
-  for (int i = 0; i < kPendingLines + 1; ++i) {
+  for (int i = 0; i < kPendingEvents + 1; ++i) {
     ASSERT_EQ(1, WaitForEvent(&nick, &message)) << "line " << i;
     ASSERT_EQ("line " + std::to_string(i), message);
   }
@@ -61,7 +61,7 @@ TEST_F(ReceiveThreadTest, LinesWaitInOrderAndReadingStopsWhileEveryPlaceIsTaken)
   EXPECT_EQ("PONG :after\r\n", pong);
 }
 
-TEST_F(ReceiveThreadTest, DisconnectWhileBlockedInAReadReturnsPromptly) {
+TEST_F(ReceiveThreadTest, DisconnectWithHalfALineReadReturnsPromptly) {
   Register();
   server.Send(":srv NOTICE me :a line without its end");  // the thread now waits for the rest
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -79,14 +79,14 @@ TEST_F(ReceiveThreadTest, DisconnectWhileALineIsPendingReturnsPromptly) {
   Register();
   server.Send(":alice!a@h PRIVMSG #qivra :never taken\r\n:alice!a@h PRIVMSG #qivra :waiting\r\n");
   auto start = Clock::now();
-  while (PendingLineCount() < 2 && MsSince(start) < 2000) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ASSERT_EQ(2, PendingLineCount());
+  while (PendingEventCount() < 2 && MsSince(start) < 2000) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(2, PendingEventCount());
   start = Clock::now();
   Irc.Disconnect("bye");
   EXPECT_LT(MsSince(start), 150);
   EXPECT_FALSE(ReceiveThreadRunning());
-  char nick[kIrcLineLength], message[kIrcLineLength];
-  EXPECT_EQ(0, Irc.Dispatch(nick, message, 0)) << "nothing is left pending after a disconnect";
+  IrcEvent event;
+  EXPECT_FALSE(TakeIrcEvent(&event)) << "nothing is left pending after a disconnect";
 }
 
 TEST_F(ReceiveThreadTest, DisconnectDuringASlowNameLookupReturnsPromptly) {
@@ -130,13 +130,13 @@ TEST_F(ReceiveThreadTest, BothThreadsShareTheTableWithoutRaces) {
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
   });
-  char nick[kIrcLineLength], message[kIrcLineLength];
+  static IrcEvent event;
   auto start = Clock::now();
   bool done = false;
   int shown = 0;
   std::string line;
   while (!done && MsSince(start) < 5000) {
-    if (Irc.Dispatch(nick, message, 0)) ++shown;
+    if (TakeIrcEvent(&event)) ++shown;
     Irc.peerTable.SendPosition(1.0f, 2.0f, 3.0f, 4.0f, 5.0f);
     Irc.peerTable.SendKeyState(KeyForward, shown % 2);
     Irc.peerTable.Lock();
@@ -152,7 +152,7 @@ TEST_F(ReceiveThreadTest, BothThreadsShareTheTableWithoutRaces) {
   }
   feeder.join();
   sender.join();
-  while (Irc.Dispatch(nick, message, 0)) ++shown;  // lines read before the PING may still wait
+  while (TakeIrcEvent(&event)) ++shown;  // lines read before the PING may still wait
   EXPECT_TRUE(done);
   EXPECT_EQ(80, shown) << "40 joins and 40 parts";
   EXPECT_EQ(1, Irc.peerTable.IsActive(alice));

@@ -183,17 +183,23 @@ class TlsLinkTest : public ::testing::Test {
   }
   int WaitForEvent(std::string* message, int ms = 2000) {
     auto limit = Clock::now() + std::chrono::milliseconds(ms);
-    char n[kIrcLineLength], m[kIrcLineLength];
+    static IrcEvent event;
     while (Clock::now() < limit) {
-      int code = Irc.Dispatch(n, m, 0);
-      if (code != 0) {
-        *message = m;
-        return code;
+      if (TakeIrcEvent(&event)) {
+        *message = event.text;
+        lastResult = event.result;
+        return event.kind;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return 0;
   }
+  // The connect's result as the link thread reports it.
+  int ConnectResult() {
+    std::string text;
+    return WaitForEvent(&text, 5000) == EventConnected ? lastResult : -99;
+  }
+  int lastResult = 0;
 };
 
 TEST_F(TlsLinkTest, LinesTravelBothWaysAndDisconnectEndsAReadWithinItsBound) {
@@ -201,14 +207,15 @@ TEST_F(TlsLinkTest, LinesTravelBothWaysAndDisconnectEndsAReadWithinItsBound) {
   ASSERT_TRUE(server.Start("IP:127.0.0.1"));
   ASSERT_EQ(1, Irc.Connect("127.0.0.1", server.port));
   ASSERT_TRUE(server.Handshaken());
+  ASSERT_EQ(1, ConnectResult());
   EXPECT_EQ(1, Irc.streamLink.tls.result);
   EXPECT_TRUE(Irc.streamLink.tls.check.passed) << Irc.streamLink.tls.check.reason;
   Irc.SetNick("me");
   EXPECT_EQ("NICK me\n", server.NextLine());
 
   server.Send("PING :over tls\r\n");
-  auto limit = Clock::now() + std::chrono::seconds(2);
-  while (Irc.PollRegistration() != 1 && Clock::now() < limit) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::string none;
+  EXPECT_EQ(EventRegistered, WaitForEvent(&none));
   EXPECT_EQ("PONG :over tls\r\n", server.NextLine());
 
   // Three lines in one record: after the first, the socket has nothing waiting, the session does.
@@ -221,7 +228,7 @@ TEST_F(TlsLinkTest, LinesTravelBothWaysAndDisconnectEndsAReadWithinItsBound) {
   Irc.SayTo("a", "from the main thread");
   EXPECT_EQ("PRIVMSG a :from the main thread\r\n", server.NextLine());
 
-  server.Send(":a!a@h PRIVMSG #q :half a li");  // the receive thread now waits inside the line
+  server.Send(":a!a@h PRIVMSG #q :half a li");  // the rest of the line never comes
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   auto start = Clock::now();
   Irc.Disconnect("bye");
@@ -234,15 +241,15 @@ TEST_F(TlsLinkTest, LinesTravelBothWaysAndDisconnectEndsAReadWithinItsBound) {
 TEST_F(TlsLinkTest, ACertificateForAnotherNameIsRefusedUntilTheUserTrustsIt) {
   TlsServer first;
   ASSERT_TRUE(first.Start("IP:10.9.9.9"));
-  EXPECT_EQ(0, Irc.Connect("127.0.0.1", first.port));
+  EXPECT_EQ(1, Irc.Connect("127.0.0.1", first.port));
   first.Handshaken();
+  EXPECT_EQ(kStreamCertificateRefused, ConnectResult());
   const StreamTls& tls = Irc.streamLink.tls;
   EXPECT_EQ(kStreamCertificateRefused, tls.result);
   EXPECT_FALSE(tls.check.passed);
   EXPECT_STREQ("IP address mismatch", tls.check.reason);
   std::string fingerprint = tls.check.fingerprint;
   EXPECT_EQ(95u, fingerprint.size()) << fingerprint;
-  EXPECT_FALSE(ReceiveThreadRunning());
 
   TlsServer second;  // the same certificate on another port: trusted for that port from now on
   ASSERT_TRUE(second.Start("IP:10.9.9.9"));
@@ -251,6 +258,7 @@ TEST_F(TlsLinkTest, ACertificateForAnotherNameIsRefusedUntilTheUserTrustsIt) {
   EXPECT_FALSE(IsCertificateTrusted("127.0.0.1", second.port, "AB:CD"));
   EXPECT_EQ(1, Irc.Connect("127.0.0.1", second.port));
   EXPECT_TRUE(second.Handshaken());
+  EXPECT_EQ(1, ConnectResult());
   EXPECT_EQ(1, tls.result);
   EXPECT_FALSE(tls.check.passed) << "still unverified, but trusted";
   Irc.SetNick("me");
@@ -263,10 +271,27 @@ TEST_F(TlsLinkTest, APlainServerOnATlsConnectionFailsTheHandshakeWithItsReason) 
   std::thread talk([&plain] {
     if (plain.Accept()) plain.Send(":srv NOTICE AUTH :*** Looking up your hostname\r\n");
   });
-  EXPECT_EQ(0, Irc.Connect("127.0.0.1", plain.port));
+  EXPECT_EQ(1, Irc.Connect("127.0.0.1", plain.port));
+  EXPECT_EQ(kStreamTlsFailed, ConnectResult());
   talk.join();
   EXPECT_EQ(kStreamTlsFailed, Irc.streamLink.tls.result);
   EXPECT_NE('\0', Irc.streamLink.tls.check.reason[0]);
+}
+
+// A port that takes the connect and never answers the handshake: the window's thread never
+// waits for it, and leaving ends the handshake at once.
+TEST_F(TlsLinkTest, LeavingDuringAHandshakeThatNeverEndsReturnsPromptly) {
+  FakeServer mute;  // the system accepts the connect; nobody ever reads or writes
+  ASSERT_TRUE(mute.Listen());
+  auto start = Clock::now();
+  EXPECT_EQ(1, Irc.Connect("127.0.0.1", mute.port));
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(50)) << "Connect waited for the link";
+  std::string text;
+  EXPECT_EQ(0, WaitForEvent(&text, 300)) << "the handshake cannot have ended";
+  start = Clock::now();
+  Irc.Disconnect("bye");
+  auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+  EXPECT_LT(took, 150) << "Disconnect waited " << took << " ms";
   EXPECT_FALSE(ReceiveThreadRunning());
 }
 

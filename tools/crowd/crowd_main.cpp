@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "irc/line_parse.h"
+#include "irc/irc_message.h"
 #include "platform/net.h"
 #include "presence/datagram_link.h"
 
@@ -124,22 +124,21 @@ void Meet(Member& m, const std::string& nick) {
 }
 
 void HandleLine(Member& m, const char* line, const std::string& channel) {
+  static IrcMessage p;
+  ParseIrcMessage(line, &p);
   char reply[kIrcLineLength];
-  if (BuildPingReply(line, reply, sizeof reply)) {
+  if (BuildPingReply(p, reply, sizeof reply)) {
     NetSend(m.irc, reply, std::strlen(reply));
     return;
   }
-  static IrcLineParts p;
-  ParseIrcLine(line, &p);
-  std::string command = p.command, sender = p.sender;
+  std::string command = p.command, sender = p.fromUser ? p.source : "";
   if (command == "001") {
     SendLine(m, "JOIN " + channel);
   } else if (command == "JOIN") {
     if (sender == m.nick) m.joined = true;
     else Meet(m, sender);
   } else if (command == "353") {  // someone who was there first
-    const char* names = std::strchr(p.params, ':');
-    const char* walk = names ? names + 1 : "";
+    const char* walk = Param(p, p.count - 1);
     char name[kIrcLineLength];
     for (;;) {
       walk = CopyWord(walk, " ", name, sizeof name);
@@ -147,10 +146,8 @@ void HandleLine(Member& m, const char* line, const std::string& channel) {
       Meet(m, name + std::strspn(name, "@+%&~"));
     }
   } else if (command == "311") {
-    char nick[kIrcLineLength], user[kIrcLineLength], host[kIrcLineLength];
-    const char* walk = CopyWord(p.params, " ", nick, sizeof nick);
-    walk = CopyWord(walk, " ", user, sizeof user);
-    CopyWord(walk, " ", host, sizeof host);
+    const char* nick = Param(p, 1);
+    const char* host = Param(p, 3);
     Other* o = FindOther(m, nick);
     if (!o) return;
     uint32_t address = 0;
@@ -158,9 +155,9 @@ void HandleLine(Member& m, const char* line, const std::string& channel) {
       TakeHost(m, *o, host);
     else
       SendLine(m, "PRIVMSG " + o->nick + " :\x01VERSION\x01:Q" + m.dotted);
-  } else if (command == "PRIVMSG" && std::strncmp(p.params, "\x01VERSION\x01", 9) == 0) {
+  } else if (command == "PRIVMSG" && std::strncmp(Param(p, 1), "\x01VERSION\x01", 9) == 0) {
     Other* o = FindOther(m, sender);
-    std::string text = p.params;
+    std::string text = Param(p, 1);
     if (!o || text.size() < 11) return;
     std::string host = text.substr(11);
     host = host.substr(0, host.find_first_of("\x01\r\n"));

@@ -11,9 +11,11 @@
 #include <string>
 #include <thread>
 
+#include "console/console_log.h"
 #include "console/settings.h"
 #include "irc/irc_client.h"
 #include "irc/peer_reach.h"
+#include "irc/receive_thread.h"
 #include "platform/net.h"
 #include "platform/ticks.h"
 #include "tools/peer/peer_walk.h"
@@ -140,6 +142,13 @@ void ShowEvent(int code, const char* nick, const char* message) {
   }
 }
 
+// Waits for the link thread's connect (it ends within the connect's limit): true when it linked.
+bool Connected() {
+  static IrcEvent event;
+  while (!TakeIrcEvent(&event)) SleepMs(5);
+  return event.kind == EventConnected && event.result == 1;
+}
+
 bool ParseOptions(int argc, char** argv, Options* o) {
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -245,7 +254,7 @@ int main(int argc, char** argv) {
   Settings.lineIntervalMs = p.options.pace > 0 ? p.options.pace : 0;
   Settings.lineBurst = kDefaultLineBurst;
   Settings.noRouterMapping = p.options.router ? 0 : 1;
-  if (Irc.Init() != 1 || Irc.Connect(p.options.server.c_str(), p.options.port) != 1) {
+  if (Irc.Init() != 1 || Irc.Connect(p.options.server.c_str(), p.options.port) != 1 || !Connected()) {
     std::fprintf(stderr, "qivra-peer: cannot connect to %s:%d\n", p.options.server.c_str(), p.options.port);
     Irc.Cleanup();
     return 1;
@@ -254,20 +263,27 @@ int main(int argc, char** argv) {
   Irc.SetNick(p.options.nick.c_str());
   std::thread(ReadInput).detach();
 
-  char nick[kIrcLineLength], message[kIrcLineLength];
+  static IrcEvent event;
   auto last = std::chrono::steady_clock::now();
   while (!p.quit && !StopSignal.load()) {
     auto now = std::chrono::steady_clock::now();
     double dt = std::chrono::duration<double>(now - last).count();
     last = now;
-    if (!p.inChannel) {
-      if (Irc.PollRegistration() == 1) {
+    while (TakeIrcEvent(&event)) {
+      if (event.kind == EventRegistered && !p.inChannel) {
+        if (event.text[0]) ConsoleAppend(event.text);
         Say("Connected.");
         Irc.Join(p.options.channel.c_str());
         p.inChannel = true;
+      } else if (!p.inChannel && event.kind == EventText) {
+        ConsoleAppend(event.text);  // registration lines, on standard error as the console shows them
+      } else if (event.kind == EventLinkEnded) {
+        Say("Connection lost.");
+      } else {
+        ShowEvent(event.kind, event.nick, event.text);
       }
-    } else {
-      for (int code; (code = Irc.Dispatch(nick, message, 0)) != 0;) ShowEvent(code, nick, message);
+    }
+    if (p.inChannel) {
       ServicePresence();
       if (AdvanceWalk(&p.walk, dt, p.options.packets, &p.pose)) Say("walk done");
     }

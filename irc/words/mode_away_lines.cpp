@@ -1,5 +1,5 @@
 // Mode changes, invitations, away and channel-list replies as sentences a user reads.
-#include "irc/mode_away_text.h"
+#include "irc/words/mode_away_lines.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // Notices, topics, invitations, the member list, replies and errors as console lines.
-#include "irc/chat_text.h"
+#include "irc/words/reply_lines.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -7,9 +7,9 @@
 #include <mutex>
 
 #include "core/ignore_list.h"
-#include "irc/ctcp.h"
+#include "irc/words/ctcp_lines.h"
 #include "irc/registration.h"
-#include "irc/server_text.h"
+#include "irc/words/server_lines.h"
 #include "platform/ticks.h"
 
 namespace {

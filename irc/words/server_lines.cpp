@@ -1,10 +1,10 @@
 // Readable server text: numeric replies, notices and errors turned into lines a user reads.
-#include "irc/server_text.h"
+#include "irc/words/server_lines.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "irc/mode_away_text.h"
+#include "irc/words/mode_away_lines.h"
 
 namespace {
 

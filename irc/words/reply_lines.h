@@ -1,6 +1,7 @@
 // What the dispatcher shows beyond the channel events: notices, topics, invitations, the member
 // list, server replies and errors, and the replies to the user's own requests.
 #pragma once
+#include "irc/irc_event.h"
 #include "irc/irc_message.h"
 
 // Remembers a nickname the user asked about (/whois) or wrote to (/msg, /notice), so that the

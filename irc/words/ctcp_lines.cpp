@@ -1,5 +1,5 @@
 // Answers to VERSION, PING, TIME and CLIENTINFO requests, and the lines that show such requests.
-#include "irc/ctcp.h"
+#include "irc/words/ctcp_lines.h"
 
 #include <strings.h>
 
@@ -17,15 +17,19 @@ const char kClientVersion[] = "QIVRA " QIVRA_VERSION ", an IRC client that share
 
 namespace {
 
-uint32_t lastAnswer = 0;
-bool answeredBefore = false;
+// When the last answer went (link thread only).
+struct AnswerPace {
+  uint32_t lastAnswer = 0;
+  bool answeredBefore = false;
+};
+AnswerPace Answers;
 
 // A flood of requests must not get the client thrown off the server for flooding.
 bool MayAnswer() {
   uint32_t now = TickCountMs();
-  if (answeredBefore && now - lastAnswer < kCtcpAnswerGapMs) return false;
-  answeredBefore = true;
-  lastAnswer = now;
+  if (Answers.answeredBefore && now - Answers.lastAnswer < kCtcpAnswerGapMs) return false;
+  Answers.answeredBefore = true;
+  Answers.lastAnswer = now;
   return true;
 }
 

@@ -1,5 +1,5 @@
 // Pastes placed in the input line, pasted text split into lines, and long chat text into messages.
-#include "app/chat_text.h"
+#include "app/input_text.h"
 
 #include <cstring>
 

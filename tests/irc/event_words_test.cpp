@@ -1,10 +1,14 @@
-// Server lines as the user reads them, table by table: real lines from ngircd and InspIRCd.
+// The console's words for events, table by table: real server lines from ngircd and InspIRCd,
+// chat and membership events, and the connection's state lines.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "irc/irc_message.h"
-#include "irc/server_text.h"
+#include "irc/words/chat_lines.h"
+#include "irc/words/connection_lines.h"
+#include "irc/words/server_lines.h"
 
 namespace {
 
@@ -114,6 +118,63 @@ TEST(ServerText, SplittingKeepsTrailingBlanksAndBoundsEveryPiece) {
   char out[64];
   FormatServerText(m, out, sizeof out);
   EXPECT_EQ(63u, std::string(out).size());
+}
+
+std::string Event(int code, const char* rn, const char* rm) {
+  char t[kEventLineSize];
+  if (!FormatEventLine(code, rn, rm, t, sizeof t)) return "(none)";
+  return t;
+}
+
+TEST(EventLines, EachCodeHasItsLine) {
+  EXPECT_EQ("(none)", Event(0, "alice", "hi"));
+  EXPECT_EQ("<alice> hi", Event(1, "alice", "hi"));
+  EXPECT_EQ("* alice waves", Event(2, "alice", "waves"));
+  EXPECT_EQ("<alice> [Private] psst", Event(3, "alice", "psst"));
+  EXPECT_EQ("alice has joined the channel", Event(4, "alice", "ignored"));
+  EXPECT_EQ("alice has left the channel", Event(5, "alice", ""));
+  EXPECT_EQ("alice has quit irc", Event(6, "alice", ""));
+  EXPECT_EQ("alice is now known as alicia", Event(9, "alice", "alicia"));
+  EXPECT_EQ("(none)", Event(11, "alice", "+o bob"));
+  EXPECT_EQ("-bob- a notice", Event(20, "", "-bob- a notice"));
+}
+
+TEST(EventLines, PartAndQuitReasonsFollowInParentheses) {
+  EXPECT_EQ("alice has left the channel (lunch)", Event(5, "alice", "lunch"));
+  EXPECT_EQ("alice has quit irc (Quit: bye)", Event(6, "alice", "Quit: bye"));
+}
+
+TEST(EventLines, KickNamesTheKickedUserFirst) {
+  EXPECT_EQ("bob was kicked by alice", Event(10, "alice", "bob"));
+}
+
+TEST(EventLines, TwoLongestStringsFitWhole) {
+  std::string rn(2047, 'n'), rm(2047, 'm');
+  std::string line = Event(3, rn.c_str(), rm.c_str());
+  EXPECT_EQ("<" + rn + "> [Private] " + rm, line);
+}
+
+TEST(EventLines, ASmallBufferIsNeverOverrun) {
+  char t[8];
+  std::memset(t, 'x', sizeof t);
+  ASSERT_TRUE(FormatEventLine(1, "alice", "a long line of chat", t, 6));
+  EXPECT_STREQ("<alic", t);
+  EXPECT_EQ('x', t[6]);
+}
+
+TEST(EventLines, ConnectionLinesReadAsTheReadmeShowsThem) {
+  char t[256];
+  FormatConnectFailure("10.0.0.9", 6667, "connection refused", 8000, t, sizeof t);
+  EXPECT_STREQ("Could not connect to 10.0.0.9:6667: connection refused. Next try in 8 s.", t);
+  FormatConnectFailure("10.0.0.9", 6667, "no answer", 0, t, sizeof t);
+  EXPECT_STREQ("Could not connect to 10.0.0.9:6667: no answer.", t);
+  FormatReconnecting(2000, t, sizeof t);
+  EXPECT_STREQ("Reconnecting in 2 s (Escape or /disconnect stops it).", t);
+  FormatCertificateRefused("10.0.0.9", 6697, "IP address mismatch", t, sizeof t);
+  EXPECT_STREQ("The certificate of 10.0.0.9:6697 was refused: IP address mismatch.", t);
+  const std::string longName(100, 's');
+  FormatLinkLost(longName.c_str(), t, sizeof t);
+  EXPECT_EQ("Connection to " + longName.substr(0, 63) + " lost.", std::string(t));
 }
 
 }  // namespace
