@@ -21,6 +21,10 @@ void DevoiceCommand(const char* rest, const char* typed);
 void BanCommand(const char* rest, const char* typed);
 void InviteCommand(const char* rest, const char* typed);
 void QueryCommand(const char* rest, const char* typed);
+// Ends a "/query" (leaving the channel does); once per pass, ends it with the connection or
+// the channel and shows its nickname at the input line's left.
+void EndQuery();
+void KeepPrivateTarget();
 void CtcpCommand(const char* rest, const char* typed);
 void IgnoreCommand(const char* rest, const char* typed);
 void UnignoreCommand(const char* rest, const char* typed);

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "app/added_commands.h"
 #include "app/command_interpreter.h"
 #include "console/console_log.h"
 #include "console/settings.h"
@@ -31,6 +32,7 @@ const char* PartReason(const char* rest) {
 void PartWithReason(const char* rest, const char* typed) {
   if (!CanSendLine(typed)) return;
   Irc.Part(PartReason(SkipBlanks(rest)));
+  EndQuery();
 }
 
 // Without a reason "/quit" only reminds; with one it goes as Escape goes, the QUIT carrying it.

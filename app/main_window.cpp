@@ -79,11 +79,12 @@ void ShowPanelRows(const ConsoleRow* rows, int count, const char* marker) {
 // The divider dragged: the view keeps at least 60 pixels, and the height is kept for the
 // next start once the button is let go.
 void OnPanelResize(int rows, bool done) {
-  const int most = (WindowRect.bottom - WindowRect.top - 20 - 60) / 16;
+  const int most = ConsoleRowsRoom(WindowRect.bottom - WindowRect.top);
   if (rows > most) rows = most;
   ConsoleSetRows(rows);
   ResizeView(WindowRect.right - WindowRect.left, WindowRect.bottom - WindowRect.top);
-  if (done && !SaveConsoleRows(ConsoleRows())) ConsoleAppend("WARNING: the console's height could not be saved for the next start");
+  if (done && !SaveConsoleRows(ConsoleChosenRows()))
+    ConsoleAppend("WARNING: the console's height could not be saved for the next start");
 }
 
 // Test seam: QIVRA_WINDOW_STDERR=1 prints one line to stderr for each main window made.
@@ -182,6 +183,7 @@ bool CreateMainWindow(const char* title, int width, int height, int bits, bool f
   // (F1) keeps what the console showed.
   static bool greeted = false;
   if (!greeted) ConsoleSetRows(LoadConsoleRows());
+  ConsoleSetRoom(ConsoleRowsRoom(height));
   ViewLayout layout = ComputeViewLayout(width, height, ConsoleRows());
   AppState.inputLine = CreateInputLine(AppState.mainWindow, layout.inputX, layout.inputY, layout.inputWidth,
                                        layout.inputHeight);
@@ -227,6 +229,9 @@ void DestroyMainWindow() {
 void ResizeView(int width, int height) {
   MarkViewChanged();
   WindowRect = ClientRect{0, 0, width, height};
+  // A smaller window shows fewer rows rather than a console over the view; the chosen
+  // height comes back as it grows.
+  ConsoleSetRoom(ConsoleRowsRoom(height));
   ViewLayout layout = ComputeViewLayout(width, height, ConsoleRows());
   MoveWidget(AppState.inputLine, layout.inputX, layout.inputY, layout.inputWidth, layout.inputHeight, false);
   MoveWidget(AppState.consolePanel, layout.panelX, layout.panelY, layout.panelWidth, layout.panelHeight, true);

@@ -11,7 +11,7 @@
 
 namespace {
 
-// Main thread: the interpreter reads it for each plain line, the window for its label.
+// Main thread: the interpreter reads it for each plain line, the input line shows it.
 char QueryNick[kWordLength];
 
 void Say(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -33,6 +33,12 @@ void TakeNick(const char* rest, char* nick) {
 }  // namespace
 
 const char* PrivateTarget() { return QueryNick; }
+
+void EndQuery() {
+  if (!QueryNick[0]) return;
+  Say("No longer talking privately to %s", QueryNick);
+  QueryNick[0] = '\0';
+}
 
 void QueryCommand(const char* rest, const char*) {
   char nick[kWordLength];

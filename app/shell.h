@@ -73,6 +73,10 @@ struct ViewLayout {
 };
 // The console panel is consoleRows rows of 16 pixels high (and a border) above the input line.
 ViewLayout ComputeViewLayout(int width, int height, int consoleRows = 7);
+// The most console rows a client area of that height holds while the view keeps kLeastViewHeight
+// pixels (negative for a window too small even for that; the console shows its least then).
+constexpr int kLeastViewHeight = 60;
+int ConsoleRowsRoom(int height);
 
 // The exit report's text for a non-zero count of unreleased blocks; false for 0.
 bool FormatLeakReport(int32_t liveBlockCount, char* j, std::size_t size);

@@ -24,6 +24,11 @@ ViewLayout ComputeViewLayout(int width, int height, int consoleRows) {
   return layout;
 }
 
+int ConsoleRowsRoom(int height) {
+  const int belowView = kLeastViewHeight + 20;  // the input line and the panel's border
+  return height >= belowView ? (height - belowView) / 16 : -1;
+}
+
 bool FormatLeakReport(int32_t liveBlockCount, char* j, std::size_t size) {
   if (liveBlockCount == 0 || !j || size == 0) return false;
   std::snprintf(j, size, "WARNING: %d blocks left (should be 0)", static_cast<int>(liveBlockCount));

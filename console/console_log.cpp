@@ -23,9 +23,11 @@ struct Scrollback {
   int newest;  // index of the newest line
   int count;
   int back;    // the view's last row is this many lines above the newest
-  int rows;    // rows the panel shows
+  int rows;    // rows the panel shows: the chosen ones, or fewer when the window lacks room
+  int chosen;  // rows the user dragged the panel to, kept while a small window shows fewer
+  int room;    // the most rows the window has room for
 };
-Scrollback History = {{}, {}, {}, 0, 0, 0, kConsoleLines};
+Scrollback History = {{}, {}, {}, 0, 0, 0, kConsoleLines, kConsoleLines, kMaxConsoleRows};
 
 int MostBack() { return History.count > History.rows ? History.count - History.rows : 0; }
 
@@ -130,16 +132,34 @@ void ConsoleScroll(int rows) {
   ShowPanel();
 }
 
-void ConsoleSetRows(int rows) {
-  if (rows < kMinConsoleRows) rows = kMinConsoleRows;
-  if (rows > kMaxConsoleRows) rows = kMaxConsoleRows;
+namespace {
+
+int InRowRange(int rows) {
+  if (rows < kMinConsoleRows) return kMinConsoleRows;
+  return rows > kMaxConsoleRows ? kMaxConsoleRows : rows;
+}
+
+void ShowRows(int rows) {
   if (rows == History.rows) return;
   History.rows = rows;
   if (History.back > MostBack()) History.back = MostBack();
   ShowPanel();
 }
 
+}  // namespace
+
+void ConsoleSetRows(int rows) {
+  History.chosen = InRowRange(rows);
+  ShowRows(History.chosen < History.room ? History.chosen : History.room);
+}
+
+void ConsoleSetRoom(int rows) {
+  History.room = InRowRange(rows);
+  ShowRows(History.chosen < History.room ? History.chosen : History.room);
+}
+
 int ConsoleRows() { return History.rows; }
+int ConsoleChosenRows() { return History.chosen; }
 
 int ConsoleScrollBack() { return History.back; }
 int ConsoleHistoryCount() { return History.count; }

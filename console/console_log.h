@@ -40,10 +40,14 @@ void EchoOwnAction(const char* text);
 // Scrolling: rows > 0 go back towards older lines, < 0 forward; the view stops at either end.
 // New lines keep a view that was scrolled back where it is; at the bottom it follows them.
 void ConsoleScroll(int rows);
-// The number of rows the panel shows (kept within kMinConsoleRows..kMaxConsoleRows); the view
-// stays at the bottom or keeps its last row.
+// The number of rows the user chose for the panel (kept within kMinConsoleRows..kMaxConsoleRows),
+// and the most the window has room for: the panel shows the smaller, so a window made smaller
+// shows fewer rows and the chosen height comes back when it grows. The view stays at the bottom
+// or keeps its last row.
 void ConsoleSetRows(int rows);
-int ConsoleRows();
+void ConsoleSetRoom(int rows);
+int ConsoleRows();        // shown
+int ConsoleChosenRows();  // chosen, as the next start takes it
 int ConsoleScrollBack();       // rows between the newest line and the view's last row
 int ConsoleHistoryCount();     // lines kept
 // A kept line: back 0 is the newest. "" beyond the kept lines.

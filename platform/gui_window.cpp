@@ -19,6 +19,9 @@
 
 #include "platform/app_icon.h"
 #include "platform/console_panel.h"
+#include "platform/gl_pacing.h"
+#include "platform/input_tag.h"
+#include "platform/key_edges.h"
 #include "platform/key_state.h"
 #include "platform/line_input_keys.h"
 #include "platform/panel_box.h"
@@ -38,12 +41,19 @@ void (*KeyboardModeHandler)(bool typing) = nullptr;
 namespace {
 
 constexpr int kWheelRows = 3;  // console rows per notch of the mouse wheel
-constexpr int kPageRows = 6;   // a page keeps one row of the last one in view
 
 bool quitPosted = false;
 bool frameFocused = false;  // the main window is the active window
 PlatformWindow* activeWindow = nullptr;  // the one window that exists, for event routing
 bool typing = false;  // the input line has the keyboard (else the view: walking)
+InputTag inputTag;  // kept across the windows F1 makes
+HeldAtTyping heldAtTyping;  // keys down as typing began, kept out of the line until let go
+
+// The X key code of the key event being handled; 0 for any other event.
+int EventKeyCode() {
+  if (!fl_xevent || (fl_xevent->type != KeyPress && fl_xevent->type != KeyRelease)) return 0;
+  return static_cast<int>(fl_xevent->xkey.keycode);
+}
 
 // The view: a GL window over the whole client area. Drawing normally happens
 // in the main loop; an expose draws the same frame through ViewExposeHandler.
@@ -56,12 +66,15 @@ class ViewWindow : public Fl_Gl_Window {
   int handle(int event) override;
 };
 
+int PanelPageRows();
+
 // Shift+Page Up / Page Down scroll the console wherever the keyboard is.
 bool ScrollKey(int event) {
   if (event != FL_KEYBOARD || !(Fl::event_state() & FL_SHIFT)) return false;
   int key = Fl::event_key();
   if (key != FL_Page_Up && key != FL_Page_Down) return false;
-  if (PanelScrollHandler) PanelScrollHandler(key == FL_Page_Up ? kPageRows : -kPageRows);
+  const int page = PanelPageRows();
+  if (PanelScrollHandler) PanelScrollHandler(key == FL_Page_Up ? page : -page);
   return true;
 }
 
@@ -77,10 +90,16 @@ class LineInput : public TextInput {
  public:
   LineInput(int x, int y, int w, int h) : TextInput(x, y, w, h) {}
   void draw() override {
+    const int tagWidth = InputTagWidth(inputTag, textsize());
+    SetTextInset(tagWidth ? tagWidth + 2 : 0);
     TextInput::draw();
-    DrawInputCue(x(), y(), w(), h(), typing, size() == 0);
+    // Inside the box and the typing border's two pixels.
+    DrawInputTag(inputTag, x() + Fl::box_dx(box()) + 1, y() + 2, h() - 4, textsize());
+    const int hintLeft = tagWidth && !typing ? tagWidth + 2 : 0;
+    DrawInputCue(x() + hintLeft, y(), w() - hintLeft, h(), typing, size() == 0);
   }
   int handle(int event) override {
+    if (event == FL_KEYBOARD && HeldSinceTyping(&heldAtTyping, EventKeyCode())) return 1;
     if (ScrollKey(event)) return 1;
     if (event == FL_PASTE && InputPasteHandler) {
       if (!readonly() && Fl::event_text()) InputPasteHandler(Fl::event_text(), Fl::event_length());
@@ -154,6 +173,13 @@ struct PlatformWindow {
 
 namespace {
 
+// A page keeps one row of the last one in view, whatever height the panel has.
+int PanelPageRows() {
+  const PanelBox* panel = activeWindow ? activeWindow->consolePanel.panel : nullptr;
+  const int rows = panel ? panel->Rows() : 0;
+  return rows > 2 ? rows - 1 : 1;
+}
+
 // A left click in the view or the panel takes the keyboard from the input line: walking.
 void FocusMainWindow() {
   if (activeWindow) SetTyping(activeWindow, false);
@@ -167,6 +193,7 @@ void StartTypingFromView() {
     SetTyping(activeWindow, true);
   } else if (EventTypesText() || EventIsPaste()) {
     SetTyping(activeWindow, true);
+    NoteHeldKeyUp(&heldAtTyping, EventKeyCode());  // this key is for the line, and so its repeats
     input->position(input->size());
     input->handle(FL_KEYBOARD);
   }
@@ -205,11 +232,11 @@ int ControlHolder::handle(int event) {
   // The mouse over the panel selects, opens links and drags the divider; over the input line it
   // places the cursor by the measures the text is drawn with.
   if (isPanel && widget && widget->panel && widget->panel->HandleMouse(event)) return 1;
-  // A click into the input line is the start of typing, as a typed character is.
-  if (!isPanel && event == FL_PUSH && !typing && activeWindow) SetTyping(activeWindow, true);
-  if (!isPanel && widget && widget->input && (event == FL_PUSH || event == FL_DRAG || event == FL_RELEASE) &&
-      widget->input->HandleMouse(event))
-    return 1;
+  if (!isPanel && widget && widget->input && (event == FL_PUSH || event == FL_DRAG || event == FL_RELEASE)) {
+    // A click in the line is typing, as the line's own press handling would make it.
+    if (event == FL_PUSH && !typing && Fl::event_button() == FL_LEFT_MOUSE) SetTyping(activeWindow, true);
+    if (widget->input->HandleMouse(event)) return 1;
+  }
   if (isPanel && event == FL_MOUSEWHEEL) {
     // The wheel turned towards the user (dy > 0) moves on to newer lines.
     if (PanelScrollHandler && Fl::event_dy()) PanelScrollHandler(-Fl::event_dy() * kWheelRows);
@@ -251,9 +278,11 @@ int DispatchEvent(int event, Fl_Window* window) {
     bool claimed = (pressed == PressEscape && typing) || (pressed == PressEnter && !typing);
     NoteKeyEvent(pressed, event == FL_KEYDOWN, claimed);
   }
+  if (event == FL_KEYUP && ours) NoteHeldKeyUp(&heldAtTyping, EventKeyCode());
   bool focusChange = (event == FL_FOCUS || event == FL_UNFOCUS) && ours;
   if (focusChange) {
     frameFocused = event == FL_FOCUS;
+    if (!frameFocused) ForgetHeldAtTyping(&heldAtTyping);  // their releases go elsewhere now
     if (ActivationHandler) ActivationHandler(frameFocused);
   }
   int result = Fl::handle_(event, window);
@@ -362,37 +391,9 @@ bool ActivateRenderContext(PlatformWindow* window) {
   return glXGetCurrentContext() == static_cast<GLXContext>(window->view->context());
 }
 
-void SetSwapInterval(int interval) {
-  Display* display = glXGetCurrentDisplay();
-  GLXDrawable drawable = glXGetCurrentDrawable();
-  if (!display || !drawable) return;
-  const char* extensions = glXQueryExtensionsString(display, DefaultScreen(display));
-  if (extensions && std::strstr(extensions, "GLX_EXT_swap_control")) {
-    auto swapInterval = reinterpret_cast<void (*)(Display*, GLXDrawable, int)>(
-        glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXSwapIntervalEXT")));
-    if (swapInterval) {
-      swapInterval(display, drawable, interval);
-      return;
-    }
-  }
-  if (extensions && std::strstr(extensions, "GLX_MESA_swap_control")) {
-    auto swapInterval = reinterpret_cast<int (*)(unsigned)>(
-        glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXSwapIntervalMESA")));
-    if (swapInterval) swapInterval(static_cast<unsigned>(interval));
-  }
-}
-
 int DisplayRefreshHz(PlatformWindow* window) {
   if (!window || !window->view->shown()) return 0;
-  Display* display = fl_display;
-  GLXDrawable drawable = fl_xid(window->view);
-  const char* extensions = display ? glXQueryExtensionsString(display, DefaultScreen(display)) : nullptr;
-  if (!drawable || !extensions || !std::strstr(extensions, "GLX_OML_sync_control")) return 0;
-  auto getRate = reinterpret_cast<Bool (*)(Display*, GLXDrawable, int32_t*, int32_t*)>(
-      glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXGetMscRateOML")));
-  int32_t numerator = 0, denominator = 0;
-  if (!getRate || !getRate(display, drawable, &numerator, &denominator) || denominator <= 0) return 0;
-  return static_cast<int>((numerator + denominator / 2) / denominator);
+  return GlxRefreshHz(fl_display, fl_xid(window->view));
 }
 
 static void ForgetReadable(FL_SOCKET, void*) {}  // Fl::wait returns once it has run
@@ -520,10 +521,22 @@ void SetTyping(PlatformWindow* window, bool toLine) {
   if (!window || window != activeWindow) return;
   LineInput* input = window->inputLine.input;
   if (!input) toLine = false;
+  if (toLine && !typing) {
+    char keymap[32];
+    XQueryKeymap(fl_display, keymap);
+    NoteHeldAtTyping(&heldAtTyping, keymap);
+  } else if (!toLine) {
+    ForgetHeldAtTyping(&heldAtTyping);
+  }
   typing = toLine;
   Fl::focus(toLine ? static_cast<Fl_Widget*>(input) : window->view);
   if (input) input->redraw();
   if (KeyboardModeHandler) KeyboardModeHandler(toLine);
+}
+
+void SetInputTag(const char* text, int from, int to, unsigned char r, unsigned char g, unsigned char b) {
+  LineInput* input = activeWindow ? activeWindow->inputLine.input : nullptr;
+  if (StoreInputTag(&inputTag, text, from, to, TextRgb{r, g, b}) && input) input->redraw();
 }
 
 void SetTopWindowTitle(PlatformWindow* window, const char* title) {

@@ -72,6 +72,10 @@ void SetInputText(PlatformWidget* widget, const char* text, int cursor);
 
 // Gives the keyboard to the input line (typing) or to the view (walking).
 void SetTyping(PlatformWindow* window, bool typing);
+// A tag drawn at the left inside the input line, the typed text after it (where plain lines go
+// while a private talk is open): bytes [from, to) of text in the colour r, g, b; "" removes it.
+// It stays for the windows made after (F1).
+void SetInputTag(const char* text, int from, int to, unsigned char r, unsigned char g, unsigned char b);
 // The window's title, and whether it asks for the user's attention (the urgency hint and the
 // window manager's demands-attention state).
 void SetTopWindowTitle(PlatformWindow* window, const char* title);

@@ -1,5 +1,7 @@
-// Counting key presses from press and release events, with repeats left out.
+// Counting key presses from press and release events, with repeats left out; keys held as typing begins.
 #include "platform/key_edges.h"
+
+#include <cstring>
 
 static bool Valid(PressedKey key) { return key >= 0 && key < kPressedKeyCount; }
 
@@ -36,3 +38,19 @@ bool PressWaiting(const KeyEdges* edges, PressedKey key) {
 void ForgetPresses(KeyEdges* edges) {
   for (int& count : edges->presses) count = 0;
 }
+
+static bool ValidCode(int code) { return code > 0 && code < 256; }
+
+void NoteHeldAtTyping(HeldAtTyping* held, const char* keymap) {
+  std::memcpy(held->codes, keymap, sizeof held->codes);
+}
+
+void NoteHeldKeyUp(HeldAtTyping* held, int code) {
+  if (ValidCode(code)) held->codes[code >> 3] &= static_cast<unsigned char>(~(1u << (code & 7)));
+}
+
+bool HeldSinceTyping(const HeldAtTyping* held, int code) {
+  return ValidCode(code) && (held->codes[code >> 3] & (1u << (code & 7))) != 0;
+}
+
+void ForgetHeldAtTyping(HeldAtTyping* held) { std::memset(held->codes, 0, sizeof held->codes); }

@@ -23,3 +23,17 @@ bool TakePress(KeyEdges* edges, PressedKey key);
 bool PressWaiting(const KeyEdges* edges, PressedKey key);
 // Presses made elsewhere (in the dialog) must not act in the window that follows.
 void ForgetPresses(KeyEdges* edges);
+
+// Keys held at the moment the keyboard moved to the input line (a movement key of the walk):
+// each is kept out of the line, its repeats included, until it has been let go once, so
+// holding Up while a letter starts a line never steps through the history.
+struct HeldAtTyping {
+  unsigned char codes[32] = {};  // one bit per key code, as the X server's keymap has them
+};
+// Takes every key the keymap (32 bytes, one bit per code) holds down.
+void NoteHeldAtTyping(HeldAtTyping* held, const char* keymap);
+// The key is let go (or is wanted in the line after all: the letter that started it).
+void NoteHeldKeyUp(HeldAtTyping* held, int code);
+// True while the key has not been let go since typing began: its press is not for the line.
+bool HeldSinceTyping(const HeldAtTyping* held, int code);
+void ForgetHeldAtTyping(HeldAtTyping* held);

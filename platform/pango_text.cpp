@@ -60,6 +60,19 @@ PangoLayout* MakeLayout(cairo_t* cr, const char* text, int length, int size, boo
   return layout;
 }
 
+// Pixels from a line's top to its baseline in the Latin font, per size and weight (cached: the
+// panel asks for it on every row it draws).
+int LatinBaseline(int size, bool bold) {
+  static int known[2][64];
+  const bool cached = size > 0 && size < 64;
+  if (cached && known[bold][size]) return known[bold][size];
+  PangoLayout* layout = MakeLayout(MeasureContext(), "Ag", 2, size, bold);
+  const int baseline = PANGO_PIXELS(pango_layout_get_baseline(layout));
+  g_object_unref(layout);
+  if (cached) known[bold][size] = baseline;
+  return baseline;
+}
+
 guint16 Channel16(unsigned char c) { return static_cast<guint16>(c * 257); }
 
 }  // namespace
@@ -119,7 +132,10 @@ void DrawText(TextCanvas* canvas, int x, int y, const char* text, int length, in
     pango_attr_list_unref(list);
   }
   cairo_set_source_rgb(canvas->cr, colour.r / 255.0, colour.g / 255.0, colour.b / 255.0);
-  cairo_move_to(canvas->cr, x, y);
+  // A line with a taller fallback font (CJK, emoji) keeps the baseline a Latin line has, so
+  // rows of mixed scripts stand on one line instead of sinking.
+  const int drop = PANGO_PIXELS(pango_layout_get_baseline(layout)) - LatinBaseline(size, bold);
+  cairo_move_to(canvas->cr, x, y - drop);
   pango_cairo_show_layout(canvas->cr, layout);
   g_object_unref(layout);
 }

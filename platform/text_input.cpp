@@ -56,8 +56,8 @@ TextRgb RgbOf(Fl_Color colour) {
 
 void TextInput::draw() {
   if (damage() & FL_DAMAGE_ALL) draw_box(box(), color());
-  const int ix = x() + Fl::box_dx(box()) + 2, iy = y() + Fl::box_dy(box());
-  const int iw = w() - Fl::box_dw(box()) - 4, ih = h() - Fl::box_dh(box());
+  const int ix = x() + Fl::box_dx(box()) + 2 + textInset, iy = y() + Fl::box_dy(box());
+  const int iw = w() - Fl::box_dw(box()) - 4 - textInset, ih = h() - Fl::box_dh(box());
   if (iw <= 0 || ih <= 0) return;
   static ShownText shown;
   MakeShown(value(), size(), &shown);
@@ -97,7 +97,7 @@ int TextInput::HandleMouse(int event) {
   if (Fl::event_button() != FL_LEFT_MOUSE) return 0;
   static ShownText shown;
   MakeShown(value(), size(), &shown);
-  const int inner = x() + Fl::box_dx(box()) + 2;
+  const int inner = x() + Fl::box_dx(box()) + 2 + textInset;
   int at = SourceOf(shown, TextXToIndex(shown.text, shown.length, textsize(), Fl::event_x() - inner + scrollX));
   switch (event) {
     case FL_PUSH:

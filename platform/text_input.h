@@ -11,7 +11,10 @@ class TextInput : public Fl_Input {
   int handle(int event) override;
   // Left-button presses, drags and releases: the cursor and selection under the mouse.
   int HandleMouse(int event);
+  // Pixels at the left inside the box that the text leaves free (for a tag drawn there).
+  void SetTextInset(int pixels) { textInset = pixels > 0 ? pixels : 0; }
 
  private:
+  int textInset = 0;
   int scrollX = 0;  // pixels of the text hidden at the left to keep the cursor in view
 };

@@ -34,6 +34,17 @@ TEST(ViewLayout, HeightZeroOfAMinimisedWindowCountsAsOne) {
   EXPECT_DOUBLE_EQ(static_cast<double>(640.0f / -129.0f), l.aspect);
 }
 
+TEST(ViewLayout, ConsoleRowsLeaveTheViewSixtyPixels) {
+  const struct { int height, rows; } cases[] = {{480, 25}, {768, 43}, {200, 7}, {156, 4}, {95, 0}, {79, -1}, {0, -1}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.rows, ConsoleRowsRoom(c.height)) << "window " << c.height << " pixels high";
+    if (c.rows < 1) continue;
+    ViewLayout l = ComputeViewLayout(640, c.height, c.rows);
+    EXPECT_GE(l.viewportHeight, kLeastViewHeight) << "window " << c.height;
+    EXPECT_LT(l.viewportHeight, kLeastViewHeight + 16) << "one more row would have fitted in " << c.height;
+  }
+}
+
 TEST(LeakReport, OnlyForANonZeroCount) {
   char j[256];
   EXPECT_FALSE(FormatLeakReport(0, j, sizeof j));

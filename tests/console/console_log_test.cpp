@@ -197,3 +197,22 @@ TEST_F(ConsoleLogTest, TheNumberOfRowsShownFollowsThePanelAndStaysInRange) {
   EXPECT_EQ(kMinConsoleRows, ConsoleRows());
   ConsoleSetRows(kConsoleLines);
 }
+
+TEST_F(ConsoleLogTest, ASmallWindowShowsFewerRowsAndTheChosenHeightComesBack) {
+  for (int i = 1; i <= 30; ++i) ConsoleAppend(("line " + std::to_string(i)).c_str());
+  ConsoleSetRows(20);
+  ConsoleScroll(3);
+  ConsoleSetRoom(5);  // the window made smaller
+  EXPECT_EQ(5, ConsoleRows());
+  EXPECT_EQ(5u, panelRows.size());
+  EXPECT_EQ("line 27", std::string(panelRows[4].text)) << "the view keeps its last row";
+  EXPECT_EQ(20, ConsoleChosenRows());
+  ConsoleSetRoom(-1);  // too small even for the view: the least the panel shows
+  EXPECT_EQ(kMinConsoleRows, ConsoleRows());
+  ConsoleSetRows(12);  // dragged while small: still only what fits
+  EXPECT_EQ(kMinConsoleRows, ConsoleRows());
+  ConsoleSetRoom(kMaxConsoleRows);  // the window grown again
+  EXPECT_EQ(12, ConsoleRows());
+  EXPECT_EQ(12u, panelRows.size());
+  ConsoleSetRows(kConsoleLines);
+}

@@ -4,11 +4,20 @@ and its mode changes show in words. QIVRA_IRC_SERVER picks the server; root, /us
 """
 import os
 import re
+import shutil
 import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desktop import crop_pixels, wait_until  # noqa: E402
 from test_chat import CHANNEL, DIALOG_TITLE, EVENT_WAIT, NICK, ChatBase  # noqa: E402
+
+INPUT_HEIGHT = 20
+
+
+def coloured(pixel):
+    """A pixel of a nickname's colour: every one of them is far from grey; the line's text is not."""
+    return max(pixel) - min(pixel) > 60
 
 
 class CommandsTest(ChatBase):
@@ -16,6 +25,18 @@ class CommandsTest(ChatBase):
         """Types a command and holds Enter until the other user has a line matching pattern."""
         mark = other.mark()
         self.enter(typed, lambda: other.has_line(pattern, mark), "a line matching %r" % pattern)
+
+    def input_line_colours(self, name):
+        """The coloured pixels inside the input line (its typing border left out), by x."""
+        x, y, width, height = self.desktop.geometry(self.main_window())
+        shot = self.desktop.screenshot(os.path.join(self.desktop.workdir, name + ".png"))
+        keep = os.environ.get("QIVRA_EVIDENCE_DIR")
+        if keep:
+            os.makedirs(keep, exist_ok=True)
+            shutil.copy(shot, os.path.join(keep, name + ".png"))
+        inner = width - 6
+        pixels = crop_pixels(shot, x + 3, y + height - INPUT_HEIGHT + 3, inner, INPUT_HEIGHT - 6)
+        return [i % inner for i, pixel in enumerate(pixels) if coloured(pixel)]
 
     def test_operator_private_and_leaving_commands(self):
         self.start_program()
@@ -39,10 +60,20 @@ class CommandsTest(ChatBase):
         self.send_and_see("/msg carol try /connect now", carol, me + r"PRIVMSG carol :try /connect now$")
         self.enter("/query carol", lambda: "Talking privately to carol (/query alone ends it)" in self.console(),
                    "the query line")
+        # The input line names the partner at its left, in the partner's colour, while the query lasts.
+        tag = []
+
+        def tag_shown():
+            tag[:] = self.input_line_colours("query-tag")
+            return len(tag) > 20
+        self.assertTrue(wait_until(tag_shown, 5, 0.5), "no coloured nickname in the input line during the query")
+        self.assertLess(max(tag), 120, "the partner's name is not at the line's left")
         self.send_and_see("just between us", carol, me + r"PRIVMSG carol :just between us$")
         self.wait_console("-> carol: just between us", mark)
         self.enter("/query", lambda: any(line.startswith("No longer talking privately") for line in self.console()),
                    "the end of the query")
+        self.assertTrue(wait_until(lambda: not self.input_line_colours("query-ended"), 5, 0.5),
+                        "the input line still shows the partner after the query ended")
         self.send_and_see("/ctcp carol version", carol, me + "PRIVMSG carol :\x01VERSION\x01$")
         self.send_and_see("/quote PRIVMSG %s :typed raw" % CHANNEL, carol, me + r"PRIVMSG %s :typed raw$" % CHANNEL)
 

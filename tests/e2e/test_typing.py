@@ -65,6 +65,21 @@ class TypingTest(ChatBase):
         time.sleep(1.0)
         self.assertTrue(self.desktop.find_windows(MAIN_TITLE), "Escape in the input line left the room")
         self.assertNotIn("Disconnecting...", self.console())
+
+        # A movement key held as typing begins stays out of the line until it is let go: Up
+        # held (walking) while a click opens the line never steps through the history.
+        mark = keeper.mark()
+        _, _, width, height = self.desktop.geometry(window)
+        self.desktop.key_down("Up")
+        try:
+            time.sleep(0.3)
+            self.desktop.click(window, width // 2, height - 10)
+            time.sleep(1.5)  # the keyboard repeats Up meanwhile
+        finally:
+            self.desktop.key_up("Up")
+        self.desktop.type("x")
+        self.desktop.key("Return")
+        self.said(keeper, "x", mark)
         self.leave_room()
         self.assertFalse(keeper.has_line(r"PRIVMSG %s :not sent" % re.escape(CHANNEL)))
 

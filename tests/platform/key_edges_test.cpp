@@ -56,6 +56,27 @@ TEST(KeyEdges, AReleaseThatWentElsewhereIsTakenFromTheSampleAndForgottenPressesD
   EXPECT_EQ(1, Presses(&edges, PressEnter));
 }
 
+TEST(KeyEdges, KeysHeldAsTypingBeginsStayOutOfTheLineUntilLetGo) {
+  const int up = 111, letter = 43, shift = 50;  // X key codes of Up, h and Shift
+  char keymap[32] = {};
+  for (int code : {up, letter, shift}) keymap[code >> 3] |= static_cast<char>(1 << (code & 7));
+  HeldAtTyping held;
+  NoteHeldAtTyping(&held, keymap);
+  NoteHeldKeyUp(&held, letter);  // the letter that started the line types into it
+  EXPECT_FALSE(HeldSinceTyping(&held, letter));
+  for (int repeat = 0; repeat < 3; ++repeat) EXPECT_TRUE(HeldSinceTyping(&held, up)) << "a repeat of Up";
+  EXPECT_TRUE(HeldSinceTyping(&held, shift));
+  EXPECT_FALSE(HeldSinceTyping(&held, 112)) << "a key that was up acts at once";
+  NoteHeldKeyUp(&held, up);
+  EXPECT_FALSE(HeldSinceTyping(&held, up)) << "pressed again after its release, Up acts";
+  ForgetHeldAtTyping(&held);
+  EXPECT_FALSE(HeldSinceTyping(&held, shift));
+  for (int code : {0, -1, 256, 9999}) {
+    NoteHeldKeyUp(&held, code);  // no key code outside the map is ever touched
+    EXPECT_FALSE(HeldSinceTyping(&held, code)) << code;
+  }
+}
+
 }  // namespace
 
 TEST(KeyEdges, AClaimedPressActsNeitherItselfNorThroughItsRepeats) {
