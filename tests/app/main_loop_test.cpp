@@ -107,6 +107,7 @@ void SendPositionIfDue(uint32_t*) {}
 void SpawnExplosion(float, float, float) {}
 ConsoleMark MarkFor(int, const char*, const char*) { return MarkPlain; }
 void RefreshWindowTitle() {}
+void KeepPrivateTarget() {}  // the query tag belongs to the window
 void RememberSentLine(const char*) {}
 
 namespace {
