@@ -1,6 +1,6 @@
 // The room's procedural textures, numbered as world.txt names them.
 #pragma once
-#include "tools/roommaker/bmp_writer.h"
+#include "tools/roommaker/room_pictures.h"
 
 enum RoomTexture {
   TexFloor = 1,

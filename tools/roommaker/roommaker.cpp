@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <string>
 
-#include "tools/roommaker/bmp_writer.h"
+#include "tools/roommaker/room_pictures.h"
 #include "tools/roommaker/room_geometry.h"
 #include "tools/roommaker/room_textures.h"
 

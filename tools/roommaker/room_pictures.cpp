@@ -1,5 +1,5 @@
 // The room's pictures and their output through the asset makers' shared BMP writer.
-#include "tools/roommaker/bmp_writer.h"
+#include "tools/roommaker/room_pictures.h"
 
 #include "tools/common/bmp_writer.h"
 
