@@ -92,6 +92,9 @@ int IrcClient::Init() {
   // Test seam: run the client from a chosen local address; unset leaves any address.
   const char* seam = std::getenv("QIVRA_BIND_ADDRESS");
   if (LinkBindAddress == 0 && seam && *seam) SetBindAddress(seam);
+  // Test seam: behave as a client from before IPv6 (IPv4 connects, lookups and datagrams).
+  const char* ipv6 = std::getenv("QIVRA_IPV6");
+  if (ipv6 && std::strcmp(ipv6, "off") == 0) LinkIPv6 = false;
   if (streamLink.Open() != 1) return 0;
   if (datagramLink.Open() != 1) {
     streamLink.Close();

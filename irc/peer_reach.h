@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "presence/host_lookup.h"
+
 // Takes our own host from the server's welcome line («:srv 001 me :Welcome ... me!user@host»);
 // other lines change nothing.
 void NoteWelcomeLine(const char* line);
@@ -15,9 +17,9 @@ void ForgetOwnHost();
 void ReachableAddressText(char* out, std::size_t size);
 // Our address on the local network, for a peer behind the same router.
 void LocalAddressText(char* out, std::size_t size);
-// True when a member's host (as the server shows it, resolved to address when it resolved,
-// else 0) is our own public one: the member is behind the same router.
-bool IsOwnPublicHost(const char* host, uint32_t address);
+// True when a member's host (as the server shows it, with the addresses it resolved to, if any)
+// is our own public one: the member is behind the same router.
+bool IsOwnPublicHost(const char* host, const HostAddresses& addresses);
 // The "No direct link" line for the members whose presence was not set up in time: the first
 // kNoLinkNamed are named, the rest counted.
 constexpr int kNoLinkNamed = 8;

@@ -29,11 +29,19 @@ uint32_t TestAddressValue(int offset) {
   return value;
 }
 
-bool FakeLookup(const char* name, uint32_t* address) {
-  if (std::strcmp(name, "peer1.test") == 0) { *address = TestAddressValue(1); return true; }
-  if (std::strcmp(name, "peer2.test") == 0) { *address = TestAddressValue(2); return true; }
+NetAddress TestNetAddress(int offset) { return NetAddressFromV4(TestAddressValue(offset)); }
+
+int FakeLookup(const char* name, NetAddress* out, int most) {
+  if (most < 2) return 0;
+  if (std::strcmp(name, "peer1.test") == 0) { out[0] = TestNetAddress(1); return 1; }
+  if (std::strcmp(name, "peer2.test") == 0) { out[0] = TestNetAddress(2); return 1; }
+  if (std::strcmp(name, "dual.test") == 0) {
+    NetParseAddress("2001:db8::7", &out[0]);
+    out[1] = TestNetAddress(3);
+    return 2;
+  }
   if (std::strcmp(name, "slow.test") == 0) std::this_thread::sleep_for(std::chrono::seconds(3));
-  return false;
+  return 0;
 }
 
 FakeServer::~FakeServer() {

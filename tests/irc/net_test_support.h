@@ -6,13 +6,17 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/net_address.h"
+
 // 127.a.b.c, unique to this test process (parallel ctest runs share port 6669 otherwise).
 std::string TestAddress(int offset);  // offset 0: the client under test; 1 to 3: remote peers
 uint32_t TestAddressValue(int offset);
+NetAddress TestNetAddress(int offset);  // the same as a NetAddress
 
-// Names the fake resolver knows: "peer1.test" and "peer2.test" (TestAddress 1, 2), and
-// "slow.test", which takes three seconds and then fails. Every other name fails at once.
-bool FakeLookup(const char* name, uint32_t* address);
+// Names the fake resolver knows: "peer1.test" and "peer2.test" (TestAddress 1, 2),
+// "dual.test" (2001:db8::7 and TestAddress 3), and "slow.test", which takes three seconds
+// and then fails. Every other name fails at once.
+int FakeLookup(const char* name, NetAddress* out, int most);
 
 class FakeServer {
  public:
