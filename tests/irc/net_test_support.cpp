@@ -40,8 +40,33 @@ int FakeLookup(const char* name, NetAddress* out, int most) {
     out[1] = TestNetAddress(3);
     return 2;
   }
+  if (std::strcmp(name, "both.test") == 0) {
+    NetParseAddress("::1", &out[0]);
+    out[1] = TestNetAddress(1);
+    return 2;
+  }
   if (std::strcmp(name, "slow.test") == 0) std::this_thread::sleep_for(std::chrono::seconds(3));
   return 0;
+}
+
+int ListenOnIPv6Loopback(int* port, bool stalled, std::vector<int>* fillers) {
+  int s = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in6 a = {};
+  a.sin6_family = AF_INET6;
+  a.sin6_addr = in6addr_loopback;
+  socklen_t length = sizeof a;
+  if (s < 0 || bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(s, stalled ? 1 : 8) != 0 ||
+      getsockname(s, reinterpret_cast<sockaddr*>(&a), &length) != 0) {
+    if (s >= 0) close(s);
+    return -1;
+  }
+  *port = ntohs(a.sin6_port);
+  for (int i = 0; stalled && i < 8; ++i) {
+    int c = socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {}  // under way or queued
+    fillers->push_back(c);
+  }
+  return s;
 }
 
 FakeServer::~FakeServer() {

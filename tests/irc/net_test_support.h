@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/net_address.h"
 
@@ -14,8 +15,8 @@ uint32_t TestAddressValue(int offset);
 NetAddress TestNetAddress(int offset);  // the same as a NetAddress
 
 // Names the fake resolver knows: "peer1.test" and "peer2.test" (TestAddress 1, 2),
-// "dual.test" (2001:db8::7 and TestAddress 3), and "slow.test", which takes three seconds
-// and then fails. Every other name fails at once.
+// "dual.test" (2001:db8::7 and TestAddress 3), "both.test" (::1 and TestAddress 1), and
+// "slow.test", which takes three seconds and then fails. Every other name fails at once.
 int FakeLookup(const char* name, NetAddress* out, int most);
 
 class FakeServer {
@@ -32,6 +33,11 @@ class FakeServer {
   int client = -1;
   std::string pending;                  // received bytes not yet returned as a line
 };
+
+// A TCP listener on [::1] (port chosen by the system): the socket and its port, or -1. With
+// stalled = true its queue is filled by connects never accepted, so that any further connect
+// to it stays under way unanswered (*fillers holds them: close each afterwards).
+int ListenOnIPv6Loopback(int* port, bool stalled, std::vector<int>* fillers);
 
 class UdpPeer {
  public:
