@@ -134,6 +134,7 @@ int NetBind(int, uint32_t, uint16_t) { return 1; }
 uint16_t NetLocalPort(int s) { return s == kDatagramSocket ? NetPortToWire(6669) : 0; }
 uint32_t NetLocalAddress(int) { return 0; }
 NetAddress NetLocalAddressOf(int) { return NetAddress{}; }
+NetAddress NetSourceAddressToward(const NetAddress&) { return NetAddress{}; }
 NetConnectOutcome NetConnectStart(int, uint32_t, uint16_t) { return NetConnected; }
 NetConnectOutcome NetConnectWait(int, int) { return NetConnected; }
 NetConnectOutcome NetConnectAny(const NetAddress*, int count, uint16_t, uint32_t, int, bool (*)(void*), void*,

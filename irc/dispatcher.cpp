@@ -37,6 +37,10 @@ static void SendHostAnswer(const char* target, char letter, bool local) {
   char text[kIrcLineLength];
   FormatInto(text, sizeof text, "\x01VERSION\x01:%c%s", letter, host);
   SendLookupLine("PRIVMSG %s :%s", target, text);  // waits behind typed chat
+  // A client from before IPv6 cannot use an IPv6 address: a second line names an IPv4 one.
+  if (local || !ReachableIPv4Text(target, host, sizeof host)) return;
+  FormatInto(text, sizeof text, "\x01VERSION\x01:%c%s", letter, host);
+  SendLookupLine("PRIVMSG %s :%s", target, text);
 }
 
 static bool IsSameHouse(int index) {

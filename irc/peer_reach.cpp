@@ -62,6 +62,25 @@ void ReachableAddressText(char* out, std::size_t size) {
   }
 }
 
+bool ReachableIPv4Text(const char* nick, char* out, std::size_t size) {
+  {
+    std::lock_guard<std::mutex> hold(OwnHostMutex);
+    if (RouterPublicAddress() || OwnAddress.family != kNetIPv6) return false;  // already IPv4
+  }
+  NetAddress address = NetAddressFromV4(LinkBindAddress);
+  if (!NetAddressIsSet(address)) {
+    std::lock_guard<std::recursive_mutex> hold(ClientLock());
+    const int index = Irc.peerTable.FindByNick(nick);
+    for (int i = 0; index && i < kLinkAddresses && !NetAddressIsSet(address); ++i) {
+      const NetAddress& theirs = Irc.peerTable.links[index].to[i].address;
+      if (theirs.family == kNetIPv4) address = NetSourceAddressToward(theirs);
+    }
+  }
+  if (address.family != kNetIPv4) return false;
+  NetAddressText(address, out, size);
+  return true;
+}
+
 void LocalAddressText(char* out, std::size_t size) {
   NetAddress address = LinkBindAddress ? NetAddressFromV4(LinkBindAddress) : NetLocalAddressOf(Irc.streamLink.socket);
   if (NetAddressIsSet(address)) {

@@ -15,6 +15,10 @@ void ForgetOwnHost();
 // port, else the address the server showed in its welcome line when that is an IP, else the
 // address the links are bound to (QIVRA_BIND_ADDRESS), else the machine's host name.
 void ReachableAddressText(char* out, std::size_t size);
+// When the address above is an IPv6 one: an IPv4 address of ours for the member nick, whose
+// client may use IPv4 alone (one from before IPv6): the router's public address, the bound
+// one, else the address we send from towards the member's own IPv4 address. False if none.
+bool ReachableIPv4Text(const char* nick, char* out, std::size_t size);
 // Our address on the local network, for a peer behind the same router.
 void LocalAddressText(char* out, std::size_t size);
 // True when a member's host (as the server shows it, with the addresses it resolved to, if any)

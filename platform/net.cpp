@@ -214,6 +214,21 @@ NetAddress NetLocalAddressOf(int s) {
   return AddressOf(a, nullptr);
 }
 
+NetAddress NetSourceAddressToward(const NetAddress& to) {
+  const int domain = to.family == kNetIPv6 ? AF_INET6 : AF_INET;
+  sockaddr_storage a;
+  socklen_t length = 0;
+  int s = socket(domain, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+  if (s < 0) return NetAddress{};
+  NetAddress source = {};
+  // A datagram socket's connect only chooses the route and the source address.
+  if (MakeSocketAddress(domain, to, NetPortToWire(9), &a, &length) &&
+      connect(s, reinterpret_cast<sockaddr*>(&a), length) == 0)
+    source = NetLocalAddressOf(s);
+  close(s);
+  return source;
+}
+
 static void SetBlocking(int s, bool blocking) {
   int flags = fcntl(s, F_GETFL, 0);
   if (flags < 0) return;

@@ -32,6 +32,9 @@ int NetBind(int s, uint32_t address, uint16_t wirePort);     // 1 bound, 0 refus
 uint16_t NetLocalPort(int s);                                 // the bound port, 0 if none
 uint32_t NetLocalAddress(int s);                              // the bound or chosen IPv4 address, 0 if none
 NetAddress NetLocalAddressOf(int s);                          // the same for either family
+// The local address the system would send from towards `to` (no packet is sent); none when
+// there is no route.
+NetAddress NetSourceAddressToward(const NetAddress& to);
 // A connect that the caller waits for in slices, so that it can give up after a time of its own
 // and keep its window alive meanwhile. Start it once, then wait until it is no longer under way;
 // the socket is blocking again once the connect has ended, whatever its outcome.
