@@ -157,8 +157,9 @@ int IrcClient::SetNick(const char* nick) {
 }
 
 int IrcClient::SendUser(const char* user, const char* host, const char* realName) {
-  // The realname after ':' : servers take a last parameter with spaces only that way.
-  SendIrcLine("\n", "USER %s %s 127.0.0.1 :%s", user, host, realName);
+  // The realname after ':' : servers take a last parameter with spaces only that way. A host
+  // such as "::1" would begin the last parameter itself: "0::1" is the same address.
+  SendIrcLine("\n", "USER %s %s%s 127.0.0.1 :%s", user, host[0] == ':' ? "0" : "", host, realName);
   return 1;
 }
 
