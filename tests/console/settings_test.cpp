@@ -182,26 +182,6 @@ TEST_F(SettingsTest, ServerWithoutPortKeepsThePort) {
   EXPECT_EQ((std::vector<std::string>{"a.test:7001", "b.test:7001"}), lines);
 }
 
-TEST_F(SettingsTest, ServerLinesWithIPv6LiteralsKeepTheLiteralAsWritten) {
-  const struct {
-    const char* line;
-    const char* server;
-    int port;
-    bool tls;
-  } cases[] = {
-      {"SERVER [2001:db8::1] 6667\n", "[2001:db8::1]", 6667, false},
-      {"SERVER 2001:db8::1 6668\n", "2001:db8::1", 6668, false},
-      {"SERVER [2001:db8::1] +6697\n", "[2001:db8::1]", 6697, true},
-      {"SERVER ::1 +6697\n", "::1", 6697, true},
-  };
-  for (const auto& c : cases) {
-    Load(c.line);
-    EXPECT_STREQ(c.server, Settings.server) << c.line;
-    EXPECT_EQ(c.port, Settings.port) << c.line;
-    EXPECT_EQ(c.tls, Settings.useTls) << c.line;
-  }
-}
-
 TEST_F(SettingsTest, ValuesAreCutTo63Characters) {
   std::string longWord(100, 'n');
   std::string longName = "FULLNAME " + std::string(80, 'r') + "\n";

@@ -34,9 +34,8 @@ class FakeServer {
   std::string pending;                  // received bytes not yet returned as a line
 };
 
-// A TCP listener on [::1] (port chosen by the system): the socket and its port, or -1. With
-// stalled = true its queue is filled by connects never accepted, so that any further connect
-// to it stays under way unanswered (*fillers holds them: close each afterwards).
+// A TCP listener on [::1] at a port of the system's choice, or -1. Stalled: its queue is full of
+// connects never accepted (in *fillers, to be closed), so a further connect stays unanswered.
 int ListenOnIPv6Loopback(int* port, bool stalled, std::vector<int>* fillers);
 
 class UdpPeer {

@@ -100,7 +100,6 @@ TEST_F(DatagramLinkTest, ResolveUsesDottedAddressesAndKeepsTheOldPeerOnFailure) 
   ASSERT_EQ(1, link.Resolve(TestAddress(1).c_str(), 6669));
   EXPECT_EQ(TestNetAddress(1), link.peerAddress.address);
   EXPECT_EQ(NetPortToWire(6669), link.peerAddress.port);
-  EXPECT_EQ(kNetIPv4, link.peerAddress.address.family);
   EXPECT_EQ(-2, link.Resolve("nowhere.test", 7000));
   EXPECT_EQ(-2, link.Resolve("", 7000));
   EXPECT_EQ(TestNetAddress(1), link.peerAddress.address);
@@ -123,57 +122,6 @@ TEST_F(DatagramLinkTest, BindIsOnTheChosenAddressAndASecondBindIsHarmless) {
   EXPECT_EQ(13, PollWithin(buffer));
   EXPECT_STREQ("for the first", buffer);
   second.Close();
-}
-
-}  // namespace
-
-namespace {
-
-// One unbound link (the system's port, any address) hears IPv6 and IPv4 peers alike, holds a
-// mapped IPv4 source as IPv4, and answers each in its own family.
-TEST(DualStackLink, HearsAndAnswersIPv6AndIPv4Peers) {
-  DatagramLink link;
-  ASSERT_EQ(1, link.Open());
-  ASSERT_EQ(1, link.Bind(0));
-  const uint16_t port = NetLocalPort(link.socket);
-  ASSERT_NE(0, port);
-  NetAddress v6 = {}, v4 = {};
-  ASSERT_TRUE(NetParseAddress("::1", &v6));
-  ASSERT_TRUE(NetParseAddress("127.0.0.1", &v4));
-  for (const NetAddress& from : {v6, v4}) {
-    int peer = from.family == kNetIPv6 ? NetOpenDatagramDual(true) : NetOpenDatagram();
-    ASSERT_EQ(1, NetBind(peer, 0, 0));
-    ASSERT_EQ(5, NetSendToAddress(peer, "hello", 5, from, port));
-    char buffer[2048];
-    int r = 0;
-    for (int i = 0; i < 1000 && (r = link.Poll(buffer)) == 0; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ASSERT_EQ(5, r);
-    EXPECT_EQ(from, link.peerAddress.address) << "family " << int(from.family);
-    EXPECT_EQ(NetLocalPort(peer), link.peerAddress.port);
-    ASSERT_EQ(1, link.Send("back", 0));
-    ASSERT_TRUE(NetWaitReadable(peer, 1000)) << "the answer reached the peer in its family";
-    NetAddress source = {};
-    uint16_t sourcePort = 0;
-    EXPECT_EQ(4, NetReceiveFromAddress(peer, buffer, sizeof buffer, &source, &sourcePort));
-    EXPECT_EQ(from, source);
-    NetClose(peer);
-  }
-  link.Close();
-}
-
-// A client kept to IPv4 has an IPv4 socket: an IPv6 destination fails instead of leaving.
-TEST(DualStackLink, AClientKeptToIPv4CannotSendOverIPv6) {
-  LinkIPv6 = false;
-  DatagramLink link;
-  ASSERT_EQ(1, link.Open());
-  LinkIPv6 = true;
-  SocketAddress to = {};
-  ASSERT_TRUE(NetParseAddress("::1", &to.address));
-  to.port = NetPortToWire(9);
-  link.SetPeer(to);
-  EXPECT_EQ(-1, link.Send("x", 1));
-  link.Close();
 }
 
 }  // namespace
