@@ -58,6 +58,7 @@ uint32_t FakeLinkAddress(int a, int b, int c, int d) {
 
 int NetOpenStream() { return kStreamSocket; }
 int NetOpenDatagram() { return kDatagramSocket; }
+int NetOpenDatagramDual(bool) { return kDatagramSocket; }
 void NetClose(int) {}
 void NetShutdownReceive(int) {}
 void NetShutdownBoth(int) {}
@@ -95,6 +96,13 @@ bool NetLookUpHost(const char* name, uint32_t* address) {
   return true;
 }
 
+int NetLookUpHostAll(const char* name, NetAddress* out, int most, bool) {
+  uint32_t address = 0;
+  if (most < 1 || !NetLookUpHost(name, &address)) return 0;
+  out[0] = NetAddressFromV4(address);
+  return 1;
+}
+
 bool NetLocalHostName(char* out, std::size_t size) {
   if (!out || size == 0) return false;
   std::strncpy(out, "fuzz.host", size - 1);
@@ -125,8 +133,17 @@ int NetPortFromWire(uint16_t wirePort) {
 int NetBind(int, uint32_t, uint16_t) { return 1; }
 uint16_t NetLocalPort(int s) { return s == kDatagramSocket ? NetPortToWire(6669) : 0; }
 uint32_t NetLocalAddress(int) { return 0; }
+NetAddress NetLocalAddressOf(int) { return NetAddress{}; }
+NetAddress NetSourceAddressToward(const NetAddress&) { return NetAddress{}; }
 NetConnectOutcome NetConnectStart(int, uint32_t, uint16_t) { return NetConnected; }
 NetConnectOutcome NetConnectWait(int, int) { return NetConnected; }
+NetConnectOutcome NetConnectAny(const NetAddress*, int count, uint16_t, uint32_t, int, bool (*)(void*), void*,
+                                int* socket, int* winner) {
+  if (count < 1) return NetUnreachable;
+  *socket = kStreamSocket;
+  *winner = 0;
+  return NetConnected;
+}
 bool NetStreamEnded(int s) { return s != kStreamSocket; }  // the fuzz input is all there is
 void NetSetSendTimeout(int, int) {}
 void NetSetReceiveBuffer(int, int) {}
@@ -153,6 +170,15 @@ int NetSendToTtl(int s, const void* data, std::size_t length, uint32_t address, 
   return NetSendTo(s, data, length, address, wirePort);
 }
 
+int NetSendToAddress(int s, const void* data, std::size_t length, const NetAddress& address, uint16_t wirePort) {
+  return NetSendTo(s, data, length, NetAddressV4(address), wirePort);
+}
+
+int NetSendToAddressTtl(int s, const void* data, std::size_t length, const NetAddress& address, uint16_t wirePort,
+                        int) {
+  return NetSendToAddress(s, data, length, address, wirePort);
+}
+
 bool NetDatagramWaiting(int s) { return s == kDatagramSocket && !datagrams.empty(); }
 
 // Like the system: a datagram longer than the buffer is cut to it.
@@ -165,6 +191,13 @@ int NetReceiveFrom(int s, void* buffer, std::size_t size, uint32_t* address, uin
   *wirePort = d.wirePort;
   datagrams.pop_front();
   return static_cast<int>(n);
+}
+
+int NetReceiveFromAddress(int s, void* buffer, std::size_t size, NetAddress* address, uint16_t* wirePort) {
+  uint32_t v4 = 0;
+  int r = NetReceiveFrom(s, buffer, size, &v4, wirePort);
+  if (r >= 0) *address = NetAddressFromV4(v4);
+  return r;
 }
 
 int NetWaitReadableAny(const int* sockets, bool* ready, int count, int) {

@@ -39,6 +39,10 @@ static void SendHostAnswer(const char* target, char letter, bool local) {
   char text[kIrcLineLength];
   FormatInto(text, sizeof text, "\x01VERSION\x01:%c%s", letter, host);
   SendLookupLine("PRIVMSG %s :%s", target, text);  // waits behind typed chat
+  // A client from before IPv6 cannot use an IPv6 address: a second line names an IPv4 one.
+  if (local || !ReachableIPv4Text(target, host, sizeof host)) return;
+  FormatInto(text, sizeof text, "\x01VERSION\x01:%c%s", letter, host);
+  SendLookupLine("PRIVMSG %s :%s", target, text);
 }
 
 static bool IsSameHouse(int index) {
@@ -67,10 +71,10 @@ static int HandleHandshake(int index, const char* sender, const char* params) {
   // The letter follows \x01 VERSION \x01 and one more character (normally ':').
   char letter = std::strlen(text) > 9 ? text[9] : '\0';
   const char* host = letter ? text + 10 : "";
-  uint32_t address = 0;
+  HostAddresses found = {};
   // An address the peer names is one more place to greet it; the peer's lines may name any
   // address, so they are bounded (presence/peer_links.cpp).
-  if (LookUpHost(host, &address) == 1) Irc.peerTable.AddPeerAddress(index, address, true);
+  if (LookUpHost(host, &found) == 1) Irc.peerTable.AddPeerAddresses(index, found, true);
   if (StopReceive.load()) return EventNone;  // a lookup was abandoned: the client is leaving
   if (letter == 'Q') SendHostAnswer(sender, 'A', IsSameHouse(index));
   return EventNone;
@@ -171,11 +175,11 @@ static int HandleNames(const IrcMessage& m) {
 static int TakeMemberHost(const char* target, const char* host) {
   int index = Irc.peerTable.FindByNick(target);
   if (!index) return EventNone;
-  uint32_t address = 0;
-  int result = LookUpHost(host, &address);
+  HostAddresses found = {};
+  int result = LookUpHost(host, &found);
   if (StopReceive.load()) return EventNone;  // a lookup was abandoned: the client is leaving
-  if (result == 1) Irc.peerTable.AddPeerAddress(index, address);
-  if (IsOwnPublicHost(host, result == 1 ? address : 0)) AskSameHouse(index, target);
+  if (result == 1) Irc.peerTable.AddPeerAddresses(index, found);
+  if (IsOwnPublicHost(host, found)) AskSameHouse(index, target);
   if (result == 1) return EventHandled;
   if (!IsSameHouse(index)) SendHostAnswer(target, 'Q', false);  // ask the peer itself
   return EventNone;

@@ -91,6 +91,9 @@ int IrcClient::Init() {
   const char* seam = std::getenv("QIVRA_BIND_ADDRESS");
   if (LinkBindAddress == 0 && seam && *seam) SetBindAddress(seam);
   ReadRelaySeams();
+  // Test seam: behave as a client from before IPv6 (IPv4 connects, lookups and datagrams).
+  const char* ipv6 = std::getenv("QIVRA_IPV6");
+  if (ipv6 && std::strcmp(ipv6, "off") == 0) LinkIPv6 = false;
   if (streamLink.Open() != 1) return 0;
   if (datagramLink.Open() != 1) {
     streamLink.Close();
@@ -148,8 +151,9 @@ int IrcClient::SetNick(const char* nick) {
 }
 
 int IrcClient::SendUser(const char* user, const char* host, const char* realName) {
-  // The realname after ':' : servers take a last parameter with spaces only that way.
-  SendIrcLine("\n", "USER %s %s 127.0.0.1 :%s", user, host, realName);
+  // The realname after ':' : servers take a last parameter with spaces only that way. A host
+  // such as "::1" would begin the last parameter itself: "0::1" is the same address.
+  SendIrcLine("\n", "USER %s %s%s 127.0.0.1 :%s", user, host[0] == ':' ? "0" : "", host, realName);
   return 1;
 }
 

@@ -18,7 +18,7 @@ namespace {
 // Written on the thread that reads registration lines, read by the receive thread.
 std::mutex OwnHostMutex;
 char OwnHost[256];
-uint32_t OwnAddress = 0;
+NetAddress OwnAddress = {};
 
 void CopyText(char* out, std::size_t size, const char* text) {
   std::size_t n = strnlen(text, size - 1);
@@ -37,43 +37,65 @@ void NoteWelcome(const IrcMessage& m) {
   if (!at || !at[1]) return;
   std::lock_guard<std::mutex> hold(OwnHostMutex);
   CopyText(OwnHost, sizeof OwnHost, at + 1);
-  uint32_t address = 0;
-  OwnAddress = NetParseDotted(OwnHost, &address) ? address : 0;
+  NetAddress address = {};
+  OwnAddress = NetParseAddress(OwnHost, &address) ? address : NetAddress{};
 }
 
 void ForgetOwnHost() {
   std::lock_guard<std::mutex> hold(OwnHostMutex);
   OwnHost[0] = '\0';
-  OwnAddress = 0;
+  OwnAddress = NetAddress{};
 }
 
 void ReachableAddressText(char* out, std::size_t size) {
-  uint32_t address = RouterPublicAddress();
-  if (!address) {
+  NetAddress address = NetAddressFromV4(RouterPublicAddress());
+  if (!NetAddressIsSet(address)) {
     std::lock_guard<std::mutex> hold(OwnHostMutex);
     address = OwnAddress;
   }
-  if (!address) address = LinkBindAddress;
-  if (address) {
+  if (!NetAddressIsSet(address)) address = NetAddressFromV4(LinkBindAddress);
+  if (NetAddressIsSet(address)) {
     NetAddressText(address, out, size);
   } else if (!NetLocalHostName(out, size)) {
     out[0] = '\0';
   }
+}
+
+bool ReachableIPv4Text(const char* nick, char* out, std::size_t size) {
+  {
+    std::lock_guard<std::mutex> hold(OwnHostMutex);
+    if (RouterPublicAddress() || OwnAddress.family != kNetIPv6) return false;  // already IPv4
+  }
+  NetAddress address = NetAddressFromV4(LinkBindAddress);
+  if (!NetAddressIsSet(address)) {
+    std::lock_guard<std::recursive_mutex> hold(ClientLock());
+    const int index = Irc.peerTable.FindByNick(nick);
+    for (int i = 0; index && i < kLinkAddresses && !NetAddressIsSet(address); ++i) {
+      const NetAddress& theirs = Irc.peerTable.links[index].to[i].address;
+      if (theirs.family == kNetIPv4) address = NetSourceAddressToward(theirs);
+    }
+  }
+  if (address.family != kNetIPv4) return false;
+  NetAddressText(address, out, size);
+  return true;
 }
 
 void LocalAddressText(char* out, std::size_t size) {
-  uint32_t address = LinkBindAddress ? LinkBindAddress : NetLocalAddress(Irc.streamLink.socket);
-  if (address) {
+  NetAddress address = LinkBindAddress ? NetAddressFromV4(LinkBindAddress) : NetLocalAddressOf(Irc.streamLink.socket);
+  if (NetAddressIsSet(address)) {
     NetAddressText(address, out, size);
   } else if (!NetLocalHostName(out, size)) {
     out[0] = '\0';
   }
 }
 
-bool IsOwnPublicHost(const char* host, uint32_t address) {
-  if (address && address == RouterPublicAddress()) return true;
+bool IsOwnPublicHost(const char* host, const HostAddresses& addresses) {
+  const NetAddress router = NetAddressFromV4(RouterPublicAddress());
   std::lock_guard<std::mutex> hold(OwnHostMutex);
-  if (address && address == OwnAddress) return true;
+  for (int i = 0; i < addresses.count && i < kHostAddresses; ++i) {
+    const NetAddress& a = addresses.list[i];
+    if (NetAddressIsSet(a) && (a == router || a == OwnAddress)) return true;
+  }
   return OwnHost[0] && host && strcasecmp(host, OwnHost) == 0;
 }
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include "irc/irc_message.h"
 
+#include "presence/host_lookup.h"
+
 // Takes our own host from the server's welcome line («:srv 001 me :Welcome ... me!user@host»);
 // other lines change nothing.
 void NoteWelcome(const IrcMessage& m);
@@ -14,11 +16,15 @@ void ForgetOwnHost();
 // port, else the address the server showed in its welcome line when that is an IP, else the
 // address the links are bound to (QIVRA_BIND_ADDRESS), else the machine's host name.
 void ReachableAddressText(char* out, std::size_t size);
+// When the address above is an IPv6 one: an IPv4 address of ours for the member nick, whose
+// client may use IPv4 alone (one from before IPv6): the router's public address, the bound
+// one, else the address we send from towards the member's own IPv4 address. False if none.
+bool ReachableIPv4Text(const char* nick, char* out, std::size_t size);
 // Our address on the local network, for a peer behind the same router.
 void LocalAddressText(char* out, std::size_t size);
-// True when a member's host (as the server shows it, resolved to address when it resolved,
-// else 0) is our own public one: the member is behind the same router.
-bool IsOwnPublicHost(const char* host, uint32_t address);
+// True when a member's host (as the server shows it, with the addresses it resolved to, if any)
+// is our own public one: the member is behind the same router.
+bool IsOwnPublicHost(const char* host, const HostAddresses& addresses);
 // The "No direct link" line for the members whose presence was not set up in time: the first
 // kNoLinkNamed are named, the rest counted.
 constexpr int kNoLinkNamed = 8;

@@ -54,8 +54,6 @@ LinkFailure FailureOf(NetConnectOutcome outcome) {
   }
 }
 
-constexpr int kWaitSliceMs = 20;  // how often a connect looks whether it is given up
-
 }  // namespace
 
 int StreamLink::Connect(const char* host, int port) {
@@ -65,31 +63,30 @@ int StreamLink::Connect(const char* host, int port) {
   partialLength = 0;
   ConnectClock clock{TickCountMs(), abandon};
   tls.result = 0;
-  uint32_t dotted = 0;
-  numericAddress = NetParseDotted(host, &dotted) ? dotted : 0xFFFFFFFFu;
-  uint32_t address = 0;
-  if (LookUpHostWhile(host, &address, LookupGoesOn, &clock) != 1) {
+  HostAddresses found = {};
+  if (LookUpHostWhile(host, &found, LookupGoesOn, &clock) != 1) {
     failure = clock.abandoned ? LinkFailAbandoned : clock.Left() == 0 ? LinkFailNoAnswer : LinkFailNoSuchHost;
     return -2;
   }
   std::memset(&serverAddress, 0, sizeof serverAddress);
-  serverAddress.family = kAddressFamilyIPv4;
   serverAddress.port = NetPortToWire(port);
-  serverAddress.address = address;
   connectTried = true;
-  NetConnectOutcome outcome = NetConnectStart(socket, serverAddress.address, serverAddress.port);
-  while (outcome == NetConnecting) {
-    uint32_t left = clock.Left();
-    if (left == 0 || !clock.GoOn()) {
-      failure = clock.abandoned ? LinkFailAbandoned : LinkFailNoAnswer;
-      return 0;
-    }
-    outcome = NetConnectWait(socket, static_cast<int>(left < kWaitSliceMs ? left : kWaitSliceMs));
+  int connected = kNoSocket, winner = 0;
+  NetConnectOutcome outcome = NetConnectAny(found.list, found.count, serverAddress.port, LinkBindAddress,
+                                            static_cast<int>(clock.Left()), LookupGoesOn, &clock,
+                                            &connected, &winner);
+  if (outcome == NetConnecting) {  // the time ran out, or the user left
+    failure = clock.abandoned ? LinkFailAbandoned : LinkFailNoAnswer;
+    return 0;
   }
   if (outcome != NetConnected) {
     failure = FailureOf(outcome);
     return 0;
   }
+  NetClose(socket);  // Open's, never connected
+  socket = connected;
+  NetSetSendTimeout(socket, kSendTimeoutMs);
+  serverAddress.address = found.list[winner];
   if (!tls.wanted) return 1;
   int result = tls.result = StartTls(host, port, clock.Left());
   if (result == kStreamTlsFailed && clock.Left() == 0) {
@@ -106,7 +103,9 @@ int StreamLink::Connect(const char* host, int port) {
 // fails is still taken when the user chose to trust it for this server.
 int StreamLink::StartTls(const char* host, int port, uint32_t limitMs) {
   EndTls();
-  tls.session = TlsStart(socket, host, static_cast<int>(limitMs), &tls.check);
+  char bare[256];  // the certificate names an IPv6 address without brackets
+  NetBareHost(host, bare, sizeof bare);
+  tls.session = TlsStart(socket, bare, static_cast<int>(limitMs), &tls.check);
   if (tls.session && (tls.check.passed || IsCertificateTrusted(host, port, tls.check.fingerprint))) return 1;
   bool handshaken = tls.session != nullptr;
   EndTls();

@@ -51,8 +51,7 @@ constexpr uint32_t kConnectLimitMs = 8000;
 class StreamLink {
  public:
   int socket = -1;                   // kNoSocket when none was made
-  uint32_t numericAddress = 0;       // the host text as a dotted address, 0xFFFFFFFF if not one
-  SocketAddress serverAddress = {};  // what connect used
+  SocketAddress serverAddress = {};  // the address that answered first
   bool connectTried = false;         // a socket connects once; a new connection needs a new one
   LinkFailure failure = LinkFailNone;  // why the last Connect gave 0 or -2
   bool ended = false;                // ReadLine found the stream at its end: the server is gone
@@ -63,6 +62,8 @@ class StreamLink {
   const std::atomic<uint8_t>* abandon = nullptr;
 
   int Open();                                 // 1, or -3 no socket
+  // host: a name (every address is tried, IPv6 and IPv4 racing), "10.0.0.1", "2001:db8::1" or
+  // "[2001:db8::1]". The socket that connected replaces the one Open made.
   int Connect(const char* host, int port);    // 1, 0 connect failed, -2 host does not resolve,
                                               // kStreamTlsFailed, kStreamCertificateRefused
   int Send(const char* text);                 // 1, or -1

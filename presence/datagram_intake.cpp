@@ -15,10 +15,10 @@ AcceptedArea PositionArea = {-10000.0f, 10000.0f, -10000.0f, 10000.0f};
 
 namespace {
 
-// Sources by IPv4 address (a flood may change its port at will). A fixed table: when it is
+// Sources by address (a flood may change its port at will). A fixed table: when it is
 // full, the source heard from longest ago makes room, unless it is being ignored.
 struct SourceCount {
-  uint32_t address;
+  NetAddress address;
   uint32_t windowStart;   // tick count when its current one-second window began
   uint32_t inWindow;      // datagrams in that window
   uint32_t quietUntil;    // tick count until which it is ignored
@@ -30,7 +30,7 @@ SourceCount sources[kSources];
 
 bool Before(uint32_t now, uint32_t moment) { return moment - now - 1 < 0x80000000u; }
 
-SourceCount* FindSource(uint32_t address, uint32_t now) {
+SourceCount* FindSource(const NetAddress& address, uint32_t now) {
   SourceCount* room = nullptr;
   for (SourceCount& s : sources) {
     if (s.used && s.address == address) return &s;
@@ -46,7 +46,7 @@ SourceCount* FindSource(uint32_t address, uint32_t now) {
   return room;
 }
 
-bool WithinRate(uint32_t address, uint32_t now) {
+bool WithinRate(const NetAddress& address, uint32_t now) {
   SourceCount* s = FindSource(address, now);
   if (!s) return true;
   if (s->ignored) {

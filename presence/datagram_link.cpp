@@ -9,10 +9,11 @@
 #include "presence/peer_table.h"
 
 uint32_t LinkBindAddress = 0;
+bool LinkIPv6 = true;
 
 int DatagramLink::Open() {
   NetClose(socket);  // a second Open without Close must not leak the first socket
-  socket = NetOpenDatagram();
+  socket = NetOpenDatagramDual(LinkIPv6);
   if (socket == kNoSocket) return -3;
   // Room for a crowd's datagrams while the main loop draws a frame or waits for the screen.
   NetSetReceiveBuffer(socket, 1 << 20);
@@ -22,10 +23,9 @@ int DatagramLink::Open() {
 int DatagramLink::Bind(int port) {
   std::lock_guard<std::recursive_mutex> hold(ClientLock());
   std::memset(&localAddress, 0, sizeof localAddress);
-  localAddress.family = kAddressFamilyIPv4;
   localAddress.port = NetPortToWire(port);
-  localAddress.address = LinkBindAddress;
-  NetBind(socket, localAddress.address, localAddress.port);  // refusal ignored on purpose
+  localAddress.address = NetAddressFromV4(LinkBindAddress);
+  NetBind(socket, LinkBindAddress, localAddress.port);  // refusal ignored on purpose
   return 1;
 }
 
@@ -35,30 +35,27 @@ void DatagramLink::SetPeer(const SocketAddress& address) {
 }
 
 int DatagramLink::Resolve(const char* host, int port) {
-  uint32_t address = 0;
+  HostAddresses found = {};
   // The lookup may take long: it runs without the lock so the other thread goes on.
-  if (LookUpHost(host, &address) != 1) return -2;
+  if (LookUpHost(host, &found) != 1) return -2;
   std::lock_guard<std::recursive_mutex> hold(ClientLock());
-  uint32_t dotted = 0;
-  numericAddress = NetParseDotted(host, &dotted) ? dotted : 0xFFFFFFFFu;
   std::memset(&peerAddress, 0, sizeof peerAddress);
-  peerAddress.family = kAddressFamilyIPv4;
   peerAddress.port = NetPortToWire(port);
-  peerAddress.address = address;
+  peerAddress.address = found.list[0];
   return 1;
 }
 
 int DatagramLink::Send(const char* data, int length) {
   std::lock_guard<std::recursive_mutex> hold(ClientLock());
   std::size_t size = length > 0 ? static_cast<std::size_t>(length) : strnlen(data, 2048);
-  int r = NetSendTo(socket, data, size, peerAddress.address, peerAddress.port);
+  int r = NetSendToAddress(socket, data, size, peerAddress.address, peerAddress.port);
   return r < 0 ? -1 : 1;
 }
 
 int DatagramLink::SendWithTtl(const char* data, int length, int ttl) {
   std::lock_guard<std::recursive_mutex> hold(ClientLock());
   std::size_t size = length > 0 ? static_cast<std::size_t>(length) : strnlen(data, 2048);
-  int r = NetSendToTtl(socket, data, size, peerAddress.address, peerAddress.port, ttl);
+  int r = NetSendToAddressTtl(socket, data, size, peerAddress.address, peerAddress.port, ttl);
   return r < 0 ? -1 : 1;
 }
 
@@ -68,13 +65,12 @@ int DatagramLink::Poll(char* buffer) {
   // would otherwise sit in front of every later one for ever.
   if (!NetDatagramWaiting(socket)) return 0;
   std::memset(buffer, 0, kDatagramReceiveLength);
-  uint32_t address = 0;
+  NetAddress address = {};
   uint16_t port = 0;
-  int r = NetReceiveFrom(socket, buffer, kDatagramReceiveLength, &address, &port);
+  int r = NetReceiveFromAddress(socket, buffer, kDatagramReceiveLength, &address, &port);
   if (r < 0) return -1;
   receivedLength = r;
   std::memset(&peerAddress, 0, sizeof peerAddress);
-  peerAddress.family = kAddressFamilyIPv4;
   peerAddress.port = port;
   peerAddress.address = address;
   return static_cast<int>(strnlen(buffer, kDatagramReceiveLength));

@@ -9,14 +9,15 @@ constexpr int kDatagramReceiveLength = 2040;  // Poll fills at most this much of
 class DatagramLink {
  public:
   int socket = -1;                 // kNoSocket when none was made
-  uint32_t numericAddress = 0;     // the last resolved host text as a dotted address, if it was one
   SocketAddress peerAddress = {};  // destination of every send; source of the last receive
   SocketAddress localAddress = {}; // the bound address and port
   int receivedLength = 0;          // bytes of the last datagram Poll took, zeros included
 
-  int Open();                                 // 1, or -3 no socket
+  // 1, or -3 no socket. One socket for IPv6 and IPv4 (IPv4 alone while LinkIPv6 is off, on
+  // a system without IPv6, or once bound to LinkBindAddress).
+  int Open();
   int Bind(int port);                         // always 1: a refused bind is ignored
-  int Resolve(const char* host, int port);    // 1, or -2 the host does not resolve
+  int Resolve(const char* host, int port);    // 1 (its first address), or -2 the host does not resolve
   int Send(const char* data, int length);     // 1, or -1; length 0 = text length of data
   // Send with a short IP time-to-live for this datagram only (it dies after ttl routers).
   int SendWithTtl(const char* data, int length, int ttl);

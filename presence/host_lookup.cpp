@@ -9,13 +9,37 @@
 #include <thread>
 
 #include "platform/net.h"
+#include "presence/socket_address.h"
 
 thread_local const std::atomic<uint8_t>* LookupAbandonFlag = nullptr;
 std::atomic<HostLookupFunction> HostLookupOverride{nullptr};
 
-static bool LookUpName(const char* name, uint32_t* address) {
+static bool LookUpName(const char* name, HostAddresses* found, bool ipv6) {
   HostLookupFunction lookup = HostLookupOverride.load();
-  return lookup ? lookup(name, address) : NetLookUpHost(name, address);
+  found->count = lookup ? lookup(name, found->list, kHostAddresses)
+                        : NetLookUpHostAll(name, found->list, kHostAddresses, ipv6);
+  if (found->count < 0 || found->count > kHostAddresses) found->count = 0;
+  // A client without IPv6 keeps to IPv4 whoever answered.
+  int kept = 0;
+  for (int i = 0; i < found->count; ++i)
+    if (ipv6 || found->list[i].family == kNetIPv4) found->list[kept++] = found->list[i];
+  found->count = kept;
+  return kept > 0;
+}
+
+// A literal of a family this client uses; an IPv6 one while IPv6 is off is no address at all.
+static bool TakeLiteral(const char* host, HostAddresses* found, int* result) {
+  NetAddress address = {};
+  if (!NetParseAddress(host, &address)) return false;
+  found->count = 0;
+  if (address.family == kNetIPv6 && !LinkIPv6) {
+    *result = -2;
+    return true;
+  }
+  found->list[0] = address;
+  found->count = 1;
+  *result = 1;
+  return true;
 }
 
 namespace {
@@ -23,31 +47,31 @@ struct LookupJob {
   std::mutex mutex;
   std::condition_variable done;
   bool finished = false;
-  bool found = false;
-  uint32_t address = 0;
+  bool ipv6 = true;
+  HostAddresses found = {};
   char host[2048] = {0};
 };
 }  // namespace
 
 // Runs the lookup on a helper thread and waits for it while goOn(context) holds. The helper
 // touches nothing but its own record, so the caller is free to walk away at any time.
-static int LookUpOnHelper(const char* host, uint32_t* address, bool (*goOn)(void*), void* context) {
+static int LookUpOnHelper(const char* host, HostAddresses* found, bool (*goOn)(void*), void* context) {
   std::shared_ptr<LookupJob> job;
   try {
     job = std::make_shared<LookupJob>();
     std::size_t n = strnlen(host, sizeof job->host - 1);
     std::memcpy(job->host, host, n);
+    job->ipv6 = LinkIPv6;
     std::thread([job] {
-      uint32_t found = 0;
-      bool ok = LookUpName(job->host, &found);
+      HostAddresses addresses = {};
+      LookUpName(job->host, &addresses, job->ipv6);
       std::lock_guard<std::mutex> hold(job->mutex);
-      job->found = ok;
-      job->address = found;
+      job->found = addresses;
       job->finished = true;
       job->done.notify_all();
     }).detach();
   } catch (...) {  // no memory or no thread: look up here and now
-    return LookUpName(host, address) ? 1 : -2;
+    return LookUpName(host, found, LinkIPv6) ? 1 : -2;
   }
   std::unique_lock<std::mutex> hold(job->mutex);
   while (!job->finished) {
@@ -57,8 +81,8 @@ static int LookUpOnHelper(const char* host, uint32_t* address, bool (*goOn)(void
     if (!stay && !job->finished) return -2;
     job->done.wait_for(hold, std::chrono::milliseconds(5));
   }
-  if (!job->found) return -2;
-  *address = job->address;
+  if (job->found.count == 0) return -2;
+  *found = job->found;
   return 1;
 }
 
@@ -66,17 +90,21 @@ static bool NotAbandoned(void* flag) {
   return static_cast<const std::atomic<uint8_t>*>(flag)->load() == 0;
 }
 
-int LookUpHost(const char* host, uint32_t* address) {
+int LookUpHost(const char* host, HostAddresses* found) {
+  found->count = 0;
   if (!host || !*host) return -2;
-  if (NetParseDotted(host, address)) return 1;
+  int result = -2;
+  if (TakeLiteral(host, found, &result)) return result;
   const std::atomic<uint8_t>* abandon = LookupAbandonFlag;
-  if (!abandon) return LookUpName(host, address) ? 1 : -2;
-  return LookUpOnHelper(host, address, NotAbandoned, const_cast<std::atomic<uint8_t>*>(abandon));
+  if (!abandon) return LookUpName(host, found, LinkIPv6) ? 1 : -2;
+  return LookUpOnHelper(host, found, NotAbandoned, const_cast<std::atomic<uint8_t>*>(abandon));
 }
 
-int LookUpHostWhile(const char* host, uint32_t* address, bool (*keepWaiting)(void*), void* context) {
+int LookUpHostWhile(const char* host, HostAddresses* found, bool (*keepWaiting)(void*), void* context) {
+  found->count = 0;
   if (!host || !*host) return -2;
-  if (NetParseDotted(host, address)) return 1;
-  if (!keepWaiting) return LookUpName(host, address) ? 1 : -2;
-  return LookUpOnHelper(host, address, keepWaiting, context);
+  int result = -2;
+  if (TakeLiteral(host, found, &result)) return result;
+  if (!keepWaiting) return LookUpName(host, found, LinkIPv6) ? 1 : -2;
+  return LookUpOnHelper(host, found, keepWaiting, context);
 }

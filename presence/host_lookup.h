@@ -3,20 +3,31 @@
 #include <atomic>
 #include <cstdint>
 
+#include "platform/net_address.h"
+
+// Every address of one host: a name may have several, IPv6 and IPv4.
+constexpr int kHostAddresses = 8;
+struct HostAddresses {
+  NetAddress list[kHostAddresses];
+  int count;
+};
+
 // When set on a thread, a name lookup made on that thread runs on a helper thread and is
 // abandoned (reported as "does not resolve") as soon as the flag becomes non-zero; the helper
 // touches nothing but its own record, so the caller is free to end at once.
 extern thread_local const std::atomic<uint8_t>* LookupAbandonFlag;
 
-// Test hook: when set, replaces the system's name lookup (dotted addresses never reach it).
-// Atomic: a lookup helper thread of an earlier connection may still be reading it.
-using HostLookupFunction = bool (*)(const char* name, uint32_t* address);
+// Test hook: when set, replaces the system's name lookup (literals never reach it): the
+// addresses found (at most `most`), 0 for none. Atomic: a lookup helper thread of an earlier
+// connection may still be reading it.
+using HostLookupFunction = int (*)(const char* name, NetAddress* out, int most);
 extern std::atomic<HostLookupFunction> HostLookupOverride;
 
-// A dotted address is used without lookup. 1 and the IPv4 address (network order), or -2.
-int LookUpHost(const char* host, uint32_t* address);
+// A literal ("10.0.0.1", "2001:db8::1", "[2001:db8::1]") is used without lookup; a name gives
+// all its addresses (IPv4 alone while LinkIPv6 is off). 1 with at least one address, or -2.
+int LookUpHost(const char* host, HostAddresses* found);
 
 // The same lookup on a helper thread, waited for in short slices; keepWaiting(context) is
 // asked between slices and a false answer gives up at once (-2). For a caller that must keep
 // a window alive or keep to a time limit while a resolver takes its time.
-int LookUpHostWhile(const char* host, uint32_t* address, bool (*keepWaiting)(void*), void* context);
+int LookUpHostWhile(const char* host, HostAddresses* found, bool (*keepWaiting)(void*), void* context);

@@ -45,9 +45,8 @@ void FormatHello(char* out, char letter, const char* nick) {
   out[n + 1] = '\0';
 }
 
-SocketAddress At(uint32_t address, uint16_t wirePort) {
+SocketAddress At(const NetAddress& address, uint16_t wirePort) {
   SocketAddress a = {};
-  a.family = kAddressFamilyIPv4;
   a.port = wirePort;
   a.address = address;
   return a;
@@ -72,9 +71,9 @@ void StartRound(PeerLink& link, uint32_t now, int round) {
   }
 }
 
-bool HasAddress(const PeerLink& link, uint32_t address) {
+bool HasAddress(const PeerLink& link, const NetAddress& address) {
   for (const LinkAddress& a : link.to) {
-    if (a.address && a.address == address) return true;
+    if (NetAddressIsSet(a.address) && a.address == address) return true;
   }
   return false;
 }
@@ -100,15 +99,15 @@ void Welcome(PeerTable& t, int index, uint32_t now) {
 uint32_t Age(uint32_t now, uint32_t then) { return static_cast<uint32_t>(now - then); }
 
 // The entry for address, else a free one, else the one used longest ago.
-ReflectEntry* ReflectEntryFor(PeerTable& t, uint32_t address, uint32_t now, bool* found) {
+ReflectEntry* ReflectEntryFor(PeerTable& t, const NetAddress& address, uint32_t now, bool* found) {
   ReflectEntry* use = &t.reflected[0];
   for (ReflectEntry& e : t.reflected) {
     if (e.address == address) {
       *found = true;
       return &e;
     }
-    if (!use->address) continue;
-    if (!e.address || Age(now, e.lastMs) > Age(now, use->lastMs)) use = &e;
+    if (!NetAddressIsSet(use->address)) continue;
+    if (!NetAddressIsSet(e.address) || Age(now, e.lastMs) > Age(now, use->lastMs)) use = &e;
   }
   *found = false;
   return use;
@@ -116,7 +115,7 @@ ReflectEntry* ReflectEntryFor(PeerTable& t, uint32_t address, uint32_t now, bool
 
 // May a peer's IRC line make us greet a new address? At most kReflectNewPerMinute a minute:
 // the ring holds when the last ones were admitted.
-bool AdmitNewAddress(PeerTable& t, uint32_t address, uint32_t now) {
+bool AdmitNewAddress(PeerTable& t, const NetAddress& address, uint32_t now) {
   bool found = false;
   ReflectEntry* e = ReflectEntryFor(t, address, now, &found);
   if (found && e->firstMs != 0 && Age(now, e->firstMs) < 60000) return true;  // named this minute
@@ -133,7 +132,7 @@ bool AdmitNewAddress(PeerTable& t, uint32_t address, uint32_t now) {
 }
 
 // A hello caused by an IRC line goes to one address at most once per kReflectAgainMs.
-bool MayGreetNow(PeerTable& t, uint32_t address, uint32_t now) {
+bool MayGreetNow(PeerTable& t, const NetAddress& address, uint32_t now) {
   bool found = false;
   ReflectEntry* e = ReflectEntryFor(t, address, now, &found);
   if (found && Age(now, e->lastMs) < kReflectAgainMs) return false;
@@ -154,7 +153,7 @@ void GreetDue(PeerTable& t, int index, uint32_t now) {
   const PeerSlot& slot = t.slots[index];
   const uint16_t standard = NetPortToWire(kPresencePort);
   for (LinkAddress& a : link.to) {
-    if (!a.address) continue;
+    if (!NetAddressIsSet(a.address)) continue;
     if (!a.lowTtlSent) {
       SendHello(t, At(a.address, standard), kLowTtl);
       a.lowTtlSent = 1;
@@ -180,18 +179,26 @@ void GreetDue(PeerTable& t, int index, uint32_t now) {
 
 int PeerTable::SetPeerHost(int index, const char* host) {
   if (index < 1 || index >= kPeerSlots) return 0;
-  uint32_t address = 0;
+  HostAddresses found = {};
   // No lock during the lookup: it may take a while and the main thread keeps drawing.
-  int found = LookUpHost(host, &address);
-  if (found != 1) return found;
+  int result = LookUpHost(host, &found);
+  if (result != 1) return result;
   Hold hold(ClientLock());
   if (!slots[index].known) return 0;  // removed while the name was being looked up
-  AddPeerAddress(index, address);
+  AddPeerAddresses(index, found);
   return 1;
 }
 
-int PeerTable::AddPeerAddress(int index, uint32_t address, bool namedByPeer) {
-  if (index < 1 || index >= kPeerSlots || address == 0) return 0;
+int PeerTable::AddPeerAddresses(int index, const HostAddresses& found, bool namedByPeer) {
+  int added = 0;
+  for (int i = 0; i < found.count && i < kHostAddresses; ++i)
+    if (AddPeerAddress(index, found.list[i], namedByPeer) == 1) ++added;
+  return added ? 1 : 0;
+}
+
+int PeerTable::AddPeerAddress(int index, const NetAddress& address, bool namedByPeer) {
+  if (index < 1 || index >= kPeerSlots || !NetAddressIsSet(address)) return 0;
+  if (address.family == kNetIPv6 && !LinkIPv6) return 0;  // a client kept to IPv4 cannot send there
   Hold hold(ClientLock());
   PeerSlot& slot = slots[index];
   PeerLink& link = links[index];
@@ -208,8 +215,10 @@ int PeerTable::AddPeerAddress(int index, uint32_t address, bool namedByPeer) {
     LinkAddress* use = nullptr;
     for (LinkAddress& a : link.to) {
       if (slot.active && a.address == slot.address.address) continue;
-      if (!use || !a.address || (use->address && Age(now, a.addedMs) > Age(now, use->addedMs))) use = &a;
-      if (!use->address) break;
+      if (!use || !NetAddressIsSet(a.address) ||
+          (NetAddressIsSet(use->address) && Age(now, a.addedMs) > Age(now, use->addedMs)))
+        use = &a;
+      if (!NetAddressIsSet(use->address)) break;
     }
     if (!use) use = &link.to[0];
     std::memset(use, 0, sizeof *use);
@@ -303,9 +312,9 @@ void PeerTable::ServiceLinks(uint32_t now) {
     PeerLink& link = links[i];
     if (!slot.known) continue;
     bool up = slot.active && !Since(now, link.heardMs, kSilentMs);
-    if (link.waiting && !up && AdmitNewAddress(*this, link.waiting, now)) {
-      const uint32_t address = link.waiting;
-      link.waiting = 0;
+    if (NetAddressIsSet(link.waiting) && !up && AdmitNewAddress(*this, link.waiting, now)) {
+      const NetAddress address = link.waiting;
+      link.waiting = NetAddress{};
       AddPeerAddress(i, address, true);
     }
     if (!up) GreetDue(*this, i, now);

@@ -3,9 +3,11 @@
 #pragma once
 #include <cstdint>
 
+#include "platform/net_address.h"
 #include "presence/relay_state.h"
 
-constexpr int kLinkAddresses = 3;         // addresses tried for one peer (WHOIS, ":Q"/":A", same house)
+constexpr int kLinkAddresses = 4;         // addresses tried for one peer (WHOIS with IPv6 and IPv4,
+                                          // ":Q"/":A", same house)
 constexpr int kLowTtl = 2;                // passes our own router, dies one hop beyond it
 constexpr uint32_t kKeepAliveMs = 15000;  // a key block after this long without a datagram to a peer
 constexpr uint32_t kKeyRepeatMs = 250;    // key blocks while a movement key is held ...
@@ -19,7 +21,7 @@ constexpr int kReflectEntries = 48;
 
 // One address a peer may be reached at (port 6669), with this round's hellos to it.
 struct LinkAddress {
-  uint32_t address;      // IPv4, network order; 0 = unused
+  NetAddress address;    // no family: unused
   uint32_t addedMs;
   uint32_t lowTtlMs;     // when this round's first, short-lived hello went
   uint8_t lowTtlSent;
@@ -40,14 +42,14 @@ struct PeerLink {
   uint8_t reported;      // "No direct link" was shown
   uint8_t sameHouse;     // its host is our own public address: it is told our local address
   uint8_t askedLocal;    // we have sent it our local address
-  uint32_t waiting;      // the newest address its lines named beyond the minute's bound: taken
-                         // up when the bound allows (0: none)
+  NetAddress waiting;    // the newest address its lines named beyond the minute's bound: taken
+                         // up when the bound allows (no family: none)
   RelayLink relay;       // moves through the IRC server while no direct link is found
 };
 
 // Addresses recently greeted because an IRC line named them.
 struct ReflectEntry {
-  uint32_t address;
+  NetAddress address;
   uint32_t firstMs;      // when a peer's line named it as a new address (0: never)
   uint32_t lastMs;       // last greeted
 };

@@ -51,9 +51,7 @@ int PeerTable::FindByNick(const char* nick) {
 int PeerTable::FindByAddress(const SocketAddress& address) {
   Hold hold(ClientLock());
   for (int i = 1; i < kPeerSlots; ++i) {
-    if (slots[i].known && slots[i].address.address == address.address &&
-        slots[i].address.port == address.port)
-      return i;
+    if (slots[i].known && SameSocketAddress(slots[i].address, address)) return i;
   }
   return 0;
 }

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <mutex>
+#include "presence/host_lookup.h"
 #include "presence/peer_links.h"
 #include "presence/socket_address.h"
 #include "core/player_pose.h"
@@ -56,7 +57,9 @@ class PeerTable {
   // The same with the address already resolved: the peer may be reached there too (its
   // earlier addresses stay). namedByPeer: the address came from the peer's own ":Q"/":A"
   // line, so it counts against the bound on new addresses a minute (0 when over it).
-  int AddPeerAddress(int index, uint32_t address, bool namedByPeer = false);
+  int AddPeerAddress(int index, const NetAddress& address, bool namedByPeer = false);
+  // Each address of a host that may have several (IPv6 and IPv4): 1 when any was taken.
+  int AddPeerAddresses(int index, const HostAddresses& found, bool namedByPeer = false);
   int SendKeyState(int index, int held);
   int SendPosition(float x, float z, float yaw, float heading, float pitch);
   int ReceiveDatagram();

@@ -253,7 +253,7 @@ TEST_F(DispatcherTest, WhoisHostThatResolvesStartsTheHelloHandshake) {
   std::string hello;
   ASSERT_TRUE(peer.Receive(&hello));
   EXPECT_EQ("cme", hello);
-  EXPECT_EQ(TestAddressValue(1), Irc.peerTable.slots[alice].address.address);
+  EXPECT_EQ(TestNetAddress(1), Irc.peerTable.slots[alice].address.address);
   EXPECT_EQ(0, Irc.peerTable.slots[alice].address.port);
   EXPECT_EQ(0, Irc.peerTable.IsActive(alice));
   // By name too, through the resolver; the same address is not greeted again within 10 s.
@@ -269,7 +269,7 @@ TEST_F(DispatcherTest, WhoisHostThatDoesNotResolveAsksThePeerOverIrc) {
   EXPECT_EQ(0, Pass(":srv 311 me alice a cloaked.invalid * :Alice\r\n"));
   EXPECT_EQ("PRIVMSG alice :\x01VERSION\x01:Q" + TestAddress(0) + "\r\n", Next())
       << "a client bound to an address names that address";
-  EXPECT_EQ(0u, Irc.peerTable.slots[alice].address.address);
+  EXPECT_FALSE(NetAddressIsSet(Irc.peerTable.slots[alice].address.address));
 }
 
 TEST_F(DispatcherTest, AddressQuestionAndAnswerOverIrc) {
@@ -282,7 +282,7 @@ TEST_F(DispatcherTest, AddressQuestionAndAnswerOverIrc) {
   std::string hello;
   ASSERT_TRUE(peer.Receive(&hello));
   EXPECT_EQ("cme", hello);
-  EXPECT_EQ(TestAddressValue(1), Irc.peerTable.slots[alice].address.address);
+  EXPECT_EQ(TestNetAddress(1), Irc.peerTable.slots[alice].address.address);
   EXPECT_EQ("PRIVMSG alice :\x01VERSION\x01:A" + TestAddress(0) + "\r\n", Next());
 
   EXPECT_EQ(0, Pass(":alice!a@h PRIVMSG me :\x01VERSION\x01:Apeer1.test\r\n"));
@@ -320,7 +320,7 @@ TEST_F(DispatcherTest, PeersAreToldTheWelcomeLineAddressAndHousematesTheLocalOne
   std::string hello;
   ASSERT_TRUE(bobPeer.Receive(&hello)) << "greeted at his local address too";
   EXPECT_EQ(100, Deliver(bobPeer, "Cbob")) << "whichever address answers binds him";
-  EXPECT_EQ(TestAddressValue(2), Irc.peerTable.slots[bob].address.address);
+  EXPECT_EQ(TestNetAddress(2), Irc.peerTable.slots[bob].address.address);
   EXPECT_EQ(1, Irc.peerTable.IsLinked(bob));
 }
 

@@ -61,6 +61,8 @@ TEST_F(IrcCommandsTest, EveryCommandSendsItsLineByteForByte) {
 
   Irc.SendUser("user", "host", "Full Name");
   EXPECT_EQ("USER user host 127.0.0.1 :Full Name\n", Next()) << "realname must follow a ':'";
+  Irc.SendUser("user", "::1", "Full Name");
+  EXPECT_EQ("USER user 0::1 127.0.0.1 :Full Name\n", Next()) << "no parameter but the last begins with ':'";
 
   Irc.Join("#qivra");
   EXPECT_EQ("JOIN #qivra\r\n", Next());

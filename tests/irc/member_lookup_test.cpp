@@ -50,7 +50,7 @@ TEST_F(MemberLookupTest, MembersNamedAfterTheOwnJoinAreFoundByOneWho) {
   EXPECT_EQ("cme", hello);
   ASSERT_TRUE(bob.Receive(&hello));
   EXPECT_EQ("cme", hello);
-  EXPECT_EQ(TestAddressValue(2), Irc.peerTable.slots[Irc.peerTable.FindByNick("bob")].address.address);
+  EXPECT_EQ(TestNetAddress(2), Irc.peerTable.slots[Irc.peerTable.FindByNick("bob")].address.address);
   // carol and erin were left out of the WHO: each is asked on her own at its end.
   Pass(":srv 315 me #qivra :End of WHO list\r\n");
   std::string first = Next(), second = Next();

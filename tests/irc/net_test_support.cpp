@@ -30,11 +30,35 @@ uint32_t TestAddressValue(int offset) {
   return value;
 }
 
-bool FakeLookup(const char* name, uint32_t* address) {
-  if (std::strcmp(name, "peer1.test") == 0) { *address = TestAddressValue(1); return true; }
-  if (std::strcmp(name, "peer2.test") == 0) { *address = TestAddressValue(2); return true; }
+NetAddress TestNetAddress(int offset) { return NetAddressFromV4(TestAddressValue(offset)); }
+
+int FakeLookup(const char* name, NetAddress* out, int most) {
+  if (most < 2) return 0;
+  if (std::strcmp(name, "peer1.test") == 0) { out[0] = TestNetAddress(1); return 1; }
+  if (std::strcmp(name, "peer2.test") == 0) { out[0] = TestNetAddress(2); return 1; }
+  bool both = std::strcmp(name, "both.test") == 0;
+  if (both || std::strcmp(name, "dual.test") == 0) {
+    out[1] = TestNetAddress(both ? 1 : 3);
+    return NetParseAddress(both ? "::1" : "2001:db8::7", &out[0]) ? 2 : 0;
+  }
   if (std::strcmp(name, "slow.test") == 0) std::this_thread::sleep_for(std::chrono::seconds(3));
-  return false;
+  return 0;
+}
+
+int ListenOnIPv6Loopback(int* port, bool stalled, std::vector<int>* fillers) {
+  int s = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in6 a = {};
+  a.sin6_family = AF_INET6;
+  a.sin6_addr = in6addr_loopback;
+  socklen_t length = sizeof a;
+  bool ok = bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && listen(s, stalled ? 1 : 8) == 0 &&
+            getsockname(s, reinterpret_cast<sockaddr*>(&a), &length) == 0;
+  *port = ntohs(a.sin6_port);
+  for (int i = 0; ok && stalled && i < 8; ++i) {  // connects under way or queued, never accepted
+    fillers->push_back(socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    connect(fillers->back(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+  }
+  return ok ? s : -1;
 }
 
 FakeServer::~FakeServer() {

@@ -5,14 +5,19 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "platform/net_address.h"
 
 // 127.a.b.c, unique to this test process (parallel ctest runs share port 6669 otherwise).
 std::string TestAddress(int offset);  // offset 0: the client under test; 1 to 3: remote peers
 uint32_t TestAddressValue(int offset);
+NetAddress TestNetAddress(int offset);  // the same as a NetAddress
 
-// Names the fake resolver knows: "peer1.test" and "peer2.test" (TestAddress 1, 2), and
+// Names the fake resolver knows: "peer1.test" and "peer2.test" (TestAddress 1, 2),
+// "dual.test" (2001:db8::7 and TestAddress 3), "both.test" (::1 and TestAddress 1), and
 // "slow.test", which takes three seconds and then fails. Every other name fails at once.
-bool FakeLookup(const char* name, uint32_t* address);
+int FakeLookup(const char* name, NetAddress* out, int most);
 
 class FakeServer {
  public:
@@ -28,6 +33,10 @@ class FakeServer {
   int client = -1;
   std::string pending;                  // received bytes not yet returned as a line
 };
+
+// A TCP listener on [::1] at a port of the system's choice, or -1. Stalled: its queue is full of
+// connects never accepted (in *fillers, to be closed), so a further connect stays unanswered.
+int ListenOnIPv6Loopback(int* port, bool stalled, std::vector<int>* fillers);
 
 class UdpPeer {
  public:

@@ -165,10 +165,10 @@ TEST_F(PeerLinksTest, AnotherPortBindsOnlyWhenTheBoundOneHasBeenQuietFor25Second
   ASSERT_TRUE(moved.Receive(&got));
   EXPECT_EQ("cme", got);
   EXPECT_EQ(100, Deliver(moved, "Calice"));
-  EXPECT_EQ(TestAddressValue(1), Irc.peerTable.slots[alice].address.address);
+  EXPECT_EQ(TestNetAddress(1), Irc.peerTable.slots[alice].address.address);
   FakeNow += 25000;
   EXPECT_EQ(100, Deliver(moved, "Calice"));
-  EXPECT_EQ(TestAddressValue(2), Irc.peerTable.slots[alice].address.address);
+  EXPECT_EQ(TestNetAddress(2), Irc.peerTable.slots[alice].address.address);
   EXPECT_EQ(NetPortToWire(6669), Irc.peerTable.slots[alice].address.port);
 }
 
@@ -178,7 +178,7 @@ TEST_F(PeerLinksTest, HellosCausedByIrcLinesAreBounded) {
   int bob = AddKnown("bob");
   int carol = AddKnown("carol");
   std::string got;
-  const uint32_t victim = TestAddressValue(1);
+  const NetAddress victim = TestNetAddress(1);
   EXPECT_EQ(1, Irc.peerTable.AddPeerAddress(bob, victim, true));
   EXPECT_TRUE(target.Receive(&got));
   FakeNow += 9999;
@@ -195,7 +195,7 @@ TEST_F(PeerLinksTest, HellosCausedByIrcLinesAreBounded) {
   std::vector<uint32_t> refused;
   for (int i = 0; i < 25; ++i) {
     uint32_t address = base + (static_cast<uint32_t>(i) << 24);  // 127.254.0.(1 + i) on a little-endian host
-    if (Irc.peerTable.AddPeerAddress(bob, address, true) == 1) {
+    if (Irc.peerTable.AddPeerAddress(bob, NetAddressFromV4(address), true) == 1) {
       ++admitted;
     } else {
       refused.push_back(address);
@@ -203,15 +203,15 @@ TEST_F(PeerLinksTest, HellosCausedByIrcLinesAreBounded) {
   }
   EXPECT_EQ(19, admitted);
   for (const LinkAddress& a : Irc.peerTable.links[bob].to) {
-    for (uint32_t r : refused) EXPECT_NE(r, a.address) << "a refused address is never greeted";
+    for (uint32_t r : refused) EXPECT_NE(NetAddressFromV4(r), a.address) << "a refused address is never greeted";
   }
-  EXPECT_EQ(1, Irc.peerTable.AddPeerAddress(carol, base + (30u << 24), false))
+  EXPECT_EQ(1, Irc.peerTable.AddPeerAddress(carol, NetAddressFromV4(base + (30u << 24)), false))
       << "addresses the server names are its record of members: not counted";
   // A refused address waits for the bound, one per member, and is greeted once it allows:
   // the victim's place frees 50 s on (bob's waiting one takes it), the next at 60 s (carol's).
   UdpPeer late;
   ASSERT_TRUE(late.Bind(2, 6669));
-  EXPECT_EQ(0, Irc.peerTable.AddPeerAddress(carol, TestAddressValue(2), true));
+  EXPECT_EQ(0, Irc.peerTable.AddPeerAddress(carol, TestNetAddress(2), true));
   EXPECT_TRUE(Only(Run(late, 55000, 1000), 'c').empty());
   EXPECT_FALSE(Only(Run(late, 10000, 1000), 'c').empty()) << "the waiting address is taken up";
 }
@@ -231,6 +231,29 @@ TEST_F(PeerLinksTest, NoDirectLinkIsReportedOnceForMembersNotLinkedAfter30Second
   ASSERT_EQ(1, Irc.peerTable.NextNoLinkReport(entered + 30000, nick));
   EXPECT_STREQ("alice", nick);
   EXPECT_EQ(0, Irc.peerTable.NextNoLinkReport(entered + 40000, nick)) << "once";
+}
+
+}  // namespace
+
+namespace {
+
+// Each address of a host is taken (IPv4 greeted at once); a client kept to IPv4 takes IPv4 only.
+TEST_F(PeerLinksTest, EveryAddressOfAHostIsTakenIPv6OnlyWhenTheClientUsesIt) {
+  UdpPeer v4Peer;
+  ASSERT_TRUE(v4Peer.Bind(3, 6669));
+  NetAddress v6 = {};
+  ASSERT_TRUE(NetParseAddress("2001:db8::7", &v6));
+  for (int keptToIPv4 = 0; keptToIPv4 < 2; ++keptToIPv4) {
+    LinkIPv6 = !keptToIPv4;
+    int index = AddKnown(keptToIPv4 ? "bob" : "alice");
+    ASSERT_EQ(1, Irc.peerTable.SetPeerHost(index, "dual.test"));
+    const LinkAddress* to = Irc.peerTable.links[index].to;
+    EXPECT_EQ(keptToIPv4 ? TestNetAddress(3) : v6, to[0].address);
+    EXPECT_EQ(keptToIPv4 ? NetAddress{} : TestNetAddress(3), to[1].address);
+  }
+  std::string got;
+  EXPECT_TRUE(v4Peer.Receive(&got) && got == "cme");
+  LinkIPv6 = true;
 }
 
 }  // namespace

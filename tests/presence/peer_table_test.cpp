@@ -43,12 +43,12 @@ TEST_F(PeerTableTest, LookupsAreExactAndNeverFindSlotZero) {
   EXPECT_EQ(0, Irc.peerTable.FindByNick(""));
   std::strcpy(Irc.peerTable.slots[0].nick, "zero");
   Irc.peerTable.slots[0].known = 1;
-  Irc.peerTable.slots[0].address.address = 77;
+  Irc.peerTable.slots[0].address.address = NetAddressFromV4(77);
   EXPECT_EQ(0, Irc.peerTable.FindByNick("zero"));
   SocketAddress a = {};
-  a.address = 77;
+  a.address = NetAddressFromV4(77);
   EXPECT_EQ(0, Irc.peerTable.FindByAddress(a));
-  Irc.peerTable.slots[alice].address.address = 77;
+  Irc.peerTable.slots[alice].address.address = NetAddressFromV4(77);
   Irc.peerTable.slots[alice].address.port = 5;
   EXPECT_EQ(0, Irc.peerTable.FindByAddress(a)) << "the port must match too";
   a.port = 5;
@@ -274,7 +274,7 @@ TEST_F(PeerTableTest, HostResolvedAgainForAnActivePeerStaysBoundAtTheSameAddress
   ASSERT_TRUE(moved.Receive(&got));
   EXPECT_EQ("cme", got);
   EXPECT_EQ(NetPortToWire(6669), Irc.peerTable.slots[alice].address.port);
-  EXPECT_EQ(TestAddressValue(1), Irc.peerTable.slots[alice].address.address);
+  EXPECT_EQ(TestNetAddress(1), Irc.peerTable.slots[alice].address.address);
   EXPECT_EQ(-2, Irc.peerTable.SetPeerHost(alice, "nowhere.test"));
   EXPECT_EQ(0, Irc.peerTable.SetPeerHost(0, TestAddress(1).c_str()));
   EXPECT_EQ(0, Irc.peerTable.SetPeerHost(200, TestAddress(1).c_str()));
