@@ -170,6 +170,10 @@ TEST(EventLines, ConnectionLinesReadAsTheReadmeShowsThem) {
   EXPECT_STREQ("Could not connect to 10.0.0.9:6667: no answer.", t);
   FormatReconnecting(2000, t, sizeof t);
   EXPECT_STREQ("Reconnecting in 2 s (Escape or /disconnect stops it).", t);
+  FormatConnecting("2001:db8::1", 6667, t, sizeof t);  // a bare IPv6 literal gets its brackets
+  EXPECT_STREQ("Connecting to [2001:db8::1]:6667...", t);
+  FormatConnectFailure("[2001:db8::1]", 6697, "no answer", 0, t, sizeof t);
+  EXPECT_STREQ("Could not connect to [2001:db8::1]:6697: no answer.", t);
   FormatCertificateRefused("10.0.0.9", 6697, "IP address mismatch", t, sizeof t);
   EXPECT_STREQ("The certificate of 10.0.0.9:6697 was refused: IP address mismatch.", t);
   const std::string longName(100, 's');
