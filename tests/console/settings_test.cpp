@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "console/console_log.h"
+#include "console/presence_notice.h"
 #include "console/settings.h"
 #include "console/trusted_certificates.h"
+#include "platform/user_paths.h"
 
 namespace {
 
@@ -344,4 +346,29 @@ TEST_F(SettingsTest, ChatLogsAreOnUnlessLogOffAndOtherWordsAreReported) {
   EXPECT_TRUE(Settings.chatLogs);
   Load("LINEPACE 100 3\n");
   EXPECT_TRUE(Settings.chatLogs) << "on by default; LINEPACE is no LOG line";
+}
+
+TEST_F(SettingsTest, PresenceIsOnUnlessPresenceOffAndOtherWordsAreReported) {
+  EXPECT_TRUE(Load("PRESENCE off\n").empty());
+  EXPECT_EQ(1, Settings.noPresence);
+  EXPECT_EQ(std::vector<std::string>{"WARNING: PRESENCE takes on or off, not \"hidden\""},
+            Load("PRESENCE off\nPRESENCE on\nPRESENCE hidden\n"));
+  EXPECT_EQ(0, Settings.noPresence);
+  Load("PACKETS 10\n");
+  EXPECT_EQ(0, Settings.noPresence) << "on by default; PACKETS is no PRESENCE line";
+}
+
+// The line about the address shows at the first connect ever, then never again.
+TEST_F(SettingsTest, PresenceNoticeIsTakenOncePerUser) {
+  EXPECT_TRUE(TakePresenceNotice());
+  char path[4096];
+  ASSERT_TRUE(UserConfigPath(kPresenceNoticeFile, path, sizeof path));
+  FILE* file = std::fopen(path, "r");
+  ASSERT_NE(nullptr, file) << "remembered in the configuration folder";
+  std::fclose(file);
+  EXPECT_FALSE(TakePresenceNotice());
+  EXPECT_FALSE(TakePresenceNotice());
+  std::remove(path);
+  EXPECT_TRUE(TakePresenceNotice()) << "a new user, or one who removed the file, is told again";
+  std::remove(path);
 }

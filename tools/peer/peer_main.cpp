@@ -27,7 +27,7 @@
 static const char kUsage[] =
     "usage: qivra-peer --server HOST --port N --nick NICK --channel #CHANNEL\n"
     "                  [--bind ADDRESS] [--packets N] [--user NAME] [--realname TEXT]\n"
-    "                  [--pace MS] [--router on|off]\n"
+    "                  [--pace MS] [--router on|off] [--presence on|off]\n"
     "       qivra-peer --help | --version\n"
     "\n"
     "Connects like the QIVRA client, registers, joins the channel and takes part in the\n"
@@ -36,7 +36,8 @@ static const char kUsage[] =
     "most position datagrams a second while walking (default 10). --pace: after a burst of\n"
     "5 lines, one IRC line every MS milliseconds (default 2000, as the client; 0: unpaced).\n"
     "--router off: the home router is not asked to forward UDP 6669 (as \"ROUTER off\" in\n"
-    "config.txt).\n"
+    "config.txt). --presence off: chat only, as \"PRESENCE off\" in config.txt: no UDP socket,\n"
+    "no address handshake and no member look-ups.\n"
     "\n"
     "Standard output, one line per event, flushed at once:\n"
     "  Connected.                          registration done (then it joins)\n"
@@ -77,6 +78,7 @@ struct Options {
   float packets = 10;
   int pace = kDefaultLineIntervalMs;
   bool router = true;
+  bool presence = true;
 };
 
 std::atomic<int> StopSignal{0};
@@ -165,6 +167,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     else if (a == "--realname") o->realName = v;
     else if (a == "--pace") o->pace = std::atoi(v.c_str());
     else if (a == "--router" && (v == "on" || v == "off")) o->router = v == "on";
+    else if (a == "--presence" && (v == "on" || v == "off")) o->presence = v == "on";
     else return false;
   }
   return !o->server.empty() && o->port > 0 && !o->nick.empty() && !o->channel.empty();
@@ -254,6 +257,7 @@ int main(int argc, char** argv) {
   Settings.lineIntervalMs = p.options.pace > 0 ? p.options.pace : 0;
   Settings.lineBurst = kDefaultLineBurst;
   Settings.noRouterMapping = p.options.router ? 0 : 1;
+  Settings.noPresence = p.options.presence ? 0 : 1;
   if (Irc.Init() != 1 || Irc.Connect(p.options.server.c_str(), p.options.port) != 1 || !Connected()) {
     std::fprintf(stderr, "qivra-peer: cannot connect to %s:%d\n", p.options.server.c_str(), p.options.port);
     Irc.Cleanup();
