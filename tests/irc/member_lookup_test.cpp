@@ -100,7 +100,7 @@ TEST_F(MemberLookupTest, AnswersToOtherClientsWaitBehindLookupsAndChat) {
   StartLinePacing(2000, 1);
   SendAnswerLine("A1");
   EXPECT_EQ("A1\r\n", Next()) << "the burst";
-  SendAnswerLine("A2");
+  SendAnswerLine("A2");  // waiting before the lookup and the chat, it goes after them
   SendLookupLine("WHOIS newcomer");
   Irc.SayTo("#qivra", "hello");
   for (const char* expected : {"PRIVMSG #qivra :hello\r\n", "WHOIS newcomer\r\n", "A2\r\n"}) {
