@@ -11,6 +11,7 @@
 #include "core/app_state.h"
 #include "console/chat_log.h"
 #include "console/console_log.h"
+#include "console/presence_notice.h"
 #include "console/settings.h"
 #include "irc/irc_client.h"
 #include "irc/words/connection_lines.h"
@@ -352,6 +353,8 @@ void WatchConnection() {
 
 void ConnectFinished(int result) {
   if (AppState.connectionState != Connecting) return;
+  // The first connect ever says what presence tells the others, and how to keep it private.
+  if (result == 1 && !Settings.noPresence && TakePresenceNotice()) ConsoleAppend(kPresenceNoticeLine);
   if (result == 1 && Progress.serverChange) {
     Irc.SetNick(Settings.nickname);
     Irc.SendUser(Settings.userName, Settings.hostName, Settings.realName);

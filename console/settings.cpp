@@ -38,6 +38,7 @@ static void SetDefaults() {
   Settings.lineBurst = kDefaultLineBurst;
   Settings.noRouterMapping = 0;
   Settings.chatLogs = true;
+  Settings.noPresence = 0;
 }
 
 bool PortTextAsksForTls(const char* text) {
@@ -136,6 +137,20 @@ static void ApplyLog(const char* value) {
   }
 }
 
+// "PRESENCE off" (or "on"): whether this client takes part in the room's presence, which tells
+// the channel's other QIVRA users this computer's address.
+static void ApplyPresence(const char* value) {
+  char word[8] = "";
+  std::sscanf(value, "%7s", word);
+  if (strcasecmp(word, "off") == 0 || strcasecmp(word, "on") == 0) {
+    Settings.noPresence = strcasecmp(word, "off") == 0 ? 1 : 0;
+  } else {
+    char text[300];
+    std::snprintf(text, sizeof text, "WARNING: PRESENCE takes on or off, not \"%.250s\"", value);
+    ConsoleAppend(text);
+  }
+}
+
 static const AddedSetting kAddedSettings[] = {
     {"TIMESTAMPS", SetTimestamps},
     {"SASL", SetSaslLogin},
@@ -143,6 +158,7 @@ static const AddedSetting kAddedSettings[] = {
     {"ROUTER", ApplyRouter},
     {"LINEPACE", ApplyLinePace},
     {"LOG", ApplyLog},
+    {"PRESENCE", ApplyPresence},
     {nullptr, nullptr},  // end of the table
 };
 

@@ -28,6 +28,7 @@ struct SettingsRecord {
   int lineBurst;
   int noRouterMapping;  // 1: "ROUTER off", the home router is not asked to forward the port
   bool chatLogs;        // "LOG on" (the default once loaded): chat is kept in the user's data folder
+  int noPresence;       // 1: "PRESENCE off", no datagrams and no address handshake: chat only
 };
 
 extern SettingsRecord Settings;

@@ -16,7 +16,8 @@
 #include "irc/relay_lines.h"
 #include "irc/registration.h"
 #include "platform/net.h"
-#include "presence/host_lookup.h"
+#include "platform/ticks.h"
+#include "presence/host_resolver.h"
 
 using Hold = std::lock_guard<std::recursive_mutex>;
 
@@ -24,6 +25,13 @@ static void CopyOut(char* out, const char* text) {
   std::size_t n = strnlen(text, kIrcLineLength - 1);
   std::memcpy(out, text, n);
   out[n] = '\0';
+}
+
+static void SendQuestionTo(const char* target, const char* text) {
+  SendLookupLine("PRIVMSG %s :%s", target, text);
+}
+static void SendAnswerTo(const char* target, const char* text) {
+  SendAnswerLine("PRIVMSG %s :%s", target, text);
 }
 
 // "\x01VERSION\x01:Q" or ":A" and an address of ours: the local one for a member behind our
@@ -38,11 +46,14 @@ static void SendHostAnswer(const char* target, char letter, bool local) {
   }
   char text[kIrcLineLength];
   FormatInto(text, sizeof text, "\x01VERSION\x01:%c%s", letter, host);
-  SendLookupLine("PRIVMSG %s :%s", target, text);  // waits behind typed chat
+  // A question is a lookup of a member; an answer waits behind every lookup, so that no
+  // member's questions can hold up those of members who just came.
+  void (*send)(const char* target, const char* text) = letter == 'Q' ? SendQuestionTo : SendAnswerTo;
+  send(target, text);
   // A client from before IPv6 cannot use an IPv6 address: a second line names an IPv4 one.
   if (local || !ReachableIPv4Text(target, host, sizeof host)) return;
   FormatInto(text, sizeof text, "\x01VERSION\x01:%c%s", letter, host);
-  SendLookupLine("PRIVMSG %s :%s", target, text);
+  send(target, text);
 }
 
 static bool IsSameHouse(int index) {
@@ -63,6 +74,26 @@ static void AskSameHouse(int index, const char* nick) {
   SendHostAnswer(nick, 'Q', true);
 }
 
+// A member's ":Q" is answered at most once a kAnswerAgainMs; the questions between are
+// ignored, so one member cannot fill the queue of outgoing lines.
+static bool MayAnswer(int index) {
+  Hold hold(ClientLock());
+  PeerLink& link = Irc.peerTable.links[index];
+  const uint32_t now = TickCountMs();
+  if (link.answered && static_cast<uint32_t>(now - link.answeredMs) < kAnswerAgainMs) return false;
+  link.answered = 1;
+  link.answeredMs = now;
+  return true;
+}
+
+// The member whose host was looked up is still the one in its slot.
+static bool StillMember(const ResolvedHost& r) {
+  Hold hold(ClientLock());
+  return Irc.peerTable.IsKnown(r.index) && std::strcmp(Irc.peerTable.slots[r.index].nick, r.nick) == 0;
+}
+
+static void MemberHostResolved(const ResolvedHost& r);
+
 // A "\x01VERSION\x01:Q<host>" or ":A<host>" private message from a known peer.
 static int HandleHandshake(int index, const char* sender, const char* params) {
   char text[kIrcLineLength];
@@ -71,12 +102,11 @@ static int HandleHandshake(int index, const char* sender, const char* params) {
   // The letter follows \x01 VERSION \x01 and one more character (normally ':').
   char letter = std::strlen(text) > 9 ? text[9] : '\0';
   const char* host = letter ? text + 10 : "";
-  HostAddresses found = {};
+  if (letter == 'Q' && !MayAnswer(index)) return EventNone;
+  if (letter == 'Q') SendHostAnswer(sender, 'A', IsSameHouse(index));
   // An address the peer names is one more place to greet it; the peer's lines may name any
   // address, so they are bounded (presence/peer_links.cpp).
-  if (LookUpHost(host, &found) == 1) Irc.peerTable.AddPeerAddresses(index, found, true);
-  if (StopReceive.load()) return EventNone;  // a lookup was abandoned: the client is leaving
-  if (letter == 'Q') SendHostAnswer(sender, 'A', IsSameHouse(index));
+  ResolveMemberHost(index, sender, host, HostFromPeer, MemberHostResolved);
   return EventNone;
 }
 
@@ -95,7 +125,10 @@ static int HandlePrivmsg(const IrcMessage& m, char* nick, char* message) {
   const char* target = Param(m, 0);
   const char* text = Param(m, 1);
   int index = Irc.peerTable.FindByNick(sender);
-  if (IsHandshake(target, text)) return index ? HandleHandshake(index, sender, text) : EventNone;
+  if (IsHandshake(target, text)) {
+    // Only with members of the channel, and never with "PRESENCE off".
+    return index && !Irc.presenceOff ? HandleHandshake(index, sender, text) : EventNone;
+  }
   if (target[0] != '#' && TakeRelayMove(sender, text)) return EventNone;
   if (!sender[0]) return EventNone;  // a server's message: nobody to show it from
   if (IsNickIgnored(sender)) return EventNone;  // "/ignore": neither shown nor answered
@@ -171,18 +204,26 @@ static int HandleNames(const IrcMessage& m) {
   return EventHandled;
 }
 
-// A member's host as the server sees it (from a WHOIS or a WHO reply).
+// A looked-up host, on the link thread: a member's own message names one more address; the
+// server's host is greeted, tells a housemate, or else the member is asked itself.
+static void MemberHostResolved(const ResolvedHost& r) {
+  if (!StillMember(r)) return;  // left, or another member took the slot meanwhile
+  if (r.origin == HostFromPeer) {
+    if (r.found) Irc.peerTable.AddPeerAddresses(r.index, r.addresses, true);
+    return;
+  }
+  if (r.found) Irc.peerTable.AddPeerAddresses(r.index, r.addresses);
+  if (IsOwnPublicHost(r.host, r.addresses)) AskSameHouse(r.index, r.nick);
+  if (!r.found && !IsSameHouse(r.index)) SendHostAnswer(r.nick, 'Q', false);  // ask the peer itself
+}
+
+// A member's host as the server sees it (a WHOIS or WHO reply, a JOIN's prefix): resolved off
+// this thread when it is a name.
 static int TakeMemberHost(const char* target, const char* host) {
   int index = Irc.peerTable.FindByNick(target);
-  if (!index) return EventNone;
-  HostAddresses found = {};
-  int result = LookUpHost(host, &found);
-  if (StopReceive.load()) return EventNone;  // a lookup was abandoned: the client is leaving
-  if (result == 1) Irc.peerTable.AddPeerAddresses(index, found);
-  if (IsOwnPublicHost(host, found)) AskSameHouse(index, target);
-  if (result == 1) return EventHandled;
-  if (!IsSameHouse(index)) SendHostAnswer(target, 'Q', false);  // ask the peer itself
-  return EventNone;
+  if (!index || Irc.presenceOff) return EventNone;  // "PRESENCE off": nobody is greeted
+  ResolveMemberHost(index, target, host, HostFromServer, MemberHostResolved);
+  return EventHandled;
 }
 
 // The members looked up by the WHO after the own JOIN: set at the end of the names, cleared
@@ -193,6 +234,7 @@ static uint8_t awaitingWho[kPeerSlots];
 static int HandleEndOfNames(const IrcMessage& m) {
   uint8_t expected = 1;
   if (!HostsByWho.compare_exchange_strong(expected, 0)) return EventNone;
+  if (Irc.presenceOff) return EventHandled;  // nobody is looked up
   {
     Hold hold(ClientLock());
     for (int i = 1; i < kPeerSlots; ++i) awaitingWho[i] = Irc.peerTable.IsKnown(i) ? 1 : 0;
@@ -242,7 +284,11 @@ int DispatchMessage(const IrcMessage& m, IrcEvent* event) {
     return c[0] == 'Q' ? EventQuit : EventPart;
   }
   if (std::strcmp(c, "JOIN") == 0) {
-    if (!Irc.peerTable.AddPeer(sender)) return EventNone;
+    // The JOIN names the joiner's host: no WHOIS is needed (nor anything with "PRESENCE off").
+    bool hostGiven = m.host[0] != '\0';
+    int index = Irc.peerTable.AddPeer(sender, !hostGiven);
+    if (!index) return EventNone;
+    if (hostGiven) TakeMemberHost(sender, m.host);
     CopyOut(nick, sender);
     CopyOut(message, Param(m, 0));
     return EventJoin;

@@ -15,6 +15,7 @@
 #include "irc/relay_lines.h"
 #include "platform/net.h"
 #include "presence/datagram_intake.h"
+#include "presence/host_resolver.h"
 #include "presence/router_port.h"
 
 IrcClient Irc;
@@ -59,12 +60,21 @@ int SendLookupLine(const char* format, ...) {
   return SendPaced(Irc.line, LookupLine);
 }
 
+int SendAnswerLine(const char* format, ...) {
+  Hold hold(ClientLock());
+  va_list args;
+  va_start(args, format);
+  FormatLine("\r\n", format, args);
+  va_end(args);
+  return SendPaced(Irc.line, AnswerLine);
+}
+
 std::atomic<uint8_t> HostsByWho{0};
 
 // A member from the names after the own JOIN is found by the WHO that follows them; later
 // joiners, one by one, by WHOIS.
 static int RequestWhois(const char* nick) {
-  if (HostsByWho.load()) return 1;
+  if (HostsByWho.load() || Irc.presenceOff) return 1;  // "PRESENCE off": nobody is looked up
   return SendLookupLine("WHOIS %s", nick);
 }
 
@@ -95,6 +105,10 @@ int IrcClient::Init() {
   const char* ipv6 = std::getenv("QIVRA_IPV6");
   if (ipv6 && std::strcmp(ipv6, "off") == 0) LinkIPv6 = false;
   if (streamLink.Open() != 1) return 0;
+  if (Settings.noPresence) {  // "PRESENCE off": no datagram socket at all
+    datagramLink.Close();
+    return 1;
+  }
   if (datagramLink.Open() != 1) {
     streamLink.Close();
     return 0;
@@ -114,12 +128,14 @@ int IrcClient::Connect(const char* serverName, int serverPort) {
   StopReceiveThread();  // a second Connect without Disconnect must not leave two threads
   CopyField(server, serverName);
   port = serverPort;
-  askRouter = !Settings.noRouterMapping;  // "ROUTER off" in config.txt
+  presenceOff = Settings.noPresence;
+  askRouter = !Settings.noRouterMapping && !presenceOff;  // "ROUTER off" in config.txt
   peerTable.Clear();
+  ForgetHostLookups();
   ResetDatagramIntake();
   HostsByWho.store(0);
   StartLinePacing(Settings.lineIntervalMs, Settings.lineBurst);
-  datagramLink.Bind(kPresencePort);
+  if (!presenceOff) datagramLink.Bind(kPresencePort);
   if (streamLink.connectTried) {
     // A socket connects once: a new connection after a disconnect needs a fresh socket.
     streamLink.Close();

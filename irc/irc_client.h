@@ -29,6 +29,8 @@ class IrcClient {
   PeerTable peerTable;
   IrcLogin login;
   bool askRouter = false;  // the home router is asked to forward the presence port (set by Connect)
+  // "PRESENCE off": no datagram socket, no address handshake, no member look-ups, chat only.
+  bool presenceOff = false;
 
   IrcClient();  // hands the peer table its link, the output buffer and the WHOIS request
   int Init();
@@ -68,6 +70,8 @@ int SendIrcLine(const char* lineEnd, const char* format, ...)
 // The same for a line that looks a member's address up (WHO, WHOIS, the ":Q"/":A" messages):
 // it waits behind every chat line. Ends in CR LF.
 int SendLookupLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The same for an answer to another client's question (":A"): it waits behind the lookups.
+int SendAnswerLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // 1 from the own JOIN until the end of the names that follow it: the members named there are
 // looked up together, by one WHO, instead of a WHOIS each.

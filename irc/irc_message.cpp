@@ -15,6 +15,7 @@ void ParseIrcMessage(const char* line, IrcMessage* m) {
   m->words[std::strcspn(m->words, "\r\n")] = '\0';
   m->source[0] = '\0';
   m->fromUser = false;
+  m->host = "";
   m->command = "";
   m->count = 0;
   m->trailing = false;
@@ -29,6 +30,8 @@ void ParseIrcMessage(const char* line, IrcMessage* m) {
     m->fromUser = prefix[nick] != '\0';
     std::memcpy(m->source, prefix, nick);
     m->source[nick] = '\0';
+    const char* at = std::strchr(prefix, '@');
+    if (at) m->host = at + 1;
     while (*p == ' ') ++p;
   }
   m->command = p;

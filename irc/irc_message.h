@@ -9,6 +9,7 @@ struct IrcMessage {
   char words[kIrcLineLength];  // the line cut into NUL-terminated pieces; the fields point here
   char source[kIrcLineLength]; // a user's nickname, or a server's name; empty without a prefix
   bool fromUser;               // the prefix named a user (nick!user@host), not a server
+  const char* host;            // the host of a user's prefix after '@'; "" when it names none
   const char* command;
   int count;
   const char* params[kIrcMaxParams];  // middle parameters, then the trailing one (after ':')

@@ -1,4 +1,4 @@
-// The two queues of outgoing lines and the allowance that paces them, under the client lock;
+// The three queues of outgoing lines and the allowance that paces them, under the client lock;
 // the sends themselves happen outside it.
 #include "irc/line_pacing.h"
 
@@ -50,8 +50,10 @@ struct Outgoing {
   // answer (":Q" and ":A" lines of up to a few hundred bytes) besides the WHO and WHOIS lines.
   char chatBytes[16 * 1024];
   char lookupBytes[192 * 1024];
+  char answerBytes[64 * 1024];  // an answer a minute to each member at most
   LineQueue chat{chatBytes, sizeof chatBytes};
   LineQueue lookups{lookupBytes, sizeof lookupBytes};
+  LineQueue answers{answerBytes, sizeof answerBytes};
   int intervalMs = 0;      // 0: not paced
   int burst = 0;
   int allowanceMs = 0;     // lines may go while it holds a whole interval; it grows with time
@@ -75,13 +77,21 @@ void Refill() {
 
 bool MayGo() { return Out.intervalMs == 0 || Out.allowanceMs >= Out.intervalMs; }
 
+int Waiting() { return Out.chat.lines + Out.lookups.lines + Out.answers.lines; }
+
+// The queue whose line goes next: chat, then lookups, then answers.
+LineQueue& NextQueue() {
+  if (Out.chat.lines > 0) return Out.chat;
+  return Out.lookups.lines > 0 ? Out.lookups : Out.answers;
+}
+
 // Takes the next line the pace lets go (chat first) into out, under the lock. False: none.
 bool TakeDueLine(char* out, bool chatOnly, bool ignorePace) {
   Hold hold(ClientLock());
-  if (Out.chat.lines == 0 && (chatOnly || Out.lookups.lines == 0)) return false;  // no clock to read
+  if (chatOnly ? Out.chat.lines == 0 : Waiting() == 0) return false;  // no clock to read
   Refill();
   if (!ignorePace && !MayGo()) return false;
-  (Out.chat.lines > 0 ? Out.chat : Out.lookups).Pop(out);
+  NextQueue().Pop(out);
   if (Out.intervalMs != 0) Out.allowanceMs -= Out.intervalMs;
   return true;
 }
@@ -93,6 +103,7 @@ void StartLinePacing(int interval, int lines) {
   Out.spareWaiting = false;
   Out.chat.Clear();
   Out.lookups.Clear();
+  Out.answers.Clear();
   Out.intervalMs = interval > 0 ? interval : 0;
   Out.burst = lines > 0 ? lines : 1;
   Out.allowanceMs = Out.intervalMs * Out.burst;
@@ -103,6 +114,7 @@ void EndLinePacing() {
   Hold hold(ClientLock());
   Out.spareWaiting = false;
   Out.lookups.Clear();
+  Out.answers.Clear();
   Out.intervalMs = 0;
 }
 
@@ -110,7 +122,8 @@ int SendPaced(const char* text, LineKind kind) {
   bool queued;
   {
     Hold hold(ClientLock());
-    queued = (kind == ChatLine ? Out.chat : Out.lookups).Push(text);
+    LineQueue& queue = kind == ChatLine ? Out.chat : kind == LookupLine ? Out.lookups : Out.answers;
+    queued = queue.Push(text);
   }
   NetRaiseWakeSignal(Out.signal);
   return queued ? 1 : -1;
@@ -119,7 +132,7 @@ int SendPaced(const char* text, LineKind kind) {
 int SendSpareLine(const char* text, int reserveLines) {
   {
     Hold hold(ClientLock());
-    if (Out.chat.lines > 0 || Out.lookups.lines > 0) return 0;
+    if (Waiting() > 0) return 0;
     if (!Out.spareWaiting) {
       Refill();
       int reserve = reserveLines < Out.burst - 1 ? reserveLines : Out.burst - 1;
@@ -161,12 +174,12 @@ int OutgoingLineSignal() { return Out.signal; }
 int MsUntilPacedLine() {
   Hold hold(ClientLock());
   if (Out.spareWaiting) return 0;
-  if (Out.chat.lines == 0 && Out.lookups.lines == 0) return -1;
+  if (Waiting() == 0) return -1;
   Refill();
   return Out.allowanceMs >= Out.intervalMs ? 0 : Out.intervalMs - Out.allowanceMs;
 }
 
 int PacedLinesWaiting() {
   Hold hold(ClientLock());
-  return Out.chat.lines + Out.lookups.lines;
+  return Waiting();
 }

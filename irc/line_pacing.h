@@ -1,15 +1,18 @@
 // Outgoing lines paced as common clients pace them: a short burst, then one line every couple
-// of seconds, so that servers never drop the client for flooding; typed chat goes before lookups.
+// of seconds, so that servers never drop the client for flooding; typed chat goes before lookups,
+// and lookups before answers to other clients' questions.
 // Every line is queued; only the link thread sends, outside the client lock, so that no thread
 // waits for the network while holding anything the window's thread needs.
 #pragma once
 
-enum LineKind { ChatLine, LookupLine };
+// AnswerLine: what other clients asked of us (the ":A" address answers). Last, so that nobody's
+// questions can hold up the lookups of members who just came.
+enum LineKind { ChatLine, LookupLine, AnswerLine };
 
 // Starts a connection's pacing with a full burst and empty queues. intervalMs 0: no pacing.
 void StartLinePacing(int intervalMs, int burst);
 // The client is leaving: the queued chat lines (and the QUIT after them) go without pace,
-// the lookups are dropped.
+// the lookups and answers are dropped.
 void EndLinePacing();
 
 // Queues the line for the link thread and wakes it. 1, or -1 when the queue is full.
@@ -19,7 +22,7 @@ int SendPaced(const char* text, LineKind kind);
 // lines (at most burst - 1) for typed chat; a newer one replaces it while it waits; never
 // queued behind others. 1 when handed over, 0 when not now.
 int SendSpareLine(const char* text, int reserveLines);
-// Link thread: sends what the pace allows now, chat lines first, then lookups.
+// Link thread: sends what the pace allows now, chat lines first, then lookups, then answers.
 void SendPacedLinesDue();
 // Link thread, when it ends: sends the chat lines still queued, whatever the pace.
 void SendChatLinesLeft();

@@ -126,6 +126,7 @@ bool FormatNoLinkLine(const NoLinkLine& line, char* out, std::size_t size) {
 }
 
 void ServicePresence() {
+  if (Irc.presenceOff) return;  // "PRESENCE off": no hellos, and no "No direct link" lines
   const uint32_t now = TickCountMs();
   Irc.peerTable.ServiceLinks(now);
   // Members who came together (the channel's names on joining) come due together: one line

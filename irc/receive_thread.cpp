@@ -14,6 +14,7 @@
 #include "platform/ticks.h"
 #include "presence/datagram_intake.h"
 #include "presence/host_lookup.h"
+#include "presence/host_resolver.h"
 #include "presence/router_port.h"
 
 std::atomic<uint8_t> StopReceive{0};
@@ -74,19 +75,22 @@ bool HandOverState(int kind, int result) {
 // The longest the thread sleeps in one wait: it looks at StopReceive at least this often.
 constexpr int kLongestWaitMs = 50;
 
-// Waits on the server's socket, the presence socket and the signal of queued lines, until one
-// is ready, a paced line is due or the wait's bound passes. True: the server's socket is ready.
+// Waits on the server's socket, the presence socket, the signal of queued lines and that of
+// looked-up hosts, until one is ready, a paced line is due or the wait's bound passes. True:
+// the server's socket is ready.
 bool WaitForInput(bool mayRead) {
   bool held = ReceiveHeld.load() != 0;
   if (mayRead && Irc.streamLink.HasBufferedInput()) return true;  // TLS holds a line already
   int wait = kLongestWaitMs;
   int paced = MsUntilPacedLine();
   if (paced >= 0 && paced < wait) wait = paced;
-  int sockets[3] = {mayRead ? Irc.streamLink.socket : kNoSocket,
-                    held ? kNoSocket : Irc.datagramLink.socket, OutgoingLineSignal()};
-  bool ready[3] = {false, false, false};
-  if (NetWaitReadableAny(sockets, ready, 3, wait) < 0) SleepMs(1);  // never spin on a failure
+  int sockets[4] = {mayRead ? Irc.streamLink.socket : kNoSocket,
+                    held ? kNoSocket : Irc.datagramLink.socket, OutgoingLineSignal(), ResolvedHostSignal()};
+  bool ready[4] = {false, false, false, false};
+  if (NetWaitReadableAny(sockets, ready, 4, wait) < 0) SleepMs(1);  // never spin on a failure
   if (ready[2]) NetClearWakeSignal(OutgoingLineSignal());
+  if (ready[3]) NetClearWakeSignal(ResolvedHostSignal());
+  DeliverResolvedHosts();  // members' hosts a helper looked up meanwhile
   if (ready[1] && !StopReceive.load()) TakeWaitingDatagrams(Irc.peerTable);
   return ready[0];
 }

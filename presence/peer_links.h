@@ -18,6 +18,7 @@ constexpr uint32_t kNoLinkReportMs = 30000; // "No direct link" this long after 
 constexpr uint32_t kReflectAgainMs = 10000; // a hello caused by IRC at most this often per address
 constexpr int kReflectNewPerMinute = 20;    // and to at most this many new addresses a minute
 constexpr int kReflectEntries = 48;
+constexpr uint32_t kAnswerAgainMs = 60000;  // a member's ":Q" is answered at most this often
 
 // One address a peer may be reached at (port 6669), with this round's hellos to it.
 struct LinkAddress {
@@ -42,6 +43,8 @@ struct PeerLink {
   uint8_t reported;      // "No direct link" was shown
   uint8_t sameHouse;     // its host is our own public address: it is told our local address
   uint8_t askedLocal;    // we have sent it our local address
+  uint8_t answered;      // we have answered a ":Q" of its, at answeredMs
+  uint32_t answeredMs;
   NetAddress waiting;    // the newest address its lines named beyond the minute's bound: taken
                          // up when the bound allows (no family: none)
   RelayLink relay;       // moves through the IRC server while no direct link is found

@@ -52,7 +52,8 @@ class PeerTable {
   void RemovePeer(const char* nick);
   void Clear();
 
-  int AddPeer(const char* nick);
+  // Enters a member; askHost: its host is asked for (requestHost), else the caller has it.
+  int AddPeer(const char* nick, bool askHost = true);
   int SetPeerHost(int index, const char* host);
   // The same with the address already resolved: the peer may be reached there too (its
   // earlier addresses stay). namedByPeer: the address came from the peer's own ":Q"/":A"

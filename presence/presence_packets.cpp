@@ -28,7 +28,7 @@ static float GetFloat(const char* in) {
   return value;
 }
 
-int PeerTable::AddPeer(const char* nick) {
+int PeerTable::AddPeer(const char* nick, bool askHost) {
   if (!nick || !*nick) return 0;
   Hold hold(ClientLock());
   if (std::strncmp(nick, self.nick, kNickLength) == 0) return 0;
@@ -43,6 +43,7 @@ int PeerTable::AddPeer(const char* nick) {
   std::size_t n = strnlen(nick, kNickLength - 1);
   std::memcpy(slot.nick, nick, n);
   ResetLink(index, TickCountMs());
+  if (!askHost) return index;
   if (!requestHost || requestHost(slot.nick) != 1) return 0;  // the slot stays taken
   return index;
 }

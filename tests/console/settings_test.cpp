@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "console/console_log.h"
+#include "console/presence_notice.h"
 #include "console/settings.h"
 #include "console/trusted_certificates.h"
+#include "platform/user_paths.h"
 
 namespace {
 
@@ -344,4 +346,22 @@ TEST_F(SettingsTest, ChatLogsAreOnUnlessLogOffAndOtherWordsAreReported) {
   EXPECT_TRUE(Settings.chatLogs);
   Load("LINEPACE 100 3\n");
   EXPECT_TRUE(Settings.chatLogs) << "on by default; LINEPACE is no LOG line";
+}
+
+TEST_F(SettingsTest, PresenceIsOnUnlessPresenceOffAndOtherWordsAreReported) {
+  EXPECT_TRUE(Load("PRESENCE off\n").empty());
+  EXPECT_EQ(1, Settings.noPresence);
+  EXPECT_EQ(std::vector<std::string>{"WARNING: PRESENCE takes on or off, not \"hidden\""},
+            Load("PRESENCE off\nPRESENCE on\nPRESENCE hidden\n"));
+  EXPECT_EQ(0, Settings.noPresence);
+}
+
+TEST_F(SettingsTest, PresenceNoticeIsTakenOncePerUser) {
+  char path[4096];
+  ASSERT_TRUE(UserConfigPath(kPresenceNoticeFile, path, sizeof path));
+  EXPECT_TRUE(TakePresenceNotice());
+  EXPECT_FALSE(TakePresenceNotice()) << "remembered in the configuration folder";
+  EXPECT_EQ(0, std::remove(path));
+  EXPECT_TRUE(TakePresenceNotice()) << "told again once the file is gone";
+  std::remove(path);
 }

@@ -1,6 +1,7 @@
 // The dispatcher's pass over real server lines: codes, strings, table changes and replies.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
 
@@ -54,12 +55,13 @@ TEST_F(DispatcherTest, ChatLinesAreClassifiedFromAnyoneButAServer) {
 }
 
 TEST_F(DispatcherTest, MembershipLinesKeepTheTableInStep) {
-  Expect({":alice!a@h JOIN :#qivra\r\n", 4, "alice", "#qivra"});
-  EXPECT_EQ("WHOIS alice\r\n", Next());
+  Expect({":alice!a JOIN :#qivra\r\n", 4, "alice", "#qivra"});
+  EXPECT_EQ("WHOIS alice\r\n", Next()) << "a JOIN that names no host";
   EXPECT_NE(0, Irc.peerTable.FindByNick("alice"));
   Expect({":me!u@h JOIN :#qivra\r\n", 0, "", ""});
   Expect({":carol!c@h JOIN #qivra\r\n", 4, "carol", "#qivra"});
-  EXPECT_EQ("WHOIS carol\r\n", Next());
+  EXPECT_EQ("PRIVMSG carol :\x01VERSION\x01:Q" + TestAddress(0) + "\r\n", Next())
+      << "a host that does not resolve: carol is asked herself";
 
   Expect({":alice!a@h NICK :bob\r\n", 9, "alice", "bob"});
   EXPECT_EQ(0, Irc.peerTable.FindByNick("alice"));
@@ -189,7 +191,7 @@ TEST_F(DispatcherTest, NamesReplyShowsTheMembersOnceTheListEnds) {
 
 TEST_F(DispatcherTest, WhoisRepliesShowOnlyForTheUsersOwnRequest) {
   AddKnown("alice");
-  EXPECT_EQ(0, Pass(":srv 311 me alice a cloaked.invalid * :Alice\r\n"));
+  EXPECT_EQ(102, Pass(":srv 311 me alice a cloaked.invalid * :Alice\r\n"));
   Next();  // the address question to alice
   Expect({":srv 312 me alice srv.test :Test server\r\n", 0, "", ""});
   Expect({":srv 318 me alice :End of WHOIS\r\n", 0, "", ""});
@@ -266,13 +268,16 @@ TEST_F(DispatcherTest, WhoisHostThatResolvesStartsTheHelloHandshake) {
 
 TEST_F(DispatcherTest, WhoisHostThatDoesNotResolveAsksThePeerOverIrc) {
   int alice = AddKnown("alice");
-  EXPECT_EQ(0, Pass(":srv 311 me alice a cloaked.invalid * :Alice\r\n"));
+  EXPECT_EQ(102, Pass(":srv 311 me alice a cloaked.invalid * :Alice\r\n"));
   EXPECT_EQ("PRIVMSG alice :\x01VERSION\x01:Q" + TestAddress(0) + "\r\n", Next())
       << "a client bound to an address names that address";
   EXPECT_FALSE(NetAddressIsSet(Irc.peerTable.slots[alice].address.address));
 }
 
 TEST_F(DispatcherTest, AddressQuestionAndAnswerOverIrc) {
+  uint32_t now = 9000;
+  static uint32_t* clock = &now;
+  TickSourceOverride = [] { return *clock; };
   UdpPeer peer;
   ASSERT_TRUE(peer.Bind(1, 6669));
   int alice = AddKnown("alice");
@@ -289,12 +294,78 @@ TEST_F(DispatcherTest, AddressQuestionAndAnswerOverIrc) {
   EXPECT_FALSE(peer.Receive(&hello, 30)) << "the same address again within 10 s";
   EXPECT_TRUE(server.NothingWithin(30)) << "an answer is not answered";
 
+  now += kAnswerAgainMs;  // a question is answered once a minute
   EXPECT_EQ(0, Pass(":alice!a@h PRIVMSG me :\x01VERSION\x01:Qnowhere.test\r\n"));
   EXPECT_EQ("PRIVMSG alice :\x01VERSION\x01:A" + TestAddress(0) + "\r\n", Next());
   EXPECT_FALSE(peer.Receive(&hello, 30)) << "a host that does not resolve sends no hello";
   EXPECT_EQ(0, Pass(":stranger!s@h PRIVMSG me :\x01VERSION\x01:Q" + TestAddress(1) + "\r\n"));
-  EXPECT_TRUE(server.NothingWithin(30));
+  EXPECT_TRUE(server.NothingWithin(30)) << "someone outside the channel is not answered";
+  TickSourceOverride = nullptr;
 }
+
+// One member's questions cannot fill the queue of outgoing lines: an answer a minute each.
+TEST_F(DispatcherTest, QuestionsAreAnsweredOnceAMinutePerMember) {
+  uint32_t now = 9000;
+  static uint32_t* clock = &now;
+  TickSourceOverride = [] { return *clock; };
+  AddKnown("alice");
+  AddKnown("bob");
+  const std::string ask = "PRIVMSG me :\x01VERSION\x01:Q" + TestAddress(1) + "\r\n";
+  for (int i = 0; i < 30; ++i) Pass(":alice!a@h " + ask);
+  EXPECT_EQ("PRIVMSG alice :\x01VERSION\x01:A" + TestAddress(0) + "\r\n", Next());
+  Pass(":bob!b@h " + ask);
+  EXPECT_EQ("PRIVMSG bob :\x01VERSION\x01:A" + TestAddress(0) + "\r\n", Next()) << "bob is not held by alice";
+  EXPECT_TRUE(server.NothingWithin(30)) << "alice's other questions are ignored";
+  now += kAnswerAgainMs;
+  Pass(":alice!a@h " + ask);
+  EXPECT_EQ("PRIVMSG alice :\x01VERSION\x01:A" + TestAddress(0) + "\r\n", Next()) << "a minute later";
+  TickSourceOverride = nullptr;
+}
+
+// The JOIN line names the joiner's host: no WHOIS; a name is looked up off the reading thread.
+TEST_F(DispatcherTest, JoinHostIsTakenWithoutAWhois) {
+  UdpPeer one, two;
+  ASSERT_TRUE(one.Bind(1, 6669));
+  ASSERT_TRUE(two.Bind(2, 6669));
+  std::string hello;
+  EXPECT_EQ(4, Pass(":alice!a@" + TestAddress(1) + " JOIN :#qivra\r\n"));
+  ASSERT_TRUE(one.Receive(&hello));
+  EXPECT_EQ("cme", hello);
+  EXPECT_EQ(4, Pass(":bob!b@peer2.test JOIN :#qivra\r\n"));
+  ASSERT_TRUE(two.Receive(&hello)) << "a host name, resolved by a helper";
+  EXPECT_TRUE(server.NothingWithin(30)) << "no WHOIS, no question";
+  // A resolver that takes its time holds up nothing: the next lines are taken meanwhile.
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(4, Pass(":carol!c@slow.test JOIN :#qivra\r\n"));
+  EXPECT_EQ(1, Pass(":alice!a@h PRIVMSG #qivra :still here\r\n"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  std::string asked;
+  ASSERT_TRUE(server.NextLine(&asked, 5000));
+  EXPECT_EQ("PRIVMSG carol :\x01VERSION\x01:Q" + TestAddress(0) + "\r\n", asked)
+      << "once the name failed, carol is asked herself";
+  // Gone before the lookup ends: nobody is asked.
+  EXPECT_EQ(4, Pass(":dave!d@slow.test JOIN :#qivra\r\n"));
+  EXPECT_EQ(6, Pass(":dave!d@slow.test QUIT :bye\r\n"));
+  EXPECT_TRUE(server.NothingWithin(3500));
+}
+
+// "PRESENCE off": members are entered for the chat, but nothing of the presence goes out.
+TEST_F(DispatcherTest, PresenceOffSendsNothingOfThePresence) {
+  Irc.presenceOff = true;
+  UdpPeer peer;
+  ASSERT_TRUE(peer.Bind(1, 6669));
+  Irc.Join("#qivra");
+  EXPECT_EQ("JOIN #qivra\r\n", Next());
+  EXPECT_EQ(102, Pass(":srv 353 me = #qivra :me @alice\r\n"));
+  EXPECT_EQ(EventText, Pass(":srv 366 me #qivra :End of NAMES list\r\n"));
+  EXPECT_EQ(4, Pass(":bob!b@" + TestAddress(1) + " JOIN :#qivra\r\n"));
+  EXPECT_EQ(4, Pass(":carol!c JOIN :#qivra\r\n"));
+  EXPECT_EQ(0, Pass(":bob!b@h PRIVMSG me :\x01VERSION\x01:Q" + TestAddress(1) + "\r\n"));
+  EXPECT_EQ(0, Pass(":srv 311 me bob b " + TestAddress(1) + " * :Bob\r\n"));
+  std::string hello;
+  EXPECT_FALSE(peer.Receive(&hello, 100)) << "no hello";
+  EXPECT_TRUE(server.NothingWithin(50)) << "no WHO, WHOIS, question or answer";
+}  // the next connect sets presenceOff again
 
 TEST_F(DispatcherTest, PeersAreToldTheWelcomeLineAddressAndHousematesTheLocalOne) {
   // The server showed us at TestAddress(3) (our router's address, say); the links are bound

@@ -38,7 +38,7 @@ TEST_F(MemberLookupTest, MembersNamedAfterTheOwnJoinAreFoundByOneWho) {
   Pass(":srv 353 me = #qivra :me @alice bob carol\r\n");
   Pass(":srv 353 me = #qivra :dave\r\n");
   Pass(":dave!d@h PART #qivra\r\n");
-  Pass(":erin!e@h JOIN :#qivra\r\n");  // between the names and their end: the WHO finds her
+  Pass(":erin!e JOIN :#qivra\r\n");  // between the names and their end, no host: the WHO finds her
   EXPECT_TRUE(server.NothingWithin(30)) << "no WHOIS for anyone named";
   Pass(":srv 366 me #qivra :End of NAMES list\r\n");
   EXPECT_EQ("WHO #qivra\r\n", Next());
@@ -55,8 +55,8 @@ TEST_F(MemberLookupTest, MembersNamedAfterTheOwnJoinAreFoundByOneWho) {
   Pass(":srv 315 me #qivra :End of WHO list\r\n");
   std::string first = Next(), second = Next();
   EXPECT_EQ("WHOIS carol\r\nWHOIS erin\r\n", first + second);
-  Pass(":frank!f@h JOIN :#qivra\r\n");
-  EXPECT_EQ("WHOIS frank\r\n", Next()) << "a later joiner is asked for at once";
+  Pass(":frank!f JOIN :#qivra\r\n");
+  EXPECT_EQ("WHOIS frank\r\n", Next()) << "a later joiner whose JOIN names no host is asked for at once";
   Pass(":srv 366 me #qivra :End of NAMES list\r\n");
   EXPECT_TRUE(server.NothingWithin(30)) << "names asked for later bring no second WHO";
 }
@@ -92,6 +92,22 @@ TEST_F(MemberLookupTest, LinesArePacedAfterABurstAndTypedChatGoesFirst) {
   Irc.Disconnect("bye");
   EXPECT_EQ("PRIVMSG #qivra :x\r\n", Next()) << "a typed line still goes when leaving";
   EXPECT_EQ("QUIT :bye\r\n", Next());
+}
+
+TEST_F(MemberLookupTest, AnswersToOtherClientsWaitBehindLookupsAndChat) {
+  TickSourceOverride = FakeTicks;
+  fakeNow = 7000;
+  StartLinePacing(2000, 1);
+  SendAnswerLine("A1");
+  EXPECT_EQ("A1\r\n", Next()) << "the burst";
+  SendAnswerLine("A2");  // waiting before the lookup and the chat, it goes after them
+  SendLookupLine("WHOIS newcomer");
+  Irc.SayTo("#qivra", "hello");
+  for (const char* expected : {"PRIVMSG #qivra :hello\r\n", "WHOIS newcomer\r\n", "A2\r\n"}) {
+    fakeNow += 2000;
+    SendPacedLinesDue();
+    EXPECT_EQ(expected, Next());
+  }
 }
 
 }  // namespace

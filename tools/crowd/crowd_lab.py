@@ -4,9 +4,12 @@ socket drops any. The members are one qivra-crowd process; everything runs in pr
 namespaces (tests/e2e/netlab.py) and is stopped at the end.
 
 usage: sudo /usr/bin/python3 tools/crowd/crowd_lab.py [--members 199] [--packets 10]
-           [--seconds 60] [--server ngircd|inspircd] [--cloak]
+           [--seconds 60] [--server ngircd|inspircd] [--cloak] [--join-after] [--require-all]
 --cloak: the server hides every host (ngircd CloakHost, InspIRCd's cloaking module), so the
 addresses go over IRC in ":Q"/":A" messages, each paced like any other line.
+--join-after: the observer joins first and the crowd after it (a netsplit healing, an event
+starting): times count from the moment the last member joined.
+--require-all: exit with status 1 unless every member became active within --active-limit.
 Uses build/qivra-peer and build/qivra-crowd of the source tree (or QIVRA_PEER, QIVRA_CROWD).
 """
 import argparse
@@ -91,67 +94,98 @@ def median(values):
     return values[len(values) // 2] if values else float("nan")
 
 
+def start_crowd(lab, args):
+    """The crowd, once every member is in the channel, and when its first member began to connect."""
+    crowd_ns = lab.add_client()
+    base = lab.subnet + ".%d"
+    for k in range(args.members):
+        subprocess.run(["ip", "-n", crowd_ns.ns, "addr", "add", base % (10 + k) + "/24", "dev", "eth0"],
+                       check=True)
+    began = time.monotonic()
+    crowd = lab.spawn(crowd_ns, [CROWD, "--server", lab.server_address, "--port", "6667", "--channel",
+                                 CHANNEL, "--first-address", base % 10, "--members", str(args.members),
+                                 "--packets", str(args.packets), "--seconds", str(args.seconds),
+                                 "--bind-limit", str(args.active_limit)],
+                      name="crowd")
+    crowd.wait_for(r"^joined %d$" % args.members, 60)
+    print("%d members in %s on %s%s" % (args.members, CHANNEL, args.server,
+                                           " with hidden hosts" if args.cloak else ""), flush=True)
+    return crowd, began
+
+
 def run(args):
     with Lab("crwd") as lab:
         if args.server == "ngircd":
             lab.start_ngircd(cloak_host="cloaked.invalid" if args.cloak else None)
         else:
             lab.start_inspircd(cloak_hosts=args.cloak)
-        crowd_ns = lab.add_client()
-        base = lab.subnet + ".%d"
-        for k in range(args.members):
-            subprocess.run(["ip", "-n", crowd_ns.ns, "addr", "add", base % (10 + k) + "/24", "dev", "eth0"],
-                           check=True)
-        crowd = lab.spawn(crowd_ns, [CROWD, "--server", lab.server_address, "--port", "6667", "--channel",
-                                     CHANNEL, "--first-address", base % 10, "--members", str(args.members),
-                                     "--packets", str(args.packets), "--seconds", str(args.seconds),
-                                     "--bind-limit", str(args.active_limit)],
-                          name="crowd")
-        crowd.wait_for(r"^joined %d$" % args.members, 60)
-        print("%d members in %s on %s%s" % (args.members, CHANNEL, args.server,
-                                               " with hidden hosts" if args.cloak else ""), flush=True)
-
-        observer = Observer(lab, lab.add_client(), args.cloak)
-        try:
-            limit = time.monotonic() + args.active_limit
-            while time.monotonic() < limit and observer.process.poll() is None:
-                with observer.lock:
-                    if len(observer.active) >= args.members:
-                        break
-                time.sleep(0.05)
+        observer_ns = lab.add_client()
+        if args.join_after:
+            observer = Observer(lab, observer_ns, args.cloak)
+            try:
+                limit = time.monotonic() + 10
+                while observer.connected_at is None and time.monotonic() < limit:
+                    time.sleep(0.05)
+                time.sleep(1)  # its JOIN and the names that follow
+                crowd, began = start_crowd(lab, args)
+            except BaseException:
+                observer.stop()
+                raise
             with observer.lock:
-                joined = observer.connected_at
-                times = sorted(observer.active.values())
-            if joined is None:
-                raise SystemExit("the observer never registered")
-            print("active: %d of %d members, the last %.1f s after the observer registered and joined"
-                  % (len(times), args.members, (times[-1] - joined) if times else float("nan")), flush=True)
-            for share in (0.25, 0.5, 0.75):
-                if len(times) > share * args.members:
-                    print("  %d%% active after %.1f s" % (share * 100, times[int(share * args.members)] - joined))
+                observer.connected_at = time.monotonic()  # times count from the last member's JOIN
+            since = "the last member joined (%.1f s after the crowd began to join)" % (
+                time.monotonic() - began)
+        else:
+            crowd, _ = start_crowd(lab, args)
+            observer = Observer(lab, observer_ns, args.cloak)
+            since = "the observer registered and joined"
+        return measure(args, lab, crowd, observer, since)
 
-            crowd.wait_for(r"^done \d+$", args.seconds + 60)
-            time.sleep(1)  # the last positions on their way
+
+def measure(args, lab, crowd, observer, since):
+    all_active = False
+    try:
+        limit = time.monotonic() + args.active_limit
+        while time.monotonic() < limit and observer.process.poll() is None:
             with observer.lock:
-                applied = dict(observer.applied)
-                ages = list(observer.ages)
-                span = time.monotonic() - times[0] if times else 0
-            drops = observer.socket_drops()
-            sent = {m.group(1): int(m.group(2)) for m in
-                    (re.match(r"^sent (\S+) (\d+)$", line) for line in crowd.lines) if m}
-            print("over %.0f s of walking at %s positions a second:" % (span, args.packets))
-            print("  positions the members sent:  %d" % sum(sent.values()))
-            print("  positions the observer applied: %d (%d not applied)"
-                  % (sum(applied.values()), sum(sent.values()) - sum(applied.values())))
-            print("  datagrams the observer's socket dropped: %s" % drops)
-            if ages:
-                ordered = sorted(ages)
-                print("  age of an applied position: median %.1f ms, 95%% %.1f ms, most %.1f ms"
-                      % (median(ages), ordered[int(0.95 * (len(ordered) - 1))], ordered[-1]))
-            print("  observer still connected: %s" % ("yes" if observer.process.poll() is None and
-                                                       not observer.lost_link else "no"))
-        finally:
-            observer.stop()
+                if len(observer.active) >= args.members:
+                    break
+            time.sleep(0.05)
+        with observer.lock:
+            joined = observer.connected_at
+            times = sorted(observer.active.values())
+        if joined is None:
+            raise SystemExit("the observer never registered")
+        all_active = len(times) >= args.members
+        print("active: %d of %d members, the last %.1f s after %s"
+              % (len(times), args.members, (times[-1] - joined) if times else float("nan"), since), flush=True)
+        for share in (0.25, 0.5, 0.75):
+            if len(times) > share * args.members:
+                print("  %d%% active after %.1f s" % (share * 100, times[int(share * args.members)] - joined))
+
+        crowd.wait_for(r"^done \d+$", args.seconds + 60)
+        time.sleep(1)  # the last positions on their way
+        with observer.lock:
+            applied = dict(observer.applied)
+            ages = list(observer.ages)
+            span = time.monotonic() - times[0] if times else 0
+        drops = observer.socket_drops()
+        sent = {m.group(1): int(m.group(2)) for m in
+                (re.match(r"^sent (\S+) (\d+)$", line) for line in crowd.lines) if m}
+        print("over %.0f s of walking at %s positions a second:" % (span, args.packets))
+        print("  positions the members sent:  %d" % sum(sent.values()))
+        print("  positions the observer applied: %d (%d not applied)"
+              % (sum(applied.values()), sum(sent.values()) - sum(applied.values())))
+        print("  datagrams the observer's socket dropped: %s" % drops)
+        if ages:
+            ordered = sorted(ages)
+            print("  age of an applied position: median %.1f ms, 95%% %.1f ms, most %.1f ms"
+                  % (median(ages), ordered[int(0.95 * (len(ordered) - 1))], ordered[-1]))
+        print("  observer still connected: %s" % ("yes" if observer.process.poll() is None and
+                                                   not observer.lost_link else "no"))
+    finally:
+        observer.stop()
+    return all_active
 
 
 def main():
@@ -163,10 +197,15 @@ def main():
     parser.add_argument("--cloak", action="store_true")
     parser.add_argument("--active-limit", type=float, default=60,
                         help="seconds to wait for every member to become active")
+    parser.add_argument("--join-after", action="store_true", help="the crowd joins after the observer")
+    parser.add_argument("--require-all", action="store_true",
+                        help="status 1 unless every member became active within --active-limit")
     args = parser.parse_args()
     print("load average before: %s" % open("/proc/loadavg").read().split()[0], flush=True)
-    run(args)
+    all_active = run(args)
     print("load average after: %s" % open("/proc/loadavg").read().split()[0])
+    if args.require_all and not all_active:
+        sys.exit("not every member became active within %.0f s" % args.active_limit)
 
 
 if __name__ == "__main__":

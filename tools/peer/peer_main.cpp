@@ -28,7 +28,7 @@
 static const char kUsage[] =
     "usage: qivra-peer --server HOST --port N --nick NICK --channel #CHANNEL\n"
     "                  [--bind ADDRESS] [--packets N] [--user NAME] [--realname TEXT]\n"
-    "                  [--pace MS] [--router on|off] [--ipv6 on|off]\n"
+    "                  [--pace MS] [--router on|off] [--ipv6 on|off] [--presence on|off]\n"
     "       qivra-peer --help | --version\n"
     "\n"
     "Connects like the QIVRA client, registers, joins the channel and takes part in the\n"
@@ -39,6 +39,8 @@ static const char kUsage[] =
     "--router off: the home router is not asked to forward UDP 6669 (as \"ROUTER off\" in\n"
     "config.txt). --ipv6 off: IPv4 alone (connect, lookups, the UDP socket), as a client\n"
     "from before IPv6 (default on: IPv6 and IPv4).\n"
+    "config.txt). --presence off: chat only, as \"PRESENCE off\" in config.txt: no UDP socket,\n"
+    "no address handshake and no member look-ups.\n"
     "\n"
     "Standard output, one line per event, flushed at once:\n"
     "  Connected.                          registration done (then it joins)\n"
@@ -84,6 +86,7 @@ struct Options {
   int pace = kDefaultLineIntervalMs;
   bool router = true;
   bool ipv6 = true;
+  bool presence = true;
 };
 
 std::atomic<int> StopSignal{0};
@@ -175,6 +178,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     else if (a == "--pace") o->pace = std::atoi(v.c_str());
     else if (a == "--router" && (v == "on" || v == "off")) o->router = v == "on";
     else if (a == "--ipv6" && (v == "on" || v == "off")) o->ipv6 = v == "on";
+    else if (a == "--presence" && (v == "on" || v == "off")) o->presence = v == "on";
     else return false;
   }
   return !o->server.empty() && o->port > 0 && !o->nick.empty() && !o->channel.empty();
@@ -269,6 +273,7 @@ int main(int argc, char** argv) {
   Settings.lineBurst = kDefaultLineBurst;
   Settings.noRouterMapping = p.options.router ? 0 : 1;
   LinkIPv6 = p.options.ipv6;
+  Settings.noPresence = p.options.presence ? 0 : 1;
   if (Irc.Init() != 1 || Irc.Connect(p.options.server.c_str(), p.options.port) != 1 || !Connected()) {
     std::fprintf(stderr, "qivra-peer: cannot connect to %s:%d\n", p.options.server.c_str(), p.options.port);
     Irc.Cleanup();
