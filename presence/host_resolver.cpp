@@ -83,9 +83,10 @@ void ResolveMemberHost(int index, const char* nick, const char* host, HostOrigin
   Fill(&now, index, nick, host, origin);
   NetAddress literal = {};
   if (!now.host[0] || NetParseAddress(now.host, &literal)) {
-    now.found = NetAddressIsSet(literal);
-    now.addresses.list[0] = literal;
-    now.addresses.count = now.found ? 1 : 0;
+    // A literal needs no resolver, but it takes LookUpHost's rules: an IPv6 address is no
+    // address at all to a client kept to IPv4, which then asks the member for another.
+    now.found = now.host[0] && LookUpHost(now.host, &now.addresses) == 1;
+    if (!now.found) now.addresses.count = 0;
     done(now);
     return;
   }

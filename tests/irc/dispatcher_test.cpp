@@ -347,6 +347,12 @@ TEST_F(DispatcherTest, JoinHostIsTakenWithoutAWhois) {
   EXPECT_EQ(4, Pass(":dave!d@slow.test JOIN :#qivra\r\n"));
   EXPECT_EQ(6, Pass(":dave!d@slow.test QUIT :bye\r\n"));
   EXPECT_TRUE(server.NothingWithin(3500));
+  // Kept to IPv4, an IPv6 host is none at all: the member is asked for another at once.
+  LinkIPv6 = false;
+  EXPECT_EQ(4, Pass(":erin!e@2001:db8::5 JOIN :#qivra\r\n"));
+  ASSERT_TRUE(server.NextLine(&asked, 1000));
+  EXPECT_EQ("PRIVMSG erin :\x01VERSION\x01:Q" + TestAddress(0) + "\r\n", asked);
+  LinkIPv6 = true;
 }
 
 // "PRESENCE off": members are entered for the chat, but nothing of the presence goes out.
