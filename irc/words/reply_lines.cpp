@@ -8,6 +8,7 @@
 
 #include "core/ignore_list.h"
 #include "irc/words/ctcp_lines.h"
+#include "irc/motd_rule.h"
 #include "irc/registration.h"
 #include "irc/words/server_lines.h"
 #include "platform/ticks.h"
@@ -113,7 +114,7 @@ int ShowNames(char* message) {
     FormatInto(message, kIrcLineLength, "In %s: %s (%d)", Names.channel, Names.text, count);
   }
   ResetNames("");
-  return count > 0 ? EventText : EventNone;
+  return count > 0 ? EventMemberList : EventNone;
 }
 
 // The replies to the client's own WHOIS look-ups stay quiet; those the user asked for show.
@@ -175,6 +176,8 @@ int ShowServerLine(const IrcMessage& m, char* message) {
   // Invitations and mode changes in words (irc/mode_away_text.cpp).
   if (std::strcmp(c, "INVITE") == 0 || std::strcmp(c, "MODE") == 0) return ShowServerText(m, message);
   if (std::strcmp(c, "ERROR") == 0) return ShowServerText(m, message);
+  // A server that ends registration with a PING sends its message of the day afterwards.
+  if (HideRepeatedMotd(m, message, kIrcLineLength)) return message[0] ? EventText : EventNone;
   if (IsNumeric(m)) return ShowReply(m, message);
   return EventNone;
 }

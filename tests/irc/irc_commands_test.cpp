@@ -9,8 +9,10 @@
 #include "console/console_log.h"
 #include "console/settings.h"
 #include "irc/irc_client.h"
+#include "irc/motd_rule.h"
 #include "irc/receive_thread.h"
 #include "irc/registration.h"
+#include "irc/words/server_lines.h"
 #include "presence/host_lookup.h"
 #include "tests/irc/net_test_support.h"
 
@@ -149,6 +151,56 @@ TEST_F(IrcCommandsTest, MissingMotdNumericCompletesRegistration) {
   int polls = 0;
   ASSERT_EQ(1, PollUntilRegistered(&polls));
   EXPECT_STREQ("-server- MOTD File is missing", LastConsoleLine());
+}
+
+// A reconnect's registration brings the same message of the day: shown in the run's first
+// registration, only its end's note later, whole again after "/motd" and once only.
+TEST_F(IrcCommandsTest, MessageOfTheDayShowsOncePerRunAndWhenAsked) {
+  enum Step { Registering, Dispatched, Ask };
+  const struct {
+    Step step;
+    const char* line;
+    int kind;
+    const char* text;
+  } steps[] = {
+      {Registering, ":srv 375 me :- srv Message of the day -", EventText, "-server- - srv Message of the day -"},
+      {Registering, ":srv 372 me :- hello", EventText, "-server- - hello"},
+      {Registering, ":srv 376 me :End of MOTD", EventRegistered, "-server- End of MOTD"},
+      // The next registration (a reconnect): the welcome shows, the same text does not.
+      {Registering, ":srv 001 me :Welcome", EventText, "-server- Welcome"},
+      {Registering, ":srv 375 me :- srv Message of the day -", EventNone, ""},
+      {Registering, ":srv 372 me :- hello", EventNone, ""},
+      {Registering, ":srv 376 me :End of MOTD", EventRegistered, kMotdAsBeforeLine},
+      {Registering, ":srv 422 me :MOTD File is missing", EventRegistered, ""},
+      // A server that ended registration with its PING sends the text afterwards.
+      {Dispatched, ":srv 372 me :- hello", EventNone, ""},
+      {Dispatched, ":srv 376 me :End of MOTD", EventText, kMotdAsBeforeLine},
+      {Ask, "", 0, ""},
+      {Dispatched, ":srv 375 me :- srv Message of the day -", EventText, "-server- - srv Message of the day -"},
+      {Dispatched, ":srv 372 me :- hello", EventText, "-server- - hello"},
+      {Dispatched, ":srv 376 me :End of MOTD", EventText, "-server- End of MOTD"},
+      {Dispatched, ":srv 372 me :- hello", EventNone, ""},  // one "/motd", one message
+      {Registering, ":srv 372 me :- hello", EventNone, ""},
+  };
+  static IrcMessage m;
+  static IrcEvent event;
+  for (const auto& s : steps) {
+    std::string text;
+    int kind = 0;
+    if (s.step == Ask) {
+      AskForMotd();
+      continue;
+    }
+    if (s.step == Registering) {
+      ParseIrcMessage(s.line, &m);
+      kind = RegistrationLine(m, &event);
+      text = event.text;
+    } else {
+      kind = Pass(std::string(s.line) + "\r\n", nullptr, &text);
+    }
+    EXPECT_EQ(s.kind, kind) << s.line;
+    EXPECT_EQ(s.text, text) << s.line;
+  }
 }
 
 TEST_F(IrcCommandsTest, EveryPingFormIsAnsweredAndEndsRegistration) {
