@@ -2,7 +2,6 @@
 #include "irc/motd_rule.h"
 
 #include <atomic>
-#include <cstring>
 
 #include "irc/words/server_lines.h"
 
