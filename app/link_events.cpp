@@ -10,6 +10,7 @@
 #include "irc/receive_thread.h"
 #include "irc/registration.h"
 #include "irc/words/chat_lines.h"
+#include "irc/words/reply_lines.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ void ApplyIrcEvent(const IrcEvent& event) {
   if (!FormatEventLine(event.kind, event.nick, event.text, line, sizeof line)) return;
   ConsoleAppendMarked(line, MarkFor(event.kind, event.nick, event.text));
   LogChatEvent(event.kind, event.nick, event.text, line);
-  if (event.kind == EventMemberList) ShowFirstUseHints();
+  if (event.kind == EventText && IsMemberListLine(event.text)) ShowFirstUseHints();
 }
 
 }  // namespace

@@ -10,7 +10,6 @@ enum IrcEventKind {
   EventJoin = 4, EventPart = 5, EventQuit = 6, EventNickChange = 9, EventKick = 10,
   EventModeChange = 11,
   EventText = 20,        // text holds a whole console line: server text, a notice, a topic, a reason
-  EventMemberList = 21,  // as EventText, the line that lists a channel's members at the list's end
   EventConnected = 30,   // the connect (and the TLS handshake) ended: result says how
   EventRegistered = 31,  // the first PING was answered or the message of the day ended; text: its line
   EventLinkEnded = 32,   // the server closed the link (result LinkClosedByServer) or went silent

@@ -19,7 +19,7 @@ bool FormatEventLine(int kind, const char* nick, const char* text, char* out, st
   if (!out || size == 0) return false;
   if (!nick) nick = "";
   if (!text) text = "";
-  if (kind == EventText || kind == EventMemberList) {  // worded by the link thread already
+  if (kind == EventText) {  // a line the link thread worded (server text, a notice, a topic ...)
     std::snprintf(out, size, "%s", text);
     return true;
   }

@@ -10,5 +10,5 @@ constexpr std::size_t kEventLineSize = 2 * 2047 + 64;
 // (bounded by size); false for other kinds.
 bool FormatChatLine(int kind, const char* nick, const char* text, char* out, std::size_t size);
 // The line for any shown event kind: chat, membership (irc/words/member_lines.h) or a line the
-// link thread worded already (EventText, EventMemberList); false for kinds that show no line.
+// link thread worded already (EventText); false for kinds that show no line.
 bool FormatEventLine(int kind, const char* nick, const char* text, char* out, std::size_t size);

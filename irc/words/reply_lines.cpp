@@ -114,7 +114,7 @@ int ShowNames(char* message) {
     FormatInto(message, kIrcLineLength, "In %s: %s (%d)", Names.channel, Names.text, count);
   }
   ResetNames("");
-  return count > 0 ? EventMemberList : EventNone;
+  return count > 0 ? EventText : EventNone;
 }
 
 // The replies to the client's own WHOIS look-ups stay quiet; those the user asked for show.
@@ -180,6 +180,21 @@ int ShowServerLine(const IrcMessage& m, char* message) {
   if (HideRepeatedMotd(m, message, kIrcLineLength)) return message[0] ? EventText : EventNone;
   if (IsNumeric(m)) return ShowReply(m, message);
   return EventNone;
+}
+
+bool IsMemberListLine(const char* line) {
+  if (!line || std::strncmp(line, "In ", 3) != 0) return false;
+  const char* colon = std::strstr(line, ": ");
+  if (!colon || colon == line + 3 || std::memchr(line + 3, ' ', static_cast<std::size_t>(colon - line - 3)))
+    return false;  // the channel: one word
+  std::size_t length = std::strlen(line);
+  const char* open = std::strrchr(line, '(');
+  if (!open || open <= colon + 2 || open[-1] != ' ' || line[length - 1] != ')') return false;
+  const char* digits = open + 1;
+  if (digits == line + length - 1) return false;
+  for (const char* p = digits; p < line + length - 1; ++p)
+    if (*p < '0' || *p > '9') return false;
+  return true;
 }
 
 int GatherNames(const IrcMessage& m, char* message) {

@@ -64,7 +64,6 @@ int IrcClient::Notice(const char* target, const char* text) {
 }
 
 void AskForMotd() { Record("AskForMotd()"); }
-
 // Lines the interpreter formats itself (/kick, /mode, /quote ...), without their line end.
 int SendIrcLine(const char* lineEnd, const char* format, ...) {
   char line[kIrcLineLength];

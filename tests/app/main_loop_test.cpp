@@ -16,9 +16,7 @@
 #include "console/console_log.h"
 #include "console/settings.h"
 #include "irc/irc_client.h"
-#include "irc/motd_rule.h"
 #include "irc/receive_thread.h"
-#include "irc/words/server_lines.h"
 #include "platform/gui_window.h"
 #include "platform/key_state.h"
 #include "platform/ticks.h"
@@ -200,67 +198,6 @@ TEST_F(RunOfFrames, FailedFullScreenRemakeDuringTheServerChangeShutsDownDisconne
   EXPECT_EQ(RunFrames(), RunShutDown);
   EXPECT_EQ(Shell.pumpTurns, 2);
   ExpectDisconnectedWithoutWaitingOut();
-}
-
-// Passes take the link's events until the condition holds (at most two seconds).
-template <typename Condition>
-bool TakeEventsUntil(Condition done) {
-  for (int i = 0; i < 2000; ++i) {
-    TakeLinkEvents();
-    if (done()) return true;
-    SleepMs(1);
-  }
-  return false;
-}
-
-std::vector<std::string> ConsoleTail(int count) {
-  std::vector<std::string> tail;
-  for (int i = kConsoleLines - count; i < kConsoleLines; ++i) tail.push_back(ConsoleLog.lines[i]);
-  return tail;
-}
-
-const char* const kFirstUseHints[] = {
-    "QIVRA shows one IRC channel as a small 3D room shared by its members.",
-    "Walk with the cursor keys; type to talk (Enter sends it, Escape walks again).",
-    "F1 switches full screen, Escape leaves the room, /help lists the commands.",
-};
-const char* const kMotd = ":srv 375 me :- motd\r\n:srv 372 me :- QIVRA test server\r\n:srv 376 me :End of MOTD\r\n";
-
-// The console's few rows keep what matters after a join: the hints follow the run's first
-// member list, and a reconnect shows the message of the day only as a note.
-TEST_F(RunOfFrames, HintsFollowTheFirstJoinAndTheMessageOfTheDayShowsOncePerRun) {
-  ForgetMotdShown();
-  server.Send(kMotd);
-  ASSERT_TRUE(TakeEventsUntil([] { return AppState.connectionState == InChannel; }));
-  EXPECT_TRUE(ConsoleHas("-server- - QIVRA test server"));
-  EXPECT_FALSE(ConsoleHas(kFirstUseHints[0])) << "the hints wait for the join";
-  server.Send(":me!u@h JOIN #room\r\n:srv 353 me = #room :@me\r\n:srv 366 me #room :End of NAMES list\r\n");
-  ASSERT_TRUE(TakeEventsUntil([] { return ConsoleHas(kFirstUseHints[2]); }));
-  EXPECT_EQ(ConsoleTail(4), (std::vector<std::string>{"In #room: @me (1)", kFirstUseHints[0], kFirstUseHints[1],
-                                                      kFirstUseHints[2]}));
-
-  ProcessInputLine("/disconnect");
-  server.CloseClient();
-  ConsoleClear();
-  ProcessInputLine("/connect");
-  ASSERT_TRUE(server.Accept());
-  ASSERT_TRUE(TakeEventsUntil([] { return AppState.connectionState == Registering; }));
-  server.Send(":srv 001 me :Welcome back\r\n" + std::string(kMotd));
-  ASSERT_TRUE(TakeEventsUntil([] { return AppState.connectionState == InChannel; }));
-  server.Send(":srv 353 me = #room :@me\r\n:srv 366 me #room :End of NAMES list\r\n");
-  ASSERT_TRUE(TakeEventsUntil([] { return ConsoleHas("In #room: @me (1)"); }));
-  EXPECT_TRUE(ConsoleHas("-server- Welcome back"));
-  EXPECT_FALSE(ConsoleHas("-server- - QIVRA test server")) << "the reconnect showed the message again";
-  EXPECT_EQ(ConsoleTail(4), (std::vector<std::string>{kMotdAsBeforeLine, "Connected.", "Joining channel \"#room\"...",
-                                                      "In #room: @me (1)"}))
-      << "the hints come once per run";
-
-  ProcessInputLine("/motd");
-  std::string line;
-  while (line != "MOTD\r\n" && server.NextLine(&line)) {}
-  ASSERT_EQ(line, "MOTD\r\n");
-  server.Send(kMotd);
-  ASSERT_TRUE(TakeEventsUntil([] { return ConsoleHas("-server- - QIVRA test server"); })) << "/motd shows it";
 }
 
 }  // namespace

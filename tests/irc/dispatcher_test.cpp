@@ -162,12 +162,12 @@ TEST_F(DispatcherTest, ClientRequestsAreAnsweredAtMostOnceASecond) {
 TEST_F(DispatcherTest, NamesReplyShowsTheMembersOnceTheListEnds) {
   Expect({":srv 353 me = #qivra :me @alice\r\n", 102, "", ""});
   Expect({":srv 353 me = #qivra :+bob\r\n", 102, "", ""});
-  Expect({":srv 366 me #qivra :End of NAMES list\r\n", EventMemberList, "", "In #qivra: me, @alice, +bob (3)"});
+  Expect({":srv 366 me #qivra :End of NAMES list\r\n", EventText, "", "In #qivra: me, @alice, +bob (3)"});
   EXPECT_EQ("WHOIS alice\r\n", Next());
   EXPECT_EQ("WHOIS bob\r\n", Next());
   // "/names" again: shown again, but nobody is entered (or looked up) twice.
   Expect({":srv 353 me = #qivra :me @alice +bob\r\n", 102, "", ""});
-  Expect({":srv 366 me #qivra :End of NAMES list\r\n", EventMemberList, "", "In #qivra: me, @alice, +bob (3)"});
+  Expect({":srv 366 me #qivra :End of NAMES list\r\n", EventText, "", "In #qivra: me, @alice, +bob (3)"});
   EXPECT_TRUE(server.NothingWithin(20));
   // A list longer than one line shows in parts; the last part carries the count.
   Irc.peerTable.Clear();
@@ -182,7 +182,7 @@ TEST_F(DispatcherTest, NamesReplyShowsTheMembersOnceTheListEnds) {
     }
   }
   EXPECT_EQ(1, flushed);
-  EXPECT_EQ(EventMemberList, Pass(":srv 366 me #big :End\r\n", &nick, &message));
+  EXPECT_EQ(EventText, Pass(":srv 366 me #big :End\r\n", &nick, &message));
   EXPECT_EQ("In #big: user1", message.substr(0, 14));
   EXPECT_EQ("user1249 (250)", message.substr(message.size() - 14));
 }

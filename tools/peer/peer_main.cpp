@@ -137,8 +137,7 @@ void ShowEvent(int code, const char* nick, const char* message) {
     case EventQuit: Say("%s has quit irc", nick); break;
     case EventNickChange: Say("%s is now known as %s", nick, message); break;
     case EventKick: Say("%s was kicked by %s", message, nick); break;
-    case EventText:
-    case EventMemberList: Say("%s", message); break;
+    case EventText: Say("%s", message); break;
     default: break;
   }
 }
