@@ -13,6 +13,7 @@
 #include "console/settings.h"
 #include "core/app_state.h"
 #include "irc/irc_client.h"
+#include "irc/motd_rule.h"
 
 namespace {
 
@@ -91,7 +92,12 @@ void ListCommand(const char* rest, const char* typed) {
   }
 }
 
-void MotdCommand(const char*, const char* typed) { SendToServer(typed, "MOTD"); }
+// Asked for before the line goes, so that its reply shows however soon it comes.
+void MotdCommand(const char*, const char* typed) {
+  if (!CanSendLine(typed)) return;
+  AskForMotd();
+  SendToServer(typed, "MOTD");
+}
 void ClearCommand(const char*, const char*) { ConsoleClear(); }
 
 // "/quote" and "/raw": the rest of the line goes as it is, and only up to a line break.

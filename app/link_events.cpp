@@ -10,12 +10,24 @@
 #include "irc/receive_thread.h"
 #include "irc/registration.h"
 #include "irc/words/chat_lines.h"
+#include "irc/words/reply_lines.h"
 
 namespace {
 
 // Events applied in one pass at most: a burst of chat is on the console within a few frames,
 // and a flood of it cannot hold a frame for long.
 constexpr int kEventsPerPass = 64;
+
+// The hints for a first visit follow the run's first member list, the end of a join: before
+// it the registration's lines would push them out of the console's few rows.
+void ShowFirstUseHints() {
+  static bool shown = false;
+  if (shown) return;
+  shown = true;
+  ConsoleAppend("QIVRA shows one IRC channel as a small 3D room shared by its members.");
+  ConsoleAppend("Walk with the cursor keys; type to talk (Enter sends it, Escape walks again).");
+  ConsoleAppend("F1 switches full screen, Escape leaves the room, /help lists the commands.");
+}
 
 void ApplyIrcEvent(const IrcEvent& event) {
   switch (event.kind) {
@@ -28,6 +40,7 @@ void ApplyIrcEvent(const IrcEvent& event) {
   if (!FormatEventLine(event.kind, event.nick, event.text, line, sizeof line)) return;
   ConsoleAppendMarked(line, MarkFor(event.kind, event.nick, event.text));
   LogChatEvent(event.kind, event.nick, event.text, line);
+  if (event.kind == EventText && IsMemberListLine(event.text)) ShowFirstUseHints();
 }
 
 }  // namespace

@@ -195,10 +195,7 @@ bool CreateMainWindow(const char* title, int width, int height, int bits, bool f
     greeted = true;
     ConsoleClear();
     ConsoleAppend("Welcome To qivra!");
-    ConsoleAppend("Beta Version 1");
-    ConsoleAppend("QIVRA shows one IRC channel as a small 3D room shared by its members.");
-    ConsoleAppend("Walk with the cursor keys; type to talk (Enter sends it, Escape walks again).");
-    ConsoleAppend("F1 switches full screen, Escape leaves the room, /help lists the commands.");
+    ConsoleAppend("Beta Version 1");  // the hints for a first visit follow the join (link_events.cpp)
   } else {
     ConsoleShowPanel();
   }

@@ -9,6 +9,7 @@
 #include "fuzz/fake_link.h"
 #include "irc/irc_client.h"
 #include "irc/line_pacing.h"
+#include "irc/motd_rule.h"
 #include "irc/receive_thread.h"
 #include "irc/words/chat_lines.h"
 
@@ -29,6 +30,7 @@ void StartConnected() {
   StopReceive.store(0);
   ClearPendingEvents();
   BeginRegistration();
+  ForgetMotdShown();  // each input is a run of its own: the same bytes, the same path
 }
 
 // The window's thread's turn: takes the events and words their console lines.

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "console/settings.h"
+#include "irc/motd_rule.h"
 #include "irc/peer_reach.h"
 #include "irc/relay_lines.h"
 #include "irc/words/server_lines.h"
@@ -144,6 +145,7 @@ int RegistrationLine(const IrcMessage& m, IrcEvent* event) {
   NoteTargetLimit(m);
   // Every line in readable form: a last ERROR too.
   if (!HandleLoginLine(m, event->text, kIrcLineLength)) FormatRegistrationText(m, event->text, kIrcLineLength);
+  HideRepeatedMotd(m, event->text, kIrcLineLength);  // a reconnect's copy only ends registration
   if (IsEndOfMotd(m)) return EventRegistered;
   return event->text[0] ? EventText : EventNone;
 }

@@ -8,6 +8,7 @@
 
 #include "core/ignore_list.h"
 #include "irc/words/ctcp_lines.h"
+#include "irc/motd_rule.h"
 #include "irc/registration.h"
 #include "irc/words/server_lines.h"
 #include "platform/ticks.h"
@@ -175,8 +176,25 @@ int ShowServerLine(const IrcMessage& m, char* message) {
   // Invitations and mode changes in words (irc/mode_away_text.cpp).
   if (std::strcmp(c, "INVITE") == 0 || std::strcmp(c, "MODE") == 0) return ShowServerText(m, message);
   if (std::strcmp(c, "ERROR") == 0) return ShowServerText(m, message);
+  // A server that ends registration with a PING sends its message of the day afterwards.
+  if (HideRepeatedMotd(m, message, kIrcLineLength)) return message[0] ? EventText : EventNone;
   if (IsNumeric(m)) return ShowReply(m, message);
   return EventNone;
+}
+
+bool IsMemberListLine(const char* line) {
+  if (!line || std::strncmp(line, "In ", 3) != 0) return false;
+  const char* colon = std::strstr(line, ": ");
+  if (!colon || colon == line + 3 || std::memchr(line + 3, ' ', static_cast<std::size_t>(colon - line - 3)))
+    return false;  // the channel: one word
+  std::size_t length = std::strlen(line);
+  const char* open = std::strrchr(line, '(');
+  if (!open || open <= colon + 2 || open[-1] != ' ' || line[length - 1] != ')') return false;
+  const char* digits = open + 1;
+  if (digits == line + length - 1) return false;
+  for (const char* p = digits; p < line + length - 1; ++p)
+    if (*p < '0' || *p > '9') return false;
+  return true;
 }
 
 int GatherNames(const IrcMessage& m, char* message) {

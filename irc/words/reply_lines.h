@@ -14,3 +14,5 @@ int ShowServerLine(const IrcMessage& m, char* message);
 // One names reply (353) gathered for "In #room: a, b (2)", which the end of the list (366)
 // shows: EventHandled, or EventText when a very long list has to show a part early.
 int GatherNames(const IrcMessage& m, char* message);
+// True for the line that ends a member list, as the end of the names words it: "In #room: a, b (2)".
+bool IsMemberListLine(const char* line);

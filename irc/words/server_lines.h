@@ -4,6 +4,9 @@
 #include <cstddef>
 #include "irc/irc_message.h"
 
+// Where a message of the day shown before would end again (irc/motd_rule.h).
+constexpr const char* kMotdAsBeforeLine = "-server- (message of the day as before; /motd shows it)";
+
 // "-server- " and the text of a numeric reply, a server notice, ERROR or any other server line:
 // the target of a reply (the own nickname, or "*" before it is known) is left out.
 void FormatServerText(const IrcMessage& m, char* out, std::size_t size);

@@ -536,7 +536,7 @@ TEST_F(CommandInterpreter, AddedCommandsSendTheirLinesInAnyCase) {
       {"/invite bob", {"Send(INVITE bob #room)"}, {}},
       {"/invite bob #club", {"Send(INVITE bob #club)"}, {}},
       {"/list", {"Send(LIST)"}, {}},
-      {"/motd", {"Send(MOTD)"}, {}},
+      {"/motd", {"AskForMotd()", "Send(MOTD)"}, {}},
       {"/ctcp bob version", {"Send(PRIVMSG bob :\x01VERSION\x01)"}, {"-> bob: CTCP VERSION"}},
       {"/CTCP bob ping 12 Ab", {"Send(PRIVMSG bob :\x01PING 12 Ab\x01)"}, {"-> bob: CTCP PING 12 Ab"}},
       // The address handshake's form cannot be typed: the marks inside are dropped.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "irc/irc_client.h"
+#include "irc/motd_rule.h"
 
 IrcClient Irc;
 IrcDoubleRecord IrcDouble;
@@ -62,6 +63,7 @@ int IrcClient::Notice(const char* target, const char* text) {
   return 1;
 }
 
+void AskForMotd() { Record("AskForMotd()"); }
 // Lines the interpreter formats itself (/kick, /mode, /quote ...), without their line end.
 int SendIrcLine(const char* lineEnd, const char* format, ...) {
   char line[kIrcLineLength];

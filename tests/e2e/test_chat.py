@@ -47,6 +47,8 @@ def shipped_value(keyword):
 
 NICK = shipped_value("NICKNAME")
 CHANNEL = shipped_value("CHANNEL")
+MOTD_TEXT = "QIVRA test server"  # the lab's message of the day
+HINT = "QIVRA shows one IRC channel as a small 3D room shared by its members."  # the first of three
 
 
 class ChatBase(unittest.TestCase):
@@ -142,9 +144,9 @@ class ChatBase(unittest.TestCase):
         self.assertIsNotNone(found, "no console line matching %r within %.0f s%s" % (pattern, timeout, self.report()))
         return found - 1
 
-    def connect_from_dialog(self, nick=NICK, server=None):
-        """Enter in the dialog; checks registration and the join within 5 s. Returns the
-        console index of the joining line."""
+    def connect_from_dialog(self, nick=NICK, server=None, first=True):
+        """Enter in the dialog; checks registration and the join within 5 s, and the message of
+        the day: shown in the run's first registration only. Returns the joining line's index."""
         dialog = self.desktop.wait_window(DIALOG_TITLE, timeout=20)
         self.assertIsNotNone(dialog, "no connection dialog" + self.report())
         self.assertTrue(self.desktop.wait_active(DIALOG_TITLE), "dialog never got the focus (active: %r)"
@@ -163,8 +165,8 @@ class ChatBase(unittest.TestCase):
         # The welcome reads as text: no prefix, numeric or nickname.
         self.assertTrue(any(re.match(r"^-server- Welcome to the \S.* %s!" % re.escape(nick), line)
                             for line in server_lines), "the welcome line was not shown" + self.report())
-        self.assertTrue(any("QIVRA test server" in line for line in server_lines),
-                        "the message of the day was not shown" + self.report())
+        self.assertEqual(first, any(MOTD_TEXT in line for line in server_lines),
+                         "the message of the day shown in the first registration only" + self.report())
         self.assertEqual("Connected.", lines[-2])
         self.assertIsNotNone(self.desktop.wait_window(MAIN_TITLE, timeout=5), "main window not shown")
         self.assertTrue(self.desktop.wait_active(MAIN_TITLE), "main window never became active")
@@ -207,8 +209,11 @@ class ChatTest(ChatBase):
     def test_chat_both_ways_and_channel_events(self):
         keeper = self.raw_client("keeper", CHANNEL)  # first in the channel: its operator
         self.start_program()
-        self.connect_from_dialog()
+        joining = self.connect_from_dialog()
         keeper.wait_for(r"^:%s!\S* JOIN :?%s$" % (NICK, re.escape(CHANNEL)), EVENT_WAIT)
+        # The hints for a first visit follow the member list, in the console's last rows.
+        names = self.wait_console_match(r"^In %s: " % re.escape(CHANNEL), joining)
+        self.assertEqual(names + 1, self.wait_console(HINT, names, timeout=1), "not right after the list")
 
         alice = self.peer("alice")
         mark = self.wait_console("alice has joined the channel")
@@ -293,11 +298,16 @@ class ChatTest(ChatBase):
         watcher.wait_for(r"^:%s!\S* QUIT :(\"Quit\"|(Quit: )?Quit)$" % NICK, EVENT_WAIT)
 
         mark_alice = alice.mark()
-        self.connect_from_dialog()
+        joining = self.connect_from_dialog(first=False)
         alice.wait_for(r"^%s has joined the channel$" % NICK, EVENT_WAIT, since=mark_alice)
         mark_alice = alice.mark()
         self.say("back again")
         alice.wait_for(r"^<%s> back again$" % NICK, EVENT_WAIT, since=mark_alice)
+        self.wait_console_match(r"^In %s: " % re.escape(CHANNEL), joining)
+        self.assertEqual(1, self.console().count(HINT), "the hints came again" + self.report())
+        since = len(self.console())
+        self.enter("/motd", lambda: any(MOTD_TEXT in line for line in self.console()[since:]),
+                   "the message of the day shown on /motd")
 
     def test_server_going_away_leaves_the_program_responsive(self):
         alice = self.peer("alice")

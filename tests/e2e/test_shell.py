@@ -22,13 +22,7 @@ SOURCE_DIR = os.environ.get("QIVRA_SOURCE_DIR",
 PROGRAM = os.environ.get("QIVRA_PROGRAM", os.path.join(SOURCE_DIR, "build", "qivra"))
 
 DIALOG_TITLE = "Welcome to QIVRA"
-GREETING = [
-    "Welcome To qivra!",
-    "Beta Version 1",
-    "QIVRA shows one IRC channel as a small 3D room shared by its members.",
-    "Walk with the cursor keys; type to talk (Enter sends it, Escape walks again).",
-    "F1 switches full screen, Escape leaves the room, /help lists the commands.",
-]
+GREETING = ["Welcome To qivra!", "Beta Version 1"]  # the hints follow a join (test_chat.py)
 
 CONFIG = """/ test settings
 SERVER 127.0.0.1 1
@@ -166,7 +160,7 @@ class ShellTest(unittest.TestCase):
         self.assertTrue(registering and registering[0].startswith('Registering as "%s"' % ("n" * 63)),
                         "nickname not cut to 63 characters: %r" % registering)
         start = lines.index(GREETING[0])
-        self.assertEqual(GREETING, lines[start:start + 5])
+        self.assertEqual(GREETING + ["Connecting to 127.0.0.1:1..."], lines[start:start + 3])
         # The panel (client rows 348 to 461) shows text: dark glyph pixels on its rows.
         time.sleep(0.5)
         x, y, width, height = self.desktop.geometry(window)
@@ -177,7 +171,7 @@ class ShellTest(unittest.TestCase):
             band = crop_pixels(shot, x + 3, y + 349 + row * 16, 400, 16)
             if sum(1 for r, g, b in band if r + g + b < 200) > 20:
                 rows_with_text += 1
-        self.assertGreaterEqual(rows_with_text, 7, "expected seven rows of text in the panel")
+        self.assertGreaterEqual(rows_with_text, 4, "expected the greeting, connect and registration rows")
         self.assertTrue(program.alive())
 
     def test_escape_returns_to_dialog_where_escape_does_nothing(self):

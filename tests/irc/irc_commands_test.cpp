@@ -9,6 +9,7 @@
 #include "console/console_log.h"
 #include "console/settings.h"
 #include "irc/irc_client.h"
+#include "irc/motd_rule.h"
 #include "irc/receive_thread.h"
 #include "irc/registration.h"
 #include "presence/host_lookup.h"
@@ -151,6 +152,31 @@ TEST_F(IrcCommandsTest, MissingMotdNumericCompletesRegistration) {
   int polls = 0;
   ASSERT_EQ(1, PollUntilRegistered(&polls));
   EXPECT_STREQ("-server- MOTD File is missing", LastConsoleLine());
+}
+
+// Shown once per run, then only its end's note, while registering or after it; whole per "/motd".
+TEST_F(IrcCommandsTest, MessageOfTheDayShowsOncePerRunAndWhenAsked) {
+  const std::string body = ":srv 372 me :- hello", end = ":srv 376 me :End of MOTD";
+  const struct { bool registering, ask; std::string line; int kind; std::string text; } steps[] = {
+      {true, false, body, EventText, "-server- - hello"},
+      {true, false, end, EventRegistered, "-server- End of MOTD"},
+      {true, false, body, EventNone, ""},
+      {true, false, end, EventRegistered, "-server- (message of the day as before; /motd shows it)"},
+      {true, false, ":srv 422 me :MOTD File is missing", EventRegistered, ""},
+      {false, true, body, EventText, "-server- - hello"},
+      {false, false, end, EventText, "-server- End of MOTD"},
+      {false, false, body, EventNone, ""},
+  };
+  static IrcMessage m;  // static: 6 KB
+  static IrcEvent event;
+  for (const auto& s : steps) {
+    if (s.ask) AskForMotd();
+    std::string text;
+    ParseIrcMessage(s.line.c_str(), &m);
+    int kind = s.registering ? RegistrationLine(m, &event) : Pass(s.line + "\r\n", nullptr, &text);
+    EXPECT_EQ(s.kind, kind) << s.line;
+    EXPECT_EQ(s.text, s.registering ? std::string(event.text) : text) << s.line;
+  }
 }
 
 TEST_F(IrcCommandsTest, EveryPingFormIsAnsweredAndEndsRegistration) {

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "console/settings.h"
+#include "irc/motd_rule.h"
 #include "irc/dispatcher.h"
 #include "irc/irc_client.h"
 #include "irc/receive_thread.h"
@@ -165,6 +166,7 @@ bool UdpPeer::ReceiveWithTtl(std::string* bytes, int* ttl, int ms) {
 }
 
 void ClientTest::SetUp() {
+  ForgetMotdShown();  // every test is a run of its own
   HostLookupOverride.store(FakeLookup);
   Settings.noRouterMapping = 1;  // no helper thread asking a router: tests stay on loopback
   ASSERT_EQ(1, Irc.SetBindAddress(TestAddress(0).c_str()));
