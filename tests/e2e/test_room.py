@@ -161,7 +161,7 @@ class RoomTest(unittest.TestCase):
                 self.fail("%s: not seen within %.1f s" % (name, timeout))
             time.sleep(0.03)
 
-    # -- issue 5: the keys move the view -------------------------------------------------
+    # -- the keys move the view -----------------------------------------------------------
     def test_walking_and_looking_move_the_view(self):
         room = self.room
         room.connect_viewer()
@@ -241,7 +241,7 @@ class RoomTest(unittest.TestCase):
         self.assertNear(0, eye, BOB_LIMIT, "eye above 0.6 " + where)
         return seen, eye
 
-    # -- issue 6: a peer's avatar and label ------------------------------------------------
+    # -- a peer's avatar and label --------------------------------------------------------
     def test_peer_stands_turns_and_walks_as_an_avatar(self):
         room = self.room
         room.connect_viewer()
