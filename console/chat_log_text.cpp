@@ -5,20 +5,9 @@
 #include <cstring>
 
 #include "console/display_text.h"
+#include "core/irc_case.h"
 
 namespace {
-
-// The IRC rules' lower case: the four characters after Z in ASCII pair with those after z.
-char IrcLower(char c) {
-  if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
-  switch (c) {
-    case '[': return '{';
-    case ']': return '}';
-    case '\\': return '|';
-    case '~': return '^';
-    default: return c;
-  }
-}
 
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
@@ -29,7 +18,7 @@ bool ChatLogSafeName(const char* name, char* out, std::size_t size) {
   char plain[kChatLogNameBytes * 2 + 1];
   std::size_t length = name ? strnlen(name, kChatLogNameBytes * 2) : 0;
   for (std::size_t i = 0; i < length; ++i) {
-    char c = IrcLower(name[i]);
+    char c = IrcLowerCase(name[i]);
     plain[i] = (c == '/' || IsControl(static_cast<unsigned char>(c))) ? '_' : c;
   }
   plain[length] = '\0';

@@ -3,18 +3,9 @@
 
 #include <cstring>
 
-namespace {
+#include "core/irc_case.h"
 
-char FoldCase(char c) {
-  if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
-  switch (c) {
-    case '[': return '{';
-    case ']': return '}';
-    case '\\': return '|';
-    case '~': return '^';
-    default: return c;
-  }
-}
+namespace {
 
 // Characters that continue a nickname: next to the match they make it another word. Bytes of
 // a UTF-8 sequence count as letters.
@@ -27,7 +18,7 @@ bool InNickname(char c) {
 
 bool SameAt(const char* text, const char* nick, std::size_t length) {
   for (std::size_t i = 0; i < length; ++i)
-    if (FoldCase(text[i]) != FoldCase(nick[i])) return false;
+    if (IrcLowerCase(text[i]) != IrcLowerCase(nick[i])) return false;
   return true;
 }
 

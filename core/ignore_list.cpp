@@ -5,6 +5,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "core/irc_case.h"
+
 namespace {
 
 struct IgnoreListRecord {
@@ -13,22 +15,11 @@ struct IgnoreListRecord {
 };
 IgnoreListRecord Ignored;
 
-// IRC's own folding (rfc1459): "[]\~" are the capitals of "{}|^".
-char Fold(char c) {
-  if (c >= 'A' && c <= ']') return static_cast<char>(c + 32);
-  if (c == '^') return '~';
-  return c;
-}
 
-bool SameNick(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b)
-    if (Fold(*a) != Fold(*b)) return false;
-  return *a == *b;
-}
 
 int Find(const char* nick) {
   for (int i = 0; i < kIgnoredNicks; ++i)
-    if (Ignored.nicks[i][0] && SameNick(Ignored.nicks[i], nick)) return i;
+    if (Ignored.nicks[i][0] && SameIrcName(Ignored.nicks[i], nick)) return i;
   return -1;
 }
 

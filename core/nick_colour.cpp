@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "core/irc_case.h"
+
 namespace {
 
 // Bright, distinct hues that read on dark grey and on the room's textures alike.
@@ -13,21 +15,12 @@ const NickRgb kPalette[] = {
 };
 constexpr uint32_t kPaletteSize = sizeof kPalette / sizeof kPalette[0];
 
-char LowerIrc(char c) {
-  if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
-  if (c == '[') return '{';
-  if (c == ']') return '}';
-  if (c == '\\') return '|';
-  if (c == '~') return '^';
-  return c;
-}
-
 }  // namespace
 
 NickRgb NickColour(const char* nick) {
   uint32_t hash = 2166136261u;  // FNV-1a
   for (const char* c = nick ? nick : ""; *c; ++c) {
-    hash ^= static_cast<unsigned char>(LowerIrc(*c));
+    hash ^= static_cast<unsigned char>(IrcLowerCase(*c));
     hash *= 16777619u;
   }
   return kPalette[hash % kPaletteSize];
