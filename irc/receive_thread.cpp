@@ -84,7 +84,7 @@ bool WaitForInput(bool mayRead) {
   int wait = kLongestWaitMs;
   int paced = MsUntilPacedLine();
   if (paced >= 0 && paced < wait) wait = paced;
-  int sockets[4] = {mayRead ? Irc.streamLink.socket : kNoSocket,
+  int sockets[4] = {mayRead ? Irc.streamLink.socket.load() : kNoSocket,
                     held ? kNoSocket : Irc.datagramLink.socket, OutgoingLineSignal(), ResolvedHostSignal()};
   bool ready[4] = {false, false, false, false};
   if (NetWaitReadableAny(sockets, ready, 4, wait) < 0) SleepMs(1);  // never spin on a failure

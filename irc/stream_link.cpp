@@ -83,8 +83,7 @@ int StreamLink::Connect(const char* host, int port) {
     failure = FailureOf(outcome);
     return 0;
   }
-  NetClose(socket);  // Open's, never connected
-  socket = connected;
+  NetClose(socket.exchange(connected));  // Open's, never connected
   NetSetSendTimeout(socket, kSendTimeoutMs);
   serverAddress.address = found.list[winner];
   if (!tls.wanted) return 1;

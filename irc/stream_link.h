@@ -50,7 +50,9 @@ constexpr uint32_t kConnectLimitMs = 8000;
 
 class StreamLink {
  public:
-  int socket = -1;                   // kNoSocket when none was made
+  // kNoSocket when none was made. Atomic: the link thread puts the socket that connected in
+  // place of Open's while the window's thread may shut it to end the link.
+  std::atomic<int> socket{-1};
   SocketAddress serverAddress = {};  // the address that answered first
   bool connectTried = false;         // a socket connects once; a new connection needs a new one
   LinkFailure failure = LinkFailNone;  // why the last Connect gave 0 or -2

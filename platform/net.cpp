@@ -389,9 +389,12 @@ NetConnectOutcome NetConnectAny(const NetAddress* addresses, int count, uint16_t
       int32_t untilNext = static_cast<int32_t>(nextStart - now);
       if (untilNext < wait) wait = untilNext < 0 ? 0 : untilNext;
     }
+    // Bounded again where the compiler can see it: some builds cannot prove open stays in range.
+    const int polled = open < kNetRaceMost ? open : kNetRaceMost;
+    if (polled <= 0) return failure;
     pollfd p[kNetRaceMost];
-    for (int i = 0; i < open; ++i) p[i] = {pending[i].socket, POLLOUT, 0};
-    int r = poll(p, static_cast<nfds_t>(open), wait);
+    for (int i = 0; i < polled; ++i) p[i] = {pending[i].socket, POLLOUT, 0};
+    int r = poll(p, static_cast<nfds_t>(polled), wait);
     if (r <= 0) continue;  // the time, or a signal: look again
     for (int i = 0; i < open;) {
       if (!p[i].revents) {

@@ -9,7 +9,7 @@
 #include "presence/peer_table.h"
 
 uint32_t LinkBindAddress = 0;
-bool LinkIPv6 = true;
+std::atomic<bool> LinkIPv6{true};
 
 int DatagramLink::Open() {
   NetClose(socket);  // a second Open without Close must not leak the first socket

@@ -1,6 +1,7 @@
 // The socket address record of the links and peer slots (IPv4 or IPv6), and the local address
 // and families the links use.
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 #include "platform/net_address.h"
@@ -21,4 +22,4 @@ inline bool SameSocketAddress(const SocketAddress& a, const SocketAddress& b) {
 extern uint32_t LinkBindAddress;
 // False: the links use IPv4 alone, as a client from before IPv6 did (the QIVRA_IPV6=off seam,
 // qivra-peer --ipv6 off).
-extern bool LinkIPv6;
+extern std::atomic<bool> LinkIPv6;

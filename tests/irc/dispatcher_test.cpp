@@ -1,6 +1,7 @@
 // The dispatcher's pass over real server lines: codes, strings, table changes and replies.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -275,9 +276,9 @@ TEST_F(DispatcherTest, WhoisHostThatDoesNotResolveAsksThePeerOverIrc) {
 }
 
 TEST_F(DispatcherTest, AddressQuestionAndAnswerOverIrc) {
-  uint32_t now = 9000;
-  static uint32_t* clock = &now;
-  TickSourceOverride = [] { return *clock; };
+  static std::atomic<uint32_t> now{9000};  // the link thread reads it too
+  now = 9000;
+  TickSourceOverride = [] { return now.load(); };
   UdpPeer peer;
   ASSERT_TRUE(peer.Bind(1, 6669));
   int alice = AddKnown("alice");
@@ -305,9 +306,9 @@ TEST_F(DispatcherTest, AddressQuestionAndAnswerOverIrc) {
 
 // One member's questions cannot fill the queue of outgoing lines: an answer a minute each.
 TEST_F(DispatcherTest, QuestionsAreAnsweredOnceAMinutePerMember) {
-  uint32_t now = 9000;
-  static uint32_t* clock = &now;
-  TickSourceOverride = [] { return *clock; };
+  static std::atomic<uint32_t> now{9000};  // the link thread reads it too
+  now = 9000;
+  TickSourceOverride = [] { return now.load(); };
   AddKnown("alice");
   AddKnown("bob");
   const std::string ask = "PRIVMSG me :\x01VERSION\x01:Q" + TestAddress(1) + "\r\n";
