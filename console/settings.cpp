@@ -109,46 +109,36 @@ static void ApplyLinePace(const char* value) {
   Settings.lineBurst = burst;
 }
 
-// "ROUTER off" (or "on"): whether the home router is asked to forward the presence port.
-static void ApplyRouter(const char* value) {
+// An "on" or "off" setting (any case): 1 or 0; anything else is reported and gives -1, which
+// leaves the setting as it was.
+static int ReadSwitch(const char* keyword, const char* value) {
   char word[8] = "";
   std::sscanf(value, "%7s", word);
-  if (strcasecmp(word, "off") == 0) {
-    Settings.noRouterMapping = 1;
-  } else if (strcasecmp(word, "on") == 0) {
-    Settings.noRouterMapping = 0;
-  } else {
-    char text[300];
-    std::snprintf(text, sizeof text, "WARNING: ROUTER takes on or off, not \"%.250s\"", value);
-    ConsoleAppend(text);
-  }
+  if (strcasecmp(word, "on") == 0) return 1;
+  if (strcasecmp(word, "off") == 0) return 0;
+  char text[300];
+  std::snprintf(text, sizeof text, "WARNING: %s takes on or off, not \"%.250s\"", keyword, value);
+  ConsoleAppend(text);
+  return -1;
+}
+
+// "ROUTER off" (or "on"): whether the home router is asked to forward the presence port.
+static void ApplyRouter(const char* value) {
+  int on = ReadSwitch("ROUTER", value);
+  if (on >= 0) Settings.noRouterMapping = on ? 0 : 1;
 }
 
 // "LOG off" (or "on"): whether chat is kept in log files.
 static void ApplyLog(const char* value) {
-  char word[8] = "";
-  std::sscanf(value, "%7s", word);
-  if (strcasecmp(word, "off") == 0 || strcasecmp(word, "on") == 0) {
-    Settings.chatLogs = strcasecmp(word, "on") == 0;
-  } else {
-    char text[300];
-    std::snprintf(text, sizeof text, "WARNING: LOG takes on or off, not \"%.250s\"", value);
-    ConsoleAppend(text);
-  }
+  int on = ReadSwitch("LOG", value);
+  if (on >= 0) Settings.chatLogs = on == 1;
 }
 
 // "PRESENCE off" (or "on"): whether this client takes part in the room's presence, which tells
 // the channel's other QIVRA users this computer's address.
 static void ApplyPresence(const char* value) {
-  char word[8] = "";
-  std::sscanf(value, "%7s", word);
-  if (strcasecmp(word, "off") == 0 || strcasecmp(word, "on") == 0) {
-    Settings.noPresence = strcasecmp(word, "off") == 0 ? 1 : 0;
-  } else {
-    char text[300];
-    std::snprintf(text, sizeof text, "WARNING: PRESENCE takes on or off, not \"%.250s\"", value);
-    ConsoleAppend(text);
-  }
+  int on = ReadSwitch("PRESENCE", value);
+  if (on >= 0) Settings.noPresence = on ? 0 : 1;
 }
 
 static const AddedSetting kAddedSettings[] = {

@@ -42,31 +42,35 @@ static void FormatLine(const char* lineEnd, const char* format, va_list args) {
   std::memcpy(Irc.line + used, lineEnd, endLength + 1);
 }
 
-int SendIrcLine(const char* lineEnd, const char* format, ...) {
+// Formats under the client lock and queues the line as its kind.
+static int SendFormatted(LineKind kind, const char* lineEnd, const char* format, va_list args) {
   Hold hold(ClientLock());
+  FormatLine(lineEnd, format, args);
+  return SendPaced(Irc.line, kind);
+}
+
+int SendIrcLine(const char* lineEnd, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  FormatLine(lineEnd, format, args);
+  int result = SendFormatted(ChatLine, lineEnd, format, args);
   va_end(args);
-  return SendPaced(Irc.line, ChatLine);
+  return result;
 }
 
 int SendLookupLine(const char* format, ...) {
-  Hold hold(ClientLock());
   va_list args;
   va_start(args, format);
-  FormatLine("\r\n", format, args);
+  int result = SendFormatted(LookupLine, "\r\n", format, args);
   va_end(args);
-  return SendPaced(Irc.line, LookupLine);
+  return result;
 }
 
 int SendAnswerLine(const char* format, ...) {
-  Hold hold(ClientLock());
   va_list args;
   va_start(args, format);
-  FormatLine("\r\n", format, args);
+  int result = SendFormatted(AnswerLine, "\r\n", format, args);
   va_end(args);
-  return SendPaced(Irc.line, AnswerLine);
+  return result;
 }
 
 std::atomic<uint8_t> HostsByWho{0};

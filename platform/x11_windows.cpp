@@ -63,6 +63,23 @@ bool WindowManagerRuns(Display* display) {
   return runs;
 }
 
+// A request about window to the window manager: a client message of messageType sent to the
+// root, with its first, second and fourth data words.
+void AskWindowManager(Display* display, Window window, const char* messageType, long word0, long word1,
+                      long word3) {
+  XEvent event;
+  std::memset(&event, 0, sizeof event);
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, messageType, False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = word0;
+  event.xclient.data.l[1] = word1;
+  event.xclient.data.l[3] = word3;
+  XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
+             &event);
+}
+
 }  // namespace
 
 Window FindWindowByClass(Display* display, const char* windowClass) {
@@ -73,16 +90,8 @@ Window FindWindowByClass(Display* display, const char* windowClass) {
 void ActivateWindow(Display* display, Window window) {
   if (!display || !window) return;
   if (WindowManagerRuns(display)) {
-    XEvent event;
-    std::memset(&event, 0, sizeof event);
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = 2;  // from a pager: honoured without focus-stealing checks
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, DefaultRootWindow(display), False,
-               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    // 2: from a pager, honoured without focus-stealing checks.
+    AskWindowManager(display, window, "_NET_ACTIVE_WINDOW", 2, CurrentTime, 0);
   } else {
     XMapRaised(display, window);
     XWindowAttributes attributes;
@@ -131,16 +140,8 @@ void SetUrgency(Display* display, Window window, bool urgent) {
   XSetWMHints(display, window, use);
   if (hints) XFree(hints);
   // The window manager owns _NET_WM_STATE of a mapped window: it is asked, not written.
-  XEvent event;
-  std::memset(&event, 0, sizeof event);
-  event.xclient.type = ClientMessage;
-  event.xclient.window = window;
-  event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = urgent ? 1 : 0;  // add or remove
-  event.xclient.data.l[1] = static_cast<long>(XInternAtom(display, "_NET_WM_STATE_DEMANDS_ATTENTION", False));
-  event.xclient.data.l[3] = 1;  // from an application
-  XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
-             &event);
+  // Add or remove the state; 1: from an application.
+  AskWindowManager(display, window, "_NET_WM_STATE", urgent ? 1 : 0,
+                   static_cast<long>(XInternAtom(display, "_NET_WM_STATE_DEMANDS_ATTENTION", False)), 1);
   XFlush(display);
 }
