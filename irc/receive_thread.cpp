@@ -130,7 +130,6 @@ void ServeLink() {
 
 void LinkThread() {
   LowerThreadPriority();
-  LookupAbandonFlag = &StopReceive;  // a slow name lookup never keeps this thread from ending
   bool linked = ConnectLink();
   if (linked) ServeLink();
   if (linked) SendChatLinesLeft();  // typed lines and the QUIT; nothing before the link is up

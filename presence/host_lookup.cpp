@@ -1,4 +1,4 @@
-// Host-name lookup that a stopping receive thread need not wait for.
+// Host-name lookup: literals at once, names by the system resolver, and a waiting form to walk away from.
 #include "presence/host_lookup.h"
 
 #include <chrono>
@@ -11,7 +11,6 @@
 #include "platform/net.h"
 #include "presence/socket_address.h"
 
-thread_local const std::atomic<uint8_t>* LookupAbandonFlag = nullptr;
 std::atomic<HostLookupFunction> HostLookupOverride{nullptr};
 
 static bool LookUpName(const char* name, HostAddresses* found, bool ipv6) {
@@ -86,18 +85,12 @@ static int LookUpOnHelper(const char* host, HostAddresses* found, bool (*goOn)(v
   return 1;
 }
 
-static bool NotAbandoned(void* flag) {
-  return static_cast<const std::atomic<uint8_t>*>(flag)->load() == 0;
-}
-
 int LookUpHost(const char* host, HostAddresses* found) {
   found->count = 0;
   if (!host || !*host) return -2;
   int result = -2;
   if (TakeLiteral(host, found, &result)) return result;
-  const std::atomic<uint8_t>* abandon = LookupAbandonFlag;
-  if (!abandon) return LookUpName(host, found, LinkIPv6) ? 1 : -2;
-  return LookUpOnHelper(host, found, NotAbandoned, const_cast<std::atomic<uint8_t>*>(abandon));
+  return LookUpName(host, found, LinkIPv6) ? 1 : -2;
 }
 
 int LookUpHostWhile(const char* host, HostAddresses* found, bool (*keepWaiting)(void*), void* context) {

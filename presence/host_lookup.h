@@ -1,4 +1,4 @@
-// Host-name lookup that a receive thread can walk away from when it is told to stop.
+// Host-name lookup: at once for a literal, else by the resolver; a waiting form that its caller can walk away from.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -11,11 +11,6 @@ struct HostAddresses {
   NetAddress list[kHostAddresses];
   int count;
 };
-
-// When set on a thread, a name lookup made on that thread runs on a helper thread and is
-// abandoned (reported as "does not resolve") as soon as the flag becomes non-zero; the helper
-// touches nothing but its own record, so the caller is free to end at once.
-extern thread_local const std::atomic<uint8_t>* LookupAbandonFlag;
 
 // Test hook: when set, replaces the system's name lookup (literals never reach it): the
 // addresses found (at most `most`), 0 for none. Atomic: a lookup helper thread of an earlier
