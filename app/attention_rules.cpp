@@ -3,17 +3,13 @@
 
 #include "app/attention.h"
 #include "console/mention.h"
-
-namespace {
-
-constexpr int kChannelMessage = 1, kAction = 2, kPrivateMessage = 3;  // the dispatcher's codes
-
-}  // namespace
+#include "core/irc_case.h"
+#include "irc/irc_event.h"
 
 ConsoleMark EventMark(int code, const char* sender, const char* message, const char* ownNick) {
-  if (code == kPrivateMessage) return MarkAttention;
-  if (code != kChannelMessage && code != kAction) return MarkPlain;
-  if (sender && ownNick && NamesNick(sender, ownNick)) return MarkPlain;  // the own words echoed
+  if (code == EventPrivateMessage) return MarkAttention;
+  if (code != EventChannelMessage && code != EventAction) return MarkPlain;
+  if (SameIrcName(sender, ownNick)) return MarkPlain;  // the own words echoed
   return NamesNick(message, ownNick) ? MarkAttention : MarkPlain;
 }
 
