@@ -159,7 +159,7 @@ bool TakeSpareLine(char* out) {
 }
 
 void SendPacedLinesDue() {
-  static char line[kIrcLineLength];  // link thread only
+  char line[kIrcLineLength];  // its own on each call: a test may hurry the lines beside the link thread
   while (TakeDueLine(line, false, false)) Irc.streamLink.Send(line);
   if (TakeSpareLine(line)) Irc.streamLink.Send(line);
 }
