@@ -55,7 +55,7 @@ PassEnd ToggleFullScreenOrShutDown() {
 void RunLinkTurn() {
   TakeLinkEvents();
   if (AppState.connectionState != InChannel) return;
-  SendPositionIfDue(&lastPositionSend);
+  ReportOwnMoves(&lastPositionSend);
   ServicePresence();  // hellos, keep-alives and key blocks that are due
   AppState.frameScale = ReadElapsedMs() / 10.0f;
   AppState.sceneClock += AppState.frameScale;
@@ -64,6 +64,7 @@ void RunLinkTurn() {
 PassEnd IdlePass() {
   ReadElapsedMs();  // restarts the interval: frameScale measures this pass's own work
   MakeViewCurrent(AppState.mainWindow);
+  TakeRoom();  // the session's newest view of the room
   const bool draws = TakeFrameDue();  // on screen, and changed or moving
   bool leaving = draws && !RenderFrame();
   PollKeyboard();  // one snapshot of the keyboard for the walking keys of this pass

@@ -62,6 +62,11 @@ void OnInputEditKey(LineEditKey key);
 void RememberSentLine(const char* line);
 
 extern uint32_t lastPositionSend;  // tick count of the last position datagram
+// In a channel, once a pass (own_moves.cpp): the movement keys that changed and the position when
+// due (every 1000 / PACKETS ms at most while it changes) go to the peers.
+void ReportOwnMoves(uint32_t* lastPositionSend);
+// The session's newest view of the room, taken into the scene's avatars.
+void TakeRoom();
 
 // Geometry of the client area for ResizeView (y from the top, except the
 // GL viewport, whose y counts from the bottom as OpenGL does).

@@ -16,6 +16,7 @@ struct PeerSlot {
   uint8_t known;
   char nick[kNickLength];
   float reportedPose[5];            // x, z, yaw, heading, pitch as received
+  uint32_t poseSerial;              // grows with each reported pose
   uint8_t keys[kKeyFlagCount];
   PlayerPose pose;
 };

@@ -147,6 +147,7 @@ void PeerTable::ApplyPosition(int index, const float reported[5]) {
   slot.pose.yaw = reported[2];
   slot.pose.heading = reported[3];
   slot.pose.pitch = reported[4];
+  ++slot.poseSerial;
   Notify('d', index);
 }
 

@@ -1,8 +1,8 @@
 // Whether the room moves by itself: walkers, peers reckoned on by their keys, burning sparks.
 #include "core/app_state.h"
-#include "irc/irc_client.h"
 #include "scene/movement.h"
 #include "scene/particles.h"
+#include "scene/room_avatars.h"
 #include "scene/scene.h"
 
 static bool SparksBurning() {
@@ -20,16 +20,4 @@ static bool LocalKeyHeld() {
   return false;
 }
 
-static bool PeerWalking() {
-  PeerTable& table = Irc.peerTable;
-  bool walking = false;
-  table.Lock();
-  for (int slot = 0; slot < kPeerSlots && !walking; ++slot) {
-    if (!table.slots[slot].active) continue;
-    for (int key : kMoveKeyOrder) walking = walking || table.slots[slot].keys[key] != 0;
-  }
-  table.Unlock();
-  return walking;
-}
-
-bool SceneAnimating() { return SparksBurning() || LocalKeyHeld() || PeerWalking(); }
+bool SceneAnimating() { return SparksBurning() || LocalKeyHeld() || RoomAvatarWalking(); }

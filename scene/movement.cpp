@@ -4,14 +4,12 @@
 #include <cmath>
 
 #include "core/app_state.h"
-#include "console/settings.h"
-#include "irc/irc_client.h"
-#include "irc/relay_lines.h"
-#include "platform/ticks.h"
+#include "scene/room_avatars.h"
 #include "scene/scene.h"
 #include "scene/world.h"
 
 PlayerPose LocalPose;
+uint8_t LocalKeys[kKeyFlagCount];
 bool (*MoveKeyHeld)(int moveKey) = nullptr;
 
 static const float kDegreesToRadians = 0.0174532924f;
@@ -83,26 +81,16 @@ void ApplyMoveKey(PlayerPose* p, int moveKey, float s) {
 void UpdateMovement() {
   const float s = AppState.frameScale;
   // The keys act only while the window and its view have the keyboard; a key held when typing
-  // began (or the window lost the keyboard) is reported let go, so the peers do not see the
+  // began (or the window lost the keyboard) counts as let go, so the peers do not see the
   // avatar walk on. The peers walk on behind other windows.
   for (int key : kMoveKeyOrder) {
     bool held = AppState.isActive && AppState.viewHasFocus && MoveKeyHeld && MoveKeyHeld(key);
-    Irc.peerTable.SendKeyState(key, held ? 1 : 0);
+    LocalKeys[key] = held ? 1 : 0;
     if (!held) continue;
     ApplyMoveKey(&LocalPose, key, s);
     if (key != KeyLookUp && key != KeyLookDown) AppState.positionDirty = true;
   }
-  NoteOwnPose(LocalPose);  // for moves relayed through the server
-  // Dead reckoning: the peers walk on by their last reported keys.
-  PeerTable& table = Irc.peerTable;
-  table.Lock();
-  for (int slot = 0; slot < kPeerSlots; ++slot) {
-    if (!table.IsActive(slot)) continue;
-    PeerSlot& peer = table.slots[slot];
-    for (int key : kMoveKeyOrder)
-      if (peer.keys[key]) ApplyMoveKey(&peer.pose, key, s);
-  }
-  table.Unlock();
+  WalkRoomAvatars(s);  // dead reckoning: the peers walk on by their last reported keys
 }
 
 void ClampPose(PlayerPose* p) {
@@ -113,16 +101,10 @@ void ClampPose(PlayerPose* p) {
   if (p->z > b.maxZ - kWallMargin) p->z = b.maxZ - kWallMargin;
 }
 
-void ClampPeer(int slot) {
-  PeerTable& table = Irc.peerTable;
-  table.Lock();
-  if (table.IsActive(slot)) ClampPose(&table.slots[slot].pose);
-  table.Unlock();
-}
-
 void ClampToWorld() {
   ClampPose(&LocalPose);
-  for (int slot = 0; slot < kPeerSlots; ++slot) ClampPeer(slot);
+  for (int i = 0; i < RoomAvatars.count; ++i)
+    if (HasAvatar(RoomAvatars.avatars[i])) ClampPose(&RoomAvatars.avatars[i].pose);
 }
 
 bool PositionReportDue(uint32_t nowMs, uint32_t lastSendMs, float packetRate, bool positionDirty) {
@@ -130,12 +112,4 @@ bool PositionReportDue(uint32_t nowMs, uint32_t lastSendMs, float packetRate, bo
   uint32_t elapsed = nowMs - lastSendMs;  // wraps correctly
   double interval = 1000.0 / static_cast<double>(packetRate);
   return static_cast<double>(elapsed) > interval;
-}
-
-void SendPositionIfDue(uint32_t* lastPositionSend) {
-  if (!PositionReportDue(TickCountMs(), *lastPositionSend, Settings.packetRate, AppState.positionDirty))
-    return;
-  Irc.peerTable.SendPosition(LocalPose.x, LocalPose.z, LocalPose.yaw, LocalPose.heading, LocalPose.pitch);
-  *lastPositionSend = TickCountMs();
-  AppState.positionDirty = false;
 }

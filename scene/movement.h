@@ -17,7 +17,6 @@ void BobBackward(PlayerPose* pose);
 
 // Keeps x and z at least 0.25 inside WorldBounds (the lower limit first).
 void ClampPose(PlayerPose* pose);
-void ClampPeer(int slot);
 
 // The main loop's position report rule: strictly more than 1000 / packetRate
 // milliseconds since the last datagram, and the pose changed. A rate of 0 or

@@ -2,12 +2,16 @@
 #pragma once
 #include <cstdint>
 
+#include "core/player_pose.h"
+
 bool InitScene();        // OpenGL state, room, assets, timer, sparks, glyph lists
 bool RenderFrame();      // one frame; the context is current
 // The 3D view's viewport and lens (34 degrees, near 0.1, far 100); aspect is the caller's.
 void SetViewProjection(int x, int y, int width, int height, double aspect);
-void UpdateMovement();   // local movement keys, key reports, dead reckoning of peers
-void ClampToWorld();     // keeps the local user and every active peer inside the room
+// Local movement keys (LocalKeys says which are held, for the peers) and dead reckoning of the
+// room's avatars (scene/room_avatars.h).
+void UpdateMovement();
+void ClampToWorld();     // keeps the local user and every avatar inside the room
 // True while the view changes by itself from frame to frame: a spark burns, the local user
 // holds a movement key (the window active and its view clicked), or an active peer is reckoned
 // on by a held key. Otherwise a frame shows what the last one did.
@@ -19,10 +23,9 @@ void SpawnExplosion(float x, float y, float z);
 // Delete, End, Page Up, Page Down); tests point it at a fake. Null: no key held.
 extern bool (*MoveKeyHeld)(int moveKey);
 
-// The main loop's position report: sends the local pose when positionDirty is
-// set and more than 1000 / packetRate ms passed since *lastPositionSend, then
-// stamps *lastPositionSend and clears positionDirty.
-void SendPositionIfDue(uint32_t* lastPositionSend);
+// The movement keys (MoveKey 1..8) the local user holds as the peers are told: held only while
+// the window and its view have the keyboard. Set by UpdateMovement.
+extern uint8_t LocalKeys[kKeyFlagCount];
 
 // Teardown pieces, called by the shell's ReleaseSceneResources in this order.
 void FreeWorldGeometry();   // the room's triangle array through CountedFree (no test first)

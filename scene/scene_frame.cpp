@@ -8,13 +8,11 @@
 #include "core/app_state.h"
 #include "core/frame_timer.h"
 #include "core/nick_colour.h"
-#include "console/settings.h"
-#include "irc/irc_client.h"
 #include "model/ms3d_model.h"
-#include "presence/datagram_intake.h"
 #include "scene/avatar_pictures.h"
 #include "scene/font.h"
 #include "scene/particles.h"
+#include "scene/room_avatars.h"
 #include "scene/scene.h"
 #include "scene/view_frustum.h"
 #include "scene/world.h"
@@ -40,8 +38,6 @@ bool InitScene() {
   glDisable(GL_LIGHTING);
   FontTexture = 0;  // a name from an earlier context means nothing in this one
   LoadWorldFile();
-  // Positions far outside this room are nobody's: the intake drops them.
-  SetPositionAreaAround(WorldBounds.minX, WorldBounds.maxX, WorldBounds.minZ, WorldBounds.maxZ);
   avatarPicturesDue = true;  // taken in the first frame: a window not yet shown has no pixels
   StartFrameTimer();
   AllocateParticles();
@@ -66,32 +62,27 @@ static void DrawRoom() {
 struct PeerView {
   int slot;
   float x, z, yaw, pitch;
-  char ncb[kNickLength];
+  const char* ncb;
 };
 
-// The active peers of this frame, copied under the table's lock so that the receive
-// thread never sees a half-read slot and drawing holds no lock. Static: the frame
+// The avatars of this frame, from the window's own copy of the room. Static: the frame
 // allocates nothing.
-static PeerView peers[kPeerSlots];
+static PeerView peers[kRoomMembers];
 
 static int ReadPeers() {
-  PeerTable& table = Irc.peerTable;
   int count = 0;
-  table.Lock();
-  for (int slot = 1; slot < kPeerSlots; ++slot) {
+  for (int i = 0; i < RoomAvatars.count; ++i) {
+    const RoomAvatar& a = RoomAvatars.avatars[i];
     // Drawn once the peer has shown it hears us: a one-way link would stand it at the centre.
-    if (!table.IsLinked(slot)) continue;
+    if (!HasAvatar(a)) continue;
     PeerView& view = peers[count++];
-    const PlayerPose& pose = table.slots[slot].pose;
-    view.slot = slot;
-    view.x = pose.x;
-    view.z = pose.z;
-    view.yaw = pose.yaw;
-    view.pitch = pose.pitch;
-    // A slot without a known nickname gets an empty label.
-    if (table.GetNick(slot, view.ncb) != 1) view.ncb[0] = '\0';
+    view.slot = a.member.id;
+    view.x = a.pose.x;
+    view.z = a.pose.z;
+    view.yaw = a.pose.yaw;
+    view.pitch = a.pose.pitch;
+    view.ncb = a.member.nick;
   }
-  table.Unlock();
   return count;
 }
 
@@ -133,7 +124,7 @@ static void DrawPeers() {
   for (int i = 0; i < count; ++i) {
     const PeerView& peer = peers[i];
     const float lift = kPeerBase + kPeerLabelLift;
-    const float halfWidth = 0.05f * static_cast<float>(strnlen(peer.ncb, kNickLength));
+    const float halfWidth = 0.05f * static_cast<float>(strnlen(peer.ncb, kRoomNickLength));
     if (!SphereInView(frustum, peer.x, lift, peer.z, halfWidth + 0.1f)) continue;
     const float slot = static_cast<float>(peer.slot);
     const float facing = std::atan2(LocalPose.x - peer.x, LocalPose.z - peer.z) * 57.29578f;
@@ -176,7 +167,7 @@ bool RenderFrame() {
   glTranslatef(0.0f, 0.56f, 0.0f);
   glScalef(0.15f, 0.15f, 0.15f);
   glColor3f(0.0f, 1.0f, 1.0f);
-  PrintText(Settings.channel);
+  PrintText(RoomAvatars.channel);
   glPopMatrix();
 
   DrawPeers();

@@ -14,7 +14,7 @@
 #include "core/app_state.h"
 #include "core/player_pose.h"
 #include "console/settings.h"
-#include "irc/irc_client.h"
+#include "scene/room_avatars.h"
 #include "scene/scene.h"
 #include "scene/world.h"
 
@@ -31,7 +31,11 @@ static double Seconds() {
 // them, each row as wide as the view is at its distance, so every avatar is in view.
 static void FillRoom(int members) {
   const WorldBoundsRecord& b = WorldBounds;
-  Irc.peerTable.Clear();
+  static RoomView view;  // 60 KB: kept off the stack
+  const uint32_t serial = view.serial + 1;
+  std::memset(&view, 0, sizeof view);
+  view.serial = serial;
+  std::snprintf(view.channel, sizeof view.channel, "#crowd");
   LocalPose = PlayerPose{};
   LocalPose.z = b.maxZ - 0.5f;
   const int rows = 10;
@@ -42,16 +46,17 @@ static void FillRoom(int members) {
     float distance = nearest + (farthest - nearest) * static_cast<float>(r) / (rows - 1);
     float halfWidth = distance * 0.45f;  // the view's half width at that distance is 0.56
     for (int i = 0; i < perRow && slot <= members; ++i, ++slot) {
-      PeerSlot& s = Irc.peerTable.slots[slot];
-      std::memset(&s, 0, sizeof s);
-      s.known = s.active = 1;
-      Irc.peerTable.links[slot].confirmed = 1;  // drawn once it hears us
+      RoomMember& s = view.members[view.count++];
+      s.id = slot;
+      s.reach = ReachDirect;  // drawn once it hears us
+      s.poseSerial = serial;
       std::snprintf(s.nick, sizeof s.nick, "member%03d", slot);
       s.pose.x = -halfWidth + 2.0f * halfWidth * (perRow > 1 ? static_cast<float>(i) / (perRow - 1) : 0.5f);
       s.pose.z = LocalPose.z - distance;
       s.pose.yaw = s.pose.heading = static_cast<float>(slot * 37 % 360);
     }
   }
+  TakeRoomView(view);
 }
 
 struct Rate {
@@ -92,13 +97,12 @@ int main(int argc, char** argv) {
       numbers.push_back(argv[i]);
   }
   double seconds = numbers.size() > 0 ? std::atof(numbers[0]) : 6.0;
-  int members = numbers.size() > 1 ? std::atoi(numbers[1]) : kPeerSlots - 1;
-  if (members < 0 || members > kPeerSlots - 1 || !(seconds > 0)) {
+  int members = numbers.size() > 1 ? std::atoi(numbers[1]) : kRoomMembers;
+  if (members < 0 || members > kRoomMembers || !(seconds > 0)) {
     std::fprintf(stderr, "usage: qivra_crowd_bench [SECONDS [MEMBERS]] [--snapshot FILE.ppm]  (members 0..%d)\n",
-                 kPeerSlots - 1);
+                 kRoomMembers);
     return 2;
   }
-  std::snprintf(Settings.channel, sizeof Settings.channel, "#crowd");
   Offscreen screen;
   if (!OpenOffscreen(&screen)) return 1;
   std::printf("renderer %s, %dx%d, %d room triangles\n",
@@ -130,7 +134,7 @@ int main(int argc, char** argv) {
               full.Fps(), full.CpuMs());
   std::printf("ratio full / alone: %.2f\n", full.Fps() / alone.Fps());
 
-  Irc.peerTable.Clear();
+  ClearRoomAvatars();
   CloseOffscreen(&screen);
   return 0;
 }

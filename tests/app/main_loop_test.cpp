@@ -103,7 +103,8 @@ bool TakeKeyPress(PressedKey key) {
 bool RenderFrame() { return true; }
 void UpdateMovement() {}
 void ClampToWorld() {}
-void SendPositionIfDue(uint32_t*) {}
+void ReportOwnMoves(uint32_t*) {}
+void TakeRoom() {}
 void SpawnExplosion(float, float, float) {}
 ConsoleMark MarkFor(int, const char*, const char*) { return MarkPlain; }
 void RefreshWindowTitle() {}

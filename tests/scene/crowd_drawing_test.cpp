@@ -10,7 +10,7 @@
 #include "core/counted_alloc.h"
 #include "core/player_pose.h"
 #include "console/settings.h"
-#include "irc/irc_client.h"
+#include "scene/room_avatars.h"
 #include "model/ms3d_model.h"
 #include "scene/avatar_pictures.h"
 #include "scene/font.h"
@@ -42,15 +42,14 @@ class CrowdDrawing : public testing::Test {
   void SetUp() override {
     ASSERT_TRUE(view.ok());
     startBlocks = liveBlocks;
-    std::snprintf(Settings.channel, sizeof Settings.channel, "#c");
+    ShowRoom("#c", {});
     std::memset(&LocalPose, 0, sizeof LocalPose);
     AppState.sceneClock = 0.0f;
-    Irc.peerTable.Clear();
     WorkingFolder cwd(QIVRA_SOURCE_DIR);
     InitScene();
   }
   void TearDown() override {
-    Irc.peerTable.Clear();
+    ClearRoomAvatars();
     FreeWorldGeometry();
     FreeParticles();
     FreeWorldTextures();
@@ -58,13 +57,12 @@ class CrowdDrawing : public testing::Test {
     FreeAvatarModel();
     EXPECT_EQ(liveBlocks, startBlocks) << "the teardown returns every counted block";
   }
-  void Stand(int slot, const char* nick, float x, float z, float yaw) {
-    PeerSlot& s = Irc.peerTable.slots[slot];
-    s.known = s.active = 1;
-    Irc.peerTable.links[slot].confirmed = 1;  // drawn: it has shown that it hears us
-    std::snprintf(s.nick, sizeof s.nick, "%s", nick);
-    s.pose.x = x, s.pose.z = z, s.pose.yaw = s.pose.heading = yaw;
+  // Adds a member standing there (drawn: it has shown that it hears us).
+  void Stand(const char* nick, float x, float z, float yaw) {
+    standing.push_back({nick, x, z, yaw});
+    ShowRoom("#c", standing);
   }
+  std::vector<Standing> standing;
   std::vector<unsigned char> Frame() {
     glColor3f(1, 1, 1);
     RenderFrame();
@@ -109,8 +107,8 @@ TEST_F(CrowdDrawing, AFarAvatarIsDrawnAsItsPictureAndLooksLikeTheModel) {
   EXPECT_FALSE(AvatarPictureFits(1.0f, 0.0f, view.height())) << "near avatars are drawn whole";
   EXPECT_FALSE(AvatarPictureFits(5.0f, 20.0f, view.height())) << "a tilted avatar is drawn whole";
   for (float yaw : {0.0f, 100.0f, 235.0f}) {
-    Irc.peerTable.Clear();
-    Stand(3, "", 0.4f, -5.0f, yaw);
+    standing.clear();
+    Stand("", 0.4f, -5.0f, yaw);
     std::vector<unsigned char> picture = Frame();
     FreeAvatarPictures();
     std::vector<unsigned char> whole = Frame();
@@ -128,10 +126,10 @@ TEST_F(CrowdDrawing, AFarAvatarIsDrawnAsItsPictureAndLooksLikeTheModel) {
 
 TEST_F(CrowdDrawing, PeersOutOfViewAreSkippedButStillLeaveTheColourWhite) {
   std::vector<unsigned char> empty = Frame();
-  Stand(1, "behind", 0.0f, 3.0f, 0.0f);
-  Stand(2, "aside", 4.0f, -0.5f, 0.0f);
+  Stand("behind", 0.0f, 3.0f, 0.0f);
+  Stand("aside", 4.0f, -0.5f, 0.0f);
   EXPECT_TRUE(Frame() == empty) << "nothing of either shows";
-  Stand(3, "ahead", 0.0f, -3.0f, 0.0f);
+  Stand("ahead", 0.0f, -3.0f, 0.0f);
   EXPECT_GT(Difference(empty, Frame(), view.width()).count, 200);
   GLfloat colour[4];
   glGetFloatv(GL_CURRENT_COLOR, colour);

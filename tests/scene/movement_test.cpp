@@ -7,11 +7,9 @@
 #include <vector>
 
 #include "core/app_state.h"
-#include "console/settings.h"
-#include "irc/irc_client.h"
-#include "platform/ticks.h"
 #include "scene/movement.h"
 #include "scene/particles.h"
+#include "scene/room_avatars.h"
 #include "scene/scene.h"
 #include "scene/world.h"
 
@@ -31,21 +29,28 @@ class MovementTest : public testing::Test {
     AppState.positionDirty = false;
     AppState.frameScale = 1.0f;
     WorldBounds = WorldBoundsRecord{-5, 0, -6, 5, 1.6f, 6};
-    Irc.peerTable.Lock();
-    for (PeerSlot& slot : Irc.peerTable.slots) {
-      slot.active = 0;
-      std::memset(slot.keys, 0, sizeof slot.keys);
-      std::memset(&slot.pose, 0, sizeof slot.pose);
-    }
-    std::memset(Irc.peerTable.self.keys, 0, sizeof Irc.peerTable.self.keys);
-    Irc.peerTable.Unlock();
+    std::memset(LocalKeys, 0, sizeof LocalKeys);
+    ClearRoomAvatars();
   }
   void TearDown() override {
     MoveKeyHeld = nullptr;
-    Irc.peerTable.Lock();
-    for (PeerSlot& slot : Irc.peerTable.slots) slot.active = 0;
-    Irc.peerTable.Unlock();
+    ClearRoomAvatars();
   }
+  // A room of members standing at the origin, each with its held keys; reach says who has an avatar.
+  static void Room(std::vector<std::pair<MemberReach, std::set<int>>> members) {
+    static RoomView view;
+    std::memset(&view, 0, sizeof view);
+    view.serial = RoomAvatars.serial + 1;
+    for (const auto& [reach, keys] : members) {
+      RoomMember& m = view.members[view.count];
+      m.id = ++view.count;
+      std::snprintf(m.nick, sizeof m.nick, "m%d", m.id);
+      m.reach = reach;
+      for (int k : keys) m.keys[k] = 1;
+    }
+    TakeRoomView(view);
+  }
+  static PlayerPose& Avatar(int i) { return RoomAvatars.avatars[i].pose; }
   void Turn(std::set<int> keys, int times = 1) {
     heldKeys = keys;
     for (int i = 0; i < times; ++i) UpdateMovement();
@@ -62,7 +67,7 @@ TEST_F(MovementTest, TwentyFiveMillisecondStepWalksAnEighthWithOneBobStep) {
   EXPECT_FLOAT_EQ(LocalPose.bobAngle, 15.0f) << "the bob moves a whole step, not scaled by frameScale";
   EXPECT_FLOAT_EQ(LocalPose.bob, std::sin(15.0f * kRad) / 30.0f);
   EXPECT_TRUE(AppState.positionDirty);
-  EXPECT_EQ(Irc.peerTable.self.keys[KeyForward], 1) << "the held key was reported";
+  EXPECT_EQ(LocalKeys[KeyForward], 1) << "the held key is told to the peers";
 }
 
 TEST_F(MovementTest, BobWrapsForwardAfterReaching359AndBackwardAtOneOrLess) {
@@ -129,9 +134,9 @@ TEST_F(MovementTest, LookKeysReportButLeaveThePositionClean) {
   Turn({KeyLookUp});
   EXPECT_FLOAT_EQ(LocalPose.pitch, -1.5f);
   EXPECT_FALSE(AppState.positionDirty);
-  EXPECT_EQ(Irc.peerTable.self.keys[KeyLookUp], 1);
+  EXPECT_EQ(LocalKeys[KeyLookUp], 1);
   Turn({});
-  EXPECT_EQ(Irc.peerTable.self.keys[KeyLookUp], 0) << "the release is reported too";
+  EXPECT_EQ(LocalKeys[KeyLookUp], 0) << "the release is reported too";
   EXPECT_FALSE(AppState.positionDirty);
 }
 
@@ -142,88 +147,96 @@ TEST_F(MovementTest, TheKeysActOnlyAfterTheFirstClickAndWhileActive) {
   EXPECT_FLOAT_EQ(LocalPose.heading, 0);
   EXPECT_FLOAT_EQ(LocalPose.pitch, 0);
   EXPECT_FALSE(AppState.positionDirty);
-  EXPECT_EQ(Irc.peerTable.self.keys[KeyForward], 0) << "without the click no key is reported";
+  EXPECT_EQ(LocalKeys[KeyForward], 0) << "without the click no key is reported";
 
   AppState.viewHasFocus = true;
   AppState.isActive = false;
-  Irc.peerTable.slots[4].active = 1;
-  Irc.peerTable.slots[4].keys[KeyForward] = 1;
+  Room({{ReachDirect, {KeyForward}}});
   Turn({KeyForward});
   EXPECT_FLOAT_EQ(LocalPose.z, 0);
-  EXPECT_EQ(Irc.peerTable.self.keys[KeyForward], 0) << "an inactive window reports no key";
-  EXPECT_LT(Irc.peerTable.slots[4].pose.z, 0) << "the peers walk on behind other windows";
+  EXPECT_EQ(LocalKeys[KeyForward], 0) << "an inactive window reports no key";
+  EXPECT_LT(Avatar(0).z, 0) << "the peers walk on behind other windows";
 }
 
 TEST_F(MovementTest, TypingStopsTheWalkAndReportsTheHeldKeysLetGo) {
   Turn({KeyForward, KeyTurnLeft});
-  ASSERT_EQ(Irc.peerTable.self.keys[KeyForward], 1);
+  ASSERT_EQ(LocalKeys[KeyForward], 1);
   PlayerPose before = LocalPose;
   AppState.viewHasFocus = false;  // the input line took the keyboard; the keys are still down
   Turn({KeyForward, KeyTurnLeft}, 3);
   EXPECT_FLOAT_EQ(LocalPose.z, before.z) << "a key held while typing walked";
   EXPECT_FLOAT_EQ(LocalPose.heading, before.heading);
-  EXPECT_EQ(Irc.peerTable.self.keys[KeyForward], 0) << "the peers were not told the key is let go";
-  EXPECT_EQ(Irc.peerTable.self.keys[KeyTurnLeft], 0);
+  EXPECT_EQ(LocalKeys[KeyForward], 0) << "the peers were not told the key is let go";
+  EXPECT_EQ(LocalKeys[KeyTurnLeft], 0);
 }
 
 TEST_F(MovementTest, PeersWalkByTheirReportedKeysAtTheLocalRate) {
   AppState.viewHasFocus = false;  // dead reckoning does not need the click
   AppState.frameScale = 2.0f;
-  PeerSlot* slots = Irc.peerTable.slots;
-  slots[0].active = 1;  // slot 0 is simulated (it is only never drawn)
-  slots[0].keys[KeyForward] = 1;
-  slots[7].active = 1;
-  slots[7].keys[KeyTurnLeft] = 1;
-  slots[7].keys[KeyStrafeRight] = 1;
-  slots[8].keys[KeyForward] = 1;  // not active
-  slots[9].active = 1;
-  slots[9].keys[0] = 1;
-  slots[9].keys[9] = 1;
+  Room({{ReachDirect, {KeyForward}},
+        {ReachRelayed, {KeyTurnLeft, KeyStrafeRight}},
+        {ReachNone, {KeyForward}},  // no avatar
+        {ReachDirect, {0, 9}}});
   Turn({}, 3);
-  EXPECT_NEAR(slots[0].pose.z, -0.3f, 1e-6);
-  EXPECT_FLOAT_EQ(slots[0].pose.bobAngle, 45);
-  EXPECT_NEAR(slots[7].pose.heading, 12.6f, 1e-5);
-  EXPECT_NE(slots[7].pose.x, 0.0f);
-  EXPECT_FLOAT_EQ(slots[8].pose.z, 0);
-  EXPECT_FLOAT_EQ(slots[9].pose.x, 0);
-  EXPECT_FLOAT_EQ(slots[9].pose.z, 0) << "flags 0 and 9 move nobody";
+  EXPECT_NEAR(Avatar(0).z, -0.3f, 1e-6);
+  EXPECT_FLOAT_EQ(Avatar(0).bobAngle, 45);
+  EXPECT_NEAR(Avatar(1).heading, 12.6f, 1e-5);
+  EXPECT_NE(Avatar(1).x, 0.0f);
+  EXPECT_FLOAT_EQ(Avatar(2).z, 0);
+  EXPECT_FLOAT_EQ(Avatar(3).x, 0);
+  EXPECT_FLOAT_EQ(Avatar(3).z, 0) << "flags 0 and 9 move nobody";
   EXPECT_FLOAT_EQ(LocalPose.z, 0);
+
+  // A newer view without a new pose keeps where the avatar has walked; a new pose replaces it.
+  static RoomView view;
+  view = RoomView{};
+  view.serial = RoomAvatars.serial + 1;
+  view.count = 1;
+  view.members[0] = RoomAvatars.avatars[0].member;
+  TakeRoomView(view);
+  EXPECT_NEAR(Avatar(0).z, -0.3f, 1e-6) << "the walk was lost with a view that brought no new pose";
+  view.serial++;
+  view.members[0].poseSerial++;
+  view.members[0].pose.z = 2.0f;
+  TakeRoomView(view);
+  EXPECT_FLOAT_EQ(Avatar(0).z, 2.0f) << "a reported pose wins over the walk";
+  view.serial++;
+  std::snprintf(view.members[0].nick, sizeof view.members[0].nick, "newcomer");
+  view.members[0].pose.z = -1.0f;
+  TakeRoomView(view);
+  EXPECT_FLOAT_EQ(Avatar(0).z, -1.0f) << "a slot another member took starts afresh";
 }
 
 TEST_F(MovementTest, ClampKeepsEveryoneAQuarterInsideTheBox) {
-  PeerSlot* slots = Irc.peerTable.slots;
   LocalPose.x = -9;
   LocalPose.z = 9;
-  slots[3].active = 1;
-  slots[3].pose.x = 4.9f;
-  slots[3].pose.z = -7;
-  slots[3].pose.pitch = 33;
-  slots[5].pose.x = 100;  // not active: left alone
+  Room({{ReachDirect, {}}, {ReachNone, {}}});
+  Avatar(0).x = 4.9f;
+  Avatar(0).z = -7;
+  Avatar(0).pitch = 33;
+  Avatar(1).x = 100;  // no avatar: left alone
   ClampToWorld();
   EXPECT_FLOAT_EQ(LocalPose.x, -4.75f);
   EXPECT_FLOAT_EQ(LocalPose.z, 5.75f);
-  EXPECT_FLOAT_EQ(slots[3].pose.x, 4.75f);
-  EXPECT_FLOAT_EQ(slots[3].pose.z, -5.75f);
-  EXPECT_FLOAT_EQ(slots[3].pose.pitch, 33);
-  EXPECT_FLOAT_EQ(slots[5].pose.x, 100);
+  EXPECT_FLOAT_EQ(Avatar(0).x, 4.75f);
+  EXPECT_FLOAT_EQ(Avatar(0).z, -5.75f);
+  EXPECT_FLOAT_EQ(Avatar(0).pitch, 33);
+  EXPECT_FLOAT_EQ(Avatar(1).x, 100);
 
   // A room 0.4 wide: the upper limit wins for everybody.
   WorldBounds.minX = -0.2f;
   WorldBounds.maxX = 0.2f;
   LocalPose.x = -0.2f;
-  slots[3].pose.x = 0.1f;
+  Avatar(0).x = 0.1f;
   ClampToWorld();
   EXPECT_FLOAT_EQ(LocalPose.x, -0.05f);
-  EXPECT_FLOAT_EQ(slots[3].pose.x, -0.05f);
+  EXPECT_FLOAT_EQ(Avatar(0).x, -0.05f);
 
   WorldBounds = WorldBoundsRecord{};  // no room: pinned at -0.25
   ClampToWorld();
   EXPECT_FLOAT_EQ(LocalPose.x, -0.25f);
   EXPECT_FLOAT_EQ(LocalPose.z, -0.25f);
 }
-
-uint32_t fakeNow = 0;
-uint32_t FakeTicks() { return fakeNow; }
 
 TEST_F(MovementTest, PositionReportsGoOutOnlyWhenDirtyAndStrictlyAfterTheInterval) {
   EXPECT_FALSE(PositionReportDue(100, 0, 10, true)) << "exactly the interval is not enough";
@@ -233,21 +246,6 @@ TEST_F(MovementTest, PositionReportsGoOutOnlyWhenDirtyAndStrictlyAfterTheInterva
   EXPECT_FALSE(PositionReportDue(4000000000u, 0, -5, true)) << "a negative rate: never";
   EXPECT_TRUE(PositionReportDue(0x10, 0xFFFFFF00u, 5, true)) << "272 ms across the tick wrap";
   EXPECT_FALSE(PositionReportDue(0x10, 0xFFFFFFF0u, 5, true)) << "32 ms across the tick wrap";
-
-  Settings.packetRate = 10;
-  TickSourceOverride = FakeTicks;
-  uint32_t lastSend = 1000;
-  fakeNow = 1050;
-  AppState.positionDirty = true;
-  SendPositionIfDue(&lastSend);
-  EXPECT_EQ(lastSend, 1000u);
-  EXPECT_TRUE(AppState.positionDirty);
-  fakeNow = 1101;
-  SendPositionIfDue(&lastSend);
-  EXPECT_EQ(lastSend, 1101u);
-  EXPECT_FALSE(AppState.positionDirty);
-  TickSourceOverride = nullptr;
-  Settings.packetRate = 0;
 }
 
 }  // namespace
@@ -258,12 +256,11 @@ TEST_F(MovementTest, TheSceneAnimatesWhileSomebodyWalksOrSparksBurn) {
   EXPECT_TRUE(SceneAnimating()) << "the local user looks up";
   AppState.isActive = false;
   EXPECT_FALSE(SceneAnimating()) << "keys held for another window";
-  PeerSlot& peer = Irc.peerTable.slots[5];
-  peer.keys[KeyTurnLeft] = 1;
-  EXPECT_FALSE(SceneAnimating()) << "a slot that is not active";
-  peer.active = 1;
+  Room({{ReachNone, {KeyTurnLeft}}});
+  EXPECT_FALSE(SceneAnimating()) << "a member without an avatar";
+  Room({{ReachDirect, {KeyTurnLeft}}});
   EXPECT_TRUE(SceneAnimating()) << "a peer reckoned on by a held key, behind other windows too";
-  peer.active = 0;
+  ClearRoomAvatars();
   AllocateParticles();
   SpawnParticle(0, 1, 0, 0, 0, 0, 3);
   EXPECT_TRUE(SceneAnimating()) << "a burning spark";

@@ -11,7 +11,7 @@
 #include "core/app_state.h"
 #include "core/counted_alloc.h"
 #include "console/settings.h"
-#include "irc/irc_client.h"
+#include "scene/room_avatars.h"
 #include "model/texture.h"
 #include "scene/particles.h"
 #include "core/player_pose.h"
@@ -64,19 +64,14 @@ std::string Show(const Stats& s) {
   return text;
 }
 
-void ResetPeers() {
-  Irc.peerTable.Lock();
-  for (PeerSlot& slot : Irc.peerTable.slots) slot.active = 0;
-  for (PeerLink& link : Irc.peerTable.links) link.confirmed = 0;
-  Irc.peerTable.Unlock();
-}
+void ResetPeers() { ClearRoomAvatars(); }
 
 class RenderTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(view.ok());
     startBlocks = liveBlocks;
-    Settings.channel[0] = '\0';  // no label over the middle of the room
+    ClearRoomAvatars();  // no label over the middle of the room
     std::memset(&LocalPose, 0, sizeof LocalPose);
     AppState.frameScale = 1.0f;
     AppState.sceneClock = 0.0f;
@@ -202,24 +197,17 @@ TEST_F(RenderTest, MissingTextureDrawsItsTrianglesWhiteWhateverColourWasLeft) {
 TEST_F(RenderTest, TheRoomLooksTheSameWhateverTheFrameBeforeDrew) {
   Init(QIVRA_SOURCE_DIR);
   BoxRecorder quiet;  // an empty avatar model complains on each draw
-  std::snprintf(Settings.channel, sizeof Settings.channel, "#room");  // its label is drawn cyan
+  ShowRoom("#room", {});  // its label is drawn cyan
   const std::vector<unsigned char> first = Frame(0, 0, 0, 0, true);
   EXPECT_TRUE(Frame(0, 0, 0, 0, false) == first) << "after a frame that ended with the cyan label";
   glColor3f(1.0f, 0.5f, 0.0f);
   EXPECT_TRUE(Frame(0, 0, 0, 0, false) == first) << "after any other colour";
 
-  Irc.peerTable.Lock();
-  PeerSlot& alice = Irc.peerTable.slots[5];
-  alice.active = 1;
-  alice.known = 1;
-  std::snprintf(alice.nick, sizeof alice.nick, "alice");
-  alice.pose.x = 0;
-  alice.pose.z = 3;  // behind the camera: her label and avatar stay out of the picture
-  Irc.peerTable.links[5].confirmed = 1;  // drawn: it has shown that it hears us
-  Irc.peerTable.Unlock();
+  // Behind the camera: her label and avatar stay out of the picture.
+  ShowRoom("#room", {{"alice", 0, 3, 0}});
   EXPECT_TRUE(Frame(0, 0, 0, 0, false) == first) << "with a peer as without";
   EXPECT_TRUE(Frame(0, 0, 0, 0, false) == first);
-  Settings.channel[0] = '\0';
+  ClearRoomAvatars();
 }
 
 int CountChanged(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
@@ -232,18 +220,10 @@ TEST_F(RenderTest, APeerIsDrawnOnlyOnceItHasShownThatItHearsUs) {
   Init(QIVRA_SOURCE_DIR);
   BoxRecorder quiet;  // an empty avatar model complains on each draw
   const std::vector<unsigned char> empty = Frame(0, 0, 0, 0, true);
-  Irc.peerTable.Lock();
-  PeerSlot& alice = Irc.peerTable.slots[5];
-  alice.active = 1;
-  alice.known = 1;
-  std::snprintf(alice.nick, sizeof alice.nick, "alice");
-  alice.pose.z = -4;  // in front of the camera
-  Irc.peerTable.Unlock();
+  ShowRoom("", {{"alice", 0, -4, 0, false}});  // in front of the camera, no link yet
   EXPECT_EQ(0, CountChanged(empty, Frame(0, 0, 0, 0, false)))
       << "greeted one way only: not drawn, and so not in the middle of the room either";
-  Irc.peerTable.Lock();
-  Irc.peerTable.links[5].confirmed = 1;
-  Irc.peerTable.Unlock();
+  ShowRoom("", {{"alice", 0, -4, 0}});
   EXPECT_GT(CountChanged(empty, Frame(0, 0, 0, 0, false)), 50) << "her label now shows";
 }
 

@@ -9,7 +9,10 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+
+#include "scene/room_avatars.h"
 
 HeadlessView::HeadlessView(int width, int height)
     : context_(nullptr), width_(width), height_(height), buffer_(static_cast<size_t>(width) * height * 4) {
@@ -140,4 +143,24 @@ int main(int argc, char** argv) {
   unsetenv("QIVRA_CONSOLE_STDERR");       // the box capture reads stderr
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
+}
+
+void ShowRoom(const char* channel, const std::vector<Standing>& members) {
+  static RoomView view;  // 60 KB: kept off the stack
+  const uint32_t serial = RoomAvatars.serial + 1;
+  std::memset(&view, 0, sizeof view);
+  view.serial = serial;
+  std::snprintf(view.channel, sizeof view.channel, "%s", channel);
+  for (const Standing& s : members) {
+    if (view.count >= kRoomMembers) break;
+    RoomMember& m = view.members[view.count];
+    m.id = ++view.count;
+    std::snprintf(m.nick, sizeof m.nick, "%s", s.nick);
+    m.reach = s.hasAvatar ? ReachDirect : ReachNone;
+    m.poseSerial = serial;  // a new pose each time: the view's pose is taken as it is
+    m.pose.x = s.x;
+    m.pose.z = s.z;
+    m.pose.yaw = m.pose.heading = s.yaw;
+  }
+  TakeRoomView(view);
 }

@@ -65,3 +65,12 @@ class WorkingFolder {
 // A 24-bit bitmap file (file header, 40-byte header, bottom-up rows) of a
 // picture given top row first as red, green, blue.
 std::vector<unsigned char> Bmp24(int width, int height, const std::vector<unsigned char>& rgbTopFirst);
+
+// The room as the session would show it: the channel's label and these members, in this order
+// (ids 1, 2 ...), each standing at (x, z) facing yaw; hasAvatar false: a member with no link.
+struct Standing {
+  const char* nick;
+  float x, z, yaw;
+  bool hasAvatar = true;
+};
+void ShowRoom(const char* channel, const std::vector<Standing>& members);

@@ -1,0 +1,73 @@
+// The window's own copy of the room's members, and their walking on between reported poses.
+#include "scene/room_avatars.h"
+
+#include <cstring>
+
+#include "scene/movement.h"
+
+RoomAvatarsRecord RoomAvatars;
+
+namespace {
+
+// Where each slot's member was in the last view (index + 1; 0: not there).
+int placeOfId[kRoomMembers + 1];
+
+const RoomAvatar* Previous(const RoomMember& m, const RoomAvatar* before, const int* placeBefore) {
+  if (m.id < 1 || m.id > kRoomMembers || placeBefore[m.id] == 0) return nullptr;
+  const RoomAvatar& old = before[placeBefore[m.id] - 1];
+  // A slot another member took over starts afresh.
+  return std::strncmp(old.member.nick, m.nick, kRoomNickLength) == 0 ? &old : nullptr;
+}
+
+}  // namespace
+
+void TakeRoomView(const RoomView& view) {
+  if (view.serial == RoomAvatars.serial && std::strncmp(view.channel, RoomAvatars.channel, kRoomChannelLength) == 0)
+    return;
+  static RoomAvatar before[kRoomMembers];  // 60 KB: kept off the stack
+  static int placeBefore[kRoomMembers + 1];
+  const int beforeCount = RoomAvatars.count;
+  std::memcpy(before, RoomAvatars.avatars, sizeof(RoomAvatar) * static_cast<std::size_t>(beforeCount));
+  std::memcpy(placeBefore, placeOfId, sizeof placeOfId);
+  const bool sameRoom = std::strncmp(view.channel, RoomAvatars.channel, kRoomChannelLength) == 0;
+  std::memset(placeOfId, 0, sizeof placeOfId);
+  int count = view.count < 0 ? 0 : (view.count > kRoomMembers ? kRoomMembers : view.count);
+  for (int i = 0; i < count; ++i) {
+    const RoomMember& m = view.members[i];
+    RoomAvatar& a = RoomAvatars.avatars[i];
+    const RoomAvatar* old = sameRoom ? Previous(m, before, placeBefore) : nullptr;
+    a.pose = old && old->member.poseSerial == m.poseSerial ? old->pose : m.pose;
+    a.member = m;
+    a.member.nick[kRoomNickLength - 1] = '\0';
+    if (m.id >= 1 && m.id <= kRoomMembers) placeOfId[m.id] = i + 1;
+  }
+  RoomAvatars.count = count;
+  RoomAvatars.serial = view.serial;
+  std::memcpy(RoomAvatars.channel, view.channel, kRoomChannelLength);
+  RoomAvatars.channel[kRoomChannelLength - 1] = '\0';
+}
+
+void ClearRoomAvatars() {
+  RoomAvatars.count = 0;
+  RoomAvatars.channel[0] = '\0';
+  std::memset(placeOfId, 0, sizeof placeOfId);
+}
+
+void WalkRoomAvatars(float s) {
+  for (int i = 0; i < RoomAvatars.count; ++i) {
+    RoomAvatar& a = RoomAvatars.avatars[i];
+    if (!HasAvatar(a) || a.member.elsewhere) continue;  // one standing elsewhere stays where it stood
+    for (int key : kMoveKeyOrder)
+      if (a.member.keys[key]) ApplyMoveKey(&a.pose, key, s);
+  }
+}
+
+bool RoomAvatarWalking() {
+  for (int i = 0; i < RoomAvatars.count; ++i) {
+    const RoomAvatar& a = RoomAvatars.avatars[i];
+    if (!HasAvatar(a) || a.member.elsewhere) continue;
+    for (int key : kMoveKeyOrder)
+      if (a.member.keys[key]) return true;
+  }
+  return false;
+}
