@@ -3,9 +3,10 @@
 #include <cstring>
 
 #include "app/attention.h"
+#include "app/conversations.h"
 #include "core/app_state.h"
 #include "console/settings.h"
-#include "irc/irc_client.h"
+#include "irc/session.h"
 #include "platform/gui_window.h"
 
 namespace {
@@ -13,16 +14,13 @@ namespace {
 struct AttentionRecord {
   int unseen;        // marked lines since the window was last active
   bool asked;        // the urgency hint is set
-  char ownNick[128];  // read under the client lock once per use (a server allows far shorter)
+  SessionStatus status;  // the session's, copied once per use
 };
 AttentionRecord Attention;
 
 const char* OwnNick() {
-  Irc.peerTable.Lock();
-  std::snprintf(Attention.ownNick, sizeof Attention.ownNick, "%.127s",
-                Irc.peerTable.self.nick[0] ? Irc.peerTable.self.nick : Settings.nickname);
-  Irc.peerTable.Unlock();
-  return Attention.ownNick;
+  CopySessionStatus(&Attention.status);
+  return Attention.status.ownNick[0] ? Attention.status.ownNick : Settings.nickname;
 }
 
 }  // namespace
@@ -39,7 +37,8 @@ ConsoleMark MarkFor(int code, const char* rn, const char* rm) {
 
 void RefreshWindowTitle() {
   const char* nick = AppState.connectionState == Offline ? Settings.nickname : OwnNick();
-  const char* channel = AppState.connectionState == InChannel ? Irc.channel : "";
+  const Conversation* active = AppState.connectionState == InChannel ? ActiveConversation() : nullptr;
+  const char* channel = active ? active->name : "";
   char title[192];
   FormatWindowTitle(channel, nick, Attention.unseen, title, sizeof title);
   SetTopWindowTitle(AppState.mainWindow, title);

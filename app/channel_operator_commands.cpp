@@ -2,14 +2,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/added_commands.h"
+#include "app/commands.h"
+#include "app/conversations.h"
+#include "core/irc_case.h"
 #include "console/console_log.h"
 
 namespace {
 
 constexpr int kModesPerLine = 3;  // what every server takes in one MODE line
-
-bool IsChannelName(const char* word) { return word[0] == '#' || word[0] == '&'; }
 
 // "+o" for each nick in the rest, three to a MODE line: "/op a b c d" is two lines.
 void SetMemberStatus(const char* rest, const char* typed, char sign, char letter, const char* usage) {

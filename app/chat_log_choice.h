@@ -2,12 +2,14 @@
 #pragma once
 #include <cstddef>
 
-// For a dispatcher event (code, rn, rm) and the console line shown for it: the log it belongs
-// in (channel, or the partner's nickname) and the line written there. Chat, actions, joins,
-// parts, quits, kicks, nickname changes and topics go to the channel's log; private messages
-// ("<nick> text") and notices from users to the partner's; other text (server text, replies,
-// the member list, CTCP answers) to none: false.
-bool ChooseChatLog(int code, const char* rn, const char* rm, const char* shown, const char* channel,
-                   char* target, std::size_t targetSize, char* line, std::size_t lineSize);
-// The same for the current channel, and the line appended to the chosen log.
-void LogChatEvent(int code, const char* rn, const char* rm, const char* shown);
+struct IrcEvent;
+
+// For an event (its kind, channel or partner, and nick) and the console line shown for it: the
+// log it belongs in and the line written there. A channel's chat, actions, comings and goings,
+// topics and modes go to the channel's log; private messages and actions to the partner's
+// (their channel is the partner), notices to the channel or from a user to the sender's; server
+// text, replies and the member list (no channel, or kinds of their own) to none: false.
+bool ChooseChatLog(int kind, const char* channel, const char* nick, const char* shown, char* target,
+                   std::size_t targetSize, char* line, std::size_t lineSize);
+// The line appended to the event's log.
+void LogChatEvent(const IrcEvent& event, const char* shown);

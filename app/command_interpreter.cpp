@@ -5,15 +5,22 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/command_table.h"
+#include "app/commands.h"
+#include "app/conversations.h"
 #include "app/input_text.h"
 #include "app/reconnect_plan.h"
+#include "app/shell.h"
 #include "app/tls_port_hint.h"
 #include "core/app_state.h"
+#include "core/irc_case.h"
 #include "console/chat_log.h"
 #include "console/console_log.h"
 #include "console/presence_notice.h"
 #include "console/settings.h"
-#include "irc/irc_client.h"
+#include "irc/chat_commands.h"
+#include "irc/link_results.h"
+#include "irc/session.h"
 #include "irc/words/connection_lines.h"
 #include "platform/ticks.h"
 #include "scene/scene.h"
@@ -62,13 +69,8 @@ bool StartConnection(const char** reason) {
     *reason = "no such port";
     return false;
   }
-  if (Irc.Init() != 1) {
-    *reason = "no socket";
-    return false;
-  }
   if (ConnectWithSettings() != 1) {
     *reason = "no socket";
-    Irc.Cleanup();
     return false;
   }
   AppState.connectionState = Connecting;
@@ -83,8 +85,7 @@ void BeginConnection() {
 
 void SendRegistration() {
   AppendRegistering();
-  Irc.SendUser(Settings.userName, Settings.server, Settings.realName);
-  Irc.SetNick(Settings.nickname);
+  SessionRegister(Settings.nickname, Settings.userName, Settings.server, Settings.realName);
   AppState.connectionState = Registering;
 }
 
@@ -98,8 +99,8 @@ void ConnectSequence() {
 
 // Leaves the server at once, without the console lines of "/disconnect".
 void DropConnection() {
-  Irc.Disconnect("Quit");
-  Irc.Cleanup();
+  EndSession("Quit");
+  LeaveAllChannels();
   AppState.connectionState = Offline;
   CloseChatLogs();
   Progress = ConnectionProgress();
@@ -138,15 +139,15 @@ void ServerChangeSequence() {
     ConsoleAppend(text);
     return;
   }
-  Irc.Disconnect("Quit");
-  Irc.Cleanup();
+  EndSession("Quit");
+  LeaveAllChannels();
   Progress.serverChange = true;
   Progress.startedAt = TickCountMs();
   AppState.connectionState = Connecting;
-  if (Irc.Init() != 1 || ConnectWithSettings() != 1) GiveUpServerChange();
+  if (ConnectWithSettings() != 1) GiveUpServerChange();
 }
 
-// Chat goes out only in a channel; anything else would be echoed as said and lost.
+// Lines go out only once registered; anything else would be echoed as said and lost.
 bool CanSay(const char* line) {
   if (AppState.connectionState == InChannel) return true;
   char text[kInputLength + 48];
@@ -156,9 +157,26 @@ bool CanSay(const char* line) {
   return false;
 }
 
+// Plain lines and actions go to the active conversation: a channel the user is in, or a private
+// partner. A channel left (a part, a kick, a refused join) takes nothing; the console says why.
+const Conversation* SayTarget(const char* line) {
+  if (!CanSay(line)) return nullptr;
+  const Conversation* c = ActiveConversation();
+  char text[kInputLength + 2 * kConversationNameLength + 64];
+  if (!c) {
+    std::snprintf(text, sizeof text, "Not sent (in no channel: /join #channel first): %s", line);
+  } else if (c->kind == ChannelConversation && !c->joined) {
+    std::snprintf(text, sizeof text, "Not sent: you are not in %s (/join %s to go back): %s", c->name, c->name, line);
+  } else {
+    return c;
+  }
+  ConsoleAppend(text);
+  return nullptr;
+}
+
 // Text longer than one IRC message goes as several, broken at blanks. framed wraps each
 // piece as an action.
-void SayInPieces(const char* target, const char* text, bool framed, bool toChannel) {
+void SayInPieces(const char* target, const char* text, bool framed) {
   const std::size_t framing = framed ? std::strlen("\x01" "ACTION \x01") : 0;
   const std::size_t room = MessageTextRoom(target, Settings.nickname, framing);
   std::size_t length = std::strlen(text);
@@ -172,38 +190,49 @@ void SayInPieces(const char* target, const char* text, bool framed, bool toChann
     } else {
       std::snprintf(piece, sizeof piece, "%.*s", static_cast<int>(n), text + done);
     }
-    if (toChannel) {
-      Irc.Say(piece);
-    } else {
-      Irc.SayTo(target, piece);
-    }
+    SayTo(target, piece);
     done += next;
   } while (done < length);
 }
 
-void HelpCommand(const char*);
+}  // namespace
 
-void ExplodeCommand(const char*) {
+void ExplodeCommand(const char*, const char*) {
   ConsoleAppend("Test Explosion Spawned");
   SpawnExplosion(0.0f, 0.2f, 0.0f);
 }
 
-void ConnectCommand(const char*) { ConnectSequence(); }
-void DisconnectCommand(const char*) { DisconnectSequence(); }
+void ConnectCommand(const char*, const char*) { ConnectSequence(); }
+void DisconnectCommand(const char*, const char*) { DisconnectSequence(); }
 // "/part" and "/quit" take an optional reason (app/leave_commands.cpp).
-void PartCommand(const char* line) { PartWithReason(line + std::strlen("/part"), line); }
-void QuitCommand(const char* line) { QuitWithReason(line + std::strlen("/quit")); }
+void PartCommand(const char* rest, const char* typed) { PartWithReason(rest, typed); }
+void QuitCommand(const char* rest, const char*) { QuitWithReason(rest); }
 
-void JoinCommand(const char* line) {
-  std::sscanf(line, "/join %63s", Settings.channel);  // no word: channel unchanged
-  Irc.Part();
-  Irc.Join(Settings.channel);
+// "/join #a" (or "/j a"): joins (never parts another); a channel the user is in becomes the
+// active one.
+void JoinCommand(const char* rest, const char* typed) {
+  char channel[kConversationNameLength];
+  if (std::sscanf(rest, "%127s", channel) != 1) {
+    ConsoleAppend("Usage: /join #channel");
+    return;
+  }
+  PrefixChannel(channel, sizeof channel);
+  const int known = FindConversation(channel);
+  if (known >= 0 && Conversations.list[known].joined) {
+    ActivateConversation(known);
+    return;
+  }
+  if (!CanSay(typed)) return;
+  std::snprintf(Conversations.activateOnJoin, sizeof Conversations.activateOnJoin, "%s", channel);
+  JoinChannel(channel);
 }
 
-void ServerCommand(const char* line) {
-  std::sscanf(line, "/server %63s", Settings.server);  // no word: server unchanged
+void ServerCommand(const char* rest, const char*) {
+  std::sscanf(rest, "%63s", Settings.server);  // no word: server unchanged
   ServerChangeSequence();
 }
+
+namespace {
 
 // The whole text goes to nick, and is shown as sent.
 void SayPrivately(const char* nickname, const char* text) {
@@ -211,84 +240,36 @@ void SayPrivately(const char* nickname, const char* text) {
   std::snprintf(shown, sizeof shown, "-> %s: %s", nickname, text);
   ConsoleAppend(shown);
   LogOwnPrivate(nickname, text, false);
-  SayInPieces(nickname, text, false, false);
+  SayInPieces(nickname, text, false);
 }
 
+}  // namespace
+
 // "/msg nick text": the whole text after the nickname goes to nick, and is shown.
-void MsgCommand(const char* line) {
-  const char* p = line + std::strlen("/msg");
-  while (*p == ' ') ++p;
-  std::size_t nickLength = std::strcspn(p, " ");
-  const char* text = p + nickLength;
+void MsgCommand(const char* rest, const char* typed) {
+  std::size_t nickLength = std::strcspn(rest, " ");
+  const char* text = rest + nickLength;
   while (*text == ' ') ++text;
   if (nickLength == 0 || *text == '\0') {
     ConsoleAppend("Usage: /msg nick text");
     return;
   }
-  if (!CanSay(line)) return;
+  if (!CanSay(typed)) return;
   char nickname[kInputLength];
-  std::snprintf(nickname, sizeof nickname, "%.*s", static_cast<int>(nickLength), p);
+  std::snprintf(nickname, sizeof nickname, "%.*s", static_cast<int>(nickLength), rest);
   SayPrivately(nickname, text);
 }
 
-void MeCommand(const char* line) {
-  if (line[3] == '\0' || line[4] == '\0') {  // an action needs its text
+void MeCommand(const char* rest, const char* typed) {
+  if (!*rest) {  // an action needs its text
     ConsoleAppend("Usage: /me text");
     return;
   }
-  if (!CanSay(line)) return;
-  const char* text = line + 4;
-  EchoOwnAction(text);
-  SayInPieces(Settings.channel, text, true, true);
+  const Conversation* to = SayTarget(typed);
+  if (!to) return;
+  EchoOwnAction(to->name, rest);
+  SayInPieces(to->name, rest, true);
 }
-
-// The classic commands: the whole first word of the line names one, in this case only.
-// "/help" lists them in this order, then the added ones.
-struct CommandRow {
-  const char* word;
-  void (*run)(const char* line);
-  CommandHelp help;
-};
-
-const CommandRow kCommands[] = {
-    {"/me", MeCommand, {"/me text", "an action, shown as * nick text"}},
-    {"/msg", MsgCommand, {"/msg nick text", "a private message to nick"}},
-    {"/join", JoinCommand, {"/join #channel", "leave this channel and join another"}},
-    {"/part", PartCommand, {"/part [reason]", "leave the channel"}},
-    {"/server", ServerCommand, {"/server host", "change to another server (then /join a channel)"}},
-    {"/connect", ConnectCommand, {"/connect", "connect with the current settings"}},
-    {"/disconnect", DisconnectCommand, {"/disconnect", "leave the server (and stop reconnecting)"}},
-    {"/explode", ExplodeCommand, {"/explode", "a test explosion in the middle of the room"}},
-    {"/help", HelpCommand, {"/help", "this list"}},
-    {"/quit", QuitCommand, {"/quit [reason]", "with a reason: leave the server with it and go back to the dialog"}},
-};
-
-void AppendHelpLine(const CommandHelp& help) {
-  char text[160];
-  std::snprintf(text, sizeof text, "%s - %s", help.usage, help.what);
-  ConsoleAppend(text);
-}
-
-void HelpCommand(const char*) {
-  ConsoleAppend("Commands (Shift+Page Up scrolls back through this list):");
-  for (const CommandRow& row : kCommands) AppendHelpLine(row.help);
-  for (int i = 0; AddedCommandHelp(i); ++i) AppendHelpLine(*AddedCommandHelp(i));
-}
-
-// The first word of a line is the command: "/me" is one, "/meow" another.
-bool Matches(const CommandRow& row, const char* line) {
-  std::size_t n = std::strlen(row.word);
-  return std::strncmp(line, row.word, n) == 0 && (line[n] == ' ' || line[n] == '\0');
-}
-
-void UnknownCommand(const char* line) {
-  char text[kInputLength + 64];
-  std::snprintf(text, sizeof text, "Unknown command: %.*s (/help lists the commands)",
-                static_cast<int>(std::strcspn(line, " ")), line);
-  ConsoleAppend(text);
-}
-
-}  // namespace
 
 void ProcessInputLine(const char* input) {
   if (!input) return;
@@ -299,23 +280,13 @@ void ProcessInputLine(const char* input) {
   line[length] = '\0';
 
   if (line[0] != '/') {
-    if (!CanSay(line)) return;
-    if (PrivateTarget()[0]) {  // "/query nick": plain lines go to nick
-      SayPrivately(PrivateTarget(), line);
-      return;
-    }
-    EchoOwnMessage(line);
-    SayInPieces(Settings.channel, line, false, true);
+    const Conversation* to = SayTarget(line);
+    if (!to) return;
+    EchoOwnMessage(to->name, line);
+    SayInPieces(to->name, line, false);
     return;
   }
-  for (const CommandRow& row : kCommands) {
-    if (Matches(row, line)) {
-      row.run(line);
-      return;
-    }
-  }
-  if (RunAddedCommand(line)) return;
-  UnknownCommand(line);
+  RunCommandLine(line);
 }
 
 bool CanSendLine(const char* typed) { return CanSay(typed); }
@@ -329,10 +300,10 @@ void ReportLostLink() {
   ConsoleAppend(text);
 }
 
-void ReportFailedRegistration(bool closedByServer) {
+void ReportFailedRegistration(bool closedByServer, const LinkReport& report) {
   char closed[96];
-  ClosedByServerReason(Irc.streamLink.tls.wanted, Irc.streamLink.firstBytes,
-                       static_cast<std::size_t>(Irc.streamLink.firstByteCount), Settings.port, closed, sizeof closed);
+  ClosedByServerReason(report.tls, report.firstBytes, static_cast<std::size_t>(report.firstByteCount), Settings.port,
+                       closed, sizeof closed);
   DropConnection();
   AppendConnectFailure(closedByServer ? closed : "no answer", NextTryWait());
 }
@@ -351,13 +322,12 @@ void WatchConnection() {
   }
 }
 
-void ConnectFinished(int result) {
+void ConnectFinished(int result, const LinkReport& report) {
   if (AppState.connectionState != Connecting) return;
   // The first connect ever says what presence tells the others, and how to keep it private.
   if (result == 1 && !Settings.noPresence && TakePresenceNotice()) ConsoleAppend(kPresenceNoticeLine);
   if (result == 1 && Progress.serverChange) {
-    Irc.SetNick(Settings.nickname);
-    Irc.SendUser(Settings.userName, Settings.hostName, Settings.realName);
+    SessionRegister(Settings.nickname, Settings.userName, Settings.hostName, Settings.realName);
     AppState.connectionState = Registering;
     return;
   }
@@ -365,13 +335,13 @@ void ConnectFinished(int result) {
     SendRegistration();  // its "Registering as" line is also a planned try's line
     return;
   }
-  if (TlsRefusalRetried(result)) return;  // the user trusts the certificate: connecting again
-  LinkFailure failure = Irc.streamLink.failure;
+  EndSession(nullptr);  // the link thread has ended: nothing was sent, no QUIT to give
+  if (TlsRefusalRetried(result, report)) return;  // the user trusts the certificate: connecting again
+  LinkFailure failure = static_cast<LinkFailure>(report.failure);
   if (Progress.serverChange) {
     GiveUpServerChange();
     return;
   }
-  Irc.Cleanup();  // nothing was sent: no QUIT to give
   AppState.connectionState = Offline;
   Progress = ConnectionProgress();
   // A failed TLS step by hand has said why already.
@@ -389,19 +359,23 @@ void RegistrationFinished(const char* lastLine) {
     return;
   }
   ConsoleAppend(kConnectedLine);
-  char text[kSettingLength + 32];
-  FormatJoining(Settings.channel, text, sizeof text);
+  // The channels the user was in before the link was lost, else those of the settings.
+  char channels[kConversations * kConversationNameLength];
+  RejoinList(channels, sizeof channels);
+  if (!channels[0]) std::snprintf(channels, sizeof channels, "%s", Settings.channel);
+  char text[sizeof channels + 32];
+  FormatJoining(channels, text, sizeof text);
   ConsoleAppend(text);
-  Irc.Join(Settings.channel);
+  JoinChannel(channels);
   AppState.connectionState = InChannel;
 }
 
-void LinkEnded(bool closedByServer) {
+void LinkEnded(bool closedByServer, const LinkReport& report) {
   if (AppState.connectionState == InChannel) {
     ReportLostLink();
   } else if (Progress.serverChange) {
     GiveUpServerChange();
   } else if (AppState.connectionState == Registering) {
-    ReportFailedRegistration(closedByServer);
+    ReportFailedRegistration(closedByServer, report);
   }
 }

@@ -8,35 +8,22 @@
 #include "app/input_text.h"
 #include "app/shell.h"
 #include "core/app_state.h"
-#include "irc/irc_client.h"
 #include "platform/gui_window.h"
+#include "scene/room_avatars.h"
 
 namespace {
-
-constexpr int kMemberNickBytes = 128;  // longer nicknames are not offered
 
 struct InputEditingRecord {
   LineHistory history;
   NickCompletion completion;
-  char members[kPeerSlots][kMemberNickBytes];
-  const char* memberList[kPeerSlots];
+  const char* memberList[kRoomMembers];
 };
 InputEditingRecord Editing;
 
-// Every known member of the channel, QIVRA user or not; the count.
+// Every member of the room's channel, QIVRA user or not; the count.
 int GatherMembers() {
-  int count = 0;
-  PeerTable& table = Irc.peerTable;
-  table.Lock();
-  for (int slot = 1; slot < kPeerSlots; ++slot) {
-    const PeerSlot& peer = table.slots[slot];
-    if (!peer.known || strnlen(peer.nick, kMemberNickBytes) >= kMemberNickBytes) continue;
-    std::snprintf(Editing.members[count], kMemberNickBytes, "%s", peer.nick);
-    Editing.memberList[count] = Editing.members[count];
-    ++count;
-  }
-  table.Unlock();
-  return count;
+  for (int i = 0; i < RoomAvatars.count; ++i) Editing.memberList[i] = RoomAvatars.avatars[i].member.nick;
+  return RoomAvatars.count;
 }
 
 }  // namespace

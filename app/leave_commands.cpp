@@ -1,14 +1,15 @@
 // Leaving with a reason: "/part [reason]" leaves the channel, "/quit reason" the server and the room.
-#include <strings.h>
-
+#include <cstdio>
 #include <cstring>
 
-#include "app/added_commands.h"
+#include "app/commands.h"
 #include "app/command_interpreter.h"
+#include "app/conversations.h"
 #include "console/console_log.h"
-#include "console/settings.h"
 #include "core/app_state.h"
-#include "irc/irc_client.h"
+#include "core/irc_case.h"
+#include "irc/chat_commands.h"
+#include "irc/session.h"
 
 void (*LeaveRoom)() = nullptr;
 
@@ -19,20 +20,26 @@ const char* SkipBlanks(const char* text) {
   return text;
 }
 
-// "/part #room bye" names the channel the client is in: the reason is what follows it.
-const char* PartReason(const char* rest) {
-  std::size_t n = std::strcspn(rest, " ");
-  std::size_t channel = strnlen(Settings.channel, kSettingLength - 1);
-  bool named = n > 0 && n == channel && strncasecmp(rest, Settings.channel, n) == 0;
-  return named ? SkipBlanks(rest + n) : rest;
-}
-
 }  // namespace
 
+// "/part #room bye" leaves the channel named; "/part bye" the current one, with the reason.
 void PartWithReason(const char* rest, const char* typed) {
+  rest = SkipBlanks(rest);
+  char channel[kConversationNameLength];
+  std::size_t n = std::strcspn(rest, " ");
+  if (n > 0 && n < sizeof channel && IsChannelName(rest)) {
+    std::memcpy(channel, rest, n);
+    channel[n] = '\0';
+    rest = SkipBlanks(rest + n);
+  } else {
+    std::snprintf(channel, sizeof channel, "%s", CurrentChannel());
+  }
+  if (!channel[0]) {
+    ConsoleAppend("In no channel: nothing to leave.");
+    return;
+  }
   if (!CanSendLine(typed)) return;
-  Irc.Part(PartReason(SkipBlanks(rest)));
-  EndQuery();
+  PartChannel(channel, rest);
 }
 
 // Without a reason "/quit" only reminds; with one it goes as Escape goes, the QUIT carrying it.
@@ -44,8 +51,8 @@ void QuitWithReason(const char* rest) {
   }
   if (AppState.connectionState != Offline) {
     ConsoleAppend("Disconnecting...");
-    Irc.Disconnect(reason);
-    Irc.Cleanup();
+    EndSession(reason);
+    LeaveAllChannels();
     AppState.connectionState = Offline;
     ConsoleAppend("Disconnected.");
   }

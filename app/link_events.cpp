@@ -1,16 +1,19 @@
-// The one place where the link thread's events become console lines and changes of the
-// connection's state, on the window's thread.
+// The one place where the link thread's events become console lines, open conversations and
+// changes of the connection's state, on the window's thread. Each event goes by its kind and
+// its channel (or partner), never by the wording of its line.
 #include "app/attention.h"
 #include "app/chat_log_choice.h"
-#include "app/shell.h"
 #include "app/command_interpreter.h"
+#include "app/conversations.h"
+#include "app/shell.h"
 #include "console/console_log.h"
+#include "console/settings.h"
 #include "core/app_state.h"
+#include "core/irc_case.h"
 #include "irc/link_watch.h"
 #include "irc/receive_thread.h"
-#include "irc/registration.h"
+#include "irc/session.h"
 #include "irc/words/chat_lines.h"
-#include "irc/words/reply_lines.h"
 
 namespace {
 
@@ -29,18 +32,50 @@ void ShowFirstUseHints() {
   ConsoleAppend("F1 switches full screen, Escape leaves the room, /help lists the commands.");
 }
 
+// What the user's own channels do: joined, left, refused.
+void FollowOwnChannels(const IrcEvent& e) {
+  if (e.kind == EventJoined) {
+    const int index = OpenConversation(e.channel, ChannelConversation);
+    if (index < 0) return;
+    Conversations.list[index].joined = true;
+    Conversations.list[index].rejoin = false;
+    // The channel the user asked for, or the first one, is shown.
+    const bool asked = SameIrcName(Conversations.activateOnJoin, e.channel);
+    if (asked) Conversations.activateOnJoin[0] = '\0';
+    if (asked || !ActiveConversation() || ActiveConversation()->kind != ChannelConversation ||
+        !ActiveConversation()->joined)
+      ActivateConversation(index);
+  } else if (e.kind == EventLeft || e.kind == EventJoinRefused) {
+    const int index = FindConversation(e.channel);
+    if (index >= 0) Conversations.list[index].joined = false;
+    if (index >= 0 && index == Conversations.lastChannel) ActivateConversation(index);  // its room empties
+  } else if (e.kind == EventPrivateMessage || (e.kind == EventAction && e.channel[0] && !IsChannelName(e.channel))) {
+    OpenConversation(e.channel, PrivateConversation);
+  }
+}
+
 void ApplyIrcEvent(const IrcEvent& event) {
   switch (event.kind) {
-    case EventConnected: ConnectFinished(event.result); return;
+    case EventConnected: ConnectFinished(event.result, event.report); return;
     case EventRegistered: RegistrationFinished(event.text); return;
-    case EventLinkEnded: LinkEnded(event.result == LinkClosedByServer); return;
+    case EventLinkEnded: LinkEnded(event.result == LinkClosedByServer, event.report); return;
     default: break;
   }
+  FollowOwnChannels(event);
   static char line[kEventLineSize];
-  if (!FormatEventLine(event.kind, event.nick, event.text, line, sizeof line)) return;
-  ConsoleAppendMarked(line, MarkFor(event.kind, event.nick, event.text));
-  LogChatEvent(event.kind, event.nick, event.text, line);
-  if (event.kind == EventText && IsMemberListLine(event.text)) ShowFirstUseHints();
+  if (!FormatEventLine(event, line, sizeof line)) return;
+  const int speaker = SpeakerOffset(event.kind);
+  ConsoleAppendSpoken(line, MarkFor(event.kind, event.nick, event.text), speaker >= 0 ? event.nick : nullptr, speaker);
+  LogChatEvent(event, line);
+  if (event.kind == EventMemberList && event.result > 0) ShowFirstUseHints();
+}
+
+// A nickname the server gave or changed reaches the echoes; before the registration is sent
+// the client's nickname is still the last connection's.
+void SyncOwnNickname() {
+  SessionStatus status;
+  CopySessionStatus(&status);
+  if (status.ownNick[0]) std::snprintf(Settings.nickname, kSettingLength, "%s", status.ownNick);
 }
 
 }  // namespace
@@ -50,8 +85,6 @@ void TakeLinkEvents() {
   for (int i = 0; i < kEventsPerPass && AppState.connectionState != Offline; ++i) {
     if (!TakeIrcEvent(&event)) break;
     ApplyIrcEvent(event);
-    // A nickname the server gave or changed reaches the echoes; before the registration is
-    // sent the client's nickname is still the last connection's.
     ConnectionState state = AppState.connectionState;
     if (state == Registering || state == InChannel) SyncOwnNickname();
   }

@@ -7,6 +7,7 @@
 #include "app/command_interpreter.h"
 #include "console/chat_log.h"
 #include "console/settings.h"
+#include "irc/session.h"
 #include "platform/data_path.h"
 #include "platform/gui_window.h"
 #include "platform/key_state.h"
@@ -14,7 +15,6 @@
 #include "platform/single_instance.h"
 #include "platform/stop_signals.h"
 #include "platform/ticks.h"
-#include "presence/peer_table.h"
 
 void WireSceneKeys();  // key_wiring.cpp
 
@@ -45,7 +45,6 @@ int main(int argc, char** argv) {
   ChooseDataFolder();
   LoadSettings();
   StartChatLogs();
-  PeerChangeHook = NotePeerChange;  // a peer that moves is drawn, behind other windows too
   LeaveRoom = EndRunAfterLine;
   WireSceneKeys();
 
@@ -57,12 +56,13 @@ int main(int argc, char** argv) {
     AppState.connectionState = Offline;
     HideTopWindow(AppState.mainWindow);
     if (ShowConnectionDialog() == 0) break;
+    ProcessInputLine("/connect");  // the link starts at once, while the window comes up
     ShowTopWindow(AppState.mainWindow);
     ForgetKeyPresses();  // a press left over from the last run must not act in this one
-    ProcessInputLine("/connect");
     if (RunFrames() == RunShutDown) break;  // a failed full-screen toggle
   }
 
+  SettleSession();  // the router's mapping is removed before the program ends
   CloseChatLogs();
   ReleaseSceneResources();
   DestroyMainWindow();

@@ -4,7 +4,7 @@
 
 #include "core/app_state.h"
 #include "core/frame_timer.h"
-#include "app/added_commands.h"
+#include "app/commands.h"
 #include "app/attention.h"
 #include "app/shell.h"
 #include "app/command_interpreter.h"

@@ -12,7 +12,7 @@
 #include "platform/console_panel.h"
 #include "platform/gui_window.h"
 #include "platform/message_box.h"
-#include "presence/datagram_intake.h"
+#include "irc/session.h"
 #include "scene/scene.h"
 #include "scene/world.h"
 
@@ -209,8 +209,7 @@ bool CreateMainWindow(const char* title, int width, int height, int bits, bool f
     FailAndUndo("Initialization Failed.");
     return false;
   }
-  // Positions far outside this room are nobody's: the intake drops them.
-  SetPositionAreaAround(WorldBounds.minX, WorldBounds.maxX, WorldBounds.minZ, WorldBounds.maxZ);
+  SetSessionRoom(WorldBounds.minX, WorldBounds.maxX, WorldBounds.minZ, WorldBounds.maxZ);
   sceneReady = true;
   RefreshWindowTitle();
   return true;

@@ -1,18 +1,19 @@
 // Nickname completion with repeated Tabs cycling through the matches, on plain text.
 #include "app/nick_completion.h"
 
-#include <strings.h>
-
 #include <cstdio>
 #include <cstring>
+
+#include "core/irc_case.h"
 
 namespace {
 
 bool Blank(char c) { return c == ' ' || c == '\t'; }
 
-// Alphabetical in any case; nicknames that differ only in case still have an order.
+// Alphabetical in any case (the server's nickname rule); nicknames that differ only in case
+// still have an order.
 int Order(const char* a, const char* b) {
-  int folded = strcasecmp(a, b);
+  int folded = CompareIrcNames(a, b);
   return folded != 0 ? folded : std::strcmp(a, b);
 }
 
@@ -23,7 +24,7 @@ const char* NextMatch(const char* prefix, std::size_t length, const char* after,
   const char* next = nullptr;
   for (int i = 0; i < count; ++i) {
     const char* nick = nicks[i];
-    if (!nick || std::strlen(nick) < length || strncasecmp(nick, prefix, length) != 0) continue;
+    if (!nick || std::strlen(nick) < length || !IrcNameStartsWith(nick, prefix, length)) continue;
     if (!first || Order(nick, first) < 0) first = nick;
     if (*after && Order(nick, after) > 0 && (!next || Order(nick, next) < 0)) next = nick;
   }

@@ -5,9 +5,8 @@
 #include "app/shell.h"
 #include "console/settings.h"
 #include "core/app_state.h"
-#include "irc/irc_client.h"
-#include "irc/relay_lines.h"
 #include "irc/room_publish.h"
+#include "irc/session.h"
 #include "platform/ticks.h"
 #include "scene/movement.h"
 #include "scene/room_avatars.h"
@@ -20,19 +19,14 @@ RoomView Newest;  // 60 KB: the last view taken from the session
 }  // namespace
 
 void ReportOwnMoves(uint32_t* lastPositionSend) {
-  for (int key : kMoveKeyOrder) Irc.peerTable.SendKeyState(key, LocalKeys[key]);  // changes only
-  NoteOwnPose(LocalPose);  // for moves relayed through the server
-  if (!PositionReportDue(TickCountMs(), *lastPositionSend, Settings.packetRate, AppState.positionDirty)) return;
-  Irc.peerTable.SendPosition(LocalPose.x, LocalPose.z, LocalPose.yaw, LocalPose.heading, LocalPose.pitch);
+  const bool due = PositionReportDue(TickCountMs(), *lastPositionSend, Settings.packetRate, AppState.positionDirty);
+  SessionMove(LocalKeys, LocalPose, due);  // the keys that changed go at once
+  if (!due) return;
   *lastPositionSend = TickCountMs();
   AppState.positionDirty = false;
 }
 
 void TakeRoom() {
-  {
-    std::lock_guard<std::recursive_mutex> hold(ClientLock());
-    PublishRoomView(Irc.peerTable, AppState.connectionState == InChannel ? Irc.channel : "");
-  }
   if (!CopyRoomView(&Newest)) return;
   TakeRoomView(Newest);
   MarkViewChanged();

@@ -5,6 +5,7 @@
 #include "app/shell.h"
 #include "core/app_state.h"
 #include "irc/receive_thread.h"
+#include "irc/room_publish.h"
 #include "platform/gui_window.h"
 #include "platform/net.h"
 #include "platform/stop_signals.h"
@@ -57,8 +58,6 @@ void MarkViewChanged() {
   NetRaiseWakeSignal(viewWake);
 }
 
-void NotePeerChange(char, int, int) { MarkViewChanged(); }
-
 bool TakeFrameDue() {
   bool due = FrameWanted();
   viewChanged.store(false);
@@ -74,10 +73,12 @@ void RestUntilSomethingHappens() {
   int wake = PendingEventSignal();
   NetClearWakeSignal(wake);  // first clear, then look: what comes meanwhile raises them again
   NetClearWakeSignal(viewWake);
+  NetClearWakeSignal(RoomViewSignal());
+  TakeRoom();  // a view that came before the signal was cleared marks the view changed
   if (PendingEventCount() > 0) return;
   if (FrameWanted()) return;
   // The bound keeps the timed duties of a pass going: hellos, keep-alives, reconnects.
   if (StopRequested()) return;
-  const int watched[3] = {wake, viewWake, StopSignalDescriptor()};
-  WaitForWindowEvents(kLongestRestMs, watched, 3);
+  const int watched[4] = {wake, viewWake, RoomViewSignal(), StopSignalDescriptor()};
+  WaitForWindowEvents(kLongestRestMs, watched, 4);
 }

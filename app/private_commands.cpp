@@ -4,15 +4,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/added_commands.h"
+#include "app/commands.h"
 #include "app/command_interpreter.h"
+#include "app/conversations.h"
+#include "core/irc_case.h"
 #include "console/console_log.h"
 #include "core/ignore_list.h"
 
 namespace {
-
-// Main thread: the interpreter reads it for each plain line, the input line shows it.
-char QueryNick[kWordLength];
 
 void Say(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void Say(const char* format, ...) {
@@ -32,26 +31,45 @@ void TakeNick(const char* rest, char* nick) {
 
 }  // namespace
 
-const char* PrivateTarget() { return QueryNick; }
-
-void EndQuery() {
-  if (!QueryNick[0]) return;
-  Say("No longer talking privately to %s", QueryNick);
-  QueryNick[0] = '\0';
+const char* PrivateTarget() {
+  const Conversation* c = ActiveConversation();
+  return c && c->kind == PrivateConversation ? c->name : "";
 }
 
+// "/query nick" opens the conversation with nick and makes it the active one; "/query" alone
+// closes the active one and goes back to the channel.
 void QueryCommand(const char* rest, const char*) {
   char nick[kWordLength];
   TakeWord(rest, nick);
-  if (nick[0]) {
-    std::snprintf(QueryNick, sizeof QueryNick, "%s", nick);
-    Say("Talking privately to %s (/query alone ends it)", QueryNick);
-  } else if (QueryNick[0]) {
-    Say("No longer talking privately to %s: lines go to the channel again", QueryNick);
-    QueryNick[0] = '\0';
+  if (nick[0] && IsChannelName(nick)) {
+    ConsoleAppend("Usage: /query nick (a nickname, not a channel: /join it)");
+  } else if (nick[0]) {
+    const int index = OpenConversation(nick, PrivateConversation);
+    if (index < 0) {
+      ConsoleAppend("Too many conversations open: /close one first.");
+      return;
+    }
+    ActivateConversation(index);
+    Say("Talking privately to %s (/query alone ends it)", nick);
+  } else if (PrivateTarget()[0]) {
+    CloseCommand("", "");
   } else {
     ConsoleAppend("Usage: /query nick (plain lines then go to nick)");
   }
+}
+
+// "/close": the active private conversation is closed and the channel shows again.
+void CloseCommand(const char*, const char*) {
+  const int index = Conversations.active;
+  const Conversation* c = ActiveConversation();
+  if (!c || c->kind != PrivateConversation) {
+    ConsoleAppend("Not in a private conversation (/part leaves a channel).");
+    return;
+  }
+  Say("No longer talking privately to %s: lines go to the channel again", c->name);
+  const int channel = Conversations.lastChannel;
+  CloseConversation(index);
+  if (channel >= 0) ActivateConversation(channel < index ? channel : channel - 1);
 }
 
 // The request word in capitals and its arguments, between \x01 marks and with none inside:

@@ -1,22 +1,38 @@
 // Connecting with the TLS and login settings, and the offer to trust a refused certificate.
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "app/command_interpreter.h"
 #include "console/console_log.h"
 #include "console/settings.h"
-#include "irc/irc_client.h"
 #include "console/trusted_certificates.h"
+#include "irc/session.h"
+#include "irc/link_results.h"
 #include "irc/words/connection_lines.h"
 
 bool (*AskYesNo)(const char* caption, const char* text) = nullptr;
 
 namespace {
 
-void UseConnectionSettings() {
-  Irc.streamLink.tls.wanted = Settings.useTls;
-  std::snprintf(Irc.login.serverPassword, kLoginFieldLength, "%s", Settings.serverPassword);
-  std::snprintf(Irc.login.account, kLoginFieldLength, "%s", Settings.saslAccount);
-  std::snprintf(Irc.login.password, kLoginFieldLength, "%s", Settings.saslPassword);
+SessionConfig ConfigFromSettings() {
+  SessionConfig c = {};
+  std::snprintf(c.server, sizeof c.server, "%s", Settings.server);
+  c.port = Settings.port;
+  c.tls = Settings.useTls;
+  std::snprintf(c.serverPassword, sizeof c.serverPassword, "%s", Settings.serverPassword);
+  std::snprintf(c.saslAccount, sizeof c.saslAccount, "%s", Settings.saslAccount);
+  std::snprintf(c.saslPassword, sizeof c.saslPassword, "%s", Settings.saslPassword);
+  c.presence = !Settings.noPresence;
+  c.askRouter = !Settings.noRouterMapping;  // "ROUTER off" in config.txt
+  c.lineIntervalMs = Settings.lineIntervalMs;
+  c.lineBurst = Settings.lineBurst;
+  // Test seams: run from a chosen local address; behave as a client from before IPv6.
+  const char* bind = std::getenv("QIVRA_BIND_ADDRESS");
+  std::snprintf(c.bindAddress, sizeof c.bindAddress, "%s", bind ? bind : "");
+  const char* ipv6 = std::getenv("QIVRA_IPV6");
+  c.ipv4Only = ipv6 && std::strcmp(ipv6, "off") == 0;
+  return c;
 }
 
 // The user decides whether a certificate that failed its check is this server's own.
@@ -42,23 +58,18 @@ bool OfferTrust(const TlsCertificateCheck& check) {
 
 }  // namespace
 
-int ConnectWithSettings() {
-  UseConnectionSettings();
-  return Irc.Connect(Settings.server, Settings.port);
-}
+int ConnectWithSettings() { return StartSession(ConfigFromSettings()); }
 
-// The link thread has ended when its EventConnected is taken, so what it left in the stream
-// link's TLS record is read here without a race.
-bool TlsRefusalRetried(int result) {
-  const StreamTls& tls = Irc.streamLink.tls;
+// The connect's event carries what the TLS step found.
+bool TlsRefusalRetried(int result, const LinkReport& report) {
   char text[512];
   if (result == kStreamTlsFailed) {
-    FormatTlsFailure(Settings.server, Settings.port, tls.check.reason, text, sizeof text);
+    FormatTlsFailure(Settings.server, Settings.port, report.check.reason, text, sizeof text);
     ConsoleAppend(text);
     return false;
   }
   if (result != kStreamCertificateRefused) return false;
-  FormatCertificateRefused(Settings.server, Settings.port, tls.check.reason, text, sizeof text);
+  FormatCertificateRefused(Settings.server, Settings.port, report.check.reason, text, sizeof text);
   ConsoleAppend(text);
-  return OfferTrust(tls.check) && ConnectWithSettings() == 1;
+  return OfferTrust(report.check) && ConnectWithSettings() == 1;
 }

@@ -44,8 +44,6 @@ bool TakeFrameDue();
 void RestUntilSomethingHappens();
 // Something the view shows changed (any thread): the next pass draws, a rest ends.
 void MarkViewChanged();
-// PeerChangeHook's target: a datagram moved, bound or keyed a peer.
-void NotePeerChange(char kind, int index, int key);
 // Ends the run after the input line being run (the dialog comes back), as Escape does.
 void EndRunAfterLine();
 // The link thread's events of this pass (a bounded number), each applied in turn

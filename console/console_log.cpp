@@ -1,6 +1,7 @@
 // The console lines with their scrollback, the panel rows built from them, and the echoes of own lines.
 #include "console/console_log.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,7 @@ struct Scrollback {
   char lines[kConsoleHistory][kConsoleLineLength];
   ConsoleMark marks[kConsoleHistory];
   bool carried[kConsoleHistory];  // the line goes on from the one before it
+  int16_t speakerFrom[kConsoleHistory], speakerTo[kConsoleHistory];  // the speaker's bytes, if any
   int newest;  // index of the newest line
   int count;
   int back;    // the view's last row is this many lines above the newest
@@ -27,7 +29,7 @@ struct Scrollback {
   int chosen;  // rows the user dragged the panel to, kept while a small window shows fewer
   int room;    // the most rows the window has room for
 };
-Scrollback History = {{}, {}, {}, 0, 0, 0, kConsoleLines, kConsoleLines, kMaxConsoleRows};
+Scrollback History = {{}, {}, {}, {}, {}, 0, 0, 0, kConsoleLines, kConsoleLines, kMaxConsoleRows};
 
 int MostBack() { return History.count > History.rows ? History.count - History.rows : 0; }
 
@@ -46,14 +48,16 @@ void ShowPanel() {
     row.text = HistoryAt(back);
     bool kept = back < History.count;
     row.mark = kept ? History.marks[SlotOf(back)] : MarkPlain;
-    row.spanCount = FindRowSpans(row.text, kept && History.carried[SlotOf(back)], row.spans, kMaxRowSpans);
+    const int slot = SlotOf(back);
+    row.spanCount = FindRowSpans(row.text, kept ? History.speakerFrom[slot] : 0, kept ? History.speakerTo[slot] : 0,
+                                 row.spans, kMaxRowSpans);
   }
   char marker[48] = "";
   if (History.back > 0) std::snprintf(marker, sizeof marker, "[%d more below]", History.back);
   if (ConsolePanelSink) ConsolePanelSink(rows, History.rows, marker);
 }
 
-void PushLine(const char* text, std::size_t length, ConsoleMark mark, bool carried) {
+void PushLine(const char* text, std::size_t length, ConsoleMark mark, bool carried, int speakerFrom, int speakerTo) {
   for (int i = 0; i < kConsoleLines - 1; ++i)
     std::memcpy(ConsoleLog.lines[i], ConsoleLog.lines[i + 1], kConsoleLineLength);
   std::memset(ConsoleLog.lines[kConsoleLines - 1], 0, kConsoleLineLength);
@@ -63,6 +67,9 @@ void PushLine(const char* text, std::size_t length, ConsoleMark mark, bool carri
   std::memcpy(History.lines[History.newest], ConsoleLog.lines[kConsoleLines - 1], kConsoleLineLength);
   History.marks[History.newest] = mark;
   History.carried[History.newest] = carried;
+  const bool within = speakerTo <= static_cast<int>(length);  // a speaker cut off by the break is none
+  History.speakerFrom[History.newest] = static_cast<int16_t>(within ? speakerFrom : 0);
+  History.speakerTo[History.newest] = static_cast<int16_t>(within ? speakerTo : 0);
   if (History.count < kConsoleHistory) ++History.count;
   if (History.back > 0 && History.back < MostBack()) ++History.back;  // the view keeps its lines
 }
@@ -81,9 +88,11 @@ void MirrorToStderr(const char* text) {
 // settings ask for it. A text longer than a console line is carried over to further lines,
 // broken after the last blank of a piece when there is one in its final quarter (never inside
 // a character), so a long chat line stays readable instead of losing its end.
-void ConsoleAppend(const char* text) { ConsoleAppendMarked(text, MarkPlain); }
+void ConsoleAppend(const char* text) { ConsoleAppendSpoken(text, MarkPlain, nullptr, 0); }
 
-void ConsoleAppendMarked(const char* text, ConsoleMark mark) {
+void ConsoleAppendMarked(const char* text, ConsoleMark mark) { ConsoleAppendSpoken(text, mark, nullptr, 0); }
+
+void ConsoleAppendSpoken(const char* text, ConsoleMark mark, const char* speaker, int speakerOffset) {
   static char shown[16384];
   std::size_t stamp = 0;
   if (Settings.timestamps) {
@@ -92,6 +101,16 @@ void ConsoleAppendMarked(const char* text, ConsoleMark mark) {
     stamp = static_cast<std::size_t>(std::snprintf(shown, sizeof shown, "[%s] ", clock));
   }
   MakeDisplayText(text ? text : "", shown + stamp, sizeof shown - stamp);
+  // The speaker's bytes as shown: the bytes before it (ASCII marks such as "<" or "* ") keep
+  // their length; the nickname's own may grow when it is not UTF-8.
+  int speakerFrom = 0, speakerTo = 0;
+  if (speaker && speaker[0] && speakerOffset >= 0 && speakerOffset < 8) {
+    char nick[256];
+    MakeDisplayText(speaker, nick, sizeof nick);
+    speakerFrom = static_cast<int>(stamp) + speakerOffset;
+    speakerTo = speakerFrom + static_cast<int>(std::strlen(nick));
+    if (std::strncmp(shown + speakerFrom, nick, std::strlen(nick)) != 0) speakerFrom = speakerTo = 0;
+  }
   text = shown;
   MirrorToStderr(text);
   const std::size_t limit = kConsoleLineLength - 1;
@@ -105,7 +124,7 @@ void ConsoleAppendMarked(const char* text, ConsoleMark mark) {
       }
     }
     if (piece == 0) piece = remaining < limit ? remaining : limit;  // never stall on bad input
-    PushLine(text, piece, mark, carried);
+    PushLine(text, piece, mark, carried, carried ? 0 : speakerFrom, carried ? 0 : speakerTo);
     carried = true;
     text += piece;
     remaining -= piece;
@@ -170,16 +189,16 @@ ConsoleMark ConsoleHistoryMark(int back) {
   return History.marks[SlotOf(back)];
 }
 
-void EchoOwnMessage(const char* text) {
+void EchoOwnMessage(const char* target, const char* text) {
   char buffer[kConsoleLineLength * 40];  // the whole echo; ConsoleAppend carries it over
   std::snprintf(buffer, sizeof buffer, "<%s> %s", Settings.nickname, text ? text : "");
-  ConsoleAppend(buffer);
-  LogChatLine(Settings.channel, buffer);
+  ConsoleAppendSpoken(buffer, MarkPlain, Settings.nickname, 1);
+  LogChatLine(target, buffer);
 }
 
-void EchoOwnAction(const char* text) {
+void EchoOwnAction(const char* target, const char* text) {
   char buffer[kConsoleLineLength * 40];
   std::snprintf(buffer, sizeof buffer, "* %s %s", Settings.nickname, text ? text : "");
-  ConsoleAppend(buffer);
-  LogChatLine(Settings.channel, buffer);
+  ConsoleAppendSpoken(buffer, MarkPlain, Settings.nickname, 2);
+  LogChatLine(target, buffer);
 }

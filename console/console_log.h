@@ -31,11 +31,15 @@ extern void (*ConsolePanelSink)(const ConsoleRow* rows, int count, const char* m
 
 void ConsoleAppend(const char* text);
 void ConsoleAppendMarked(const char* text, ConsoleMark mark);
+// A line someone said: speaker's nickname begins speakerOffset bytes into text ("<" before it:
+// 1), and shows in its colour. Nothing is read back out of the wording.
+void ConsoleAppendSpoken(const char* text, ConsoleMark mark, const char* speaker, int speakerOffset);
 void ConsoleClear();
 // Shows the lines as they are on a panel made since (the window made again by F1).
 void ConsoleShowPanel();
-void EchoOwnMessage(const char* text);
-void EchoOwnAction(const char* text);
+// The user's own line or action to target (a channel or a partner), shown and kept in its log.
+void EchoOwnMessage(const char* target, const char* text);
+void EchoOwnAction(const char* target, const char* text);
 
 // Scrolling: rows > 0 go back towards older lines, < 0 forward; the view stops at either end.
 // New lines keep a view that was scrolled back where it is; at the bottom it follows them.

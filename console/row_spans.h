@@ -12,7 +12,7 @@ struct RowSpan {
 
 constexpr int kMaxRowSpans = 8;
 
-// The nickname that starts a chat row ("<nick> ", "* nick ", "-nick- ", after an optional
-// "[12:34] " time), unless carried (a continuation of the line above), and every address
-// beginning with http://, https:// or www.; at most max spans, in order. Returns the count.
-int FindRowSpans(const char* row, bool carried, RowSpan* out, int max);
+// The speaker's nickname at bytes [speakerFrom, speakerTo) of the row, as whoever added the row
+// said (none when speakerTo <= speakerFrom), and every address beginning with http://, https://
+// or www.; at most max spans, in order. Returns the count.
+int FindRowSpans(const char* row, int speakerFrom, int speakerTo, RowSpan* out, int max);

@@ -1,46 +1,35 @@
-// The user's own requests to the server: nickname, topic, member list, WHOIS, private messages and notices.
-#include <cstring>
+// The user's own requests to the server: registration, channels, messages, notices and questions.
+#include "irc/chat_commands.h"
 
-#include "irc/words/reply_lines.h"
-#include "irc/irc_client.h"
-#include "irc/registration.h"
+#include <cstdio>
 
-int IrcClient::ChangeNick(const char* nick) {
-  if (!nick || !*nick) return 1;
-  // While registering the server confirms nothing, so the name is taken on at once.
-  if (!LoginWelcomed()) return SetNick(nick);
-  SendIrcLine("\r\n", "NICK %s", nick);
-  return 1;
+#include "irc/session.h"
+
+int JoinChannel(const char* channel) { return QueueChatLine("JOIN %s", channel); }
+
+int PartChannel(const char* channel, const char* reason) {
+  if (reason && *reason) return QueueChatLine("PART %s :%s", channel, reason);
+  return QueueChatLine("PART %s", channel);
 }
 
-int IrcClient::Topic(const char* text) {
-  if (text && *text) {
-    SendIrcLine("\r\n", "TOPIC %s :%s", channel, text);
-  } else {
-    SendIrcLine("\r\n", "TOPIC %s", channel);
-  }
-  return 1;
+int SayTo(const char* target, const char* text) {
+  if (target[0] != '#' && target[0] != '&') SessionNoteQuery(target, false);  // "No such nickname"
+  return QueueChatLine("PRIVMSG %s :%s", target, text);
 }
 
-int IrcClient::Names() {
-  SendIrcLine("\r\n", "NAMES %s", channel);
-  return 1;
+int NoticeTo(const char* target, const char* text) {
+  SessionNoteQuery(target, false);
+  return QueueChatLine("NOTICE %s :%s", target, text);
 }
 
-int IrcClient::Whois(const char* nick) {
-  NoteUserQuery(nick, true);
-  SendIrcLine("\r\n", "WHOIS %s", nick);
-  return 1;
+int AskWhois(const char* nick) {
+  SessionNoteQuery(nick, true);
+  return QueueChatLine("WHOIS %s", nick);
 }
 
-int IrcClient::SayTo(const char* target, const char* text) {
-  NoteUserQuery(target, false);  // "No such nickname" comes back when nobody has that name
-  SendIrcLine("\r\n", "PRIVMSG %s :%s", target, text);
-  return 1;
+int AskTopic(const char* channel, const char* text) {
+  if (text && *text) return QueueChatLine("TOPIC %s :%s", channel, text);
+  return QueueChatLine("TOPIC %s", channel);
 }
 
-int IrcClient::Notice(const char* target, const char* text) {
-  NoteUserQuery(target, false);
-  SendIrcLine("\r\n", "NOTICE %s :%s", target, text);
-  return 1;
-}
+int AskNames(const char* channel) { return QueueChatLine("NAMES %s", channel); }

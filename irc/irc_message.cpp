@@ -1,8 +1,6 @@
 // Splitting a server line into source, command and parameters by the protocol's rules.
 #include "irc/irc_message.h"
 
-#include <strings.h>
-
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
@@ -62,8 +60,6 @@ int NumericOf(const IrcMessage& m) {
   if (!IsNumeric(m)) return 0;
   return (m.command[0] - '0') * 100 + (m.command[1] - '0') * 10 + (m.command[2] - '0');
 }
-
-bool SameName(const char* a, const char* b) { return a && b && strcasecmp(a, b) == 0; }
 
 void FormatInto(char* out, std::size_t size, const char* format, ...) {
   if (!out || size == 0) return;

@@ -28,8 +28,6 @@ int NumericOf(const IrcMessage& m);  // 0 when not numeric
 // A bounded printf into out, cut to size - 1 bytes (cutting is intended: lines are shown, not
 // parsed again).
 void FormatInto(char* out, std::size_t size, const char* format, ...) __attribute__((format(printf, 3, 4)));
-// Case-insensitive comparison of nicknames and channel names.
-bool SameName(const char* a, const char* b);
 // Copies the word at text (leading separators skipped) into out; returns the position just
 // after the word (at its ending separator or the end). Never writes more than size bytes.
 const char* CopyWord(const char* text, const char* separators, char* out, std::size_t size);

@@ -1,4 +1,4 @@
-// The three queues of outgoing lines and the allowance that paces them, under the client lock;
+// The three queues of outgoing lines and the allowance that paces them, under a lock of their own;
 // the sends themselves happen outside it.
 #include "irc/line_pacing.h"
 
@@ -11,7 +11,7 @@
 
 namespace {
 
-using Hold = std::lock_guard<std::recursive_mutex>;
+using Hold = std::lock_guard<std::mutex>;
 
 // Lines one after another, each with its terminating zero, in a ring of bytes.
 struct LineQueue {
@@ -46,6 +46,7 @@ struct LineQueue {
 // Everything about the outgoing lines, as one record: the queues under the client lock, the
 // pace of the connection, and the signal that wakes the link thread.
 struct Outgoing {
+  std::mutex lock;  // the queues: any thread queues, the link thread takes; never held to send
   // Room for a few screens of typed lines, and for a question to each of 199 members with its
   // answer (":Q" and ":A" lines of up to a few hundred bytes) besides the WHO and WHOIS lines.
   char chatBytes[16 * 1024];
@@ -87,7 +88,7 @@ LineQueue& NextQueue() {
 
 // Takes the next line the pace lets go (chat first) into out, under the lock. False: none.
 bool TakeDueLine(char* out, bool chatOnly, bool ignorePace) {
-  Hold hold(ClientLock());
+  Hold hold(Out.lock);
   if (chatOnly ? Out.chat.lines == 0 : Waiting() == 0) return false;  // no clock to read
   Refill();
   if (!ignorePace && !MayGo()) return false;
@@ -99,7 +100,7 @@ bool TakeDueLine(char* out, bool chatOnly, bool ignorePace) {
 }  // namespace
 
 void StartLinePacing(int interval, int lines) {
-  Hold hold(ClientLock());
+  Hold hold(Out.lock);
   Out.spareWaiting = false;
   Out.chat.Clear();
   Out.lookups.Clear();
@@ -111,7 +112,7 @@ void StartLinePacing(int interval, int lines) {
 }
 
 void EndLinePacing() {
-  Hold hold(ClientLock());
+  Hold hold(Out.lock);
   Out.spareWaiting = false;
   Out.lookups.Clear();
   Out.answers.Clear();
@@ -121,7 +122,7 @@ void EndLinePacing() {
 int SendPaced(const char* text, LineKind kind) {
   bool queued;
   {
-    Hold hold(ClientLock());
+    Hold hold(Out.lock);
     LineQueue& queue = kind == ChatLine ? Out.chat : kind == LookupLine ? Out.lookups : Out.answers;
     queued = queue.Push(text);
   }
@@ -131,7 +132,7 @@ int SendPaced(const char* text, LineKind kind) {
 
 int SendSpareLine(const char* text, int reserveLines) {
   {
-    Hold hold(ClientLock());
+    Hold hold(Out.lock);
     if (Waiting() > 0) return 0;
     if (!Out.spareWaiting) {
       Refill();
@@ -151,7 +152,7 @@ int SendSpareLine(const char* text, int reserveLines) {
 
 // The spare line handed over, if one waits (its allowance was spent then).
 bool TakeSpareLine(char* out) {
-  Hold hold(ClientLock());
+  Hold hold(Out.lock);
   if (!Out.spareWaiting) return false;
   std::memcpy(out, Out.spare, sizeof Out.spare);
   Out.spareWaiting = false;
@@ -172,7 +173,7 @@ void SendChatLinesLeft() {
 int OutgoingLineSignal() { return Out.signal; }
 
 int MsUntilPacedLine() {
-  Hold hold(ClientLock());
+  Hold hold(Out.lock);
   if (Out.spareWaiting) return 0;
   if (Waiting() == 0) return -1;
   Refill();
@@ -180,6 +181,18 @@ int MsUntilPacedLine() {
 }
 
 int PacedLinesWaiting() {
-  Hold hold(ClientLock());
+  Hold hold(Out.lock);
   return Waiting();
+}
+
+int PacedChatLinesWaiting() {
+  Hold hold(Out.lock);
+  return Out.chat.lines;
+}
+
+int DropChatLines() {
+  Hold hold(Out.lock);
+  int dropped = Out.chat.lines;
+  Out.chat.Clear();
+  return dropped;
 }

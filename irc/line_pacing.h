@@ -32,3 +32,6 @@ int OutgoingLineSignal();
 // Milliseconds until the next queued line may go; -1 when nothing waits.
 int MsUntilPacedLine();
 int PacedLinesWaiting();
+int PacedChatLinesWaiting();  // typed lines only
+// Drops the typed lines waiting; returns how many.
+int DropChatLines();

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <strings.h>
 
-#include "console/console_log.h"
 #include "irc/irc_client.h"
+#include "irc/receive_thread.h"
 #include "irc/relay_lines.h"
 #include "platform/net.h"
 #include "platform/ticks.h"
@@ -68,7 +68,6 @@ bool ReachableIPv4Text(const char* nick, char* out, std::size_t size) {
   }
   NetAddress address = NetAddressFromV4(LinkBindAddress);
   if (!NetAddressIsSet(address)) {
-    std::lock_guard<std::recursive_mutex> hold(ClientLock());
     const int index = Irc.peerTable.FindByNick(nick);
     for (int i = 0; index && i < kLinkAddresses && !NetAddressIsSet(address); ++i) {
       const NetAddress& theirs = Irc.peerTable.links[index].to[i].address;
@@ -136,7 +135,7 @@ void ServicePresence() {
   char nick[kNickLength];
   while (Irc.peerTable.NextNoLinkReport(now, nick)) NoLinkLineAdd(&due, nick);
   char text[sizeof due.names + 96];
-  if (FormatNoLinkLine(due, text, sizeof text)) ConsoleAppend(text);
+  if (FormatNoLinkLine(due, text, sizeof text)) HandOverPresenceText(text);
   ServiceRelay(now);  // members without a direct link, through the server
-  if (RouterPortTakeReport(text, sizeof text)) ConsoleAppend(text);
+  if (RouterPortTakeReport(text, sizeof text)) HandOverPresenceText(text);
 }

@@ -35,6 +35,6 @@ struct NoLinkLine {
 };
 void NoLinkLineAdd(NoLinkLine* line, const char* nick);
 bool FormatNoLinkLine(const NoLinkLine& line, char* out, std::size_t size);  // false: nobody
-// Main thread, every pass in a channel: hellos, keep-alives and key blocks, and the console
-// lines about direct links and the router.
+// Link thread, each turn in a channel: hellos, keep-alives and key blocks, and the console
+// lines about direct links and the router (as events).
 void ServicePresence();

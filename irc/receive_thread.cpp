@@ -2,14 +2,19 @@
 #include "irc/receive_thread.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
 #include "irc/dispatcher.h"
 #include "irc/line_pacing.h"
+#include "irc/session.h"
+#include "irc/session_turn.h"
 #include "irc/link_watch.h"
+#include "irc/membership.h"
 #include "irc/peer_reach.h"
 #include "irc/registration.h"
+#include "irc/relay_lines.h"
 #include "platform/net.h"
 #include "platform/ticks.h"
 #include "presence/datagram_intake.h"
@@ -37,6 +42,7 @@ struct LinkProgress {
   bool registering = true;   // lines go to the registration until it ends
   bool endHandedOver = false;  // the link's end has been told as an event
   char line[kIrcLineLength];   // the line last read
+  SessionConfig config;      // as StartReceiveThread was given it
 };
 LinkProgress Link;
 
@@ -48,13 +54,29 @@ ThreadRecord Thread;
 
 bool EventsFull() { return Events.put.load() - Events.taken.load() >= kPendingEvents; }
 
+// A server line is read only while its events fit: a quit or a new nickname makes one for every
+// room shared, and the line's own event comes last.
+bool RoomForALine() { return Events.put.load() - Events.taken.load() + kMaxRooms + 1 <= kPendingEvents; }
+
 IrcEvent& FreePlace() {
   IrcEvent& place = Events.places[Events.put.load() % kPendingEvents];
   place.kind = EventNone;
   place.result = 0;
+  place.channel[0] = '\0';
   place.nick[0] = '\0';
   place.text[0] = '\0';
   return place;
+}
+
+// The link's details as they stand, for the window to report.
+void FillReport(LinkReport* r) {
+  const StreamLink& link = Irc.streamLink;
+  r->failure = link.failure;
+  r->tls = link.tls.wanted;
+  r->tlsResult = link.tls.result;
+  r->check = link.tls.check;
+  r->firstByteCount = link.firstByteCount < 2 ? link.firstByteCount : 2;
+  std::memcpy(r->firstBytes, link.firstBytes, sizeof r->firstBytes);
 }
 
 void HandOver() {
@@ -68,6 +90,7 @@ bool HandOverState(int kind, int result) {
   IrcEvent& place = FreePlace();
   place.kind = kind;
   place.result = result;
+  FillReport(&place.report);
   HandOver();
   return true;
 }
@@ -95,9 +118,41 @@ bool WaitForInput(bool mayRead) {
   return ready[0];
 }
 
+// The connection's settings into the link's own record, before anything is opened.
+void TakeConfig(const SessionConfig& c) {
+  Irc.SetBindAddress(c.bindAddress);
+  LinkIPv6 = !c.ipv4Only;
+  ReadRelaySeams();
+  std::snprintf(Irc.server, sizeof Irc.server, "%s", c.server);
+  Irc.port = c.port;
+  Irc.streamLink.tls.wanted = c.tls;
+  std::snprintf(Irc.login.serverPassword, sizeof Irc.login.serverPassword, "%s", c.serverPassword);
+  std::snprintf(Irc.login.account, sizeof Irc.login.account, "%s", c.saslAccount);
+  std::snprintf(Irc.login.password, sizeof Irc.login.password, "%s", c.saslPassword);
+  Irc.presenceOff = !c.presence;
+  Irc.askRouter = c.askRouter && c.presence;  // "ROUTER off", or no presence to forward
+  // Positions far outside the room are nobody's: the intake drops them. Without a room (the
+  // headless peer) the wide default stays.
+  float room[4];
+  TakeSessionRoom(room);
+  if (room[1] > room[0] && room[3] > room[2]) {
+    SetPositionAreaAround(room[0], room[1], room[2], room[3]);
+  } else {
+    PositionArea = kWidestPositionArea;
+  }
+}
+
 // The connect step: name lookup, TCP connect and TLS handshake within the connect's limit,
 // then the login lines that go before NICK and USER. True when the link is up.
 bool ConnectLink() {
+  TakeConfig(Link.config);
+  ForgetRoom();
+  ForgetMembership();
+  if (Irc.OpenLinks() != 1) {
+    Irc.streamLink.failure = LinkFailNoSocket;
+    HandOverState(EventConnected, -3);
+    return false;
+  }
   Irc.streamLink.abandon = &StopReceive;
   int result = Irc.streamLink.Connect(Irc.server, Irc.port);
   if (result == 1) {
@@ -105,8 +160,7 @@ bool ConnectLink() {
     StartLogin();
     RouterPortStart(Irc.askRouter, LinkBindAddress);
   }
-  // The result's details (failure, TLS check) stay in Irc.streamLink: this thread writes
-  // nothing there any more, so the window's thread may read them once it has the event.
+  // The result's details (failure, TLS check) go with the event.
   HandOverState(EventConnected, result);  // the first event: a place is free
   return result == 1;
 }
@@ -116,15 +170,17 @@ bool ConnectLink() {
 void ServeLink() {
   for (;;) {
     if (StopReceive.load()) return;
+    TakeSessionCommands();
     SendPacedLinesDue();
     LinkEnd end = ServerLinkEnd();
     if (end != LinkUp && !Link.endHandedOver) Link.endHandedOver = HandOverState(EventLinkEnded, end);
-    bool mayRead = !ReceiveHeld.load() && !EventsFull() && end == LinkUp;
+    bool mayRead = !ReceiveHeld.load() && RoomForALine() && end == LinkUp;
     bool ready = WaitForInput(mayRead);
     if (StopReceive.load() || !mayRead) continue;
     bool heard = ready && Irc.streamLink.ReadLine(Link.line) == 1;
     WatchServerLink(heard);  // at least every wait's length: the idle timers run on
     if (heard) PassReceivedLine(Link.line);
+    if (!Link.registering) RunSessionTurn(TickCountMs());
   }
 }
 
@@ -133,6 +189,8 @@ void LinkThread() {
   bool linked = ConnectLink();
   if (linked) ServeLink();
   if (linked) SendChatLinesLeft();  // typed lines and the QUIT; nothing before the link is up
+  ForgetRoom();
+  Irc.CloseLinks();
   Thread.ended.store(1);
 }
 
@@ -162,7 +220,7 @@ void ClearPendingEvents() { Events.taken.store(Events.put.load()); }
 int PendingEventSignal() { return Events.signal; }
 
 bool PassReceivedLine(const char* line) {
-  if (EventsFull()) return false;
+  if (!RoomForALine()) return false;
   static thread_local IrcMessage m;  // 6 KB: kept off the thread's stack
   ParseIrcMessage(line, &m);
   IrcEvent& place = FreePlace();
@@ -178,10 +236,33 @@ void BeginRegistration() {
   Link.endHandedOver = false;
 }
 
-bool StartReceiveThread() {
+bool HandOverLine(int kind, const char* text);
+
+bool HandOverEvent(const IrcEvent& event) {
+  if (EventsFull()) return false;
+  IrcEvent& place = FreePlace();
+  place = event;
+  HandOver();
+  return true;
+}
+
+bool HandOverText(const char* text) { return HandOverLine(EventText, text); }
+bool HandOverPresenceText(const char* text) { return HandOverLine(EventPresenceText, text); }
+
+bool HandOverLine(int kind, const char* text) {
+  if (EventsFull()) return false;
+  IrcEvent& place = FreePlace();
+  place.kind = kind;
+  std::snprintf(place.text, sizeof place.text, "%s", text);
+  HandOver();
+  return true;
+}
+
+bool StartReceiveThread(const SessionConfig& config) {
   Thread.ended.store(0);
   StopReceive.store(0);
   BeginRegistration();
+  Link.config = config;
   try {
     Thread.handle = std::thread(LinkThread);
   } catch (...) {

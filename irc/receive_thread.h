@@ -22,17 +22,24 @@ void ClearPendingEvents();  // only while no link thread runs
 int PendingEventSignal();
 
 // The link thread's pass over one server line: parsed once, taken by the registration while
-// it lasts and by the dispatcher afterwards, and its event handed over when there is one.
-// False, with nothing done, while every place is taken.
+// it lasts and by the dispatcher afterwards, and its events handed over. False, with nothing
+// done, while the places left could not take every event one line may make.
 bool PassReceivedLine(const char* line);
 // A new connection's lines go to the registration first (StartReceiveThread does this; a
 // reader without the thread, as the fuzz target, calls it itself).
 void BeginRegistration();
 
-// Starts the thread for the connection Irc.Connect set up: it connects to Irc.server and
-// Irc.port first (EventConnected tells how). False: no thread could be made.
-bool StartReceiveThread();
-// Sets StopReceive, lets the thread send the chat lines left (the QUIT among them), wakes
-// whatever it waits for and joins; returns within about 100 ms.
+struct SessionConfig;
+// Starts the thread for a new connection: it opens its sockets and connects to the config's
+// server (EventConnected tells how). False: no thread could be made.
+bool StartReceiveThread(const SessionConfig& config);
+// Link thread: an event of its own (a line of text for the console), or one more event for the
+// line being passed; false while every place is taken.
+bool HandOverText(const char* text);
+// The same for a line about the presence links and the router (EventPresenceText).
+bool HandOverPresenceText(const char* text);
+bool HandOverEvent(const IrcEvent& event);
+// Sets StopReceive, lets the thread send the chat lines left (the QUIT among them) and close its
+// sockets, wakes whatever it waits for and joins; returns within about 100 ms.
 void StopReceiveThread();
 bool ReceiveThreadRunning();  // window's thread: a thread was started and not yet joined

@@ -4,12 +4,12 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 
-#include "console/settings.h"
 #include "irc/motd_rule.h"
 #include "irc/peer_reach.h"
 #include "irc/relay_lines.h"
+#include "irc/server_tokens.h"
+#include "irc/session_turn.h"
 #include "irc/words/server_lines.h"
 
 namespace {
@@ -112,8 +112,8 @@ bool HandleLoginLine(const IrcMessage& m, char* text, std::size_t size) {
   int numeric = NumericOf(m);
   if (numeric == 1) {
     // The welcome's target is the nickname the server gave: the retries end here.
-    std::lock_guard<std::recursive_mutex> hold(ClientLock());
     FormatInto(Irc.peerTable.self.nick, kNickLength, "%s", Param(m, 0));
+    ShowOwnNick(Irc.peerTable.self.nick);
     Welcomed.store(true);
     return false;
   }
@@ -143,18 +143,12 @@ int RegistrationLine(const IrcMessage& m, IrcEvent* event) {
   }
   NoteWelcome(m);
   NoteTargetLimit(m);
+  NoteServerTokens(m);
   // Every line in readable form: a last ERROR too.
   if (!HandleLoginLine(m, event->text, kIrcLineLength)) FormatRegistrationText(m, event->text, kIrcLineLength);
   HideRepeatedMotd(m, event->text, kIrcLineLength);  // a reconnect's copy only ends registration
   if (IsEndOfMotd(m)) return EventRegistered;
   return event->text[0] ? EventText : EventNone;
-}
-
-void SyncOwnNickname() {
-  std::lock_guard<std::recursive_mutex> hold(ClientLock());
-  const char* own = Irc.peerTable.self.nick;
-  if (!own[0] || std::strncmp(Settings.nickname, own, kSettingLength - 1) == 0) return;
-  FormatInto(Settings.nickname, kSettingLength, "%s", own);
 }
 
 bool EncodeBase64(const char* data, std::size_t length, char* out, std::size_t size) {

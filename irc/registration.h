@@ -20,7 +20,5 @@ bool LoginWelcomed();
 // notes the welcome, and fills event's text with the line in readable form. EventRegistered
 // for the first PING or the end of the message of the day, else EventText or EventNone.
 int RegistrationLine(const IrcMessage& m, IrcEvent* event);
-// Takes the client's own nickname into the settings, where the echoes read it (window's thread).
-void SyncOwnNickname();
 // RFC 4648 base64 of length bytes into out (NUL-terminated); false when out is too small.
 bool EncodeBase64(const char* data, std::size_t length, char* out, std::size_t size);

@@ -16,10 +16,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
-#include "console/console_log.h"
 #include "irc/irc_client.h"
+#include "irc/receive_thread.h"
 #include "irc/irc_message.h"
 #include "irc/line_pacing.h"
 #include "irc/peer_reach.h"
@@ -28,10 +27,10 @@
 #include "presence/relay_state.h"
 
 const char kRelayWord[] = "relay/1";
+const char kQivraRequest[] = "\x01QIVRA\x01";
+const char kQivraTokens[] = "relay rooms";
 
 namespace {
-
-using Hold = std::lock_guard<std::recursive_mutex>;
 
 constexpr std::size_t kTargetBytes = 300;  // room for the targets of one line
 
@@ -144,7 +143,7 @@ void SendQuestions(uint32_t now) {
     }
     picked[n++] = i;
   }
-  if (n == 0 || !SendLine(targets, "VERSION", now)) return;
+  if (n == 0 || !SendLine(targets, "QIVRA", now)) return;
   for (int j = 0; j < n; ++j) NoteRelayAsk(&t.links[picked[j]].relay, now);
 }
 
@@ -168,13 +167,11 @@ void ReadRelaySeams() {
   if (!ms || !*ms) return;
   long value = std::strtol(ms, nullptr, 10);
   if (value >= 1000 && value <= 600000) {
-    Hold hold(ClientLock());
     Irc.peerTable.noLinkReportMs = static_cast<uint32_t>(value);
   }
 }
 
 void NoteTargetLimit(const IrcMessage& m) {
-  Hold hold(ClientLock());
   if (std::strcmp(m.command, "001") == 0) Sender = RelaySender{};  // a new connection
   if (std::strcmp(m.command, "005") != 0) return;
   for (int i = 1; i < m.count; ++i) {
@@ -198,12 +195,10 @@ void NoteTargetLimit(const IrcMessage& m) {
 }
 
 int RelayTargetLimit() {
-  Hold hold(ClientLock());
   return Sender.targetLimit;
 }
 
 void NoteOwnPose(const PlayerPose& pose) {
-  Hold hold(ClientLock());
   Sender.pose = pose;
 }
 
@@ -211,7 +206,6 @@ void ServiceRelay(uint32_t now) {
   static NoLinkLine shown;
   shown = NoLinkLine{};
   {
-    Hold hold(ClientLock());
     PeerTable& t = Irc.peerTable;
     const bool keysChanged = NoteOwnKeys(&Sender.keys, t.self.keys);
     const bool moving = AnyMoveKey(t.self.keys);
@@ -229,55 +223,63 @@ void ServiceRelay(uint32_t now) {
     if (GateOpen(now) && !SendMoves(now) && GateOpen(now)) SendQuestions(now);
   }
   char text[sizeof shown.names + 96];
-  if (FormatShownLine(shown, text, sizeof text)) ConsoleAppend(text);
+  if (FormatShownLine(shown, text, sizeof text)) HandOverPresenceText(text);
 }
 
 bool TakeRelayMove(const char* sender, const char* text) {
   if (!StartsWith(text, "\x01QIVRA-MOVE")) return false;
-  Hold hold(ClientLock());
   PeerTable& t = Irc.peerTable;
   int index = t.FindByNick(sender);
   RelayMove move;
-  if (!index || !t.links[index].relay.relayed || !ParseRelayMove(text, &move)) return true;
+  if (!index || !ParseRelayMove(text, &move)) return true;
+  RelayLink& r = t.links[index].relay;
+  // A member of the version before this one announces nothing: its first move, while no direct
+  // link is found, shows that it relays; ours go to it from then on.
+  if (!r.relayed && NoLink(index)) {
+    r.announced = 1;
+    UpdateRelay(&r, true, false);
+  }
+  if (!r.relayed) return true;
   const float reported[5] = {move.x, move.z, move.yaw, move.yaw, move.pitch};
   if (!IsSanePosition(reported)) return true;  // far outside the room: the whole move is dropped
-  if (NoteFirstRelayMove(&t.links[index].relay) && PeerChangeHook) PeerChangeHook('r', index, 0);
+  if (NoteFirstRelayMove(&r) && PeerChangeHook) PeerChangeHook('r', index, 0);
   t.ApplyPosition(index, reported);  // the place first: the keys walk on from there
   t.ApplyKeyBlock(index, move.keys, kKeyFlagCount);
   return true;
 }
 
 bool TakeRelayVersionReply(const char* sender, const char* text) {
-  if (!StartsWith(text, "\x01VERSION ")) return false;
-  Hold hold(ClientLock());
+  if (!StartsWith(text, "\x01QIVRA ") && std::strcmp(text, "\x01QIVRA\x01") != 0) return false;
   PeerTable& t = Irc.peerTable;
   int index = t.FindByNick(sender);
-  if (!index) return false;
+  if (!index) return true;  // a QIVRA answer is never shown: it is the clients' own business
   RelayLink& r = t.links[index].relay;
-  if (r.asks == 0 || r.answered) return false;  // not our question: shown as ever
+  if (r.asks == 0 || r.answered) return true;  // not our question
   r.answered = 1;
-  r.announced = IsRelayVersionReply(text) ? 1 : 0;
+  r.announced = NamesToken(text, "relay") ? 1 : 0;
   return true;
 }
 
 bool IsQuietVersionRequest(const char* sender, const char* text) {
+  if (std::strcmp(text, kQivraRequest) == 0) return true;  // our own kind's question: answered unseen
   if (std::strcmp(text, "\x01VERSION\x01") != 0) return false;
-  Hold hold(ClientLock());
   PeerTable& t = Irc.peerTable;
   int index = t.FindByNick(sender);
   if (!index) return false;
-  // Another QIVRA asks at its "No direct link" moment, near ours, give or take the time
-  // between the two joins; anyone asking sooner after joining is shown as ever.
+  // An older QIVRA asks VERSION at its "No direct link" moment, near ours, give or take the
+  // time between the two joins; anyone asking sooner after joining is shown as ever.
   const uint32_t since = TickCountMs() - t.links[index].enteredMs;
   return !DirectLink(index) && since >= t.noLinkReportMs / 2;
 }
 
-bool IsRelayVersionReply(const char* text) {
-  if (!StartsWith(text, "\x01VERSION QIVRA ")) return false;
-  const std::size_t word = sizeof kRelayWord - 1;
-  for (const char* at = std::strstr(text, kRelayWord); at; at = std::strstr(at + 1, kRelayWord)) {
-    const char after = at[word];
-    if (at[-1] == ' ' && (after == '\x01' || after == ' ' || after == ',' || after == ')')) return true;
+bool NamesToken(const char* text, const char* token) {
+  const char* at = std::strchr(text, ' ');
+  const std::size_t n = std::strlen(token);
+  while (at) {
+    ++at;
+    const std::size_t word = std::strcspn(at, " \x01");
+    if (word == n && std::strncmp(at, token, n) == 0) return true;
+    at = std::strchr(at, ' ');
   }
   return false;
 }

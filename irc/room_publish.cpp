@@ -2,9 +2,11 @@
 // short lock of its own, never while anyone draws.
 #include "irc/room_publish.h"
 
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
+#include "platform/net.h"
 #include "presence/peer_table.h"
 
 namespace {
@@ -13,6 +15,7 @@ struct Published {
   std::mutex lock;      // held only to copy a view in or out
   RoomView view = {};   // the newest
   RoomView making = {};  // the owner's next one, made outside the lock
+  int signal = NetOpenWakeSignal();  // raised with each new view, for a window at rest
 };
 Published Shared;
 
@@ -32,32 +35,43 @@ bool SameMembers(const RoomView& a, const RoomView& b) {
   return std::memcmp(a.members, b.members, sizeof(RoomMember) * static_cast<std::size_t>(a.count)) == 0;
 }
 
+// The member as the room shows it: where it stands, or where it last stood here.
+void Show(PeerTable& t, int i, int8_t room, RoomMember* m) {
+  const PeerSlot& slot = t.slots[i];
+  std::memset(m, 0, sizeof *m);
+  m->id = i;
+  CopyNick(m->nick, slot.nick);
+  m->reach = ReachOf(t, i);
+  m->status = room != kNoRoom ? slot.status[room] : 0;
+  m->away = slot.away != 0;
+  m->poseSerial = slot.poseSerial;
+  m->elsewhere = room != kNoRoom && slot.standsIn != kStandsAnywhere && slot.standsIn != room;
+  m->pose = m->elsewhere && (slot.posedIn & RoomBit(room)) ? slot.poseIn[room] : slot.pose;
+  if (!m->elsewhere) std::memcpy(m->keys, slot.keys, sizeof m->keys);  // one elsewhere walks here no more
+}
+
 }  // namespace
 
-void PublishRoomView(PeerTable& t, const char* channel) {
+void PublishRoomView(PeerTable& t) {
   RoomView& v = Shared.making;
-  std::size_t n = strnlen(channel ? channel : "", kRoomChannelLength - 1);
+  const int8_t room = t.rooms.standing;
   std::memset(v.channel, 0, sizeof v.channel);
-  if (n) std::memcpy(v.channel, channel, n);
+  std::snprintf(v.channel, sizeof v.channel, "%s", t.rooms.Name(room));
   int count = 0;
   for (int i = 1; i < kPeerSlots && count < kRoomMembers; ++i) {
     const PeerSlot& slot = t.slots[i];
-    if (!slot.known) continue;
-    RoomMember& m = v.members[count++];
-    std::memset(&m, 0, sizeof m);
-    m.id = i;
-    CopyNick(m.nick, slot.nick);
-    m.reach = ReachOf(t, i);
-    m.poseSerial = slot.poseSerial;
-    m.pose = slot.pose;
-    std::memcpy(m.keys, slot.keys, sizeof m.keys);
+    if (!slot.known || (room != kNoRoom && !(slot.rooms & RoomBit(room)))) continue;
+    Show(t, i, room, &v.members[count++]);
   }
   v.count = count;
   std::lock_guard<std::mutex> hold(Shared.lock);
   if (SameMembers(v, Shared.view)) return;
   v.serial = Shared.view.serial + 1;
   std::memcpy(&Shared.view, &v, sizeof v);
+  NetRaiseWakeSignal(Shared.signal);
 }
+
+int RoomViewSignal() { return Shared.signal; }
 
 bool CopyRoomView(RoomView* view) {
   std::lock_guard<std::mutex> hold(Shared.lock);

@@ -2,14 +2,11 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include "irc/link_results.h"
 #include "platform/tls.h"
 #include "presence/socket_address.h"
 
 constexpr int kStreamLineLength = 2048;  // every ReadLine buffer; at most 2047 bytes of line
-
-// Connect results beyond the classic ones, for a link that speaks TLS.
-constexpr int kStreamTlsFailed = -4;           // the handshake failed (tls.check.reason says why)
-constexpr int kStreamCertificateRefused = -5;  // the certificate failed its check and is not trusted
 
 // TLS under the link's sends and reads: asked for before Connect, set up by it.
 struct StreamTls {
@@ -18,31 +15,6 @@ struct StreamTls {
   TlsCertificateCheck check = {};     // what the last handshake found
   int result = 0;                     // the last Connect's TLS step: 0 none, 1 passed, or a TLS result
 };
-
-// Why the last Connect failed, and whether the server has ended the connection since.
-enum LinkFailure {
-  LinkFailNone,
-  LinkFailNoSuchHost,   // the name does not resolve
-  LinkFailRefused,      // nothing listens on that port
-  LinkFailNoRoute,      // no way to that address
-  LinkFailNoAnswer,     // no answer within kConnectLimitMs
-  LinkFailAbandoned,    // the user left while it was under way
-  LinkFailTls,          // the TLS step failed (tls.result and tls.check say how)
-  LinkFailOther,        // any other failure of the connect call
-};
-
-// The words a console line uses for a failure ("connection refused").
-inline const char* LinkFailureText(LinkFailure failure) {
-  switch (failure) {
-    case LinkFailNoSuchHost: return "name not found";
-    case LinkFailRefused: return "connection refused";
-    case LinkFailNoRoute: return "no route to host";
-    case LinkFailNoAnswer: return "no answer";
-    case LinkFailAbandoned: return "given up";
-    case LinkFailTls: return "TLS failed";
-    default: return "connection failed";
-  }
-}
 
 // A connect (name lookup and TLS handshake included) gives up after this long, so that its
 // failure is on the console within ten seconds however the network behaves.

@@ -4,14 +4,13 @@
 
 #include <cmath>
 #include <cstring>
-#include <mutex>
 
 #include "platform/net.h"
 #include "platform/ticks.h"
 #include "presence/datagram_link.h"
 #include "presence/peer_table.h"
 
-AcceptedArea PositionArea = {-10000.0f, 10000.0f, -10000.0f, 10000.0f};
+AcceptedArea PositionArea = kWidestPositionArea;
 
 namespace {
 
@@ -68,14 +67,12 @@ bool WithinRate(const NetAddress& address, uint32_t now) {
 }  // namespace
 
 bool AdmitSource(const SocketAddress& source, uint32_t nowMs) {
-  std::lock_guard<std::recursive_mutex> hold(ClientLock());
   return WithinRate(source.address, nowMs);
 }
 
 bool IsSanePosition(const float pose[5]) {
   for (int i = 0; i < 5; ++i)
     if (!std::isfinite(pose[i])) return false;
-  std::lock_guard<std::recursive_mutex> hold(ClientLock());
   const AcceptedArea& a = PositionArea;
   return pose[0] >= a.minX && pose[0] <= a.maxX && pose[1] >= a.minZ && pose[1] <= a.maxZ;
 }
@@ -83,12 +80,10 @@ bool IsSanePosition(const float pose[5]) {
 void SetPositionAreaAround(float minX, float maxX, float minZ, float maxZ) {
   // A peer in a room of another size, or a step ahead of its own clamp, stays well inside.
   float margin = 100.0f + std::fmax(maxX - minX, maxZ - minZ);
-  std::lock_guard<std::recursive_mutex> hold(ClientLock());
   PositionArea = {minX - margin, maxX + margin, minZ - margin, maxZ + margin};
 }
 
 void ResetDatagramIntake() {
-  std::lock_guard<std::recursive_mutex> hold(ClientLock());
   std::memset(sources, 0, sizeof sources);
 }
 

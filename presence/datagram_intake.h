@@ -29,7 +29,8 @@ bool IsSanePosition(const float pose[5]);
 struct AcceptedArea {
   float minX, maxX, minZ, maxZ;
 };
-extern AcceptedArea PositionArea;
+constexpr AcceptedArea kWidestPositionArea = {-10000.0f, 10000.0f, -10000.0f, 10000.0f};
+extern AcceptedArea PositionArea;  // the link thread's
 void SetPositionAreaAround(float minX, float maxX, float minZ, float maxZ);
 
 // Forgets every source's count (a new connection starts afresh).

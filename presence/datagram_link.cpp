@@ -2,7 +2,6 @@
 #include "presence/datagram_link.h"
 
 #include <cstring>
-#include <mutex>
 
 #include "platform/net.h"
 #include "presence/host_lookup.h"
@@ -21,7 +20,6 @@ int DatagramLink::Open() {
 }
 
 int DatagramLink::Bind(int port) {
-  std::lock_guard<std::recursive_mutex> hold(ClientLock());
   std::memset(&localAddress, 0, sizeof localAddress);
   localAddress.port = NetPortToWire(port);
   localAddress.address = NetAddressFromV4(LinkBindAddress);
@@ -30,7 +28,6 @@ int DatagramLink::Bind(int port) {
 }
 
 void DatagramLink::SetPeer(const SocketAddress& address) {
-  std::lock_guard<std::recursive_mutex> hold(ClientLock());
   peerAddress = address;
 }
 
@@ -38,7 +35,6 @@ int DatagramLink::Resolve(const char* host, int port) {
   HostAddresses found = {};
   // The lookup may take long: it runs without the lock so the other thread goes on.
   if (LookUpHost(host, &found) != 1) return -2;
-  std::lock_guard<std::recursive_mutex> hold(ClientLock());
   std::memset(&peerAddress, 0, sizeof peerAddress);
   peerAddress.port = NetPortToWire(port);
   peerAddress.address = found.list[0];
@@ -46,21 +42,18 @@ int DatagramLink::Resolve(const char* host, int port) {
 }
 
 int DatagramLink::Send(const char* data, int length) {
-  std::lock_guard<std::recursive_mutex> hold(ClientLock());
   std::size_t size = length > 0 ? static_cast<std::size_t>(length) : strnlen(data, 2048);
   int r = NetSendToAddress(socket, data, size, peerAddress.address, peerAddress.port);
   return r < 0 ? -1 : 1;
 }
 
 int DatagramLink::SendWithTtl(const char* data, int length, int ttl) {
-  std::lock_guard<std::recursive_mutex> hold(ClientLock());
   std::size_t size = length > 0 ? static_cast<std::size_t>(length) : strnlen(data, 2048);
   int r = NetSendToAddressTtl(socket, data, size, peerAddress.address, peerAddress.port, ttl);
   return r < 0 ? -1 : 1;
 }
 
 int DatagramLink::Poll(char* buffer) {
-  std::lock_guard<std::recursive_mutex> hold(ClientLock());
   // Readiness rather than a byte count: an empty datagram reports zero waiting bytes and
   // would otherwise sit in front of every later one for ever.
   if (!NetDatagramWaiting(socket)) return 0;

@@ -24,6 +24,6 @@ class DatagramLink {
   int Poll(char* buffer);                     // -1 failed, 0 nothing waiting, else text length
   int Close();                                // always 1
 
-  // Sets the current peer address (ClientLock held by the caller or taken here).
+  // Sets the current peer address.
   void SetPeer(const SocketAddress& address);
 };

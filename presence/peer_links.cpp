@@ -13,13 +13,12 @@
 // entry from a failed round is gone.
 #include <cstring>
 
+#include "core/irc_case.h"
 #include "platform/net.h"
 #include "platform/ticks.h"
 #include "presence/datagram_link.h"
 #include "presence/host_lookup.h"
 #include "presence/peer_table.h"
-
-using Hold = std::lock_guard<std::recursive_mutex>;
 
 namespace {
 
@@ -37,12 +36,28 @@ RoundPlan Plan(int round) {
 
 bool Since(uint32_t now, uint32_t then, uint32_t ms) { return static_cast<uint32_t>(now - then) >= ms; }
 
-// "c" or "C" and the nickname, cut to fit the 2048-byte buffer.
-void FormatHello(char* out, char letter, const char* nick) {
-  std::size_t n = strnlen(nick, kNickLength - 2);
+// "c" or "C" and the nickname, then a zero and the words that tell what this client knows
+// (an older client reads the nickname up to the zero and no further). Returns the length.
+int FormatHello(char* out, char letter, const char* nick) {
+  const std::size_t words = sizeof kHelloWords;  // its zero included
+  std::size_t n = strnlen(nick, kNickLength - 2 - words);
   out[0] = letter;
   std::memcpy(out + 1, nick, n);
   out[n + 1] = '\0';
+  std::memcpy(out + n + 2, kHelloWords, words);
+  return static_cast<int>(n + 1 + words);
+}
+
+// Whether the words after a hello's nickname (length bytes in all) say the client names rooms.
+bool HelloTellsRooms(const char* data, int length) {
+  std::size_t nick = strnlen(data + 1, static_cast<std::size_t>(length > 1 ? length - 1 : 0));
+  for (int at = static_cast<int>(nick) + 2; at < length;) {
+    int end = at;
+    while (end < length && data[end] != ' ' && data[end] != '\0') ++end;
+    if (end - at == 5 && std::memcmp(data + at, "rooms", 5) == 0) return true;
+    at = end + 1;
+  }
+  return false;
 }
 
 SocketAddress At(const NetAddress& address, uint16_t wirePort) {
@@ -54,12 +69,19 @@ SocketAddress At(const NetAddress& address, uint16_t wirePort) {
 
 void SendHello(PeerTable& t, const SocketAddress& to, int ttl) {
   t.datagramLink->SetPeer(to);
-  FormatHello(t.line, 'c', t.self.nick);
+  int length = FormatHello(t.line, 'c', t.self.nick);
   if (ttl > 0) {
-    t.datagramLink->SendWithTtl(t.line, 0, ttl);
+    t.datagramLink->SendWithTtl(t.line, length, ttl);
   } else {
-    t.datagramLink->Send(t.line, 0);
+    t.datagramLink->Send(t.line, length);
   }
+}
+
+void SendHelloReply(PeerTable& t, const SocketAddress& to) {
+  char reply[kNickLength];
+  int length = FormatHello(reply, 'C', t.self.nick);
+  t.datagramLink->SetPeer(to);
+  t.datagramLink->Send(reply, length);
 }
 
 void StartRound(PeerLink& link, uint32_t now, int round) {
@@ -78,11 +100,13 @@ bool HasAddress(const PeerLink& link, const NetAddress& address) {
   return false;
 }
 
-// The key flags 0 to 8 (every movement key) as a key block "k", to one peer.
+// The key flags 0 to 8 (every movement key) as a key block "k", to one peer; every key let go
+// for a peer that does not see our moves (an older client in a room we do not stand in).
 void SendKeyBlock(PeerTable& t, int index, uint32_t now) {
+  const bool sees = t.SeesOurMoves(index);
   t.line[0] = 'k';
   t.line[1] = 9;
-  for (int k = 0; k < 9; ++k) t.line[2 + k] = static_cast<char>(t.self.keys[k]);
+  for (int k = 0; k < 9; ++k) t.line[2 + k] = static_cast<char>(sees ? t.self.keys[k] : 0);
   t.datagramLink->SetPeer(t.slots[index].address);
   t.datagramLink->Send(t.line, 11);
   t.links[index].sentMs = now;
@@ -93,7 +117,9 @@ void SendKeyBlock(PeerTable& t, int index, uint32_t now) {
 // datagram shows it that we hear it.
 void Welcome(PeerTable& t, int index, uint32_t now) {
   SendKeyBlock(t, index, now);
-  if (t.havePosition) t.datagramLink->Send(t.lastPosition, 21);
+  if (!t.havePosition || !t.SeesOurMoves(index)) return;
+  int length = FormatPosition(t, t.slots[index].tellsRooms != 0, t.line);
+  t.datagramLink->Send(t.line, length);
 }
 
 uint32_t Age(uint32_t now, uint32_t then) { return static_cast<uint32_t>(now - then); }
@@ -183,7 +209,6 @@ int PeerTable::SetPeerHost(int index, const char* host) {
   // No lock during the lookup: it may take a while and the main thread keeps drawing.
   int result = LookUpHost(host, &found);
   if (result != 1) return result;
-  Hold hold(ClientLock());
   if (!slots[index].known) return 0;  // removed while the name was being looked up
   AddPeerAddresses(index, found);
   return 1;
@@ -199,7 +224,6 @@ int PeerTable::AddPeerAddresses(int index, const HostAddresses& found, bool name
 int PeerTable::AddPeerAddress(int index, const NetAddress& address, bool namedByPeer) {
   if (index < 1 || index >= kPeerSlots || !NetAddressIsSet(address)) return 0;
   if (address.family == kNetIPv6 && !LinkIPv6) return 0;  // a client kept to IPv4 cannot send there
-  Hold hold(ClientLock());
   PeerSlot& slot = slots[index];
   PeerLink& link = links[index];
   if (!slot.known) return 0;
@@ -245,8 +269,7 @@ int PeerTable::AddPeerAddress(int index, const NetAddress& address, bool namedBy
   return 1;
 }
 
-int PeerTable::ApplyHello(const char* data, const SocketAddress& source) {
-  Hold hold(ClientLock());
+int PeerTable::ApplyHello(const char* data, int length, const SocketAddress& source) {
   const uint32_t now = TickCountMs();
   char userNick[kNickLength];
   std::size_t n = strnlen(data + 1, kDatagramReceiveLength - 1);
@@ -257,15 +280,11 @@ int PeerTable::ApplyHello(const char* data, const SocketAddress& source) {
   if (bound) {  // this address and port already belong to a peer: nothing is rebound
     PeerLink& link = links[bound];
     link.heardMs = now;
-    bool same = std::strncmp(slots[bound].nick, userNick, kNickLength) == 0;
+    bool same = SameIrcName(slots[bound].nick, userNick);
+    if (same && HelloTellsRooms(data, length)) slots[bound].tellsRooms = 1;
     if (same && data[0] == 'C') link.confirmed = 1;
-    if (same && data[0] == 'c') {
-      // The peer greets us again: our reply was lost on the way. Answer once more.
-      char reply[kNickLength];
-      FormatHello(reply, 'C', self.nick);
-      datagramLink->SetPeer(source);
-      datagramLink->Send(reply, 0);
-    }
+    // The peer greets us again: our reply was lost on the way. Answer once more.
+    if (same && data[0] == 'c') SendHelloReply(*this, source);
     return 0;
   }
   int index = FindByNick(userNick);
@@ -277,34 +296,37 @@ int PeerTable::ApplyHello(const char* data, const SocketAddress& source) {
   if (slot.active && slot.address.port != 0 && !Since(now, link.heardMs, kRebindQuietMs)) return 100;
   slot.address = source;
   slot.active = 1;
+  if (HelloTellsRooms(data, length)) slot.tellsRooms = 1;
   link.heardMs = now;
+  link.boundMs = now;
   if (data[0] == 'C') link.confirmed = 1;
   if (PeerChangeHook) PeerChangeHook('a', index, 0);
-  if (data[0] == 'c') {
-    char reply[kNickLength];
-    FormatHello(reply, 'C', self.nick);
-    datagramLink->SetPeer(source);
-    datagramLink->Send(reply, 0);
-  }
+  if (data[0] == 'c') SendHelloReply(*this, source);
   Welcome(*this, index, now);
   return 100;
 }
 
+void PeerTable::StandIn(int8_t room) {
+  if (room == rooms.standing) return;
+  rooms.standing = room;
+  // An older client that no longer sees our moves must not walk us on: every key let go.
+  const uint32_t now = TickCountMs();
+  for (int i = 1; i < kPeerSlots; ++i)
+    if (slots[i].active && !slots[i].tellsRooms) SendKeyBlock(*this, i, now);
+}
+
 void PeerTable::NoteHeard(int index) {
-  Hold hold(ClientLock());
   if (index < 1 || index >= kPeerSlots) return;
   links[index].heardMs = TickCountMs();
   links[index].confirmed = 1;
 }
 
 int PeerTable::IsLinked(int index) {
-  Hold hold(ClientLock());
   if (index < 0 || index >= kPeerSlots) return 0;
   return slots[index].known && ((slots[index].active && links[index].confirmed) || links[index].relay.shown);
 }
 
 void PeerTable::ServiceLinks(uint32_t now) {
-  Hold hold(ClientLock());
   if (keyRepeat.tail && Since(now, keyRepeat.releasedMs, kKeyTailMs + 1)) keyRepeat.tail = 0;
   const bool keysMoving = keyRepeat.anyHeld || keyRepeat.tail;
   for (int i = 1; i < kPeerSlots; ++i) {
@@ -319,13 +341,13 @@ void PeerTable::ServiceLinks(uint32_t now) {
     }
     if (!up) GreetDue(*this, i, now);
     if (!slot.active) continue;
-    if ((keysMoving && Since(now, link.keyBlockMs, kKeyRepeatMs)) || Since(now, link.sentMs, kKeepAliveMs))
+    const uint32_t keepAlive = Since(now, link.boundMs, kYoungLinkMs) ? kKeepAliveMs : kYoungKeepAliveMs;
+    if ((keysMoving && Since(now, link.keyBlockMs, kKeyRepeatMs)) || Since(now, link.sentMs, keepAlive))
       SendKeyBlock(*this, i, now);
   }
 }
 
 int PeerTable::NextNoLinkReport(uint32_t now, char* nick) {
-  Hold hold(ClientLock());
   for (int i = 1; i < kPeerSlots; ++i) {
     PeerLink& link = links[i];
     if (!slots[i].known || link.reported || !Since(now, link.enteredMs, noLinkReportMs)) continue;

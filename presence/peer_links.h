@@ -10,6 +10,11 @@ constexpr int kLinkAddresses = 4;         // addresses tried for one peer (WHOIS
                                           // ":Q"/":A", same house)
 constexpr int kLowTtl = 2;                // passes our own router, dies one hop beyond it
 constexpr uint32_t kKeepAliveMs = 15000;  // a key block after this long without a datagram to a peer
+// A link bound less than kYoungLinkMs ago gets its key block after kYoungKeepAliveMs instead:
+// routers keep a mapping that saw answers for only a second or two no longer than one that saw
+// none (10 s on Linux-based ones), so the first ones need a datagram sooner.
+constexpr uint32_t kYoungLinkMs = 12000;
+constexpr uint32_t kYoungKeepAliveMs = 4000;
 constexpr uint32_t kKeyRepeatMs = 250;    // key blocks while a movement key is held ...
 constexpr uint32_t kKeyTailMs = 1000;     // ... and this long after the last release
 constexpr uint32_t kSilentMs = 30000;     // nothing heard for this long: greet the peer again
@@ -19,6 +24,9 @@ constexpr uint32_t kReflectAgainMs = 10000; // a hello caused by IRC at most thi
 constexpr int kReflectNewPerMinute = 20;    // and to at most this many new addresses a minute
 constexpr int kReflectEntries = 48;
 constexpr uint32_t kAnswerAgainMs = 60000;  // a member's ":Q" is answered at most this often
+// After the nickname and its zero, a hello names what this client knows: "rooms", its positions
+// name the room they belong to (and it reads that of others').
+constexpr char kHelloWords[] = "rooms";
 
 // One address a peer may be reached at (port 6669), with this round's hellos to it.
 struct LinkAddress {
@@ -37,6 +45,7 @@ struct PeerLink {
   uint32_t heardMs;      // the last datagram from the bound address and port
   uint32_t sentMs;       // the last datagram to it
   uint32_t keyBlockMs;   // the last key block to it
+  uint32_t boundMs;      // when its address and port were bound
   uint16_t round;        // 0: no round yet
   uint8_t confirmed;     // the peer has shown that it hears us (a hello reply, or any datagram
                          // of the exchange from its bound port): only then is its avatar drawn

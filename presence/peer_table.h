@@ -1,14 +1,19 @@
-// The remote users of the channel: slots, lookups, and the presence datagrams.
+// The remote users of the channel: slots, lookups, and the presence datagrams. The link thread
+// owns the table: nothing here is locked.
 #pragma once
 #include <cstdint>
-#include <mutex>
 #include "presence/host_lookup.h"
 #include "presence/peer_links.h"
+#include "presence/rooms.h"
 #include "presence/socket_address.h"
 #include "core/player_pose.h"
 
 constexpr int kPeerSlots = 200;     // indices 1..199 are used
 constexpr int kNickLength = 2048;
+
+// Where a member's user stands, as its positions say.
+constexpr int8_t kStandsAnywhere = -1;   // an older client: its one room is every room we share with it
+constexpr int8_t kStandsElsewhere = -2;  // a room we are not in
 
 struct PeerSlot {
   SocketAddress address;
@@ -18,7 +23,17 @@ struct PeerSlot {
   float reportedPose[5];            // x, z, yaw, heading, pitch as received
   uint32_t poseSerial;              // grows with each reported pose
   uint8_t keys[kKeyFlagCount];
-  PlayerPose pose;
+  PlayerPose pose;                  // the last reported, wherever it stands
+  // Its rooms: the channels both are in (RoomBit), its status in each ('@', '+' or 0), and away.
+  uint32_t rooms;
+  char status[kMaxRooms];
+  uint8_t away;
+  // Its client names the room of each position (a newer client, told in its hello): it stands
+  // in standsIn, and where it last stood in each room we share is kept.
+  uint8_t tellsRooms;
+  int8_t standsIn;
+  uint32_t posedIn;                 // RoomBit of each room with a pose in poseIn
+  PlayerPose poseIn[kMaxRooms];
 };
 
 class DatagramLink;
@@ -27,6 +42,7 @@ class PeerTable {
  public:
   PeerSlot slots[kPeerSlots];
   PeerSlot self;                    // own nick and own key states
+  RoomTable rooms;                  // the channels we are in, and where we stand
 
   // How each slot's peer is reached (presence/peer_links.cpp), and what goes to every peer.
   PeerLink links[kPeerSlots];
@@ -50,11 +66,23 @@ class PeerTable {
   int GetNick(int index, char* out);
   int FindByNick(const char* nick);
   int FindByAddress(const SocketAddress& address);
+  // The member leaves every room (a quit).
   void RemovePeer(const char* nick);
+  // The member leaves one room (a part or a kick); it stays while it shares another.
+  void RemovePeerFrom(const char* nick, int8_t room);
+  // We leave a room: every member leaves it with us.
+  void LeaveRoom(int8_t room);
   void Clear();
 
-  // Enters a member; askHost: its host is asked for (requestHost), else the caller has it.
-  int AddPeer(const char* nick, bool askHost = true);
+  // Enters a member of room (kNoRoom: of no room yet); askHost: a new member's host is asked
+  // for (requestHost), else the caller has it. A member already known joins the room.
+  int AddPeer(const char* nick, bool askHost = true, int8_t room = kNoRoom);
+  // The user stands in another room: the peers that do not know rooms and are not in it stop
+  // walking us (a key block with every key let go).
+  void StandIn(int8_t room);
+  // Whether our moves go to the peer: a client that knows rooms always; an older one only
+  // while we stand in a room it is in.
+  bool SeesOurMoves(int index) const;
   int SetPeerHost(int index, const char* host);
   // The same with the address already resolved: the peer may be reached there too (its
   // earlier addresses stay). namedByPeer: the address came from the peer's own ":Q"/":A"
@@ -66,40 +94,35 @@ class PeerTable {
   int SendPosition(float x, float z, float yaw, float heading, float pitch);
   int ReceiveDatagram();
   // A peer's position (x, z, yaw, heading, pitch) and key block, from a datagram or relayed
-  // through the server: sane positions only. The lock held by the caller.
-  void ApplyPosition(int index, const float reported[5]);
+  // through the server: sane positions only.
+  // room: the room the position names (roomLength bytes, not terminated); null: none named.
+  void ApplyPosition(int index, const float reported[5], const char* room = nullptr, int roomLength = 0);
   void ApplyKeyBlock(int index, const uint8_t* keys, int count);
 
   // A hello "c" or hello reply "C" from source: binds, rebinds or answers. The result is
   // ReceiveDatagram's.
-  int ApplyHello(const char* data, const SocketAddress& source);
+  int ApplyHello(const char* data, int length, const SocketAddress& source);
   // A datagram of the exchange came from the slot's bound address and port.
   void NoteHeard(int index);
-  // Main thread, every pass while in a channel: hellos that are due, keep-alives, key blocks.
+  // Each turn of the owner while in a channel: hellos that are due, keep-alives, key blocks.
   void ServiceLinks(uint32_t nowMs);
   // 1 and the nickname (kNickLength bytes) of a member that has had no direct link for
   // kNoLinkReportMs since it entered, once per member (call again for the next); else 0.
   int NextNoLinkReport(uint32_t nowMs, char* nick);
-  // Book-keeping of the other operations (the lock held by the caller).
+  // Book-keeping of the other operations.
   void NoteSent(int index, uint32_t nowMs);
   void NoteKeyChange(int held, uint32_t nowMs);
   void ResetLink(int index, uint32_t nowMs);
   // 1 when the slot is active and its peer has shown that it hears us, or its moves come
   // through the server: the avatar is drawn.
   int IsLinked(int index);
-
-  // Held around any direct reading or writing of slots by other modules
-  // (movement, drawing); every operation above takes it itself. Recursive.
-  void Lock();
-  void Unlock();
 };
 
-// The one lock of the client's shared state: the slots and self record, the datagram link's
-// current peer address with every send and poll, and the output line buffer with every
-// format-and-send of an IRC line. Recursive; PeerTable::Lock takes this one.
-std::recursive_mutex& ClientLock();
+// The last position sent ("d" and five floats) into out (kNickLength bytes), followed for a
+// client that knows rooms by the name of the one we stand in. Returns the length.
+int FormatPosition(const PeerTable& table, bool withRoom, char* out);
 
-// Called, with ClientLock held, after a datagram changed a slot: kind 'a' the slot became
+// Called on the thread that owns the table after a datagram changed a slot: kind 'a' the slot became
 // active or moved to another port (hello or hello reply), 'd' a position, 'i' a key (key: its
 // index), 'k' a key block, 'r' its moves began to come through the IRC server.
 // Null: nobody listens.

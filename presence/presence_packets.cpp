@@ -3,12 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/irc_case.h"
 #include "platform/ticks.h"
 #include "presence/datagram_intake.h"
 #include "presence/datagram_link.h"
 #include "presence/peer_table.h"
-
-using Hold = std::lock_guard<std::recursive_mutex>;
 
 static void Notify(char kind, int index, int key = 0) {
   if (PeerChangeHook) PeerChangeHook(kind, index, key);
@@ -28,10 +27,14 @@ static float GetFloat(const char* in) {
   return value;
 }
 
-int PeerTable::AddPeer(const char* nick, bool askHost) {
+int PeerTable::AddPeer(const char* nick, bool askHost, int8_t room) {
   if (!nick || !*nick) return 0;
-  Hold hold(ClientLock());
-  if (std::strncmp(nick, self.nick, kNickLength) == 0) return 0;
+  if (SameIrcName(nick, self.nick)) return 0;
+  int known = FindByNick(nick);
+  if (known) {  // a member of another room we share: one slot, one link
+    slots[known].rooms |= RoomBit(room);
+    return known;
+  }
   int index = 0;
   for (int i = 1; i < kPeerSlots && !index; ++i) {
     if (!slots[i].known) index = i;
@@ -40,6 +43,8 @@ int PeerTable::AddPeer(const char* nick, bool askHost) {
   PeerSlot& slot = slots[index];
   std::memset(&slot, 0, sizeof slot);
   slot.known = 1;
+  slot.rooms = RoomBit(room);
+  slot.standsIn = kStandsAnywhere;
   std::size_t n = strnlen(nick, kNickLength - 1);
   std::memcpy(slot.nick, nick, n);
   ResetLink(index, TickCountMs());
@@ -48,11 +53,11 @@ int PeerTable::AddPeer(const char* nick, bool askHost) {
   return index;
 }
 
-// Sends the first `length` bytes of the output buffer to every active slot.
+// Sends the first `length` bytes of the output buffer to every active slot that sees our moves.
 static void SendToActive(PeerTable& table, int length) {
   const uint32_t now = TickCountMs();
   for (int i = 1; i < kPeerSlots; ++i) {
-    if (!table.slots[i].active) continue;
+    if (!table.slots[i].active || !table.SeesOurMoves(i)) continue;
     table.datagramLink->SetPeer(table.slots[i].address);
     table.datagramLink->Send(table.line, length);
     table.NoteSent(i, now);
@@ -61,7 +66,6 @@ static void SendToActive(PeerTable& table, int length) {
 
 int PeerTable::SendKeyState(int index, int held) {
   if (index < 0 || index >= kKeyFlagCount) return 0;
-  Hold hold(ClientLock());
   if (self.keys[index] == static_cast<uint8_t>(held)) return 0;
   self.keys[index] = static_cast<uint8_t>(held);
   line[0] = 'i';
@@ -72,18 +76,32 @@ int PeerTable::SendKeyState(int index, int held) {
   return 1;
 }
 
+int FormatPosition(const PeerTable& t, bool withRoom, char* out) {
+  out[0] = 'd';
+  std::memcpy(out + 1, t.lastPosition + 1, 20);
+  const char* room = withRoom ? t.rooms.Name(t.rooms.standing) : "";
+  std::size_t n = strnlen(room, kRoomNameLength - 1);
+  std::memcpy(out + 21, room, n);
+  out[21 + n] = '\0';
+  return static_cast<int>(21 + n);
+}
+
 int PeerTable::SendPosition(float x, float z, float yaw, float heading, float pitch) {
-  Hold hold(ClientLock());
-  line[0] = 'd';
-  PutFloat(line + 1, x);
-  PutFloat(line + 5, z);
-  PutFloat(line + 9, yaw);
-  PutFloat(line + 13, heading);
-  PutFloat(line + 17, pitch);
-  line[21] = '\0';
-  std::memcpy(lastPosition, line, sizeof lastPosition);
+  lastPosition[0] = 'd';
+  PutFloat(lastPosition + 1, x);
+  PutFloat(lastPosition + 5, z);
+  PutFloat(lastPosition + 9, yaw);
+  PutFloat(lastPosition + 13, heading);
+  PutFloat(lastPosition + 17, pitch);
   havePosition = 1;
-  SendToActive(*this, 21);
+  const uint32_t now = TickCountMs();
+  for (int i = 1; i < kPeerSlots; ++i) {
+    if (!slots[i].active || !SeesOurMoves(i)) continue;
+    int length = FormatPosition(*this, slots[i].tellsRooms != 0, line);
+    datagramLink->SetPeer(slots[i].address);
+    datagramLink->Send(line, length);
+    NoteSent(i, now);
+  }
   return 1;
 }
 
@@ -102,7 +120,6 @@ static bool LongEnough(const char* data, int length) {
 }
 
 int PeerTable::ReceiveDatagram() {
-  Hold hold(ClientLock());
   char data[kNickLength];
   std::memset(data, 0, sizeof data);  // all 2048: a full 2040-byte datagram stays terminated
   if (datagramLink->Poll(data) == 0) return 0;
@@ -110,7 +127,7 @@ int PeerTable::ReceiveDatagram() {
   if (!AdmitSource(source, TickCountMs())) return 0;  // a flood
   const char kind = data[0];
   if (!LongEnough(data, datagramLink->receivedLength)) return 0;
-  if (kind == 'c' || kind == 'C') return ApplyHello(data, source);
+  if (kind == 'c' || kind == 'C') return ApplyHello(data, datagramLink->receivedLength, source);
   if (kind != 'd' && kind != 'i' && kind != 'k') return 100;
   float reported[5];
   if (kind == 'd') {
@@ -122,7 +139,10 @@ int PeerTable::ReceiveDatagram() {
   NoteHeard(index);
   PeerSlot& slot = slots[index];
   if (kind == 'd') {
-    ApplyPosition(index, reported);
+    // A newer client names the room after the five floats; an older one sends none.
+    const int roomLength = datagramLink->receivedLength - 21;
+    if (roomLength > 0) slot.tellsRooms = 1;
+    ApplyPosition(index, reported, roomLength > 0 ? data + 21 : nullptr, roomLength);
     return 100;
   } else if (kind == 'i') {
     int key = static_cast<int8_t>(data[1]);
@@ -138,7 +158,7 @@ int PeerTable::ReceiveDatagram() {
   return 100;
 }
 
-void PeerTable::ApplyPosition(int index, const float reported[5]) {
+void PeerTable::ApplyPosition(int index, const float reported[5], const char* room, int roomLength) {
   if (index < 1 || index >= kPeerSlots || !IsSanePosition(reported)) return;
   PeerSlot& slot = slots[index];
   std::memcpy(slot.reportedPose, reported, sizeof slot.reportedPose);
@@ -148,6 +168,20 @@ void PeerTable::ApplyPosition(int index, const float reported[5]) {
   slot.pose.heading = reported[3];
   slot.pose.pitch = reported[4];
   ++slot.poseSerial;
+  if (room && roomLength > 0) {
+    char name[kRoomNameLength];
+    std::size_t n = static_cast<std::size_t>(roomLength) < sizeof name ? static_cast<std::size_t>(roomLength) : sizeof name - 1;
+    std::memcpy(name, room, n);
+    name[n] = '\0';
+    const int8_t found = rooms.Find(name);
+    slot.standsIn = found != kNoRoom ? found : kStandsElsewhere;
+  } else {
+    slot.standsIn = kStandsAnywhere;  // an older client, or moves through the server
+  }
+  const uint32_t here = slot.standsIn >= 0 ? RoomBit(slot.standsIn) : slot.standsIn == kStandsAnywhere ? slot.rooms : 0;
+  for (int8_t r = 0; r < kMaxRooms; ++r)
+    if (here & RoomBit(r)) slot.poseIn[r] = slot.pose;
+  slot.posedIn |= here;
   Notify('d', index);
 }
 

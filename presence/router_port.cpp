@@ -30,6 +30,7 @@ struct Job {
 
 std::mutex CurrentMutex;
 std::shared_ptr<Job> Current;             // the connection's job, until RouterPortStop
+std::shared_ptr<Job> Leaving;             // the last one stopped, until its mapping is removed
 std::atomic<uint32_t> PublicAddress{0};
 std::atomic<int> Report{0};               // 1 forwarded, 2 not; 0 nothing to say
 
@@ -96,19 +97,26 @@ void RouterPortStop() {
   {
     std::lock_guard<std::mutex> hold(CurrentMutex);
     job.swap(Current);
+    if (job) Leaving = job;
   }
-  if (!job) {
-    PublicAddress.store(0);
-    Report.store(0);
-    return;
-  }
-  std::unique_lock<std::mutex> hold(job->mutex);
-  job->stop = true;  // first: the helper publishes nothing from now on
   PublicAddress.store(0);
   Report.store(0);
+  if (!job) return;
+  std::lock_guard<std::mutex> hold(job->mutex);
+  job->stop = true;  // first: the helper publishes nothing from now on, and removes its mapping
   job->wake.notify_all();
+}
+
+void RouterPortSettle() {
+  std::shared_ptr<Job> job;
+  {
+    std::lock_guard<std::mutex> hold(CurrentMutex);
+    job.swap(Leaving);
+  }
+  if (!job) return;
   // A mapping is removed before this returns (bounded); an attempt still under way is left
   // to finish and remove what it made by itself, nobody waits for the router's discovery.
+  std::unique_lock<std::mutex> hold(job->mutex);
   if (!job->asking)
     job->wake.wait_for(hold, std::chrono::milliseconds(kRemoveWaitMs), [&] { return job->finished; });
 }

@@ -7,14 +7,16 @@
 #include <cstring>
 
 #include "irc/irc_message.h"
+#include "irc/relay_lines.h"
 #include "platform/ticks.h"
 
 #ifndef QIVRA_VERSION
 #define QIVRA_VERSION "unknown"
 #endif
 
-// The last word tells other QIVRA clients that this one takes moves relayed through the server
-// (kRelayWord, irc/relay_lines.cpp); to anyone else it is part of an ordinary version reply.
+// The last word tells QIVRA clients of the version before this one that this one takes moves
+// relayed through the server (kRelayWord, irc/relay_lines.cpp); to anyone else it is part of an
+// ordinary version reply. Newer clients ask in a CTCP of their own (QIVRA).
 const char kClientVersion[] =
     "QIVRA " QIVRA_VERSION ", an IRC client that shares a channel as a 3D room, relay/1";
 
@@ -44,6 +46,8 @@ bool ReplyText(const char* word, const char* argument, char* reply, std::size_t 
     FormatInto(reply, size, "%s", argument);
   } else if (strcasecmp(word, "TIME") == 0) {
     LocalDateTimeText(reply, size);
+  } else if (std::strcmp(word, "QIVRA") == 0) {
+    FormatInto(reply, size, "%s", kQivraTokens);
   } else if (strcasecmp(word, "CLIENTINFO") == 0) {
     FormatInto(reply, size, "ACTION CLIENTINFO PING TIME VERSION");
   } else {

@@ -1,13 +1,15 @@
-// The console's words for the channel's comings and goings: joins, parts, quits, kicks and
-// new nicknames, the user's own among them.
+// The console's words for the channels' comings and goings: joins, parts, quits, kicks, new
+// nicknames, member lists, the user's own joins and leaves, and joins refused.
 #pragma once
 #include <cstddef>
 
 // The line for EventJoin, EventPart, EventQuit, EventNickChange or EventKick (nick did it; text
-// holds the reason, the new name or the kicked user); false for other kinds.
-bool FormatMemberLine(int kind, const char* nick, const char* text, char* out, std::size_t size);
-// The user was kicked: by whom, why (may be empty), and how to go back.
-void FormatOwnKick(const char* channel, const char* by, const char* reason, char* out, std::size_t size);
+// holds the reason, the new name or the kicked user), EventJoined, EventLeft (nick: who made
+// the user leave, result 1 for a kick; text: the reason), EventJoinRefused (text: why) and
+// EventMemberList (text: the names; result: their count, 0 for a part of the list); false for
+// other kinds.
+bool FormatMemberLine(int kind, const char* channel, const char* nick, const char* text, int result, char* out,
+                      std::size_t size);
 // Someone else was kicked with a reason.
 void FormatKickWithReason(const char* kicked, const char* by, const char* reason, char* out, std::size_t size);
 // The server took the user's new nickname.

@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-namespace {
+#include "core/irc_case.h"
 
-bool IsChannelName(const char* name) { return name[0] && std::strchr("#&+!", name[0]); }
+namespace {
 
 // The parameters from first on, one blank between each: a mode's arguments.
 void JoinParams(const IrcMessage& m, int first, char* out, std::size_t size) {
@@ -26,7 +26,7 @@ bool ModeText(const IrcMessage& m, char* out, std::size_t size) {
   JoinParams(m, 2, arguments, sizeof arguments);
   if (IsChannelName(target) && arguments[0]) {
     FormatInto(out, size, "%s sets mode %s %s", m.source, modes, arguments);
-  } else if (!IsChannelName(target) && SameName(m.source, target)) {
+  } else if (!IsChannelName(target) && SameIrcName(m.source, target)) {
     FormatInto(out, size, "%s sets mode %s", m.source, modes);  // only the user's own: the user
   } else {
     FormatInto(out, size, "%s sets mode %s on %s%s%s", m.source, modes, target, arguments[0] ? " " : "",

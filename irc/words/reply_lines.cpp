@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
+#include "core/irc_case.h"
 #include "core/ignore_list.h"
 #include "irc/words/ctcp_lines.h"
 #include "irc/motd_rule.h"
@@ -38,18 +38,16 @@ char WhoisNick[kNameLength];  // the nickname whose WHOIS replies are arriving n
 
 UserQuery* FindQuery(const char* nick) {
   for (UserQuery& q : Queries)
-    if (q.nick[0] && SameName(q.nick, nick)) return &q;
+    if (q.nick[0] && SameIrcName(q.nick, nick)) return &q;
   return nullptr;
 }
 
 bool IsUserQuery(const char* nick, bool whois) {
-  std::lock_guard<std::recursive_mutex> hold(ClientLock());
   UserQuery* q = FindQuery(nick);
   return q && (!whois || q->whois);
 }
 
 void EndUserWhois(const char* nick) {
-  std::lock_guard<std::recursive_mutex> hold(ClientLock());
   if (UserQuery* q = FindQuery(nick)) q->whois = false;
 }
 
@@ -108,15 +106,6 @@ void ResetNames(const char* channel) {
   Names.count = 0;
 }
 
-int ShowNames(char* message) {
-  int count = Names.count;
-  if (count > 0) {
-    FormatInto(message, kIrcLineLength, "In %s: %s (%d)", Names.channel, Names.text, count);
-  }
-  ResetNames("");
-  return count > 0 ? EventText : EventNone;
-}
-
 // The replies to the client's own WHOIS look-ups stay quiet; those the user asked for show.
 // A WHOIS answer runs from its 311 to its 318, every reply naming the nickname first.
 int ShowReply(const IrcMessage& m, char* message) {
@@ -124,13 +113,12 @@ int ShowReply(const IrcMessage& m, char* message) {
   const char* about = Param(m, 1);
   char text[kIrcLineLength];
   if (numeric == 311) FormatInto(WhoisNick, sizeof WhoisNick, "%s", about);
-  bool inWhois = WhoisNick[0] && SameName(about, WhoisNick);
+  bool inWhois = WhoisNick[0] && SameIrcName(about, WhoisNick);
   switch (numeric) {
     case 318:
       if (inWhois) WhoisNick[0] = '\0';
       EndUserWhois(about);
       return EventNone;
-    case 366: return ShowNames(message);
     case 332:
       FormatInto(message, kIrcLineLength, "Topic of %s: %s", about, Param(m, 2));
       return EventText;
@@ -156,7 +144,6 @@ int ShowReply(const IrcMessage& m, char* message) {
 
 void NoteUserQuery(const char* nick, bool whois) {
   if (!nick || !*nick) return;
-  std::lock_guard<std::recursive_mutex> hold(ClientLock());
   UserQuery* q = FindQuery(nick);
   if (!q) {
     q = &Queries[NextQuery];
@@ -182,25 +169,10 @@ int ShowServerLine(const IrcMessage& m, char* message) {
   return EventNone;
 }
 
-bool IsMemberListLine(const char* line) {
-  if (!line || std::strncmp(line, "In ", 3) != 0) return false;
-  const char* colon = std::strstr(line, ": ");
-  if (!colon || colon == line + 3 || std::memchr(line + 3, ' ', static_cast<std::size_t>(colon - line - 3)))
-    return false;  // the channel: one word
-  std::size_t length = std::strlen(line);
-  const char* open = std::strrchr(line, '(');
-  if (!open || open <= colon + 2 || open[-1] != ' ' || line[length - 1] != ')') return false;
-  const char* digits = open + 1;
-  if (digits == line + length - 1) return false;
-  for (const char* p = digits; p < line + length - 1; ++p)
-    if (*p < '0' || *p > '9') return false;
-  return true;
-}
-
-int GatherNames(const IrcMessage& m, char* message) {
+int GatherNames(const IrcMessage& m, IrcEvent* event) {
   if (m.count < 3) return EventHandled;
   const char* channel = Param(m, m.count - 2);
-  if (!SameName(channel, Names.channel)) ResetNames(channel);
+  if (!SameIrcName(channel, Names.channel)) ResetNames(channel);
   int code = EventHandled;
   const char* walk = Param(m, m.count - 1);
   while (*walk) {
@@ -208,9 +180,11 @@ int GatherNames(const IrcMessage& m, char* message) {
     if (length > 0) {
       std::size_t needed = length + (Names.used ? 2 : 0);
       if (Names.used + needed >= sizeof Names.text && code == EventHandled) {
-        // A list longer than one line can hold shows in parts; the last part carries the count.
-        FormatInto(message, kIrcLineLength, "In %s: %s", Names.channel, Names.text);
-        code = EventText;
+        // A list longer than one event can hold goes in parts; the last part carries the count.
+        FormatInto(event->channel, sizeof event->channel, "%s", Names.channel);
+        FormatInto(event->text, kIrcLineLength, "%s", Names.text);
+        event->result = 0;
+        code = EventMemberList;
         Names.text[0] = '\0';
         Names.used = 0;
         needed = length;
@@ -226,4 +200,15 @@ int GatherNames(const IrcMessage& m, char* message) {
     while (*walk == ' ') ++walk;
   }
   return code;
+}
+
+int ShowMemberList(IrcEvent* event) {
+  const int count = Names.count;
+  if (count > 0) {
+    FormatInto(event->channel, sizeof event->channel, "%s", Names.channel);
+    FormatInto(event->text, kIrcLineLength, "%s", Names.text);
+    event->result = count;
+  }
+  ResetNames("");
+  return count > 0 ? EventMemberList : EventNone;
 }

@@ -5,14 +5,16 @@
 #include "irc/irc_message.h"
 
 // Remembers a nickname the user asked about (/whois) or wrote to (/msg, /notice), so that the
-// server's replies about it are shown while the client's own look-ups stay quiet. Main thread.
+// server's replies about it are shown while the client's own look-ups stay quiet. Link thread.
 void NoteUserQuery(const char* nick, bool whois);
 
 // The console line for a line the channel events do not cover: EventText with the line in
 // message, or EventNone. Receive thread.
 int ShowServerLine(const IrcMessage& m, char* message);
-// One names reply (353) gathered for "In #room: a, b (2)", which the end of the list (366)
-// shows: EventHandled, or EventText when a very long list has to show a part early.
-int GatherNames(const IrcMessage& m, char* message);
-// True for the line that ends a member list, as the end of the names words it: "In #room: a, b (2)".
-bool IsMemberListLine(const char* line);
+// One names reply (353) gathered into the channel's member list, which the end of the list (366)
+// hands over: EventHandled, or EventMemberList with result 0 when a very long list has to hand a
+// part over early.
+int GatherNames(const IrcMessage& m, IrcEvent* event);
+// The end of the names (366): the list gathered as EventMemberList (channel, "a, b", count), or
+// EventNone when none was gathered.
+int ShowMemberList(IrcEvent* event);

@@ -1,51 +1,60 @@
 // Which log a chat event goes to, and the hint for a plain connection a TLS port closed.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "app/chat_log_choice.h"
 #include "app/shell.h"
 #include "app/tls_port_hint.h"
-#include "irc/irc_client.h"
 #include "irc/irc_event.h"
 #include "irc/words/chat_lines.h"
 
 namespace {
 
-// "target: line" for an event with its console line (made by FormatEventLine when shown is
-// null), or "(none)".
-std::string Chosen(int code, const char* rn, const char* rm, const char* shown) {
-  char console[512], target[256], line[512];
-  if (!shown && FormatEventLine(code, rn, rm, console, sizeof console)) shown = console;
-  if (!ChooseChatLog(code, rn, rm, shown, "#room", target, sizeof target, line, sizeof line)) return "(none)";
+// "target: line" for an event (its kind, channel or partner, nick and text) with its console
+// line as the client words it, or "(none)".
+std::string Chosen(int kind, const char* channel, const char* nick, const char* text) {
+  static IrcEvent e;
+  e = IrcEvent{};
+  e.kind = kind;
+  std::snprintf(e.channel, sizeof e.channel, "%s", channel);
+  std::snprintf(e.nick, sizeof e.nick, "%s", nick);
+  std::snprintf(e.text, sizeof e.text, "%s", text);
+  char shown[512], target[256], line[512];
+  if (!FormatEventLine(e, shown, sizeof shown)) shown[0] = '\0';
+  if (!ChooseChatLog(kind, channel, nick, shown, target, sizeof target, line, sizeof line)) return "(none)";
   return std::string(target) + ": " + line;
 }
 
+// Logs are chosen by an event's kind and channel, never by its wording.
 TEST(ChatLogChoice, ChannelEventsToTheChannelPrivateOnesToThePartnerServerTextNowhere) {
   struct Case {
-    int code;
-    const char* rn;
-    const char* rm;
-    const char* shown;
+    int kind;
+    const char* channel;
+    const char* nick;
+    const char* text;
     const char* logged;
   };
   const Case cases[] = {
-      {EventChannelMessage, "alice", "hello", nullptr, "#room: <alice> hello"},
-      {EventAction, "alice", "waves", nullptr, "#room: * alice waves"},
-      {EventPrivateMessage, "Alice", "just for you", nullptr, "Alice: <Alice> just for you"},
-      {EventJoin, "bob", "#room", nullptr, "#room: bob has joined the channel"},
-      {EventPart, "bob", "lunch", nullptr, "#room: bob has left the channel (lunch)"},
-      {EventKick, "keeper", "bobby", nullptr, "#room: bobby was kicked by keeper"},
-      {EventText, "", "", "-alice- a notice for you", "alice: -alice- a notice for you"},
+      {EventChannelMessage, "#room", "alice", "hello", "#room: <alice> hello"},
+      {EventAction, "#room", "alice", "waves", "#room: * alice waves"},
+      {EventPrivateMessage, "Alice", "Alice", "just for you", "Alice: <Alice> just for you"},
+      {EventAction, "Alice", "Alice", "winks", "Alice: * Alice winks"},
+      {EventJoin, "#club", "bob", "#club", "#club: bob has joined the channel"},
+      {EventPart, "#room", "bob", "lunch", "#room: bob has left the channel (lunch)"},
+      {EventKick, "#room", "keeper", "bobby", "#room: bobby was kicked by keeper"},
+      {EventNotice, "", "alice", "a notice for you", "alice: -alice- a notice for you"},
+      {EventNotice, "#room", "alice", "to all", "#room: -alice:#room- to all"},
       {EventText, "", "", "-server- Welcome to the test network", "(none)"},
-      {EventText, "", "", "keeper changed the topic of #room to: news", "#room: keeper changed the topic of #room to: news"},
-      {EventText, "", "", "Topic of #room: news", "#room: Topic of #room: news"},
-      {EventText, "", "", "bobby was kicked by keeper (enough)", "#room: bobby was kicked by keeper (enough)"},
-      {EventText, "", "", "In #room: alice, bob (2)", "(none)"},
-      {EventModeChange, "", "#room +o bob", "", "(none)"},
+      {EventText, "#room", "", "keeper sets mode +m on #room", "#room: keeper sets mode +m on #room"},
+      {EventText, "#room", "", "Topic set by alice", "#room: Topic set by alice"},
+      {EventText, "", "", "Topic of #room: read as a server's line", "(none)"},
+      {EventMemberList, "#room", "", "alice, bob", "(none)"},
+      {EventLeft, "#room", "keeper", "enough", "#room: You have left #room (enough): /join #room to go back"},
   };
-  for (const Case& c : cases) EXPECT_EQ(c.logged, Chosen(c.code, c.rn, c.rm, c.shown)) << c.code << " " << c.rm;
+  for (const Case& c : cases) EXPECT_EQ(c.logged, Chosen(c.kind, c.channel, c.nick, c.text)) << c.kind << " " << c.text;
 }
 
 TEST(TlsPortHint, APlainLinkClosedSilentlyOrWithATlsRecordGetsTheHint) {

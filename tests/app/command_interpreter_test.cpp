@@ -13,12 +13,12 @@
 
 #include "core/app_state.h"
 #include "app/command_interpreter.h"
+#include "app/conversations.h"
 #include "app/reconnect_plan.h"
 #include "console/console_log.h"
 #include "console/settings.h"
 #include "console/trusted_certificates.h"
 #include "core/ignore_list.h"
-#include "irc/irc_client.h"
 #include "platform/ticks.h"
 #include "tests/app/irc_double.h"
 
@@ -37,7 +37,15 @@ uint32_t FakeNow;
 uint32_t FakeTicks() { return FakeNow; }
 
 // The link thread's report on the connect under way, as the main loop hands it over.
-void Linked() { ConnectFinished(IrcDouble.connectResult); }
+void Linked() { ConnectFinished(IrcDouble.connectResult, DoubleReport()); }
+
+// Registered and in #room, as the server's JOIN leaves the client.
+void InRoom() {
+  AppState.connectionState = InChannel;
+  int index = OpenConversation("#room", ChannelConversation);
+  Conversations.list[index].joined = true;
+  ActivateConversation(index);
+}
 
 void SetField(char* field, const char* value) {
   std::snprintf(field, kSettingLength, "%s", value);
@@ -55,6 +63,7 @@ class CommandInterpreter : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetIrcDouble();
+    Conversations = ConversationsRecord{{}, 0, -1, -1, ""};
     Explosions.clear();
     ConsoleClear();
     AppState.connectionState = Offline;
@@ -80,11 +89,15 @@ TEST_F(CommandInterpreter, ChatIsSaidInAChannelAndOtherwiseReportedAsNotSent) {
   ProcessInputLine("too early");
   EXPECT_TRUE(Calls().empty()) << "first call: " << Calls()[0];
   AppState.connectionState = InChannel;
+  ProcessInputLine("in no channel");
+  InRoom();
   ProcessInputLine("quit /help");
   EXPECT_EQ(ConsoleText(), (Lines{"Not sent (not connected): hello there", "Not sent (not connected): /me waves",
                                   "Not sent (not connected): /msg bob psst",
-                                  "Not sent (still connecting): too early", "<ann> quit /help"}));
-  EXPECT_EQ(Calls(), (Lines{"Say(quit /help)"}));
+                                  "Not sent (still connecting): too early",
+                                  "Not sent (in no channel: /join #channel first): in no channel",
+                                  "<ann> quit /help"}));
+  EXPECT_EQ(Calls(), (Lines{"SayTo(#room, quit /help)"}));
 }
 
 TEST_F(CommandInterpreter, QuitHelpAndExplodeWriteTheirLines) {
@@ -97,7 +110,7 @@ TEST_F(CommandInterpreter, QuitHelpAndExplodeWriteTheirLines) {
   EXPECT_EQ(lines.back(), "Test Explosion Spawned");
   const Lines help(lines.begin() + 2, lines.end() - 1);
   // One line per command, usage then what it does, every one a command the interpreter knows.
-  EXPECT_EQ(help.size(), 33u);
+  EXPECT_EQ(help.size(), 38u);
   for (const std::string& line : help) {
     EXPECT_EQ(line[0], '/') << line;
     EXPECT_NE(line.find(" - "), std::string::npos) << line;
@@ -113,7 +126,7 @@ TEST_F(CommandInterpreter, QuitHelpAndExplodeWriteTheirLines) {
 // The whole first word is the command: a longer word, another case of a classic command, or a
 // command word later in the line runs nothing.
 TEST_F(CommandInterpreter, OnlyTheWholeFirstWordNamesACommand) {
-  AppState.connectionState = InChannel;
+  InRoom();
   const Lines typed = {"/QUIT", "/Help", "/CONNECT", "/PART bye", "/", "/frobnicate a b", "/meow",
                        "/messages", "/joiner", "/connected", "/me", "/msgbob hi", "/serverirc.other"};
   Lines unknown;
@@ -130,18 +143,17 @@ TEST_F(CommandInterpreter, OnlyTheWholeFirstWordNamesACommand) {
 
   ProcessInputLine("/msg alice try /connect now");
   ProcessInputLine("/me waves at  you ");
-  EXPECT_EQ(Calls(), (Lines{"SayTo(alice, try /connect now)", "Say(\x01" "ACTION waves at  you \x01)"}));
+  EXPECT_EQ(Calls(), (Lines{"SayTo(alice, try /connect now)", "SayTo(#room, \x01" "ACTION waves at  you \x01)"}));
   EXPECT_EQ(ConsoleText().back(), "* ann waves at  you ");
 }
 
 TEST_F(CommandInterpreter, TheLinkThreadConnectsWhileTheWindowGoesOn) {
   ProcessInputLine("/connect");
-  EXPECT_EQ(Calls(), (Lines{"Init()", "Connect(irc.test, 6667)"}));
+  EXPECT_EQ(Calls(), (Lines{"StartSession(irc.test, 6667)"}));
   EXPECT_EQ(AppState.connectionState, Connecting) << "the link thread connects; the window goes on";
   ProcessInputLine("too early");
   Linked();
-  EXPECT_EQ(Calls(), (Lines{"Init()", "Connect(irc.test, 6667)", "SendUser(ann_u, irc.test, Ann Example)",
-                            "SetNick(ann)"}));
+  EXPECT_EQ(Calls(), (Lines{"StartSession(irc.test, 6667)", "Register(ann, ann_u, irc.test, Ann Example)"}));
   EXPECT_EQ(AppState.connectionState, Registering);
   EXPECT_EQ(ConsoleText()[1], "Not sent (still connecting): too early");
 }
@@ -168,7 +180,7 @@ TEST_F(CommandInterpreter, FailedConnectsSayWhyAndLeaveTheClientOfflineForTheNex
   ProcessInputLine("/connect");
   EXPECT_EQ(ConsoleText(), (Lines{"Connecting to irc.test:65536...",
                                   "Could not connect to irc.test:65536: no such port."}));
-  const Lines attempt = {"Init()", "Connect(irc.test, 6667)", "Cleanup()"};
+  const Lines attempt = {"StartSession(irc.test, 6667)", "EndSession()"};
   Lines three;
   for (int i = 0; i < 3; ++i) three.insert(three.end(), attempt.begin(), attempt.end());
   EXPECT_EQ(Calls(), three) << "no registration is sent; the port is checked before any socket";
@@ -180,8 +192,7 @@ TEST_F(CommandInterpreter, ConnectSequenceAndASecondConnectThatDoesNothing) {
   Linked();
   EXPECT_EQ(ConsoleText(), (Lines{"Connecting to irc.test:6667...",
                                   "Registering as \"ann\" (Ann Example, ann_u@irc.test)..."}));
-  EXPECT_EQ(Calls(), (Lines{"Init()", "Connect(irc.test, 6667)", "SendUser(ann_u, irc.test, Ann Example)",
-                            "SetNick(ann)"}));
+  EXPECT_EQ(Calls(), (Lines{"StartSession(irc.test, 6667)", "Register(ann, ann_u, irc.test, Ann Example)"}));
   EXPECT_EQ(AppState.connectionState, Registering);
 
   ResetIrcDouble();
@@ -204,37 +215,39 @@ TEST_F(CommandInterpreter, DisconnectOnlyWhenConnected) {
     AppState.connectionState = state;
     ProcessInputLine("/disconnect");
     EXPECT_EQ(ConsoleText(), (Lines{"Disconnecting...", "Disconnected."})) << "from state " << state;
-    EXPECT_EQ(Calls(), (Lines{"Disconnect(Quit)", "Cleanup()"})) << "from state " << state;
+    EXPECT_EQ(Calls(), (Lines{"EndSession(Quit)"})) << "from state " << state;
     EXPECT_EQ(AppState.connectionState, Offline);
   }
 }
 
-TEST_F(CommandInterpreter, PartAndJoin) {
+// "/join" adds a channel and never parts one; a channel the user is in is shown instead.
+// "/part" leaves the current channel or the one named, with a reason.
+TEST_F(CommandInterpreter, JoinAddsAndPartLeavesOne) {
   ProcessInputLine("/part");  // offline: nothing to leave
-  AppState.connectionState = InChannel;
-  ProcessInputLine("/part");
+  InRoom();
   ProcessInputLine("/join foo");
-  EXPECT_STREQ(Settings.channel, "foo");
-  ProcessInputLine("/join");  // no word: the configured channel again
-  ProcessInputLine("/join   ");
-  EXPECT_STREQ(Settings.channel, "foo");
-  ProcessInputLine("/join #other and more");
-  EXPECT_STREQ(Settings.channel, "#other");
+  ProcessInputLine("/j #Other");
+  ProcessInputLine("/join");  // no word: usage
+  EXPECT_STREQ(Settings.channel, "#room") << "the configured channel stays";
+  ProcessInputLine("/join #ROOM");  // already in it: only shown
   ProcessInputLine("/part bye for now");
   ProcessInputLine("/part #OTHER see you");  // the channel named is the one left
-  ProcessInputLine("/part #elsewhere x");
-  EXPECT_EQ(Calls(), (Lines{"Part()", "Part()", "Join(foo)", "Part()", "Join(foo)", "Part()", "Join(foo)", "Part()",
-                            "Join(#other)", "Part(bye for now)", "Part(see you)", "Part(#elsewhere x)"}));
-  EXPECT_EQ(ConsoleText(), (Lines{"Not sent (not connected): /part"}));
+  ProcessInputLine("/part #elsewhere");
+  EXPECT_EQ(Calls(), (Lines{"Join(#foo)", "Join(#Other)", "Part(#room, bye for now)", "Part(#OTHER, see you)",
+                            "Part(#elsewhere)"}));
+  EXPECT_EQ(ConsoleText(), (Lines{"In no channel: nothing to leave.", "Usage: /join #channel"}));
+  EXPECT_STREQ(Conversations.activateOnJoin, "#Other") << "the channel typed last is shown once in";
+  EXPECT_EQ(IrcDouble.room, "#room");
 }
 
-TEST_F(CommandInterpreter, OverlongJoinAndServerWordsAreCutTo63) {
-  const std::string word = "#" + std::string(99, 'c');
+TEST_F(CommandInterpreter, OverlongJoinAndServerWordsAreCut) {
+  InRoom();
+  const std::string word = "#" + std::string(199, 'c');
   ProcessInputLine(("/join " + word).c_str());
-  EXPECT_EQ(std::string(Settings.channel), word.substr(0, 63));
-  EXPECT_EQ(Calls().back(), "Join(" + word.substr(0, 63) + ")");
+  EXPECT_EQ(Calls().back(), "Join(" + word.substr(0, 127) + ")");
 
   const std::string host = std::string(120, 'h') + ".test";
+  AppState.connectionState = Offline;
   ProcessInputLine(("/server " + host).c_str());  // offline: only stored
   EXPECT_EQ(std::string(Settings.server), host.substr(0, 63));
 }
@@ -256,7 +269,7 @@ TEST_F(CommandInterpreter, ServerWhileOfflineOnlyStoresTheServer) {
   EXPECT_TRUE(Calls().empty()) << "first call: " << Calls()[0];
   EXPECT_EQ(ConsoleText(), (Lines{"Not connected: /connect will use server irc.other."}));
   ProcessInputLine("/connect");
-  EXPECT_EQ(Calls()[1], "Connect(irc.other, 6667)");
+  EXPECT_EQ(Calls()[0], "StartSession(irc.other, 6667)");
 }
 
 TEST_F(CommandInterpreter, ServerChangeReconnectsNickFirstWithTheHostName) {
@@ -266,15 +279,15 @@ TEST_F(CommandInterpreter, ServerChangeReconnectsNickFirstWithTheHostName) {
   EXPECT_EQ(AppState.connectionState, Connecting) << "the window goes on while the thread connects";
   Linked();
   RegistrationFinished("-server- End of MOTD");
-  EXPECT_EQ(Calls(), (Lines{"Disconnect(Quit)", "Cleanup()", "Init()", "Connect(irc.other, 6667)",
-                            "SetNick(ann)", "SendUser(ann_u, annhost, Ann Example)"}));
+  EXPECT_EQ(Calls(), (Lines{"EndSession(Quit)", "StartSession(irc.other, 6667)",
+                            "Register(ann, ann_u, annhost, Ann Example)"}));
   EXPECT_EQ(ConsoleText(), (Lines{"-server- End of MOTD"})) << "no channel is joined until /join";
   EXPECT_EQ(AppState.connectionState, InChannel);
 
   ResetIrcDouble();
   AppState.connectionState = Registering;
   ProcessInputLine("/server");  // no word: the same server again
-  EXPECT_EQ(Calls()[3], "Connect(irc.other, 6667)");
+  EXPECT_EQ(Calls()[1], "StartSession(irc.other, 6667)");
   Linked();
   RegistrationFinished("");
   EXPECT_EQ(AppState.connectionState, InChannel);
@@ -303,8 +316,7 @@ TEST_F(CommandInterpreter, ServerChangeWaitsFifteenSecondsAcrossATickWrap) {
   WatchConnection();
   EXPECT_EQ(ConsoleText(), (Lines{"Gave up waiting for irc.slow to register.", "Disconnecting...",
                                   "Disconnected."}));
-  const Lines tail(Calls().end() - 2, Calls().end());
-  EXPECT_EQ(tail, (Lines{"Disconnect(Quit)", "Cleanup()"}));
+  EXPECT_EQ(Calls().back(), "EndSession(Quit)");
   EXPECT_EQ(AppState.connectionState, Offline);
 }
 
@@ -313,8 +325,8 @@ TEST_F(CommandInterpreter, ServerChangeWithAFailedConnectOrALostLinkGivesUpAtOnc
   IrcDouble.connectResult = 0;
   ProcessInputLine("/server nowhere.test");
   Linked();
-  EXPECT_EQ(Calls(), (Lines{"Disconnect(Quit)", "Cleanup()", "Init()", "Connect(nowhere.test, 6667)",
-                            "Disconnect(Quit)", "Cleanup()"}));
+  EXPECT_EQ(Calls(), (Lines{"EndSession(Quit)", "StartSession(nowhere.test, 6667)",
+                            "EndSession()", "EndSession(Quit)"}));
   EXPECT_EQ(ConsoleText().front(), "Gave up waiting for nowhere.test to register.");
   EXPECT_EQ(AppState.connectionState, Offline);
 
@@ -323,7 +335,7 @@ TEST_F(CommandInterpreter, ServerChangeWithAFailedConnectOrALostLinkGivesUpAtOnc
   AppState.connectionState = InChannel;
   ProcessInputLine("/server closing.test");
   Linked();
-  LinkEnded(true);
+  LinkEnded(true, DoubleReport());
   EXPECT_EQ(ConsoleText().front(), "Gave up waiting for closing.test to register.");
   EXPECT_EQ(AppState.connectionState, Offline);
   EXPECT_FALSE(Reconnect.active) << "a \"/server\" that failed plans no tries";
@@ -333,13 +345,13 @@ TEST_F(CommandInterpreter, DisconnectDuringTheServerChangeEndsItAndLateEventsCha
   AppState.connectionState = InChannel;
   ProcessInputLine("/server irc.other");
   ProcessInputLine("/disconnect");  // Escape
-  EXPECT_EQ(Calls().back(), "Cleanup()");
+  EXPECT_EQ(Calls().back(), "EndSession(Quit)");
   EXPECT_EQ(ConsoleText(), (Lines{"Disconnecting...", "Disconnected."}));
   EXPECT_EQ(AppState.connectionState, Offline);
   ResetIrcDouble();
   Linked();
   RegistrationFinished("");
-  LinkEnded(false);
+  LinkEnded(false, DoubleReport());
   FakeNow += 20000;
   WatchConnection();
   EXPECT_TRUE(Calls().empty()) << "first call: " << Calls()[0];
@@ -347,9 +359,10 @@ TEST_F(CommandInterpreter, DisconnectDuringTheServerChangeEndsItAndLateEventsCha
 }
 
 // The text of the Say and SayTo calls, in order.
-Lines SaidTexts(const char* call) {
+// The texts said to target, in order.
+Lines SaidTexts(const char* target) {
   Lines texts;
-  const std::string head = std::string(call) + "(";
+  const std::string head = std::string("SayTo(") + target + ", ";
   for (const std::string& c : IrcDouble.calls)
     if (c.compare(0, head.size(), head) == 0) texts.push_back(c.substr(head.size(), c.size() - head.size() - 1));
   return texts;
@@ -362,12 +375,12 @@ std::string Joined(const Lines& pieces, const char* between) {
 }
 
 TEST_F(CommandInterpreter, LongTextGoesInSeveralMessagesBrokenAtBlanks) {
-  AppState.connectionState = InChannel;
+  InRoom();
   std::string words;
   for (int i = 0; words.size() < 1000; ++i) words += (i ? " word" : "word") + std::to_string(i);
   const std::size_t room = 510 - (1 + 3 + 1 + 10 + 1 + 63 + 1) - 8 - 5 - 2;  // nick "ann", "#room"
   ProcessInputLine(words.c_str());
-  Lines said = SaidTexts("Say");
+  Lines said = SaidTexts("#room");
   ASSERT_EQ(said.size(), 3u);
   for (const std::string& piece : said) {
     EXPECT_LE(piece.size(), room);
@@ -381,7 +394,7 @@ TEST_F(CommandInterpreter, LongTextGoesInSeveralMessagesBrokenAtBlanks) {
 
   ResetIrcDouble();
   ProcessInputLine(("/me " + words).c_str());
-  said = SaidTexts("Say");
+  said = SaidTexts("#room");
   ASSERT_EQ(said.size(), 3u);
   std::string acted;
   for (const std::string& piece : said) {
@@ -395,11 +408,11 @@ TEST_F(CommandInterpreter, LongTextGoesInSeveralMessagesBrokenAtBlanks) {
   ResetIrcDouble();
   const std::string word(700, 'x');  // no blank: cut where the room ends
   ProcessInputLine(("/msg bob " + word).c_str());
-  said = SaidTexts("SayTo");
+  said = SaidTexts("bob");
   ASSERT_EQ(said.size(), 2u);
   const std::size_t roomToBob = room + 5 - 3;  // "bob" instead of "#room"
-  EXPECT_EQ(said[0], "bob, " + word.substr(0, roomToBob));
-  EXPECT_EQ(said[1], "bob, " + word.substr(roomToBob));
+  EXPECT_EQ(said[0], word.substr(0, roomToBob));
+  EXPECT_EQ(said[1], word.substr(roomToBob));
 }
 
 TEST_F(CommandInterpreter, LostLinkIsReportedAndTriedAgainAfterGrowingWaits) {
@@ -408,7 +421,7 @@ TEST_F(CommandInterpreter, LostLinkIsReportedAndTriedAgainAfterGrowingWaits) {
   ReportLostLink();
   EXPECT_EQ(ConsoleText(), (Lines{"Connection to irc.test lost.",
                                   "Reconnecting in 2 s (Escape or /disconnect stops it)."}));
-  EXPECT_EQ(Calls(), (Lines{"Disconnect(Quit)", "Cleanup()"}));
+  EXPECT_EQ(Calls(), (Lines{"EndSession(Quit)"}));
   EXPECT_EQ(AppState.connectionState, Offline);
 
   // No try before its wait has passed, one try when it has; each failure doubles the wait
@@ -427,7 +440,7 @@ TEST_F(CommandInterpreter, LostLinkIsReportedAndTriedAgainAfterGrowingWaits) {
     EXPECT_EQ(AppState.connectionState, Connecting);
     ReconnectIfDue();  // a try under way is not tried again
     Linked();
-    EXPECT_EQ(Calls(), (Lines{"Init()", "Connect(irc.test, 6667)", "Cleanup()"}));
+    EXPECT_EQ(Calls(), (Lines{"StartSession(irc.test, 6667)", "EndSession()"}));
     EXPECT_EQ(ConsoleText(), (Lines{"Could not connect to irc.test:6667: connection refused. Next try in " +
                                     std::to_string(next) + " s."}));
     wait = next * 1000;
@@ -439,10 +452,9 @@ TEST_F(CommandInterpreter, LostLinkIsReportedAndTriedAgainAfterGrowingWaits) {
   FakeNow += wait;
   ReconnectIfDue();
   Linked();
-  EXPECT_EQ(Calls(), (Lines{"Init()", "Connect(irc.test, 6667)", "SendUser(ann_u, irc.test, Ann Example)",
-                            "SetNick(ann)"}));
+  EXPECT_EQ(Calls(), (Lines{"StartSession(irc.test, 6667)", "Register(ann, ann_u, irc.test, Ann Example)"}));
   EXPECT_EQ(AppState.connectionState, Registering);
-  LinkEnded(false);
+  LinkEnded(false, DoubleReport());
   EXPECT_EQ(ConsoleText().back(), "Could not connect to irc.test:6667: no answer. Next try in 60 s.");
   EXPECT_EQ(AppState.connectionState, Offline);
   FakeNow += 60000;
@@ -487,19 +499,19 @@ TEST_F(CommandInterpreter, DisconnectAndConnectEndThePlannedTries) {
   // that closed without a byte may be a TLS port.
   AppState.connectionState = Registering;
   ConsoleClear();
-  ReportFailedRegistration(true);
+  ReportFailedRegistration(true, DoubleReport());
   EXPECT_EQ(ConsoleText(), (Lines{"Could not connect to irc.test:6667: closed by the server; this port may want "
                                   "TLS: try +6667."}));
 }
 
 TEST_F(CommandInterpreter, AddedCommandsTakeAnyCaseAndSayWhatIsMissing) {
-  AppState.connectionState = InChannel;
+  InRoom();
   for (const char* line : {"/NICK bob", "/Topic new words", "/topic", "/names", "/WhoIs carol",
                            "/notice dave hi there", "/nick", "/whois", "/notice dave"}) {
     ProcessInputLine(line);
   }
-  EXPECT_EQ(Calls(), (Lines{"ChangeNick(bob)", "Topic(new words)", "Topic()", "Names()", "Whois(carol)",
-                            "Notice(dave, hi there)"}));
+  EXPECT_EQ(Calls(), (Lines{"ChangeNick(bob)", "Topic(#room, new words)", "Topic(#room)", "Names(#room)",
+                            "Whois(carol)", "Notice(dave, hi there)"}));
   EXPECT_EQ(ConsoleText(), (Lines{"-> -dave- hi there", "Usage: /nick name", "Usage: /whois nick",
                                   "Usage: /notice nick text"}));
   IrcDouble.calls.clear();
@@ -553,7 +565,7 @@ TEST_F(CommandInterpreter, AddedCommandsSendTheirLinesInAnyCase) {
       {"/ctcp bob", {}, {"Usage: /ctcp nick what (VERSION, PING, TIME ...)"}},
       {"/quote", {}, {"Usage: /quote line (sent to the server as typed)"}},
   };
-  AppState.connectionState = InChannel;
+  InRoom();
   for (const auto& c : cases) {
     ResetIrcDouble();
     ConsoleClear();
@@ -564,6 +576,8 @@ TEST_F(CommandInterpreter, AddedCommandsSendTheirLinesInAnyCase) {
 }
 
 TEST_F(CommandInterpreter, CommandsThatNeedTheServerSayWhyNothingWasSent) {
+  InRoom();
+  AppState.connectionState = Offline;
   const Lines typed = {"/away back soon", "/kick bob", "/mode +m", "/op alice", "/ban bob", "/invite bob",
                        "/list", "/ctcp bob PING 1", "/quote MOTD", "/motd", "/part bye"};
   Lines expected;
@@ -578,23 +592,32 @@ TEST_F(CommandInterpreter, CommandsThatNeedTheServerSayWhyNothingWasSent) {
   EXPECT_TRUE(Calls().empty()) << "first call: " << Calls()[0];
 }
 
-TEST_F(CommandInterpreter, QueryTurnsPlainLinesIntoPrivateMessagesUntilItEnds) {
-  AppState.connectionState = InChannel;
+// "/query bob" opens a conversation of its own and shows it: plain lines and actions go to bob
+// until "/query" alone (or "/close") closes it and the channel shows again.
+TEST_F(CommandInterpreter, QueryOpensAConversationUntilItIsClosed) {
+  InRoom();
   ProcessInputLine("/query");
   ProcessInputLine("/QUERY bob");
   EXPECT_STREQ(PrivateTarget(), "bob");
+  EXPECT_EQ(IrcDouble.room, "#room") << "the room stays the channel's";
   ProcessInputLine("just between us");
-  ProcessInputLine("/me still a channel action");
+  ProcessInputLine("/me waves privately");
   ProcessInputLine("/query");
   EXPECT_STREQ(PrivateTarget(), "");
   ProcessInputLine("to everyone");
-  EXPECT_EQ(Calls(), (Lines{"SayTo(bob, just between us)", "Say(\x01" "ACTION still a channel action\x01)",
-                            "Say(to everyone)"}));
+  ProcessInputLine("/q carol");
+  ProcessInputLine("/close");
+  ProcessInputLine("/close");
+  EXPECT_EQ(Calls(), (Lines{"SayTo(bob, just between us)", "SayTo(bob, \x01" "ACTION waves privately\x01)",
+                            "SayTo(#room, to everyone)"}));
   EXPECT_EQ(ConsoleText(), (Lines{"Usage: /query nick (plain lines then go to nick)",
-                                  "Talking privately to bob (/query alone ends it)", "-> bob: just between us",
-                                  "* ann still a channel action",
+                                  "Talking privately to bob (/query alone ends it)", "<ann> just between us",
+                                  "* ann waves privately",
                                   "No longer talking privately to bob: lines go to the channel again",
-                                  "<ann> to everyone"}));
+                                  "<ann> to everyone", "Talking privately to carol (/query alone ends it)",
+                                  "No longer talking privately to carol: lines go to the channel again",
+                                  "Not in a private conversation (/part leaves a channel)."}));
+  EXPECT_EQ(Conversations.count, 1) << "only the channel is left open";
 }
 
 TEST_F(CommandInterpreter, IgnoreAndClear) {
@@ -620,12 +643,12 @@ TEST_F(CommandInterpreter, QuitWithAReasonLeavesTheServerWithItAndEndsTheRun) {
   ProcessInputLine("/quit");
   EXPECT_EQ(LeaveCalls, 0);
   ProcessInputLine("/quit going home");
-  EXPECT_EQ(Calls(), (Lines{"Disconnect(going home)", "Cleanup()"}));
+  EXPECT_EQ(Calls(), (Lines{"EndSession(going home)"}));
   EXPECT_EQ(ConsoleText(), (Lines{"Press ESC to quit.", "Disconnecting...", "Disconnected."}));
   EXPECT_EQ(AppState.connectionState, Offline);
   EXPECT_EQ(LeaveCalls, 1);
   ProcessInputLine("/quit again");  // offline: nothing to send, the room is left all the same
-  EXPECT_EQ(Calls().size(), 2u);
+  EXPECT_EQ(Calls().size(), 1u);
   EXPECT_EQ(LeaveCalls, 2);
   LeaveRoom = nullptr;
 }
@@ -647,17 +670,16 @@ TEST_F(CommandInterpreter, ARefusedCertificateIsTrustedOnlyWhenTheUserSaysYes) {
   SetField(Settings.saslPassword, "pw");
   IrcDouble.connectResult = kStreamCertificateRefused;
   IrcDouble.connectFailure = LinkFailTls;
-  StreamTls& tls = Irc.streamLink.tls;
-  tls.result = kStreamCertificateRefused;  // what the double's failed Connect leaves behind
-  std::snprintf(tls.check.reason, sizeof tls.check.reason, "IP address mismatch");
-  std::snprintf(tls.check.fingerprint, sizeof tls.check.fingerprint, "AB:CD:EF");
+  TlsCertificateCheck& check = IrcDouble.check;  // what the failed connect's event reports
+  std::snprintf(check.reason, sizeof check.reason, "IP address mismatch");
+  std::snprintf(check.fingerprint, sizeof check.fingerprint, "AB:CD:EF");
   AskYesNo = FakeAsk;
 
   answer = false;
   ProcessInputLine("/connect");
   Linked();
-  EXPECT_TRUE(tls.wanted);
-  EXPECT_STREQ("ann", Irc.login.account);
+  EXPECT_TRUE(IrcDouble.config.tls);
+  EXPECT_STREQ("ann", IrcDouble.config.saslAccount);
   EXPECT_NE(std::string::npos, askedText.find("AB:CD:EF")) << askedText;
   Lines lines = ConsoleText();
   ASSERT_EQ(3u, lines.size()) << "the refusal is the failure's line: no other follows";
@@ -674,12 +696,10 @@ TEST_F(CommandInterpreter, ARefusedCertificateIsTrustedOnlyWhenTheUserSaysYes) {
   EXPECT_EQ(ConsoleText()[2], "Trusting that certificate for irc.test:6697 from now on.");
   EXPECT_EQ(AppState.connectionState, Connecting) << "connecting again at once";
   EXPECT_TRUE(IsCertificateTrusted("irc.test", 6697, "ab:cd:ef"));
-  EXPECT_EQ(2, std::count(Calls().begin(), Calls().end(), "Connect(irc.test, 6697)")) << "tried again at once";
+  EXPECT_EQ(2, std::count(Calls().begin(), Calls().end(), "StartSession(irc.test, 6697)")) << "tried again at once";
 
   AskYesNo = nullptr;
   Settings.useTls = false;
-  tls = StreamTls();
-  std::memset(&Irc.login, 0, sizeof Irc.login);
   std::string file = std::string(folder) + "/qivra/" + kTrustedCertificatesFile;
   std::remove(file.c_str());
   rmdir((std::string(folder) + "/qivra").c_str());

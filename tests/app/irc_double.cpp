@@ -1,76 +1,83 @@
-// The recording IRC client linked into interpreter tests in place of the real one.
+// The recording session linked into interpreter tests in place of the real one.
 #include "tests/app/irc_double.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <string>
 
-#include "irc/irc_client.h"
-#include "irc/motd_rule.h"
+#include "irc/chat_commands.h"
+#include "irc/session.h"
 
-IrcClient Irc;
 IrcDoubleRecord IrcDouble;
 
 void ResetIrcDouble() {
   IrcDouble.calls.clear();
   IrcDouble.connectResult = 1;
   IrcDouble.connectFailure = LinkFailRefused;
+  IrcDouble.room.clear();
+  IrcDouble.running = false;
+  IrcDouble.config = SessionConfig{};
+  IrcDouble.check = TlsCertificateCheck{};
 }
 
-static void Record(const std::string& call) { IrcDouble.calls.push_back(call); }
-
-IrcClient::IrcClient() {}
-int IrcClient::Init() { Record("Init()"); return 1; }
-int IrcClient::Cleanup() { Record("Cleanup()"); return 1; }
-
-int IrcClient::Connect(const char* host, int hostPort) {
-  Record("Connect(" + std::string(host) + ", " + std::to_string(hostPort) + ")");
-  streamLink.failure = IrcDouble.connectResult == 1 ? LinkFailNone : IrcDouble.connectFailure;
-  return 1;  // the link thread would now be connecting
+LinkReport DoubleReport() {
+  LinkReport r = {};
+  r.failure = IrcDouble.connectResult == 1 ? LinkFailNone : IrcDouble.connectFailure;
+  r.tls = IrcDouble.config.tls;
+  r.tlsResult = IrcDouble.connectResult < 0 ? IrcDouble.connectResult : 0;
+  r.check = IrcDouble.check;
+  return r;
 }
 
-int IrcClient::Disconnect(const char* reason) {
-  Record("Disconnect(" + std::string(reason) + ")");
+static int Record(const std::string& call) {
+  IrcDouble.calls.push_back(call);
   return 1;
 }
 
-int IrcClient::SetNick(const char* nick) { Record("SetNick(" + std::string(nick) + ")"); return 1; }
-
-int IrcClient::SendUser(const char* user, const char* host, const char* realName) {
-  Record("SendUser(" + std::string(user) + ", " + host + ", " + realName + ")");
-  return 1;
+int StartSession(const SessionConfig& c) {
+  IrcDouble.running = true;
+  IrcDouble.config = c;
+  return Record("StartSession(" + std::string(c.server) + ", " + std::to_string(c.port) + ")");
 }
 
-int IrcClient::Join(const char* name) { Record("Join(" + std::string(name) + ")"); return 1; }
-int IrcClient::Part(const char* reason) {
-  Record("Part(" + std::string(reason ? reason : "") + ")");
-  return 1;
-}
-int IrcClient::Say(const char* text) { Record("Say(" + std::string(text) + ")"); return 1; }
-
-int IrcClient::SayTo(const char* target, const char* text) {
-  Record("SayTo(" + std::string(target) + ", " + text + ")");
-  return 1;
+void EndSession(const char* reason) {
+  IrcDouble.running = false;
+  Record("EndSession(" + std::string(reason ? reason : "") + ")");
 }
 
-int IrcClient::ChangeNick(const char* nick) { Record("ChangeNick(" + std::string(nick) + ")"); return 1; }
-int IrcClient::Topic(const char* text) { Record("Topic(" + std::string(text ? text : "") + ")"); return 1; }
-int IrcClient::Names() { Record("Names()"); return 1; }
-int IrcClient::Whois(const char* nick) { Record("Whois(" + std::string(nick) + ")"); return 1; }
+bool SessionRunning() { return IrcDouble.running; }
 
-int IrcClient::Notice(const char* target, const char* text) {
-  Record("Notice(" + std::string(target) + ", " + text + ")");
-  return 1;
-}
-
-void AskForMotd() { Record("AskForMotd()"); }
 // Lines the interpreter formats itself (/kick, /mode, /quote ...), without their line end.
-int SendIrcLine(const char* lineEnd, const char* format, ...) {
+int QueueChatLine(const char* format, ...) {
   char line[kIrcLineLength];
   va_list args;
   va_start(args, format);
   std::vsnprintf(line, sizeof line, format, args);
   va_end(args);
-  Record("Send(" + std::string(line) + ")" + (std::string(lineEnd) == "\r\n" ? "" : " ending " + std::string(lineEnd)));
-  return 1;
+  return Record("Send(" + std::string(line) + ")");
 }
+
+int DropQueuedLines() { return 0; }
+void SessionRegister(const char* nick, const char* user, const char* host, const char* realName) {
+  Record("Register(" + std::string(nick) + ", " + user + ", " + host + ", " + realName + ")");
+}
+void SessionChangeNick(const char* nick) { Record("ChangeNick(" + std::string(nick) + ")"); }
+void SessionNoteQuery(const char*, bool) {}
+void SessionAskMotd() { Record("AskForMotd()"); }
+void SessionEnterRoom(const char* channel) { IrcDouble.room = channel; }
+void SessionMove(const uint8_t*, const PlayerPose&, bool) {}
+void CopySessionStatus(SessionStatus* status) { *status = SessionStatus{}; }
+
+int JoinChannel(const char* channel) { return Record("Join(" + std::string(channel) + ")"); }
+int PartChannel(const char* channel, const char* reason) {
+  return Record("Part(" + std::string(channel) + (reason && *reason ? ", " + std::string(reason) : "") + ")");
+}
+int SayTo(const char* target, const char* text) { return Record("SayTo(" + std::string(target) + ", " + text + ")"); }
+int NoticeTo(const char* target, const char* text) {
+  return Record("Notice(" + std::string(target) + ", " + text + ")");
+}
+int AskWhois(const char* nick) { return Record("Whois(" + std::string(nick) + ")"); }
+int AskTopic(const char* channel, const char* text) {
+  return Record("Topic(" + std::string(channel) + (text && *text ? ", " + std::string(text) : "") + ")");
+}
+int AskNames(const char* channel) { return Record("Names(" + std::string(channel) + ")"); }

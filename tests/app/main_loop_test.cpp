@@ -15,7 +15,7 @@
 #include "app/shell.h"
 #include "console/console_log.h"
 #include "console/settings.h"
-#include "irc/irc_client.h"
+#include "irc/session.h"
 #include "irc/receive_thread.h"
 #include "platform/gui_window.h"
 #include "platform/key_state.h"
@@ -145,8 +145,7 @@ class RunOfFrames : public ::testing::Test {
     ASSERT_EQ(AppState.connectionState, Registering);
   }
   void TearDown() override {
-    Irc.Disconnect("Quit");  // a test that failed must not leave the thread to abort the exit
-    Irc.Cleanup();
+    EndSession("Quit");  // a test that failed must not leave the thread to abort the exit
     TickSourceOverride = nullptr;
   }
   // Types "/server" and the same server again and presses Enter in the first pass.

@@ -149,11 +149,11 @@ TEST_F(ConsoleLogTest, CodesAreStrippedLatin1ReadAndTimeStamped) {
 
 TEST_F(ConsoleLogTest, EchoesUseTheCurrentNickname) {
   std::strcpy(Settings.nickname, "alice");
-  EchoOwnMessage("hello there");
+  EchoOwnMessage("#room", "hello there");
   EXPECT_EQ("<alice> hello there", Line(6));
-  EchoOwnAction("waves");
+  EchoOwnAction("#room", "waves");
   EXPECT_EQ("* alice waves", Line(6));
-  EchoOwnAction("");
+  EchoOwnAction("#room", "");
   EXPECT_EQ("* alice ", Line(6));
 }
 

@@ -9,10 +9,10 @@
 
 namespace {
 
-// The spans of a row written out: "nick:bob" or "link:http://x".
-std::string Spans(const char* row, bool carried = false) {
+// The spans of a row written out: "nick:bob" or "link:http://x"; the speaker at [from, to).
+std::string Spans(const char* row, int from = 0, int to = 0) {
   RowSpan spans[kMaxRowSpans];
-  int n = FindRowSpans(row, carried, spans, kMaxRowSpans);
+  int n = FindRowSpans(row, from, to, spans, kMaxRowSpans);
   std::string out;
   for (int i = 0; i < n; ++i)
     out += std::string(i ? " " : "") + (spans[i].kind == SpanNick ? "nick:" : "link:") +
@@ -20,29 +20,23 @@ std::string Spans(const char* row, bool carried = false) {
   return out;
 }
 
-TEST(RowSpans, ChatRowsNameTheirSpeaker) {
-  const struct { const char* row; const char* spans; } cases[] = {
-      {"<alice> hello", "nick:alice"},
-      {"[12:34] <alice> hello", "nick:alice"},
-      {"* bob waves", "nick:bob"},
-      {"[09:05] * bob waves", "nick:bob"},
-      {"-carol- a notice", "nick:carol"},
-      {"<alice> [Private] psst", "nick:alice"},
-      {"-server- Welcome to the network", ""},
-      {"-> bob: hello", ""},
-      {"-> -bob- a notice of mine", ""},
-      {"alice has joined the channel", ""},
-      {"<> empty", ""},
-      {"<no end", ""},
-      {"[12:34]<alice> no blank after the time", ""},
+// The speaker is where the line's maker said, whatever the row's wording looks like: a user
+// named "server" is a speaker, "<alice>" in server text is none.
+TEST(RowSpans, TheSpeakerIsWhereTheLinesMakerSaid) {
+  const struct { const char* row; int from, to; const char* spans; } cases[] = {
+      {"<alice> hello", 1, 6, "nick:alice"},
+      {"[12:34] * bob waves", 10, 13, "nick:bob"},
+      {"-server- a notice from a user named server", 1, 7, "nick:server"},
+      {"<alice> in a server's text", 0, 0, ""},
+      {"<al", 1, 6, ""},  // a range beyond the row's end: none
+      {"<alice> carried on", 4, 2, ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.spans, Spans(c.row)) << c.row;
-  EXPECT_EQ("", Spans("<alice> carried on", true));
+  for (const auto& c : cases) EXPECT_EQ(c.spans, Spans(c.row, c.from, c.to)) << c.row;
 }
 
 TEST(RowSpans, AddressesEndAtABlankWithoutClosingPunctuation) {
   const struct { const char* row; const char* spans; } cases[] = {
-      {"<a> see https://example.org/x?y=1.", "nick:a link:https://example.org/x?y=1"},
+      {"see https://example.org/x?y=1.", "link:https://example.org/x?y=1"},
       {"(http://example.org/page) and www.example.com, too", "link:http://example.org/page link:www.example.com"},
       {"HTTPS://EXAMPLE.ORG", "link:HTTPS://EXAMPLE.ORG"},
       {"nowww.example.com and http:// alone", ""},
@@ -50,11 +44,12 @@ TEST(RowSpans, AddressesEndAtABlankWithoutClosingPunctuation) {
       {"\xe4\xb8\xad https://example.org/\xe4\xb8\xad \xf0\x9f\x98\x80", "link:https://example.org/\xe4\xb8\xad"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.spans, Spans(c.row)) << c.row;
+  EXPECT_EQ("nick:a link:http://x.org", Spans("<a> http://x.org", 1, 2));
 }
 
 TEST(RowSpans, ANickTakesItsStableColour) {
   RowSpan spans[kMaxRowSpans];
-  ASSERT_EQ(1, FindRowSpans("<Alice> hi", false, spans, kMaxRowSpans));
+  ASSERT_EQ(1, FindRowSpans("<Alice> hi", 1, 6, spans, kMaxRowSpans));
   NickRgb expected = NickColour("alice");
   EXPECT_EQ(expected.r, spans[0].colour.r);
   EXPECT_EQ(expected.g, spans[0].colour.g);

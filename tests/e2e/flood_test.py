@@ -50,11 +50,12 @@ def peer(lab, binary, client, nick):
 
 
 def positions_sent(ns, observer_address):
-    """The member's position datagrams to the observer so far: 21 bytes of UDP data, 49 in all."""
+    """The member's position datagrams to the observer so far: 21 bytes of UDP data and the
+    room's name ("#flood"), 55 bytes in all."""
     out = subprocess.run(["ip", "netns", "exec", ns, "iptables", "-L", "OUTPUT", "-v", "-x", "-n"],
                          capture_output=True, text=True, check=True).stdout
     for line in out.splitlines():
-        if observer_address in line and "length 49" in line:
+        if observer_address in line and "length 55" in line:
             return int(line.split()[0])
     raise AssertionError("no counting rule in the member's namespace:\n" + out)
 
@@ -70,7 +71,7 @@ def run(args):
         observer.wait_for(r"^presence active walker$", 15)
         walker.wait_for(r"^presence active watcher$", 15)
         subprocess.run(["ip", "netns", "exec", walk_ns.ns, "iptables", "-A", "OUTPUT", "-p", "udp", "-d",
-                        watch_ns.address, "--dport", "6669", "-m", "length", "--length", "49"], check=True)
+                        watch_ns.address, "--dport", "6669", "-m", "length", "--length", "55"], check=True)
 
         flooder = lab.spawn(flood_ns, ["/usr/bin/python3", "-c", FLOODER, watch_ns.address, str(FLOOD_RATE),
                                        str(WALK_SECONDS + 2)], name="flooder")

@@ -8,6 +8,8 @@
 
 #include "core/ignore_list.h"
 #include "irc/irc_client.h"
+#include "irc/session.h"
+#include "irc/words/reply_lines.h"
 #include "irc/words/ctcp_lines.h"
 #include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
@@ -28,27 +30,31 @@ class DispatcherTest : public ClientTest {
     int code;
     const char* nick;
     const char* message;
+    const char* channel = nullptr;  // the event's channel or partner, when the case checks it
   };
   void Expect(const Case& c) {
     std::string nick, message;
     EXPECT_EQ(c.code, Pass(c.line, &nick, &message)) << c.line;
     EXPECT_EQ(c.nick, nick) << c.line;
     EXPECT_EQ(c.message, message) << c.line;
+    if (c.channel) {
+      EXPECT_STREQ(c.channel, passed.channel) << c.line;
+    }
   }
 };
 
 TEST_F(DispatcherTest, ChatLinesAreClassifiedFromAnyoneButAServer) {
   AddKnown("alice");
   const Case cases[] = {
-      {":alice!a@h PRIVMSG #qivra :hello there\r\n", 1, "alice", "hello there"},
+      {":alice!a@h PRIVMSG #qivra :hello there\r\n", 1, "alice", "hello there", "#qivra"},
       {":alice!a@h PRIVMSG #qivra :\x01" "ACTION waves\x01\r\n", 2, "alice", "waves"},
       {":alice!a@h PRIVMSG #qivra :\x01" "ACTION\x01\r\n", 2, "alice", ""},
-      {":alice!a@h PRIVMSG me :hi\r\n", 3, "alice", "hi"},
+      {":alice!a@h PRIVMSG me :hi\r\n", 3, "alice", "hi", "alice"},  // the conversation with alice
       {":alice!a@h PRIVMSG #qivra :bare line feed\n", 1, "alice", "bare line feed"},
       // Users outside the channel (or the table) are shown too.
       {":bob!b@h PRIVMSG #qivra :hello\r\n", 1, "bob", "hello"},
       {":zed!z@h PRIVMSG me :psst\r\n", 3, "zed", "psst"},
-      {":alice!a@h PRIVMSG me :\x01" "ACTION waves\x01\r\n", EventText, "", "* alice [Private] waves"},
+      {":alice!a@h PRIVMSG me :\x01" "ACTION waves\x01\r\n", EventAction, "alice", "waves", "alice"},
       {":srv.test PRIVMSG #qivra :server prefix\r\n", 0, "", ""},
   };
   for (const Case& c : cases) Expect(c);
@@ -59,8 +65,8 @@ TEST_F(DispatcherTest, MembershipLinesKeepTheTableInStep) {
   Expect({":alice!a JOIN :#qivra\r\n", 4, "alice", "#qivra"});
   EXPECT_EQ("WHOIS alice\r\n", Next()) << "a JOIN that names no host";
   EXPECT_NE(0, Irc.peerTable.FindByNick("alice"));
-  Expect({":me!u@h JOIN :#qivra\r\n", 0, "", ""});
-  Expect({":carol!c@h JOIN #qivra\r\n", 4, "carol", "#qivra"});
+  Expect({":me!u@h JOIN :#qivra\r\n", EventJoined, "me", "", "#qivra"});
+  Expect({":carol!c@h JOIN #qivra\r\n", 4, "carol", "#qivra", "#qivra"});
   EXPECT_EQ("PRIVMSG carol :\x01VERSION\x01:Q" + TestAddress(0) + "\r\n", Next())
       << "a host that does not resolve: carol is asked herself";
 
@@ -88,9 +94,9 @@ TEST_F(DispatcherTest, KicksRemoveTheKickedPeerAndShowTheReason) {
   Expect({":ChanServ!s@services KICK #qivra alice :flooding\r\n", EventText, "",
           "alice was kicked by ChanServ (flooding)"});
   EXPECT_EQ(0, Irc.peerTable.FindByNick("alice")) << "a kicker outside the table still kicks";
-  Expect({":op!o@h KICK #qivra ghost :out\r\n", 0, "", ""});
-  Expect({":op!o@h KICK #qivra me :enough\r\n", EventText, "",
-          "You were kicked from #qivra by op (enough); you are in no channel now (/join #qivra to go back)"});
+  Expect({":op!o@h KICK #qivra ghost :out\r\n", EventText, "", "ghost was kicked by op (out)"});
+  Expect({":op!o@h KICK #qivra me :enough\r\n", EventLeft, "op", "enough", "#qivra"});
+  EXPECT_EQ(1, passed.result) << "kicked, not parted";
   EXPECT_EQ(0, Irc.peerTable.FindByNick("op")) << "out of the channel, nobody stands in the room";
 }
 
@@ -100,8 +106,8 @@ TEST_F(DispatcherTest, ServerLinesNoticesAndOddLines) {
       {":srv 001 me :Welcome\r\n", EventText, "", "-server- Welcome"},
       {"NOTICE AUTH :x\r\n", EventText, "", "-server- x"},
       {":srv NOTICE me :server notice\r\n", EventText, "", "-server- server notice"},
-      {":alice!a@h NOTICE me :psst\r\n", EventText, "", "-alice- psst"},
-      {":alice!a@h NOTICE #qivra :to all\r\n", EventText, "", "-alice- to all"},
+      {":alice!a@h NOTICE me :psst\r\n", EventNotice, "alice", "psst", ""},
+      {":alice!a@h NOTICE #qivra :to all\r\n", EventNotice, "alice", "to all", "#qivra"},
       {"ERROR :Closing link\r\n", EventText, "", "-server- Closing link"},
       {":srv 433 me taken :Nickname already in use\r\n", EventText, "",  // after the welcome
        "The nickname \"taken\" is already in use: choose another with /nick name."},
@@ -165,12 +171,13 @@ TEST_F(DispatcherTest, ClientRequestsAreAnsweredAtMostOnceASecond) {
 TEST_F(DispatcherTest, NamesReplyShowsTheMembersOnceTheListEnds) {
   Expect({":srv 353 me = #qivra :me @alice\r\n", 102, "", ""});
   Expect({":srv 353 me = #qivra :+bob\r\n", 102, "", ""});
-  Expect({":srv 366 me #qivra :End of NAMES list\r\n", EventText, "", "In #qivra: me, @alice, +bob (3)"});
+  Expect({":srv 366 me #qivra :End of NAMES list\r\n", EventMemberList, "", "me, @alice, +bob", "#qivra"});
+  EXPECT_EQ(3, passed.result);
   EXPECT_EQ("WHOIS alice\r\n", Next());
   EXPECT_EQ("WHOIS bob\r\n", Next());
   // "/names" again: shown again, but nobody is entered (or looked up) twice.
   Expect({":srv 353 me = #qivra :me @alice +bob\r\n", 102, "", ""});
-  Expect({":srv 366 me #qivra :End of NAMES list\r\n", EventText, "", "In #qivra: me, @alice, +bob (3)"});
+  Expect({":srv 366 me #qivra :End of NAMES list\r\n", EventMemberList, "", "me, @alice, +bob", "#qivra"});
   EXPECT_TRUE(server.NothingWithin(20));
   // A list longer than one line shows in parts; the last part carries the count.
   Irc.peerTable.Clear();
@@ -179,15 +186,17 @@ TEST_F(DispatcherTest, NamesReplyShowsTheMembersOnceTheListEnds) {
   std::string nick, message;
   int flushed = 0;
   for (std::size_t at = 0; at < names.size(); at += 450) {
-    if (Pass(":srv 353 me = #big :" + names.substr(at, 450) + "\r\n", &nick, &message) == EventText) {
+    if (Pass(":srv 353 me = #big :" + names.substr(at, 450) + "\r\n", &nick, &message) == EventMemberList) {
       ++flushed;
-      EXPECT_EQ("In #big: user1000, ", message.substr(0, 19));
+      EXPECT_EQ("user1000, ", message.substr(0, 10));
+      EXPECT_EQ(0, passed.result) << "a part carries no count";
     }
   }
   EXPECT_EQ(1, flushed);
-  EXPECT_EQ(EventText, Pass(":srv 366 me #big :End\r\n", &nick, &message));
-  EXPECT_EQ("In #big: user1", message.substr(0, 14));
-  EXPECT_EQ("user1249 (250)", message.substr(message.size() - 14));
+  EXPECT_EQ(EventMemberList, Pass(":srv 366 me #big :End\r\n", &nick, &message));
+  EXPECT_EQ("user1", message.substr(0, 5));
+  EXPECT_EQ("user1249", message.substr(message.size() - 8));
+  EXPECT_EQ(250, passed.result);
 }
 
 TEST_F(DispatcherTest, WhoisRepliesShowOnlyForTheUsersOwnRequest) {
@@ -198,17 +207,20 @@ TEST_F(DispatcherTest, WhoisRepliesShowOnlyForTheUsersOwnRequest) {
   Expect({":srv 318 me alice :End of WHOIS\r\n", 0, "", ""});
   Expect({":srv 401 me carol :No such nick\r\n", 0, "", ""});  // a look-up of a peer who left
 
-  Irc.Whois("Bob");
+  NoteUserQuery("Bob", true);  // what "/whois Bob" has the link thread note before it asks
+  QueueChatLine("WHOIS Bob");
   EXPECT_EQ("WHOIS Bob\r\n", Next());
   Expect({":srv 311 me bob b host.test * :Bob Example\r\n", EventText, "", "-server- bob is b@host.test (Bob Example)"});
   Expect({":srv 312 me bob srv.test :Test server\r\n", EventText, "", "-server- bob is on srv.test (Test server)"});
   Expect({":srv 671 me bob :is using a secure connection\r\n", EventText, "", "-server- bob is using a secure connection"});
   Expect({":srv 318 me bob :End of WHOIS\r\n", 0, "", ""});
   Expect({":srv 311 me bob b host.test * :Bob Example\r\n", 0, "", ""});  // a later look-up is quiet
-  Irc.Notice("zed", "hello?");
+  NoteUserQuery("zed", false);  // "/notice zed hello?"
+  QueueChatLine("NOTICE zed :hello?");
   EXPECT_EQ("NOTICE zed :hello?\r\n", Next());
   Expect({":srv 401 me zed :No such nick\r\n", EventText, "", "No such nickname or channel: zed."});
-  Irc.SayTo("yan", "hi");  // "/msg" to someone not there
+  NoteUserQuery("yan", false);  // "/msg" to someone not there
+  QueueChatLine("PRIVMSG yan :hi");
   EXPECT_EQ("PRIVMSG yan :hi\r\n", Next());
   Expect({":srv 401 me yan :No such nick\r\n", EventText, "", "No such nickname or channel: yan."});
 }
@@ -255,7 +267,7 @@ TEST_F(DispatcherTest, WhoisHostThatResolvesStartsTheHelloHandshake) {
   EXPECT_EQ(102, Pass(":srv 311 me alice a " + TestAddress(1) + " * :Alice\r\n"));
   std::string hello;
   ASSERT_TRUE(peer.Receive(&hello));
-  EXPECT_EQ("cme", hello);
+  EXPECT_EQ(HelloFrom('c', "me"), hello);
   EXPECT_EQ(TestNetAddress(1), Irc.peerTable.slots[alice].address.address);
   EXPECT_EQ(0, Irc.peerTable.slots[alice].address.port);
   EXPECT_EQ(0, Irc.peerTable.IsActive(alice));
@@ -287,7 +299,7 @@ TEST_F(DispatcherTest, AddressQuestionAndAnswerOverIrc) {
   EXPECT_EQ("", nick);
   std::string hello;
   ASSERT_TRUE(peer.Receive(&hello));
-  EXPECT_EQ("cme", hello);
+  EXPECT_EQ(HelloFrom('c', "me"), hello);
   EXPECT_EQ(TestNetAddress(1), Irc.peerTable.slots[alice].address.address);
   EXPECT_EQ("PRIVMSG alice :\x01VERSION\x01:A" + TestAddress(0) + "\r\n", Next());
 
@@ -331,7 +343,7 @@ TEST_F(DispatcherTest, JoinHostIsTakenWithoutAWhois) {
   std::string hello;
   EXPECT_EQ(4, Pass(":alice!a@" + TestAddress(1) + " JOIN :#qivra\r\n"));
   ASSERT_TRUE(one.Receive(&hello));
-  EXPECT_EQ("cme", hello);
+  EXPECT_EQ(HelloFrom('c', "me"), hello);
   EXPECT_EQ(4, Pass(":bob!b@peer2.test JOIN :#qivra\r\n"));
   ASSERT_TRUE(two.Receive(&hello)) << "a host name, resolved by a helper";
   EXPECT_TRUE(server.NothingWithin(30)) << "no WHOIS, no question";
@@ -361,10 +373,9 @@ TEST_F(DispatcherTest, PresenceOffSendsNothingOfThePresence) {
   Irc.presenceOff = true;
   UdpPeer peer;
   ASSERT_TRUE(peer.Bind(1, 6669));
-  Irc.Join("#qivra");
-  EXPECT_EQ("JOIN #qivra\r\n", Next());
+  EXPECT_EQ(EventJoined, Pass(":me!u@h JOIN #qivra\r\n"));
   EXPECT_EQ(102, Pass(":srv 353 me = #qivra :me @alice\r\n"));
-  EXPECT_EQ(EventText, Pass(":srv 366 me #qivra :End of NAMES list\r\n"));
+  EXPECT_EQ(EventMemberList, Pass(":srv 366 me #qivra :End of NAMES list\r\n"));
   EXPECT_EQ(4, Pass(":bob!b@" + TestAddress(1) + " JOIN :#qivra\r\n"));
   EXPECT_EQ(4, Pass(":carol!c JOIN :#qivra\r\n"));
   EXPECT_EQ(0, Pass(":bob!b@h PRIVMSG me :\x01VERSION\x01:Q" + TestAddress(1) + "\r\n"));

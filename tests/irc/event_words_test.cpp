@@ -6,6 +6,7 @@
 #include <string>
 
 #include "irc/irc_message.h"
+#include "irc/irc_event.h"
 #include "irc/words/chat_lines.h"
 #include "irc/words/connection_lines.h"
 #include "irc/words/server_lines.h"
@@ -120,9 +121,17 @@ TEST(ServerText, SplittingKeepsTrailingBlanksAndBoundsEveryPiece) {
   EXPECT_EQ(63u, std::string(out).size());
 }
 
-std::string Event(int code, const char* rn, const char* rm) {
-  char t[kEventLineSize];
-  if (!FormatEventLine(code, rn, rm, t, sizeof t)) return "(none)";
+// The line of an event of that kind: nick did it, text says what; in channel, with result.
+std::string Event(int kind, const char* nick, const char* text, const char* channel = "#room", int result = 0) {
+  static IrcEvent e;
+  e = IrcEvent{};
+  e.kind = kind;
+  e.result = result;
+  std::snprintf(e.channel, sizeof e.channel, "%s", channel);
+  std::snprintf(e.nick, sizeof e.nick, "%s", nick);
+  std::snprintf(e.text, sizeof e.text, "%s", text);
+  static char t[kEventLineSize];
+  if (!FormatEventLine(e, t, sizeof t)) return "(none)";
   return t;
 }
 
@@ -130,13 +139,25 @@ TEST(EventLines, EachCodeHasItsLine) {
   EXPECT_EQ("(none)", Event(0, "alice", "hi"));
   EXPECT_EQ("<alice> hi", Event(1, "alice", "hi"));
   EXPECT_EQ("* alice waves", Event(2, "alice", "waves"));
-  EXPECT_EQ("<alice> [Private] psst", Event(3, "alice", "psst"));
+  EXPECT_EQ("<alice> psst", Event(3, "alice", "psst", "alice")) << "in the conversation with alice";
   EXPECT_EQ("alice has joined the channel", Event(4, "alice", "ignored"));
   EXPECT_EQ("alice has left the channel", Event(5, "alice", ""));
   EXPECT_EQ("alice has quit irc", Event(6, "alice", ""));
   EXPECT_EQ("alice is now known as alicia", Event(9, "alice", "alicia"));
   EXPECT_EQ("(none)", Event(11, "alice", "+o bob"));
   EXPECT_EQ("-bob- a notice", Event(20, "", "-bob- a notice"));
+}
+
+TEST(EventLines, TheUsersOwnChannelsSayHowToGoBack) {
+  EXPECT_EQ("You have joined #club", Event(EventJoined, "me", "", "#club"));
+  EXPECT_EQ("You have left #club (later): /join #club to go back", Event(EventLeft, "me", "later", "#club"));
+  EXPECT_EQ("You were kicked from #club by op: /join #club to go back", Event(EventLeft, "op", "", "#club", 1));
+  EXPECT_EQ("Cannot join #club: it is invite-only. (/join #club to try again)",
+            Event(EventJoinRefused, "", "Cannot join #club: it is invite-only.", "#club"));
+  EXPECT_EQ("In #club: a, b (2)", Event(EventMemberList, "", "a, b", "#club", 2));
+  EXPECT_EQ("In #club: a, b", Event(EventMemberList, "", "a, b", "#club", 0)) << "a part of a long list";
+  EXPECT_EQ("-bob:#club- to all", Event(EventNotice, "bob", "to all", "#club"));
+  EXPECT_EQ("-bob- to you", Event(EventNotice, "bob", "to you", ""));
 }
 
 TEST(EventLines, PartAndQuitReasonsFollowInParentheses) {
@@ -151,13 +172,18 @@ TEST(EventLines, KickNamesTheKickedUserFirst) {
 TEST(EventLines, TwoLongestStringsFitWhole) {
   std::string rn(2047, 'n'), rm(2047, 'm');
   std::string line = Event(3, rn.c_str(), rm.c_str());
-  EXPECT_EQ("<" + rn + "> [Private] " + rm, line);
+  EXPECT_EQ("<" + rn + "> " + rm, line);
 }
 
 TEST(EventLines, ASmallBufferIsNeverOverrun) {
   char t[8];
   std::memset(t, 'x', sizeof t);
-  ASSERT_TRUE(FormatEventLine(1, "alice", "a long line of chat", t, 6));
+  static IrcEvent e;
+  e = IrcEvent{};
+  e.kind = EventChannelMessage;
+  std::snprintf(e.nick, sizeof e.nick, "alice");
+  std::snprintf(e.text, sizeof e.text, "a long line of chat");
+  ASSERT_TRUE(FormatEventLine(e, t, 6));
   EXPECT_STREQ("<alic", t);
   EXPECT_EQ('x', t[6]);
 }

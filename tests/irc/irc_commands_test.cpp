@@ -2,13 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 #include <string>
 
 #include "console/console_log.h"
 #include "console/settings.h"
+#include "irc/chat_commands.h"
 #include "irc/irc_client.h"
+#include "irc/session.h"
 #include "irc/motd_rule.h"
 #include "irc/receive_thread.h"
 #include "irc/registration.h"
@@ -39,7 +42,9 @@ static bool ApplyEvents(int ms, bool untilRegistered) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
       continue;
     }
-    SyncOwnNickname();
+    SessionStatus status;  // a nickname the server gave reaches the echoes, as the window has it
+    CopySessionStatus(&status);
+    if (status.ownNick[0]) std::snprintf(Settings.nickname, kSettingLength, "%s", status.ownNick);
     if (event.text[0]) ConsoleAppend(event.text);
     if (event.kind == EventRegistered && untilRegistered) return true;
   }
@@ -60,62 +65,76 @@ TEST_F(IrcCommandsTest, EveryCommandSendsItsLineByteForByte) {
   EXPECT_EQ(9u, nick.size());
   EXPECT_STREQ("abc", Irc.peerTable.self.nick);
 
-  Irc.SendUser("user", "host", "Full Name");
+  SessionRegister("abc", "user", "host", "Full Name");
+  EXPECT_EQ("NICK abc\n", Next()) << "the nickname first";
   EXPECT_EQ("USER user host 127.0.0.1 :Full Name\n", Next()) << "realname must follow a ':'";
-  Irc.SendUser("user", "::1", "Full Name");
+  SessionRegister("abc", "user", "::1", "Full Name");
+  Next();
   EXPECT_EQ("USER user 0::1 127.0.0.1 :Full Name\n", Next()) << "no parameter but the last begins with ':'";
 
-  Irc.Join("#qivra");
+  JoinChannel("#qivra");
   EXPECT_EQ("JOIN #qivra\r\n", Next());
-  Irc.Say("hello there");
+  SayTo("#qivra", "hello there");
   EXPECT_EQ("PRIVMSG #qivra :hello there\r\n", Next());
-  Irc.SayTo("alice", "psst");
+  SayTo("alice", "psst");
   EXPECT_EQ("PRIVMSG alice :psst\r\n", Next());
-
-  Irc.Join("#a");
-  EXPECT_EQ("JOIN #a\r\n", Next());
-  Irc.Part();
+  PartChannel("#a", nullptr);
   EXPECT_EQ("PART #a\r\n", Next());
-  EXPECT_STREQ("#a", Irc.channel) << "the channel stays stored after a part";
-  Irc.Part();
-  EXPECT_EQ("PART #a\r\n", Next());
+  PartChannel("#a", "bye now");
+  EXPECT_EQ("PART #a :bye now\r\n", Next());
+  AskTopic("#a", "");
+  EXPECT_EQ("TOPIC #a\r\n", Next());
+  AskWhois("bob");
+  EXPECT_EQ("WHOIS bob\r\n", Next());
 
   Irc.peerTable.AddPeer("alice");
   EXPECT_EQ("WHOIS alice\r\n", Next());
 
-  Irc.Disconnect("Quit");
+  EndSession("Quit");
   EXPECT_EQ("QUIT :Quit\r\n", Next());
 }
 
 TEST_F(IrcCommandsTest, ALineBreakInTheTextNeverEndsTheLine) {
-  Irc.Join("#qivra");
-  EXPECT_EQ("JOIN #qivra\r\n", Next());
-  Irc.Say("look at this\r\nNICK pasted");
-  Irc.SayTo("bob\n", "a\rb");
+  SayTo("#qivra", "look at this\r\nNICK pasted");
+  SayTo("bob\n", "a\rb");
   EXPECT_EQ("PRIVMSG #qivra :look at this  NICK pasted\r\n", Next());
   EXPECT_EQ("PRIVMSG bob  :a b\r\n", Next());
   EXPECT_TRUE(server.NothingWithin(50));
 }
 
-TEST_F(IrcCommandsTest, JoinPartAndDisconnectEmptyThePeerTable) {
-  AddKnown("alice");
-  Irc.Join("#b");
-  Next();
-  EXPECT_EQ(0, Irc.peerTable.FindByNick("alice"));
+// The own JOIN adds a room and its members are looked up by one WHO; the own PART or a kick
+// empties that room only; a disconnect empties the table.
+TEST_F(IrcCommandsTest, OwnJoinsAndLeavesChangeOnlyTheirRoom) {
+  Pass(":me!u@h JOIN #a\r\n");
+  Pass(":srv 353 me = #a :me @alice bob\r\n");
+  Pass(":srv 366 me #a :End of NAMES list\r\n");
+  EXPECT_EQ("WHO #a\r\n", Next()) << "the names after the own JOIN are looked up together";
+  Pass(":me!u@h JOIN #b\r\n");
+  Pass(":srv 353 me = #b :me bob carol\r\n");
   Pass(":srv 366 me #b :End of NAMES list\r\n");
   EXPECT_EQ("WHO #b\r\n", Next());
-  AddKnown("bob");
-  Irc.Part();
-  Next();
+  const int bob = Irc.peerTable.FindByNick("BOB");
+  ASSERT_NE(0, bob) << "a nickname is found in any case";
+  EXPECT_EQ(bob, Irc.peerTable.FindByNick("bob")) << "one slot for a member of two rooms";
+  EXPECT_EQ('@', Irc.peerTable.slots[Irc.peerTable.FindByNick("alice")].status[Irc.peerTable.rooms.Find("#a")]);
+
+  std::string nick, text;
+  EXPECT_EQ(EventLeft, Pass(":me!u@h PART #A :later\r\n", &nick, &text));
+  EXPECT_EQ(0, Irc.peerTable.FindByNick("alice")) << "alice shared only #a";
+  EXPECT_NE(0, Irc.peerTable.FindByNick("bob")) << "bob is in #b too";
+  EXPECT_EQ(kNoRoom, Irc.peerTable.rooms.Find("#a"));
+  EXPECT_EQ(EventLeft, Pass(":op!o@h KICK #b me :out\r\n", &nick, &text));
+  EXPECT_EQ("op", nick);
+  EXPECT_EQ("out", text);
   EXPECT_EQ(0, Irc.peerTable.FindByNick("bob"));
-  AddKnown("carol");
-  Irc.Disconnect("x");
-  EXPECT_EQ(0, Irc.peerTable.FindByNick("carol"));
+  AddKnown("dave");
+  EndSession("x");
+  EXPECT_EQ(0, Irc.peerTable.FindByNick("dave"));
 }
 
 TEST_F(IrcCommandsTest, OverlongTextIsCutButTheLineKeepsItsEnd) {
   std::string text(3000, 'w');
-  Irc.Say(text.c_str());
+  SayTo("#qivra", text.c_str());
   std::string line = Next();
   EXPECT_EQ(2047u, line.size());
   EXPECT_EQ("\r\n", line.substr(line.size() - 2));
@@ -228,14 +247,14 @@ TEST_F(IrcCommandsTest, TakenNicknameIsTriedWithUnderscoresThreeTimesThenLeftToT
   PollFor(50);
   EXPECT_STREQ("The nickname \"me___\" is in use too: choose another with /nick name.", LastConsoleLine());
   EXPECT_TRUE(server.NothingWithin(30)) << "three tries, no more";
-  Irc.ChangeNick("other");  // before the welcome the name is taken on at once
+  SessionChangeNick("other");  // before the welcome the name is taken on at once
   EXPECT_EQ("NICK other\n", Next());
   server.Send(":srv 001 other :Welcome\r\n:srv 422 other :MOTD File is missing\r\n");
   int polls = 0;
   ASSERT_EQ(1, PollUntilRegistered(&polls));
   EXPECT_STREQ("other", Settings.nickname) << "echoes use the name the server gave";
   EXPECT_STREQ("-server- Welcome", ConsoleLog.lines[kConsoleLines - 2]);
-  Irc.ChangeNick("third");  // after it, the server's NICK line confirms a change
+  SessionChangeNick("third");  // after it, the server's NICK line confirms a change
   EXPECT_EQ("NICK third\r\n", Next());
   EXPECT_STREQ("other", Irc.peerTable.self.nick);
 }
@@ -295,38 +314,35 @@ TEST_F(IrcCommandsTest, SaslPlainAndServerPasswordNeverShowThePasswords) {
 
 TEST(IrcConnect, HostThatDoesNotResolveIsReportedByTheThreadAndDisconnectIsHarmless) {
   HostLookupOverride.store(FakeLookup);
-  ASSERT_EQ(1, Irc.Init());
-  EXPECT_EQ(1, Irc.Connect("nowhere.test", 6667)) << "the thread looks the name up";
+  SessionConfig config = TestSessionConfig(6667);
+  std::snprintf(config.server, sizeof config.server, "nowhere.test");
+  EXPECT_EQ(1, StartSession(config)) << "the thread looks the name up";
   static IrcEvent event;
   auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
   while (!TakeIrcEvent(&event) && std::chrono::steady_clock::now() < limit)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   EXPECT_EQ(EventConnected, event.kind);
   EXPECT_EQ(-2, event.result);
-  EXPECT_EQ(LinkFailNoSuchHost, Irc.streamLink.failure);
-  EXPECT_EQ(1, Irc.Disconnect("Quit"));
+  EXPECT_EQ(LinkFailNoSuchHost, event.report.failure);
+  EndSession("Quit");
   EXPECT_FALSE(ReceiveThreadRunning());
-  EXPECT_EQ(1, Irc.Cleanup());
 }
 
-TEST(IrcConnect, ReconnectAfterDisconnectUsesAFreshSocket) {
+TEST(IrcConnect, ASecondSessionConnectsAfresh) {
   HostLookupOverride.store(FakeLookup);
-  ASSERT_EQ(1, Irc.SetBindAddress(TestAddress(0).c_str()));
   FakeServer first, second;
   ASSERT_TRUE(first.Listen());
   ASSERT_TRUE(second.Listen());
-  ASSERT_EQ(1, Irc.Init());
-  ASSERT_EQ(1, Irc.Connect("127.0.0.1", first.port));
+  ASSERT_EQ(1, StartSession(TestSessionConfig(first.port)));
   ASSERT_TRUE(first.Accept());
-  Irc.Disconnect("Quit");
-  ASSERT_EQ(1, Irc.Connect("127.0.0.1", second.port)) << "as \"/server\" does: no Cleanup between";
+  EndSession("Quit");
+  ASSERT_EQ(1, StartSession(TestSessionConfig(second.port))) << "as \"/server\" does";
   ASSERT_TRUE(second.Accept());
-  Irc.SetNick("again");
+  SessionChangeNick("again");
   std::string line;
   ASSERT_TRUE(second.NextLine(&line));
   EXPECT_EQ("NICK again\n", line);
-  Irc.Disconnect("Quit");
-  Irc.Cleanup();
+  EndSession("Quit");
   Irc.SetBindAddress(nullptr);
 }
 

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "console/console_log.h"
+#include "irc/chat_commands.h"
 #include "irc/irc_client.h"
 #include "irc/link_watch.h"
 #include "irc/receive_thread.h"
@@ -62,7 +63,7 @@ TEST_F(ServerLinkTest, HalfALineWaitsForItsEndWithoutHoldingTheThread) {
   server.Send(":srv NOTICE * :half a li");
   std::string text;
   EXPECT_EQ(0, WaitForEvent(nullptr, &text, 300)) << "a piece was handed over: " << text;
-  Irc.SayTo("x", "meanwhile");  // the thread still sends while the line is unfinished
+  SayTo("x", "meanwhile");  // the thread still sends while the line is unfinished
   std::string line;
   ASSERT_TRUE(server.NextLine(&line));
   EXPECT_EQ("PRIVMSG x :meanwhile\r\n", line);

@@ -5,7 +5,9 @@
 #include <atomic>
 #include <string>
 
+#include "irc/chat_commands.h"
 #include "irc/irc_client.h"
+#include "irc/session.h"
 #include "irc/line_pacing.h"
 #include "platform/ticks.h"
 #include "tests/irc/net_test_support.h"
@@ -33,8 +35,7 @@ TEST_F(MemberLookupTest, MembersNamedAfterTheOwnJoinAreFoundByOneWho) {
   UdpPeer alice, bob;
   ASSERT_TRUE(alice.Bind(1, 6669));
   ASSERT_TRUE(bob.Bind(2, 6669));
-  Irc.Join("#qivra");
-  EXPECT_EQ("JOIN #qivra\r\n", Next());
+  Pass(":me!u@h JOIN #qivra\r\n");
   Pass(":srv 353 me = #qivra :me @alice bob carol\r\n");
   Pass(":srv 353 me = #qivra :dave\r\n");
   Pass(":dave!d@h PART #qivra\r\n");
@@ -47,9 +48,9 @@ TEST_F(MemberLookupTest, MembersNamedAfterTheOwnJoinAreFoundByOneWho) {
   Pass(":srv 352 me #qivra m 10.0.0.9 srv me H :0 Me\r\n");
   std::string hello;
   ASSERT_TRUE(alice.Receive(&hello));
-  EXPECT_EQ("cme", hello);
+  EXPECT_EQ(HelloFrom('c', "me"), hello);
   ASSERT_TRUE(bob.Receive(&hello));
-  EXPECT_EQ("cme", hello);
+  EXPECT_EQ(HelloFrom('c', "me"), hello);
   EXPECT_EQ(TestNetAddress(2), Irc.peerTable.slots[Irc.peerTable.FindByNick("bob")].address.address);
   // carol and erin were left out of the WHO: each is asked on her own at its end.
   Pass(":srv 315 me #qivra :End of WHO list\r\n");
@@ -69,8 +70,8 @@ TEST_F(MemberLookupTest, LinesArePacedAfterABurstAndTypedChatGoesFirst) {
   for (int i = 1; i <= 5; ++i) EXPECT_EQ("WHOIS m" + std::to_string(i) + "\r\n", Next()) << "the burst";
   EXPECT_TRUE(server.NothingWithin(30));
   EXPECT_EQ(2, PacedLinesWaiting());
-  Irc.SayTo("#qivra", "hello");
-  Irc.SayTo("#qivra", "again");
+  SayTo("#qivra", "hello");
+  SayTo("#qivra", "again");
   EXPECT_EQ(2000, MsUntilPacedLine());
   fakeNow += 1999;
   SendPacedLinesDue();
@@ -86,10 +87,10 @@ TEST_F(MemberLookupTest, LinesArePacedAfterABurstAndTypedChatGoesFirst) {
   fakeNow += 60000;  // a long quiet time refills only the burst
   SendPacedLinesDue();
   EXPECT_EQ("WHOIS m7\r\n", Next());
-  for (int i = 1; i <= 5; ++i) Irc.SayTo("#qivra", "x");
+  for (int i = 1; i <= 5; ++i) SayTo("#qivra", "x");
   for (int i = 1; i <= 4; ++i) EXPECT_EQ("PRIVMSG #qivra :x\r\n", Next());
   EXPECT_TRUE(server.NothingWithin(30));
-  Irc.Disconnect("bye");
+  EndSession("bye");
   EXPECT_EQ("PRIVMSG #qivra :x\r\n", Next()) << "a typed line still goes when leaving";
   EXPECT_EQ("QUIT :bye\r\n", Next());
 }
@@ -102,7 +103,7 @@ TEST_F(MemberLookupTest, AnswersToOtherClientsWaitBehindLookupsAndChat) {
   EXPECT_EQ("A1\r\n", Next()) << "the burst";
   SendAnswerLine("A2");  // waiting before the lookup and the chat, it goes after them
   SendLookupLine("WHOIS newcomer");
-  Irc.SayTo("#qivra", "hello");
+  SayTo("#qivra", "hello");
   for (const char* expected : {"PRIVMSG #qivra :hello\r\n", "WHOIS newcomer\r\n", "A2\r\n"}) {
     fakeNow += 2000;
     SendPacedLinesDue();

@@ -14,8 +14,10 @@
 #include "irc/dispatcher.h"
 #include "irc/irc_client.h"
 #include "irc/receive_thread.h"
+#include "irc/session.h"
 #include "platform/net.h"
 #include "presence/datagram_link.h"
+#include "presence/peer_links.h"
 #include "presence/host_lookup.h"
 
 std::string TestAddress(int offset) {
@@ -168,12 +170,9 @@ bool UdpPeer::ReceiveWithTtl(std::string* bytes, int* ttl, int ms) {
 void ClientTest::SetUp() {
   ForgetMotdShown();  // every test is a run of its own
   HostLookupOverride.store(FakeLookup);
-  Settings.noRouterMapping = 1;  // no helper thread asking a router: tests stay on loopback
-  ASSERT_EQ(1, Irc.SetBindAddress(TestAddress(0).c_str()));
   ASSERT_TRUE(server.Listen());
-  ASSERT_EQ(1, Irc.Init());
   ReceiveHeld.store(1);
-  ASSERT_EQ(1, Irc.Connect("127.0.0.1", server.port));
+  ASSERT_EQ(1, StartSession(TestSessionConfig(server.port)));
   ASSERT_TRUE(server.Accept());
   std::string nick, text;
   ASSERT_EQ(EventConnected, WaitForEvent(&nick, &text));
@@ -184,27 +183,39 @@ void ClientTest::SetUp() {
 }
 
 void ClientTest::TearDown() {
-  Irc.Disconnect("bye");
-  Irc.Cleanup();
+  EndSession("bye");
   ReceiveHeld.store(0);
   Irc.SetBindAddress(nullptr);
-  Irc.peerTable.Lock();
   std::memset(&Irc.peerTable.self, 0, sizeof Irc.peerTable.self);
   Irc.peerTable.havePosition = 0;
   Irc.peerTable.keyRepeat = KeyRepeat{};
-  Irc.peerTable.Unlock();
 }
+
+std::string HelloFrom(char letter, const std::string& nick) {
+  return std::string(1, letter) + nick + std::string(1, '\0') + kHelloWords;
+}
+
+SessionConfig TestSessionConfig(int port) {
+  SessionConfig c = {};
+  std::snprintf(c.server, sizeof c.server, "127.0.0.1");
+  c.port = port;
+  c.presence = true;
+  c.askRouter = false;  // no helper thread asking a router: tests stay on loopback
+  std::snprintf(c.bindAddress, sizeof c.bindAddress, "%s", TestAddress(0).c_str());
+  return c;
+}
+
+IrcEvent ClientTest::passed;
 
 int ClientTest::Pass(const std::string& line, std::string* nick, std::string* message) {
   static char text[kIrcLineLength];
   std::memset(text, 0, sizeof text);
   std::memcpy(text, line.data(), std::min(line.size(), sizeof text - 1));
   static IrcMessage m;
-  static IrcEvent event;
   ParseIrcMessage(text, &m);
-  int code = DispatchMessage(m, &event);
-  if (nick) *nick = event.nick;
-  if (message) *message = event.text;
+  int code = DispatchMessage(m, &passed);
+  if (nick) *nick = passed.nick;
+  if (message) *message = passed.text;
   return code;
 }
 

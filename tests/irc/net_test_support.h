@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "irc/irc_event.h"
 #include "platform/net_address.h"
 
 // 127.a.b.c, unique to this test process (parallel ctest runs share port 6669 otherwise).
@@ -52,7 +53,15 @@ class UdpPeer {
   int port = 0;
 };
 
-// Irc initialised, bound to TestAddress(0), connected to a FakeServer, own nick "me", the
+// A hello ("c") or hello reply ("C") as this client sends it: the letter, the nickname, a zero
+// and the words that say what the client knows.
+std::string HelloFrom(char letter, const std::string& nick);
+
+struct SessionConfig;
+// A session to 127.0.0.1:port from TestAddress(0), presence on, no router, lines unpaced.
+SessionConfig TestSessionConfig(int port);
+
+// The session started, bound to TestAddress(0), connected to a FakeServer, own nick "me", the
 // link thread held (it sends but reads nothing): tests hand it lines themselves with Pass.
 class ClientTest : public ::testing::Test {
  protected:
@@ -60,6 +69,7 @@ class ClientTest : public ::testing::Test {
   void TearDown() override;
   // Parses the line and runs the dispatcher on it, as the link thread does after registration.
   int Pass(const std::string& line, std::string* nick = nullptr, std::string* message = nullptr);
+  static IrcEvent passed;  // the last line's event, its channel among the rest
   int AddKnown(const char* nick);       // enters a peer and takes its WHOIS line off the wire
   // Lets the link thread read, and completes registration with "PING :x".
   void Register();

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "irc/words/ctcp_lines.h"
+#include "irc/chat_commands.h"
 #include "irc/irc_client.h"
 #include "irc/line_pacing.h"
 #include "irc/peer_reach.h"
@@ -46,7 +47,6 @@ class RelayLinesTest : public ClientTest {
   // A member that answered our question with the relay word after the "No direct link" time.
   int Announced(const char* nick, float x = 0) {
     int i = AddKnown(nick);
-    std::lock_guard<std::recursive_mutex> hold(ClientLock());
     Irc.peerTable.links[i].reported = Irc.peerTable.links[i].relay.asks = 1;
     Irc.peerTable.links[i].relay.answered = Irc.peerTable.links[i].relay.announced = 1;
     Irc.peerTable.slots[i].pose.x = x;
@@ -63,8 +63,8 @@ TEST_F(RelayLinesTest, AskedMembersThatAnnounceAreShownThroughTheServerUntilADir
   EXPECT_EQ(0, Pass(kBobMove)) << "a move from a member not relayed is dropped unseen";
 
   Service(kNoLinkReportMs);
-  EXPECT_EQ("PRIVMSG bob :\x01VERSION\x01\r\n", Next());
-  EXPECT_EQ(0, Pass(":bob!b@h NOTICE me :\x01VERSION QIVRA 1.2, a 3D room, relay/1\x01\r\n"))
+  EXPECT_EQ("PRIVMSG bob :\x01QIVRA\x01\r\n", Next()) << "asked in our own CTCP, not VERSION";
+  EXPECT_EQ(0, Pass(":bob!b@h NOTICE me :\x01QIVRA rooms relay\x01\r\n"))
       << "the answer to our own question is not shown";
   EXPECT_EQ(0, Pass(":bob!b@h PRIVMSG me :\x01VERSION\x01\r\n")) << "his question: answered, not shown";
   EXPECT_EQ(std::string("NOTICE bob :\x01VERSION ") + kClientVersion + "\x01\r\n", Next());
@@ -98,25 +98,31 @@ TEST_F(RelayLinesTest, AskedMembersThatAnnounceAreShownThroughTheServerUntilADir
   EXPECT_TRUE(server.NothingWithin(30));
 }
 
-TEST_F(RelayLinesTest, OlderAndOrdinaryClientsAreNeverSentMoves) {
+// Ordinary clients never get a move; a QIVRA of the version before this one, which answers no
+// QIVRA question, is relayed once its own first move shows that it takes them.
+TEST_F(RelayLinesTest, OrdinaryClientsAreNeverSentMovesAndOlderQivrasAreTakenUpByTheirMoves) {
   AddKnown("dave");   // an older QIVRA
   AddKnown("carol");  // an IRC client that does not answer
   std::string shown;
   EXPECT_EQ(EventText, Pass(":carol!c@h PRIVMSG me :\x01VERSION\x01\r\n", nullptr, &shown));
   EXPECT_EQ("CTCP VERSION from carol (answered)", shown) << "a question soon after joining shows";
   EXPECT_EQ(std::string("NOTICE carol :\x01VERSION ") + kClientVersion + "\x01\r\n", Next());
+  EXPECT_NE(std::string::npos, std::string(kClientVersion).find(" relay/1")) << "older clients still read it";
   Service(kNoLinkReportMs);
-  EXPECT_EQ("PRIVMSG dave :\x01VERSION\x01\r\n", Next());
+  EXPECT_EQ("PRIVMSG dave :\x01QIVRA\x01\r\n", Next());
   Service(kRelayGapMs);
-  EXPECT_EQ("PRIVMSG carol :\x01VERSION\x01\r\n", Next());
-  EXPECT_EQ(0, Pass(":dave!d@h NOTICE me :\x01VERSION QIVRA 0.9, an IRC client that shares a channel as a "
-                    "3D room\x01\r\n"));
+  EXPECT_EQ("PRIVMSG carol :\x01QIVRA\x01\r\n", Next());
+  EXPECT_EQ(0, Pass(":carol!c@h NOTICE me :\x01QIVRA\x01\r\n")) << "a QIVRA answer is never shown";
   Irc.peerTable.SendKeyState(KeyForward, 1);
   for (int i = 0; i < 10; ++i) Service(kRelayAskAgainMs);
-  EXPECT_EQ("PRIVMSG carol :\x01VERSION\x01\r\n", Next()) << "asked once more, then never again";
+  EXPECT_EQ("PRIVMSG dave :\x01QIVRA\x01\r\n", Next()) << "asked once more, then never again";
   EXPECT_TRUE(server.NothingWithin(30)) << "no move to either";
-  EXPECT_EQ(EventText, Pass(":dave!d@h NOTICE me :\x01VERSION QIVRA 2, relay/1\x01\r\n"))
-      << "an answer we did not ask for only shows: it starts nothing";
+
+  EXPECT_EQ(0, Pass(":dave!d@h PRIVMSG me :\x01QIVRA-MOVE 01000000 1.00 2.50 90.0 0.0\x01\r\n"));
+  EXPECT_EQ(1, Irc.peerTable.IsLinked(Irc.peerTable.FindByNick("dave"))) << "his move is taken: he relays";
+  Service(kRelayGapMs);
+  EXPECT_EQ("PRIVMSG dave :\x01QIVRA-MOVE 10000000 0.00 0.00 0.0 0.0\x01\r\n", Next()) << "and ours go to him";
+  EXPECT_TRUE(server.NothingWithin(30)) << "never to carol";
 }
 
 TEST_F(RelayLinesTest, ServersTellHowManyTargetsALineMayName) {
@@ -152,11 +158,11 @@ TEST_F(RelayLinesTest, TheEightNearestShareLinesAsTheServerAllows) {
 TEST_F(RelayLinesTest, MovesWaitingForTheAllowanceMergeAndNeverHoldChatBack) {
   Announced("bob");
   StartLinePacing(2000, 5);
-  for (int i = 0; i < 3; ++i) Irc.SayTo("#qivra", "x");
+  for (int i = 0; i < 3; ++i) SayTo("#qivra", "x");
   for (int i = 0; i < 3; ++i) EXPECT_EQ("PRIVMSG #qivra :x\r\n", Next());
   Service(kRelayGapMs);
   EXPECT_TRUE(server.NothingWithin(30)) << "two lines left: kept for typed chat";
-  Irc.SayTo("#qivra", "still goes");
+  SayTo("#qivra", "still goes");
   EXPECT_EQ("PRIVMSG #qivra :still goes\r\n", Next());
   Irc.peerTable.SendKeyState(KeyForward, 1);
   NoteOwnPose(PlayerPose{0, 1.0f, 1.0f, 0, 0, 0, 0});

@@ -14,7 +14,9 @@
 #include <thread>
 
 #include "console/trusted_certificates.h"
+#include "irc/chat_commands.h"
 #include "irc/irc_client.h"
+#include "irc/session.h"
 #include "irc/receive_thread.h"
 #include "platform/net.h"
 #include "presence/host_lookup.h"
@@ -172,14 +174,16 @@ class TlsLinkTest : public ::testing::Test {
   void SetUp() override {
     TestAuthority();
     HostLookupOverride.store(FakeLookup);
-    Irc.streamLink.tls.wanted = true;
-    ASSERT_EQ(1, Irc.Init());
   }
   void TearDown() override {
-    Irc.Disconnect("bye");
-    Irc.Cleanup();
-    Irc.streamLink.tls.wanted = false;
+    EndSession("bye");
     std::remove((TestAuthority().folder + "/qivra/" + kTrustedCertificatesFile).c_str());
+  }
+  // A TLS session to 127.0.0.1:port.
+  int Connect(int port) {
+    SessionConfig config = TestSessionConfig(port);
+    config.tls = true;
+    return StartSession(config);
   }
   int WaitForEvent(std::string* message, int ms = 2000) {
     auto limit = Clock::now() + std::chrono::milliseconds(ms);
@@ -188,6 +192,7 @@ class TlsLinkTest : public ::testing::Test {
       if (TakeIrcEvent(&event)) {
         *message = event.text;
         lastResult = event.result;
+        report = event.report;
         return event.kind;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -200,17 +205,18 @@ class TlsLinkTest : public ::testing::Test {
     return WaitForEvent(&text, 5000) == EventConnected ? lastResult : -99;
   }
   int lastResult = 0;
+  LinkReport report = {};  // the connect's, with what its TLS step found
 };
 
 TEST_F(TlsLinkTest, LinesTravelBothWaysAndDisconnectEndsAReadWithinItsBound) {
   TlsServer server;
   ASSERT_TRUE(server.Start("IP:127.0.0.1"));
-  ASSERT_EQ(1, Irc.Connect("127.0.0.1", server.port));
+  ASSERT_EQ(1, Connect(server.port));
   ASSERT_TRUE(server.Handshaken());
   ASSERT_EQ(1, ConnectResult());
-  EXPECT_EQ(1, Irc.streamLink.tls.result);
-  EXPECT_TRUE(Irc.streamLink.tls.check.passed) << Irc.streamLink.tls.check.reason;
-  Irc.SetNick("me");
+  EXPECT_EQ(1, report.tlsResult);
+  EXPECT_TRUE(report.check.passed) << report.check.reason;
+  SessionChangeNick("me");
   EXPECT_EQ("NICK me\n", server.NextLine());
 
   server.Send("PING :over tls\r\n");
@@ -225,13 +231,13 @@ TEST_F(TlsLinkTest, LinesTravelBothWaysAndDisconnectEndsAReadWithinItsBound) {
     EXPECT_EQ(1, WaitForEvent(&message)) << text;
     EXPECT_EQ(text, message);
   }
-  Irc.SayTo("a", "from the main thread");
+  SayTo("a", "from the main thread");
   EXPECT_EQ("PRIVMSG a :from the main thread\r\n", server.NextLine());
 
   server.Send(":a!a@h PRIVMSG #q :half a li");  // the rest of the line never comes
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   auto start = Clock::now();
-  Irc.Disconnect("bye");
+  EndSession("bye");
   auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
   EXPECT_LT(took, 150) << "Disconnect waited " << took << " ms";
   EXPECT_FALSE(ReceiveThreadRunning());
@@ -241,14 +247,14 @@ TEST_F(TlsLinkTest, LinesTravelBothWaysAndDisconnectEndsAReadWithinItsBound) {
 TEST_F(TlsLinkTest, ACertificateForAnotherNameIsRefusedUntilTheUserTrustsIt) {
   TlsServer first;
   ASSERT_TRUE(first.Start("IP:10.9.9.9"));
-  EXPECT_EQ(1, Irc.Connect("127.0.0.1", first.port));
+  EXPECT_EQ(1, Connect(first.port));
   first.Handshaken();
   EXPECT_EQ(kStreamCertificateRefused, ConnectResult());
-  const StreamTls& tls = Irc.streamLink.tls;
-  EXPECT_EQ(kStreamCertificateRefused, tls.result);
-  EXPECT_FALSE(tls.check.passed);
-  EXPECT_STREQ("IP address mismatch", tls.check.reason);
-  std::string fingerprint = tls.check.fingerprint;
+  EXPECT_EQ(kStreamCertificateRefused, report.tlsResult);
+  EXPECT_FALSE(report.check.passed);
+  EXPECT_STREQ("IP address mismatch", report.check.reason);
+  std::string fingerprint = report.check.fingerprint;
+  EndSession(nullptr);
   EXPECT_EQ(95u, fingerprint.size()) << fingerprint;
 
   TlsServer second;  // the same certificate on another port: trusted for that port from now on
@@ -256,12 +262,12 @@ TEST_F(TlsLinkTest, ACertificateForAnotherNameIsRefusedUntilTheUserTrustsIt) {
   ASSERT_TRUE(TrustCertificate("127.0.0.1", second.port, fingerprint.c_str()));
   EXPECT_FALSE(IsCertificateTrusted("127.0.0.1", first.port, fingerprint.c_str())) << "trust is per server";
   EXPECT_FALSE(IsCertificateTrusted("127.0.0.1", second.port, "AB:CD"));
-  EXPECT_EQ(1, Irc.Connect("127.0.0.1", second.port));
+  EXPECT_EQ(1, Connect(second.port));
   EXPECT_TRUE(second.Handshaken());
   EXPECT_EQ(1, ConnectResult());
-  EXPECT_EQ(1, tls.result);
-  EXPECT_FALSE(tls.check.passed) << "still unverified, but trusted";
-  Irc.SetNick("me");
+  EXPECT_EQ(1, report.tlsResult);
+  EXPECT_FALSE(report.check.passed) << "still unverified, but trusted";
+  SessionChangeNick("me");
   EXPECT_EQ("NICK me\n", second.NextLine());
 }
 
@@ -271,11 +277,11 @@ TEST_F(TlsLinkTest, APlainServerOnATlsConnectionFailsTheHandshakeWithItsReason) 
   std::thread talk([&plain] {
     if (plain.Accept()) plain.Send(":srv NOTICE AUTH :*** Looking up your hostname\r\n");
   });
-  EXPECT_EQ(1, Irc.Connect("127.0.0.1", plain.port));
+  EXPECT_EQ(1, Connect(plain.port));
   EXPECT_EQ(kStreamTlsFailed, ConnectResult());
   talk.join();
-  EXPECT_EQ(kStreamTlsFailed, Irc.streamLink.tls.result);
-  EXPECT_NE('\0', Irc.streamLink.tls.check.reason[0]);
+  EXPECT_EQ(kStreamTlsFailed, report.tlsResult);
+  EXPECT_NE('\0', report.check.reason[0]);
 }
 
 // A port that takes the connect and never answers the handshake: the window's thread never
@@ -284,12 +290,12 @@ TEST_F(TlsLinkTest, LeavingDuringAHandshakeThatNeverEndsReturnsPromptly) {
   FakeServer mute;  // the system accepts the connect; nobody ever reads or writes
   ASSERT_TRUE(mute.Listen());
   auto start = Clock::now();
-  EXPECT_EQ(1, Irc.Connect("127.0.0.1", mute.port));
+  EXPECT_EQ(1, Connect(mute.port));
   EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(50)) << "Connect waited for the link";
   std::string text;
   EXPECT_EQ(0, WaitForEvent(&text, 300)) << "the handshake cannot have ended";
   start = Clock::now();
-  Irc.Disconnect("bye");
+  EndSession("bye");
   auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
   EXPECT_LT(took, 150) << "Disconnect waited " << took << " ms";
   EXPECT_FALSE(ReceiveThreadRunning());

@@ -71,7 +71,7 @@ TEST_F(PeerLinksTest, RoundsBeginShortLivedThenGreetEverySecondUntilTheHelloIsAn
   std::string got;
   int ttl = 0;
   ASSERT_TRUE(alicePeer.ReceiveWithTtl(&got, &ttl));
-  EXPECT_EQ("cme", got);
+  EXPECT_EQ(HelloFrom('c', "me"), got);
   EXPECT_EQ(kLowTtl, ttl) << "the first hello only opens our own router";
 
   std::vector<Got> round = Run(alicePeer, 45000);
@@ -79,7 +79,7 @@ TEST_F(PeerLinksTest, RoundsBeginShortLivedThenGreetEverySecondUntilTheHelloIsAn
   EXPECT_EQ(500u, round[0].at) << "halfway to the first full hello";
   EXPECT_EQ(kLowTtl + 1, round[0].ttl) << "one hop further: through a carrier's NAT too";
   for (int i = 1; i <= 10; ++i) {
-    EXPECT_EQ("cme", round[i].bytes);
+    EXPECT_EQ(HelloFrom('c', "me"), round[i].bytes);
     EXPECT_EQ(1000u * i, round[i].at) << "one a second from the first second on";
     EXPECT_GT(round[i].ttl, kLowTtl + 1);
   }
@@ -95,7 +95,7 @@ TEST_F(PeerLinksTest, RoundsBeginShortLivedThenGreetEverySecondUntilTheHelloIsAn
 
   EXPECT_EQ(100, Deliver(alicePeer, "calice"));
   ASSERT_TRUE(alicePeer.Receive(&got));
-  EXPECT_EQ("Cme", got);
+  EXPECT_EQ(HelloFrom('C', "me"), got);
   EXPECT_TRUE(Only(Run(alicePeer, 29500, 500), 'c').empty()) << "no hello once she has answered";
   EXPECT_FALSE(Only(Run(alicePeer, 1000, 500), 'c').empty()) << "greeted again after 30 s of silence";
 }
@@ -104,9 +104,14 @@ TEST_F(PeerLinksTest, KeyBlocksKeepTheMappingAliveAndRepeatWhileKeysMove) {
   UdpPeer alicePeer;
   BoundAlice(alicePeer);
   const std::string rest(8, '\0');
-  EXPECT_TRUE(Run(alicePeer, 14950).empty());
-  std::vector<Got> got = Run(alicePeer, 50);
-  ASSERT_EQ(1u, got.size()) << "15 s without a datagram to her";
+  EXPECT_TRUE(Run(alicePeer, 3950).empty());
+  std::vector<Got> got = Run(alicePeer, 8050);  // to 12 s after the binding
+  ASSERT_EQ(2u, got.size()) << "a young link: every 4 s, before the routers forget it";
+  EXPECT_EQ(50u, got[0].at);
+  EXPECT_EQ(4050u, got[1].at);
+  got = Run(alicePeer, 11000);
+  ASSERT_EQ(1u, got.size()) << "then 15 s without a datagram to her";
+  EXPECT_EQ(11000u, got[0].at) << "15 s after the block at 8 s";
   EXPECT_EQ(std::string("k\x09\x00", 3) + rest, got[0].bytes);
 
   ASSERT_EQ(1, Irc.peerTable.SendKeyState(KeyForward, 1));
@@ -151,7 +156,7 @@ TEST_F(PeerLinksTest, AnotherPortBindsOnlyWhenTheBoundOneHasBeenQuietFor25Second
   EXPECT_EQ(100, Deliver(restarted, "calice"));
   EXPECT_EQ(NetPortToWire(restarted.port), Irc.peerTable.slots[alice].address.port);
   ASSERT_TRUE(restarted.Receive(&got));
-  EXPECT_EQ("Cme", got);
+  EXPECT_EQ(HelloFrom('C', "me"), got);
   ASSERT_TRUE(restarted.Receive(&got));
   EXPECT_EQ('k', got[0]);
   EXPECT_EQ(100, Deliver(restarted, std::string("i\x01\x02", 3)));
@@ -163,7 +168,7 @@ TEST_F(PeerLinksTest, AnotherPortBindsOnlyWhenTheBoundOneHasBeenQuietFor25Second
   ASSERT_TRUE(moved.Bind(2, 6669));
   ASSERT_EQ(1, Irc.peerTable.SetPeerHost(alice, "peer2.test"));
   ASSERT_TRUE(moved.Receive(&got));
-  EXPECT_EQ("cme", got);
+  EXPECT_EQ(HelloFrom('c', "me"), got);
   EXPECT_EQ(100, Deliver(moved, "Calice"));
   EXPECT_EQ(TestNetAddress(1), Irc.peerTable.slots[alice].address.address);
   FakeNow += 25000;
@@ -252,7 +257,7 @@ TEST_F(PeerLinksTest, EveryAddressOfAHostIsTakenIPv6OnlyWhenTheClientUsesIt) {
     EXPECT_EQ(keptToIPv4 ? NetAddress{} : TestNetAddress(3), to[1].address);
   }
   std::string got;
-  EXPECT_TRUE(v4Peer.Receive(&got) && got == "cme");
+  EXPECT_TRUE(v4Peer.Receive(&got) && got == HelloFrom('c', "me"));
   LinkIPv6 = true;
 }
 

@@ -20,7 +20,7 @@ class PeerTableTest : public ClientTest {
     EXPECT_EQ(1, Irc.peerTable.SetPeerHost(alice, TestAddress(1).c_str()));
     std::string hello;
     EXPECT_TRUE(alicePeer.Receive(&hello));
-    EXPECT_EQ("cme", hello);
+    EXPECT_EQ(HelloFrom('c', "me"), hello);
     EXPECT_EQ(100, Deliver(alicePeer, "Calice"));
     EXPECT_EQ(1, Irc.peerTable.IsActive(alice));
     EXPECT_TRUE(alicePeer.Receive(&hello));
@@ -35,11 +35,12 @@ class PeerTableTest : public ClientTest {
   }
 };
 
-TEST_F(PeerTableTest, LookupsAreExactAndNeverFindSlotZero) {
-  int alice = AddKnown("alice");
+TEST_F(PeerTableTest, LookupsFollowTheNicknameRuleAndNeverFindSlotZero) {
+  int alice = AddKnown("alice[1]");
   EXPECT_EQ(1, alice);
-  EXPECT_EQ(alice, Irc.peerTable.FindByNick("alice"));
-  EXPECT_EQ(0, Irc.peerTable.FindByNick("Alice"));
+  EXPECT_EQ(alice, Irc.peerTable.FindByNick("alice[1]"));
+  EXPECT_EQ(alice, Irc.peerTable.FindByNick("ALICE{1}")) << "the server's rule: one nickname";
+  EXPECT_EQ(0, Irc.peerTable.FindByNick("alice[1]_"));
   EXPECT_EQ(0, Irc.peerTable.FindByNick(""));
   std::strcpy(Irc.peerTable.slots[0].nick, "zero");
   Irc.peerTable.slots[0].known = 1;
@@ -81,15 +82,14 @@ TEST_F(PeerTableTest, AddPeerRefusesSelfAndEmptyAndStopsAt199) {
   EXPECT_EQ(0, Irc.peerTable.AddPeer("me"));
   EXPECT_EQ(0, Irc.peerTable.AddPeer(""));
   EXPECT_EQ(1, AddKnown("twin"));
-  EXPECT_EQ(2, AddKnown("twin")) << "the same nickname twice fills two slots";
-  EXPECT_EQ(1, Irc.peerTable.FindByNick("twin"));
-  for (int i = 3; i < kPeerSlots; ++i) Irc.peerTable.AddPeer(("n" + std::to_string(i)).c_str());
+  EXPECT_EQ(1, Irc.peerTable.AddPeer("TWIN")) << "a member met again (in another room) keeps its slot";
+  for (int i = 2; i < kPeerSlots; ++i) Irc.peerTable.AddPeer(("n" + std::to_string(i)).c_str());
   EXPECT_NE(0, Irc.peerTable.IsKnown(199));
   EXPECT_EQ(0, Irc.peerTable.AddPeer("one-too-many"));
   std::string line;
   int whois = 0;
   while (server.NextLine(&line, 50)) ++whois;
-  EXPECT_EQ(197, whois) << "no WHOIS for a peer that found no slot";
+  EXPECT_EQ(198, whois) << "no WHOIS for a member met again, nor for one that found no slot";
 }
 
 TEST_F(PeerTableTest, PositionAndKeyDatagramsAreExactBytes) {
@@ -119,7 +119,7 @@ TEST_F(PeerTableTest, NothingIsSentToPeersThatAreNotActive) {
   Irc.peerTable.SetPeerHost(bob, TestAddress(2).c_str());
   std::string got;
   ASSERT_TRUE(bobPeer.Receive(&got));
-  EXPECT_EQ("cme", got);
+  EXPECT_EQ(HelloFrom('c', "me"), got);
   Irc.peerTable.SendPosition(1, 2, 3, 4, 5);
   Irc.peerTable.SendKeyState(KeyBack, 1);
   EXPECT_FALSE(bobPeer.Receive(&got, 40));
@@ -149,14 +149,14 @@ TEST_F(PeerTableTest, HelloRulesAddressNicknameAndPort) {
   EXPECT_EQ(1, Irc.peerTable.IsActive(alice));
   EXPECT_EQ(NetPortToWire(6669), Irc.peerTable.slots[alice].address.port);
   ASSERT_TRUE(alicePeer.Receive(&got));
-  EXPECT_EQ("Cme", got);
+  EXPECT_EQ(HelloFrom('C', "me"), got);
   ASSERT_TRUE(alicePeer.Receive(&got));
   EXPECT_EQ('k', got[0]);
   // A second hello from the bound address changes nothing, but is answered: her first
   // answer may have been lost, and she greets us until one arrives.
   EXPECT_EQ(0, Deliver(alicePeer, "calice"));
   ASSERT_TRUE(alicePeer.Receive(&got));
-  EXPECT_EQ("Cme", got);
+  EXPECT_EQ(HelloFrom('C', "me"), got);
   EXPECT_EQ(0, Deliver(alicePeer, "Calice")) << "a reply is never answered";
   EXPECT_EQ(0, Deliver(alicePeer, "cbob")) << "nor a hello naming another nickname";
   EXPECT_FALSE(alicePeer.Receive(&got, 30));
@@ -237,7 +237,7 @@ TEST_F(PeerTableTest, SimultaneousHellosLeaveOneActiveSlotEachSide) {
   ASSERT_TRUE(alicePeer.Receive(&got));  // our hello; hers crosses it
   EXPECT_EQ(100, Deliver(alicePeer, "calice"));
   ASSERT_TRUE(alicePeer.Receive(&got));
-  EXPECT_EQ("Cme", got);
+  EXPECT_EQ(HelloFrom('C', "me"), got);
   ASSERT_TRUE(alicePeer.Receive(&got));
   EXPECT_EQ('k', got[0]);
   EXPECT_EQ(0, Irc.peerTable.IsLinked(alice)) << "she has not shown yet that she hears us";
@@ -272,7 +272,7 @@ TEST_F(PeerTableTest, HostResolvedAgainForAnActivePeerStaysBoundAtTheSameAddress
   ASSERT_TRUE(moved.Bind(2, 6669));
   ASSERT_EQ(1, Irc.peerTable.SetPeerHost(alice, "peer2.test"));
   ASSERT_TRUE(moved.Receive(&got));
-  EXPECT_EQ("cme", got);
+  EXPECT_EQ(HelloFrom('c', "me"), got);
   EXPECT_EQ(NetPortToWire(6669), Irc.peerTable.slots[alice].address.port);
   EXPECT_EQ(TestNetAddress(1), Irc.peerTable.slots[alice].address.address);
   EXPECT_EQ(-2, Irc.peerTable.SetPeerHost(alice, "nowhere.test"));

@@ -13,10 +13,11 @@
 
 #include "console/console_log.h"
 #include "console/settings.h"
+#include "irc/chat_commands.h"
 #include "irc/irc_client.h"
-#include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
-#include "irc/relay_lines.h"
+#include "irc/session.h"
+#include "irc/words/chat_lines.h"
 #include "platform/net.h"
 #include "platform/ticks.h"
 #include "tools/peer/peer_walk.h"
@@ -118,7 +119,7 @@ bool TakeInput(std::string* line) {
   return true;
 }
 
-// Runs with the client lock held, on whichever thread applied the datagram.
+// Runs on the link thread, which owns the peer table, as each datagram is applied.
 void OnPeerChange(char kind, int index, int key) {
   const PeerSlot& slot = Irc.peerTable.slots[index];
   if (kind == 'a') {
@@ -139,7 +140,10 @@ void OnPeerChange(char kind, int index, int key) {
   std::fflush(stdout);
 }
 
-void ShowEvent(int code, const char* nick, const char* message) {
+void ShowEvent(const IrcEvent& e) {
+  const int code = e.kind;
+  const char* nick = e.nick;
+  const char* message = e.text;
   switch (code) {
     case EventChannelMessage: Say("<%s> %s", nick, message); break;
     case EventAction: Say("* %s %s", nick, message); break;
@@ -150,7 +154,11 @@ void ShowEvent(int code, const char* nick, const char* message) {
     case EventNickChange: Say("%s is now known as %s", nick, message); break;
     case EventKick: Say("%s was kicked by %s", message, nick); break;
     case EventText: Say("%s", message); break;
-    default: break;
+    default: {
+      static char line[kEventLineSize];  // the other kinds as the client words them
+      if (FormatEventLine(e, line, sizeof line)) Say("%s", line);
+      break;
+    }
   }
 }
 
@@ -189,50 +197,62 @@ struct Peer {
   bool inChannel = false;
   bool quit = false;
   std::string quitReason = "Quit";
-  PlayerPose pose = {};
+  WalkBody body = {};
   WalkState walk;
   std::chrono::steady_clock::time_point waitUntil = std::chrono::steady_clock::now();
 };
 
+// The walk's keys and pose to the session; a position goes when one is due.
+void TellMoves(Peer& p) {
+  SessionMove(p.body.keys, p.body.pose, p.body.positionDue);
+  p.body.positionDue = false;
+}
+
 void RunCommand(Peer& p, const std::string& line) {
   if (line.empty()) return;
+  const char* channel = p.options.channel.c_str();
   if (line[0] != '/') {
-    Irc.Say(line.c_str());
+    SayTo(channel, line.c_str());
     return;
   }
   std::string word = line.substr(0, line.find(' '));
   std::string rest = line.size() > word.size() ? line.substr(word.size() + 1) : "";
   if (word == "/me") {
-    Irc.Say(("\x01" "ACTION " + rest + "\x01").c_str());
+    SayTo(channel, ("\x01" "ACTION " + rest + "\x01").c_str());
   } else if (word == "/msg") {
     size_t space = rest.find(' ');
     if (space == std::string::npos) return Say("error: /msg NICK TEXT");
-    Irc.SayTo(rest.substr(0, space).c_str(), rest.substr(space + 1).c_str());
+    SayTo(rest.substr(0, space).c_str(), rest.substr(space + 1).c_str());
   } else if (word == "/nick" && !rest.empty()) {
-    Irc.SetNick(rest.c_str());
+    SessionChangeNick(rest.c_str());
   } else if (word == "/join" && !rest.empty()) {
-    Irc.Part();
-    Irc.Join(rest.c_str());
+    PartChannel(channel, "");
+    p.options.channel = rest;
+    JoinChannel(rest.c_str());
   } else if (word == "/part") {
-    Irc.Part();
+    PartChannel(channel, "");
   } else if (word == "/walk") {
     std::vector<WalkStep> steps;
     std::string error;
     if (!ParseWalk(rest, &steps, &error)) return Say("error: /walk: %s", error.c_str());
-    StartWalk(&p.walk, steps, &p.pose);
+    StartWalk(&p.walk, steps, &p.body);
     // The first key goes down now, so that "walk started" marks when the others learn of it.
-    bool done = AdvanceWalk(&p.walk, 0, p.options.packets, &p.pose);
+    bool done = AdvanceWalk(&p.walk, 0, p.options.packets, &p.body);
+    TellMoves(p);
     Say("walk started");
     if (done) Say("walk done");
   } else if (word == "/pos") {
     float v[5];
     if (std::sscanf(rest.c_str(), "%f %f %f %f %f", &v[0], &v[1], &v[2], &v[3], &v[4]) != 5)
       return Say("error: /pos X Z YAW HEADING PITCH");
-    p.pose.x = v[0], p.pose.z = v[1], p.pose.yaw = v[2], p.pose.heading = v[3], p.pose.pitch = v[4];
-    SendPose(p.pose);
+    PlayerPose& pose = p.body.pose;
+    pose.x = v[0], pose.z = v[1], pose.yaw = v[2], pose.heading = v[3], pose.pitch = v[4];
+    p.body.positionDue = true;
+    TellMoves(p);
   } else if (word == "/where") {
-    std::printf("own position x=%.3f z=%.3f yaw=%.3f heading=%.3f pitch=%.3f\n", p.pose.x, p.pose.z,
-                p.pose.yaw, p.pose.heading, p.pose.pitch);
+    const PlayerPose& pose = p.body.pose;
+    std::printf("own position x=%.3f z=%.3f yaw=%.3f heading=%.3f pitch=%.3f\n", pose.x, pose.z, pose.yaw,
+                pose.heading, pose.pitch);
     std::fflush(stdout);
   } else if (word == "/wait") {
     p.waitUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::atoi(rest.c_str()));
@@ -261,7 +281,8 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  if (Irc.SetBindAddress(p.options.bind.c_str()) != 1) {
+  uint32_t bound = 0;
+  if (!p.options.bind.empty() && !NetParseDotted(p.options.bind.c_str(), &bound)) {
     std::fprintf(stderr, "qivra-peer: --bind needs a dotted IPv4 address\n");
     return 2;
   }
@@ -269,18 +290,21 @@ int main(int argc, char** argv) {
   std::signal(SIGTERM, OnSignal);
   std::signal(SIGINT, OnSignal);
   PeerChangeHook = OnPeerChange;
-  Settings.lineIntervalMs = p.options.pace > 0 ? p.options.pace : 0;
-  Settings.lineBurst = kDefaultLineBurst;
-  Settings.noRouterMapping = p.options.router ? 0 : 1;
-  LinkIPv6 = p.options.ipv6;
-  Settings.noPresence = p.options.presence ? 0 : 1;
-  if (Irc.Init() != 1 || Irc.Connect(p.options.server.c_str(), p.options.port) != 1 || !Connected()) {
+  SessionConfig config = {};
+  std::snprintf(config.server, sizeof config.server, "%s", p.options.server.c_str());
+  config.port = p.options.port;
+  config.presence = p.options.presence;
+  config.askRouter = p.options.router;
+  config.lineIntervalMs = p.options.pace > 0 ? p.options.pace : 0;
+  config.lineBurst = kDefaultLineBurst;
+  std::snprintf(config.bindAddress, sizeof config.bindAddress, "%s", p.options.bind.c_str());
+  config.ipv4Only = !p.options.ipv6;
+  if (StartSession(config) != 1 || !Connected()) {
     std::fprintf(stderr, "qivra-peer: cannot connect to %s:%d\n", p.options.server.c_str(), p.options.port);
-    Irc.Cleanup();
+    EndSession(nullptr);
     return 1;
   }
-  Irc.SendUser(p.options.user.c_str(), p.options.server.c_str(), p.options.realName.c_str());
-  Irc.SetNick(p.options.nick.c_str());
+  SessionRegister(p.options.nick.c_str(), p.options.user.c_str(), p.options.server.c_str(), p.options.realName.c_str());
   std::thread(ReadInput).detach();
 
   static IrcEvent event;
@@ -293,27 +317,31 @@ int main(int argc, char** argv) {
       if (event.kind == EventRegistered && !p.inChannel) {
         if (event.text[0]) ConsoleAppend(event.text);
         Say("Connected.");
-        Irc.Join(p.options.channel.c_str());
+        JoinChannel(p.options.channel.c_str());
         p.inChannel = true;
-      } else if (!p.inChannel && event.kind == EventText) {
-        ConsoleAppend(event.text);  // registration lines, on standard error as the console shows them
+      } else if (event.kind == EventJoined) {
+        SessionEnterRoom(event.channel);  // positions name the room it stands in
+      } else if ((!p.inChannel && event.kind == EventText) || event.kind == EventPresenceText) {
+        // Registration lines and those about the presence links, on standard error as the
+        // console shows them.
+        ConsoleAppend(event.text);
       } else if (event.kind == EventLinkEnded) {
         Say("Connection lost.");
       } else {
-        ShowEvent(event.kind, event.nick, event.text);
+        ShowEvent(event);
       }
     }
     if (p.inChannel) {
-      NoteOwnPose(p.pose);  // for moves relayed through the server
-      ServicePresence();
-      if (AdvanceWalk(&p.walk, dt, p.options.packets, &p.pose)) Say("walk done");
+      bool done = AdvanceWalk(&p.walk, dt, p.options.packets, &p.body);
+      TellMoves(p);  // the keys that changed go at once; the pose for moves relayed through the server
+      if (done) Say("walk done");
     }
     std::string line;
     while (now >= p.waitUntil && !p.quit && TakeInput(&line)) RunCommand(p, line);
     SleepMs(2);
   }
-  Irc.Disconnect(p.quitReason.c_str());
-  Irc.Cleanup();
+  EndSession(p.quitReason.c_str());
+  SettleSession();  // the router's mapping is removed before the peer ends
   Say("Disconnected.");
   return 0;
 }

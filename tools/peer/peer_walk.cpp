@@ -5,8 +5,6 @@
 #include <cstring>
 #include <sstream>
 
-#include "irc/irc_client.h"
-
 namespace {
 const struct {
   const char* name;
@@ -48,10 +46,6 @@ bool ParseWalk(const std::string& text, std::vector<WalkStep>* steps, std::strin
   return !steps->empty();
 }
 
-void SendPose(const PlayerPose& pose) {
-  Irc.peerTable.SendPosition(pose.x, pose.z, pose.yaw, pose.heading, pose.pitch);
-}
-
 static void Move(int key, double dt, PlayerPose* pose) {
   double h = pose->heading * kDegree;
   double d = kStepSpeed * dt;
@@ -68,10 +62,10 @@ static void Move(int key, double dt, PlayerPose* pose) {
   }
 }
 
-void StartWalk(WalkState* walk, const std::vector<WalkStep>& steps, PlayerPose* pose) {
+void StartWalk(WalkState* walk, const std::vector<WalkStep>& steps, WalkBody* body) {
   if (walk->active && walk->keyDown) {
-    Irc.peerTable.SendKeyState(walk->steps[walk->current].key, 0);
-    SendPose(*pose);
+    body->keys[walk->steps[walk->current].key] = 0;
+    body->positionDue = true;
   }
   walk->steps = steps;
   walk->current = 0;
@@ -81,11 +75,12 @@ void StartWalk(WalkState* walk, const std::vector<WalkStep>& steps, PlayerPose* 
   walk->sinceSend = 0;
 }
 
-bool AdvanceWalk(WalkState* walk, double dt, float packetRate, PlayerPose* pose) {
+bool AdvanceWalk(WalkState* walk, double dt, float packetRate, WalkBody* body) {
   if (!walk->active) return false;
+  PlayerPose* pose = &body->pose;
   const WalkStep& step = walk->steps[walk->current];
   if (!walk->keyDown) {
-    Irc.peerTable.SendKeyState(step.key, 1);
+    body->keys[step.key] = 1;
     walk->keyDown = true;
     walk->stepElapsed = 0;
     dt = 0;
@@ -96,12 +91,12 @@ bool AdvanceWalk(WalkState* walk, double dt, float packetRate, PlayerPose* pose)
   walk->stepElapsed += used;
   walk->sinceSend += used;
   if (packetRate > 0 && walk->sinceSend >= 1.0 / packetRate) {
-    SendPose(*pose);
+    body->positionDue = true;
     walk->sinceSend = 0;
   }
   if (walk->stepElapsed < step.seconds) return false;
-  Irc.peerTable.SendKeyState(step.key, 0);
-  SendPose(*pose);  // where the step ended, whatever the pacing
+  body->keys[step.key] = 0;
+  body->positionDue = true;  // where the step ended, whatever the pacing
   walk->keyDown = false;
   walk->sinceSend = 0;
   if (++walk->current < walk->steps.size()) return false;

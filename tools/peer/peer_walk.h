@@ -1,5 +1,6 @@
 // The headless peer's scripted walk: movement keys held in turn, with positions sent meanwhile.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,16 @@ struct WalkState {
   double sinceSend = 0;
 };
 
+// What the walk holds and where it stands, as the session is told it.
+struct WalkBody {
+  PlayerPose pose;
+  uint8_t keys[kKeyFlagCount];
+  bool positionDue;  // a position is to go out (the session's SessionMove takes it)
+};
+
 // Starts the walk (a walk under way is cut short: its key is released first).
-void StartWalk(WalkState* walk, const std::vector<WalkStep>& steps, PlayerPose* pose);
-// Advances by dt seconds: moves the pose, sends key and position datagrams (at most
-// packetRate positions a second). Returns true once when the last step has ended.
-bool AdvanceWalk(WalkState* walk, double dt, float packetRate, PlayerPose* pose);
-void SendPose(const PlayerPose& pose);
+void StartWalk(WalkState* walk, const std::vector<WalkStep>& steps, WalkBody* body);
+// Advances by dt seconds: moves the pose, holds and lets go of keys, and asks for positions (at
+// most packetRate a second, and one where each step ends). Returns true once when the last
+// step has ended.
+bool AdvanceWalk(WalkState* walk, double dt, float packetRate, WalkBody* body);
