@@ -11,6 +11,7 @@
 #include "irc/words/ctcp_lines.h"
 #include "irc/words/member_lines.h"
 #include "irc/irc_client.h"
+#include "irc/nick_regain.h"
 #include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
 #include "irc/relay_lines.h"
@@ -178,7 +179,7 @@ static int HandleNick(const IrcMessage& m, char* nick, char* message) {
   Hold hold(ClientLock());
   if (SameName(sender, Irc.peerTable.self.nick)) {  // the server took the user's new name
     CopyOut(Irc.peerTable.self.nick, name);
-    FormatOwnNickChange(name, message, kIrcLineLength);
+    if (!NickRegainedText(name, message, kIrcLineLength)) FormatOwnNickChange(name, message, kIrcLineLength);
     return EventText;
   }
   int index = Irc.peerTable.FindByNick(sender);
@@ -274,6 +275,7 @@ int DispatchMessage(const IrcMessage& m, IrcEvent* event) {
     Irc.streamLink.Send(reply);  // this is the thread that sends; the pace is not for answers
     return EventPingAnswered;
   }
+  if (TakeNickRegainLine(m)) return EventHandled;  // the asking after a fallback's own name
   const char* c = m.command;
   const char* sender = SenderOf(m);
   if (std::strcmp(c, "PRIVMSG") == 0) return HandlePrivmsg(m, nick, message);

@@ -8,6 +8,7 @@
 #include "irc/dispatcher.h"
 #include "irc/line_pacing.h"
 #include "irc/link_watch.h"
+#include "irc/nick_regain.h"
 #include "irc/peer_reach.h"
 #include "irc/registration.h"
 #include "platform/net.h"
@@ -124,6 +125,7 @@ void ServeLink() {
     if (StopReceive.load() || !mayRead) continue;
     bool heard = ready && Irc.streamLink.ReadLine(Link.line) == 1;
     WatchServerLink(heard);  // at least every wait's length: the idle timers run on
+    AskForWantedNickIfDue();  // under a fallback nickname (irc/nick_regain.h)
     if (heard) PassReceivedLine(Link.line);
   }
 }
