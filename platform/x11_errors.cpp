@@ -28,6 +28,7 @@ void NoteClosed(Window xid) {
 }
 
 bool WasClosed(Window xid) {
+  if (!xid) return false;
   for (Window closed : closedWindows)
     if (closed && closed == xid) return true;
   return false;
@@ -95,11 +96,15 @@ Bool NoteDestroy(Display*, XEvent* event, XPointer search) {
   return False;
 }
 
-// A window destroyed by another client is unmapped first. FLTK takes the unmap for a hide and
-// moves the focus and the cursor on the dead window, which the server refuses with BadWindow;
-// the DestroyNotify that follows closes it properly. So such an unmap is dropped here.
-int DropUnmapOfDestroyed(void* event, void*) {
+// A window destroyed by another client is unmapped first, and loses the focus and the pointer,
+// before its DestroyNotify comes. FLTK takes the unmap for a hide, and all of them move the
+// focus and set the cursor on the dead window, which the server refuses with BadWindow; the
+// DestroyNotify closes it properly. So from an unmap whose destroy is queued behind it, every
+// event of the window but that destroy is dropped here.
+int DropEventsOfDestroyed(void* event, void*) {
   XEvent* x = static_cast<XEvent*>(event);
+  if (x->type == DestroyNotify) return 0;
+  if (WasClosed(x->xany.window)) return 1;
   if (x->type != UnmapNotify || x->xunmap.event != x->xunmap.window) return 0;
   Fl_Window* window = fl_find(x->xunmap.window);
   if (!window) return 0;
@@ -117,7 +122,7 @@ int DropUnmapOfDestroyed(void* event, void*) {
 void WatchDisplay() {
   XSetErrorHandler(OnXError);
   XSetIOErrorHandler(OnDisplayLost);
-  Fl::add_system_handler(DropUnmapOfDestroyed, nullptr);
+  Fl::add_system_handler(DropEventsOfDestroyed, nullptr);
 }
 
 void NoteWindowsClosing(Fl_Window* window) {

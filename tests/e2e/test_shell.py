@@ -251,9 +251,8 @@ class ShellTest(unittest.TestCase):
         self.assertEqual(0, program.wait_exit(timeout=15), program.stderr())
 
     def test_closing_the_dialog_after_escape_ends_with_status_0(self):
-        # Closed by the window manager (alt+F4), and destroyed by another client (xdotool
-        # windowclose): FLTK answered the latter's unmap with requests on the dead window, and
-        # Xlib's default handler ended the program with status 1 on the BadWindow.
+        # By the window manager (alt+F4), and destroyed by another client (xdotool windowclose),
+        # whose unmap FLTK once answered with a request on the dead window: BadWindow, status 1.
         for run in range(20):
             program = self.start_copy()
             self.wait_dialog(program)

@@ -9,15 +9,15 @@
 
 namespace {
 
-// One step of a session: 'c' a new connection, 'r' a registration line, 'd' a line after
-// registration, 'n' the server's NICK for us (the new name), 't' the clock's tick.
+// kind: 'c' a new connection, 'r' a registration line, 'd' a line after registration, 'n' the
+// server's NICK for us (text: the new name), 't' the tick. taken: 'd' the rules' own line, 'n'
+// the wanted name came back. send and show: "" for none.
 struct Step {
   char kind;
   const char* text;
-  uint32_t at;       // ms
-  const char* send;  // the line the rules send, "" for none
-  const char* show;  // "" for none
-  bool taken;        // 'd': the line is the rules' own; 'n': the wanted name came back
+  uint32_t at;  // ms
+  const char *send, *show;
+  bool taken;
 };
 
 void Play(const std::vector<Step>& steps, NickRegain* r) {
@@ -38,10 +38,6 @@ void Play(const std::vector<Step>& steps, NickRegain* r) {
   }
 }
 
-const char* const kNgircd005 =
-    ":ngircd.test 005 carol_ RFC2812 IRCD=ngIRCd CHARSET=UTF-8 CASEMAPPING=ascii PREFIX=(qaohv)~&@%+ "
-    "CHANTYPES=#&+ CHANMODES=beI,k,l,imMnOPQRstVz CHANLIMIT=#&+:10 :are supported on this server";
-
 // ngircd has no MONITOR: ISON every 30 s once the message of the day has ended.
 TEST(NickRegain, UnderAFallbackIsonAsksEveryHalfMinuteAndNickTakesTheNameWhenFree) {
   NickRegain r{};
@@ -49,7 +45,8 @@ TEST(NickRegain, UnderAFallbackIsonAsksEveryHalfMinuteAndNickTakesTheNameWhenFre
         {'r', ":ngircd.test 433 * carol :Nickname already in use", 100, "", "", false},
         {'r', ":ngircd.test 001 carol_ :Welcome to the Internet Relay Network carol_!~user@10.200.1.3", 200, "",
          "", false},
-        {'r', kNgircd005, 210, "", "", false},
+        {'r', ":ngircd.test 005 carol_ RFC2812 IRCD=ngIRCd CASEMAPPING=ascii :are supported on this server", 210,
+         "", "", false},
         {'r', ":ngircd.test 376 carol_ :End of MOTD command", 300, "ISON carol", "", false},
         {'d', ":ngircd.test 303 carol_ :carol", 400, "", "", true},  // still held
         {'t', "", 30299, "", "", false},
