@@ -2,6 +2,7 @@
 #include "irc/nick_regain.h"
 
 #include <cstring>
+#include <mutex>
 
 #include "core/irc_case.h"
 #include "irc/irc_client.h"
@@ -160,7 +161,11 @@ void RegainTick(NickRegain* r, uint32_t now, RegainStep* step) {
 
 namespace {
 
-NickRegain Regain;  // the link thread's
+// The link thread's; a test may also start a login from its own thread. Lines are sent after
+// the lock is let go, as the client's lock comes first elsewhere.
+NickRegain Regain;
+std::mutex RegainMutex;
+using Hold = std::lock_guard<std::mutex>;
 
 void Send(const RegainStep& step) {
   if (step.send[0]) SendIrcLine("\r\n", "%s", step.send);
@@ -168,24 +173,38 @@ void Send(const RegainStep& step) {
 
 }  // namespace
 
-void StartNickRegain() { RegainNewConnection(&Regain); }
+void StartNickRegain() {
+  Hold hold(RegainMutex);
+  RegainNewConnection(&Regain);
+}
 
 void NickRegainRegistrationLine(const IrcMessage& m) {
   RegainStep step;
-  RegainRegistrationLine(&Regain, m, TickCountMs(), &step);
+  {
+    Hold hold(RegainMutex);
+    RegainRegistrationLine(&Regain, m, TickCountMs(), &step);
+  }
   Send(step);
 }
 
 bool TakeNickRegainLine(const IrcMessage& m) {
   RegainStep step;
-  bool taken = RegainServerLine(&Regain, m, TickCountMs(), &step);
+  bool taken;
+  {
+    Hold hold(RegainMutex);
+    taken = RegainServerLine(&Regain, m, TickCountMs(), &step);
+  }
   Send(step);
   return taken;
 }
 
 bool NickRegainedText(const char* nick, char* text, std::size_t size) {
   RegainStep step;
-  bool regained = RegainOwnNickChange(&Regain, nick, &step);
+  bool regained;
+  {
+    Hold hold(RegainMutex);
+    regained = RegainOwnNickChange(&Regain, nick, &step);
+  }
   Send(step);
   if (regained) FormatInto(text, size, "%s", step.show);
   return regained;
@@ -193,6 +212,9 @@ bool NickRegainedText(const char* nick, char* text, std::size_t size) {
 
 void AskForWantedNickIfDue() {
   RegainStep step;
-  RegainTick(&Regain, TickCountMs(), &step);
+  {
+    Hold hold(RegainMutex);
+    RegainTick(&Regain, TickCountMs(), &step);
+  }
   Send(step);
 }
