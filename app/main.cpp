@@ -6,6 +6,7 @@
 #include "app/shell.h"
 #include "app/command_interpreter.h"
 #include "console/chat_log.h"
+#include "console/console_log.h"
 #include "console/settings.h"
 #include "irc/session.h"
 #include "platform/data_path.h"
@@ -17,6 +18,20 @@
 #include "platform/ticks.h"
 
 void WireSceneKeys();  // key_wiring.cpp
+
+namespace {
+
+// The X server went away (logout) or failed: Exit's way out without the window, which can be
+// neither drawn nor destroyed any more. The platform then ends the process.
+void LeaveWithoutWindow() {
+  ConsolePanelSink = nullptr;  // the panel lives on the display
+  ProcessInputLine("/disconnect");  // the link thread ends after the QUIT
+  SettleSession();                  // and the router's mapping goes
+  CloseChatLogs();
+  ReleaseInstanceLock();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // --help and --version answer before anything needs a display or the lock.
@@ -34,6 +49,7 @@ int main(int argc, char** argv) {
   // From here on SIGTERM, SIGINT and SIGHUP end the program as Exit does (QUIT, the router's
   // mapping removed); before, their default ends it at once, with nothing to undo.
   CatchStopSignals();
+  EndWithoutWindowHandler = LeaveWithoutWindow;
 
   // A second copy brings the first one's window forward and ends.
   if (AcquireInstanceLock(kProgramTitle) == LockHeldElsewhere) {

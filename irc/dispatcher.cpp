@@ -11,6 +11,7 @@
 #include "irc/handshake.h"
 #include "irc/irc_client.h"
 #include "irc/membership.h"
+#include "irc/nick_regain.h"
 #include "irc/relay_lines.h"
 #include "irc/words/ctcp_lines.h"
 #include "irc/words/reply_lines.h"
@@ -92,6 +93,7 @@ int DispatchMessage(const IrcMessage& m, IrcEvent* event) {
     Irc.streamLink.Send(reply);  // this is the thread that sends; the pace is not for answers
     return EventPingAnswered;
   }
+  if (TakeNickRegainLine(m)) return EventHandled;  // the asking after a fallback's own name
   const char* c = m.command;
   if (std::strcmp(c, "PRIVMSG") == 0) return HandlePrivmsg(m, event);
   if (std::strcmp(c, "NOTICE") == 0) {

@@ -7,6 +7,7 @@
 #include "core/irc_case.h"
 #include "irc/handshake.h"
 #include "irc/irc_client.h"
+#include "irc/nick_regain.h"
 #include "irc/receive_thread.h"
 #include "irc/server_tokens.h"
 #include "irc/session_turn.h"
@@ -141,7 +142,7 @@ int HandleNick(const IrcMessage& m, IrcEvent* event) {
     CopyOut(Irc.peerTable.self.nick, kNickLength, name);
     ShowOwnNick(name);
     char text[kIrcLineLength];
-    FormatOwnNickChange(name, text, sizeof text);
+    if (!NickRegainedText(name, text, sizeof text)) FormatOwnNickChange(name, text, sizeof text);
     Fill(event, EventText, "", "", text);
     return EventText;
   }

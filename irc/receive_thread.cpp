@@ -12,6 +12,7 @@
 #include "irc/session_turn.h"
 #include "irc/link_watch.h"
 #include "irc/membership.h"
+#include "irc/nick_regain.h"
 #include "irc/peer_reach.h"
 #include "irc/registration.h"
 #include "irc/relay_lines.h"
@@ -179,6 +180,7 @@ void ServeLink() {
     if (StopReceive.load() || !mayRead) continue;
     bool heard = ready && Irc.streamLink.ReadLine(Link.line) == 1;
     WatchServerLink(heard);  // at least every wait's length: the idle timers run on
+    AskForWantedNickIfDue();  // under a fallback nickname (irc/nick_regain.h)
     if (heard) PassReceivedLine(Link.line);
     if (!Link.registering) RunSessionTurn(TickCountMs());
   }

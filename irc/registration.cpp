@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "irc/motd_rule.h"
+#include "irc/nick_regain.h"
 #include "irc/peer_reach.h"
 #include "irc/relay_lines.h"
 #include "irc/server_tokens.h"
@@ -98,6 +99,7 @@ void StartLogin() {
   State.nickRetries = 0;
   State.saslPending = false;
   Welcomed.store(false);
+  StartNickRegain();
   if (Irc.login.serverPassword[0]) SendIrcLine("\r\n", "PASS %s", Irc.login.serverPassword);
   if (Irc.login.account[0] && Irc.login.password[0]) {
     State.saslPending = true;
@@ -144,6 +146,7 @@ int RegistrationLine(const IrcMessage& m, IrcEvent* event) {
   NoteWelcome(m);
   NoteTargetLimit(m);
   NoteServerTokens(m);
+  NickRegainRegistrationLine(m);  // a fallback nickname is taken back later
   // Every line in readable form: a last ERROR too.
   if (!HandleLoginLine(m, event->text, kIrcLineLength)) FormatRegistrationText(m, event->text, kIrcLineLength);
   HideRepeatedMotd(m, event->text, kIrcLineLength);  // a reconnect's copy only ends registration

@@ -47,20 +47,36 @@ int OpenAppendFile(const char* path, char* why, std::size_t whySize) {
   return file;
 }
 
-bool AppendRecord(int file, const char* data, std::size_t length, char* why, std::size_t whySize) {
+// One write, again when a signal cut it off before it began.
+static ssize_t WriteOnce(int file, const char* data, std::size_t length) {
   ssize_t written;
   do {
     written = write(file, data, length);
   } while (written < 0 && errno == EINTR);
+  return written;
+}
+
+bool AppendRecord(int file, const char* data, std::size_t length, char* why, std::size_t whySize) {
+  ssize_t written = WriteOnce(file, data, length);
   if (written < 0) {
     TellWhy(errno, why, whySize);
     return false;
   }
-  if (static_cast<std::size_t>(written) != length) {
-    TellWhy(ENOSPC, why, whySize);  // a short write to a local file: the disk is full
-    return false;
+  if (static_cast<std::size_t>(written) == length) return true;
+  // A short write: the disk is full, or the file at its size limit. The rest, tried once,
+  // says which (or completes the record after all).
+  const std::size_t first = static_cast<std::size_t>(written);
+  ssize_t rest = WriteOnce(file, data + first, length - first);
+  if (rest >= 0 && first + static_cast<std::size_t>(rest) == length) return true;
+  TellWhy(rest < 0 ? errno : ENOSPC, why, whySize);
+  // The file ends where the record began, so that its last line is a whole one. The offset of
+  // an appending descriptor is the file's end after its own write.
+  const off_t end = lseek(file, 0, SEEK_CUR);
+  const off_t taken = static_cast<off_t>(first + (rest > 0 ? static_cast<std::size_t>(rest) : 0));
+  if (end >= taken && ftruncate(file, end - taken) != 0) {
+    // the partial line stays; the failure is reported all the same
   }
-  return true;
+  return false;
 }
 
 void CloseAppendFile(int file) {

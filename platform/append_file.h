@@ -9,6 +9,8 @@ bool MakePrivateFolders(const char* path, char* why, std::size_t whySize);
 // a descriptor, or -1 with the reason in why.
 int OpenAppendFile(const char* path, char* why, std::size_t whySize);
 // Writes the record with a single write(), so that two writers never interleave within it and
-// the file is never rewritten. False (and why) when the system took less than all of it.
+// the file is never rewritten. False (and why) when the system took less than all of it: the
+// part written before a full disk or the file size limit stopped it is cut off again, so the
+// file still ends with the last whole record.
 bool AppendRecord(int file, const char* data, std::size_t length, char* why, std::size_t whySize);
 void CloseAppendFile(int file);

@@ -27,6 +27,7 @@
 #include "platform/panel_box.h"
 #include "platform/text_input.h"
 #include "platform/ticks.h"
+#include "platform/x11_errors.h"
 #include "platform/x11_windows.h"
 
 void (*ViewExposeHandler)() = nullptr;
@@ -307,6 +308,7 @@ bool OpenDisplay() {
   Display* display = XOpenDisplay(nullptr);
   if (!display) return false;
   fl_open_display(display);
+  WatchDisplay();
   // A held key then sends repeated presses without releases between them, so a repeat
   // can be told from a new press.
   XkbSetDetectableAutoRepeat(display, True, nullptr);
@@ -413,6 +415,7 @@ bool TopWindowOnScreen(PlatformWindow* window) {
 }
 
 void DeleteRenderContext(PlatformWindow* window) {
+  if (window) NoteWindowsClosing(window->view);
   if (window && window->view) window->view->hide();  // FLTK releases and deletes the context here
 }
 
@@ -424,6 +427,7 @@ void DestroyTopWindow(PlatformWindow* window) {
   }
   if (window->frame) {
     window->frame->view = nullptr;
+    NoteWindowsClosing(window->frame);
     window->frame->hide();
     delete window->frame;  // the view and the controls go with it
   }

@@ -34,6 +34,11 @@ extern void (*InputEditHandler)(LineEditKey key);
 // input line (typing: every key edits the line). Called on each change, and once for the
 // walking a shown window starts with.
 extern void (*KeyboardModeHandler)(bool typing);
+// The program cannot go on with its window: the X server went away (logout) or reported an
+// error about something other than a closed window. This runs the way out a stop signal takes,
+// without the window and without touching the display (it may be gone); the program then
+// exits, with status 0 for the server's loss and 1 for an error.
+extern void (*EndWithoutWindowHandler)();
 
 // The main window's WM_CLASS name: a second copy finds the first one's window by it.
 constexpr const char* kMainWindowClass = "qivra";

@@ -1,6 +1,7 @@
 // Message boxes of our own (FLTK's have no stop icon), or answered at once for tests.
 #include "platform/message_box.h"
 #include "platform/stop_signals.h"
+#include "platform/x11_errors.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -89,6 +90,7 @@ bool HaveDisplay() {
   Display* display = XOpenDisplay(nullptr);
   if (!display) return false;
   fl_open_display(display);
+  WatchDisplay();
   return true;
 }
 
@@ -138,6 +140,7 @@ BoxAnswer ShowOwnBox(const char* text, const char* caption, BoxIcon icon, BoxBut
   if (stop >= 0) Fl::remove_fd(stop, FL_READ);
   BoxAnswer answer = run.answer;
   if (!run.done && StopRequested()) answer = buttons == BoxYesNo ? AnswerNo : AnswerOk;
+  NoteWindowsClosing(window);
   window->hide();
   delete window;
   run = previous;

@@ -15,6 +15,7 @@
 #include "platform/app_icon.h"
 #include "platform/stop_signals.h"
 #include "platform/text_input.h"
+#include "platform/x11_errors.h"
 
 namespace {
 
@@ -195,6 +196,7 @@ int RunConnectionDialog(const char* caption, DialogProcedure procedure) {
   if (stop >= 0) Fl::remove_fd(stop, FL_READ);
   if (StopRequested()) dialog.result = 0;
   Fl::event_dispatch(dialog.previousDispatch);
+  NoteWindowsClosing(dialog.window);
   dialog.window->hide();
   delete dialog.window;
   int result = dialog.result;

@@ -2,6 +2,8 @@
 // GCC 12 warns inside std::regex under ASan (a false alarm), and warnings stop the build.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -140,6 +142,31 @@ TEST_F(ChatLogFiles, AFailureIsReportedOnceAndStopsLoggingUntilTheNextStart) {
   LogChatLine("bob", "<bob> hi");
   EXPECT_EQ("Chat log could not be written: " + folder + "/qivra/logs/xrc.test: Not a directory; "
             "logging stops until the next start.", ConsoleText());
+}
+
+// A full disk cuts a write short part way through a line; a file size limit (with SIGXFSZ
+// ignored) does the same on any file system. The log must still end with a whole line.
+TEST_F(ChatLogFiles, ALineCutShortIsTakenBackToTheLastWholeLine) {
+  LogChatLine("#room", "<alice> hello");
+  const std::string path = logs + "#room.log";
+  struct stat before;
+  ASSERT_EQ(0, stat(path.c_str(), &before));
+  rlimit kept;
+  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &kept));
+  void (*keptSignal)(int) = signal(SIGXFSZ, SIG_IGN);
+  rlimit limit = kept;
+  limit.rlim_cur = static_cast<rlim_t>(before.st_size) + 10;  // room for "2026-12-07" of the next line
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limit));
+  LogChatLine("#room", "<alice> this line does not fit");
+  setrlimit(RLIMIT_FSIZE, &kept);
+  signal(SIGXFSZ, keptSignal);
+
+  std::ifstream in(path, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(static_cast<std::size_t>(before.st_size), text.size()) << text;
+  EXPECT_EQ("--- Log opened|<alice> hello|", Unstamped("#room.log"));
+  EXPECT_EQ("Chat log could not be written: " + path + ": File too large; logging stops until the next start.",
+            ConsoleText());
 }
 
 }  // namespace

@@ -171,7 +171,7 @@ TEST_F(ConsoleLogTest, AMarkStaysWithEveryRowOfItsLine) {
 }
 
 TEST_F(ConsoleLogTest, RowsCarryTheirMarkAndOnlyTheFirstRowItsSpeaker) {
-  ConsoleAppendMarked(("<bob> " + std::string(200, 'y')).c_str(), MarkAttention);
+  ConsoleAppendSpoken(("<bob> " + std::string(200, 'y')).c_str(), MarkAttention, "bob", 1);
   ASSERT_EQ(7u, panelRows.size());
   EXPECT_EQ(MarkPlain, panelRows[4].mark);  // an empty row above the line
   for (int i : {5, 6}) EXPECT_EQ(MarkAttention, panelRows[i].mark) << "row " << i;

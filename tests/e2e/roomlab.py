@@ -36,8 +36,9 @@ VIEW_WIDTH, VIEW_HEIGHT = 640, 348   # the 3D view: the client area above the co
 
 
 class Room:
-    def __init__(self, nick="viewer"):
+    def __init__(self, nick="viewer", ping_timeout=None):
         self.nick = nick
+        self.ping_timeout = ping_timeout  # ngircd's PingTimeout (s); None: its default
         self.lab = Lab("room")
         self.desktop = None
         self.grabber = None
@@ -49,7 +50,7 @@ class Room:
     def __enter__(self):
         try:
             self.lab.start()
-            self.lab.start_ngircd()
+            self.lab.start_ngircd(ping_timeout=self.ping_timeout)
             self.desktop = Desktop()
             self.grabber = Grabber(self.desktop.display)
         except BaseException:

@@ -316,6 +316,39 @@ class FailuresTest(unittest.TestCase):
         self.assertTrue(program.alive())
 
     # -- 2: a dead server ------------------------------------------------------------------
+    def test_a_fallback_nickname_gives_way_to_the_own_once_the_ghost_is_gone(self):
+        # The link to carol's first connection goes silent both ways (its packets dropped in
+        # her namespace), so the server keeps that connection, a ghost holding "carol", until
+        # its ping timeout (10 s, then 10 s for the answer); the client gives the link up
+        # after 3 + 2 s of silence (QIVRA_IDLE_TIMERS) and registers again, as "carol_".
+        room = Room(nick="carol", ping_timeout=10)
+        room.__enter__()
+        self.addCleanup(room.close)
+        carol = room.connect_viewer({"QIVRA_IDLE_TIMERS": "3,2"})
+        home = room.lab.clients[-1].ns
+        watcher = room.lab.spawn(room.lab.add_client(), ["/usr/bin/python3", WATCH, room.lab.server_address, "6667",
+                                                         "watcher"], name="watcher")
+        watcher.wait_for(r" 00[14] watcher ", 10)
+        watcher.send("JOIN " + CHANNEL)
+        watcher.wait_for(r" 353 watcher . #room :(.* )?[@+]?carol( |$)", 10)  # the ghost-to-be is in the channel
+        ports = subprocess.run(["ip", "netns", "exec", home, "ss", "-Htn", "state", "established", "dport", "=",
+                                ":6667"], capture_output=True, text=True, check=True).stdout.split()
+        port = ports[2].rsplit(":", 1)[1]  # Recv-Q Send-Q Local:Port Peer:Port
+        for chain, side in (("INPUT", "--dport"), ("OUTPUT", "--sport")):
+            subprocess.run(["ip", "netns", "exec", home, "iptables", "-A", chain, "-p", "tcp", side, port, "-j",
+                            "DROP"], check=True)
+        since = len(carol.console_lines())
+        silenced = time.monotonic()
+        wait_console_line(carol, r"^Connection to %s lost\.$" % re.escape(room.lab.server_address), since, 15)
+        wait_console_line(carol, r'^The nickname "carol" is in use: trying "carol_"\.$', since, 20)
+        wait_console_line(carol, r'^Joining channel "#room"\.\.\.$', since, 10)
+        watcher.wait_for(r"^:carol!\S+ QUIT :.*[Tt]imeout", 40)
+        print("the ghost gone %.1f s after the silence" % (time.monotonic() - silenced))
+        wait_console_line(carol, r"^Took back your nickname carol\.$", since, 10)
+        watcher.wait_for(r"^:carol_!\S+ NICK :?carol$", 5)
+        self.assertTrue(wait_until(lambda: room.desktop.find_windows("#room - carol - QIVRA"), 5),
+                        "the title does not name carol again")
+
     def test_dead_server_is_noticed_and_the_room_comes_back(self):
         # Idle timers of 4 s and 3 s (the QIVRA_IDLE_TIMERS seam) instead of 60 s and 30 s,
         # so that the stopped server below is declared lost within seconds.

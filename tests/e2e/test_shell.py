@@ -250,6 +250,23 @@ class ShellTest(unittest.TestCase):
         self.desktop.click(dialog, *EXIT_BUTTON)
         self.assertEqual(0, program.wait_exit(timeout=15), program.stderr())
 
+    def test_closing_the_dialog_after_escape_ends_with_status_0(self):
+        # By the window manager (alt+F4), and destroyed by another client (xdotool windowclose),
+        # whose unmap FLTK once answered with a request on the dead window: BadWindow, status 1.
+        for run in range(20):
+            program = self.start_copy()
+            self.wait_dialog(program)
+            self.connect(program)
+            self.leave_room()
+            dialog = self.wait_dialog(program)
+            if run % 2:
+                self.desktop.key("alt+F4")
+            else:
+                self.desktop.xdotool("windowclose", dialog)
+            self.assertEqual(0, program.wait_exit(timeout=15), "run %d: %s" % (run, program.stderr()[-2000:]))
+            self.assertNotRegex(program.stderr(), "(?i)x error", "run %d" % run)
+            program.stop()
+
     def test_close_box_returns_to_dialog(self):
         program = self.start_copy(listening=True)
         self.wait_dialog(program)

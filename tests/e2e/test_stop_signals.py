@@ -1,5 +1,6 @@
 """SIGTERM, SIGINT and SIGHUP end the program as Exit does: QUIT seen by a bare IRC client in
-the channel, and exit status 0, within two seconds (at the dialog: exit status 0)."""
+the channel, and exit status 0, within two seconds (at the dialog: exit status 0). So does the
+X server's end under the window (logout)."""
 import os
 import signal
 import sys
@@ -32,6 +33,25 @@ class StopSignalTest(unittest.TestCase):
                 watcher.wait_for(r"^:viewer!\S+ QUIT ", 2, since=mark)
                 self.assertEqual(0, viewer.wait_exit(timeout=max(0.1, sent + 2 - time.monotonic())),
                                  "%s: no exit 0 within 2 s; stderr:\n%s" % (name, viewer.stderr()[-2000:]))
+
+    def test_the_x_server_going_away_says_quit_and_exits_0(self):
+        with Room() as room:
+            room.grabber.close()  # the test's own X connection must not outlive the server
+            watcher = room.lab.spawn(room.lab.add_client(), ["/usr/bin/python3", os.path.join(HERE, "raw_irc_watch.py"),
+                                                             room.lab.server_address, "6667", "watcher"])
+            watcher.wait_for(r" 00[14] watcher ", 10)
+            watcher.send("JOIN " + CHANNEL)
+            mark = watcher.mark()
+            viewer = room.connect_viewer()
+            watcher.wait_for(r"^:viewer!\S+ JOIN :?%s" % CHANNEL, 10, since=mark)
+            sent = time.monotonic()
+            room.desktop.server.terminate()  # as a session's end stops it
+            # The client's own QUIT ("Quit"), not the server's note of a closed connection.
+            watcher.wait_for(r'^:viewer!\S+ QUIT :"?Quit"?$', 2, since=mark)
+            self.assertEqual(0, viewer.wait_exit(timeout=max(0.1, sent + 2 - time.monotonic())),
+                             "no exit 0 within 2 s; stderr:\n" + viewer.stderr()[-2000:])
+            self.assertIn("Disconnected.", viewer.console_lines())
+            self.assertNotIn("terminate called", viewer.stderr())
 
 
 if __name__ == "__main__":
