@@ -263,6 +263,13 @@ const CommandRow kCommands[] = {
     {"/quit", QuitCommand, {"/quit [reason]", "with a reason: leave the server with it and go back to the dialog"}},
 };
 
+// The keys of the view that no command does, after the commands in "/help".
+const CommandHelp kViewKeys[] = {
+    {"Keys while walking", "cursor keys walk and turn, Page Up/Down look, a drag on the view looks around"},
+    {"Home (walking)", "level the view"},
+    {"Escape twice (walking)", "leave the room and go back to the dialog"},
+};
+
 void AppendHelpLine(const CommandHelp& help) {
   char text[160];
   std::snprintf(text, sizeof text, "%s - %s", help.usage, help.what);
@@ -273,6 +280,7 @@ void HelpCommand(const char*) {
   ConsoleAppend("Commands (Shift+Page Up scrolls back through this list):");
   for (const CommandRow& row : kCommands) AppendHelpLine(row.help);
   for (int i = 0; AddedCommandHelp(i); ++i) AppendHelpLine(*AddedCommandHelp(i));
+  for (const CommandHelp& keys : kViewKeys) AppendHelpLine(keys);
 }
 
 // The first word of a line is the command: "/me" is one, "/meow" another.

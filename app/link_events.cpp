@@ -25,8 +25,8 @@ void ShowFirstUseHints() {
   if (shown) return;
   shown = true;
   ConsoleAppend("QIVRA shows one IRC channel as a small 3D room shared by its members.");
-  ConsoleAppend("Walk with the cursor keys; type to talk (Enter sends it, Escape walks again).");
-  ConsoleAppend("F1 switches full screen, Escape leaves the room, /help lists the commands.");
+  ConsoleAppend("Walk with the cursor keys, drag on the view to look; type to talk (Enter sends it).");
+  ConsoleAppend("F1 switches full screen, Escape twice leaves the room, /help lists the commands.");
 }
 
 void ApplyIrcEvent(const IrcEvent& event) {

@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
   LeaveRoom = EndRunAfterLine;
   WireSceneKeys();
 
-  if (!CreateMainWindow(kProgramTitle, 640, 480, 16, AppState.isFullScreen)) return 0;
+  if (!CreateMainWindow(kProgramTitle, LoadWindowPlace(), 16, AppState.isFullScreen)) return 0;
   ReportMissingFiles();
 
   for (;;) {
