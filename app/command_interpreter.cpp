@@ -18,6 +18,8 @@
 #include "platform/ticks.h"
 #include "scene/scene.h"
 
+void (*RoomEntered)() = nullptr;
+
 namespace {
 
 constexpr int kInputLength = kLongestInputLine + 1;  // a line, terminating zero included
@@ -198,6 +200,7 @@ void JoinCommand(const char* line) {
   std::sscanf(line, "/join %63s", Settings.channel);  // no word: channel unchanged
   Irc.Part();
   Irc.Join(Settings.channel);
+  if (RoomEntered) RoomEntered();
 }
 
 void ServerCommand(const char* line) {
@@ -401,6 +404,7 @@ void RegistrationFinished(const char* lastLine) {
   FormatJoining(Settings.channel, text, sizeof text);
   ConsoleAppend(text);
   Irc.Join(Settings.channel);
+  if (RoomEntered) RoomEntered();
   AppState.connectionState = InChannel;
 }
 

@@ -50,6 +50,9 @@ void QuitWithReason(const char* rest);
 // Set by the shell: ends the run of frames as Escape does, after "/quit reason" has left the
 // server. Null: the run goes on.
 extern void (*LeaveRoom)();
+// Set by the shell: a JOIN went out, so the user enters a room (where to stand is the window's
+// to choose). Null: nothing.
+extern void (*RoomEntered)();
 // Irc.Connect with the TLS and login settings: 1 when the link thread is connecting.
 int ConnectWithSettings();
 // A connect's failed result: a failed TLS step is reported; a certificate that failed its check

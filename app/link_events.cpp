@@ -1,5 +1,6 @@
 // The one place where the link thread's events become console lines and changes of the
 // connection's state, on the window's thread.
+#include "app/arrival_watch.h"
 #include "app/attention.h"
 #include "app/chat_log_choice.h"
 #include "app/shell.h"
@@ -36,6 +37,7 @@ void ApplyIrcEvent(const IrcEvent& event) {
     case EventLinkEnded: LinkEnded(event.result == LinkClosedByServer); return;
     default: break;
   }
+  NoteArrivalEvent(event.kind, event.nick, event.text);  // who came to the room before us
   static char line[kEventLineSize];
   if (!FormatEventLine(event.kind, event.nick, event.text, line, sizeof line)) return;
   ConsoleAppendMarked(line, MarkFor(event.kind, event.nick, event.text));

@@ -4,6 +4,7 @@
 #include "core/app_state.h"
 #include "core/counted_alloc.h"
 #include "app/shell.h"
+#include "app/arrival_watch.h"
 #include "app/command_interpreter.h"
 #include "console/chat_log.h"
 #include "console/settings.h"
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
   StartChatLogs();
   PeerChangeHook = NotePeerChange;  // a peer that moves is drawn, behind other windows too
   LeaveRoom = EndRunAfterLine;
+  RoomEntered = NoteRoomEntered;
   WireSceneKeys();
 
   if (!CreateMainWindow(kProgramTitle, LoadWindowPlace(), 16, AppState.isFullScreen)) return 0;

@@ -84,7 +84,7 @@ PlayerPose ArrivalPose(const WorldBoundsRecord& bounds, const char* nick, const 
     const FloorSpot spot = {across.first + across.step * static_cast<float>(c % across.count),
                             along.first + along.step * static_cast<float>(c / across.count)};
     const float room = NearestSpotDistance(spot.x, spot.z, others, count < 0 ? 0 : count);
-    if (room >= kArrivalClearance && NearestSpotDistance(spot.x, spot.z, &middle, 1) >= kArrivalClearance) {
+    if (room >= kArrivalClearance && NearestSpotDistance(spot.x, spot.z, &middle, 1) >= kArrivalMiddleGap) {
       chosen = spot;
       break;
     }

@@ -5,6 +5,7 @@
 
 constexpr float kArrivalClearance = 1.0f;  // no one arrives nearer than this to another member
 constexpr float kArrivalWallGap = 1.0f;    // nor nearer than this to a wall, where the room allows
+constexpr float kArrivalMiddleGap = 2.0f;  // nor to the middle, where the channel's name floats
 
 struct FloorSpot {
   float x, z;
@@ -13,9 +14,9 @@ struct FloorSpot {
 // The pose of a member arriving in a room of those bounds while others stand at the spots:
 // places on a grid inside the walls (at most 32 a side), tried in an order drawn from the
 // nickname (IRC's case rule), so that two arrivals rarely try the same one first. The first
-// that is kArrivalClearance from everyone and from the middle (where the channel's name
-// floats) wins; when none is, the one farthest from its nearest member. It faces the room's
-// middle, level; the same input gives the same pose.
+// that is kArrivalClearance from everyone and kArrivalMiddleGap from the middle wins; when
+// none is, the one farthest from its nearest member. It faces the room's middle, level; the
+// same input gives the same pose.
 PlayerPose ArrivalPose(const WorldBoundsRecord& bounds, const char* nick, const FloorSpot* others, int count);
 
 // Who of two members came to the room first, as this one saw it: the other was there when it

@@ -114,6 +114,7 @@ void KeepWindowPlace() {}
 const WindowPlace& WindowedPlace() { return kFirstWindowPlace; }
 void LevelView() {}
 void ShowEscapeNotice(bool) {}
+void NoteArrivalEvent(int, const char*, const char*) {}
 
 namespace {
 

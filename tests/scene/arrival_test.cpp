@@ -52,7 +52,10 @@ TEST(Arrival, AFreePlaceAwayFromWallsAndMembersFacingTheMiddle) {
     EXPECT_LE(p.x, c.room.maxX - gapX + 1e-4) << c.what;
     EXPECT_GE(p.z, c.room.minZ + 1 - 1e-4) << c.what;
     EXPECT_LE(p.z, c.room.maxZ - 1 - 1e-4) << c.what;
-    if (c.room.maxX - c.room.minX > 2) ExpectFacesMiddle(p, c.room, c.what);
+    if (c.room.maxX - c.room.minX > 2) {
+      ExpectFacesMiddle(p, c.room, c.what);
+      EXPECT_GE(std::hypot(p.x, p.z), kArrivalMiddleGap) << c.what << ": in the channel's name";
+    }
     const PlayerPose again = ArrivalPose(c.room, "ALICE", c.others.data(), count);
     EXPECT_TRUE(again.x == p.x && again.z == p.z) << c.what << ": the nickname in another case went elsewhere";
   }
