@@ -103,15 +103,6 @@ TEST(EscapeTwice, AWarningFirstInAChannelOnlyAndForThreeSeconds) {
   EXPECT_FALSE(EscapeWarningOver(&warning, 22999));
   EXPECT_TRUE(EscapeWarningOver(&warning, 23000)) << "the notice goes when its time is over";
   EXPECT_FALSE(EscapeWarningOver(&warning, 23001)) << "once";
-  EXPECT_EQ(EscapeWarns, TakeEscape(&warning, true, 23100)) << "a press after the notice went warns again";
-
-  char text[40];
-  FormatEscapeNotice("#room", text, sizeof text);
-  EXPECT_STREQ("Press Escape again to leave #room", text);
-  FormatEscapeNotice("", text, sizeof text);
-  EXPECT_STREQ("Press Escape again to disconnect", text);
-  FormatEscapeNotice("#a-channel-with-a-long-name", text, sizeof text);
-  EXPECT_EQ(39u, std::strlen(text)) << "cut to the buffer";
 }
 
 }  // namespace

@@ -135,7 +135,6 @@ TEST_F(MovementTest, StrafesAndTurnsFollowTheHeading) {
 TEST_F(MovementTest, TurnKeysSpeedUpAlikeAtEveryFrameRate) {
   EXPECT_LT(TurnDegrees(0, 1), 2.1f / 3) << "the first 10 ms";
   EXPECT_FLOAT_EQ(TurnDegrees(kTurnRampUnits, 1), 2.1f);
-  EXPECT_FLOAT_EQ(TurnDegrees(400, 2), 4.2f);
   for (float step : {0.5f, 1.0f, 2.5f, 7.5f, 30.0f}) {
     std::memset(&LocalPose, 0, sizeof LocalPose);
     AppState.frameScale = step;
@@ -146,20 +145,6 @@ TEST_F(MovementTest, TurnKeysSpeedUpAlikeAtEveryFrameRate) {
     EXPECT_NEAR(LocalPose.heading, -(277.5f + TurnDegrees(0, step)), 0.01f) << "a new press starts slow again";
     Turn({});
   }
-}
-
-// A drag to the right turns right as the key does, a drag up looks up, never past straight up.
-TEST_F(MovementTest, DraggingTurnsAndTiltsTheView) {
-  ApplyViewDrag(&LocalPose, 40, 0);
-  EXPECT_FLOAT_EQ(LocalPose.heading, -10.0f);
-  EXPECT_FLOAT_EQ(LocalPose.yaw, LocalPose.heading);
-  ApplyViewDrag(&LocalPose, -8, -20);
-  EXPECT_FLOAT_EQ(LocalPose.heading, -8.0f);
-  EXPECT_FLOAT_EQ(LocalPose.pitch, -5.0f);
-  ApplyViewDrag(&LocalPose, 0, -1000);
-  EXPECT_FLOAT_EQ(LocalPose.pitch, -90.0f);
-  ApplyViewDrag(&LocalPose, 0, 2000);
-  EXPECT_FLOAT_EQ(LocalPose.pitch, 90.0f);
 }
 
 TEST_F(MovementTest, LookKeysReportButLeaveThePositionClean) {
