@@ -25,6 +25,7 @@
 #include "platform/ticks.h"
 #include "scene/scene.h"
 
+
 namespace {
 
 constexpr int kInputLength = kLongestInputLine + 1;  // a line, terminating zero included

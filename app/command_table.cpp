@@ -54,6 +54,14 @@ const CommandRow kCommands[] = {
 };
 constexpr int kCommandCount = static_cast<int>(sizeof kCommands / sizeof kCommands[0]);
 
+// The keys of the view that no command does, after the commands in "/help".
+const char* const kViewKeys[][2] = {
+    {"Keys while walking", "cursor keys walk and turn, Page Up/Down look, a drag on the view looks around"},
+    {"Home (walking)", "level the view"},
+    {"Escape twice (walking)", "leave the room and go back to the dialog"},
+    {"Alt+1..9, Ctrl+Page Up/Down", "show another channel or conversation"},
+};
+
 // The first word of a line is the command: "/me" is one, "/meow" another.
 bool Matches(const CommandRow& row, const char* line) {
   std::size_t n = std::strlen(row.word);
@@ -81,9 +89,13 @@ const CommandRow* CommandAt(int index) { return index >= 0 && index < kCommandCo
 
 void HelpCommand(const char*, const char*) {
   ConsoleAppend("Commands (Shift+Page Up scrolls back through this list):");
+  char text[200];
   for (const CommandRow& row : kCommands) {
-    char text[200];
     std::snprintf(text, sizeof text, "%s - %s", row.usage, row.what);
+    ConsoleAppend(text);
+  }
+  for (const auto& keys : kViewKeys) {
+    std::snprintf(text, sizeof text, "%s - %s", keys[0], keys[1]);
     ConsoleAppend(text);
   }
 }

@@ -14,9 +14,11 @@ bool PlatformMoveKeyHeld(int moveKey) {
     case KeyTurnRight: return IsKeyHeld(HeldCursorRight);
     case KeyStrafeLeft: return IsKeyHeld(HeldDelete);
     case KeyStrafeRight: return IsKeyHeld(HeldEnd);
-    // With Shift the page keys scroll the console, so the view keeps its pitch.
-    case KeyLookUp: return IsKeyHeld(HeldPageUp) && !IsKeyHeld(HeldShift);
-    case KeyLookDown: return IsKeyHeld(HeldPageDown) && !IsKeyHeld(HeldShift);
+    // With Shift the page keys scroll the console, so the view keeps its pitch, also when
+    // Shift is let go before the page key.
+    case KeyLookUp: return IsKeyHeld(HeldPageUp) && !IsKeyHeld(HeldShift) && !KeyScrollsConsole(HeldPageUp);
+    case KeyLookDown:
+      return IsKeyHeld(HeldPageDown) && !IsKeyHeld(HeldShift) && !KeyScrollsConsole(HeldPageDown);
     default: return false;
   }
 }

@@ -46,7 +46,7 @@ void PartWithReason(const char* rest, const char* typed) {
 void QuitWithReason(const char* rest) {
   const char* reason = SkipBlanks(rest);
   if (!*reason) {
-    ConsoleAppend("Press ESC to quit.");
+    ConsoleAppend("Press Escape twice to quit.");
     return;
   }
   if (AppState.connectionState != Offline) {

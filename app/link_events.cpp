@@ -1,6 +1,7 @@
 // The one place where the link thread's events become console lines, open conversations and
 // changes of the connection's state, on the window's thread. Each event goes by its kind and
 // its channel (or partner), never by the wording of its line.
+#include "app/arrival_watch.h"
 #include "app/attention.h"
 #include "app/chat_log_choice.h"
 #include "app/command_interpreter.h"
@@ -28,8 +29,8 @@ void ShowFirstUseHints() {
   if (shown) return;
   shown = true;
   ConsoleAppend("QIVRA shows one IRC channel as a small 3D room shared by its members.");
-  ConsoleAppend("Walk with the cursor keys; type to talk (Enter sends it, Escape walks again).");
-  ConsoleAppend("F1 switches full screen, Escape leaves the room, /help lists the commands.");
+  ConsoleAppend("Walk with the cursor keys, drag on the view to look; type to talk (Enter sends it).");
+  ConsoleAppend("F1 switches full screen, Escape twice leaves the room, /help lists the commands.");
 }
 
 // What the user's own channels do: joined, left, refused.
@@ -62,6 +63,7 @@ void ApplyIrcEvent(const IrcEvent& event) {
     default: break;
   }
   FollowOwnChannels(event);
+  NoteArrivalEvent(event);  // who came to the room before us
   static char line[kEventLineSize];
   if (!FormatEventLine(event, line, sizeof line)) return;
   const int speaker = SpeakerOffset(event.kind);

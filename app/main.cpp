@@ -4,6 +4,7 @@
 #include "core/app_state.h"
 #include "core/counted_alloc.h"
 #include "app/shell.h"
+#include "app/arrival_watch.h"
 #include "app/command_interpreter.h"
 #include "console/chat_log.h"
 #include "console/console_log.h"
@@ -64,7 +65,7 @@ int main(int argc, char** argv) {
   LeaveRoom = EndRunAfterLine;
   WireSceneKeys();
 
-  if (!CreateMainWindow(kProgramTitle, 640, 480, 16, AppState.isFullScreen)) return 0;
+  if (!CreateMainWindow(kProgramTitle, LoadWindowPlace(), 16, AppState.isFullScreen)) return 0;
   ReportMissingFiles();
 
   for (;;) {

@@ -8,10 +8,12 @@
 #include "app/attention.h"
 #include "app/shell.h"
 #include "app/command_interpreter.h"
+#include "app/escape_twice.h"
 #include "irc/peer_reach.h"
 #include "platform/gui_window.h"
 #include "platform/key_state.h"
 #include "platform/stop_signals.h"
+#include "platform/ticks.h"
 #include "scene/scene.h"
 
 uint32_t lastPositionSend = 0;
@@ -23,19 +25,37 @@ enum PassEnd { PassGoesOn, PassEndsRun, PassShutDown };
 // "/quit reason" has left the server: the pass that ran the line ends the run.
 bool runEndAsked = false;
 
-// Escape and F1 act once per press, and only while the window is active.
+// Escape, F1 and Home act once per press, and only while the window is active.
 bool EscapeAsked() { return TakeKeyPress(PressEscape) && AppState.isActive; }
 bool FullScreenAsked() { return TakeKeyPress(PressF1) && AppState.isActive; }
+bool LevelAsked() { return TakeKeyPress(PressHome) && AppState.isActive; }
+
+EscapeWarning escapeWarning;
+
+// Escape leaves the room: in a channel only when pressed again while its warning stands, so a
+// stray press never ends a chat; connecting or registering at once.
+bool EscapeEndsRun() {
+  const uint32_t now = TickCountMs();
+  if (!EscapeAsked()) {
+    if (EscapeWarningOver(&escapeWarning, now)) ShowEscapeNotice(false);
+    return false;
+  }
+  const bool leaves = TakeEscape(&escapeWarning, AppState.connectionState == InChannel, now) == EscapeLeaves;
+  ShowEscapeNotice(!leaves);
+  return leaves;
+}
 
 // F1: the scene and window are made again in a new context, windowed or full
 // screen; the connection stays up.
 bool ToggleFullScreen() {
   char typed[256];  // what is typed but not yet sent moves to the new input line
   GetWidgetText(AppState.inputLine, typed, sizeof typed);
+  KeepWindowPlace();  // the windowed place as it is now
   ReleaseSceneResources();
   DestroyMainWindow();
   AppState.isFullScreen = !AppState.isFullScreen;
-  if (!CreateMainWindow(kProgramTitle, 640, 480, 16, AppState.isFullScreen)) return false;
+  // Back from full screen the window comes where it was, as large as it was.
+  if (!CreateMainWindow(kProgramTitle, WindowedPlace(), 16, AppState.isFullScreen)) return false;
   SetInputText(AppState.inputLine, typed, static_cast<int>(std::strlen(typed)));
   ShowTopWindow(AppState.mainWindow);
   return true;
@@ -68,7 +88,7 @@ PassEnd IdlePass() {
   const bool draws = TakeFrameDue();  // on screen, and changed or moving
   bool leaving = draws && !RenderFrame();
   PollKeyboard();  // one snapshot of the keyboard for the walking keys of this pass
-  if (!leaving && EscapeAsked()) leaving = true;
+  if (!leaving && EscapeEndsRun()) leaving = true;
   if (!leaving) {
     if (draws) {
       SwapViewBuffers(AppState.mainWindow);
@@ -81,6 +101,7 @@ PassEnd IdlePass() {
       return PassEndsRun;
     }
     if (FullScreenAsked() && ToggleFullScreenOrShutDown() == PassShutDown) return PassShutDown;
+    if (LevelAsked()) LevelView();
     if (AppState.connectionState == InChannel) UpdateMovement();  // keys only while active
     ClampToWorld();
     WatchConnection();  // a due try to reconnect, a "/server" that waited too long
@@ -90,6 +111,7 @@ PassEnd IdlePass() {
   RunLinkTurn();
   RefreshWindowTitle();
   KeepPrivateTarget();
+  KeepWindowPlace();
   return leaving ? PassEndsRun : PassGoesOn;
 }
 
@@ -97,6 +119,8 @@ PassEnd IdlePass() {
 
 RunEnd RunFrames() {
   runEndAsked = false;
+  if (escapeWarning.shown) ShowEscapeNotice(false);  // the last run ended by the close box
+  escapeWarning = EscapeWarning{};
   for (;;) {
     if (StopRequested()) {  // SIGTERM, SIGINT, SIGHUP: leave as Exit does
       ProcessInputLine("/disconnect");

@@ -106,8 +106,11 @@ bool AskYesNoBox(const char* caption, const char* text) {
 
 bool sceneReady = false;
 
-bool CreateMainWindow(const char* title, int width, int height, int bits, bool fullScreen) {
+bool CreateMainWindow(const char* title, const WindowPlace& place, int bits, bool fullScreen) {
+  // Full screen starts at the windowed size; the window manager then gives it the screen.
+  const int width = place.width, height = place.height;
   WindowRect = ClientRect{0, 0, width, height};
+  if (!fullScreen) StartWindowPlace(place);
   AppState.isFullScreen = fullScreen;
 
   ViewExposeHandler = OnExpose;
@@ -119,6 +122,7 @@ bool CreateMainWindow(const char* title, int width, int height, int bits, bool f
   InputFullHandler = OnInputFull;
   PanelScrollHandler = ConsoleScroll;
   PanelResizeHandler = OnPanelResize;
+  ViewDragHandler = OnViewDrag;
   AskYesNo = AskYesNoBox;
 
   if (!OpenDisplay()) {
@@ -163,6 +167,7 @@ bool CreateMainWindow(const char* title, int width, int height, int bits, bool f
     FailAndUndo("Can't Create A GL Device Context.");
     return false;
   }
+  if (place.placed && !AppState.isFullScreen) PlaceTopWindow(AppState.mainWindow, place.x, place.y);
   if (!PixelFormatSupported(pfd.colorBits, pfd.depthBits)) {
     FailAndUndo("Can't Find A Suitable PixelFormat.");
     return false;
@@ -216,6 +221,7 @@ bool CreateMainWindow(const char* title, int width, int height, int bits, bool f
 }
 
 void DestroyMainWindow() {
+  SaveKeptWindowPlace();
   sceneReady = false;
   if (AppState.isFullScreen) RestoreDisplayMode();
   ConsolePanelSink = nullptr;

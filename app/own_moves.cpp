@@ -2,6 +2,7 @@
 // once a pass in a channel.
 #include <cstring>
 
+#include "app/arrival_watch.h"
 #include "app/shell.h"
 #include "console/settings.h"
 #include "core/app_state.h"
@@ -27,7 +28,9 @@ void ReportOwnMoves(uint32_t* lastPositionSend) {
 }
 
 void TakeRoom() {
-  if (!CopyRoomView(&Newest)) return;
-  TakeRoomView(Newest);
-  MarkViewChanged();
+  if (CopyRoomView(&Newest)) {
+    TakeRoomView(Newest);
+    MarkViewChanged();
+  }
+  WatchArrival();  // where the user stands on entering, and whom it gives way to
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "console/window_place.h"
 #include "platform/gui_window.h"
 
 constexpr const char* kProgramTitle = "QIVRA Beta 2";
@@ -15,10 +16,25 @@ int HandleCommandLine(int argc, char** argv, FILE* out, FILE* err);
 // Before the first dialog: a message box naming the files the program could not find.
 void ReportMissingFiles();
 
-// The window (made hidden; the main loop shows it).
-bool CreateMainWindow(const char* title, int width, int height, int bits, bool fullScreen);
+// The window (made hidden; the main loop shows it): windowed at the place, or full screen.
+bool CreateMainWindow(const char* title, const WindowPlace& place, int bits, bool fullScreen);
 void DestroyMainWindow();
 void ResizeView(int width, int height);
+
+// The windowed window's size and place (window_keeping.cpp): where a windowed window starts,
+// the place it last showed at (F1 back makes the window there), followed once a pass and
+// written for the next start when it has stood for a second; SaveKeptWindowPlace writes a
+// change not yet written (the window goes).
+void StartWindowPlace(const WindowPlace& place);
+const WindowPlace& WindowedPlace();
+void KeepWindowPlace();
+void SaveKeptWindowPlace();
+
+// The view's controls (looking.cpp), in a channel: a drag on it turns and tilts (the
+// window's ViewDragHandler), Home (walking) levels it; and Escape's warning over it.
+void OnViewDrag(int dx, int dy);
+void LevelView();
+void ShowEscapeNotice(bool shown);
 
 // True while the scene is set up in the current context (an expose may draw).
 extern bool sceneReady;

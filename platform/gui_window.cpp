@@ -38,6 +38,7 @@ void (*InputFullHandler)() = nullptr;
 void (*PanelScrollHandler)(int rows) = nullptr;
 void (*InputEditHandler)(LineEditKey key) = nullptr;
 void (*KeyboardModeHandler)(bool typing) = nullptr;
+void (*ViewDragHandler)(int dx, int dy) = nullptr;
 
 namespace {
 
@@ -65,6 +66,7 @@ class ViewWindow : public Fl_Gl_Window {
     if (ViewExposeHandler) ViewExposeHandler();
   }
   int handle(int event) override;
+  int dragX = 0, dragY = 0;  // where the left button's drag was last reported
 };
 
 int PanelPageRows();
@@ -76,6 +78,7 @@ bool ScrollKey(int event) {
   if (key != FL_Page_Up && key != FL_Page_Down) return false;
   const int page = PanelPageRows();
   if (PanelScrollHandler) PanelScrollHandler(key == FL_Page_Up ? page : -page);
+  NoteConsoleScrollKey(key == FL_Page_Up ? HeldPageUp : HeldPageDown);
   return true;
 }
 
@@ -212,6 +215,12 @@ int ViewWindow::handle(int event) {
   switch (event) {
     case FL_PUSH:
       if (Fl::event_button() == FL_LEFT_MOUSE) FocusMainWindow();
+      dragX = Fl::event_x(), dragY = Fl::event_y();
+      return 1;
+    case FL_DRAG:  // the left button held: looking around
+      if ((Fl::event_state() & FL_BUTTON1) && ViewDragHandler)
+        ViewDragHandler(Fl::event_x() - dragX, Fl::event_y() - dragY);
+      dragX = Fl::event_x(), dragY = Fl::event_y();
       return 1;
     case FL_FOCUS:
     case FL_UNFOCUS:
@@ -265,6 +274,7 @@ bool PressedKeyOf(int key, PressedKey* pressed) {
     case FL_Enter:
     case FL_KP_Enter: *pressed = PressEnter; return true;
     case FL_F + 1: *pressed = PressF1; return true;
+    case FL_Home: *pressed = PressHome; return true;
     default: return false;
   }
 }
@@ -276,7 +286,8 @@ int DispatchEvent(int event, Fl_Window* window) {
   PressedKey pressed;
   bool ours = window && activeWindow && window->top_window() == activeWindow->frame;
   if ((event == FL_KEYDOWN || event == FL_KEYUP) && ours && PressedKeyOf(Fl::event_key(), &pressed)) {
-    bool claimed = (pressed == PressEscape && typing) || (pressed == PressEnter && !typing);
+    bool claimed = (pressed == PressEscape && typing) || (pressed == PressEnter && !typing) ||
+                   (pressed == PressHome && typing);
     NoteKeyEvent(pressed, event == FL_KEYDOWN, claimed);
   }
   if (event == FL_KEYUP && ours) NoteHeldKeyUp(&heldAtTyping, EventKeyCode());
@@ -341,6 +352,16 @@ PlatformWindow* CreateTopWindow(const char* title, int width, int height, bool f
   activeWindow = window;
   typing = false;
   return window;
+}
+
+void PlaceTopWindow(PlatformWindow* window, int x, int y) {
+  if (window && !window->fullScreen && window->frame->shown()) KeepClientPlace(fl_display, fl_xid(window->frame), x, y);
+}
+
+bool TopWindowPlace(PlatformWindow* window, int* x, int* y, int* width, int* height) {
+  if (!window || window->fullScreen || !TopWindowOnScreen(window)) return false;
+  *x = window->frame->x(), *y = window->frame->y(), *width = window->frame->w(), *height = window->frame->h();
+  return true;
 }
 
 // Made minimised from the start, so that the X window and the GL context

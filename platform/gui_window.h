@@ -9,6 +9,9 @@ extern void (*ViewExposeHandler)();                      // the view must be dra
 extern void (*ClientResizeHandler)(int width, int height);  // new client size
 extern void (*ActivationHandler)(bool active);           // the window gained or lost activation
 extern void (*ViewClickHandler)();                       // left click in the view or the panel
+// The left button dragged over the view by (dx, dy) pixels since the last report (x right,
+// y down).
+extern void (*ViewDragHandler)(int dx, int dy);
 // Text pasted into the input line, as it came (line breaks included); the line itself is
 // left unchanged for the handler to fill.
 extern void (*InputPasteHandler)(const char* text, int length);
@@ -53,6 +56,12 @@ void RestoreDisplayMode();
 // The steps of making the window, in the order the shell takes them. The
 // window stays off screen until ShowTopWindow.
 PlatformWindow* CreateTopWindow(const char* title, int width, int height, bool fullScreen);
+// A windowed window's client area goes to (x, y) on the screen when it shows, after
+// RealizeTopWindow; without it the window manager chooses.
+void PlaceTopWindow(PlatformWindow* window, int x, int y);
+// The client area on the screen while the window shows windowed; false in full screen, before
+// it is shown and while it is minimised.
+bool TopWindowPlace(PlatformWindow* window, int* x, int* y, int* width, int* height);
 bool RealizeTopWindow(PlatformWindow* window);
 bool PixelFormatSupported(int colorBits, int depthBits);
 bool SetViewPixelFormat(PlatformWindow* window, int colorBits, int depthBits);

@@ -1,7 +1,7 @@
 // Key presses as events, for keys that mean one action: one action per press, however long held.
 #pragma once
 
-enum PressedKey { PressEscape, PressEnter, PressF1, kPressedKeyCount };
+enum PressedKey { PressEscape, PressEnter, PressF1, PressHome, kPressedKeyCount };
 
 // Per key: held since its press event, and presses not yet acted on.
 struct KeyEdges {

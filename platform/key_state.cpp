@@ -12,6 +12,7 @@ namespace {
 
 char keymap[32];
 KeyEdges presses;
+bool scrolling[kHeldKeyCount];  // page keys that went down with Shift and are not yet let go
 // Key codes per key (a key may have two: Enter and the keypad's Enter).
 KeyCode keyCodes[kHeldKeyCount][2];
 Display* codesFor = nullptr;
@@ -21,7 +22,7 @@ void LookUpKeyCodes(Display* display) {
       {XK_Escape, 0},    {XK_Return, XK_KP_Enter}, {XK_F1, 0},    {XK_Up, 0},
       {XK_Down, 0},      {XK_Left, 0},             {XK_Right, 0}, {XK_Delete, 0},
       {XK_End, 0},       {XK_Page_Up, 0},          {XK_Page_Down, 0},
-      {XK_Shift_L, XK_Shift_R},
+      {XK_Shift_L, XK_Shift_R}, {XK_Home, 0},
   };
   for (int key = 0; key < kHeldKeyCount; ++key)
     for (int i = 0; i < 2; ++i)
@@ -41,6 +42,18 @@ void PollKeyboard() {
   NoteKeySampled(&presses, PressEscape, IsKeyHeld(HeldEscape));
   NoteKeySampled(&presses, PressEnter, IsKeyHeld(HeldEnter));
   NoteKeySampled(&presses, PressF1, IsKeyHeld(HeldF1));
+  NoteKeySampled(&presses, PressHome, IsKeyHeld(HeldHome));
+  const HeldKey pages[2] = {HeldPageUp, HeldPageDown};
+  for (HeldKey page : pages) {
+    if (!IsKeyHeld(page)) scrolling[page] = false;
+    else if (IsKeyHeld(HeldShift)) scrolling[page] = true;
+  }
+}
+
+bool KeyScrollsConsole(HeldKey key) { return key >= 0 && key < kHeldKeyCount && scrolling[key]; }
+
+void NoteConsoleScrollKey(HeldKey key) {
+  if (key >= 0 && key < kHeldKeyCount) scrolling[key] = true;
 }
 
 bool IsKeyHeld(HeldKey key) {

@@ -15,14 +15,19 @@ enum HeldKey {
   HeldPageUp,
   HeldPageDown,
   HeldShift,  // either Shift key: with Page Up / Down it scrolls the console instead of looking
+  HeldHome,
   kHeldKeyCount
 };
 
 // Takes one snapshot of the keyboard (one server round trip); IsKeyHeld reads it.
 void PollKeyboard();
 bool IsKeyHeld(HeldKey key);
+// Page Up or Page Down went down with Shift (seen in a snapshot or as a press event): it
+// scrolls the console until it is let go, even after Shift is, so it never tilts the view.
+bool KeyScrollsConsole(HeldKey key);
+void NoteConsoleScrollKey(HeldKey key);
 
-// Escape, Enter and F1 act on their press events, which the window's event pump records:
+// Escape, Enter, F1 and Home act on their press events, which the window's event pump records:
 // a press shorter than a pass is still seen, and a held key acts once.
 bool TakeKeyPress(PressedKey key);
 void ForgetKeyPresses();

@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr const char* kWalkingHint = "Press Enter or a letter to type \xE2\x80\x94 Escape to walk";
+constexpr const char* kWalkingHint = "Press Enter or a letter to type \xE2\x80\x94 Escape twice leaves the room";
 
 }  // namespace
 

@@ -145,3 +145,19 @@ void SetUrgency(Display* display, Window window, bool urgent) {
                    static_cast<long>(XInternAtom(display, "_NET_WM_STATE_DEMANDS_ATTENTION", False)), 1);
   XFlush(display);
 }
+
+void KeepClientPlace(Display* display, Window window, int x, int y) {
+  if (!display || !window) return;
+  XSizeHints* hints = XAllocSizeHints();
+  if (!hints) return;
+  long supplied = 0;
+  XGetWMNormalHints(display, window, hints, &supplied);
+  // Static gravity: the position is the client area's own, whatever frame the manager adds.
+  hints->flags |= USPosition | PWinGravity;
+  hints->x = x;
+  hints->y = y;
+  hints->win_gravity = StaticGravity;
+  XSetWMNormalHints(display, window, hints);
+  XFree(hints);
+  XMoveWindow(display, window, x, y);
+}

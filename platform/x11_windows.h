@@ -16,3 +16,6 @@ bool WindowHasFocus(Display* display, Window window);
 // Sets or clears the urgency hint and the window manager's demands-attention state; a
 // window manager clears the latter itself when the window gets the focus.
 void SetUrgency(Display* display, Window window, bool urgent);
+// Asks the window manager to put the window's client area (not its frame) at (x, y) when it
+// maps the window, so a window made again opens where the last one was.
+void KeepClientPlace(Display* display, Window window, int x, int y);

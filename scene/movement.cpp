@@ -14,7 +14,10 @@ bool (*MoveKeyHeld)(int moveKey) = nullptr;
 
 static const float kDegreesToRadians = 0.0174532924f;
 static const float kStep = 0.05f;
-static const float kTurnRate = 2.1f;
+static const float kTurnRate = 2.1f;       // degrees per 10 ms, once a turn key is held a while
+static const float kTurnStartRate = 0.6f;  // as it goes down
+static const float kDragDegrees = 0.25f;   // per pixel dragged on the view
+static float localTurnHeld = 0.0f;         // how long the local turn keys have been held
 static const float kLookRate = 1.5f;
 static const float kWallMargin = 0.25f;
 
@@ -40,7 +43,28 @@ static void StepAlong(PlayerPose* p, float angle, float s) {
   p->z -= std::cos(angle * kDegreesToRadians) * kStep * s;
 }
 
-void ApplyMoveKey(PlayerPose* p, int moveKey, float s) {
+// The degrees a turn key has turned after being held t units: the rate rises in a straight line.
+static float TurnedAfter(float t) {
+  if (!(t > 0.0f)) return 0.0f;
+  const float rise = kTurnRate - kTurnStartRate;
+  if (t <= kTurnRampUnits) return kTurnStartRate * t + rise * t * t / (2.0f * kTurnRampUnits);
+  return kTurnStartRate * kTurnRampUnits + rise * kTurnRampUnits / 2.0f + kTurnRate * (t - kTurnRampUnits);
+}
+
+float TurnDegrees(float held, float s) {
+  if (held >= kTurnRampUnits) return kTurnRate * s;
+  return TurnedAfter(held + s) - TurnedAfter(held);
+}
+
+void ApplyViewDrag(PlayerPose* p, int dx, int dy) {
+  p->heading -= kDragDegrees * static_cast<float>(dx);
+  p->yaw = p->heading;
+  p->pitch += kDragDegrees * static_cast<float>(dy);
+  if (p->pitch > 90.0f) p->pitch = 90.0f;
+  if (p->pitch < -90.0f) p->pitch = -90.0f;
+}
+
+void ApplyMoveKey(PlayerPose* p, int moveKey, float s, float turnHeld) {
   switch (moveKey) {
     case KeyForward:
       StepAlong(p, p->heading, s);
@@ -52,11 +76,11 @@ void ApplyMoveKey(PlayerPose* p, int moveKey, float s) {
       BobBackward(p);
       break;
     case KeyTurnRight:
-      p->heading -= kTurnRate * s;
+      p->heading -= TurnDegrees(turnHeld, s);
       p->yaw = p->heading;
       break;
     case KeyTurnLeft:
-      p->heading += kTurnRate * s;
+      p->heading += TurnDegrees(turnHeld, s);
       p->yaw = p->heading;
       break;
     case KeyLookUp:
@@ -83,13 +107,18 @@ void UpdateMovement() {
   // The keys act only while the window and its view have the keyboard; a key held when typing
   // began (or the window lost the keyboard) counts as let go, so the peers do not see the
   // avatar walk on. The peers walk on behind other windows.
+  bool turning = false;
   for (int key : kMoveKeyOrder) {
     bool held = AppState.isActive && AppState.viewHasFocus && MoveKeyHeld && MoveKeyHeld(key);
     LocalKeys[key] = held ? 1 : 0;
     if (!held) continue;
-    ApplyMoveKey(&LocalPose, key, s);
+    ApplyMoveKey(&LocalPose, key, s, localTurnHeld);
     if (key != KeyLookUp && key != KeyLookDown) AppState.positionDirty = true;
+    turning = turning || key == KeyTurnLeft || key == KeyTurnRight;
   }
+  // The ramp's own time: the peers reckon with the same ramp from the key's datagram, and the
+  // position datagrams carry the heading it reached.
+  localTurnHeld = turning ? std::fmin(localTurnHeld + s, kTurnRampUnits) : 0.0f;
   WalkRoomAvatars(s);  // dead reckoning: the peers walk on by their last reported keys
 }
 

@@ -1,6 +1,7 @@
 // The window's own copy of the room's members, and their walking on between reported poses.
 #include "scene/room_avatars.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "scene/movement.h"
@@ -37,6 +38,7 @@ void TakeRoomView(const RoomView& view) {
     RoomAvatar& a = RoomAvatars.avatars[i];
     const RoomAvatar* old = sameRoom ? Previous(m, before, placeBefore) : nullptr;
     a.pose = old && old->member.poseSerial == m.poseSerial ? old->pose : m.pose;
+    a.turnHeld = old ? old->turnHeld : 0.0f;
     a.member = m;
     a.member.nick[kRoomNickLength - 1] = '\0';
     if (m.id >= 1 && m.id <= kRoomMembers) placeOfId[m.id] = i + 1;
@@ -58,7 +60,9 @@ void WalkRoomAvatars(float s) {
     RoomAvatar& a = RoomAvatars.avatars[i];
     if (!HasAvatar(a) || a.member.elsewhere) continue;  // one standing elsewhere stays where it stood
     for (int key : kMoveKeyOrder)
-      if (a.member.keys[key]) ApplyMoveKey(&a.pose, key, s);
+      if (a.member.keys[key]) ApplyMoveKey(&a.pose, key, s, a.turnHeld);
+    const bool turning = a.member.keys[KeyTurnLeft] || a.member.keys[KeyTurnRight];
+    a.turnHeld = turning ? std::fmin(a.turnHeld + s, kTurnRampUnits) : 0.0f;
   }
 }
 

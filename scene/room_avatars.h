@@ -6,6 +6,7 @@
 struct RoomAvatar {
   RoomMember member;  // as the session last told it
   PlayerPose pose;    // where it is drawn: the last reported pose, walked on by the keys
+  float turnHeld;     // units of 10 ms its turn keys have been held, for the turning ramp
 };
 
 struct RoomAvatarsRecord {

@@ -15,6 +15,7 @@
 #include "scene/room_avatars.h"
 #include "scene/scene.h"
 #include "scene/view_frustum.h"
+#include "scene/view_notice.h"
 #include "scene/world.h"
 
 static const float kEyeHeight = 0.6f;
@@ -171,5 +172,6 @@ bool RenderFrame() {
   glPopMatrix();
 
   DrawPeers();
+  DrawViewNotice();
   return true;
 }

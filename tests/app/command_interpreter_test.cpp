@@ -106,11 +106,14 @@ TEST_F(CommandInterpreter, QuitHelpAndExplodeWriteTheirLines) {
   ProcessInputLine("/explode now");  // the first word names the command; the rest is not read
   const Lines lines = ConsoleText();
   ASSERT_GE(lines.size(), 4u);
-  EXPECT_EQ(lines[0], "Press ESC to quit.");
+  EXPECT_EQ(lines[0], "Press Escape twice to quit.");
   EXPECT_EQ(lines.back(), "Test Explosion Spawned");
-  const Lines help(lines.begin() + 2, lines.end() - 1);
-  // One line per command, usage then what it does, every one a command the interpreter knows.
+  // One line per command, usage then what it does, every one a command the interpreter knows;
+  // then the view's keys that no command does.
+  const Lines help(lines.begin() + 2, lines.end() - 5), keys(lines.end() - 5, lines.end() - 1);
   EXPECT_EQ(help.size(), 38u);
+  EXPECT_EQ(keys[1], "Home (walking) - level the view");
+  EXPECT_EQ(keys[2].rfind("Escape twice (walking) - leave the room", 0), 0u) << keys[2];
   for (const std::string& line : help) {
     EXPECT_EQ(line[0], '/') << line;
     EXPECT_NE(line.find(" - "), std::string::npos) << line;
@@ -644,7 +647,7 @@ TEST_F(CommandInterpreter, QuitWithAReasonLeavesTheServerWithItAndEndsTheRun) {
   EXPECT_EQ(LeaveCalls, 0);
   ProcessInputLine("/quit going home");
   EXPECT_EQ(Calls(), (Lines{"EndSession(going home)"}));
-  EXPECT_EQ(ConsoleText(), (Lines{"Press ESC to quit.", "Disconnecting...", "Disconnected."}));
+  EXPECT_EQ(ConsoleText(), (Lines{"Press Escape twice to quit.", "Disconnecting...", "Disconnected."}));
   EXPECT_EQ(AppState.connectionState, Offline);
   EXPECT_EQ(LeaveCalls, 1);
   ProcessInputLine("/quit again");  // offline: nothing to send, the room is left all the same

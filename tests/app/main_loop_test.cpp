@@ -51,7 +51,7 @@ uint32_t ScriptTicks() { return Shell.now; }
 }  // namespace
 
 // The window, keyboard and scene as the run of frames calls them.
-bool CreateMainWindow(const char*, int, int, int, bool) {
+bool CreateMainWindow(const char*, const WindowPlace&, int, bool) {
   ++Shell.windowsMade;
   if (Shell.remakeSucceeds) AppState.mainWindow = kWindow;
   return Shell.remakeSucceeds;
@@ -95,7 +95,7 @@ bool IsKeyHeld(HeldKey key) {
   return n >= 1 && n <= Shell.snapshots.size() && Shell.snapshots[n - 1].count(key) > 0;
 }
 bool TakeKeyPress(PressedKey key) {
-  HeldKey held = key == PressEscape ? HeldEscape : key == PressEnter ? HeldEnter : HeldF1;
+  HeldKey held = key == PressEscape ? HeldEscape : key == PressEnter ? HeldEnter : key == PressF1 ? HeldF1 : HeldHome;
   if (!IsKeyHeld(held) || Shell.pressesTaken.count(key)) return false;
   Shell.pressesTaken.insert(key);
   return true;
@@ -110,6 +110,11 @@ ConsoleMark MarkFor(int, const char*, const char*) { return MarkPlain; }
 void RefreshWindowTitle() {}
 void KeepPrivateTarget() {}  // the query tag belongs to the window
 void RememberSentLine(const char*) {}
+void KeepWindowPlace() {}
+const WindowPlace& WindowedPlace() { return kFirstWindowPlace; }
+void LevelView() {}
+void ShowEscapeNotice(bool) {}
+void NoteArrivalEvent(const IrcEvent&) {}
 
 namespace {
 

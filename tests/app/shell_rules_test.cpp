@@ -6,6 +6,7 @@
 #include <utility>
 #include <string>
 
+#include "app/escape_twice.h"
 #include "app/shell.h"
 
 namespace {
@@ -77,6 +78,31 @@ TEST(DialogFields, NamesAreNotEmptyAndHaveNoBlankAndChannelsGetTheirHash) {
     PrefixChannel(channel, sizeof channel);
     EXPECT_STREQ(wanted, channel) << given;
   }
+}
+
+// Escape in a channel: a press warns, a second within 3 s leaves, a later one warns again;
+// elsewhere a press leaves at once. Times near the tick count's wrap count as well.
+TEST(EscapeTwice, AWarningFirstInAChannelOnlyAndForThreeSeconds) {
+  struct Press {
+    uint32_t at;
+    bool inChannel;
+    EscapeResult result;
+  };
+  const Press presses[] = {
+      {1000, true, EscapeWarns},   {3999, true, EscapeLeaves},  // within the 3 s
+      {5000, true, EscapeWarns},   {8000, true, EscapeWarns},   // 3 s later: a warning again
+      {8100, false, EscapeLeaves}, {9000, false, EscapeLeaves}, // connecting: at once
+      {9500, true, EscapeWarns},   {0xFFFFFF00u, true, EscapeWarns}, {0x100, true, EscapeLeaves},
+  };
+  EscapeWarning warning = {};
+  for (const Press& p : presses) {
+    EXPECT_EQ(p.result, TakeEscape(&warning, p.inChannel, p.at)) << "at " << p.at;
+    EXPECT_EQ(p.result == EscapeWarns, warning.shown) << "at " << p.at;
+  }
+  TakeEscape(&warning, true, 20000);
+  EXPECT_FALSE(EscapeWarningOver(&warning, 22999));
+  EXPECT_TRUE(EscapeWarningOver(&warning, 23000)) << "the notice goes when its time is over";
+  EXPECT_FALSE(EscapeWarningOver(&warning, 23001)) << "once";
 }
 
 }  // namespace

@@ -70,9 +70,11 @@ class Room:
         self.lab.close()
 
     # -- the window ------------------------------------------------------------------
-    def connect_viewer(self, extra_env=None):
+    def connect_viewer(self, extra_env=None, arrival="0,0,0", size=(640, 480)):
         """Starts the program, presses Connect in the dialog and waits until it has joined.
-        extra_env adds test seams to the program's environment."""
+        extra_env adds test seams to the program's environment. The window arrives at the
+        origin facing north (QIVRA_ARRIVAL), where the views' predictions stand, unless arrival
+        is None: then the arrival rule places it. size: the client area the window must open at."""
         client = self.lab.add_client()
         workdir = tempfile.mkdtemp(prefix="qivra-run-", dir=self.desktop.workdir)
         lockdir = tempfile.mkdtemp(prefix="qivra-lock-", dir=self.desktop.workdir)
@@ -80,7 +82,8 @@ class Room:
             f.write("SERVER %s 6667\nCHANNEL %s\nNICKNAME %s\nFULLNAME QIVRA\nPACKETS 10\n"
                     % (self.lab.server_address, CHANNEL, self.nick))
         os.symlink(os.path.join(SOURCE_DIR, "data"), os.path.join(workdir, "data"))
-        env = {"QIVRA_CONSOLE_STDERR": "1", "QIVRA_AUTO_ANSWER": "yes", "QIVRA_LOCK_DIR": lockdir}
+        env = {"QIVRA_CONSOLE_STDERR": "1", "QIVRA_AUTO_ANSWER": "yes", "QIVRA_LOCK_DIR": lockdir,
+               "QIVRA_ARRIVAL": arrival}
         env.update(extra_env or {})
         self.viewer = self.desktop.start(["ip", "netns", "exec", client.ns, PROGRAM], workdir, env)
         if not self.desktop.wait_window(DIALOG_TITLE, timeout=20):
@@ -93,8 +96,8 @@ class Room:
         if not self.window or not self.desktop.wait_active(MAIN_TITLE):
             raise AssertionError("main window not shown; stderr:\n" + self.viewer.stderr())
         x, y, width, height = self.desktop.geometry(self.window)
-        if (width, height) != (640, 480):
-            raise AssertionError("window client area is %dx%d, expected 640x480" % (width, height))
+        if (width, height) != tuple(size):
+            raise AssertionError("window client area is %dx%d, expected %dx%d" % ((width, height) + tuple(size)))
         self.client_origin = (x, y)
         joining = 'Joining channel "%s"...' % CHANNEL
         if not self.viewer.wait_console(joining, timeout=15):

@@ -125,7 +125,9 @@ def avatar_column(view, empty):
     return found.center[0] if found.count > 200 else None
 
 
-class RoomTest(unittest.TestCase):
+class RoomCase(unittest.TestCase):
+    """A room of its own for each test, and its views kept when the test fails."""
+
     def setUp(self):
         for path in (PROGRAM, PEER):
             self.assertTrue(os.access(path, os.X_OK), "not built: " + path)
@@ -161,6 +163,8 @@ class RoomTest(unittest.TestCase):
                 self.fail("%s: not seen within %.1f s" % (name, timeout))
             time.sleep(0.03)
 
+
+class RoomTest(RoomCase):
     # -- the keys move the view -----------------------------------------------------------
     def test_walking_and_looking_move_the_view(self):
         room = self.room

@@ -106,8 +106,8 @@ TEST_F(MovementTest, OpposingKeysCancelAndAnglesAreNeverWrapped) {
 
   std::memset(&LocalPose, 0, sizeof LocalPose);
   AppState.frameScale = 10.0f;
-  Turn({KeyTurnLeft}, 48);  // 2.1 degrees * 10 * 48 = 1008
-  EXPECT_NEAR(LocalPose.heading, 1008.0f, 1e-2);
+  Turn({KeyTurnLeft}, 48);  // the ramp's half second (67.5 degrees), then 2.1 * 10 * 43 = 903
+  EXPECT_NEAR(LocalPose.heading, 970.5f, 1e-2);
   EXPECT_FLOAT_EQ(LocalPose.yaw, LocalPose.heading);
   Turn({KeyLookDown}, 7);   // 1.5 * 10 * 7 = 105: past straight down
   EXPECT_NEAR(LocalPose.pitch, 105.0f, 1e-3);
@@ -123,11 +123,28 @@ TEST_F(MovementTest, StrafesAndTurnsFollowTheHeading) {
 
   std::memset(&LocalPose, 0, sizeof LocalPose);
   Turn({KeyTurnRight});
-  EXPECT_FLOAT_EQ(LocalPose.heading, -2.1f);
+  EXPECT_FLOAT_EQ(LocalPose.heading, -0.615f) << "a turn key starts slow";
   LocalPose.heading = -90;
   Turn({KeyBack});
   EXPECT_NEAR(LocalPose.x, -0.05f, 1e-6) << "heading -90 faces +x; backward goes to -x";
   EXPECT_FLOAT_EQ(LocalPose.bobAngle, 359);
+}
+
+// The turning ramp: slow as the key goes down, 2.1 degrees per 10 ms after half a second, and
+// the same turn after the same hold whether the passes are short or long.
+TEST_F(MovementTest, TurnKeysSpeedUpAlikeAtEveryFrameRate) {
+  EXPECT_LT(TurnDegrees(0, 1), 2.1f / 3) << "the first 10 ms";
+  EXPECT_FLOAT_EQ(TurnDegrees(kTurnRampUnits, 1), 2.1f);
+  for (float step : {0.5f, 1.0f, 2.5f, 7.5f, 30.0f}) {
+    std::memset(&LocalPose, 0, sizeof LocalPose);
+    AppState.frameScale = step;
+    Turn({KeyTurnRight}, static_cast<int>(150 / step));  // a second and a half
+    EXPECT_NEAR(LocalPose.heading, -(67.5f + 2.1f * 100), 0.01f) << "passes of " << step * 10 << " ms";
+    Turn({});
+    Turn({KeyTurnRight});
+    EXPECT_NEAR(LocalPose.heading, -(277.5f + TurnDegrees(0, step)), 0.01f) << "a new press starts slow again";
+    Turn({});
+  }
 }
 
 TEST_F(MovementTest, LookKeysReportButLeaveThePositionClean) {
@@ -180,7 +197,7 @@ TEST_F(MovementTest, PeersWalkByTheirReportedKeysAtTheLocalRate) {
   Turn({}, 3);
   EXPECT_NEAR(Avatar(0).z, -0.3f, 1e-6);
   EXPECT_FLOAT_EQ(Avatar(0).bobAngle, 45);
-  EXPECT_NEAR(Avatar(1).heading, 12.6f, 1e-5);
+  EXPECT_NEAR(Avatar(1).heading, 4.14f, 1e-5) << "reckoned with the local turning ramp";
   EXPECT_NE(Avatar(1).x, 0.0f);
   EXPECT_FLOAT_EQ(Avatar(2).z, 0);
   EXPECT_FLOAT_EQ(Avatar(3).x, 0);
