@@ -1,5 +1,6 @@
 // Far avatars as pictures: the avatar drawn once per scene set-up from 32 directions into one
-// texture, and distant upright avatars drawn as a quad showing the picture for their angle.
+// texture per look, and distant upright avatars drawn as a quad showing the picture for their
+// angle and look.
 #pragma once
 
 class CModel;
@@ -9,7 +10,7 @@ class CModel;
 // showing, and the frame drawn next clears them away. False when there is no model, no room
 // for it or nothing could be read back: every avatar is then drawn from its triangles.
 bool MakeAvatarPictures(CModel& model);
-void FreeAvatarPictures();  // deletes the texture in the current context
+void FreeAvatarPictures();  // deletes the textures in the current context
 
 // The distance from the avatar's middle within which the whole model is drawn.
 extern float AvatarRadius;
@@ -18,7 +19,8 @@ extern float AvatarRadius;
 // upright, and so far that the model would be no taller on the screen than its picture.
 // viewportHeight: pixels of the view; the lens is the scene's 34 degrees.
 bool AvatarPictureFits(float distance, float pitch, int viewportHeight);
-// Adds a peer standing at (x, base, z) with this yaw, seen from the eye at (eyeX, eyeZ).
-void AddAvatarPicture(float x, float base, float z, float yaw, float eyeX, float eyeZ);
-// Draws every picture added since the last call, in one batch.
+// Adds a peer standing at (x, base, z) with this yaw and look (core/looks.h; 0 or one without
+// pictures: the figure before looks), seen from the eye at (eyeX, eyeZ).
+void AddAvatarPicture(float x, float base, float z, float yaw, float eyeX, float eyeZ, int look);
+// Draws every picture added since the last call, in one batch per look.
 void DrawAvatarPictures();

@@ -7,19 +7,21 @@
 
 #include "core/app_state.h"
 #include "core/frame_timer.h"
-#include "core/nick_colour.h"
 #include "model/ms3d_model.h"
+#include "scene/avatar_models.h"
 #include "scene/avatar_pictures.h"
 #include "scene/font.h"
 #include "scene/particles.h"
 #include "scene/room_avatars.h"
+#include "scene/room_labels.h"
 #include "scene/scene.h"
+#include "scene/speech.h"
+#include "scene/text_plates.h"
 #include "scene/view_frustum.h"
 #include "scene/world.h"
 
 static const float kEyeHeight = 0.6f;
 static const float kPeerBase = 0.32f;
-static const float kPeerLabelLift = 0.835f;
 
 // The avatar's pictures are taken at the start of the first frame after a set-up, when the
 // window shows and its back buffer can be read back (LoadWorldFile has fitted and compiled it).
@@ -36,7 +38,8 @@ bool InitScene() {
   glShadeModel(GL_SMOOTH);
   glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
   glDisable(GL_LIGHTING);
-  FontTexture = 0;  // a name from an earlier context means nothing in this one
+  FontTexture = 0;  // names from an earlier context mean nothing in this one
+  ForgetPlates();
   LoadWorldFile();
   avatarPicturesDue = true;  // taken in the first frame: a window not yet shown has no pixels
   StartFrameTimer();
@@ -60,14 +63,14 @@ static void DrawRoom() {
 }
 
 struct PeerView {
-  int slot;
   float x, z, yaw, pitch;
-  const char* ncb;
+  const RoomMember* member;
 };
 
-// The avatars of this frame, from the window's own copy of the room. Static: the frame
-// allocates nothing.
+// The avatars of this frame, from the window's own copy of the room, and the labels over those
+// in view. Static: the frame allocates nothing.
 static PeerView peers[kRoomMembers];
+static LabelAnchor anchors[kRoomMembers];
 
 static int ReadPeers() {
   int count = 0;
@@ -75,29 +78,14 @@ static int ReadPeers() {
     const RoomAvatar& a = RoomAvatars.avatars[i];
     // Drawn once the peer has shown it hears us: a one-way link would stand it at the centre.
     if (!HasAvatar(a)) continue;
-    PeerView& view = peers[count++];
-    view.slot = a.member.id;
-    view.x = a.pose.x;
-    view.z = a.pose.z;
-    view.yaw = a.pose.yaw;
-    view.pitch = a.pose.pitch;
-    view.ncb = a.member.nick;
+    peers[count++] = PeerView{a.pose.x, a.pose.z, a.pose.yaw, a.pose.pitch, &a.member};
   }
   return count;
 }
 
-static void DrawWholeAvatar(const PeerView& peer) {
-  glPushMatrix();
-  glTranslatef(peer.x, kPeerBase, peer.z);
-  glRotatef(peer.yaw, 0.0f, 1.0f, 0.0f);
-  glRotatef(peer.pitch, 1.0f, 0.0f, 0.0f);
-  AvatarModel.Draw();
-  glEnable(GL_TEXTURE_2D);
-  glPopMatrix();
-}
-
-// Every peer in view: near ones from the compiled model, far upright ones as pictures in one
-// batch, then every label in one batch over them. Peers outside the view are skipped.
+// Every peer in view: near ones whole from the avatar's arrays, one after another under one
+// set-up; far upright ones as pictures in one batch per look; then the labels of all of them
+// in one batch over the room. Peers outside the view are skipped.
 static void DrawPeers() {
   int count = ReadPeers();
   if (count == 0) return;
@@ -105,35 +93,27 @@ static void DrawPeers() {
   TakeViewFrustum(&frustum);
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);
-  const float clock = AppState.sceneClock;
-  glColor3f(1.0f, 1.0f, 1.0f);  // avatars in their own colours, not the channel label's
+  const float head = kPeerBase + AvatarTop();
+  int labelled = 0;
+  BeginAvatars();
   for (int i = 0; i < count; ++i) {
     const PeerView& peer = peers[i];
-    if (!SphereInView(frustum, peer.x, kPeerBase, peer.z, AvatarRadius)) continue;
+    if (!SphereInView(frustum, peer.x, kPeerBase, peer.z, AvatarRadius)) {
+      // Its tag may still show over the bottom edge of the view.
+      if (SphereInView(frustum, peer.x, head + 0.1f, peer.z, 0.3f)) anchors[labelled++] = {peer.x, head, peer.z, peer.member};
+      continue;
+    }
+    anchors[labelled++] = {peer.x, head, peer.z, peer.member};
     float dx = peer.x - LocalPose.x, dz = peer.z - LocalPose.z;
     float distance = std::sqrt(dx * dx + dz * dz);
     if (AvatarPictureFits(distance, peer.pitch, viewport[3]))
-      AddAvatarPicture(peer.x, kPeerBase, peer.z, peer.yaw, LocalPose.x, LocalPose.z);
+      AddAvatarPicture(peer.x, kPeerBase, peer.z, peer.yaw, LocalPose.x, LocalPose.z, peer.member->look);
     else
-      DrawWholeAvatar(peer);
+      DrawAvatar(peer.x, kPeerBase, peer.z, peer.yaw, peer.pitch, peer.member->look);
   }
+  EndAvatars();
   DrawAvatarPictures();
-  // The labels spin while the room moves; a frame drawn at rest stays on screen until the next
-  // change, so its labels face the camera, readable, rather than stopping edge on.
-  const bool spinning = SceneAnimating();
-  for (int i = 0; i < count; ++i) {
-    const PeerView& peer = peers[i];
-    const float lift = kPeerBase + kPeerLabelLift;
-    const float halfWidth = 0.05f * static_cast<float>(strnlen(peer.ncb, kRoomNickLength));
-    if (!SphereInView(frustum, peer.x, lift, peer.z, halfWidth + 0.1f)) continue;
-    const float slot = static_cast<float>(peer.slot);
-    const float facing = std::atan2(LocalPose.x - peer.x, LocalPose.z - peer.z) * 57.29578f;
-    // The member's own colour, the same as the nickname's in the console.
-    const NickRgb colour = NickColour(peer.ncb);
-    AddLabel(peer.ncb, peer.x, lift, peer.z, spinning ? slot * 78.0f + clock * 3.0f : facing, 0.1f,
-             colour.r / 255.0f, colour.g / 255.0f, colour.b / 255.0f);
-  }
-  DrawLabels();
+  DrawRoomLabels(anchors, labelled, SceneNowMs());
   glColor3f(1.0f, 1.0f, 1.0f);  // the next frame's room takes the colour a peer leaves
 }
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -161,6 +162,22 @@ void ShowRoom(const char* channel, const std::vector<Standing>& members) {
     m.pose.x = s.x;
     m.pose.z = s.z;
     m.pose.yaw = m.pose.heading = s.yaw;
+    m.status = s.status;
+    m.away = s.away;
+    m.look = static_cast<uint8_t>(s.look);
+    m.typing = s.typing;
   }
   TakeRoomView(view);
+}
+
+void KeepFrame(const std::vector<unsigned char>& rgba, int width, int height, const char* name) {
+  const char* folder = std::getenv("QIVRA_EVIDENCE_DIR");
+  if (!folder) return;
+  std::string path = std::string(folder) + "/" + name + ".ppm";
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return;
+  std::fprintf(f, "P6\n%d %d\n255\n", width, height);
+  for (int y = height - 1; y >= 0; --y)
+    for (int x = 0; x < width; ++x) std::fwrite(&rgba[(static_cast<size_t>(y) * width + x) * 4], 1, 3, f);
+  std::fclose(f);
 }

@@ -1,0 +1,264 @@
+// The labels' batch: plates from scene/text_plates.cpp placed as quads that face the viewer,
+// sized in pixels and stacked over the head; tags drawn near to far, bubbles far to near.
+#include "scene/room_labels.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/nick_colour.h"
+#include "scene/speech.h"
+#include "scene/text_plates.h"
+#include "scene/view_frustum.h"
+
+namespace {
+
+const int kTagFontPixels = 16;        // the size text_plates.cpp draws tags at
+const float kTexelNear = 0.0045f;     // a texel's size in the room when near: tags shrink with distance
+const float kGapPixels = 3.0f;        // between the head, the tag, the mark and the bubble
+const int kItemsPerMember = 3;
+
+struct LabelItem {
+  PlateCell cell;
+  bool opaque;    // a tag: square and opaque to its edges, it hides whatever lies behind it
+  float x, y, z;  // the middle of its bottom edge
+  float texel;    // room units per texel
+  float depth;    // along the view
+  float opacity;
+  float left, right, bottom, top;  // the part drawn, as fractions of the plate: nearer tags hide the rest
+};
+
+struct LabelVertex {
+  float s, t;
+  unsigned char rgba[4];
+  float x, y, z;
+};
+
+LabelItem items[kRoomMembers * kItemsPerMember];
+int order[kRoomMembers * kItemsPerMember];
+LabelVertex vertices[kRoomMembers * kItemsPerMember * 4];
+
+struct Camera {
+  float m[16], p[16];
+  float right[3], up[3];
+  int viewport[4];
+  int viewportHeight;
+};
+
+// Which cells of 4 by 4 pixels of the view the nearer opaque labels cover wholly: a label whose
+// every cell is covered is not drawn. In a crowd most tags lie behind nearer ones, and each
+// pixel drawn costs as much as a pixel of the room.
+const int kCoverCell = 4;
+const int kCoverColumns = 4096 / kCoverCell, kCoverRows = 4096 / kCoverCell;
+bool covered[kCoverRows][kCoverColumns];
+
+void TakeCamera(Camera* c) {
+  glGetFloatv(GL_MODELVIEW_MATRIX, c->m);
+  glGetFloatv(GL_PROJECTION_MATRIX, c->p);
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  for (int k = 0; k < 4; ++k) c->viewport[k] = viewport[k];
+  c->viewportHeight = viewport[3] > 0 ? viewport[3] : 1;
+  // The rows of the view's rotation are the screen's right and up in room coordinates.
+  for (int k = 0; k < 3; ++k) {
+    c->right[k] = c->m[4 * k];
+    c->up[k] = c->m[4 * k + 1];
+  }
+}
+
+// Collects the plates of every anchor; false when the plates' texture was emptied meanwhile,
+// so that cells collected before are gone.
+bool Collect(const Camera& cam, const ViewFrustum& frustum, const LabelAnchor* anchors, int count, uint32_t nowMs,
+             int* itemCount) {
+  const uint32_t generation = PlateGeneration();
+  int n = 0;
+  for (int i = 0; i < count; ++i) {
+    const LabelAnchor& a = anchors[i];
+    const RoomMember& m = *a.member;
+    const float depth = -(cam.m[2] * a.x + cam.m[6] * a.y + cam.m[10] * a.z + cam.m[14]);
+    if (depth < 0.1f) continue;  // behind the eye
+    // Room units per pixel at that depth; a texel is a pixel near, and shrinks to the smallest
+    // size that keeps the text readable.
+    const float perPixel = 2.0f * depth / (cam.p[5] * static_cast<float>(cam.viewportHeight));
+    const float shrink = std::min(1.0f, std::max(kSmallestTagPixels / kTagFontPixels, kTexelNear / perPixel));
+    const float texel = perPixel * shrink;
+    const NickRgb colour = NickColour(m.nick);
+    SpeechShown speech{};
+    PlateKind kinds[kItemsPerMember];
+    const char* texts[kItemsPerMember];
+    float opacity[kItemsPerMember];
+    int stacked = 0;
+    kinds[stacked] = PlateTag, texts[stacked] = m.nick, opacity[stacked++] = 1.0f;
+    if (m.typing) kinds[stacked] = PlateTyping, texts[stacked] = "", opacity[stacked++] = 1.0f;
+    if (SpeechOf(m.nick, nowMs, &speech) && speech.opacity > 0.0f)
+      kinds[stacked] = speech.isAction ? PlateAction : PlateSpeech, texts[stacked] = speech.text,
+      opacity[stacked++] = speech.opacity;
+    float lift = kGapPixels * texel;
+    for (int k = 0; k < stacked; ++k) {
+      LabelItem& item = items[n];
+      if (!TakePlate(kinds[k], texts[k], m.status, m.away, colour, &item.cell)) continue;
+      if (PlateGeneration() != generation) return false;
+      item.x = a.x + cam.up[0] * lift;
+      item.y = a.y + cam.up[1] * lift;
+      item.z = a.z + cam.up[2] * lift;
+      item.texel = texel;
+      item.depth = depth;
+      item.opacity = opacity[k];
+      item.opaque = kinds[k] == PlateTag;
+      item.left = item.bottom = 0.0f;
+      item.right = item.top = 1.0f;
+      const float width = item.cell.width * texel, height = item.cell.height * texel;
+      lift += height + kGapPixels * texel;
+      if (!SphereInView(frustum, item.x + cam.up[0] * height / 2, item.y + cam.up[1] * height / 2,
+                        item.z + cam.up[2] * height / 2, 0.5f * (width + height)))
+        continue;
+      ++n;
+    }
+  }
+  *itemCount = n;
+  return true;
+}
+
+// The pixel the room point lands on (x from the left, y from the bottom of the window); false
+// behind the eye.
+bool Project(const Camera& c, float x, float y, float z, float* px, float* py) {
+  float eye[4], clip[4];
+  for (int r = 0; r < 4; ++r) eye[r] = c.m[r] * x + c.m[4 + r] * y + c.m[8 + r] * z + c.m[12 + r];
+  for (int r = 0; r < 4; ++r) clip[r] = c.p[r] * eye[0] + c.p[4 + r] * eye[1] + c.p[8 + r] * eye[2] + c.p[12 + r] * eye[3];
+  if (!(clip[3] > 0.0f)) return false;
+  *px = c.viewport[0] + (clip[0] / clip[3] * 0.5f + 0.5f) * c.viewport[2];
+  *py = c.viewport[1] + (clip[1] / clip[3] * 0.5f + 0.5f) * c.viewport[3];
+  return true;
+}
+
+// The label's pixels as cells of the cover grid: the cells it touches (outer) and those it
+// fills wholly, its rounded corners left out (inner). False when it lies off the grid.
+struct CellSpan {
+  int x0, y0, x1, y1;  // inclusive
+};
+struct PixelBox {
+  float left, bottom, width, height;
+};
+bool Cells(const Camera& c, const LabelItem& item, CellSpan* outer, CellSpan* inner, PixelBox* box) {
+  float px = 0.0f, py = 0.0f;
+  if (!Project(c, item.x, item.y, item.z, &px, &py)) return false;
+  const float scale = item.texel / (2.0f * item.depth / (c.p[5] * static_cast<float>(c.viewportHeight)));
+  const float w = item.cell.width * scale, h = item.cell.height * scale;
+  const float left = px - w / 2 - c.viewport[0], bottom = py - c.viewport[1];
+  if (left < 0.0f || bottom < 0.0f || left + w >= kCoverColumns * kCoverCell || bottom + h >= kCoverRows * kCoverCell)
+    return false;
+  *box = {left, bottom, w, h};
+  *outer = {static_cast<int>(left) / kCoverCell, static_cast<int>(bottom) / kCoverCell,
+            static_cast<int>(left + w) / kCoverCell, static_cast<int>(bottom + h) / kCoverCell};
+  const float corner = 4.0f * scale;
+  *inner = {static_cast<int>(left + corner + kCoverCell - 1) / kCoverCell,
+            static_cast<int>(bottom + corner + kCoverCell - 1) / kCoverCell,
+            static_cast<int>(left + w - corner) / kCoverCell - 1, static_cast<int>(bottom + h - corner) / kCoverCell - 1};
+  return true;
+}
+
+// Drops the labels that nearer tags hide wholly, and cuts those they hide in part to the rows and
+// columns of cells still seen; order runs near to far.
+int DropHidden(const Camera& c, int n) {
+  const int rows = std::min(kCoverRows, c.viewport[3] / kCoverCell + 1);
+  for (int y = 0; y < rows; ++y) std::memset(covered[y], 0, sizeof covered[y]);
+  int kept = 0;
+  for (int i = 0; i < n; ++i) {
+    LabelItem& item = items[order[i]];
+    CellSpan outer, inner, seen = {1 << 20, 1 << 20, -1, -1};
+    PixelBox box;
+    if (!Cells(c, item, &outer, &inner, &box)) {
+      order[kept++] = order[i];  // partly off the view: drawn whole
+      continue;
+    }
+    for (int y = outer.y0; y <= outer.y1; ++y)
+      for (int x = outer.x0; x <= outer.x1; ++x)
+        if (!covered[y][x]) {
+          seen.x0 = std::min(seen.x0, x), seen.x1 = std::max(seen.x1, x);
+          seen.y0 = std::min(seen.y0, y), seen.y1 = std::max(seen.y1, y);
+        }
+    if (seen.x1 < 0) continue;
+    order[kept++] = order[i];
+    if (item.opaque) {
+      auto fraction = [](float pixel, float from, float size) {
+        return std::min(1.0f, std::max(0.0f, (pixel - from) / size));
+      };
+      item.left = fraction(static_cast<float>(seen.x0 * kCoverCell), box.left, box.width);
+      item.right = fraction(static_cast<float>((seen.x1 + 1) * kCoverCell), box.left, box.width);
+      item.bottom = fraction(static_cast<float>(seen.y0 * kCoverCell), box.bottom, box.height);
+      item.top = fraction(static_cast<float>((seen.y1 + 1) * kCoverCell), box.bottom, box.height);
+      for (int y = inner.y0; y <= inner.y1; ++y)
+        for (int x = inner.x0; x <= inner.x1; ++x) covered[y][x] = true;
+    }
+  }
+  return kept;
+}
+
+unsigned char Byte(float value) { return static_cast<unsigned char>(value * 255.0f + 0.5f); }
+
+void Corners(const Camera& cam, const LabelItem& item, LabelVertex* v) {
+  const float width = item.cell.width * item.texel, height = item.cell.height * item.texel;
+  // Premultiplied: the fade scales every channel.
+  const unsigned char o = Byte(item.opacity);
+  const float across[4] = {item.left, item.right, item.right, item.left};
+  const float upward[4] = {item.bottom, item.bottom, item.top, item.top};
+  for (int k = 0; k < 4; ++k) {
+    const float a = (across[k] - 0.5f) * width, b = upward[k] * height;
+    v[k].s = item.cell.s0 + across[k] * (item.cell.s1 - item.cell.s0);
+    v[k].t = item.cell.t0 + upward[k] * (item.cell.t1 - item.cell.t0);
+    v[k].rgba[0] = v[k].rgba[1] = v[k].rgba[2] = v[k].rgba[3] = o;
+    v[k].x = item.x + cam.right[0] * a + cam.up[0] * b;
+    v[k].y = item.y + cam.right[1] * a + cam.up[1] * b;
+    v[k].z = item.z + cam.right[2] * a + cam.up[2] * b;
+  }
+}
+
+}  // namespace
+
+void DrawRoomLabels(const LabelAnchor* anchors, int count, uint32_t nowMs) {
+  if (count <= 0) return;
+  if (count > kRoomMembers) count = kRoomMembers;
+  Camera cam;
+  TakeCamera(&cam);
+  ViewFrustum frustum;
+  TakeViewFrustum(&frustum);
+  int n = 0;
+  // A texture that filled up while collecting starts afresh: the second round finds room.
+  if (!Collect(cam, frustum, anchors, count, nowMs, &n) && !Collect(cam, frustum, anchors, count, nowMs, &n)) return;
+  if (n == 0 || PlateTexture() == 0) return;
+  for (int i = 0; i < n; ++i) order[i] = i;
+  std::sort(order, order + n, [](int a, int b) { return items[a].depth < items[b].depth; });
+  n = DropHidden(cam, n);
+  // Tags near to far, then the rest (bubbles, typing marks) far to near.
+  int tags = 0;
+  for (int i = 0; i < n; ++i)
+    if (items[order[i]].opaque) Corners(cam, items[order[i]], &vertices[4 * tags++]);
+  int rest = tags;
+  for (int i = n - 1; i >= 0; --i)
+    if (!items[order[i]].opaque) Corners(cam, items[order[i]], &vertices[4 * rest++]);
+  glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT |
+               GL_LIGHTING_BIT);
+  glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, PlateTexture());
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glShadeModel(GL_FLAT);
+  glEnable(GL_DEPTH_TEST);  // hidden by walls and avatars in front of them
+  glInterleavedArrays(GL_T2F_C4UB_V3F, sizeof(LabelVertex), vertices);
+  // Tags write depth and blend nothing: a tag behind nearer ones is dropped pixel by pixel
+  // before its texture is read.
+  glDisable(GL_BLEND);
+  glDisable(GL_ALPHA_TEST);
+  glDepthMask(GL_TRUE);
+  glDrawArrays(GL_QUADS, 0, tags * 4);
+  // The rest blend over what lies behind them, each over the farther ones, writing no depth.
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_ALPHA_TEST);
+  glAlphaFunc(GL_GREATER, 0.0f);  // clear texels cost no blend
+  glDepthMask(GL_FALSE);
+  glDrawArrays(GL_QUADS, tags * 4, (rest - tags) * 4);
+  glPopClientAttrib();
+  glPopAttrib();
+}
