@@ -246,7 +246,9 @@ unsigned char* DrawTextPlate(const char* text, int length, const TextPlateStyle&
   pango_layout_get_pixel_extents(layout, &ink, &logical);
   const int pad = style.padding > 0 ? style.padding : 0, tail = style.tail > 0 ? style.tail : 0;
   const int plateWidth = logical.width + 2 * pad, plateHeight = logical.height + 2 * pad;
-  const int w = plateWidth + 2, h = plateHeight + 2 + tail;  // a pixel around for the edge
+  // A rounded plate keeps a pixel around it for its edge; a square one's edge is its border.
+  const int around = style.rounded ? 2 : 0;
+  const int w = plateWidth + around, h = plateHeight + around + tail;
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
   cairo_t* cr = cairo_create(surface);
   unsigned char* rgba = static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(w) * h * 4));
@@ -257,15 +259,19 @@ unsigned char* DrawTextPlate(const char* text, int length, const TextPlateStyle&
     g_object_unref(layout);
     return nullptr;
   }
-  const double radius = plateHeight < 2 * pad + 8 ? plateHeight / 2.5 : pad + 3.0;
-  PlatePath(cr, 1.5, 1.5, plateWidth - 1.0, plateHeight - 1.0, radius, tail);
+  if (style.rounded) {
+    const double radius = plateHeight < 2 * pad + 8 ? plateHeight / 2.5 : pad + 3.0;
+    PlatePath(cr, 1.5, 1.5, plateWidth - 1.0, plateHeight - 1.0, radius, tail);
+  } else {
+    cairo_rectangle(cr, 0.5, 0.5, w - 1.0, h - 1.0);  // the edge on the picture's own border
+  }
   cairo_set_source_rgba(cr, style.plate.r / 255.0, style.plate.g / 255.0, style.plate.b / 255.0, style.plateAlpha / 255.0);
   cairo_fill_preserve(cr);
   cairo_set_line_width(cr, 1.0);
   cairo_set_source_rgb(cr, style.border.r / 255.0, style.border.g / 255.0, style.border.b / 255.0);
   cairo_stroke(cr);
   cairo_set_source_rgb(cr, style.colour.r / 255.0, style.colour.g / 255.0, style.colour.b / 255.0);
-  cairo_move_to(cr, 1 + pad - logical.x, 1 + pad - logical.y);
+  cairo_move_to(cr, around / 2 + pad - logical.x, around / 2 + pad - logical.y);
   pango_cairo_show_layout(cr, layout);
   cairo_surface_flush(surface);
   const unsigned char* data = cairo_image_surface_get_data(surface);

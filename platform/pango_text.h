@@ -38,8 +38,8 @@ int TextXToIndex(const char* text, int length, int size, int x);
 int TextMissingGlyphs(const char* text, int length, int size);
 
 // Text on a plate, as a picture for a texture: wrapped at maxWidth pixels into at most maxLines
-// lines (the last cut with an ellipsis when more would follow), on a rounded plate padded by
-// `padding`, with a tail under its middle when asked. Pixels are r, g, b, a with the colour
+// lines (the last cut with an ellipsis when more would follow), on a plate padded by `padding`,
+// square (every pixel as opaque as the plate) or rounded with a tail under its middle. Pixels are r, g, b, a with the colour
 // premultiplied by alpha (blend with one, one minus source alpha), rows top-down.
 struct TextPlateStyle {
   int size;                 // pixels
@@ -49,6 +49,7 @@ struct TextPlateStyle {
   unsigned char plateAlpha; // its opacity
   TextRgb border;           // and its edge (one pixel)
   int padding, maxWidth, maxLines;
+  bool rounded;             // rounded corners; else square
   int tail;                 // height of the tail under the plate; 0: none
 };
 // A malloc'd picture of *width x *height (free it with std::free), as small as the text needs;
