@@ -11,6 +11,8 @@
 #include "irc/registration.h"
 #include "irc/words/chat_lines.h"
 #include "irc/words/reply_lines.h"
+#include "platform/ticks.h"
+#include "scene/speech.h"
 
 namespace {
 
@@ -40,6 +42,9 @@ void ApplyIrcEvent(const IrcEvent& event) {
   if (!FormatEventLine(event.kind, event.nick, event.text, line, sizeof line)) return;
   ConsoleAppendMarked(line, MarkFor(event.kind, event.nick, event.text));
   LogChatEvent(event.kind, event.nick, event.text, line);
+  // The channel's chat shows over the speaker's avatar too; private messages never do.
+  if (event.kind == EventChannelMessage || event.kind == EventAction)
+    ShowSpeech(event.nick, event.text, event.kind == EventAction, TickCountMs());
   if (event.kind == EventText && IsMemberListLine(event.text)) ShowFirstUseHints();
 }
 

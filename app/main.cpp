@@ -15,6 +15,7 @@
 #include "platform/stop_signals.h"
 #include "platform/ticks.h"
 #include "presence/peer_table.h"
+#include "scene/speech.h"
 
 void WireSceneKeys();  // key_wiring.cpp
 
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
   PeerChangeHook = NotePeerChange;  // a peer that moves is drawn, behind other windows too
   LeaveRoom = EndRunAfterLine;
   WireSceneKeys();
+  SceneTimeMs = TickCountMs;  // speech bubbles live and fade by the clock
 
   if (!CreateMainWindow(kProgramTitle, 640, 480, 16, AppState.isFullScreen)) return 0;
   ReportMissingFiles();

@@ -106,6 +106,7 @@ void ClampToWorld() {}
 void ReportOwnMoves(uint32_t*) {}
 void TakeRoom() {}
 void SpawnExplosion(float, float, float) {}
+void ShowSpeech(const char*, const char*, bool, uint32_t) {}
 ConsoleMark MarkFor(int, const char*, const char*) { return MarkPlain; }
 void RefreshWindowTitle() {}
 void KeepPrivateTarget() {}  // the query tag belongs to the window
