@@ -133,13 +133,18 @@ float AvatarTop() { return arrays.top; }
 bool AvatarArraysReady() { return arrays.ready; }
 
 void BeginAvatars() {
-  glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_CURRENT_BIT);
+  glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_CURRENT_BIT | GL_POLYGON_BIT);
   glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
   glEnable(GL_TEXTURE_2D);
   glColor3f(1.0f, 1.0f, 1.0f);
   arrays.boundLook = -1;
   if (!arrays.ready) return;
   glBindTexture(GL_TEXTURE_2D, arrays.texture);
+  // The figure is closed: its far side is never seen. Fitting mirrored it, so its faces seen
+  // from outside now wind clockwise.
+  glEnable(GL_CULL_FACE);
+  glFrontFace(GL_CW);
+  glCullFace(GL_BACK);
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   glVertexPointer(3, GL_FLOAT, 0, arrays.places);

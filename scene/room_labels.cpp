@@ -1,5 +1,5 @@
 // The labels' batch: plates from scene/text_plates.cpp placed as quads that face the viewer,
-// sized in pixels and stacked over the head; tags drawn near to far, bubbles far to near.
+// sized in pixels and stacked over the head; far to near, tags cut to what nearer ones leave.
 #include "scene/room_labels.h"
 
 #include <GL/gl.h>
@@ -21,12 +21,14 @@ const int kItemsPerMember = 3;
 
 struct LabelItem {
   PlateCell cell;
-  bool opaque;    // a tag: square and opaque to its edges, it hides whatever lies behind it
+  bool tag;       // else a bubble or a typing mark, drawn over every tag
+  float inset, insetBelow;  // texels of the plate's edge that are not opaque: corners, the tail
+  bool dropped;   // hidden wholly
   float x, y, z;  // the middle of its bottom edge
   float texel;    // room units per texel
   float depth;    // along the view
   float opacity;
-  float left, right, bottom, top;  // the part drawn, as fractions of the plate: nearer tags hide the rest
+  float left, right, bottom, top;  // the part drawn, as fractions of the plate: what hides the rest is nearer
 };
 
 struct LabelVertex {
@@ -46,9 +48,9 @@ struct Camera {
   int viewportHeight;
 };
 
-// Which cells of 4 by 4 pixels of the view the nearer opaque labels cover wholly: a label whose
-// every cell is covered is not drawn. In a crowd most tags lie behind nearer ones, and each
-// pixel drawn costs as much as a pixel of the room.
+// Which cells of 4 by 4 pixels of the view the labels drawn over a label cover wholly: a label
+// whose every cell is covered is not drawn, the others only where they show. In a crowd most
+// tags and bubbles lie behind nearer ones, and each pixel drawn costs as much as one of the room.
 const int kCoverCell = 4;
 const int kCoverColumns = 4096 / kCoverCell, kCoverRows = 4096 / kCoverCell;
 bool covered[kCoverRows][kCoverColumns];
@@ -68,10 +70,12 @@ void TakeCamera(Camera* c) {
 }
 
 // Collects the plates of every anchor; false when the plates' texture was emptied meanwhile,
-// so that cells collected before are gone.
+// so that cells collected before are gone. The last round instead drops what it collected
+// before and goes on: with more than the texture holds, some members' labels are left out of a
+// frame rather than all.
 bool Collect(const Camera& cam, const ViewFrustum& frustum, const LabelAnchor* anchors, int count, uint32_t nowMs,
-             int* itemCount) {
-  const uint32_t generation = PlateGeneration();
+             bool lastRound, int* itemCount) {
+  uint32_t generation = PlateGeneration();
   int n = 0;
   for (int i = 0; i < count; ++i) {
     const LabelAnchor& a = anchors[i];
@@ -96,16 +100,25 @@ bool Collect(const Camera& cam, const ViewFrustum& frustum, const LabelAnchor* a
       opacity[stacked++] = speech.opacity;
     float lift = kGapPixels * texel;
     for (int k = 0; k < stacked; ++k) {
+      PlateCell cell;
+      if (!TakePlate(kinds[k], texts[k], m.status, m.away, colour, &cell)) continue;
+      if (PlateGeneration() != generation) {
+        if (!lastRound) return false;
+        generation = PlateGeneration();
+        n = 0;
+      }
       LabelItem& item = items[n];
-      if (!TakePlate(kinds[k], texts[k], m.status, m.away, colour, &item.cell)) continue;
-      if (PlateGeneration() != generation) return false;
+      item.cell = cell;
       item.x = a.x + cam.up[0] * lift;
       item.y = a.y + cam.up[1] * lift;
       item.z = a.z + cam.up[2] * lift;
       item.texel = texel;
       item.depth = depth;
       item.opacity = opacity[k];
-      item.opaque = kinds[k] == PlateTag;
+      item.tag = kinds[k] == PlateTag;
+      item.inset = item.tag ? 1.0f : 9.0f;  // the rounded corners of a bubble
+      item.insetBelow = item.tag ? 1.0f : 18.0f;  // and its tail
+      item.dropped = false;
       item.left = item.bottom = 0.0f;
       item.right = item.top = 1.0f;
       const float width = item.cell.width * texel, height = item.cell.height * texel;
@@ -151,47 +164,53 @@ bool Cells(const Camera& c, const LabelItem& item, CellSpan* outer, CellSpan* in
   *box = {left, bottom, w, h};
   *outer = {static_cast<int>(left) / kCoverCell, static_cast<int>(bottom) / kCoverCell,
             static_cast<int>(left + w) / kCoverCell, static_cast<int>(bottom + h) / kCoverCell};
-  const float corner = 4.0f * scale;
-  *inner = {static_cast<int>(left + corner + kCoverCell - 1) / kCoverCell,
-            static_cast<int>(bottom + corner + kCoverCell - 1) / kCoverCell,
-            static_cast<int>(left + w - corner) / kCoverCell - 1, static_cast<int>(bottom + h - corner) / kCoverCell - 1};
+  const float side = item.inset * scale, below = item.insetBelow * scale;
+  *inner = {static_cast<int>(left + side + kCoverCell - 1) / kCoverCell,
+            static_cast<int>(bottom + below + kCoverCell - 1) / kCoverCell,
+            static_cast<int>(left + w - side) / kCoverCell - 1, static_cast<int>(bottom + h - side) / kCoverCell - 1};
   return true;
 }
 
-// Drops the labels that nearer tags hide wholly, and cuts those they hide in part to the rows and
-// columns of cells still seen; order runs near to far.
+// Cuts a label to the cells of the grid not yet covered (false: none is left), then covers the
+// cells it fills wholly when it is opaque.
+bool CutAndCover(const Camera& c, LabelItem& item) {
+  CellSpan outer, inner, seen = {1 << 20, 1 << 20, -1, -1};
+  PixelBox box;
+  if (!Cells(c, item, &outer, &inner, &box)) return true;  // partly off the view: drawn whole
+  for (int y = outer.y0; y <= outer.y1; ++y)
+    for (int x = outer.x0; x <= outer.x1; ++x)
+      if (!covered[y][x]) {
+        seen.x0 = std::min(seen.x0, x), seen.x1 = std::max(seen.x1, x);
+        seen.y0 = std::min(seen.y0, y), seen.y1 = std::max(seen.y1, y);
+      }
+  if (seen.x1 < 0) return false;
+  auto fraction = [](int cell, float from, float size) {
+    return std::min(1.0f, std::max(0.0f, (static_cast<float>(cell * kCoverCell) - from) / size));
+  };
+  item.left = fraction(seen.x0, box.left, box.width);
+  item.right = fraction(seen.x1 + 1, box.left, box.width);
+  item.bottom = fraction(seen.y0, box.bottom, box.height);
+  item.top = fraction(seen.y1 + 1, box.bottom, box.height);
+  if (item.opacity >= 1.0f)
+    for (int y = inner.y0; y <= inner.y1; ++y)
+      for (int x = inner.x0; x <= inner.x1; ++x) covered[y][x] = true;
+  return true;
+}
+
+// Drops the labels hidden wholly and cuts those hidden in part, as they will be drawn: bubbles
+// and marks over every tag, each kind far to near. So a bubble is hidden only by nearer bubbles,
+// a tag by every bubble and by nearer tags. Order runs near to far, and still does.
 int DropHidden(const Camera& c, int n) {
   const int rows = std::min(kCoverRows, c.viewport[3] / kCoverCell + 1);
   for (int y = 0; y < rows; ++y) std::memset(covered[y], 0, sizeof covered[y]);
+  for (bool tags : {false, true})
+    for (int i = 0; i < n; ++i) {
+      LabelItem& item = items[order[i]];
+      if (item.tag == tags) item.dropped = !CutAndCover(c, item);
+    }
   int kept = 0;
-  for (int i = 0; i < n; ++i) {
-    LabelItem& item = items[order[i]];
-    CellSpan outer, inner, seen = {1 << 20, 1 << 20, -1, -1};
-    PixelBox box;
-    if (!Cells(c, item, &outer, &inner, &box)) {
-      order[kept++] = order[i];  // partly off the view: drawn whole
-      continue;
-    }
-    for (int y = outer.y0; y <= outer.y1; ++y)
-      for (int x = outer.x0; x <= outer.x1; ++x)
-        if (!covered[y][x]) {
-          seen.x0 = std::min(seen.x0, x), seen.x1 = std::max(seen.x1, x);
-          seen.y0 = std::min(seen.y0, y), seen.y1 = std::max(seen.y1, y);
-        }
-    if (seen.x1 < 0) continue;
-    order[kept++] = order[i];
-    if (item.opaque) {
-      auto fraction = [](float pixel, float from, float size) {
-        return std::min(1.0f, std::max(0.0f, (pixel - from) / size));
-      };
-      item.left = fraction(static_cast<float>(seen.x0 * kCoverCell), box.left, box.width);
-      item.right = fraction(static_cast<float>((seen.x1 + 1) * kCoverCell), box.left, box.width);
-      item.bottom = fraction(static_cast<float>(seen.y0 * kCoverCell), box.bottom, box.height);
-      item.top = fraction(static_cast<float>((seen.y1 + 1) * kCoverCell), box.bottom, box.height);
-      for (int y = inner.y0; y <= inner.y1; ++y)
-        for (int x = inner.x0; x <= inner.x1; ++x) covered[y][x] = true;
-    }
-  }
+  for (int i = 0; i < n; ++i)
+    if (!items[order[i]].dropped) order[kept++] = order[i];
   return kept;
 }
 
@@ -225,18 +244,19 @@ void DrawRoomLabels(const LabelAnchor* anchors, int count, uint32_t nowMs) {
   TakeViewFrustum(&frustum);
   int n = 0;
   // A texture that filled up while collecting starts afresh: the second round finds room.
-  if (!Collect(cam, frustum, anchors, count, nowMs, &n) && !Collect(cam, frustum, anchors, count, nowMs, &n)) return;
+  if (!Collect(cam, frustum, anchors, count, nowMs, false, &n)) Collect(cam, frustum, anchors, count, nowMs, true, &n);
   if (n == 0 || PlateTexture() == 0) return;
   for (int i = 0; i < n; ++i) order[i] = i;
   std::sort(order, order + n, [](int a, int b) { return items[a].depth < items[b].depth; });
   n = DropHidden(cam, n);
-  // Tags near to far, then the rest (bubbles, typing marks) far to near.
+  // Far to near: the tags (each cut to what nearer ones leave of it), then over them the bubbles
+  // and typing marks, so that speech is never hidden behind a name.
   int tags = 0;
-  for (int i = 0; i < n; ++i)
-    if (items[order[i]].opaque) Corners(cam, items[order[i]], &vertices[4 * tags++]);
+  for (int i = n - 1; i >= 0; --i)
+    if (items[order[i]].tag) Corners(cam, items[order[i]], &vertices[4 * tags++]);
   int rest = tags;
   for (int i = n - 1; i >= 0; --i)
-    if (!items[order[i]].opaque) Corners(cam, items[order[i]], &vertices[4 * rest++]);
+    if (!items[order[i]].tag) Corners(cam, items[order[i]], &vertices[4 * rest++]);
   glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT |
                GL_LIGHTING_BIT);
   glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
@@ -244,20 +264,18 @@ void DrawRoomLabels(const LabelAnchor* anchors, int count, uint32_t nowMs) {
   glBindTexture(GL_TEXTURE_2D, PlateTexture());
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glShadeModel(GL_FLAT);
-  glEnable(GL_DEPTH_TEST);  // hidden by walls and avatars in front of them
+  // Hidden by walls and avatars in front of them; none writes depth.
+  glEnable(GL_DEPTH_TEST);
+  glDepthMask(GL_FALSE);
   glInterleavedArrays(GL_T2F_C4UB_V3F, sizeof(LabelVertex), vertices);
-  // Tags write depth and blend nothing: a tag behind nearer ones is dropped pixel by pixel
-  // before its texture is read.
+  // Tags are opaque: nothing to blend.
   glDisable(GL_BLEND);
   glDisable(GL_ALPHA_TEST);
-  glDepthMask(GL_TRUE);
   glDrawArrays(GL_QUADS, 0, tags * 4);
-  // The rest blend over what lies behind them, each over the farther ones, writing no depth.
   glEnable(GL_BLEND);
   glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
   glEnable(GL_ALPHA_TEST);
   glAlphaFunc(GL_GREATER, 0.0f);  // clear texels cost no blend
-  glDepthMask(GL_FALSE);
   glDrawArrays(GL_QUADS, tags * 4, (rest - tags) * 4);
   glPopClientAttrib();
   glPopAttrib();

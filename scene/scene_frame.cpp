@@ -2,6 +2,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -64,57 +65,70 @@ static void DrawRoom() {
 
 struct PeerView {
   float x, z, yaw, pitch;
+  float distance;  // from the eye, on the floor
   const RoomMember* member;
 };
 
-// The avatars of this frame, from the window's own copy of the room, and the labels over those
-// in view. Static: the frame allocates nothing.
+// The avatars of this frame, from the window's own copy of the room; the near ones drawn whole
+// (by distance), and the labels over those in view. Static: the frame allocates nothing.
 static PeerView peers[kRoomMembers];
+static int nearest[kRoomMembers];
 static LabelAnchor anchors[kRoomMembers];
+static int peerCount = 0, labelCount = 0;
 
-static int ReadPeers() {
-  int count = 0;
+static void ReadPeers() {
+  peerCount = 0;
   for (int i = 0; i < RoomAvatars.count; ++i) {
     const RoomAvatar& a = RoomAvatars.avatars[i];
     // Drawn once the peer has shown it hears us: a one-way link would stand it at the centre.
     if (!HasAvatar(a)) continue;
-    peers[count++] = PeerView{a.pose.x, a.pose.z, a.pose.yaw, a.pose.pitch, &a.member};
+    const float dx = a.pose.x - LocalPose.x, dz = a.pose.z - LocalPose.z;
+    peers[peerCount++] = PeerView{a.pose.x, a.pose.z, a.pose.yaw, a.pose.pitch, std::sqrt(dx * dx + dz * dz), &a.member};
   }
-  return count;
 }
 
-// Every peer in view: near ones whole from the avatar's arrays, one after another under one
-// set-up; far upright ones as pictures in one batch per look; then the labels of all of them
-// in one batch over the room. Peers outside the view are skipped.
-static void DrawPeers() {
-  int count = ReadPeers();
-  if (count == 0) return;
+// Every peer in view, before the room: near ones whole from the avatar's arrays, nearest first
+// under one set-up, far upright ones as pictures in one batch per look. What they hide of each
+// other and of the room is then never textured. Peers outside the view are skipped; the labels
+// of those in view are noted for DrawPeerLabels.
+static void DrawPeerFigures() {
+  ReadPeers();
+  labelCount = 0;
+  if (peerCount == 0) return;
   ViewFrustum frustum;
   TakeViewFrustum(&frustum);
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);
   const float head = kPeerBase + AvatarTop();
-  int labelled = 0;
-  BeginAvatars();
-  for (int i = 0; i < count; ++i) {
+  int whole = 0;
+  for (int i = 0; i < peerCount; ++i) {
     const PeerView& peer = peers[i];
     if (!SphereInView(frustum, peer.x, kPeerBase, peer.z, AvatarRadius)) {
       // Its tag may still show over the bottom edge of the view.
-      if (SphereInView(frustum, peer.x, head + 0.1f, peer.z, 0.3f)) anchors[labelled++] = {peer.x, head, peer.z, peer.member};
+      if (SphereInView(frustum, peer.x, head + 0.1f, peer.z, 0.3f)) anchors[labelCount++] = {peer.x, head, peer.z, peer.member};
       continue;
     }
-    anchors[labelled++] = {peer.x, head, peer.z, peer.member};
-    float dx = peer.x - LocalPose.x, dz = peer.z - LocalPose.z;
-    float distance = std::sqrt(dx * dx + dz * dz);
-    if (AvatarPictureFits(distance, peer.pitch, viewport[3]))
+    anchors[labelCount++] = {peer.x, head, peer.z, peer.member};
+    if (AvatarPictureFits(peer.distance, peer.pitch, viewport[3]))
       AddAvatarPicture(peer.x, kPeerBase, peer.z, peer.yaw, LocalPose.x, LocalPose.z, peer.member->look);
     else
-      DrawAvatar(peer.x, kPeerBase, peer.z, peer.yaw, peer.pitch, peer.member->look);
+      nearest[whole++] = i;
+  }
+  std::sort(nearest, nearest + whole, [](int a, int b) { return peers[a].distance < peers[b].distance; });
+  BeginAvatars();
+  for (int k = 0; k < whole; ++k) {
+    const PeerView& peer = peers[nearest[k]];
+    DrawAvatar(peer.x, kPeerBase, peer.z, peer.yaw, peer.pitch, peer.member->look);
   }
   EndAvatars();
   DrawAvatarPictures();
-  DrawRoomLabels(anchors, labelled, SceneNowMs());
-  glColor3f(1.0f, 1.0f, 1.0f);  // the next frame's room takes the colour a peer leaves
+  glColor3f(1.0f, 1.0f, 1.0f);  // the room takes the colour a peer leaves
+}
+
+// The tags, typing marks and speech over the peers in view, after the room: they blend over it.
+static void DrawPeerLabels() {
+  DrawRoomLabels(anchors, labelCount, SceneNowMs());
+  glColor3f(1.0f, 1.0f, 1.0f);  // the next frame's room takes the colour a label leaves
 }
 
 void SetViewProjection(int x, int y, int width, int height, double aspect) {
@@ -140,6 +154,7 @@ bool RenderFrame() {
   // The room's textures are modulated by the current colour, which the channel label
   // and the peers' labels change: the room sets white for itself every frame.
   glColor3f(1.0f, 1.0f, 1.0f);
+  DrawPeerFigures();
   DrawRoom();
   DrawParticles();
 
@@ -150,6 +165,6 @@ bool RenderFrame() {
   PrintText(RoomAvatars.channel);
   glPopMatrix();
 
-  DrawPeers();
+  DrawPeerLabels();
   return true;
 }

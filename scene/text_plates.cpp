@@ -12,8 +12,9 @@
 
 namespace {
 
-const int kAtlasSize = 1024;
-const int kEntries = 1024;  // a power of two, over the pictures one texture holds
+const int kAtlasWidth = 2048, kAtlasHeight = 1024;
+const int kEntries = 2048;  // a power of two, over the pictures one texture holds
+const int kShelves = 128;
 const TextRgb kPlateGrey{34, 36, 40};  // the console's background: the nickname colours read on it
 
 struct Entry {
@@ -21,10 +22,17 @@ struct Entry {
   PlateCell cell;
 };
 
+// Pictures are packed in shelves, rows of one height each: a tag goes beside tags, a bubble of
+// two rows beside bubbles of two rows, so little space goes unused.
+struct Shelf {
+  int x, y, height;
+};
+
 struct Atlas {
   unsigned int texture = 0;
   uint32_t generation = 1;
-  int shelfX = 0, shelfY = 0, shelfHeight = 0;
+  Shelf shelves[kShelves];
+  int shelfCount = 0, top = 0;  // top: the first row no shelf holds
   int count = 0;
   Entry entries[kEntries];
 };
@@ -49,7 +57,7 @@ uint64_t KeyOf(PlateKind kind, const char* text, char status, bool away, NickRgb
 
 void Empty() {
   std::memset(atlas.entries, 0, sizeof atlas.entries);
-  atlas.shelfX = atlas.shelfY = atlas.shelfHeight = atlas.count = 0;
+  atlas.shelfCount = atlas.top = atlas.count = 0;
   ++atlas.generation;
 }
 
@@ -62,23 +70,27 @@ bool MakeTexture() {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kAtlasSize, kAtlasSize, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kAtlasWidth, kAtlasHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
   glPopAttrib();
   return true;
 }
 
-// Where a picture of w x h goes, a pixel of clear space kept around it; false when full.
+// Where a picture of w x h goes, a pixel of clear space kept around it: on a shelf as high as
+// it or a little higher, else on a new shelf; false when full.
 bool Place(int w, int h, int* x, int* y) {
-  if (w + 2 > kAtlasSize || h + 2 > kAtlasSize) return false;
-  if (atlas.shelfX + w + 2 > kAtlasSize) {
-    atlas.shelfY += atlas.shelfHeight;
-    atlas.shelfX = atlas.shelfHeight = 0;
+  w += 2, h += 2;
+  if (w > kAtlasWidth || h > kAtlasHeight) return false;
+  for (int i = 0; i < atlas.shelfCount; ++i) {
+    Shelf& shelf = atlas.shelves[i];
+    if (shelf.height < h || shelf.height > h + h / 4 + 2 || shelf.x + w > kAtlasWidth) continue;
+    *x = shelf.x + 1, *y = shelf.y + 1;
+    shelf.x += w;
+    return true;
   }
-  if (atlas.shelfY + h + 2 > kAtlasSize) return false;
-  *x = atlas.shelfX + 1;
-  *y = atlas.shelfY + 1;
-  atlas.shelfX += w + 2;
-  if (h + 2 > atlas.shelfHeight) atlas.shelfHeight = h + 2;
+  if (atlas.shelfCount == kShelves || atlas.top + h > kAtlasHeight) return false;
+  atlas.shelves[atlas.shelfCount++] = Shelf{w, atlas.top, h};
+  *x = 1, *y = atlas.top + 1;
+  atlas.top += h;
   return true;
 }
 
@@ -87,8 +99,9 @@ TextPlateStyle StyleOf(PlateKind kind, NickRgb colour) {
   switch (kind) {
     // A tag is opaque to its edges: tags hide each other, so a crowd draws only the pixels seen.
     case PlateTag: return {16, true, false, nick, kPlateGrey, 255, {80, 82, 90}, 2, 400, 1, false, 0};
-    case PlateTyping: return {14, true, false, nick, kPlateGrey, 230, nick, 3, 100, 1, true, 5};
-    default: return {15, false, kind == PlateAction, nick, kPlateGrey, 216, nick, 5, 240, 3, true, 7};
+    // Opaque too: a bubble in front hides those behind it (scene/room_labels.cpp draws it so).
+    case PlateTyping: return {14, true, false, nick, kPlateGrey, 255, nick, 3, 100, 1, true, 5};
+    default: return {15, false, kind == PlateAction, nick, kPlateGrey, 255, nick, 5, 240, 3, true, 7};
   }
 }
 
@@ -158,10 +171,10 @@ bool TakePlate(PlateKind kind, const char* text, char status, bool away, NickRgb
   glPopClientAttrib();
   glPopAttrib();
   std::free(pixels);
-  const float side = static_cast<float>(kAtlasSize);
+  const float across = static_cast<float>(kAtlasWidth), up = static_cast<float>(kAtlasHeight);
   Entry& entry = atlas.entries[slot];
   entry.key = key;
-  entry.cell = PlateCell{x / side, y / side, (x + w) / side, (y + h) / side, w, h};
+  entry.cell = PlateCell{x / across, y / up, (x + w) / across, (y + h) / up, w, h};
   ++atlas.count;
   *cell = entry.cell;
   return true;
