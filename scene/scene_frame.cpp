@@ -87,9 +87,9 @@ static void ReadPeers() {
   }
 }
 
-// Every peer in view, before the room: near ones whole from the avatar's arrays, nearest first
-// under one set-up, far upright ones as pictures in one batch per look. What they hide of each
-// other and of the room is then never textured. Peers outside the view are skipped; the labels
+// Every peer in view, before the room and nearest first: near ones whole from the avatar's
+// arrays under one set-up, far upright ones as pictures in one batch per look. What they hide
+// of each other and of the room is then never textured. Peers outside the view are skipped; the labels
 // of those in view are noted for DrawPeerLabels.
 static void DrawPeerFigures() {
   ReadPeers();
@@ -100,7 +100,7 @@ static void DrawPeerFigures() {
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);
   const float head = kPeerBase + AvatarTop();
-  int whole = 0;
+  int seen = 0;
   for (int i = 0; i < peerCount; ++i) {
     const PeerView& peer = peers[i];
     if (!SphereInView(frustum, peer.x, kPeerBase, peer.z, AvatarRadius)) {
@@ -109,16 +109,16 @@ static void DrawPeerFigures() {
       continue;
     }
     anchors[labelCount++] = {peer.x, head, peer.z, peer.member};
+    nearest[seen++] = i;
+  }
+  std::sort(nearest, nearest + seen, [](int a, int b) { return peers[a].distance < peers[b].distance; });
+  BeginAvatars();
+  for (int k = 0; k < seen; ++k) {
+    const PeerView& peer = peers[nearest[k]];
     if (AvatarPictureFits(peer.distance, peer.pitch, viewport[3]))
       AddAvatarPicture(peer.x, kPeerBase, peer.z, peer.yaw, LocalPose.x, LocalPose.z, peer.member->look);
     else
-      nearest[whole++] = i;
-  }
-  std::sort(nearest, nearest + whole, [](int a, int b) { return peers[a].distance < peers[b].distance; });
-  BeginAvatars();
-  for (int k = 0; k < whole; ++k) {
-    const PeerView& peer = peers[nearest[k]];
-    DrawAvatar(peer.x, kPeerBase, peer.z, peer.yaw, peer.pitch, peer.member->look);
+      DrawAvatar(peer.x, kPeerBase, peer.z, peer.yaw, peer.pitch, peer.member->look);
   }
   EndAvatars();
   DrawAvatarPictures();
