@@ -12,6 +12,7 @@
 #include "core/looks.h"
 #include "model/ms3d_model.h"
 #include "scene/avatar_models.h"
+#include "scene/room_labels.h"
 
 float AvatarRadius = 0.3f;
 
@@ -207,14 +208,28 @@ void AddAvatarPicture(float x, float base, float z, float yaw, float eyeX, float
   const float ds = 1.0f / kColumns, dt = 1.0f / kRows;
   // The quad faces the viewer: its right-hand side runs along (cos b, 0, -sin b).
   const float ux = std::cos(bearing * kDegree) * pictureWidth, uz = -std::sin(bearing * kDegree) * pictureWidth;
-  const float a = c.left - 0.5f, b = c.right - 0.5f;  // across, from the middle
-  const float low = base + pictureMiddle + (c.bottom - 0.5f) * pictureHeight;
-  const float high = base + pictureMiddle + (c.top - 0.5f) * pictureHeight;
+  float left = c.left, right = c.right, bottom = c.bottom, top = c.top;
+  // What the labels drawn before it hide of it is left out: in a crowd, most of the far ones.
+  {
+    const float a = left - 0.5f, b = right - 0.5f;
+    const float low = base + pictureMiddle + (bottom - 0.5f) * pictureHeight;
+    const float high = base + pictureMiddle + (top - 0.5f) * pictureHeight;
+    const float corners[4][3] = {{x + a * ux, low, z + a * uz}, {x + b * ux, low, z + b * uz},
+                                 {x + b * ux, high, z + b * uz}, {x + a * ux, high, z + a * uz}};
+    float f0 = 0.0f, g0 = 0.0f, f1 = 1.0f, g1 = 1.0f;
+    if (!UnhiddenPart(corners, &f0, &g0, &f1, &g1)) return;
+    const float width = right - left, height = top - bottom;
+    right = left + f1 * width, left += f0 * width;
+    top = bottom + g1 * height, bottom += g0 * height;
+  }
+  const float a = left - 0.5f, b = right - 0.5f;  // across, from the middle
+  const float low = base + pictureMiddle + (bottom - 0.5f) * pictureHeight;
+  const float high = base + pictureMiddle + (top - 0.5f) * pictureHeight;
   PictureVertex* v = &batch[look][batchCount[look] * 4];
-  v[0] = {s0 + c.left * ds, t0 + c.bottom * dt, x + a * ux, low, z + a * uz};
-  v[1] = {s0 + c.right * ds, t0 + c.bottom * dt, x + b * ux, low, z + b * uz};
-  v[2] = {s0 + c.right * ds, t0 + c.top * dt, x + b * ux, high, z + b * uz};
-  v[3] = {s0 + c.left * ds, t0 + c.top * dt, x + a * ux, high, z + a * uz};
+  v[0] = {s0 + left * ds, t0 + bottom * dt, x + a * ux, low, z + a * uz};
+  v[1] = {s0 + right * ds, t0 + bottom * dt, x + b * ux, low, z + b * uz};
+  v[2] = {s0 + right * ds, t0 + top * dt, x + b * ux, high, z + b * uz};
+  v[3] = {s0 + left * ds, t0 + top * dt, x + a * ux, high, z + a * uz};
   ++batchCount[look];
 }
 

@@ -233,12 +233,55 @@ void Corners(const Camera& cam, const LabelItem& item, LabelVertex* v) {
   }
 }
 
+// This frame's labels, laid out by PrepareRoomLabels: their corners (solid tags, solid bubbles
+// and marks, then fading speech, each far to near) and the camera they were laid out for.
+struct Frame {
+  Camera cam;
+  int tags = 0, solid = 0, all = 0;
+  bool cuts = false;  // the grid holds this frame's labels: pictures may be cut by it
+};
+Frame frame;
+
+void SetState(bool solid) {
+  glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT |
+               GL_LIGHTING_BIT);
+  glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, PlateTexture());
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glShadeModel(GL_FLAT);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_ALPHA_TEST);
+  glInterleavedArrays(GL_T2F_C4UB_V3F, sizeof(LabelVertex), vertices);
+  if (solid) {
+    // Painted in their order whatever their depth (the grid decided what shows), each writing
+    // its own: walls and avatars in front of a label then draw over it, those behind are never
+    // textured there.
+    glDepthFunc(GL_ALWAYS);
+    glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
+    glAlphaFunc(GL_GREATER, 0.5f);  // a bubble's rounded corners and tail leave no depth
+  } else {
+    glDepthMask(GL_FALSE);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    glAlphaFunc(GL_GREATER, 0.0f);  // clear texels cost no blend
+  }
+}
+
+void ResetState() {
+  glPopClientAttrib();
+  glPopAttrib();
+}
+
 }  // namespace
 
-void DrawRoomLabels(const LabelAnchor* anchors, int count, uint32_t nowMs) {
+void PrepareRoomLabels(const LabelAnchor* anchors, int count, uint32_t nowMs) {
+  frame.tags = frame.solid = frame.all = 0;
+  frame.cuts = false;
   if (count <= 0) return;
   if (count > kRoomMembers) count = kRoomMembers;
-  Camera cam;
+  Camera& cam = frame.cam;
   TakeCamera(&cam);
   ViewFrustum frustum;
   TakeViewFrustum(&frustum);
@@ -249,34 +292,63 @@ void DrawRoomLabels(const LabelAnchor* anchors, int count, uint32_t nowMs) {
   for (int i = 0; i < n; ++i) order[i] = i;
   std::sort(order, order + n, [](int a, int b) { return items[a].depth < items[b].depth; });
   n = DropHidden(cam, n);
+  frame.cuts = true;
   // Far to near: the tags (each cut to what nearer ones leave of it), then over them the bubbles
-  // and typing marks, so that speech is never hidden behind a name.
-  int tags = 0;
-  for (int i = n - 1; i >= 0; --i)
-    if (items[order[i]].tag) Corners(cam, items[order[i]], &vertices[4 * tags++]);
-  int rest = tags;
-  for (int i = n - 1; i >= 0; --i)
-    if (!items[order[i]].tag) Corners(cam, items[order[i]], &vertices[4 * rest++]);
-  glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT |
-               GL_LIGHTING_BIT);
-  glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
-  glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, PlateTexture());
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  glShadeModel(GL_FLAT);
-  // Hidden by walls and avatars in front of them; none writes depth.
-  glEnable(GL_DEPTH_TEST);
-  glDepthMask(GL_FALSE);
-  glInterleavedArrays(GL_T2F_C4UB_V3F, sizeof(LabelVertex), vertices);
-  // Tags are opaque: nothing to blend.
-  glDisable(GL_BLEND);
-  glDisable(GL_ALPHA_TEST);
-  glDrawArrays(GL_QUADS, 0, tags * 4);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-  glEnable(GL_ALPHA_TEST);
-  glAlphaFunc(GL_GREATER, 0.0f);  // clear texels cost no blend
-  glDrawArrays(GL_QUADS, tags * 4, (rest - tags) * 4);
-  glPopClientAttrib();
-  glPopAttrib();
+  // and typing marks, so that speech is never hidden behind a name; speech that fades, last.
+  int k = 0;
+  for (int pass = 0; pass < 3; ++pass) {
+    for (int i = n - 1; i >= 0; --i) {
+      const LabelItem& item = items[order[i]];
+      const int kind = item.opacity < 1.0f ? 2 : (item.tag ? 0 : 1);
+      if (kind == pass) Corners(cam, item, &vertices[4 * k++]);
+    }
+    if (pass == 0) frame.tags = k;
+    if (pass == 1) frame.solid = k;
+  }
+  frame.all = k;
+}
+
+void DrawSolidLabels() {
+  if (frame.solid == 0) return;
+  SetState(true);
+  glDrawArrays(GL_QUADS, 0, frame.solid * 4);
+  ResetState();
+}
+
+void DrawFadingLabels() {
+  if (frame.all == frame.solid) return;
+  SetState(false);
+  glDrawArrays(GL_QUADS, frame.solid * 4, (frame.all - frame.solid) * 4);
+  ResetState();
+}
+
+bool UnhiddenPart(const float corners[4][3], float* left, float* bottom, float* right, float* top) {
+  *left = *bottom = 0.0f;
+  *right = *top = 1.0f;
+  // An upright quad shows as an upright box only while the view looks level.
+  if (!frame.cuts || frame.cam.up[1] < 0.9998f) return true;
+  float x0 = 1e9f, y0 = 1e9f, x1 = -1e9f, y1 = -1e9f;
+  for (int k = 0; k < 4; ++k) {
+    float px = 0.0f, py = 0.0f;
+    if (!Project(frame.cam, corners[k][0], corners[k][1], corners[k][2], &px, &py)) return true;
+    x0 = std::min(x0, px), x1 = std::max(x1, px), y0 = std::min(y0, py), y1 = std::max(y1, py);
+  }
+  x0 -= frame.cam.viewport[0], x1 -= frame.cam.viewport[0], y0 -= frame.cam.viewport[1], y1 -= frame.cam.viewport[1];
+  if (x0 < 0.0f || y0 < 0.0f || x1 >= kCoverColumns * kCoverCell || y1 >= kCoverRows * kCoverCell) return true;
+  CellSpan seen = {1 << 20, 1 << 20, -1, -1};
+  for (int y = static_cast<int>(y0) / kCoverCell; y <= static_cast<int>(y1) / kCoverCell; ++y)
+    for (int x = static_cast<int>(x0) / kCoverCell; x <= static_cast<int>(x1) / kCoverCell; ++x)
+      if (!covered[y][x]) {
+        seen.x0 = std::min(seen.x0, x), seen.x1 = std::max(seen.x1, x);
+        seen.y0 = std::min(seen.y0, y), seen.y1 = std::max(seen.y1, y);
+      }
+  if (seen.x1 < 0) return false;
+  auto fraction = [](int cell, float from, float to) {
+    return to > from ? std::min(1.0f, std::max(0.0f, (static_cast<float>(cell * kCoverCell) - from) / (to - from))) : 0.0f;
+  };
+  *left = fraction(seen.x0, x0, x1);
+  *right = x1 > x0 ? fraction(seen.x1 + 1, x0, x1) : 1.0f;
+  *bottom = fraction(seen.y0, y0, y1);
+  *top = y1 > y0 ? fraction(seen.y1 + 1, y0, y1) : 1.0f;
+  return true;
 }

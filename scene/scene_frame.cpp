@@ -69,8 +69,8 @@ struct PeerView {
   const RoomMember* member;
 };
 
-// The avatars of this frame, from the window's own copy of the room; the near ones drawn whole
-// (by distance), and the labels over those in view. Static: the frame allocates nothing.
+// The avatars of this frame, from the window's own copy of the room; those in view (nearest
+// first), and the labels over them. Static: the frame allocates nothing.
 static PeerView peers[kRoomMembers];
 static int nearest[kRoomMembers];
 static LabelAnchor anchors[kRoomMembers];
@@ -87,31 +87,65 @@ static void ReadPeers() {
   }
 }
 
-// Every peer in view, before the room and nearest first: near ones whole from the avatar's
-// arrays under one set-up, far upright ones as pictures in one batch per look. What they hide
-// of each other and of the room is then never textured. Peers outside the view are skipped; the labels
-// of those in view are noted for DrawPeerLabels.
-static void DrawPeerFigures() {
+// The peers in view (nearest first), and the labels over them laid out: those in view and those
+// whose tag shows over the bottom edge of the view.
+static int ReadPeersInView() {
   ReadPeers();
   labelCount = 0;
-  if (peerCount == 0) return;
+  if (peerCount == 0) {
+    PrepareRoomLabels(anchors, 0, SceneNowMs());
+    return 0;
+  }
   ViewFrustum frustum;
   TakeViewFrustum(&frustum);
-  GLint viewport[4];
-  glGetIntegerv(GL_VIEWPORT, viewport);
   const float head = kPeerBase + AvatarTop();
   int seen = 0;
   for (int i = 0; i < peerCount; ++i) {
     const PeerView& peer = peers[i];
-    if (!SphereInView(frustum, peer.x, kPeerBase, peer.z, AvatarRadius)) {
-      // Its tag may still show over the bottom edge of the view.
-      if (SphereInView(frustum, peer.x, head + 0.1f, peer.z, 0.3f)) anchors[labelCount++] = {peer.x, head, peer.z, peer.member};
-      continue;
-    }
-    anchors[labelCount++] = {peer.x, head, peer.z, peer.member};
-    nearest[seen++] = i;
+    const bool inView = SphereInView(frustum, peer.x, kPeerBase, peer.z, AvatarRadius);
+    if (inView || SphereInView(frustum, peer.x, head + 0.1f, peer.z, 0.3f))
+      anchors[labelCount++] = {peer.x, head, peer.z, peer.member};
+    if (inView) nearest[seen++] = i;
   }
   std::sort(nearest, nearest + seen, [](int a, int b) { return peers[a].distance < peers[b].distance; });
+  PrepareRoomLabels(anchors, labelCount, SceneNowMs());
+  return seen;
+}
+
+// The channel's name in cyan over the middle of the room, first in the frame: it writes the
+// nearest depth there is, so that nothing but the labels painted after it covers it.
+static void DrawChannelName() {
+  unsigned char glyphs[256];
+  const int length = FontBytes(RoomAvatars.channel, glyphs, sizeof glyphs);
+  if (length == 0 || GlyphListBase == 0) return;
+  glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT | GL_VIEWPORT_BIT | GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT |
+               GL_TEXTURE_BIT | GL_LIST_BIT);
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, FontTexture);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_ALWAYS);
+  glDepthMask(GL_TRUE);
+  glDepthRange(0.0, 0.0);
+  glEnable(GL_ALPHA_TEST);  // the glyphs' clear texels leave no depth
+  glAlphaFunc(GL_GREATER, 0.5f);
+  glColor3f(0.0f, 1.0f, 1.0f);
+  glPushMatrix();
+  glTranslatef(0.0f, 0.56f, 0.0f);
+  glScalef(0.15f, 0.15f, 0.15f);
+  glTranslatef(-0.5f * static_cast<float>(length), -0.5f, 0.0f);
+  glListBase(GlyphListBase);
+  glCallLists(static_cast<GLsizei>(length), GL_UNSIGNED_BYTE, glyphs);
+  glPopMatrix();
+  glPopAttrib();
+}
+
+// The peers in view, before the room (and after the labels, which hide them): near ones whole
+// from the avatar's arrays under one set-up, far upright ones as pictures in one batch per look.
+// Nearest first, so that what they hide of each other and of the room is never textured.
+static void DrawPeerFigures(int seen) {
+  if (seen == 0) return;
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
   BeginAvatars();
   for (int k = 0; k < seen; ++k) {
     const PeerView& peer = peers[nearest[k]];
@@ -123,12 +157,6 @@ static void DrawPeerFigures() {
   EndAvatars();
   DrawAvatarPictures();
   glColor3f(1.0f, 1.0f, 1.0f);  // the room takes the colour a peer leaves
-}
-
-// The tags, typing marks and speech over the peers in view, after the room: they blend over it.
-static void DrawPeerLabels() {
-  DrawRoomLabels(anchors, labelCount, SceneNowMs());
-  glColor3f(1.0f, 1.0f, 1.0f);  // the next frame's room takes the colour a label leaves
 }
 
 void SetViewProjection(int x, int y, int width, int height, double aspect) {
@@ -154,17 +182,18 @@ bool RenderFrame() {
   // The room's textures are modulated by the current colour, which the channel label
   // and the peers' labels change: the room sets white for itself every frame.
   glColor3f(1.0f, 1.0f, 1.0f);
-  DrawPeerFigures();
+  // Front to back, as far as it goes: the channel's name and the labels, avatars, then the room
+  // behind them; sparks and fading speech over them.
+  const int seen = ReadPeersInView();
+  DrawChannelName();
+  DrawSolidLabels();
+  DrawPeerFigures(seen);
+  glColor3f(1.0f, 1.0f, 1.0f);
   DrawRoom();
   DrawParticles();
 
-  glPushMatrix();
-  glTranslatef(0.0f, 0.56f, 0.0f);
-  glScalef(0.15f, 0.15f, 0.15f);
-  glColor3f(0.0f, 1.0f, 1.0f);
-  PrintText(RoomAvatars.channel);
-  glPopMatrix();
 
-  DrawPeerLabels();
+  DrawFadingLabels();
+  glColor3f(1.0f, 1.0f, 1.0f);  // the next frame's room takes the colour a label leaves
   return true;
 }
