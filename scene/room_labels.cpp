@@ -28,7 +28,7 @@ struct LabelItem {
   float texel;    // room units per texel
   float depth;    // along the view
   float opacity;
-  float left, right, bottom, top;  // the part drawn, as fractions of the plate: what hides the rest is nearer
+  int firstPart, parts;  // the parts drawn (in `parts`): what hides the rest is drawn after it
 };
 
 struct LabelVertex {
@@ -39,7 +39,14 @@ struct LabelVertex {
 
 LabelItem items[kRoomMembers * kItemsPerMember];
 int order[kRoomMembers * kItemsPerMember];
-LabelVertex vertices[kRoomMembers * kItemsPerMember * 4];
+// A part of a label left to draw, as fractions of its plate.
+struct Part {
+  float left, bottom, right, top;
+};
+const int kParts = 8192;
+Part parts[kParts];
+int partCount = 0;
+LabelVertex vertices[kParts * 4];
 
 struct Camera {
   float m[16], p[16];
@@ -119,8 +126,7 @@ bool Collect(const Camera& cam, const ViewFrustum& frustum, const LabelAnchor* a
       item.inset = item.tag ? 1.0f : 9.0f;  // the rounded corners of a bubble
       item.insetBelow = item.tag ? 1.0f : 18.0f;  // and its tail
       item.dropped = false;
-      item.left = item.bottom = 0.0f;
-      item.right = item.top = 1.0f;
+      item.firstPart = item.parts = 0;
       const float width = item.cell.width * texel, height = item.cell.height * texel;
       lift += height + kGapPixels * texel;
       if (!SphereInView(frustum, item.x + cam.up[0] * height / 2, item.y + cam.up[1] * height / 2,
@@ -171,26 +177,44 @@ bool Cells(const Camera& c, const LabelItem& item, CellSpan* outer, CellSpan* in
   return true;
 }
 
-// Cuts a label to the cells of the grid not yet covered (false: none is left), then covers the
-// cells it fills wholly when it is opaque.
+// The whole plate as the label's one part; false when the parts are used up.
+bool Whole(LabelItem& item) {
+  if (partCount == kParts) return false;
+  item.firstPart = partCount, item.parts = 1;
+  parts[partCount++] = Part{0.0f, 0.0f, 1.0f, 1.0f};
+  return true;
+}
+
+// Cuts a label into the rectangles of grid cells not yet covered, row by row, rows with the same
+// span merged (false: none is left), then covers the cells it fills wholly when it is opaque.
 bool CutAndCover(const Camera& c, LabelItem& item) {
-  CellSpan outer, inner, seen = {1 << 20, 1 << 20, -1, -1};
+  CellSpan outer, inner;
   PixelBox box;
-  if (!Cells(c, item, &outer, &inner, &box)) return true;  // partly off the view: drawn whole
-  for (int y = outer.y0; y <= outer.y1; ++y)
-    for (int x = outer.x0; x <= outer.x1; ++x)
-      if (!covered[y][x]) {
-        seen.x0 = std::min(seen.x0, x), seen.x1 = std::max(seen.x1, x);
-        seen.y0 = std::min(seen.y0, y), seen.y1 = std::max(seen.y1, y);
-      }
-  if (seen.x1 < 0) return false;
+  if (!Cells(c, item, &outer, &inner, &box)) return Whole(item);  // partly off the view: drawn whole
   auto fraction = [](int cell, float from, float size) {
     return std::min(1.0f, std::max(0.0f, (static_cast<float>(cell * kCoverCell) - from) / size));
   };
-  item.left = fraction(seen.x0, box.left, box.width);
-  item.right = fraction(seen.x1 + 1, box.left, box.width);
-  item.bottom = fraction(seen.y0, box.bottom, box.height);
-  item.top = fraction(seen.y1 + 1, box.bottom, box.height);
+  item.firstPart = partCount, item.parts = 0;
+  int lastFrom = -1, lastTo = -1, lastRow = -1;  // the last part's span of cells and its top row
+  for (int y = outer.y0; y <= outer.y1; ++y) {
+    for (int x = outer.x0; x <= outer.x1; ++x) {
+      if (covered[y][x]) continue;
+      int end = x;
+      while (end + 1 <= outer.x1 && !covered[y][end + 1]) ++end;
+      if (item.parts > 0 && lastRow == y - 1 && lastFrom == x && lastTo == end) {
+        parts[partCount - 1].top = fraction(y + 1, box.bottom, box.height);  // the same span as below: grown up
+      } else {
+        if (partCount == kParts) return item.parts > 0 || Whole(item);
+        parts[partCount++] = Part{fraction(x, box.left, box.width), fraction(y, box.bottom, box.height),
+                                  fraction(end + 1, box.left, box.width), fraction(y + 1, box.bottom, box.height)};
+        ++item.parts;
+        lastFrom = x, lastTo = end;
+      }
+      lastRow = y;
+      x = end;
+    }
+  }
+  if (item.parts == 0) return false;
   if (item.opacity >= 1.0f)
     for (int y = inner.y0; y <= inner.y1; ++y)
       for (int x = inner.x0; x <= inner.x1; ++x) covered[y][x] = true;
@@ -201,6 +225,7 @@ bool CutAndCover(const Camera& c, LabelItem& item) {
 // and marks over every tag, each kind far to near. So a bubble is hidden only by nearer bubbles,
 // a tag by every bubble and by nearer tags. Order runs near to far, and still does.
 int DropHidden(const Camera& c, int n) {
+  partCount = 0;
   const int rows = std::min(kCoverRows, c.viewport[3] / kCoverCell + 1);
   for (int y = 0; y < rows; ++y) std::memset(covered[y], 0, sizeof covered[y]);
   for (bool tags : {false, true})
@@ -216,21 +241,26 @@ int DropHidden(const Camera& c, int n) {
 
 unsigned char Byte(float value) { return static_cast<unsigned char>(value * 255.0f + 0.5f); }
 
-void Corners(const Camera& cam, const LabelItem& item, LabelVertex* v) {
+// The corners of each part of the label; how many vertices that made.
+int Corners(const Camera& cam, const LabelItem& item, LabelVertex* v) {
   const float width = item.cell.width * item.texel, height = item.cell.height * item.texel;
   // Premultiplied: the fade scales every channel.
   const unsigned char o = Byte(item.opacity);
-  const float across[4] = {item.left, item.right, item.right, item.left};
-  const float upward[4] = {item.bottom, item.bottom, item.top, item.top};
-  for (int k = 0; k < 4; ++k) {
-    const float a = (across[k] - 0.5f) * width, b = upward[k] * height;
-    v[k].s = item.cell.s0 + across[k] * (item.cell.s1 - item.cell.s0);
-    v[k].t = item.cell.t0 + upward[k] * (item.cell.t1 - item.cell.t0);
-    v[k].rgba[0] = v[k].rgba[1] = v[k].rgba[2] = v[k].rgba[3] = o;
-    v[k].x = item.x + cam.right[0] * a + cam.up[0] * b;
-    v[k].y = item.y + cam.right[1] * a + cam.up[1] * b;
-    v[k].z = item.z + cam.right[2] * a + cam.up[2] * b;
+  for (int p = 0; p < item.parts; ++p, v += 4) {
+    const Part& part = parts[item.firstPart + p];
+    const float across[4] = {part.left, part.right, part.right, part.left};
+    const float upward[4] = {part.bottom, part.bottom, part.top, part.top};
+    for (int k = 0; k < 4; ++k) {
+      const float a = (across[k] - 0.5f) * width, b = upward[k] * height;
+      v[k].s = item.cell.s0 + across[k] * (item.cell.s1 - item.cell.s0);
+      v[k].t = item.cell.t0 + upward[k] * (item.cell.t1 - item.cell.t0);
+      v[k].rgba[0] = v[k].rgba[1] = v[k].rgba[2] = v[k].rgba[3] = o;
+      v[k].x = item.x + cam.right[0] * a + cam.up[0] * b;
+      v[k].y = item.y + cam.right[1] * a + cam.up[1] * b;
+      v[k].z = item.z + cam.right[2] * a + cam.up[2] * b;
+    }
   }
+  return 4 * item.parts;
 }
 
 // This frame's labels, laid out by PrepareRoomLabels: their corners (solid tags, solid bubbles
@@ -295,12 +325,12 @@ void PrepareRoomLabels(const LabelAnchor* anchors, int count, uint32_t nowMs) {
   frame.cuts = true;
   // Far to near: the tags (each cut to what nearer ones leave of it), then over them the bubbles
   // and typing marks, so that speech is never hidden behind a name; speech that fades, last.
-  int k = 0;
+  int k = 0;  // quads
   for (int pass = 0; pass < 3; ++pass) {
     for (int i = n - 1; i >= 0; --i) {
       const LabelItem& item = items[order[i]];
       const int kind = item.opacity < 1.0f ? 2 : (item.tag ? 0 : 1);
-      if (kind == pass) Corners(cam, item, &vertices[4 * k++]);
+      if (kind == pass) k += Corners(cam, item, &vertices[4 * k]) / 4;
     }
     if (pass == 0) frame.tags = k;
     if (pass == 1) frame.solid = k;
