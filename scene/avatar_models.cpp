@@ -4,11 +4,13 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "core/looks.h"
+#include "core/room_view.h"
 #include "model/ms3d_model.h"
 #include "scene/world.h"
 
@@ -24,8 +26,8 @@ struct AvatarArrays {
   unsigned int texture = 0;
   float top = 0.0f;
   bool ready = false;
-  int boundLook = -1;
 };
+
 AvatarArrays arrays;
 
 // The texture of every look, from the model maker's picture.
@@ -66,6 +68,31 @@ int CornerIndex(const float* place, float s, float t, bool share) {
   arrays.points[0][2 * arrays.vertexCount] = s;
   arrays.points[0][2 * arrays.vertexCount + 1] = t;
   return arrays.vertexCount++;
+}
+
+// The frame's near avatars in one array: each one's corners placed in the room, its look's
+// texture points and its indices, drawn with one call. Held for a full room.
+struct Crowd {
+  struct Vertex {
+    float s, t, x, y, z;
+  };
+  Vertex* vertices = nullptr;
+  unsigned int* indices = nullptr;
+  int count = 0;  // avatars in it
+};
+Crowd crowd;
+
+void FreeCrowd() {
+  delete[] crowd.vertices;
+  delete[] crowd.indices;
+  crowd = Crowd();
+}
+
+void DrawCrowd() {
+  if (crowd.count == 0) return;
+  glInterleavedArrays(GL_T2F_V3F, sizeof(Crowd::Vertex), crowd.vertices);
+  glDrawElements(GL_TRIANGLES, crowd.count * arrays.indexCount, GL_UNSIGNED_INT, crowd.indices);
+  crowd.count = 0;
 }
 
 }  // namespace
@@ -112,7 +139,9 @@ bool BuildAvatarArrays(const CModel& model) {
     arrays.points[0][2 * i + 1] = (kSkinColumns - 1 + arrays.points[0][2 * i + 1]) / kSkinColumns;
   }
   arrays.texture = LoadLooksTexture();
-  arrays.ready = arrays.texture != 0 && arrays.indexCount > 0;
+  crowd.vertices = new (std::nothrow) Crowd::Vertex[static_cast<std::size_t>(kRoomMembers) * arrays.vertexCount];
+  crowd.indices = new (std::nothrow) unsigned int[static_cast<std::size_t>(kRoomMembers) * arrays.indexCount];
+  arrays.ready = arrays.texture != 0 && arrays.indexCount > 0 && crowd.vertices && crowd.indices;
   if (!arrays.ready) {
     const float top = arrays.top;
     FreeAvatarArrays();
@@ -122,6 +151,7 @@ bool BuildAvatarArrays(const CModel& model) {
 }
 
 void FreeAvatarArrays() {
+  FreeCrowd();
   if (arrays.texture != 0) glDeleteTextures(1, &arrays.texture);
   delete[] arrays.places;
   delete[] arrays.indices;
@@ -137,7 +167,7 @@ void BeginAvatars() {
   glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
   glEnable(GL_TEXTURE_2D);
   glColor3f(1.0f, 1.0f, 1.0f);
-  arrays.boundLook = -1;
+  crowd.count = 0;
   if (!arrays.ready) return;
   glBindTexture(GL_TEXTURE_2D, arrays.texture);
   // The figure is closed: its far side is never seen. Fitting mirrored it, so its faces seen
@@ -145,28 +175,43 @@ void BeginAvatars() {
   glEnable(GL_CULL_FACE);
   glFrontFace(GL_CW);
   glCullFace(GL_BACK);
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  glVertexPointer(3, GL_FLOAT, 0, arrays.places);
 }
 
 void DrawAvatar(float x, float base, float z, float yaw, float pitch, int look) {
-  glPushMatrix();
-  glTranslatef(x, base, z);
-  glRotatef(yaw, 0.0f, 1.0f, 0.0f);
-  glRotatef(pitch, 1.0f, 0.0f, 0.0f);
-  if (arrays.ready) {
-    if (look < 0 || look > kLookCount) look = 0;
-    if (look != arrays.boundLook) glTexCoordPointer(2, GL_FLOAT, 0, arrays.points[look]);
-    arrays.boundLook = look;
-    glDrawElements(GL_TRIANGLES, arrays.indexCount, GL_UNSIGNED_SHORT, arrays.indices);
-  } else {
+  if (!arrays.ready) {
+    glPushMatrix();
+    glTranslatef(x, base, z);
+    glRotatef(yaw, 0.0f, 1.0f, 0.0f);
+    glRotatef(pitch, 1.0f, 0.0f, 0.0f);
     AvatarModel.Draw();
+    glPopMatrix();
+    return;
   }
-  glPopMatrix();
+  if (crowd.count == kRoomMembers) DrawCrowd();
+  if (look < 0 || look > kLookCount) look = 0;
+  // As glTranslate, then glRotate about y by yaw and about x by pitch would place it.
+  const float kRadians = 0.017453292f;
+  const float cy = std::cos(yaw * kRadians), sy = std::sin(yaw * kRadians);
+  const float cp = std::cos(pitch * kRadians), sp = std::sin(pitch * kRadians);
+  const int first = crowd.count * arrays.vertexCount;
+  Crowd::Vertex* v = crowd.vertices + first;
+  const float* place = arrays.places;
+  const float* point = arrays.points[look];
+  for (int i = 0; i < arrays.vertexCount; ++i, ++v, place += 3, point += 2) {
+    const float py = place[1] * cp - place[2] * sp, pz = place[1] * sp + place[2] * cp;
+    v->s = point[0];
+    v->t = point[1];
+    v->x = x + place[0] * cy + pz * sy;
+    v->y = base + py;
+    v->z = z - place[0] * sy + pz * cy;
+  }
+  unsigned int* index = crowd.indices + static_cast<std::size_t>(crowd.count) * arrays.indexCount;
+  for (int i = 0; i < arrays.indexCount; ++i) index[i] = static_cast<unsigned int>(first + arrays.indices[i]);
+  ++crowd.count;
 }
 
 void EndAvatars() {
+  DrawCrowd();
   glPopClientAttrib();
   glPopAttrib();
 }

@@ -1,5 +1,5 @@
-// Near avatars drawn whole: the fitted model's triangles in one vertex array, with texture
-// coordinates for every look in data/looks.bmp, drawn one after another under one set-up.
+// Near avatars drawn whole: the fitted model's triangles, with texture coordinates for every look
+// in data/looks.bmp, placed in the room into one vertex array and drawn with one call.
 #pragma once
 
 class CModel;
@@ -14,7 +14,8 @@ float AvatarTop();
 // The arrays and the looks' texture are there: each look is drawn in its own colours.
 bool AvatarArraysReady();
 
-// Between Begin and End nothing else is drawn; look 0 or out of range is the figure before looks.
+// Between Begin and End nothing else is drawn (End draws what was added); look 0 or out of range
+// is the figure before looks.
 void BeginAvatars();
 void DrawAvatar(float x, float base, float z, float yaw, float pitch, int look);
 void EndAvatars();
