@@ -134,9 +134,11 @@ std::vector<unsigned char> Bmp24(int width, int height, const std::vector<unsign
   return out;
 }
 
-// Mesa and LLVM keep some blocks for the life of the process.
+// Mesa and LLVM keep some blocks for the life of the process, and so do the font caches of
+// Pango's process-wide font map and fontconfig (the labels' pictures fill them).
 extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libOSMesa\nleak:libLLVM\nleak:libglapi\nleak:libgallium\n";
+  return "leak:libOSMesa\nleak:libLLVM\nleak:libglapi\nleak:libgallium\nleak:libfontconfig.so\n"
+         "leak:libpangoft2-1.0.so\n";
 }
 
 int main(int argc, char** argv) {
