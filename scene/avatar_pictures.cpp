@@ -28,6 +28,7 @@ const float kLensHalfTangent = 0.30573068f;  // tan(17 degrees): half the scene'
 
 const int kLooks = kLookCount + 1;  // the figure before looks, then every look
 unsigned int pictureTexture[kLooks] = {};
+bool tried[kLooks] = {};  // since the last set-up: a look whose pictures failed is not tried again
 float pictureWidth = 0.0f;   // room units covered by one cell across
 float pictureHeight = 0.0f;  // and up
 float pictureMiddle = 0.0f;  // height of the cell's middle above the model's origin
@@ -156,27 +157,37 @@ bool MakeAvatarPictures(CModel& model) {
   float across = 0.0f, low = 0.0f, high = 0.0f;
   if (model.meshCount == 0 || !ModelExtent(model, &across, &low, &high)) return false;
   AvatarRadius = std::sqrt(across * across + std::fmax(low * low, high * high));
-  GLint viewport[4];
-  glGetIntegerv(GL_VIEWPORT, viewport);
-  if (viewport[2] < kCellWidth || viewport[3] < kCellHeight) return false;
-  unsigned char* atlas = static_cast<unsigned char*>(CountedAlloc(kAtlasWidth * kAtlasHeight * 4));
-  if (!atlas) return false;
   // A box a little larger than the model, so that no picture touches its cell's edge; no
   // wider than the model, since every pixel of the quad costs as much as one of the model.
   pictureWidth = 2.0f * across * 1.1f;
   pictureHeight = (high - low) * 1.1f;
   pictureMiddle = 0.5f * (low + high);
-  // Without the looks' arrays every look is drawn as the figure before looks: one set serves.
-  const int looks = AvatarArraysReady() ? kLooks : 1;
-  bool made = true;
-  for (int look = 0; look < looks && made; ++look) made = MakeLookPictures(look, viewport, atlas);
+  return MakeMorePictures(0);
+}
+
+bool MakeMorePictures(int look) {
+  if (look < 0 || look >= kLooks || tried[look] || !(pictureHeight > 0.0f)) return false;
+  if (look > 0 && (pictureTexture[0] == 0 || !AvatarArraysReady())) return false;
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  if (viewport[2] < kCellWidth || viewport[3] < kCellHeight) return false;
+  unsigned char* atlas = static_cast<unsigned char*>(CountedAlloc(kAtlasWidth * kAtlasHeight * 4));
+  if (!atlas) return false;
+  tried[look] = true;
+  const bool made = MakeLookPictures(look, viewport, atlas);
   CountedFree(atlas);
-  if (!made) FreeAvatarPictures();
   return made;
+}
+
+bool LookPicturesMade(int look) {
+  // Without the looks' arrays every look is drawn as the figure before looks: its set serves.
+  if (look < 0 || look >= kLooks || !AvatarArraysReady()) look = 0;
+  return pictureTexture[look] != 0;
 }
 
 void FreeAvatarPictures() {
   for (int look = 0; look < kLooks; ++look) {
+    tried[look] = false;
     if (pictureTexture[look] != 0) glDeleteTextures(1, &pictureTexture[look]);
     pictureTexture[look] = 0;
     batchCount[look] = 0;

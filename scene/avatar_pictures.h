@@ -8,8 +8,14 @@ class CModel;
 // Makes the pictures of the model (compiled and fitted) in the current context, drawing them
 // in the lower left 64 by 128 pixels of the viewport and reading them back: the window must be
 // showing, and the frame drawn next clears them away. False when there is no model, no room
-// for it or nothing could be read back: every avatar is then drawn from its triangles.
+// for it or nothing could be read back: every avatar is then drawn from its triangles. It makes
+// those of the figure before looks; MakeMorePictures, at the start of a later frame, those of
+// one more look (some 40 ms each here), so that a set-up waits for no look nobody wears; true
+// when it drew them (each look is tried once a set-up).
 bool MakeAvatarPictures(CModel& model);
+bool MakeMorePictures(int look);
+// Whether far avatars of this look can be drawn as pictures yet (else they are drawn whole).
+bool LookPicturesMade(int look);
 void FreeAvatarPictures();  // deletes the textures in the current context
 
 // The distance from the avatar's middle within which the whole model is drawn.

@@ -149,7 +149,7 @@ static void DrawPeerFigures(int seen) {
   BeginAvatars();
   for (int k = 0; k < seen; ++k) {
     const PeerView& peer = peers[nearest[k]];
-    if (AvatarPictureFits(peer.distance, peer.pitch, viewport[3]))
+    if (AvatarPictureFits(peer.distance, peer.pitch, viewport[3]) && LookPicturesMade(peer.member->look))
       AddAvatarPicture(peer.x, kPeerBase, peer.z, peer.yaw, LocalPose.x, LocalPose.z, peer.member->look);
     else
       DrawAvatar(peer.x, kPeerBase, peer.z, peer.yaw, peer.pitch, peer.member->look);
@@ -157,6 +157,15 @@ static void DrawPeerFigures(int seen) {
   EndAvatars();
   DrawAvatarPictures();
   glColor3f(1.0f, 1.0f, 1.0f);  // the room takes the colour a peer leaves
+}
+
+// The pictures of a look some avatar in the room wears and that has none yet: one a frame, at
+// its start (until then such avatars are drawn whole).
+static void MakeWornPictures() {
+  for (int i = 0; i < RoomAvatars.count; ++i) {
+    const RoomAvatar& a = RoomAvatars.avatars[i];
+    if (HasAvatar(a) && !LookPicturesMade(a.member.look) && MakeMorePictures(a.member.look)) return;
+  }
 }
 
 void SetViewProjection(int x, int y, int width, int height, double aspect) {
@@ -172,6 +181,8 @@ bool RenderFrame() {
   if (avatarPicturesDue) {
     avatarPicturesDue = false;
     MakeAvatarPictures(AvatarModel);
+  } else {
+    MakeWornPictures();
   }
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
