@@ -1,5 +1,6 @@
 // The labels' batch: plates from scene/text_plates.cpp placed as quads that face the viewer,
-// sized in pixels and stacked over the head; far to near, tags cut to what nearer ones leave.
+// sized in pixels and stacked over the head, each cut to what the labels over it leave of it and
+// drawn far to near; the grid of what they cover cuts the far avatars' pictures too.
 #include "scene/room_labels.h"
 
 #include <GL/gl.h>
