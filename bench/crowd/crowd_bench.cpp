@@ -1,6 +1,7 @@
 // Frames per second of a full room beside the room alone, in one run, drawn offscreen at the
-// window's 640x348, in two layouts: "spread", 199 members standing in rows to the far wall (most
-// drawn as pictures), and "close", all 199 crowded just before the eye (every one drawn whole);
+// window's 640x348, in two layouts: "spread", 199 members standing in rows from 2.5 units to the
+// far wall (all far enough for pictures), and "close", all 199 crowded just before the eye (every
+// one drawn whole);
 // both with their name tags, 20 speech bubbles and an explosion a second.
 #include <GL/gl.h>
 
