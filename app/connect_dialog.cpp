@@ -34,6 +34,7 @@ bool TakeFields() {
   std::memcpy(Settings.channel, channel, sizeof channel);
   Settings.port = port;
   std::memcpy(Settings.nickname, nickname, sizeof nickname);
+  TakeChosenLook();
   return true;
 }
 
@@ -45,6 +46,7 @@ bool ConnectDialogProc(DialogMessage message, int controlId) {
       std::snprintf(cPort, sizeof cPort, Settings.useTls ? "+%d" : "%d", Settings.port);  // "+": TLS
       SetDialogItemText(kPortEdit, cPort);
       SetDialogItemText(kNicknameEdit, Settings.nickname);
+      OfferLooksInDialog();
       return false;
     case DialogCommand:
       if (controlId == kConnectButton) {

@@ -15,6 +15,9 @@
 #include "irc/receive_thread.h"
 #include "irc/session.h"
 #include "irc/words/chat_lines.h"
+#include "platform/ticks.h"
+#include "scene/room_avatars.h"
+#include "scene/speech.h"
 
 namespace {
 
@@ -69,6 +72,9 @@ void ApplyIrcEvent(const IrcEvent& event) {
   const int speaker = SpeakerOffset(event.kind);
   ConsoleAppendSpoken(line, MarkFor(event.kind, event.nick, event.text), speaker >= 0 ? event.nick : nullptr, speaker);
   LogChatEvent(event, line);
+  // The chat of the room shown appears over the speaker's avatar too; private messages never do.
+  if ((event.kind == EventChannelMessage || event.kind == EventAction) && SameIrcName(event.channel, RoomAvatars.channel))
+    ShowSpeech(event.nick, event.text, event.kind == EventAction, TickCountMs());
   if (event.kind == EventMemberList && event.result > 0) ShowFirstUseHints();
 }
 

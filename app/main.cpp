@@ -17,6 +17,7 @@
 #include "platform/single_instance.h"
 #include "platform/stop_signals.h"
 #include "platform/ticks.h"
+#include "scene/speech.h"
 
 void WireSceneKeys();  // key_wiring.cpp
 
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
   StartChatLogs();
   LeaveRoom = EndRunAfterLine;
   WireSceneKeys();
+  SceneTimeMs = TickCountMs;  // speech bubbles live and fade by the clock
 
   if (!CreateMainWindow(kProgramTitle, LoadWindowPlace(), 16, AppState.isFullScreen)) return 0;
   ReportMissingFiles();

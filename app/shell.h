@@ -44,6 +44,9 @@ void ReleaseSceneResources();
 
 // The connection dialog: 1 for Connect (Settings updated), 0 for Exit or close.
 int ShowConnectionDialog();
+// Its row of looks (look_offer.cpp): offered with Settings.image chosen, and the choice taken back.
+void OfferLooksInDialog();
+void TakeChosenLook();
 
 // The run of frames; how it ended.
 enum RunEnd { RunBackToDialog, RunShutDown };

@@ -20,12 +20,13 @@ void FirstWord(const char* value, char* out, std::size_t size) {
 
 // The file's lines into out; false when they do not fit.
 bool FormatLines(char* out, std::size_t size, std::size_t* length) {
-  char server[kSettingLength], channel[kSettingLength], nickname[kSettingLength];
+  char server[kSettingLength], channel[kSettingLength], nickname[kSettingLength], image[kSettingLength];
   FirstWord(Settings.server, server, sizeof server);
   FirstWord(Settings.channel, channel, sizeof channel);
   FirstWord(Settings.nickname, nickname, sizeof nickname);
+  FirstWord(Settings.image, image, sizeof image);
   char serverLine[kSettingLength + 32] = "", channelLine[kSettingLength + 16] = "",
-       nicknameLine[kSettingLength + 16] = "";
+       nicknameLine[kSettingLength + 16] = "", imageLine[kSettingLength + 16] = "";
   // An empty field is left out: config.txt or the default then fills it.
   if (server[0]) {  // a "+" before the port keeps TLS
     std::snprintf(serverLine, sizeof serverLine, "SERVER %s %s%d\n", server, Settings.useTls ? "+" : "",
@@ -33,11 +34,12 @@ bool FormatLines(char* out, std::size_t size, std::size_t* length) {
   }
   if (channel[0]) std::snprintf(channelLine, sizeof channelLine, "CHANNEL %s\n", channel);
   if (nickname[0]) std::snprintf(nicknameLine, sizeof nicknameLine, "NICKNAME %s\n", nickname);
+  if (image[0]) std::snprintf(imageLine, sizeof imageLine, "IMAGE %s\n", image);  // the look chosen
   int n = std::snprintf(out, size,
                         "/ What the connection dialog's Connect used last, written by QIVRA at each Connect.\n"
                         "/ These lines count after config.txt, unless config.txt is in the working directory.\n"
-                        "%s%s%s",
-                        serverLine, channelLine, nicknameLine);
+                        "%s%s%s%s",
+                        serverLine, channelLine, nicknameLine, imageLine);
   if (n < 0 || static_cast<std::size_t>(n) >= size) return false;
   *length = static_cast<std::size_t>(n);
   return true;

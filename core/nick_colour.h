@@ -8,3 +8,7 @@ struct NickRgb {
 // The colour of nick, compared without case (IRC's rules: "Alice" and "alice" are one member).
 // Always readable on the console's dark background and on the room's walls.
 NickRgb NickColour(const char* nick);
+
+// The palette NickColour picks from, for tests that check it reads everywhere.
+int NickPaletteSize();
+NickRgb NickPaletteColour(int index);  // index taken modulo the size

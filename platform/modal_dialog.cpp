@@ -13,6 +13,7 @@
 #include <initializer_list>
 
 #include "platform/app_icon.h"
+#include "platform/look_row.h"
 #include "platform/stop_signals.h"
 #include "platform/text_input.h"
 #include "platform/x11_errors.h"
@@ -138,7 +139,7 @@ Fl_Button* PushButton(Fl_Button* button, int id) {
 
 void BuildDialog(const char* caption) {
   Fl_Group::current(nullptr);
-  int width = X(195), height = Y(126);
+  int width = X(195), height = Y(126) + LookRowHeight();
   Fl_Window* window = new Fl_Window((Fl::w() - width) / 2, (Fl::h() - height) / 2, width, height, caption);
   window->icon(AppIconImage());
   window->callback(WindowCallback);
@@ -163,6 +164,7 @@ void BuildDialog(const char* caption) {
   PushButton(new Fl_Button(X(72), Y(103), X(54), Y(18), "&Help"), kHelpButton)->deactivate();
   Label(8, 12, 59, 12, "QIVRA Beta 2", FL_ALIGN_CENTER | FL_ALIGN_TOP);
   Label(127, 12, 59, 12, "a 3D chat room", FL_ALIGN_CENTER | FL_ALIGN_TOP);
+  AddLookRow(X(6), Y(124), X(183));  // platform/look_row.cpp, under the buttons
   window->end();
 }
 

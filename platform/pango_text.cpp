@@ -75,6 +75,43 @@ int LatinBaseline(int size, bool bold) {
 
 guint16 Channel16(unsigned char c) { return static_cast<guint16>(c * 257); }
 
+// The spans as Pango attributes: colour and underline over their bytes.
+PangoAttrList* SpanAttributes(const TextSpan* spans, int spanCount, int length) {
+  PangoAttrList* list = pango_attr_list_new();
+  for (int i = 0; i < spanCount; ++i) {
+    if (spans[i].from < 0 || spans[i].to > length || spans[i].from >= spans[i].to) continue;
+    const TextRgb& c = spans[i].colour;
+    PangoAttribute* fg = pango_attr_foreground_new(Channel16(c.r), Channel16(c.g), Channel16(c.b));
+    fg->start_index = static_cast<guint>(spans[i].from);
+    fg->end_index = static_cast<guint>(spans[i].to);
+    pango_attr_list_insert(list, fg);
+    if (spans[i].underline) {
+      PangoAttribute* line = pango_attr_underline_new(PANGO_UNDERLINE_SINGLE);
+      line->start_index = fg->start_index;
+      line->end_index = fg->end_index;
+      pango_attr_list_insert(list, line);
+    }
+  }
+  return list;
+}
+
+// The plate's outline: a rounded rectangle, with a tail under its middle.
+void PlatePath(cairo_t* cr, double x, double y, double w, double h, double radius, double tail) {
+  const double kPi = 3.14159265358979;
+  const double middle = x + w / 2.0;
+  cairo_new_path(cr);
+  cairo_arc(cr, x + radius, y + radius, radius, kPi, 1.5 * kPi);
+  cairo_arc(cr, x + w - radius, y + radius, radius, 1.5 * kPi, 2.0 * kPi);
+  cairo_arc(cr, x + w - radius, y + h - radius, radius, 0.0, 0.5 * kPi);
+  if (tail > 0.0) {
+    cairo_line_to(cr, middle + tail, y + h);
+    cairo_line_to(cr, middle, y + h + tail);
+    cairo_line_to(cr, middle - tail, y + h);
+  }
+  cairo_arc(cr, x + radius, y + h - radius, radius, 0.5 * kPi, kPi);
+  cairo_close_path(cr);
+}
+
 }  // namespace
 
 TextCanvas* CreateTextCanvas(int width, int height, TextRgb background) {
@@ -113,21 +150,7 @@ void DrawText(TextCanvas* canvas, int x, int y, const char* text, int length, in
   if (!canvas || !text || length <= 0) return;
   PangoLayout* layout = MakeLayout(canvas->cr, text, length, size, bold);
   if (spanCount > 0 && spans) {
-    PangoAttrList* list = pango_attr_list_new();
-    for (int i = 0; i < spanCount; ++i) {
-      if (spans[i].from < 0 || spans[i].to > length || spans[i].from >= spans[i].to) continue;
-      const TextRgb& c = spans[i].colour;
-      PangoAttribute* fg = pango_attr_foreground_new(Channel16(c.r), Channel16(c.g), Channel16(c.b));
-      fg->start_index = static_cast<guint>(spans[i].from);
-      fg->end_index = static_cast<guint>(spans[i].to);
-      pango_attr_list_insert(list, fg);
-      if (spans[i].underline) {
-        PangoAttribute* line = pango_attr_underline_new(PANGO_UNDERLINE_SINGLE);
-        line->start_index = fg->start_index;
-        line->end_index = fg->end_index;
-        pango_attr_list_insert(list, line);
-      }
-    }
+    PangoAttrList* list = SpanAttributes(spans, spanCount, length);
     pango_layout_set_attributes(layout, list);
     pango_attr_list_unref(list);
   }
@@ -203,4 +226,71 @@ int TextMissingGlyphs(const char* text, int length, int size) {
   int missing = pango_layout_get_unknown_glyphs_count(layout);
   g_object_unref(layout);
   return missing;
+}
+
+unsigned char* DrawTextPlate(const char* text, int length, const TextPlateStyle& style, const TextSpan* spans,
+                             int spanCount, int* width, int* height) {
+  *width = *height = 0;
+  if (!text || length <= 0 || style.size <= 0 || style.maxWidth <= 0) return nullptr;
+  PangoLayout* layout = MakeLayout(MeasureContext(), text, length, style.size, style.bold);
+  length = static_cast<int>(std::strlen(pango_layout_get_text(layout)));
+  PangoAttrList* list = SpanAttributes(spans, spans ? spanCount : 0, length);
+  if (style.italic) pango_attr_list_insert_before(list, pango_attr_style_new(PANGO_STYLE_ITALIC));
+  pango_layout_set_attributes(layout, list);
+  pango_attr_list_unref(list);
+  pango_layout_set_width(layout, style.maxWidth * PANGO_SCALE);
+  pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+  pango_layout_set_height(layout, -(style.maxLines > 0 ? style.maxLines : 1));  // lines, not pixels
+  pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
+  PangoRectangle ink, logical;
+  pango_layout_get_pixel_extents(layout, &ink, &logical);
+  const int pad = style.padding > 0 ? style.padding : 0, tail = style.tail > 0 ? style.tail : 0;
+  const int plateWidth = logical.width + 2 * pad, plateHeight = logical.height + 2 * pad;
+  // A rounded plate keeps a pixel around it for its edge; a square one's edge is its border.
+  const int around = style.rounded ? 2 : 0;
+  const int w = plateWidth + around, h = plateHeight + around + tail;
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+  cairo_t* cr = cairo_create(surface);
+  unsigned char* rgba = static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(w) * h * 4));
+  if (cairo_status(cr) != CAIRO_STATUS_SUCCESS || !rgba) {
+    std::free(rgba);
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+    g_object_unref(layout);
+    return nullptr;
+  }
+  if (style.rounded) {
+    const double radius = plateHeight < 2 * pad + 8 ? plateHeight / 2.5 : pad + 3.0;
+    PlatePath(cr, 1.5, 1.5, plateWidth - 1.0, plateHeight - 1.0, radius, tail);
+  } else {
+    cairo_rectangle(cr, 0.5, 0.5, w - 1.0, h - 1.0);  // the edge on the picture's own border
+  }
+  cairo_set_source_rgba(cr, style.plate.r / 255.0, style.plate.g / 255.0, style.plate.b / 255.0, style.plateAlpha / 255.0);
+  cairo_fill_preserve(cr);
+  cairo_set_line_width(cr, 1.0);
+  cairo_set_source_rgb(cr, style.border.r / 255.0, style.border.g / 255.0, style.border.b / 255.0);
+  cairo_stroke(cr);
+  cairo_set_source_rgb(cr, style.colour.r / 255.0, style.colour.g / 255.0, style.colour.b / 255.0);
+  cairo_move_to(cr, around / 2 + pad - logical.x, around / 2 + pad - logical.y);
+  pango_cairo_show_layout(cr, layout);
+  cairo_surface_flush(surface);
+  const unsigned char* data = cairo_image_surface_get_data(surface);
+  const int stride = cairo_image_surface_get_stride(surface);
+  for (int row = 0; row < h; ++row) {
+    const uint32_t* in = reinterpret_cast<const uint32_t*>(data + static_cast<std::size_t>(row) * stride);
+    unsigned char* out = rgba + static_cast<std::size_t>(row) * w * 4;
+    for (int col = 0; col < w; ++col) {
+      uint32_t p = in[col];  // 0xAARRGGBB in native order, premultiplied
+      out[4 * col] = static_cast<unsigned char>(p >> 16);
+      out[4 * col + 1] = static_cast<unsigned char>(p >> 8);
+      out[4 * col + 2] = static_cast<unsigned char>(p);
+      out[4 * col + 3] = static_cast<unsigned char>(p >> 24);
+    }
+  }
+  cairo_destroy(cr);
+  cairo_surface_destroy(surface);
+  g_object_unref(layout);
+  *width = w;
+  *height = h;
+  return rgba;
 }

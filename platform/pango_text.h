@@ -36,3 +36,23 @@ int TextIndexToX(const char* text, int length, int size, int index);
 int TextXToIndex(const char* text, int length, int size, int x);
 // How many characters of the text no installed font has (drawn as a box with their code).
 int TextMissingGlyphs(const char* text, int length, int size);
+
+// Text on a plate, as a picture for a texture: wrapped at maxWidth pixels into at most maxLines
+// lines (the last cut with an ellipsis when more would follow), on a plate padded by `padding`,
+// square (every pixel as opaque as the plate) or rounded with a tail under its middle. Pixels are r, g, b, a with the colour
+// premultiplied by alpha (blend with one, one minus source alpha), rows top-down.
+struct TextPlateStyle {
+  int size;                 // pixels
+  bool bold, italic;
+  TextRgb colour;           // the text's, where no span says otherwise
+  TextRgb plate;            // the plate's fill,
+  unsigned char plateAlpha; // its opacity
+  TextRgb border;           // and its edge (one pixel)
+  int padding, maxWidth, maxLines;
+  bool rounded;             // rounded corners; else square
+  int tail;                 // height of the tail under the plate; 0: none
+};
+// A malloc'd picture of *width x *height (free it with std::free), as small as the text needs;
+// nullptr for an empty text or when it cannot be made.
+unsigned char* DrawTextPlate(const char* text, int length, const TextPlateStyle& style, const TextSpan* spans,
+                             int spanCount, int* width, int* height);

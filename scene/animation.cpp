@@ -1,9 +1,11 @@
-// Whether the room moves by itself: walkers, peers reckoned on by their keys, burning sparks.
+// Whether the room moves by itself: walkers, peers reckoned on by their keys, burning sparks,
+// fading speech.
 #include "core/app_state.h"
 #include "scene/movement.h"
 #include "scene/particles.h"
 #include "scene/room_avatars.h"
 #include "scene/scene.h"
+#include "scene/speech.h"
 
 static bool SparksBurning() {
   for (const Particle* p = ParticlePool.liveList; p; p = p->next)
@@ -20,4 +22,7 @@ static bool LocalKeyHeld() {
   return false;
 }
 
-bool SceneAnimating() { return SparksBurning() || LocalKeyHeld() || RoomAvatarWalking(); }
+// A line held over its speaker shows the same each frame; while it fades it changes.
+bool SceneAnimating() {
+  return SparksBurning() || LocalKeyHeld() || RoomAvatarWalking() || SpeechFading(SceneNowMs());
+}

@@ -9,7 +9,10 @@
 #include <cstring>
 
 #include "core/counted_alloc.h"
+#include "core/looks.h"
 #include "model/ms3d_model.h"
+#include "scene/avatar_models.h"
+#include "scene/room_labels.h"
 
 float AvatarRadius = 0.3f;
 
@@ -23,7 +26,9 @@ const int kAtlasWidth = kColumns * kCellWidth, kAtlasHeight = kRows * kCellHeigh
 const float kDegree = 0.017453292f;
 const float kLensHalfTangent = 0.30573068f;  // tan(17 degrees): half the scene's 34-degree lens
 
-unsigned int pictureTexture = 0;
+const int kLooks = kLookCount + 1;  // the figure before looks, then every look
+unsigned int pictureTexture[kLooks] = {};
+bool tried[kLooks] = {};  // since the last set-up: a look whose pictures failed is not tried again
 float pictureWidth = 0.0f;   // room units covered by one cell across
 float pictureHeight = 0.0f;  // and up
 float pictureMiddle = 0.0f;  // height of the cell's middle above the model's origin
@@ -33,16 +38,16 @@ float pictureMiddle = 0.0f;  // height of the cell's middle above the model's or
 struct Cover {
   float left, bottom, right, top;
 };
-Cover cover[kDirections];
+Cover cover[kLooks][kDirections];
 
-// The batch: four corners per far avatar.
+// The batches, one per look: four corners per far avatar.
 struct PictureVertex {
   float s, t;
   float x, y, z;
 };
 const int kBatchPictures = 256;
-PictureVertex batch[kBatchPictures * 4];
-int batchCount = 0;
+PictureVertex batch[kLooks][kBatchPictures * 4];
+int batchCount[kLooks] = {};
 
 // The model's extent: its farthest point from the vertical axis, and its lowest and highest.
 bool ModelExtent(const CModel& model, float* across, float* low, float* high) {
@@ -61,16 +66,16 @@ bool ModelExtent(const CModel& model, float* across, float* low, float* high) {
 
 // One direction: the model turned by `degrees`, drawn over black and over white; a pixel that
 // is the same over both belongs to the model, the others are background (alpha 0).
-void TakeDirection(CModel& model, float degrees, int x, int y, unsigned char* atlas, int cell) {
+void TakeDirection(int look, float degrees, int x, int y, unsigned char* atlas, int cell) {
   static unsigned char over[2][kCellWidth * kCellHeight * 3];
   for (int background = 0; background < 2; ++background) {
     float level = static_cast<float>(background);
     glClearColor(level, level, level, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
-    glRotatef(degrees, 0.0f, 1.0f, 0.0f);
-    glColor3f(1.0f, 1.0f, 1.0f);
-    model.Draw();
+    BeginAvatars();
+    DrawAvatar(0.0f, 0.0f, 0.0f, degrees, 0.0f, look);
+    EndAvatars();
     glReadPixels(x, y, kCellWidth, kCellHeight, GL_RGB, GL_UNSIGNED_BYTE, over[background]);
   }
   const int x0 = (cell % kColumns) * kCellWidth, y0 = (cell / kColumns) * kCellHeight;
@@ -93,29 +98,13 @@ void TakeDirection(CModel& model, float degrees, int x, int y, unsigned char* at
       }
     }
   const float w = static_cast<float>(kCellWidth), h = static_cast<float>(kCellHeight);
-  cover[cell] = right < 0 ? Cover{0, 0, 0, 0}
+  cover[look][cell] = right < 0 ? Cover{0, 0, 0, 0}
                           : Cover{std::max(left - 1, 0) / w, std::max(bottom - 1, 0) / h,
                                   std::min(right + 2, kCellWidth) / w, std::min(top + 2, kCellHeight) / h};
 }
 
-}  // namespace
-
-bool MakeAvatarPictures(CModel& model) {
-  FreeAvatarPictures();
-  float across = 0.0f, low = 0.0f, high = 0.0f;
-  if (model.meshCount == 0 || !ModelExtent(model, &across, &low, &high)) return false;
-  AvatarRadius = std::sqrt(across * across + std::fmax(low * low, high * high));
-  GLint viewport[4];
-  glGetIntegerv(GL_VIEWPORT, viewport);
-  if (viewport[2] < kCellWidth || viewport[3] < kCellHeight) return false;
-  unsigned char* atlas = static_cast<unsigned char*>(CountedAlloc(kAtlasWidth * kAtlasHeight * 4));
-  if (!atlas) return false;
-
-  // A box a little larger than the model, so that no picture touches its cell's edge; no
-  // wider than the model, since every pixel of the quad costs as much as one of the model.
-  pictureWidth = 2.0f * across * 1.1f;
-  pictureHeight = (high - low) * 1.1f;
-  pictureMiddle = 0.5f * (low + high);
+// The 32 pictures of one look into a new texture; false when the back buffer gave nothing.
+bool MakeLookPictures(int look, const GLint* viewport, unsigned char* atlas) {
   glPushAttrib(GL_ALL_ATTRIB_BITS);
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
@@ -131,7 +120,7 @@ bool MakeAvatarPictures(CModel& model) {
   // Seen from +z, as the frame's viewer sees an avatar it faces; cell k shows the model
   // turned by k steps of 360 / 32 degrees.
   for (int cell = 0; cell < kDirections; ++cell)
-    TakeDirection(model, static_cast<float>(cell) * 360.0f / kDirections, viewport[0], viewport[1], atlas, cell);
+    TakeDirection(look, static_cast<float>(cell) * 360.0f / kDirections, viewport[0], viewport[1], atlas, cell);
   glPopMatrix();
   glMatrixMode(GL_PROJECTION);
   glPopMatrix();
@@ -143,14 +132,11 @@ bool MakeAvatarPictures(CModel& model) {
   int opaque = 0;
   for (int y = 0; y < kCellHeight; ++y)
     for (int x = 0; x < kCellWidth; ++x) opaque += atlas[(y * kAtlasWidth + x) * 4 + 3] != 0;
-  if (opaque == 0 || opaque == kCellWidth * kCellHeight) {
-    CountedFree(atlas);
-    return false;
-  }
-  glGenTextures(1, &pictureTexture);
+  if (opaque == 0 || opaque == kCellWidth * kCellHeight) return false;
+  glGenTextures(1, &pictureTexture[look]);
   glPushAttrib(GL_TEXTURE_BIT);
   glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-  glBindTexture(GL_TEXTURE_2D, pictureTexture);
+  glBindTexture(GL_TEXTURE_2D, pictureTexture[look]);
   // Nearest texels, no mipmaps: a level made by averaging would blur the figure and fade its
   // thin parts (feet, arms) under the alpha test, while the nearest texel of the large picture
   // samples it much as drawing the model at the small size samples the model; and it is the
@@ -161,26 +147,64 @@ bool MakeAvatarPictures(CModel& model) {
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kAtlasWidth, kAtlasHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, atlas);
   glPopClientAttrib();
   glPopAttrib();
-  CountedFree(atlas);
   return true;
 }
 
+}  // namespace
+
+bool MakeAvatarPictures(CModel& model) {
+  FreeAvatarPictures();
+  float across = 0.0f, low = 0.0f, high = 0.0f;
+  if (model.meshCount == 0 || !ModelExtent(model, &across, &low, &high)) return false;
+  AvatarRadius = std::sqrt(across * across + std::fmax(low * low, high * high));
+  // A box a little larger than the model, so that no picture touches its cell's edge; no
+  // wider than the model, since every pixel of the quad costs as much as one of the model.
+  pictureWidth = 2.0f * across * 1.1f;
+  pictureHeight = (high - low) * 1.1f;
+  pictureMiddle = 0.5f * (low + high);
+  return MakeMorePictures(0);
+}
+
+bool MakeMorePictures(int look) {
+  if (look < 0 || look >= kLooks || tried[look] || !(pictureHeight > 0.0f)) return false;
+  if (look > 0 && (pictureTexture[0] == 0 || !AvatarArraysReady())) return false;
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  if (viewport[2] < kCellWidth || viewport[3] < kCellHeight) return false;
+  unsigned char* atlas = static_cast<unsigned char*>(CountedAlloc(kAtlasWidth * kAtlasHeight * 4));
+  if (!atlas) return false;
+  tried[look] = true;
+  const bool made = MakeLookPictures(look, viewport, atlas);
+  CountedFree(atlas);
+  return made;
+}
+
+bool LookPicturesMade(int look) {
+  // Without the looks' arrays every look is drawn as the figure before looks: its set serves.
+  if (look < 0 || look >= kLooks || !AvatarArraysReady()) look = 0;
+  return pictureTexture[look] != 0;
+}
+
 void FreeAvatarPictures() {
-  if (pictureTexture != 0) glDeleteTextures(1, &pictureTexture);
-  pictureTexture = 0;
-  batchCount = 0;
+  for (int look = 0; look < kLooks; ++look) {
+    tried[look] = false;
+    if (pictureTexture[look] != 0) glDeleteTextures(1, &pictureTexture[look]);
+    pictureTexture[look] = 0;
+    batchCount[look] = 0;
+  }
 }
 
 bool AvatarPictureFits(float distance, float pitch, int viewportHeight) {
-  if (pictureTexture == 0 || !(distance > 0.0f)) return false;
+  if (pictureTexture[0] == 0 || !(distance > 0.0f)) return false;
   float upright = std::fmod(std::fabs(pitch), 360.0f);
   if (upright > 3.0f && upright < 357.0f) return false;  // a tilted avatar has no picture
   float pixels = pictureHeight * static_cast<float>(viewportHeight) / (2.0f * distance * kLensHalfTangent);
   return pixels <= static_cast<float>(kCellHeight);
 }
 
-void AddAvatarPicture(float x, float base, float z, float yaw, float eyeX, float eyeZ) {
-  if (batchCount == kBatchPictures) DrawAvatarPictures();
+void AddAvatarPicture(float x, float base, float z, float yaw, float eyeX, float eyeZ, int look) {
+  if (look < 0 || look >= kLooks || pictureTexture[look] == 0) look = 0;
+  if (batchCount[look] == kBatchPictures) DrawAvatarPictures();
   // The viewer's bearing from the avatar, from +z towards +x: turning the scene back by it
   // puts the viewer on the +z side, where the pictures were taken from.
   float bearing = std::atan2(eyeX - x, eyeZ - z) / kDegree;
@@ -188,38 +212,57 @@ void AddAvatarPicture(float x, float base, float z, float yaw, float eyeX, float
   if (turn < 0.0f) turn += 360.0f;
   int cell = static_cast<int>(std::lround(turn * kDirections / 360.0f)) % kDirections;
   if (cell < 0) cell = 0;  // a yaw that is not a number
-  const Cover& c = cover[cell];
+  const Cover& c = cover[look][cell];
   if (c.right <= c.left) return;
   const float s0 = static_cast<float>(cell % kColumns) / kColumns;
   const float t0 = static_cast<float>(cell / kColumns) / kRows;
   const float ds = 1.0f / kColumns, dt = 1.0f / kRows;
   // The quad faces the viewer: its right-hand side runs along (cos b, 0, -sin b).
   const float ux = std::cos(bearing * kDegree) * pictureWidth, uz = -std::sin(bearing * kDegree) * pictureWidth;
-  const float a = c.left - 0.5f, b = c.right - 0.5f;  // across, from the middle
-  const float low = base + pictureMiddle + (c.bottom - 0.5f) * pictureHeight;
-  const float high = base + pictureMiddle + (c.top - 0.5f) * pictureHeight;
-  PictureVertex* v = &batch[batchCount * 4];
-  v[0] = {s0 + c.left * ds, t0 + c.bottom * dt, x + a * ux, low, z + a * uz};
-  v[1] = {s0 + c.right * ds, t0 + c.bottom * dt, x + b * ux, low, z + b * uz};
-  v[2] = {s0 + c.right * ds, t0 + c.top * dt, x + b * ux, high, z + b * uz};
-  v[3] = {s0 + c.left * ds, t0 + c.top * dt, x + a * ux, high, z + a * uz};
-  ++batchCount;
+  float left = c.left, right = c.right, bottom = c.bottom, top = c.top;
+  // What the labels drawn before it hide of it is left out: in a crowd, most of the far ones.
+  {
+    const float a = left - 0.5f, b = right - 0.5f;
+    const float low = base + pictureMiddle + (bottom - 0.5f) * pictureHeight;
+    const float high = base + pictureMiddle + (top - 0.5f) * pictureHeight;
+    const float corners[4][3] = {{x + a * ux, low, z + a * uz}, {x + b * ux, low, z + b * uz},
+                                 {x + b * ux, high, z + b * uz}, {x + a * ux, high, z + a * uz}};
+    float f0 = 0.0f, g0 = 0.0f, f1 = 1.0f, g1 = 1.0f;
+    if (!UnhiddenPart(corners, &f0, &g0, &f1, &g1)) return;
+    const float width = right - left, height = top - bottom;
+    right = left + f1 * width, left += f0 * width;
+    top = bottom + g1 * height, bottom += g0 * height;
+  }
+  const float a = left - 0.5f, b = right - 0.5f;  // across, from the middle
+  const float low = base + pictureMiddle + (bottom - 0.5f) * pictureHeight;
+  const float high = base + pictureMiddle + (top - 0.5f) * pictureHeight;
+  PictureVertex* v = &batch[look][batchCount[look] * 4];
+  v[0] = {s0 + left * ds, t0 + bottom * dt, x + a * ux, low, z + a * uz};
+  v[1] = {s0 + right * ds, t0 + bottom * dt, x + b * ux, low, z + b * uz};
+  v[2] = {s0 + right * ds, t0 + top * dt, x + b * ux, high, z + b * uz};
+  v[3] = {s0 + left * ds, t0 + top * dt, x + a * ux, high, z + a * uz};
+  ++batchCount[look];
 }
 
 void DrawAvatarPictures() {
-  if (batchCount == 0) return;
+  bool any = false;
+  for (int look = 0; look < kLooks; ++look) any = any || batchCount[look] > 0;
+  if (!any) return;
   glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT);
   glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
   glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, pictureTexture);
   // Background texels are dropped whole, so they leave no depth behind.
   glEnable(GL_ALPHA_TEST);
   glAlphaFunc(GL_GREATER, 0.5f);
   glDisable(GL_BLEND);  // what the test lets through is opaque
   glColor3f(1.0f, 1.0f, 1.0f);
-  glInterleavedArrays(GL_T2F_V3F, sizeof(PictureVertex), batch);
-  glDrawArrays(GL_QUADS, 0, batchCount * 4);
+  for (int look = 0; look < kLooks; ++look) {
+    if (batchCount[look] == 0) continue;
+    glBindTexture(GL_TEXTURE_2D, pictureTexture[look]);
+    glInterleavedArrays(GL_T2F_V3F, sizeof(PictureVertex), batch[look]);
+    glDrawArrays(GL_QUADS, 0, batchCount[look] * 4);
+    batchCount[look] = 0;
+  }
   glPopClientAttrib();
   glPopAttrib();
-  batchCount = 0;
 }

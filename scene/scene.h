@@ -13,8 +13,9 @@ void SetViewProjection(int x, int y, int width, int height, double aspect);
 void UpdateMovement();
 void ClampToWorld();     // keeps the local user and every avatar inside the room
 // True while the view changes by itself from frame to frame: a spark burns, the local user
-// holds a movement key (the window active and its view clicked), or an active peer is reckoned
-// on by a held key. Otherwise a frame shows what the last one did.
+// holds a movement key (the window active and its view clicked), an active peer is reckoned
+// on by a held key, or a speech bubble fades (scene/speech.h). Otherwise a frame shows what
+// the last one did.
 bool SceneAnimating();
 void SpawnExplosion(float x, float y, float z);
 
@@ -32,4 +33,4 @@ void FreeWorldGeometry();   // the room's triangle array through CountedFree (no
 void FreeParticles();
 void FreeWorldTextures();
 void DeleteGlyphLists();
-void FreeAvatarModel();     // empties AvatarModel while the old context is current
+void FreeAvatarModel();     // empties AvatarModel, its looks and the labels' pictures while the old context is current

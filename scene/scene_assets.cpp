@@ -1,4 +1,4 @@
-// Loads the room's numbered textures, the avatar model and the colour-keyed font texture.
+// Loads the room's numbered textures, the avatar model with its looks and the colour-keyed font texture.
 #include <GL/gl.h>
 
 #include <cstdio>
@@ -10,9 +10,11 @@
 #include "model/texture.h"
 #include "platform/data_path.h"
 #include "platform/message_box.h"
+#include "scene/avatar_models.h"
 #include "scene/avatar_pictures.h"
 #include "scene/font.h"
 #include "scene/scene.h"
+#include "scene/text_plates.h"
 #include "scene/world.h"
 
 unsigned int* WorldTextures = nullptr;
@@ -74,7 +76,8 @@ bool LoadSceneAssets(int count) {
   if (!AvatarModel.LoadFromFile("data/player.ms3d"))
     ShowMessageBox("ERROR", "loading", BoxIconNone, BoxOk);
   AvatarModel.CenterAndScale(0.32f);
-  AvatarModel.Compile();  // every avatar in every frame then costs one list call
+  AvatarModel.Compile();  // drawn from it when the looks' arrays cannot be made
+  BuildAvatarArrays(AvatarModel);
   if (!LoadFontTexture()) result = false;
   return result;
 }
@@ -87,5 +90,7 @@ void FreeWorldTextures() {
 
 void FreeAvatarModel() {
   FreeAvatarPictures();
+  FreeAvatarArrays();
+  FreePlates();  // the labels' pictures go with the avatars they stand over
   AvatarModel.Release();
 }

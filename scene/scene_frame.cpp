@@ -2,25 +2,28 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "core/app_state.h"
 #include "core/frame_timer.h"
-#include "core/nick_colour.h"
 #include "model/ms3d_model.h"
+#include "scene/avatar_models.h"
 #include "scene/avatar_pictures.h"
 #include "scene/font.h"
 #include "scene/particles.h"
 #include "scene/room_avatars.h"
+#include "scene/room_labels.h"
 #include "scene/scene.h"
+#include "scene/speech.h"
+#include "scene/text_plates.h"
 #include "scene/view_frustum.h"
 #include "scene/view_notice.h"
 #include "scene/world.h"
 
 static const float kEyeHeight = 0.6f;
 static const float kPeerBase = 0.32f;
-static const float kPeerLabelLift = 0.835f;
 
 // The avatar's pictures are taken at the start of the first frame after a set-up, when the
 // window shows and its back buffer can be read back (LoadWorldFile has fitted and compiled it).
@@ -37,7 +40,8 @@ bool InitScene() {
   glShadeModel(GL_SMOOTH);
   glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
   glDisable(GL_LIGHTING);
-  FontTexture = 0;  // a name from an earlier context means nothing in this one
+  FontTexture = 0;  // names from an earlier context mean nothing in this one
+  ForgetPlates();
   LoadWorldFile();
   avatarPicturesDue = true;  // taken in the first frame: a window not yet shown has no pixels
   StartFrameTimer();
@@ -61,81 +65,108 @@ static void DrawRoom() {
 }
 
 struct PeerView {
-  int slot;
   float x, z, yaw, pitch;
-  const char* ncb;
+  float distance;  // from the eye, on the floor
+  const RoomMember* member;
 };
 
-// The avatars of this frame, from the window's own copy of the room. Static: the frame
-// allocates nothing.
+// The avatars of this frame, from the window's own copy of the room; those in view (nearest
+// first), and the labels over them. Static: the frame allocates nothing.
 static PeerView peers[kRoomMembers];
+static int nearest[kRoomMembers];
+static LabelAnchor anchors[kRoomMembers];
+static int peerCount = 0, labelCount = 0;
 
-static int ReadPeers() {
-  int count = 0;
+static void ReadPeers() {
+  peerCount = 0;
   for (int i = 0; i < RoomAvatars.count; ++i) {
     const RoomAvatar& a = RoomAvatars.avatars[i];
     // Drawn once the peer has shown it hears us: a one-way link would stand it at the centre.
     if (!HasAvatar(a)) continue;
-    PeerView& view = peers[count++];
-    view.slot = a.member.id;
-    view.x = a.pose.x;
-    view.z = a.pose.z;
-    view.yaw = a.pose.yaw;
-    view.pitch = a.pose.pitch;
-    view.ncb = a.member.nick;
+    const float dx = a.pose.x - LocalPose.x, dz = a.pose.z - LocalPose.z;
+    peers[peerCount++] = PeerView{a.pose.x, a.pose.z, a.pose.yaw, a.pose.pitch, std::sqrt(dx * dx + dz * dz), &a.member};
   }
-  return count;
 }
 
-static void DrawWholeAvatar(const PeerView& peer) {
-  glPushMatrix();
-  glTranslatef(peer.x, kPeerBase, peer.z);
-  glRotatef(peer.yaw, 0.0f, 1.0f, 0.0f);
-  glRotatef(peer.pitch, 1.0f, 0.0f, 0.0f);
-  AvatarModel.Draw();
-  glEnable(GL_TEXTURE_2D);
-  glPopMatrix();
-}
-
-// Every peer in view: near ones from the compiled model, far upright ones as pictures in one
-// batch, then every label in one batch over them. Peers outside the view are skipped.
-static void DrawPeers() {
-  int count = ReadPeers();
-  if (count == 0) return;
+// The peers in view (nearest first), and the labels over them laid out: those in view and those
+// whose tag shows over the bottom edge of the view.
+static int ReadPeersInView() {
+  ReadPeers();
+  labelCount = 0;
+  if (peerCount == 0) {
+    PrepareRoomLabels(anchors, 0, SceneNowMs());
+    return 0;
+  }
   ViewFrustum frustum;
   TakeViewFrustum(&frustum);
+  const float head = kPeerBase + AvatarTop();
+  int seen = 0;
+  for (int i = 0; i < peerCount; ++i) {
+    const PeerView& peer = peers[i];
+    const bool inView = SphereInView(frustum, peer.x, kPeerBase, peer.z, AvatarRadius);
+    if (inView || SphereInView(frustum, peer.x, head + 0.1f, peer.z, 0.3f))
+      anchors[labelCount++] = {peer.x, head, peer.z, peer.member};
+    if (inView) nearest[seen++] = i;
+  }
+  std::sort(nearest, nearest + seen, [](int a, int b) { return peers[a].distance < peers[b].distance; });
+  PrepareRoomLabels(anchors, labelCount, SceneNowMs());
+  return seen;
+}
+
+// The channel's name in cyan over the middle of the room, first in the frame: it writes the
+// nearest depth there is, so that nothing but the labels painted after it covers it.
+static void DrawChannelName() {
+  unsigned char glyphs[256];
+  const int length = FontBytes(RoomAvatars.channel, glyphs, sizeof glyphs);
+  if (length == 0 || GlyphListBase == 0) return;
+  glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT | GL_VIEWPORT_BIT | GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT |
+               GL_TEXTURE_BIT | GL_LIST_BIT);
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, FontTexture);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_ALWAYS);
+  glDepthMask(GL_TRUE);
+  glDepthRange(0.0, 0.0);
+  glEnable(GL_ALPHA_TEST);  // the glyphs' clear texels leave no depth
+  glAlphaFunc(GL_GREATER, 0.5f);
+  glColor3f(0.0f, 1.0f, 1.0f);
+  glPushMatrix();
+  glTranslatef(0.0f, 0.56f, 0.0f);
+  glScalef(0.15f, 0.15f, 0.15f);
+  glTranslatef(-0.5f * static_cast<float>(length), -0.5f, 0.0f);
+  glListBase(GlyphListBase);
+  glCallLists(static_cast<GLsizei>(length), GL_UNSIGNED_BYTE, glyphs);
+  glPopMatrix();
+  glPopAttrib();
+}
+
+// The peers in view, before the room (and after the labels, which hide them): near ones whole
+// from the avatar's arrays under one set-up, far upright ones as pictures in one batch per look.
+// Nearest first, so that what they hide of each other and of the room is never textured.
+static void DrawPeerFigures(int seen) {
+  if (seen == 0) return;
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);
-  const float clock = AppState.sceneClock;
-  glColor3f(1.0f, 1.0f, 1.0f);  // avatars in their own colours, not the channel label's
-  for (int i = 0; i < count; ++i) {
-    const PeerView& peer = peers[i];
-    if (!SphereInView(frustum, peer.x, kPeerBase, peer.z, AvatarRadius)) continue;
-    float dx = peer.x - LocalPose.x, dz = peer.z - LocalPose.z;
-    float distance = std::sqrt(dx * dx + dz * dz);
-    if (AvatarPictureFits(distance, peer.pitch, viewport[3]))
-      AddAvatarPicture(peer.x, kPeerBase, peer.z, peer.yaw, LocalPose.x, LocalPose.z);
+  BeginAvatars();
+  for (int k = 0; k < seen; ++k) {
+    const PeerView& peer = peers[nearest[k]];
+    if (AvatarPictureFits(peer.distance, peer.pitch, viewport[3]) && LookPicturesMade(peer.member->look))
+      AddAvatarPicture(peer.x, kPeerBase, peer.z, peer.yaw, LocalPose.x, LocalPose.z, peer.member->look);
     else
-      DrawWholeAvatar(peer);
+      DrawAvatar(peer.x, kPeerBase, peer.z, peer.yaw, peer.pitch, peer.member->look);
   }
+  EndAvatars();
   DrawAvatarPictures();
-  // The labels spin while the room moves; a frame drawn at rest stays on screen until the next
-  // change, so its labels face the camera, readable, rather than stopping edge on.
-  const bool spinning = SceneAnimating();
-  for (int i = 0; i < count; ++i) {
-    const PeerView& peer = peers[i];
-    const float lift = kPeerBase + kPeerLabelLift;
-    const float halfWidth = 0.05f * static_cast<float>(strnlen(peer.ncb, kRoomNickLength));
-    if (!SphereInView(frustum, peer.x, lift, peer.z, halfWidth + 0.1f)) continue;
-    const float slot = static_cast<float>(peer.slot);
-    const float facing = std::atan2(LocalPose.x - peer.x, LocalPose.z - peer.z) * 57.29578f;
-    // The member's own colour, the same as the nickname's in the console.
-    const NickRgb colour = NickColour(peer.ncb);
-    AddLabel(peer.ncb, peer.x, lift, peer.z, spinning ? slot * 78.0f + clock * 3.0f : facing, 0.1f,
-             colour.r / 255.0f, colour.g / 255.0f, colour.b / 255.0f);
+  glColor3f(1.0f, 1.0f, 1.0f);  // the room takes the colour a peer leaves
+}
+
+// The pictures of a look some avatar in the room wears and that has none yet: one a frame, at
+// its start (until then such avatars are drawn whole).
+static void MakeWornPictures() {
+  for (int i = 0; i < RoomAvatars.count; ++i) {
+    const RoomAvatar& a = RoomAvatars.avatars[i];
+    if (HasAvatar(a) && !LookPicturesMade(a.member.look) && MakeMorePictures(a.member.look)) return;
   }
-  DrawLabels();
-  glColor3f(1.0f, 1.0f, 1.0f);  // the next frame's room takes the colour a peer leaves
 }
 
 void SetViewProjection(int x, int y, int width, int height, double aspect) {
@@ -151,6 +182,8 @@ bool RenderFrame() {
   if (avatarPicturesDue) {
     avatarPicturesDue = false;
     MakeAvatarPictures(AvatarModel);
+  } else {
+    MakeWornPictures();
   }
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
@@ -161,17 +194,19 @@ bool RenderFrame() {
   // The room's textures are modulated by the current colour, which the channel label
   // and the peers' labels change: the room sets white for itself every frame.
   glColor3f(1.0f, 1.0f, 1.0f);
+  // Front to back, as far as it goes: the channel's name and the labels, avatars, then the room
+  // behind them; sparks and fading speech over them.
+  const int seen = ReadPeersInView();
+  DrawChannelName();
+  DrawSolidLabels();
+  DrawPeerFigures(seen);
+  glColor3f(1.0f, 1.0f, 1.0f);
   DrawRoom();
   DrawParticles();
 
-  glPushMatrix();
-  glTranslatef(0.0f, 0.56f, 0.0f);
-  glScalef(0.15f, 0.15f, 0.15f);
-  glColor3f(0.0f, 1.0f, 1.0f);
-  PrintText(RoomAvatars.channel);
-  glPopMatrix();
 
-  DrawPeers();
+  DrawFadingLabels();
+  glColor3f(1.0f, 1.0f, 1.0f);  // the next frame's room takes the colour a label leaves
   DrawViewNotice();
   return true;
 }

@@ -20,6 +20,7 @@
 #include "platform/gui_window.h"
 #include "platform/key_state.h"
 #include "platform/ticks.h"
+#include "scene/room_avatars.h"
 #include "scene/scene.h"
 #include "tests/irc/net_test_support.h"
 
@@ -106,6 +107,7 @@ void ClampToWorld() {}
 void ReportOwnMoves(uint32_t*) {}
 void TakeRoom() {}
 void SpawnExplosion(float, float, float) {}
+void ShowSpeech(const char*, const char*, bool, uint32_t) {}
 ConsoleMark MarkFor(int, const char*, const char*) { return MarkPlain; }
 void RefreshWindowTitle() {}
 void KeepPrivateTarget() {}  // the query tag belongs to the window
@@ -115,6 +117,7 @@ const WindowPlace& WindowedPlace() { return kFirstWindowPlace; }
 void LevelView() {}
 void ShowEscapeNotice(bool) {}
 void NoteArrivalEvent(const IrcEvent&) {}
+RoomAvatarsRecord RoomAvatars;  // the room the scene shows: none here
 
 namespace {
 

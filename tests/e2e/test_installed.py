@@ -105,7 +105,7 @@ class InstalledTest(unittest.TestCase):
         with open(os.path.join(folder, "last-connection.txt")) as f:
             saved = [line for line in f.read().splitlines() if not line.startswith("/")]
         self.assertEqual(["SERVER %s %s" % (self.lab.server_address, port), "CHANNEL %s" % channel,
-                          "NICKNAME %s" % NICK], saved)
+                          "NICKNAME %s" % NICK, "IMAGE default"], saved)
         self.assertEqual([], os.listdir(self.workdir), "nothing may be written to the working directory")
 
         program = self.start()

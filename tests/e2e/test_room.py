@@ -97,19 +97,24 @@ def wall_distance_and_eye(ceiling, skirting):
 BOB_LIMIT = 1 / 30 + 0.015   # the bob's reach and a row and a half at six units
 
 
-def is_label(r, g, b):
-    # alice's label in her nickname's colour, (255, 200, 170): warmer than the grey ceiling.
-    return r > 220 and 170 < g < 230 and 130 < b < 200 and r - b > 50
+def is_tag(r, g, b):
+    # A name tag's plate: the console's dark grey (34, 36, 40), which nothing else in the room shows.
+    return abs(r - 34) <= 4 and abs(g - 36) <= 4 and abs(b - 40) <= 4
+
+
+def is_alice(r, g, b):
+    # alice's nickname colour, (210, 210, 120), on her tag and her bubbles.
+    return abs(r - 210) <= 30 and abs(g - 210) <= 30 and abs(b - 120) <= 30
 
 
 def is_skin(r, g, b):
     return r > 180 and 120 < g < 200 and 90 < b < 170
 
 
-# The avatar test's peer stands 2 units ahead: her label (1.155 above the floor) spins in
-# the top rows, her avatar (0.32 high) stands below row 120.
+# The avatar test's peer stands 2 units ahead: her avatar (0.32 high) stands below row 190, her
+# name tag just above her head, and her speech above that.
 AVATAR_BOX = (0, 120, 640, 348)
-LABEL_BOX = (0, 0, 640, 70)
+LABEL_BOX = (0, 0, 640, 348)
 
 
 PEER_SPEED = 5.0             # units a second: 0.05 per 10 ms, the peer's as the window's
@@ -257,31 +262,31 @@ class RoomTest(RoomCase):
         alice.send("/pos 0 3 180 180 0")
         settle(0.5)
         empty = room.view("alice behind the camera")
-        self.assertEqual(0, find(empty, is_label, LABEL_BOX).count, "a label is shown for a peer behind the camera")
+        self.assertEqual(0, find(empty, is_tag, LABEL_BOX).count, "a tag is shown for a peer behind the camera")
 
         # Two units ahead, facing the camera: the view changes where she stands, and only there.
         alice.send("/pos 0 -2 180 180 0")
         # Within a few seconds: the window's slot for her may become active a little after hers.
         front, _ = self.wait_view("alice in front", lambda v: avatar_in(v, empty).count > 500, 5)
-        avatar = avatar_in(front, empty)
+        # Her name tag stands just above her head, centred over her, and stays still (it faces
+        # the viewer, never turning edge on or mirrored).
+        tag = find(front, is_tag, LABEL_BOX)
+        self.assertGreater(tag.count, 300, "no name tag over the avatar: %r" % tag)
+        self.assertNear(MIDDLE_COLUMN, tag.center[0], 4, "tag's middle column (%r)" % tag)
+        self.assertGreater(find(front, is_alice, (tag.x0, tag.y0, tag.x1 + 1, tag.y1 + 1)).count, 40,
+                           "her name in her colour on the tag")
+        avatar = changed(empty, front, (0, tag.y1 + 1, 640, 348))
+        self.assertNear(tag.y1 + 4, avatar.y0, 4, "the tag sits on her head (%r, %r)" % (tag, avatar))
+        self.assertEqual(front.raw, room.view("alice standing, a moment later").raw, "the tag moves by itself")
         # 0.32 high at 2 units: 91 rows; her feet above the floor under her.
         self.assertNear(MIDDLE_COLUMN, avatar.center[0], 4, "avatar's middle column (%r)" % avatar)
         self.assertLess(avatar.width, 60, "the change is wider than one avatar: %r" % avatar)
         self.assertNear(ROW_SCALE * 0.32 / 2, avatar.y1 - avatar.y0 + 1, 6, "avatar's height in rows (%r)" % avatar)
         self.assertLess(avatar.y1, MIDDLE_ROW + ROW_SCALE * 0.6 / 2, "the avatar reaches under the floor")
-        for outside in ((avatar.x1 + 10, 120, 640, 348), (0, 120, avatar.x0 - 10, 348)):
+        for outside in ((avatar.x1 + 10, tag.y1 + 1, 640, 348), (0, tag.y1 + 1, avatar.x0 - 10, 348)):
             self.assertLess(changed_share(empty, front, outside), 0.001, "the view changed away from the avatar")
         face_box = (avatar.x0, avatar.y0, avatar.x1 + 1, avatar.y0 + 25)
         face = find(front, is_skin, face_box).count
-
-        # Her label spins above her: seen across a few frames, centred over her.
-        labels = []
-        for _ in range(8):
-            labels.append(find(room.view("label"), is_label, LABEL_BOX))
-            time.sleep(0.06)
-        widest = max(labels, key=lambda f: f.count)
-        self.assertGreater(widest.count, 150, "no label over the avatar: %r" % labels)
-        self.assertNear(MIDDLE_COLUMN, widest.center[0], 20, "label's middle column (%r)" % widest)
 
         # Turned away (yaw 0 faces north, away from the camera): the face is gone.
         alice.send("/pos 0 -2 0 0 0")
@@ -324,6 +329,47 @@ class RoomTest(RoomCase):
                                         r"heading=\d+\.\d{3} pitch=0\.000$")
         yaw = float(positions[-1].split("yaw=")[1].split()[0])
         self.assertGreater(yaw, 10.0, "a left turn of 0.2 s turns by tens of degrees: " + positions[-1])
+        self.assertTrue(room.viewer.alive())
+
+    # -- speech over the avatar -----------------------------------------------------------
+    def test_a_members_line_shows_over_the_avatar_for_its_time(self):
+        room = self.room
+        room.connect_viewer()
+        alice = room.add_peer("alice")
+        alice.wait_for(r"^presence active viewer$", 15)
+        alice.send("/pos 0 -2 180 180 0")
+        standing, _ = self.wait_view("alice standing", lambda v: find(v, is_tag, LABEL_BOX).count > 300, 5)
+        settle(0.5)
+        standing = room.view("alice standing, settled")
+        tag = find(standing, is_tag, LABEL_BOX)
+        above = (0, 0, 640, tag.y0)  # where her speech shows
+
+        # A private message never shows in the room.
+        alice.send("/msg viewer only for you")
+        self.assertTrue(room.viewer.wait_console("<alice> [Private] only for you", timeout=5))
+        settle(0.5)
+        self.assertEqual(0, changed(standing, room.view("after a private message"), above).count,
+                         "a private message showed over the avatar")
+
+        line = "hello from alice"
+        alice.send(line)
+        sent = time.monotonic()
+        said, waited = self.wait_view("alice said a line", lambda v: changed(standing, v, above).count > 300, 3)
+        print("the line showed over her avatar %.2f s after it was sent" % waited)
+        self.assertLess(waited, 0.5, "the bubble took %.2f s to show" % waited)
+        bubble = changed(standing, said, above)
+        self.assertNear(MIDDLE_COLUMN, bubble.center[0], 6, "the bubble's middle column (%r)" % bubble)
+        self.assertGreater(bubble.y1, tag.y0 - 20, "the bubble stands right over the tag (%r)" % bubble)
+        self.assertGreater(find(said, is_alice, above).count, 100, "her line in her colour")
+
+        # Held for 6 s and 50 ms a character, then it fades within a second.
+        hold = 6.0 + 0.05 * len(line)
+        time.sleep(max(0.0, sent + hold - 1.0 - time.monotonic()))
+        self.assertGreater(changed(standing, room.view("a second before it fades"), above).count, 300,
+                           "the bubble went before its time")
+        time.sleep(max(0.0, sent + hold + 1.5 - time.monotonic()))
+        gone = room.view("after its time")
+        self.assertLess(changed(standing, gone, above).count, 20, "the bubble is still there after its time")
         self.assertTrue(room.viewer.alive())
 
     # -- the room behind another window ----------------------------------------------------

@@ -59,6 +59,12 @@ CHANNEL_FIELD = (dlu_x(48) + 30, dlu_y(60) + 6)
 PORT_FIELD = (dlu_x(144) + 10, dlu_y(41) + 6)
 NICKNAME_FIELD = (dlu_x(48) + 30, dlu_y(78) + 6)
 EXIT_BUTTON = (dlu_x(132) + dlu_x(54) // 2, dlu_y(103) + dlu_y(18) // 2)
+# The row of looks under the buttons: "?" (default), then red, blue, green, yellow, purple ...
+LOOKS = ["default", "red", "blue", "green", "yellow", "purple", "orange", "white", "black"]
+
+
+def look_button(index):
+    return (dlu_x(6) + 40 + index * 26 + 12, dlu_y(124) + 4 + 20)
 
 
 class ShellTest(unittest.TestCase):
@@ -173,6 +179,32 @@ class ShellTest(unittest.TestCase):
                 rows_with_text += 1
         self.assertGreaterEqual(rows_with_text, 4, "expected the greeting, connect and registration rows")
         self.assertTrue(program.alive())
+
+    def test_the_dialog_offers_the_looks_and_connect_keeps_the_one_chosen(self):
+        with open(os.path.join(self.workdir, "config.txt"), "a") as f:
+            f.write("IMAGE Green\n")
+        program = self.start_copy()
+        dialog = self.wait_dialog(program)
+        time.sleep(0.5)
+        x, y, _, _ = self.desktop.geometry(dialog)
+        shot = self.desktop.screenshot(os.path.join(self.desktop.workdir, "looks.png"))
+        # Each look's small figure shows its shirt: red (200, 36, 36) in the second button,
+        # purple (128, 56, 172) in the sixth, none of them in the first ("?").
+        for index, shirt in ((1, (200, 36, 36)), (5, (128, 56, 172)), (0, (200, 36, 36))):
+            bx, by = look_button(index)
+            pixels = crop_pixels(shot, x + bx - 12, y + by - 20, 24, 40)
+            found = sum(1 for p in pixels if all(abs(a - b) < 20 for a, b in zip(p, shirt)))
+            if index:
+                self.assertGreater(found, 20, "no %s figure in button %d" % (LOOKS[index], index))
+            else:
+                self.assertEqual(0, found, "the default button shows a figure")
+        self.desktop.click(dialog, *look_button(5))
+        self.connect(program)
+        saved = os.path.join(self.desktop.config_home, "qivra", "last-connection.txt")
+        self.assertTrue(wait_until(lambda: os.path.exists(saved), 5), "nothing saved")
+        with open(saved) as f:
+            lines = f.read().splitlines()
+        self.assertIn("IMAGE purple", lines, "the look chosen is kept with the last connection")
 
     def test_escape_returns_to_dialog_where_escape_does_nothing(self):
         program = self.start_copy(listening=True)

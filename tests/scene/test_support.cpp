@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -133,9 +134,11 @@ std::vector<unsigned char> Bmp24(int width, int height, const std::vector<unsign
   return out;
 }
 
-// Mesa and LLVM keep some blocks for the life of the process.
+// Mesa and LLVM keep some blocks for the life of the process, and so do the font caches of
+// Pango's process-wide font map and fontconfig (the labels' pictures fill them).
 extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libOSMesa\nleak:libLLVM\nleak:libglapi\nleak:libgallium\n";
+  return "leak:libOSMesa\nleak:libLLVM\nleak:libglapi\nleak:libgallium\nleak:libfontconfig.so\n"
+         "leak:libpangoft2-1.0.so\n";
 }
 
 int main(int argc, char** argv) {
@@ -161,6 +164,22 @@ void ShowRoom(const char* channel, const std::vector<Standing>& members) {
     m.pose.x = s.x;
     m.pose.z = s.z;
     m.pose.yaw = m.pose.heading = s.yaw;
+    m.status = s.status;
+    m.away = s.away;
+    m.look = static_cast<uint8_t>(s.look);
+    m.typing = s.typing;
   }
   TakeRoomView(view);
+}
+
+void KeepFrame(const std::vector<unsigned char>& rgba, int width, int height, const char* name) {
+  const char* folder = std::getenv("QIVRA_EVIDENCE_DIR");
+  if (!folder) return;
+  std::string path = std::string(folder) + "/" + name + ".ppm";
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return;
+  std::fprintf(f, "P6\n%d %d\n255\n", width, height);
+  for (int y = height - 1; y >= 0; --y)
+    for (int x = 0; x < width; ++x) std::fwrite(&rgba[(static_cast<size_t>(y) * width + x) * 4], 1, 3, f);
+  std::fclose(f);
 }

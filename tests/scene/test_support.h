@@ -72,5 +72,12 @@ struct Standing {
   const char* nick;
   float x, z, yaw;
   bool hasAvatar = true;
+  char status = 0;  // '@', '+' or 0
+  bool away = false;
+  int look = 0;
+  bool typing = false;
 };
 void ShowRoom(const char* channel, const std::vector<Standing>& members);
+// Writes an RGBA frame (bottom row first) as a PPM file into $QIVRA_EVIDENCE_DIR, when set, to
+// look at what a test drew.
+void KeepFrame(const std::vector<unsigned char>& rgba, int width, int height, const char* name);

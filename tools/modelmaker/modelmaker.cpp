@@ -1,4 +1,5 @@
-// Makes the avatar: data/player.ms3d, a low-poly figure in MilkShape 3D format, and its texture data/skin.bmp.
+// Makes the avatar: data/player.ms3d, a low-poly figure in MilkShape 3D format, its texture data/skin.bmp
+// and the skins of every look in data/looks.bmp.
 //
 // The figure stands on y = 0 and looks towards +z in the file: the program's fitting pass
 // mirrors z, so the avatar it draws looks towards -z, the way a walker with heading 0 goes.
@@ -225,8 +226,27 @@ Figure BuildFigure() {
   return figure;
 }
 
-// The skin picture, top row first.
-std::vector<unsigned char> PaintSkin() {
+// The colours that make a look: the figure's hair, shirt, trousers and shoes.
+struct Outfit {
+  unsigned char hair[3], shirt[3], trousers[3], shoes[3];
+};
+
+// Look 0, the figure before looks, then the looks 1..8 in core/looks.h's order (named by shirt).
+const Outfit kOutfits[] = {
+    {{84, 52, 26}, {44, 96, 196}, {52, 54, 70}, {90, 54, 24}},
+    {{30, 24, 20}, {200, 36, 36}, {40, 40, 48}, {20, 20, 20}},      // red
+    {{222, 190, 110}, {80, 160, 235}, {172, 150, 110}, {96, 64, 36}}, // blue
+    {{170, 70, 30}, {40, 150, 60}, {50, 70, 124}, {40, 30, 24}},     // green
+    {{84, 52, 26}, {236, 204, 40}, {64, 64, 64}, {30, 30, 30}},      // yellow
+    {{222, 190, 110}, {128, 56, 172}, {26, 26, 32}, {80, 20, 20}},   // purple
+    {{30, 24, 20}, {242, 128, 28}, {50, 70, 124}, {230, 230, 230}},  // orange
+    {{150, 150, 150}, {236, 236, 236}, {34, 34, 44}, {20, 20, 20}},  // white
+    {{210, 210, 210}, {36, 36, 40}, {112, 40, 40}, {120, 120, 120}}, // black
+};
+const int kOutfitCount = sizeof kOutfits / sizeof kOutfits[0];
+
+// The skin picture of one outfit, top row first.
+std::vector<unsigned char> PaintSkin(const Outfit& outfit) {
   std::vector<unsigned char> rgb(kSkinSize * kSkinSize * 3);
   auto fill = [&](Cell cell, int x0, int y0, int x1, int y1, unsigned char r, unsigned char g, unsigned char b) {
     int cx = (cell % 4) * kCellSize, cy = (cell / 4) * kCellSize;
@@ -236,24 +256,42 @@ std::vector<unsigned char> PaintSkin() {
         p[0] = r, p[1] = g, p[2] = b;
       }
   };
+  auto paint = [&](Cell cell, int x0, int y0, int x1, int y1, const unsigned char* c) {
+    fill(cell, x0, y0, x1, y1, c[0], c[1], c[2]);
+  };
   for (int cell = 0; cell < 16; ++cell) fill(static_cast<Cell>(cell), 0, 0, kCellSize, kCellSize, 128, 128, 128);
   fill(kSkin, 0, 0, 32, 32, 232, 188, 150);
-  fill(kHair, 0, 0, 32, 32, 84, 52, 26);
-  fill(kShirt, 0, 0, 32, 32, 44, 96, 196);
-  fill(kTrousers, 0, 0, 32, 32, 52, 54, 70);
-  fill(kShoes, 0, 0, 32, 32, 90, 54, 24);
+  paint(kHair, 0, 0, 32, 32, outfit.hair);
+  paint(kShirt, 0, 0, 32, 32, outfit.shirt);
+  paint(kTrousers, 0, 0, 32, 32, outfit.trousers);
+  paint(kShoes, 0, 0, 32, 32, outfit.shoes);
   fill(kCollar, 0, 0, 32, 32, 240, 240, 240);
   // The face cell covers the front half of the head, seen flat from the front.
   fill(kFace, 0, 0, 32, 32, 232, 188, 150);
-  fill(kFace, 0, 0, 32, 9, 84, 52, 26);     // fringe
-  fill(kFace, 0, 0, 4, 18, 84, 52, 26);     // hair at the sides
-  fill(kFace, 28, 0, 32, 18, 84, 52, 26);
+  paint(kFace, 0, 0, 32, 9, outfit.hair);  // fringe
+  paint(kFace, 0, 0, 4, 18, outfit.hair);  // hair at the sides
+  paint(kFace, 28, 0, 32, 18, outfit.hair);
   fill(kFace, 8, 12, 13, 17, 250, 250, 250);  // eyes: white, then dark pupils
   fill(kFace, 19, 12, 24, 17, 250, 250, 250);
   fill(kFace, 9, 13, 12, 16, 24, 24, 96);
   fill(kFace, 20, 13, 23, 16, 24, 24, 96);
   fill(kFace, 14, 17, 18, 20, 210, 160, 126);  // nose
   fill(kFace, 11, 22, 21, 24, 160, 60, 60);    // mouth
+  return rgb;
+}
+
+// Every outfit's skin in one picture of 4 by 4 skins, top row first: skin k in column k % 4,
+// row k / 4 from the top, so the program draws every look with one texture.
+std::vector<unsigned char> PaintLooks() {
+  const int side = 4 * kSkinSize;
+  std::vector<unsigned char> rgb(static_cast<std::size_t>(side) * side * 3, 128);
+  for (int k = 0; k < kOutfitCount; ++k) {
+    std::vector<unsigned char> skin = PaintSkin(kOutfits[k]);
+    for (int y = 0; y < kSkinSize; ++y) {
+      std::size_t row = static_cast<std::size_t>((k / 4) * kSkinSize + y) * side + (k % 4) * kSkinSize;
+      std::memcpy(rgb.data() + row * 3, skin.data() + static_cast<std::size_t>(y) * kSkinSize * 3, kSkinSize * 3);
+    }
+  }
   return rgb;
 }
 
@@ -340,21 +378,23 @@ std::vector<unsigned char> EncodeMs3d(const Figure& figure) {
 
 int main(int argc, char** argv) {
   if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <data folder>\n  writes player.ms3d and skin.bmp there\n", argv[0]);
+    std::fprintf(stderr, "usage: %s <data folder>\n  writes player.ms3d, skin.bmp and looks.bmp there\n", argv[0]);
     return 2;
   }
   std::string folder = argv[1];
   Figure figure = BuildFigure();
   std::vector<unsigned char> model = EncodeMs3d(figure);
-  std::string modelPath = folder + "/player.ms3d", skinPath = folder + "/skin.bmp";
+  std::string modelPath = folder + "/player.ms3d", skinPath = folder + "/skin.bmp", looksPath = folder + "/looks.bmp";
   FILE* file = std::fopen(modelPath.c_str(), "wb");
   bool ok = file && std::fwrite(model.data(), 1, model.size(), file) == model.size();
   if (file && std::fclose(file) != 0) ok = false;
-  if (!ok || !WriteBmp24(skinPath.c_str(), kSkinSize, kSkinSize, PaintSkin())) {
-    std::fprintf(stderr, "cannot write %s or %s\n", modelPath.c_str(), skinPath.c_str());
+  if (!ok || !WriteBmp24(skinPath.c_str(), kSkinSize, kSkinSize, PaintSkin(kOutfits[0])) ||
+      !WriteBmp24(looksPath.c_str(), 4 * kSkinSize, 4 * kSkinSize, PaintLooks())) {
+    std::fprintf(stderr, "cannot write %s, %s or %s\n", modelPath.c_str(), skinPath.c_str(), looksPath.c_str());
     return 1;
   }
-  std::printf("%s: %zu vertices, %zu triangles, %zu groups; %s\n", modelPath.c_str(),
-              figure.vertices.size(), figure.triangles.size(), figure.groups.size(), skinPath.c_str());
+  std::printf("%s: %zu vertices, %zu triangles, %zu groups; %s; %s with %d looks\n", modelPath.c_str(),
+              figure.vertices.size(), figure.triangles.size(), figure.groups.size(), skinPath.c_str(),
+              looksPath.c_str(), kOutfitCount - 1);
   return 0;
 }

@@ -1,0 +1,217 @@
+// The avatar's arrays: every corner of the model once per distinct place and texture point,
+// an index list over them, and per look the texture points moved into that look's skin.
+#include "scene/avatar_models.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "core/looks.h"
+#include "core/room_view.h"
+#include "model/ms3d_model.h"
+#include "scene/world.h"
+
+namespace {
+
+const int kSkinColumns = 4;  // data/looks.bmp: 4 by 4 skins, look k in column k % 4, row k / 4 from the top
+
+struct AvatarArrays {
+  int vertexCount = 0, indexCount = 0;
+  float* places = nullptr;             // x, y, z per vertex
+  float* points[kLookCount + 1] = {};  // s, t per vertex, per look
+  unsigned short* indices = nullptr;
+  unsigned int texture = 0;
+  float top = 0.0f;
+  bool ready = false;
+};
+
+AvatarArrays arrays;
+
+// The texture of every look, from the model maker's picture.
+unsigned int LoadLooksTexture() {
+  RgbImage* image = ReadBitmapFile("data/looks.bmp");
+  if (!image) return 0;
+  GLuint name = 0;
+  if (image->width == image->height && image->width >= kSkinColumns) {
+    glGenTextures(1, &name);
+    glPushAttrib(GL_TEXTURE_BIT);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glBindTexture(GL_TEXTURE_2D, name);
+    // As the skin: linear, no mipmaps (they would mix neighbouring skins).
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, image->width, image->height, 0, GL_RGB, GL_UNSIGNED_BYTE, image->pixels);
+    glPopClientAttrib();
+    glPopAttrib();
+  }
+  std::free(image->pixels);
+  std::free(image);
+  return name;
+}
+
+// Models up to this many corners share their repeated corners (the search is quadratic, once
+// per set-up); larger ones keep every corner.
+const int kSharedCornersUpTo = 4096;
+
+// The index of a corner with this place and texture point, added when new.
+int CornerIndex(const float* place, float s, float t, bool share) {
+  for (int i = 0; share && i < arrays.vertexCount; ++i) {
+    const float* p = arrays.places + 3 * i;
+    const float* q = arrays.points[0] + 2 * i;
+    if (p[0] == place[0] && p[1] == place[1] && p[2] == place[2] && q[0] == s && q[1] == t) return i;
+  }
+  std::memcpy(arrays.places + 3 * arrays.vertexCount, place, 3 * sizeof(float));
+  arrays.points[0][2 * arrays.vertexCount] = s;
+  arrays.points[0][2 * arrays.vertexCount + 1] = t;
+  return arrays.vertexCount++;
+}
+
+// The frame's near avatars in one array: each one's corners placed in the room, its look's
+// texture points and its indices, drawn with one call. Held for a full room.
+struct Crowd {
+  struct Vertex {
+    float s, t, x, y, z;
+  };
+  Vertex* vertices = nullptr;
+  unsigned int* indices = nullptr;
+  int count = 0;  // avatars in it
+};
+Crowd crowd;
+
+void FreeCrowd() {
+  delete[] crowd.vertices;
+  delete[] crowd.indices;
+  crowd = Crowd();
+}
+
+void DrawCrowd() {
+  if (crowd.count == 0) return;
+  glInterleavedArrays(GL_T2F_V3F, sizeof(Crowd::Vertex), crowd.vertices);
+  glDrawElements(GL_TRIANGLES, crowd.count * arrays.indexCount, GL_UNSIGNED_INT, crowd.indices);
+  crowd.count = 0;
+}
+
+}  // namespace
+
+bool BuildAvatarArrays(const CModel& model) {
+  FreeAvatarArrays();
+  int corners = 0;
+  for (int m = 0; m < model.meshCount; ++m) corners += 3 * model.meshes[m].triangleCount;
+  if (corners == 0 || corners > 65535) return false;  // the indices are 16 bits
+  arrays.places = new (std::nothrow) float[3 * corners];
+  arrays.indices = new (std::nothrow) unsigned short[corners];
+  bool ok = arrays.places && arrays.indices;
+  for (float*& p : arrays.points) ok = ok && (p = new (std::nothrow) float[2 * corners]) != nullptr;
+  if (!ok) {
+    FreeAvatarArrays();
+    return false;
+  }
+  for (int m = 0; m < model.meshCount; ++m) {
+    const CModel::Mesh& mesh = model.meshes[m];
+    for (int i = 0; i < mesh.triangleCount; ++i) {
+      const int t = mesh.triangleIndices[i];
+      if (t < 0 || t >= model.triangleCount) continue;
+      const CModel::Triangle& tri = model.triangles[t];
+      for (int k = 0; k < 3; ++k) {
+        const int v = tri.vertexIndices[k];
+        if (v < 0 || v >= model.vertexCount) continue;
+        const float* place = model.vertices[v].location;
+        if (arrays.indexCount == 0 || place[1] > arrays.top) arrays.top = place[1];
+        arrays.indices[arrays.indexCount++] = static_cast<unsigned short>(
+            CornerIndex(place, tri.s[k], tri.t[k], corners <= kSharedCornersUpTo));
+      }
+    }
+  }
+  // Look k's skin is the cell in column k % 4, row k / 4 from the top; t counts from the bottom.
+  for (int look = 1; look <= kLookCount; ++look)
+    for (int i = 0; i < arrays.vertexCount; ++i) {
+      const float s = arrays.points[0][2 * i], t = arrays.points[0][2 * i + 1];
+      arrays.points[look][2 * i] = (static_cast<float>(look % kSkinColumns) + s) / kSkinColumns;
+      arrays.points[look][2 * i + 1] = (static_cast<float>(kSkinColumns - 1 - look / kSkinColumns) + t) / kSkinColumns;
+    }
+  // The figure before looks is cell 0 of the same picture, so one texture serves them all.
+  for (int i = 0; i < arrays.vertexCount; ++i) {
+    arrays.points[0][2 * i] /= kSkinColumns;
+    arrays.points[0][2 * i + 1] = (kSkinColumns - 1 + arrays.points[0][2 * i + 1]) / kSkinColumns;
+  }
+  arrays.texture = LoadLooksTexture();
+  crowd.vertices = new (std::nothrow) Crowd::Vertex[static_cast<std::size_t>(kRoomMembers) * arrays.vertexCount];
+  crowd.indices = new (std::nothrow) unsigned int[static_cast<std::size_t>(kRoomMembers) * arrays.indexCount];
+  arrays.ready = arrays.texture != 0 && arrays.indexCount > 0 && crowd.vertices && crowd.indices;
+  if (!arrays.ready) {
+    const float top = arrays.top;
+    FreeAvatarArrays();
+    arrays.top = top;
+  }
+  return arrays.ready;
+}
+
+void FreeAvatarArrays() {
+  FreeCrowd();
+  if (arrays.texture != 0) glDeleteTextures(1, &arrays.texture);
+  delete[] arrays.places;
+  delete[] arrays.indices;
+  for (float* p : arrays.points) delete[] p;
+  arrays = AvatarArrays();
+}
+
+float AvatarTop() { return arrays.top; }
+bool AvatarArraysReady() { return arrays.ready; }
+
+void BeginAvatars() {
+  glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_CURRENT_BIT | GL_POLYGON_BIT);
+  glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+  glEnable(GL_TEXTURE_2D);
+  glColor3f(1.0f, 1.0f, 1.0f);
+  crowd.count = 0;
+  if (!arrays.ready) return;
+  glBindTexture(GL_TEXTURE_2D, arrays.texture);
+  // The figure is closed: its far side is never seen. Fitting mirrored it, so its faces seen
+  // from outside now wind clockwise.
+  glEnable(GL_CULL_FACE);
+  glFrontFace(GL_CW);
+  glCullFace(GL_BACK);
+}
+
+void DrawAvatar(float x, float base, float z, float yaw, float pitch, int look) {
+  if (!arrays.ready) {
+    glPushMatrix();
+    glTranslatef(x, base, z);
+    glRotatef(yaw, 0.0f, 1.0f, 0.0f);
+    glRotatef(pitch, 1.0f, 0.0f, 0.0f);
+    AvatarModel.Draw();
+    glPopMatrix();
+    return;
+  }
+  if (crowd.count == kRoomMembers) DrawCrowd();
+  if (look < 0 || look > kLookCount) look = 0;
+  // As glTranslate, then glRotate about y by yaw and about x by pitch would place it.
+  const float kRadians = 0.017453292f;
+  const float cy = std::cos(yaw * kRadians), sy = std::sin(yaw * kRadians);
+  const float cp = std::cos(pitch * kRadians), sp = std::sin(pitch * kRadians);
+  const int first = crowd.count * arrays.vertexCount;
+  Crowd::Vertex* v = crowd.vertices + first;
+  const float* place = arrays.places;
+  const float* point = arrays.points[look];
+  for (int i = 0; i < arrays.vertexCount; ++i, ++v, place += 3, point += 2) {
+    const float py = place[1] * cp - place[2] * sp, pz = place[1] * sp + place[2] * cp;
+    v->s = point[0];
+    v->t = point[1];
+    v->x = x + place[0] * cy + pz * sy;
+    v->y = base + py;
+    v->z = z - place[0] * sy + pz * cy;
+  }
+  unsigned int* index = crowd.indices + static_cast<std::size_t>(crowd.count) * arrays.indexCount;
+  for (int i = 0; i < arrays.indexCount; ++i) index[i] = static_cast<unsigned int>(first + arrays.indices[i]);
+  ++crowd.count;
+}
+
+void EndAvatars() {
+  DrawCrowd();
+  glPopClientAttrib();
+  glPopAttrib();
+}
