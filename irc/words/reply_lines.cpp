@@ -61,7 +61,7 @@ int Show(const char* text, char* message) {
 
 int ShowServerText(const IrcMessage& m, char* message) {
   FormatServerText(m, message, kIrcLineLength);
-  return EventText;
+  return message[0] ? EventText : EventNone;
 }
 
 int ShowNotice(const IrcMessage& m, char* message) {
@@ -198,16 +198,20 @@ bool IsMemberListLine(const char* line) {
 }
 
 int GatherNames(const IrcMessage& m, char* message) {
-  if (m.count < 3) return EventHandled;
+  if (m.count < 4) return EventHandled;  // «<me> = #channel :names»: no names, no channel either
   const char* channel = Param(m, m.count - 2);
-  if (!SameName(channel, Names.channel)) ResetNames(channel);
   int code = EventHandled;
+  if (!SameName(channel, Names.channel)) {
+    // "NAMES" for several channels: the list gathered so far is shown before the next begins.
+    code = ShowNames(message) == EventText ? EventText : EventHandled;
+    ResetNames(channel);
+  }
   const char* walk = Param(m, m.count - 1);
   while (*walk) {
     std::size_t length = std::strcspn(walk, " ");
     if (length > 0) {
       std::size_t needed = length + (Names.used ? 2 : 0);
-      if (Names.used + needed >= sizeof Names.text && code == EventHandled) {
+      if (Names.used + needed >= sizeof Names.text && code == EventHandled && Names.used) {
         // A list longer than one line can hold shows in parts; the last part carries the count.
         FormatInto(message, kIrcLineLength, "In %s: %s", Names.channel, Names.text);
         code = EventText;

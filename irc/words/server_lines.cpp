@@ -5,21 +5,28 @@
 #include <cstring>
 
 #include "irc/words/mode_away_lines.h"
+#include "irc/words/numeric_lines.h"
 
 namespace {
 
-// A reply's wording: $1 ... $9 stand for its parameters after the target.
+// A reply's wording: $1 ... $9 stand for its parameters after the target; a part in [brackets]
+// is left out when a parameter named in it is empty.
 struct ReplyForm {
   int numeric;
   const char* form;
 };
 
 const ReplyForm kReplyForms[] = {
-    {311, "$1 is $2@$3 ($5)"},
-    {312, "$1 is on $2 ($3)"},
-    {317, "$1 has been idle for $2 seconds"},
+    {4, "$1 runs $2"},  // «<me> <server> <version> <user modes> <channel modes>»
+    {42, "Your unique ID is $1"},
+    {252, "Operators online: $1"},
+    {253, "Unknown connections: $1"},
+    {254, "Channels: $1"},
+    {311, "$1 is $2@$3[ ($5)]"},
+    {312, "$1 is on $2[ ($3)]"},
     {319, "$1 is in $2"},
     {330, "$1 is logged in as $2"},
+    {391, "Time at $1: $2"},
     {900, "$3"},  // «<me> <nick!user@host> <account> :You are now logged in as <account>»
 };
 
@@ -64,10 +71,23 @@ void AppendText(char* out, std::size_t size, std::size_t* used, const char* text
   Append(out, size, used, text, std::strlen(text));
 }
 
+// A bracketed part of a form [from, to) names an empty parameter: it is left out.
+bool NamesEmptyParam(const IrcMessage& m, const char* from, const char* to) {
+  for (const char* f = from; f + 1 < to; ++f)
+    if (f[0] == '$' && f[1] >= '1' && f[1] <= '9' && !Param(m, f[1] - '0')[0]) return true;
+  return false;
+}
+
 void FillForm(const IrcMessage& m, const char* form, char* out, std::size_t size) {
   std::size_t used = 0;
   out[0] = '\0';
   for (const char* f = form; *f; ++f) {
+    if (f[0] == '[') {
+      const char* close = std::strchr(f, ']');
+      if (close && NamesEmptyParam(m, f, close)) f = close;
+      continue;
+    }
+    if (f[0] == ']') continue;
     if (f[0] == '$' && f[1] >= '1' && f[1] <= '9') {
       AppendText(out, size, &used, Param(m, f[1] - '0'));
       ++f;
@@ -75,6 +95,12 @@ void FillForm(const IrcMessage& m, const char* form, char* out, std::size_t size
       Append(out, size, &used, f, 1);
     }
   }
+}
+
+// Servers end some parameters with a blank ("#room ", ircd-irc2): nothing to show.
+void TrimEnd(char* out, std::size_t keep) {
+  std::size_t length = std::strlen(out);
+  while (length > keep && out[length - 1] == ' ') out[--length] = '\0';
 }
 
 const char* FindForm(const ReplyForm* forms, std::size_t count, int numeric) {
@@ -91,11 +117,21 @@ void FormatServerText(const IrcMessage& m, char* out, std::size_t size) {
   std::size_t used = 0;
   out[0] = '\0';
   AppendText(out, size, &used, "-server- ");
+  const std::size_t prefix = used;
   int numeric = NumericOf(m);
+  char text[kIrcLineLength];
+  if (FormatCountedReply(m, text, sizeof text)) {
+    if (!text[0]) {  // nothing in it a user would read
+      out[0] = '\0';
+      return;
+    }
+    AppendText(out, size, &used, text);
+    return;
+  }
   const char* form = FindForm(kReplyForms, sizeof kReplyForms / sizeof kReplyForms[0], numeric);
   if (form) {
-    char text[kIrcLineLength];
     FillForm(m, form, text, sizeof text);
+    TrimEnd(text, 0);
     AppendText(out, size, &used, text);
     return;
   }
@@ -110,6 +146,7 @@ void FormatServerText(const IrcMessage& m, char* out, std::size_t size) {
     if (i > first) AppendText(out, size, &used, " ");
     AppendText(out, size, &used, m.params[i]);
   }
+  TrimEnd(out, prefix);
 }
 
 bool ExplainErrorReply(const IrcMessage& m, char* out, std::size_t size) {

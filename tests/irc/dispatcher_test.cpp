@@ -248,6 +248,20 @@ TEST_F(DispatcherTest, NamesReplyEntersEveryNameOnce) {
   EXPECT_TRUE(server.NothingWithin(20));
 }
 
+// ircd-irc2 answers a NAMES for every channel with one list after another and one end: each
+// list shows when the next begins, the last at the end.
+TEST_F(DispatcherTest, NamesOfSeveralChannelsShowOneListEach) {
+  std::string nick, message;
+  EXPECT_EQ(102, Pass(":irc2.test 353 me = #qivra :bob me \r\n", &nick, &message));
+  EXPECT_EQ(EventText, Pass(":irc2.test 353 me = &WALLOPS :\r\n", &nick, &message));
+  EXPECT_EQ("In #qivra: bob, me (2)", message);
+  EXPECT_EQ(102, Pass(":irc2.test 353 me = #other :carol\r\n", &nick, &message)) << "an empty list shows nothing";
+  EXPECT_EQ(EventText, Pass(":irc2.test 353 me * * :\r\n", &nick, &message));
+  EXPECT_EQ("In #other: carol (1)", message);
+  EXPECT_EQ(EventNone, Pass(":irc2.test 366 me * :End of NAMES list.\r\n", &nick, &message))
+      << "the users in no channel: none";
+}
+
 TEST_F(DispatcherTest, WhoisHostThatResolvesStartsTheHelloHandshake) {
   UdpPeer peer;
   ASSERT_TRUE(peer.Bind(1, 6669));
