@@ -26,13 +26,21 @@ bool IsChannelText(const char* shown) {
   return false;
 }
 
-// "-nick- text", a user's notice: the nickname into nick. Server text ("-server- ...") is not one.
-bool NoticeSender(const char* shown, char* nick, std::size_t size) {
+// "-nick- text", a user's notice to the user: the nickname into log; "-nick:#room- text", one to
+// a channel: the channel. Server text ("-server- ...") is neither.
+bool NoticeLog(const char* shown, char* log, std::size_t size) {
   if (shown[0] != '-') return false;
   std::size_t length = std::strcspn(shown + 1, " -");
   if (length == 0 || shown[1 + length] != '-' || shown[2 + length] != ' ') return false;
   if (length == 6 && std::strncmp(shown + 1, "server", 6) == 0) return false;
-  return std::snprintf(nick, size, "%.*s", static_cast<int>(length), shown + 1) > 0;
+  const char* name = shown + 1;
+  const char* colon = static_cast<const char*>(std::memchr(name, ':', length));
+  if (colon) {  // nicknames hold no colon: what follows it is the channel
+    length -= static_cast<std::size_t>(colon + 1 - name);
+    name = colon + 1;
+    if (length == 0) return false;
+  }
+  return std::snprintf(log, size, "%.*s", static_cast<int>(length), name) > 0;
 }
 
 }  // namespace
@@ -58,7 +66,7 @@ bool ChooseChatLog(int code, const char* rn, const char* rm, const char* shown, 
       std::snprintf(line, lineSize, "<%s> %s", rn, rm);  // the partner's log needs no "[Private]"
       return true;
     case EventText:
-      if (NoticeSender(shown, target, targetSize)) {
+      if (NoticeLog(shown, target, targetSize)) {
         std::snprintf(line, lineSize, "%s", shown);
         return true;
       }

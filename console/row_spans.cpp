@@ -41,6 +41,9 @@ bool FindNick(const char* row, RowSpan* span) {
     to = NickEnd(row, from, '-');
     // "-server- " stands before server text: it is no member's name.
     if (to - from == 6 && std::strncmp(row + from, "server", 6) == 0) to = -1;
+    // "-alice:#room- ", a notice to a channel: the name ends at the colon (none has one).
+    for (int i = from; i < to; ++i)
+      if (row[i] == ':') to = i;
   }
   if (to <= from) return false;
   char nick[kMaxNick + 1];

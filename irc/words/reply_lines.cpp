@@ -72,7 +72,12 @@ int ShowNotice(const IrcMessage& m, char* message) {
     HandleCtcp(m.source, text, true, message, kIrcLineLength);
     return EventText;
   }
-  FormatInto(message, kIrcLineLength, "-%s- %s", m.source, text);
+  const char* target = Param(m, 0);
+  if (target[0] && std::strchr("#&+!", target[0])) {  // to a channel: irssi's "-nick:#channel- text"
+    FormatInto(message, kIrcLineLength, "-%s:%s- %s", m.source, target, text);
+  } else {
+    FormatInto(message, kIrcLineLength, "-%s- %s", m.source, text);
+  }
   return EventText;
 }
 

@@ -38,6 +38,7 @@ TEST(ChatLogChoice, ChannelEventsToTheChannelPrivateOnesToThePartnerServerTextNo
       {EventPart, "bob", "lunch", nullptr, "#room: bob has left the channel (lunch)"},
       {EventKick, "keeper", "bobby", nullptr, "#room: bobby was kicked by keeper"},
       {EventText, "", "", "-alice- a notice for you", "alice: -alice- a notice for you"},
+      {EventText, "", "", "-alice:#Room- to all", "#Room: -alice:#Room- to all"},
       {EventText, "", "", "-server- Welcome to the test network", "(none)"},
       {EventText, "", "", "keeper changed the topic of #room to: news", "#room: keeper changed the topic of #room to: news"},
       {EventText, "", "", "Topic of #room: news", "#room: Topic of #room: news"},

@@ -27,6 +27,7 @@ TEST(RowSpans, ChatRowsNameTheirSpeaker) {
       {"* bob waves", "nick:bob"},
       {"[09:05] * bob waves", "nick:bob"},
       {"-carol- a notice", "nick:carol"},
+      {"[12:34] -carol:#room- a notice to the channel", "nick:carol"},
       {"<alice> [Private] psst", "nick:alice"},
       {"-server- Welcome to the network", ""},
       {"-> bob: hello", ""},

@@ -101,7 +101,7 @@ TEST_F(DispatcherTest, ServerLinesNoticesAndOddLines) {
       {"NOTICE AUTH :x\r\n", EventText, "", "-server- x"},
       {":srv NOTICE me :server notice\r\n", EventText, "", "-server- server notice"},
       {":alice!a@h NOTICE me :psst\r\n", EventText, "", "-alice- psst"},
-      {":alice!a@h NOTICE #qivra :to all\r\n", EventText, "", "-alice- to all"},
+      {":alice!a@h NOTICE #qivra :to all\r\n", EventText, "", "-alice:#qivra- to all"},
       {"ERROR :Closing link\r\n", EventText, "", "-server- Closing link"},
       {":srv 433 me taken :Nickname already in use\r\n", EventText, "",  // after the welcome
        "The nickname \"taken\" is already in use: choose another with /nick name."},
