@@ -65,6 +65,11 @@ bool ChooseChatLog(int code, const char* rn, const char* rm, const char* shown, 
       std::snprintf(target, targetSize, "%s", rn);
       std::snprintf(line, lineSize, "<%s> %s", rn, rm);  // the partner's log needs no "[Private]"
       return true;
+    case EventModeChange:  // "#room +o alice": the log of the channel it names
+      if (!rm[0] || rm[0] == ' ') return false;
+      std::snprintf(target, targetSize, "%.*s", static_cast<int>(std::strcspn(rm, " ")), rm);
+      std::snprintf(line, lineSize, "%s", shown);
+      return true;
     case EventText:
       if (NoticeLog(shown, target, targetSize)) {
         std::snprintf(line, lineSize, "%s", shown);

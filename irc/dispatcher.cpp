@@ -308,5 +308,6 @@ int DispatchMessage(const IrcMessage& m, IrcEvent* event) {
   if (std::strcmp(c, "366") == 0) HandleEndOfNames(m);  // then the names are shown
   if (std::strcmp(c, "352") == 0) return HandleWhoReply(m);
   if (std::strcmp(c, "315") == 0) return HandleEndOfWho();
+  if (std::strcmp(c, "MODE") == 0) return ShowModeChange(m, nick, message);  // a channel's: for its log
   return ShowServerLine(m, message);
 }

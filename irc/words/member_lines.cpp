@@ -1,13 +1,28 @@
-// Joins, parts, quits, kicks and nickname changes as console lines; a reason follows in parentheses.
+// Joins, parts, quits, kicks, nickname and mode changes as console lines; a reason follows in parentheses.
 #include "irc/words/member_lines.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "irc/irc_event.h"
 
 namespace {
 const char* Open(const char* reason) { return reason[0] ? " (" : ""; }
 const char* Close(const char* reason) { return reason[0] ? ")" : ""; }
+
+// "#room +o alice": the channel, the modes, and the arguments after them.
+bool ModeChangeLine(const char* nick, const char* change, char* out, std::size_t size) {
+  const std::size_t channel = std::strcspn(change, " ");
+  if (channel == 0 || change[channel] != ' ') return false;
+  const char* modes = change + channel + 1;
+  const std::size_t modesLength = std::strcspn(modes, " ");
+  const char* arguments = modes[modesLength] ? modes + modesLength + 1 : "";
+  char channelText[256], modesText[256];
+  std::snprintf(channelText, sizeof channelText, "%.*s", static_cast<int>(channel), change);
+  std::snprintf(modesText, sizeof modesText, "%.*s", static_cast<int>(modesLength), modes);
+  FormatChannelMode(nick, channelText, modesText, arguments, out, size);
+  return true;
+}
 }  // namespace
 
 bool FormatMemberLine(int kind, const char* nick, const char* text, char* out, std::size_t size) {
@@ -21,7 +36,17 @@ bool FormatMemberLine(int kind, const char* nick, const char* text, char* out, s
       return true;
     case EventNickChange: std::snprintf(out, size, "%s is now known as %s", nick, text); return true;
     case EventKick: std::snprintf(out, size, "%s was kicked by %s", text, nick); return true;  // kicked first
-    default: return false;  // a mode change shows no line
+    case EventModeChange: return ModeChangeLine(nick, text, out, size);
+    default: return false;
+  }
+}
+
+void FormatChannelMode(const char* nick, const char* channel, const char* modes, const char* arguments, char* out,
+                       std::size_t size) {
+  if (arguments[0]) {
+    std::snprintf(out, size, "%s sets mode %s %s", nick, modes, arguments);
+  } else {
+    std::snprintf(out, size, "%s sets mode %s on %s", nick, modes, channel);
   }
 }
 

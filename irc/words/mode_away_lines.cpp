@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "irc/words/member_lines.h"
 #include "platform/ticks.h"
 
 namespace {
@@ -27,9 +28,9 @@ bool ModeText(const IrcMessage& m, char* out, std::size_t size) {
   const char* modes = Param(m, 1);
   char arguments[kIrcLineLength];
   JoinParams(m, 2, arguments, sizeof arguments);
-  if (IsChannelName(target) && arguments[0]) {
-    FormatInto(out, size, "%s sets mode %s %s", m.source, modes, arguments);
-  } else if (!IsChannelName(target) && SameName(m.source, target)) {
+  if (IsChannelName(target)) {
+    FormatChannelMode(m.source, target, modes, arguments, out, size);
+  } else if (SameName(m.source, target)) {
     FormatInto(out, size, "%s sets mode %s", m.source, modes);  // only the user's own: the user
   } else {
     FormatInto(out, size, "%s sets mode %s on %s%s%s", m.source, modes, target, arguments[0] ? " " : "",

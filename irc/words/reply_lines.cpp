@@ -187,6 +187,19 @@ int ShowServerLine(const IrcMessage& m, char* message) {
   return EventNone;
 }
 
+int ShowModeChange(const IrcMessage& m, char* nick, char* message) {
+  const char* target = Param(m, 0);
+  if (m.count < 2 || !target[0] || !std::strchr("#&+!", target[0])) return ShowServerText(m, message);
+  std::size_t used = 0;
+  message[0] = '\0';
+  for (int i = 0; i < m.count && used + 1 < kIrcLineLength; ++i) {
+    FormatInto(message + used, kIrcLineLength - used, "%s%s", i ? " " : "", m.params[i]);
+    used += strnlen(message + used, kIrcLineLength - used);
+  }
+  FormatInto(nick, kIrcLineLength, "%s", m.source);
+  return EventModeChange;
+}
+
 bool IsMemberListLine(const char* line) {
   if (!line || std::strncmp(line, "In ", 3) != 0) return false;
   const char* colon = std::strstr(line, ": ");

@@ -44,7 +44,8 @@ TEST(ChatLogChoice, ChannelEventsToTheChannelPrivateOnesToThePartnerServerTextNo
       {EventText, "", "", "Topic of #room: news", "#room: Topic of #room: news"},
       {EventText, "", "", "bobby was kicked by keeper (enough)", "#room: bobby was kicked by keeper (enough)"},
       {EventText, "", "", "In #room: alice, bob (2)", "(none)"},
-      {EventModeChange, "", "#room +o bob", "", "(none)"},
+      {EventModeChange, "keeper", "#room +o bob", nullptr, "#room: keeper sets mode +o bob"},
+      {EventModeChange, "keeper", "#other +m", nullptr, "#other: keeper sets mode +m on #other"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.logged, Chosen(c.code, c.rn, c.rm, c.shown)) << c.code << " " << c.rm;
 }

@@ -96,7 +96,9 @@ TEST_F(DispatcherTest, KicksRemoveTheKickedPeerAndShowTheReason) {
 
 TEST_F(DispatcherTest, ServerLinesNoticesAndOddLines) {
   const Case cases[] = {
-      {":op!o@h MODE #qivra +o alice\r\n", EventText, "", "op sets mode +o alice"},
+      {":op!o@h MODE #qivra +o alice\r\n", EventModeChange, "op", "#qivra +o alice"},
+      {":insp.test MODE #qivra +lk 10 :secret\r\n", EventModeChange, "insp.test", "#qivra +lk 10 secret"},
+      {":me!m@h MODE me :+i\r\n", EventText, "", "me sets mode +i"},
       {":srv 001 me :Welcome\r\n", EventText, "", "-server- Welcome"},
       {"NOTICE AUTH :x\r\n", EventText, "", "-server- x"},
       {":srv NOTICE me :server notice\r\n", EventText, "", "-server- server notice"},

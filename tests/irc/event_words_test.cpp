@@ -202,7 +202,9 @@ TEST(EventLines, EachCodeHasItsLine) {
   EXPECT_EQ("alice has left the channel", Event(5, "alice", ""));
   EXPECT_EQ("alice has quit irc", Event(6, "alice", ""));
   EXPECT_EQ("alice is now known as alicia", Event(9, "alice", "alicia"));
-  EXPECT_EQ("(none)", Event(11, "alice", "+o bob"));
+  EXPECT_EQ("alice sets mode +o bob", Event(11, "alice", "#room +o bob"));
+  EXPECT_EQ("alice sets mode +mn on #room", Event(11, "alice", "#room +mn"));
+  EXPECT_EQ("(none)", Event(11, "alice", "+o"));
   EXPECT_EQ("-bob- a notice", Event(20, "", "-bob- a notice"));
 }
 

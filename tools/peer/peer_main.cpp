@@ -17,6 +17,7 @@
 #include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
 #include "irc/relay_lines.h"
+#include "irc/words/chat_lines.h"
 #include "platform/net.h"
 #include "platform/ticks.h"
 #include "tools/peer/peer_walk.h"
@@ -150,6 +151,11 @@ void ShowEvent(int code, const char* nick, const char* message) {
     case EventNickChange: Say("%s is now known as %s", nick, message); break;
     case EventKick: Say("%s was kicked by %s", message, nick); break;
     case EventText: Say("%s", message); break;
+    case EventModeChange: {
+      char line[kEventLineSize];
+      if (FormatEventLine(code, nick, message, line, sizeof line)) Say("%s", line);
+      break;
+    }
     default: break;
   }
 }
