@@ -8,6 +8,7 @@
 #include "app/command_interpreter.h"
 #include "console/console_log.h"
 #include "core/ignore_list.h"
+#include "irc/words/ctcp_ping.h"
 
 namespace {
 
@@ -72,6 +73,9 @@ void CtcpCommand(const char* rest, const char* typed) {
     ConsoleAppend("Usage: /ctcp nick what (VERSION, PING, TIME ...)");
     return;
   }
+  // A PING carries the time it went, which the answer gives back: without it the answer is
+  // empty and says nothing.
+  if (std::strcmp(request, "PING") == 0) StampCtcpPing(request, sizeof request);
   if (!SendToServer(typed, "PRIVMSG %s :\x01%s\x01", nick, request)) return;
   char echo[sizeof request + kWordLength + 16];
   std::snprintf(echo, sizeof echo, "-> %s: CTCP %s", nick, request);

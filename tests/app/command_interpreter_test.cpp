@@ -539,6 +539,8 @@ TEST_F(CommandInterpreter, AddedCommandsSendTheirLinesInAnyCase) {
       {"/motd", {"AskForMotd()", "Send(MOTD)"}, {}},
       {"/ctcp bob version", {"Send(PRIVMSG bob :\x01VERSION\x01)"}, {"-> bob: CTCP VERSION"}},
       {"/CTCP bob ping 12 Ab", {"Send(PRIVMSG bob :\x01PING 12 Ab\x01)"}, {"-> bob: CTCP PING 12 Ab"}},
+      // A bare PING carries the time it went (the tick count), for the round trip.
+      {"/ctcp bob ping", {"Send(PRIVMSG bob :\x01PING 4242\x01)"}, {"-> bob: CTCP PING 4242"}},
       // The address handshake's form cannot be typed: the marks inside are dropped.
       {"/ctcp bob VERSION\x01:Q10.0.0.1", {"Send(PRIVMSG bob :\x01VERSION:Q10.0.0.1\x01)"},
        {"-> bob: CTCP VERSION:Q10.0.0.1"}},
@@ -554,6 +556,7 @@ TEST_F(CommandInterpreter, AddedCommandsSendTheirLinesInAnyCase) {
       {"/quote", {}, {"Usage: /quote line (sent to the server as typed)"}},
   };
   AppState.connectionState = InChannel;
+  TickSourceOverride = [] { return 4242u; };
   for (const auto& c : cases) {
     ResetIrcDouble();
     ConsoleClear();
@@ -561,6 +564,7 @@ TEST_F(CommandInterpreter, AddedCommandsSendTheirLinesInAnyCase) {
     EXPECT_EQ(Calls(), c.sent) << c.typed;
     EXPECT_EQ(ConsoleText(), c.console) << c.typed;
   }
+  TickSourceOverride = nullptr;
 }
 
 TEST_F(CommandInterpreter, CommandsThatNeedTheServerSayWhyNothingWasSent) {

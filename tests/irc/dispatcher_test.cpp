@@ -9,6 +9,7 @@
 #include "core/ignore_list.h"
 #include "irc/irc_client.h"
 #include "irc/words/ctcp_lines.h"
+#include "irc/words/ctcp_ping.h"
 #include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
 #include "platform/ticks.h"
@@ -158,6 +159,14 @@ TEST_F(DispatcherTest, ClientRequestsAreAnsweredAtMostOnceASecond) {
   Expect({":dave!d@h PRIVMSG me :\x01" "FINGER\x01\r\n", EventText, "", "CTCP FINGER from dave (not answered)"});
   Expect({":dave!d@h NOTICE me :\x01VERSION irssi 1.4\x01\r\n", EventText, "",
           "CTCP VERSION reply from dave: irssi 1.4"});
+  // The answer to our own PING tells the round trip; an echo of nothing we sent is shown as it came.
+  char request[32];
+  StampCtcpPing(request, sizeof request);
+  EXPECT_STREQ("PING 6000", request);
+  now += 210;
+  Expect({":dave!d@h NOTICE me :\x01PING 6000\x01\r\n", EventText, "", "PING reply from dave: 0.21 s"});
+  Expect({":dave!d@h NOTICE me :\x01PING 6000\x01\r\n", EventText, "", "CTCP PING reply from dave: 6000"});
+  Expect({":dave!d@h NOTICE me :\x01PING\x01\r\n", EventText, "", "CTCP PING reply from dave: "});
   // The address handshake stays what it was: silent, and only with peers in the table.
   Expect({":dave!d@h PRIVMSG me :\x01VERSION\x01:Q10.0.0.1\r\n", 0, "", ""});
   EXPECT_TRUE(server.NothingWithin(20));
