@@ -92,8 +92,8 @@ void ConsoleAppendMarked(const char* text, ConsoleMark mark) {
     stamp = static_cast<std::size_t>(std::snprintf(shown, sizeof shown, "[%s] ", clock));
   }
   MakeDisplayText(text ? text : "", shown + stamp, sizeof shown - stamp);
+  MirrorToStderr(shown + stamp);  // the text as given, whatever the time stamps say
   text = shown;
-  MirrorToStderr(text);
   const std::size_t limit = kConsoleLineLength - 1;
   std::size_t remaining = std::strlen(text);
   bool carried = false;

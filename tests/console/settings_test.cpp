@@ -69,10 +69,15 @@ class SettingsTest : public ::testing::Test {
     SaveLastConnection();
     return Lines();
   }
+  // The console's lines without the time they begin with (on by default).
   std::vector<std::string> Lines() {
     std::vector<std::string> lines;
-    for (const auto& line : ConsoleLog.lines)
-      if (line[0]) lines.emplace_back(line);
+    for (const auto& line : ConsoleLog.lines) {
+      if (!line[0]) continue;
+      std::string text = line;
+      if (text.size() >= 8 && text[0] == '[' && text[3] == ':' && text[6] == ']') text.erase(0, 8);
+      lines.push_back(text);
+    }
     return lines;
   }
   std::string folder, work, userFolder;
@@ -91,6 +96,8 @@ TEST_F(SettingsTest, MissingFileKeepsDefaultsAndSaysSo) {
   EXPECT_STREQ("user", Settings.userName);
   EXPECT_STREQ("default", Settings.image);
   EXPECT_FLOAT_EQ(3.0f, Settings.packetRate);
+  EXPECT_TRUE(Settings.timestamps) << "console lines begin with the time unless TIMESTAMPS off";
+  EXPECT_EQ('[', ConsoleLog.lines[kConsoleLines - 1][0]) << ConsoleLog.lines[kConsoleLines - 1];
 }
 
 TEST_F(SettingsTest, EveryKeywordSetsItsField) {
