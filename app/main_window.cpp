@@ -76,6 +76,22 @@ void ShowPanelRows(const ConsoleRow* rows, int count, const char* marker) {
   SetPanelRows(AppState.consolePanel, shown, count, marker);
 }
 
+// The console's rows are as wide as the panel: this many pixels, 0 before the panel's first
+// measure (the rows made without a panel follow a fixed length).
+int RowsWidth = 0;
+
+std::size_t FitPanelRow(const char* text, std::size_t length) {
+  return static_cast<std::size_t>(PanelRowFit(AppState.consolePanel, text, static_cast<int>(length)));
+}
+
+// A panel of another width carries the kept lines over again, so that every row fills it in
+// the one type size.
+void FollowPanelWidth(int width) {
+  if (!AppState.consolePanel || width == RowsWidth) return;
+  RowsWidth = width;
+  ConsoleRewrap();
+}
+
 // The divider dragged: the view keeps at least 60 pixels, and the height is kept for the
 // next start once the button is let go.
 void OnPanelResize(int rows, bool done) {
@@ -190,6 +206,7 @@ bool CreateMainWindow(const char* title, int width, int height, int bits, bool f
   AppState.consolePanel = CreateConsolePanel(AppState.mainWindow, layout.panelX, layout.panelY, layout.panelWidth,
                                              layout.panelHeight);
   ConsolePanelSink = ShowPanelRows;
+  ConsoleRowFit = FitPanelRow;
 
   if (!greeted) {
     greeted = true;
@@ -216,6 +233,8 @@ void DestroyMainWindow() {
   sceneReady = false;
   if (AppState.isFullScreen) RestoreDisplayMode();
   ConsolePanelSink = nullptr;
+  ConsoleRowFit = nullptr;  // until the next panel measures the rows again
+  RowsWidth = 0;
   DeleteRenderContext(AppState.mainWindow);
   DestroyTopWindow(AppState.mainWindow);  // the children go with it
   AppState.mainWindow = nullptr;
@@ -232,6 +251,7 @@ void ResizeView(int width, int height) {
   ViewLayout layout = ComputeViewLayout(width, height, ConsoleRows());
   MoveWidget(AppState.inputLine, layout.inputX, layout.inputY, layout.inputWidth, layout.inputHeight, false);
   MoveWidget(AppState.consolePanel, layout.panelX, layout.panelY, layout.panelWidth, layout.panelHeight, true);
+  FollowPanelWidth(layout.panelWidth);
   if (!AppState.mainWindow) return;  // no context of this window yet
   SetViewProjection(layout.viewportX, layout.viewportY, layout.viewportWidth, layout.viewportHeight,
                     layout.aspect);

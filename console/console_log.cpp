@@ -12,6 +12,7 @@
 
 ConsoleLogRecord ConsoleLog;
 void (*ConsolePanelSink)(const ConsoleRow* rows, int count, const char* marker) = nullptr;
+std::size_t (*ConsoleRowFit)(const char* text, std::size_t length) = nullptr;
 
 namespace {
 
@@ -75,12 +76,47 @@ void MirrorToStderr(const char* text) {
   }
 }
 
+// The bytes of text (remaining long) the next row takes: what the panel's width holds, ended
+// after a word (Pango breaks the line); without a panel, kConsoleFallbackRow bytes, broken
+// after the last blank of the piece's final quarter when there is one. Never inside a
+// character, never nothing.
+std::size_t NextRowPiece(const char* text, std::size_t remaining) {
+  const std::size_t most = kConsoleLineLength - 1;
+  if (ConsoleRowFit) {
+    std::size_t span = Utf8Prefix(text, remaining, most);
+    if (span == 0) span = remaining < most ? remaining : most;  // never stall on bad input
+    std::size_t piece = ConsoleRowFit(text, span);
+    return piece == 0 || piece > span ? span : piece;
+  }
+  const std::size_t limit = kConsoleFallbackRow;
+  std::size_t piece = Utf8Prefix(text, remaining, limit);
+  if (remaining > limit) {
+    for (std::size_t i = limit; i > limit - limit / 4; --i) {
+      if (text[i - 1] == ' ') { piece = i; break; }
+    }
+  }
+  if (piece == 0) piece = remaining < limit ? remaining : limit;
+  return piece;
+}
+
+// One line of text into as many rows as it takes; carried: its first row goes on from the row
+// before (a line whose start left the scrollback).
+void PushRows(const char* text, ConsoleMark mark, bool carried) {
+  std::size_t remaining = std::strlen(text);
+  do {
+    std::size_t piece = NextRowPiece(text, remaining);
+    PushLine(text, piece, mark, carried);
+    carried = true;
+    text += piece;
+    remaining -= piece;
+  } while (remaining > 0);
+}
+
 }  // namespace
 
-// Text is shown without formatting codes and as UTF-8, with the time in front when the
-// settings ask for it. A text longer than a console line is carried over to further lines,
-// broken after the last blank of a piece when there is one in its final quarter (never inside
-// a character), so a long chat line stays readable instead of losing its end.
+// Text is shown without formatting codes and as UTF-8, with the time in front unless the
+// settings say otherwise. A text longer than a row is carried over to further rows, so a long
+// chat line stays readable in the panel's one type size instead of losing its end.
 void ConsoleAppend(const char* text) { ConsoleAppendMarked(text, MarkPlain); }
 
 void ConsoleAppendMarked(const char* text, ConsoleMark mark) {
@@ -93,23 +129,48 @@ void ConsoleAppendMarked(const char* text, ConsoleMark mark) {
   }
   MakeDisplayText(text ? text : "", shown + stamp, sizeof shown - stamp);
   MirrorToStderr(shown + stamp);  // the text as given, whatever the time stamps say
-  text = shown;
-  const std::size_t limit = kConsoleLineLength - 1;
-  std::size_t remaining = std::strlen(text);
-  bool carried = false;
-  do {
-    std::size_t piece = Utf8Prefix(text, remaining, limit);
-    if (remaining > limit) {
-      for (std::size_t i = limit; i > limit - limit / 4; --i) {
-        if (text[i - 1] == ' ') { piece = i; break; }
-      }
+  PushRows(shown, mark, false);
+  ShowPanel();
+}
+
+// The kept rows are joined back into their lines (a carried row goes on from the one before)
+// and carried over again at the new width. The view stays at the bottom, or as far back as
+// the new rows allow.
+void ConsoleRewrap() {
+  if (History.count == 0) return;
+  Scrollback* old = static_cast<Scrollback*>(std::malloc(sizeof(Scrollback)));
+  if (!old) return;  // the rows stay as they were
+  std::memcpy(old, &History, sizeof(Scrollback));
+  const int back = History.back;
+  std::memset(&ConsoleLog, 0, sizeof ConsoleLog);
+  History.newest = 0;
+  History.count = 0;
+  History.back = 0;
+  static char line[16384];
+  std::size_t used = 0;
+  ConsoleMark mark = MarkPlain;
+  bool firstCarried = false;
+  for (int at = old->count - 1; at >= 0; --at) {
+    const int slot = (old->newest - at + kConsoleHistory) % kConsoleHistory;
+    if (used > 0 && !old->carried[slot]) {
+      line[used] = '\0';
+      PushRows(line, mark, firstCarried);
+      used = 0;
     }
-    if (piece == 0) piece = remaining < limit ? remaining : limit;  // never stall on bad input
-    PushLine(text, piece, mark, carried);
-    carried = true;
-    text += piece;
-    remaining -= piece;
-  } while (remaining > 0);
+    if (used == 0) {
+      mark = old->marks[slot];
+      firstCarried = at == old->count - 1 && old->carried[slot];
+    }
+    const std::size_t length = strnlen(old->lines[slot], kConsoleLineLength);
+    if (used + length < sizeof line) {
+      std::memcpy(line + used, old->lines[slot], length);
+      used += length;
+    }
+  }
+  line[used] = '\0';
+  PushRows(line, mark, firstCarried);
+  std::free(old);
+  History.back = back < MostBack() ? back : MostBack();
   ShowPanel();
 }
 

@@ -1,9 +1,12 @@
 // The console lines shown in the console panel (seven unless the user drags it), and the scrollback behind them.
 #pragma once
+#include <cstddef>
+
 #include "console/row_spans.h"
 
 constexpr int kConsoleLines = 7;
-constexpr int kConsoleLineLength = 128;
+constexpr int kConsoleLineLength = 512;  // a row's bytes and its NUL: the longest row a wide panel holds
+constexpr int kConsoleFallbackRow = 127;  // the bytes of a row while no panel measures them
 constexpr int kConsoleHistory = 2000;  // lines kept for scrolling back, the seven shown included
 constexpr int kMinConsoleRows = 2, kMaxConsoleRows = 40;  // how far the panel's height may be dragged
 
@@ -28,6 +31,13 @@ struct ConsoleRow {
 // Set by the window while the console panel exists; receives the rows shown, top to bottom,
 // and the marker of a scrolled-back view ("[N more below]", else "").
 extern void (*ConsolePanelSink)(const ConsoleRow* rows, int count, const char* marker);
+
+// Set by the window while the console panel exists: how many bytes of text fit in one of its
+// rows (platform/console_panel.h, PanelRowFit). Text longer than a row is carried over to
+// further rows there, broken after a word; without it, after kConsoleFallbackRow bytes.
+extern std::size_t (*ConsoleRowFit)(const char* text, std::size_t length);
+// Carries every kept line over again by ConsoleRowFit: the panel's width changed.
+void ConsoleRewrap();
 
 void ConsoleAppend(const char* text);
 void ConsoleAppendMarked(const char* text, ConsoleMark mark);

@@ -470,6 +470,11 @@ void SetWidgetText(PlatformWidget* widget, const char* text) {
   if (widget && widget->input) widget->input->value(text ? text : "");
 }
 
+int PanelRowFit(PlatformWidget* panel, const char* text, int length) {
+  if (!panel || !panel->panel) return length;
+  return panel->panel->RowFit(text, length);
+}
+
 void SetPanelRows(PlatformWidget* panel, const PanelRow* rows, int count, const char* marker) {
   if (panel && panel->panel) panel->panel->SetRows(rows, count, marker);
 }
