@@ -6,6 +6,7 @@
 #include "core/app_state.h"
 #include "app/attention.h"
 #include "app/command_interpreter.h"
+#include "app/input_text.h"
 #include "app/shell.h"
 #include "console/console_height.h"
 #include "console/console_log.h"
@@ -202,7 +203,7 @@ bool CreateMainWindow(const char* title, int width, int height, int bits, bool f
   ConsoleSetRoom(ConsoleRowsRoom(height));
   ViewLayout layout = ComputeViewLayout(width, height, ConsoleRows());
   AppState.inputLine = CreateInputLine(AppState.mainWindow, layout.inputX, layout.inputY, layout.inputWidth,
-                                       layout.inputHeight);
+                                       layout.inputHeight, static_cast<int>(kInputLineBytes));
   AppState.consolePanel = CreateConsolePanel(AppState.mainWindow, layout.panelX, layout.panelY, layout.panelWidth,
                                              layout.panelHeight);
   ConsolePanelSink = ShowPanelRows;

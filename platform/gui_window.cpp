@@ -83,8 +83,9 @@ bool IsNavigationKey(int key) {
          key == FL_Page_Up || key == FL_Page_Down || key == FL_Home || key == FL_End;
 }
 
-// The input line scrolls sideways and holds up to 255 bytes. Pasted text goes to the shell,
-// which decides what the line shows of it; a character typed into a full line is reported.
+// The input line scrolls sideways and holds what the shell asks for. Pasted text goes to the
+// shell, which decides what the line shows of it; a character typed into a full line is
+// reported once, until the line has room again (Shift between letters is no new attempt).
 // While it has the keyboard every key edits it; Escape gives the keyboard back to the view.
 class LineInput : public TextInput {
  public:
@@ -127,7 +128,11 @@ class LineInput : public TextInput {
     int result = Fl_Input::handle(event);
     bool refused = full && typesText;
     if (refused && !refusedLast && InputFullHandler) InputFullHandler();
-    refusedLast = refused;
+    if (refused) {
+      refusedLast = true;
+    } else if (size() < maximum_size()) {
+      refusedLast = false;
+    }
     return result;
   }
 
@@ -441,7 +446,6 @@ static PlatformWidget* CreateControl(PlatformWindow* window, PlatformWidget* slo
     slot->input = new LineInput(0, 0, width, height);
     slot->input->box(FL_BORDER_BOX);
     slot->input->textsize(13);
-    slot->input->maximum_size(255);
     // Claiming Enter keeps it from moving the focus; the main loop reads Enter itself.
     slot->input->when(FL_WHEN_ENTER_KEY_ALWAYS);
   }
@@ -452,8 +456,10 @@ static PlatformWidget* CreateControl(PlatformWindow* window, PlatformWidget* slo
   return slot;
 }
 
-PlatformWidget* CreateInputLine(PlatformWindow* window, int x, int y, int width, int height) {
-  return CreateControl(window, window ? &window->inputLine : nullptr, false, x, y, width, height);
+PlatformWidget* CreateInputLine(PlatformWindow* window, int x, int y, int width, int height, int maxBytes) {
+  PlatformWidget* line = CreateControl(window, window ? &window->inputLine : nullptr, false, x, y, width, height);
+  if (line && line->input) line->input->maximum_size(maxBytes);
+  return line;
 }
 
 PlatformWidget* CreateConsolePanel(PlatformWindow* window, int x, int y, int width, int height) {

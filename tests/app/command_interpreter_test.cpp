@@ -365,7 +365,8 @@ TEST_F(CommandInterpreter, LongTextGoesInSeveralMessagesBrokenAtBlanks) {
   AppState.connectionState = InChannel;
   std::string words;
   for (int i = 0; words.size() < 1000; ++i) words += (i ? " word" : "word") + std::to_string(i);
-  const std::size_t room = 510 - (1 + 3 + 1 + 10 + 1 + 63 + 1) - 8 - 5 - 2;  // nick "ann", "#room"
+  // ":ann!" user (20) "@" host (64) " PRIVMSG #room :" text "\r\n" within 512
+  const std::size_t room = 510 - (1 + 3 + 1 + 20 + 1 + 64 + 1) - 8 - 5 - 2;
   ProcessInputLine(words.c_str());
   Lines said = SaidTexts("Say");
   ASSERT_EQ(said.size(), 3u);
