@@ -65,7 +65,9 @@ bool SplitLine(const char* line, const char* keyword, char* value, char* rest) {
   return true;
 }
 
-void ReadLines(FILE* file, RecentConnections* recent, bool olderFile) {
+}  // namespace
+
+void ReadRecentConnections(FILE* file, RecentConnections* recent, bool olderFile) {
   char line[256], value[kSettingLength], rest[kSettingLength];
   while (ReadConfigLine(file, line)) {
     line[std::strcspn(line, "\r\n")] = '\0';
@@ -78,8 +80,6 @@ void ReadLines(FILE* file, RecentConnections* recent, bool olderFile) {
   }
 }
 
-}  // namespace
-
 void LoadRecentConnections(RecentConnections* recent) {
   std::memset(recent, 0, sizeof *recent);
   FILE* file = nullptr;
@@ -88,7 +88,7 @@ void LoadRecentConnections(RecentConnections* recent) {
     if (!OpenUserFile(kLastConnectionFile, &file)) return;
     older = true;
   }
-  ReadLines(file, recent, older);
+  ReadRecentConnections(file, recent, older);
   std::fclose(file);
 }
 

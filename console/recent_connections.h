@@ -1,6 +1,7 @@
 // The values the connection dialog's Connect used, newest first, that its drop-down lists offer.
 #pragma once
 #include <cstddef>
+#include <cstdio>
 
 #include "console/settings.h"
 
@@ -19,6 +20,9 @@ struct RecentConnections {
 // does not exist yet, the one connection an older version kept in kLastConnectionFile. Empty
 // lists when neither is there.
 void LoadRecentConnections(RecentConnections* recent);
+// The reading part of it: the lines of an open file behind what the lists hold; olderFile reads
+// kLastConnectionFile's "SERVER host port" (the port into its own list).
+void ReadRecentConnections(FILE* file, RecentConnections* recent, bool olderFile);
 // A Connect's values go to the front of their lists; an older copy of the same value leaves its
 // place, and an eleventh falls off the end. An empty value (or one with a blank or a control
 // character, which no field accepts) changes nothing.
