@@ -19,13 +19,19 @@ struct ReplyForm {
 const ReplyForm kReplyForms[] = {
     {4, "$1 runs $2"},  // «<me> <server> <version> <user modes> <channel modes>»
     {42, "Your unique ID is $1"},
+    {219, "End of the statistics ($1)"},
     {252, "Operators online: $1"},
     {253, "Unknown connections: $1"},
     {254, "Channels: $1"},
     {311, "$1 is $2@$3[ ($5)]"},
     {312, "$1 is on $2[ ($3)]"},
     {319, "$1 is in $2"},
+    {303, "Online: $1"},
     {330, "$1 is logged in as $2"},
+    {351, "$2 runs $1"},  // «<me> <version>. <server> :<comments>»
+    {364, "Linked server: $2 ($3)"},
+    {365, "End of the server links"},
+    {369, "End of the earlier users named $1"},
     {391, "Time at $1: $2"},
     {900, "$3"},  // «<me> <nick!user@host> <account> :You are now logged in as <account>»
 };
@@ -36,6 +42,7 @@ const ReplyForm kErrorForms[] = {
     {403, "No such channel: $1."},
     {404, "Your message to $1 was not delivered ($2)."},
     {405, "Cannot join $1: you are in too many channels. /part one first."},
+    {406, "There was no user named $1 lately."},
     {421, "The server does not know the command $1."},
     {431, "No nickname given: type /nick and a name."},
     {432, "The server refused the nickname \"$1\" ($2): choose another with /nick name."},

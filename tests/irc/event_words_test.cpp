@@ -123,6 +123,9 @@ TEST(ServerText, ConnectAndLookupRepliesOfFourServersInWords) {
       {":ngircd.test 005 alice RFC2812 IRCD=ngIRCd CHARSET=UTF-8 CASEMAPPING=ascii PREFIX=(qaohv)~&@%+ "
        "CHANTYPES=#&+ CHANMODES=beI,k,l,imMnOPQRstVz CHANLIMIT=#&+:10 :are supported on this server", ""},
       {":irc2.test 042 alice 000AAAAAA :your unique ID", "-server- Your unique ID is 000AAAAAA"},
+      {":ngircd.test 351 alice ngIRCd-26.1. ngircd.test :IDENT+IPv6+IRCPLUS+PAM+SSL+SYSLOG+ZLIB-x86_64/pc/linux-gnu",
+       "-server- ngircd.test runs ngIRCd-26.1."},
+      {":insp.test 406 alice nosuch :There was no such nickname", "There was no user named nosuch lately."},
       {":hybrid.test 253 alice 1 :unknown connection(s)", "-server- Unknown connections: 1"},
       {":ngircd.test 254 alice 1 :channels formed", "-server- Channels: 1"},
       {":ngircd.test 265 alice 4 4 :Current local users: 4, Max: 4", "-server- Local users: 4 (most 4)"},
