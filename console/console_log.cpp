@@ -149,17 +149,19 @@ void ConsoleRewrap() {
   static char line[16384];
   std::size_t used = 0;
   ConsoleMark mark = MarkPlain;
-  bool firstCarried = false;
+  bool firstCarried = false, pending = false;  // pending: a line (maybe an empty one) is gathered
   for (int at = old->count - 1; at >= 0; --at) {
     const int slot = (old->newest - at + kConsoleHistory) % kConsoleHistory;
-    if (used > 0 && !old->carried[slot]) {
+    if (pending && !old->carried[slot]) {
       line[used] = '\0';
       PushRows(line, mark, firstCarried);
       used = 0;
+      pending = false;
     }
-    if (used == 0) {
+    if (!pending) {
       mark = old->marks[slot];
       firstCarried = at == old->count - 1 && old->carried[slot];
+      pending = true;
     }
     const std::size_t length = strnlen(old->lines[slot], kConsoleLineLength);
     if (used + length < sizeof line) {

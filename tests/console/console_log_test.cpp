@@ -282,14 +282,17 @@ TEST_F(ConsoleLogTest, RowsFollowThePanelsWidthAndARewrapKeepsLinesMarksAndOrder
 TEST_F(ConsoleLogTest, ARewrapKeepsAScrolledViewWithinTheRows) {
   fakeWidth = 10;
   ConsoleRowFit = FakeFit;
-  for (int i = 1; i <= 40; ++i) ConsoleAppend(("line number " + std::to_string(i)).c_str());
+  for (int i = 1; i <= 39; ++i) ConsoleAppend(("line number " + std::to_string(i)).c_str());
+  ConsoleAppend("");  // an empty line stays a row of its own
+  ConsoleAppend("line number 40");
   ConsoleScroll(50);
   const int back = ConsoleScrollBack();
   EXPECT_GT(back, 0);
   fakeWidth = 100;  // wider: fewer rows than the view was scrolled back
   ConsoleRewrap();
-  EXPECT_EQ(40, ConsoleHistoryCount());
-  EXPECT_EQ(40 - kConsoleLines, ConsoleScrollBack()) << "the oldest rows at the top";
+  EXPECT_EQ(41, ConsoleHistoryCount());
+  EXPECT_STREQ("", ConsoleHistoryLine(1));
+  EXPECT_EQ(41 - kConsoleLines, ConsoleScrollBack()) << "the oldest rows at the top";
   EXPECT_EQ("line number 1", std::string(panelRows[0].text));
   ConsoleScroll(-1000);
   ConsoleRewrap();  // at the bottom it stays there
