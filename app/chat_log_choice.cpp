@@ -24,7 +24,8 @@ bool ChooseChatLog(int kind, const char* channel, const char* nick, const char* 
     case EventNickChange:
     case EventKick:
     case EventLeft:
-    case EventText:  // with a channel: its topic, a kick with a reason, a mode change
+    case EventModeChange:
+    case EventText:  // with a channel: its topic, a kick with a reason
       break;
     case EventNotice:  // to a channel: its log; to the user: the sender's
       if (!channel[0]) log = nick;

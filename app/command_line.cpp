@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/shell.h"
+#include "console/recent_connections.h"
 #include "console/settings.h"
 #include "platform/data_path.h"
 #include "platform/user_paths.h"
@@ -30,9 +31,10 @@ void InstalledFile(const char* name, char* out, std::size_t size) {
 }
 
 void PrintHelp(FILE* out) {
-  char userConfig[4200], lastConnection[4200], installedConfig[4200], installedData[4200];
+  char userConfig[4200], lastConnection[4200], recent[4200], installedConfig[4200], installedData[4200];
   UserFile("config.txt", userConfig, sizeof userConfig);
   UserFile(kLastConnectionFile, lastConnection, sizeof lastConnection);
+  UserFile(kRecentConnectionsFile, recent, sizeof recent);
   InstalledFile("config.txt", installedConfig, sizeof installedConfig);
   InstalledFile("", installedData, sizeof installedData);
   std::fprintf(out,
@@ -56,6 +58,10 @@ void PrintHelp(FILE* out) {
                "                  server, port, channel and nickname as Connect used them last:\n"
                "                  written at each Connect, shown in the dialog at the next start\n"
                "                  (a config.txt in the working directory wins over them)\n"
+               "  %s\n"
+               "                  %s\n"
+               "                  the last ten servers, ports, channels and nicknames Connect used,\n"
+               "                  which the dialog's drop-down lists offer\n"
                "  data            the room, its textures, the font and the avatar: ./data when it\n"
                "                  holds world.txt, else %s\n"
                "\n"
@@ -66,7 +72,8 @@ void PrintHelp(FILE* out) {
                "  XDG_RUNTIME_DIR holds the lock that keeps to one copy per user (else /tmp)\n"
                "  QIVRA_AUTO_ANSWER, QIVRA_CONSOLE_STDERR, QIVRA_BIND_ADDRESS, QIVRA_LOCK_DIR\n"
                "                  seams for tests, described in the README\n",
-               userConfig, installedConfig, kLastConnectionFile, lastConnection, installedData);
+               userConfig, installedConfig, kLastConnectionFile, lastConnection, kRecentConnectionsFile, recent,
+               installedData);
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
-// The connection dialog's procedure: shows the settings and takes them back on Connect.
+// The connection dialog's procedure: shows the settings and the recent values, takes them back on Connect.
 #include <cstdio>
 #include <cstring>
 
 #include "app/shell.h"
+#include "console/recent_connections.h"
 #include "console/settings.h"
 #include "platform/message_box.h"
 #include "platform/modal_dialog.h"
@@ -10,6 +11,46 @@
 namespace {
 
 char cPort[260];
+
+// The values of the last connections, for the fields' drop-down lists (read at each showing).
+RecentConnections Recent;
+
+// A message box does not wrap its lines: each is kept short.
+const char kHelpText[] =
+    "How to get started\n\n"
+    "Server and port: the IRC server to talk through\n"
+    "(a \"+\" before the port, as in +6697, connects with TLS).\n"
+    "Channel: the channel to join; its members who run QIVRA\n"
+    "share it as a room.\n"
+    "Nickname: your name there.\n"
+    "The arrow beside a field (or Alt+Down in it) lists the values\n"
+    "you connected with before.\n\n"
+    "Connect joins the channel and shows the room.\n"
+    "Walk with the cursor keys; Page Up and Page Down look up and down.\n"
+    "Type to talk: the first letter opens the line at the bottom,\n"
+    "Enter sends it, Escape walks again. /help lists the commands;\n"
+    "F1 switches full screen.\n\n"
+    "Escape while walking leaves the room and brings this dialog back;\n"
+    "Exit ends QIVRA.";
+
+// Each field's recent values, newest first, into its drop-down.
+void OfferRecentValues() {
+  LoadRecentConnections(&Recent);
+  const int controls[kRecentFields] = {kServerBox, kPortEdit, kChannelBox, kNicknameEdit};
+  for (int field = 0; field < kRecentFields; ++field) {
+    const char* values[kRecentValues];
+    for (int i = 0; i < Recent.counts[field]; ++i) values[i] = Recent.values[field][i];
+    SetDialogItemChoices(controls[field], values, Recent.counts[field]);
+  }
+}
+
+// Connect's values at the front of the lists, kept for the next start.
+void RememberRecentValues() {
+  char port[16];
+  std::snprintf(port, sizeof port, Settings.useTls ? "+%d" : "%d", Settings.port);
+  NoteRecentConnection(&Recent, Settings.server, port, Settings.channel, Settings.nickname);
+  SaveRecentConnections(Recent);
+}
 
 // A refused field: a box that names it, and the dialog stays open with Settings unchanged.
 bool Refuse(const char* text) {
@@ -28,7 +69,8 @@ bool TakeFields() {
   if (!ReadPortField(cPort, &port)) return Refuse("The port must be a number from 1 to 65535.");
   if (!NameFieldAcceptable(nickname)) return Refuse("The nickname must not be empty or contain a blank.");
   if (!NameFieldAcceptable(channel)) return Refuse("The channel must not be empty or contain a blank.");
-  PrefixChannel(channel, sizeof channel);
+  PrefixChannel(channel, sizeof channel);  // each of a list "a,#b" gets its "#"
+  if (!channel[0]) return Refuse("The channel must not be empty or contain a blank.");
   Settings.useTls = PortTextAsksForTls(cPort);  // "+6697": TLS
   std::memcpy(Settings.server, server, sizeof server);
   std::memcpy(Settings.channel, channel, sizeof channel);
@@ -47,13 +89,17 @@ bool ConnectDialogProc(DialogMessage message, int controlId) {
       SetDialogItemText(kPortEdit, cPort);
       SetDialogItemText(kNicknameEdit, Settings.nickname);
       OfferLooksInDialog();
+      OfferRecentValues();
       return false;
     case DialogCommand:
       if (controlId == kConnectButton) {
         if (TakeFields()) {
-          SaveLastConnection();
+          SaveLastConnection();  // what older versions read, and the next start's first values
+          RememberRecentValues();
           EndConnectionDialog(1);
         }
+      } else if (controlId == kHelpButton) {
+        ShowMessageBox(kHelpText, "QIVRA Help", BoxIconInformation, BoxOk);
       } else if (controlId == kExitButton) {
         EndConnectionDialog(0);
       }

@@ -11,7 +11,7 @@
 
 namespace {
 
-// What a paste brought beyond the 255 bytes the line holds: it follows the line's text.
+// What a paste brought beyond the bytes the line holds: it follows the line's text.
 char PasteRest[kPasteHold + 1];
 
 }  // namespace
@@ -39,7 +39,9 @@ void OnInputPaste(const char* text, int length) {
 }
 
 void OnInputFull() {
-  ConsoleAppend("The input line is full (255 bytes): press Enter to send it.");
+  char notice[96];
+  std::snprintf(notice, sizeof notice, "The input line is full (%zu bytes): press Enter to send it.", kInputLineBytes);
+  ConsoleAppend(notice);
 }
 
 // Enter: the line and any rest of a paste go to the interpreter, one line at a time.

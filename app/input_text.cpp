@@ -93,8 +93,10 @@ void ForEachInputLine(const char* text, void (*take)(const char* line)) {
 }
 
 std::size_t MessageTextRoom(const char* target, const char* nick, std::size_t framing) {
-  const std::size_t kLine = 512 - 2;               // the line end
-  const std::size_t kPrefixBeyondNick = 1 + 1 + 10 + 1 + 63 + 1;  // ":" "!" user "@" host " "
+  const std::size_t kLine = 512 - 2;  // the line end
+  // ":" "!" user "@" host " ": the longest user name a server shows is ngircd's (19 characters
+  // with its "~"), the longest host InspIRCd's (64).
+  const std::size_t kPrefixBeyondNick = 1 + 1 + 20 + 1 + 64 + 1;
   std::size_t used = kPrefixBeyondNick + strnlen(nick, 512) + std::strlen("PRIVMSG ") +
                      strnlen(target, 512) + std::strlen(" :") + framing;
   const std::size_t kLeast = 64;  // absurd names must still leave room for some text
@@ -108,10 +110,14 @@ std::size_t NextMessagePiece(const char* text, std::size_t length, std::size_t r
     return length;
   }
   for (std::size_t i = room; i > 0; --i) {
-    if (text[i] == ' ') {
-      *next = i + 1;
-      return i;
-    }
+    if (text[i] != ' ') continue;
+    // The word after the blank must fit a piece of its own; one longer than any piece is cut
+    // anyway, so this piece is filled up to the room instead of ending short before it.
+    std::size_t word = 0;
+    while (i + 1 + word < length && text[i + 1 + word] != ' ') ++word;
+    if (word > room) break;
+    *next = i + 1;
+    return i;
   }
   std::size_t cut = CharacterBoundary(text, room);
   *next = cut;

@@ -3,7 +3,7 @@
 #include <cstddef>
 
 constexpr int kHistoryLines = 128;
-constexpr int kHistoryLineBytes = 256;  // the input line's 255 bytes and the terminator
+constexpr int kHistoryLineBytes = 4097;  // the input line's 4,096 bytes and the terminator
 
 struct LineHistory {
   char lines[kHistoryLines][kHistoryLineBytes];  // a ring: the newest at newest

@@ -6,6 +6,7 @@
 #include "core/app_state.h"
 #include "app/attention.h"
 #include "app/command_interpreter.h"
+#include "app/input_text.h"
 #include "app/shell.h"
 #include "console/console_height.h"
 #include "console/console_log.h"
@@ -76,6 +77,22 @@ void ShowPanelRows(const ConsoleRow* rows, int count, const char* marker) {
     }
   }
   SetPanelRows(AppState.consolePanel, shown, count, marker);
+}
+
+// The console's rows are as wide as the panel: this many pixels, 0 before the panel's first
+// measure (the rows made without a panel follow a fixed length).
+int RowsWidth = 0;
+
+std::size_t FitPanelRow(const char* text, std::size_t length) {
+  return static_cast<std::size_t>(PanelRowFit(AppState.consolePanel, text, static_cast<int>(length)));
+}
+
+// A panel of another width carries the kept lines over again, so that every row fills it in
+// the one type size.
+void FollowPanelWidth(int width) {
+  if (!AppState.consolePanel || width == RowsWidth) return;
+  RowsWidth = width;
+  ConsoleRewrap();
 }
 
 // The divider dragged: the view keeps at least 60 pixels, and the height is kept for the
@@ -193,10 +210,11 @@ bool CreateMainWindow(const char* title, const WindowPlace& place, int bits, boo
   ConsoleSetRoom(ConsoleRowsRoom(height));
   ViewLayout layout = ComputeViewLayout(width, height, ConsoleRows());
   AppState.inputLine = CreateInputLine(AppState.mainWindow, layout.inputX, layout.inputY, layout.inputWidth,
-                                       layout.inputHeight);
+                                       layout.inputHeight, static_cast<int>(kInputLineBytes));
   AppState.consolePanel = CreateConsolePanel(AppState.mainWindow, layout.panelX, layout.panelY, layout.panelWidth,
                                              layout.panelHeight);
   ConsolePanelSink = ShowPanelRows;
+  ConsoleRowFit = FitPanelRow;
 
   if (!greeted) {
     greeted = true;
@@ -225,6 +243,8 @@ void DestroyMainWindow() {
   sceneReady = false;
   if (AppState.isFullScreen) RestoreDisplayMode();
   ConsolePanelSink = nullptr;
+  ConsoleRowFit = nullptr;  // until the next panel measures the rows again
+  RowsWidth = 0;
   DeleteRenderContext(AppState.mainWindow);
   DestroyTopWindow(AppState.mainWindow);  // the children go with it
   AppState.mainWindow = nullptr;
@@ -241,6 +261,7 @@ void ResizeView(int width, int height) {
   ViewLayout layout = ComputeViewLayout(width, height, ConsoleRows());
   MoveWidget(AppState.inputLine, layout.inputX, layout.inputY, layout.inputWidth, layout.inputHeight, false);
   MoveWidget(AppState.consolePanel, layout.panelX, layout.panelY, layout.panelWidth, layout.panelHeight, true);
+  FollowPanelWidth(layout.panelWidth);
   if (!AppState.mainWindow) return;  // no context of this window yet
   SetViewProjection(layout.viewportX, layout.viewportY, layout.viewportWidth, layout.viewportHeight,
                     layout.aspect);

@@ -2,7 +2,7 @@
 #pragma once
 #include <cstddef>
 
-constexpr int kCompletionLineBytes = 256;  // the input line's 255 bytes and the terminator
+constexpr int kCompletionLineBytes = 4097;  // the input line's 4,096 bytes and the terminator
 
 struct NickCompletion {
   bool cycling = false;

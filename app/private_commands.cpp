@@ -10,6 +10,7 @@
 #include "core/irc_case.h"
 #include "console/console_log.h"
 #include "core/ignore_list.h"
+#include "irc/words/ctcp_ping.h"
 
 namespace {
 
@@ -90,6 +91,9 @@ void CtcpCommand(const char* rest, const char* typed) {
     ConsoleAppend("Usage: /ctcp nick what (VERSION, PING, TIME ...)");
     return;
   }
+  // A PING carries the time it went, which the answer gives back: without it the answer is
+  // empty and says nothing.
+  if (std::strcmp(request, "PING") == 0) StampCtcpPing(request, sizeof request);
   if (!SendToServer(typed, "PRIVMSG %s :\x01%s\x01", nick, request)) return;
   char echo[sizeof request + kWordLength + 16];
   std::snprintf(echo, sizeof echo, "-> %s: CTCP %s", nick, request);

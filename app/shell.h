@@ -104,8 +104,9 @@ int ConsoleRowsRoom(int height);
 bool FormatLeakReport(int32_t liveBlockCount, char* j, std::size_t size);
 
 // The dialog's checks. A port is digits only (blanks around them allowed, and a '+' before
-// them that asks for TLS) with a value from 1 to 65535; a nickname or channel is not empty and has no blank. A channel without a
-// leading '#' or '&' gets '#' (the field holds size bytes).
+// them that asks for TLS) with a value from 1 to 65535; a nickname or channel is not empty and
+// has no blank. A channel without a leading '#' or '&' gets '#', each of a list "a,#b" too
+// (empty items are left out; the field holds size bytes: what does not fit gives way at the end).
 bool ReadPortField(const char* text, int* port);
 bool NameFieldAcceptable(const char* text);
 void PrefixChannel(char* channel, std::size_t size);

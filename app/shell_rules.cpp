@@ -59,10 +59,27 @@ bool NameFieldAcceptable(const char* text) {
 }
 
 void PrefixChannel(char* channel, std::size_t size) {
-  if (!channel || size < 2 || channel[0] == '#' || channel[0] == '&') return;
-  std::size_t length = strnlen(channel, size - 1);
-  if (length + 1 > size - 1) length = size - 2;  // the last character gives way to the '#'
-  std::memmove(channel + 1, channel, length);
-  channel[0] = '#';
-  channel[length + 1] = '\0';
+  if (!channel || size < 2) return;
+  char listed[512];
+  std::size_t used = 0;
+  const char* item = channel;
+  const char* end = channel + strnlen(channel, size - 1);
+  while (item < end && used + 1 < sizeof listed) {
+    std::size_t length = strcspn(item, ",");
+    if (item + length > end) length = static_cast<std::size_t>(end - item);
+    if (length > 0) {  // an empty item ("#a,,#b") is left out
+      if (used) listed[used++] = ',';
+      if (item[0] != '#' && item[0] != '&' && used + 1 < sizeof listed) listed[used++] = '#';
+      std::size_t room = sizeof listed - 1 - used;
+      std::memcpy(listed + used, item, length < room ? length : room);
+      used += length < room ? length : room;
+    }
+    item += length + 1;
+  }
+  // What does not fit gives way at the end, and a list does not end in a bare "#" or ",".
+  if (used > size - 1) used = size - 1;
+  while (used > 0 && (listed[used - 1] == ',' || (listed[used - 1] == '#' && (used == 1 || listed[used - 2] == ','))))
+    --used;
+  std::memcpy(channel, listed, used);
+  channel[used] = '\0';
 }

@@ -1,4 +1,5 @@
-// The console lines with their scrollback, the panel rows built from them, and the echoes of own lines.
+// The console's buffers (the server's and one per conversation) with their scrollback, the panel
+// rows built from the one shown, and the echoes of own lines.
 #include "console/console_log.h"
 
 #include <cstdint>
@@ -13,65 +14,93 @@
 
 ConsoleLogRecord ConsoleLog;
 void (*ConsolePanelSink)(const ConsoleRow* rows, int count, const char* marker) = nullptr;
+std::size_t (*ConsoleRowFit)(const char* text, std::size_t length) = nullptr;
 
 namespace {
 
-// Main thread only, as the seven lines are.
+// One buffer's rows, newest last in a ring. Main thread only, as the seven lines are.
 struct Scrollback {
   char lines[kConsoleHistory][kConsoleLineLength];
   ConsoleMark marks[kConsoleHistory];
-  bool carried[kConsoleHistory];  // the line goes on from the one before it
+  bool carried[kConsoleHistory];  // the row goes on from the one before it
   int16_t speakerFrom[kConsoleHistory], speakerTo[kConsoleHistory];  // the speaker's bytes, if any
-  int newest;  // index of the newest line
+  int newest;  // index of the newest row
   int count;
-  int back;    // the view's last row is this many lines above the newest
+  int back;    // the view's last row is this many rows above the newest
+};
+
+// The buffers (made when first used: a megabyte each) and the panel's height, which every
+// buffer shares.
+struct ConsoleRecord {
+  Scrollback* buffers[kConsoleBuffers];
+  bool open[kConsoleBuffers];
+  int shown;
   int rows;    // rows the panel shows: the chosen ones, or fewer when the window lacks room
   int chosen;  // rows the user dragged the panel to, kept while a small window shows fewer
   int room;    // the most rows the window has room for
 };
-Scrollback History = {{}, {}, {}, {}, {}, 0, 0, 0, kConsoleLines, kConsoleLines, kMaxConsoleRows};
+ConsoleRecord Console = {{}, {true}, 0, kConsoleLines, kConsoleLines, kMaxConsoleRows};
 
-int MostBack() { return History.count > History.rows ? History.count - History.rows : 0; }
+// The buffer, made at its first use; null when there is no memory for it (nothing is kept).
+Scrollback* Buffer(int id) {
+  if (id < 0 || id >= kConsoleBuffers) id = 0;
+  if (!Console.buffers[id]) Console.buffers[id] = static_cast<Scrollback*>(std::calloc(1, sizeof(Scrollback)));
+  return Console.buffers[id];
+}
 
-int SlotOf(int back) { return (History.newest - back + kConsoleHistory) % kConsoleHistory; }
+Scrollback& Shown() {
+  static Scrollback empty;  // stands in when a buffer could not be made
+  Scrollback* b = Buffer(Console.shown);
+  return b ? *b : empty;
+}
 
-const char* HistoryAt(int back) {
-  if (back < 0 || back >= History.count) return "";
-  return History.lines[SlotOf(back)];
+int MostBack(const Scrollback& b) { return b.count > Console.rows ? b.count - Console.rows : 0; }
+
+int SlotOf(const Scrollback& b, int back) { return (b.newest - back + kConsoleHistory) % kConsoleHistory; }
+
+const char* RowAt(const Scrollback& b, int back) {
+  if (back < 0 || back >= b.count) return "";
+  return b.lines[SlotOf(b, back)];
 }
 
 void ShowPanel() {
   static ConsoleRow rows[kMaxConsoleRows];
-  for (int i = 0; i < History.rows; ++i) {
-    int back = History.back + History.rows - 1 - i;
+  const Scrollback& b = Shown();
+  for (int i = 0; i < Console.rows; ++i) {
+    int back = b.back + Console.rows - 1 - i;
     ConsoleRow& row = rows[i];
-    row.text = HistoryAt(back);
-    bool kept = back < History.count;
-    row.mark = kept ? History.marks[SlotOf(back)] : MarkPlain;
-    const int slot = SlotOf(back);
-    row.spanCount = FindRowSpans(row.text, kept ? History.speakerFrom[slot] : 0, kept ? History.speakerTo[slot] : 0,
-                                 row.spans, kMaxRowSpans);
+    row.text = RowAt(b, back);
+    const bool kept = back < b.count;
+    const int slot = SlotOf(b, back);
+    row.mark = kept ? b.marks[slot] : MarkPlain;
+    row.spanCount =
+        FindRowSpans(row.text, kept ? b.speakerFrom[slot] : 0, kept ? b.speakerTo[slot] : 0, row.spans, kMaxRowSpans);
   }
   char marker[48] = "";
-  if (History.back > 0) std::snprintf(marker, sizeof marker, "[%d more below]", History.back);
-  if (ConsolePanelSink) ConsolePanelSink(rows, History.rows, marker);
+  if (b.back > 0) std::snprintf(marker, sizeof marker, "[%d more below]", b.back);
+  if (ConsolePanelSink) ConsolePanelSink(rows, Console.rows, marker);
 }
 
-void PushLine(const char* text, std::size_t length, ConsoleMark mark, bool carried, int speakerFrom, int speakerTo) {
+// The rows any buffer was given last, as the seven console lines.
+void KeepSeven(const char* text, std::size_t length) {
   for (int i = 0; i < kConsoleLines - 1; ++i)
     std::memcpy(ConsoleLog.lines[i], ConsoleLog.lines[i + 1], kConsoleLineLength);
   std::memset(ConsoleLog.lines[kConsoleLines - 1], 0, kConsoleLineLength);
   std::memcpy(ConsoleLog.lines[kConsoleLines - 1], text, length);
+}
 
-  History.newest = (History.newest + 1) % kConsoleHistory;
-  std::memcpy(History.lines[History.newest], ConsoleLog.lines[kConsoleLines - 1], kConsoleLineLength);
-  History.marks[History.newest] = mark;
-  History.carried[History.newest] = carried;
+void PushRow(Scrollback& b, const char* text, std::size_t length, ConsoleMark mark, bool carried, int speakerFrom,
+             int speakerTo) {
+  KeepSeven(text, length);
+  b.newest = (b.newest + 1) % kConsoleHistory;
+  std::memcpy(b.lines[b.newest], ConsoleLog.lines[kConsoleLines - 1], kConsoleLineLength);
+  b.marks[b.newest] = mark;
+  b.carried[b.newest] = carried;
   const bool within = speakerTo <= static_cast<int>(length);  // a speaker cut off by the break is none
-  History.speakerFrom[History.newest] = static_cast<int16_t>(within ? speakerFrom : 0);
-  History.speakerTo[History.newest] = static_cast<int16_t>(within ? speakerTo : 0);
-  if (History.count < kConsoleHistory) ++History.count;
-  if (History.back > 0 && History.back < MostBack()) ++History.back;  // the view keeps its lines
+  b.speakerFrom[b.newest] = static_cast<int16_t>(within ? speakerFrom : 0);
+  b.speakerTo[b.newest] = static_cast<int16_t>(within ? speakerTo : 0);
+  if (b.count < kConsoleHistory) ++b.count;
+  if (b.back > 0 && b.back < MostBack(b)) ++b.back;  // the view keeps its rows
 }
 
 void MirrorToStderr(const char* text) {
@@ -82,17 +111,104 @@ void MirrorToStderr(const char* text) {
   }
 }
 
+// The bytes of text (remaining long) the next row takes: what the panel's width holds, ended
+// after a word (Pango breaks the line); without a panel, kConsoleFallbackRow bytes, broken
+// after the last blank of the piece's final quarter when there is one. Never inside a
+// character, never nothing.
+std::size_t NextRowPiece(const char* text, std::size_t remaining) {
+  const std::size_t most = kConsoleLineLength - 1;
+  if (ConsoleRowFit) {
+    std::size_t span = Utf8Prefix(text, remaining, most);
+    if (span == 0) span = remaining < most ? remaining : most;  // never stall on bad input
+    std::size_t piece = ConsoleRowFit(text, span);
+    return piece == 0 || piece > span ? span : piece;
+  }
+  const std::size_t limit = kConsoleFallbackRow;
+  std::size_t piece = Utf8Prefix(text, remaining, limit);
+  if (remaining > limit) {
+    for (std::size_t i = limit; i > limit - limit / 4; --i) {
+      if (text[i - 1] == ' ') { piece = i; break; }
+    }
+  }
+  if (piece == 0) piece = remaining < limit ? remaining : limit;
+  return piece;
+}
+
+// One line of text into as many rows as it takes; carried: its first row goes on from the row
+// before (a line whose start left the scrollback). Only the first row has the speaker.
+void PushRows(Scrollback& b, const char* text, ConsoleMark mark, bool carried, int speakerFrom, int speakerTo) {
+  std::size_t remaining = std::strlen(text);
+  bool first = true;
+  do {
+    std::size_t piece = NextRowPiece(text, remaining);
+    PushRow(b, text, piece, mark, carried, first ? speakerFrom : 0, first ? speakerTo : 0);
+    carried = true;
+    first = false;
+    text += piece;
+    remaining -= piece;
+  } while (remaining > 0);
+}
+
+// The kept rows joined back into their lines (a carried row goes on from the one before) and
+// carried over again at the new width; the view stays at the bottom, or as far back as the new
+// rows allow.
+void Rewrap(Scrollback& b) {
+  if (b.count == 0) return;
+  Scrollback* old = static_cast<Scrollback*>(std::malloc(sizeof(Scrollback)));
+  if (!old) return;  // the rows stay as they were
+  std::memcpy(old, &b, sizeof(Scrollback));
+  const int back = b.back;
+  b.newest = 0;
+  b.count = 0;
+  b.back = 0;
+  static char line[16384];
+  std::size_t used = 0;
+  ConsoleMark mark = MarkPlain;
+  int speakerFrom = 0, speakerTo = 0;
+  bool firstCarried = false, pending = false;  // pending: a line (maybe an empty one) is gathered
+  for (int at = old->count - 1; at >= 0; --at) {
+    const int slot = (old->newest - at + kConsoleHistory) % kConsoleHistory;
+    if (pending && !old->carried[slot]) {
+      line[used] = '\0';
+      PushRows(b, line, mark, firstCarried, speakerFrom, speakerTo);
+      used = 0;
+      pending = false;
+    }
+    if (!pending) {
+      mark = old->marks[slot];
+      speakerFrom = old->speakerFrom[slot];
+      speakerTo = old->speakerTo[slot];
+      firstCarried = at == old->count - 1 && old->carried[slot];
+      pending = true;
+    }
+    const std::size_t length = strnlen(old->lines[slot], kConsoleLineLength);
+    if (used + length < sizeof line) {
+      std::memcpy(line + used, old->lines[slot], length);
+      used += length;
+    }
+  }
+  line[used] = '\0';
+  PushRows(b, line, mark, firstCarried, speakerFrom, speakerTo);
+  std::free(old);
+  b.back = back < MostBack(b) ? back : MostBack(b);
+}
+
 }  // namespace
 
-// Text is shown without formatting codes and as UTF-8, with the time in front when the
-// settings ask for it. A text longer than a console line is carried over to further lines,
-// broken after the last blank of a piece when there is one in its final quarter (never inside
-// a character), so a long chat line stays readable instead of losing its end.
-void ConsoleAppend(const char* text) { ConsoleAppendSpoken(text, MarkPlain, nullptr, 0); }
+// Text is shown without formatting codes and as UTF-8, with the time in front unless the
+// settings say otherwise. A text longer than a row is carried over to further rows, so a long
+// chat line stays readable in the panel's one type size instead of losing its end.
+void ConsoleAppend(const char* text) { ConsoleAppendTo(Console.shown, text, MarkPlain, nullptr, 0); }
 
-void ConsoleAppendMarked(const char* text, ConsoleMark mark) { ConsoleAppendSpoken(text, mark, nullptr, 0); }
+void ConsoleAppendMarked(const char* text, ConsoleMark mark) {
+  ConsoleAppendTo(Console.shown, text, mark, nullptr, 0);
+}
 
 void ConsoleAppendSpoken(const char* text, ConsoleMark mark, const char* speaker, int speakerOffset) {
+  ConsoleAppendTo(Console.shown, text, mark, speaker, speakerOffset);
+}
+
+void ConsoleAppendTo(int buffer, const char* text, ConsoleMark mark, const char* speaker, int speakerOffset) {
   static char shown[16384];
   std::size_t stamp = 0;
   if (Settings.timestamps) {
@@ -101,6 +217,7 @@ void ConsoleAppendSpoken(const char* text, ConsoleMark mark, const char* speaker
     stamp = static_cast<std::size_t>(std::snprintf(shown, sizeof shown, "[%s] ", clock));
   }
   MakeDisplayText(text ? text : "", shown + stamp, sizeof shown - stamp);
+  MirrorToStderr(shown + stamp);  // the text as given, whatever the time stamps say
   // The speaker's bytes as shown: the bytes before it (ASCII marks such as "<" or "* ") keep
   // their length; the nickname's own may grow when it is not UTF-8.
   int speakerFrom = 0, speakerTo = 0;
@@ -111,43 +228,63 @@ void ConsoleAppendSpoken(const char* text, ConsoleMark mark, const char* speaker
     speakerTo = speakerFrom + static_cast<int>(std::strlen(nick));
     if (std::strncmp(shown + speakerFrom, nick, std::strlen(nick)) != 0) speakerFrom = speakerTo = 0;
   }
-  text = shown;
-  MirrorToStderr(text);
-  const std::size_t limit = kConsoleLineLength - 1;
-  std::size_t remaining = std::strlen(text);
-  bool carried = false;
-  do {
-    std::size_t piece = Utf8Prefix(text, remaining, limit);
-    if (remaining > limit) {
-      for (std::size_t i = limit; i > limit - limit / 4; --i) {
-        if (text[i - 1] == ' ') { piece = i; break; }
-      }
-    }
-    if (piece == 0) piece = remaining < limit ? remaining : limit;  // never stall on bad input
-    PushLine(text, piece, mark, carried, carried ? 0 : speakerFrom, carried ? 0 : speakerTo);
-    carried = true;
-    text += piece;
-    remaining -= piece;
-  } while (remaining > 0);
+  Scrollback* b = Buffer(buffer);
+  if (!b) return;
+  PushRows(*b, shown, mark, false, speakerFrom, speakerTo);
+  if (b == &Shown()) ShowPanel();
+}
+
+void ConsoleRewrap() {
+  for (Scrollback* b : Console.buffers)
+    if (b) Rewrap(*b);
   ShowPanel();
 }
+
+int ConsoleOpenBuffer() {
+  for (int id = 1; id < kConsoleBuffers; ++id) {
+    if (Console.open[id]) continue;
+    Scrollback* b = Buffer(id);
+    if (!b) return -1;
+    b->newest = b->count = b->back = 0;
+    Console.open[id] = true;
+    return id;
+  }
+  return -1;
+}
+
+void ConsoleCloseBuffer(int id) {
+  if (id <= 0 || id >= kConsoleBuffers) return;  // the server's buffer stays
+  Console.open[id] = false;
+  std::free(Console.buffers[id]);
+  Console.buffers[id] = nullptr;
+  if (Console.shown == id) ConsoleShowBuffer(0);
+}
+
+void ConsoleShowBuffer(int id) {
+  Console.shown = id >= 0 && id < kConsoleBuffers && Console.open[id] ? id : 0;
+  ShowPanel();
+}
+
+int ConsoleShownBuffer() { return Console.shown; }
 
 void ConsoleShowPanel() { ShowPanel(); }
 
 void ConsoleClear() {
   std::memset(&ConsoleLog, 0, sizeof ConsoleLog);
-  History.newest = 0;
-  History.count = 0;
-  History.back = 0;
+  Scrollback& b = Shown();
+  b.newest = 0;
+  b.count = 0;
+  b.back = 0;
   ShowPanel();
 }
 
 void ConsoleScroll(int rows) {
-  long back = static_cast<long>(History.back) + rows;
+  Scrollback& b = Shown();
+  long back = static_cast<long>(b.back) + rows;
   if (back < 0) back = 0;
-  if (back > MostBack()) back = MostBack();
-  if (back == History.back) return;
-  History.back = static_cast<int>(back);
+  if (back > MostBack(b)) back = MostBack(b);
+  if (back == b.back) return;
+  b.back = static_cast<int>(back);
   ShowPanel();
 }
 
@@ -159,34 +296,36 @@ int InRowRange(int rows) {
 }
 
 void ShowRows(int rows) {
-  if (rows == History.rows) return;
-  History.rows = rows;
-  if (History.back > MostBack()) History.back = MostBack();
+  if (rows == Console.rows) return;
+  Console.rows = rows;
+  for (Scrollback* b : Console.buffers)
+    if (b && b->back > MostBack(*b)) b->back = MostBack(*b);
   ShowPanel();
 }
 
 }  // namespace
 
 void ConsoleSetRows(int rows) {
-  History.chosen = InRowRange(rows);
-  ShowRows(History.chosen < History.room ? History.chosen : History.room);
+  Console.chosen = InRowRange(rows);
+  ShowRows(Console.chosen < Console.room ? Console.chosen : Console.room);
 }
 
 void ConsoleSetRoom(int rows) {
-  History.room = InRowRange(rows);
-  ShowRows(History.chosen < History.room ? History.chosen : History.room);
+  Console.room = InRowRange(rows);
+  ShowRows(Console.chosen < Console.room ? Console.chosen : Console.room);
 }
 
-int ConsoleRows() { return History.rows; }
-int ConsoleChosenRows() { return History.chosen; }
+int ConsoleRows() { return Console.rows; }
+int ConsoleChosenRows() { return Console.chosen; }
 
-int ConsoleScrollBack() { return History.back; }
-int ConsoleHistoryCount() { return History.count; }
-const char* ConsoleHistoryLine(int back) { return HistoryAt(back); }
+int ConsoleScrollBack() { return Shown().back; }
+int ConsoleHistoryCount() { return Shown().count; }
+const char* ConsoleHistoryLine(int back) { return RowAt(Shown(), back); }
 
 ConsoleMark ConsoleHistoryMark(int back) {
-  if (back < 0 || back >= History.count) return MarkPlain;
-  return History.marks[SlotOf(back)];
+  const Scrollback& b = Shown();
+  if (back < 0 || back >= b.count) return MarkPlain;
+  return b.marks[SlotOf(b, back)];
 }
 
 void EchoOwnMessage(const char* target, const char* text) {

@@ -1,9 +1,13 @@
-// The console lines shown in the console panel (seven unless the user drags it), and the scrollback behind them.
+// The console's buffers of lines, the one the panel shows (seven rows unless the user drags it),
+// and the scrollback behind them.
 #pragma once
+#include <cstddef>
+
 #include "console/row_spans.h"
 
 constexpr int kConsoleLines = 7;
-constexpr int kConsoleLineLength = 128;
+constexpr int kConsoleLineLength = 512;  // a row's bytes and its NUL: the longest row a wide panel holds
+constexpr int kConsoleFallbackRow = 127;  // the bytes of a row while no panel measures them
 constexpr int kConsoleHistory = 2000;  // lines kept for scrolling back, the seven shown included
 constexpr int kMinConsoleRows = 2, kMaxConsoleRows = 40;  // how far the panel's height may be dragged
 
@@ -29,11 +33,31 @@ struct ConsoleRow {
 // and the marker of a scrolled-back view ("[N more below]", else "").
 extern void (*ConsolePanelSink)(const ConsoleRow* rows, int count, const char* marker);
 
+// Set by the window while the console panel exists: how many bytes of text fit in one of its
+// rows (platform/console_panel.h, PanelRowFit). Text longer than a row is carried over to
+// further rows there, broken after a word; without it, after kConsoleFallbackRow bytes.
+extern std::size_t (*ConsoleRowFit)(const char* text, std::size_t length);
+// Carries every kept line over again by ConsoleRowFit: the panel's width changed.
+void ConsoleRewrap();
+
+// Lines for the buffer shown.
 void ConsoleAppend(const char* text);
 void ConsoleAppendMarked(const char* text, ConsoleMark mark);
 // A line someone said: speaker's nickname begins speakerOffset bytes into text ("<" before it:
 // 1), and shows in its colour. Nothing is read back out of the wording.
 void ConsoleAppendSpoken(const char* text, ConsoleMark mark, const char* speaker, int speakerOffset);
+// The same for any buffer (shown or not).
+void ConsoleAppendTo(int buffer, const char* text, ConsoleMark mark, const char* speaker, int speakerOffset);
+
+// The console keeps a buffer of lines for the server (0, always there) and one for each
+// conversation; the panel shows one of them, and scrolling, clearing and the kept lines below
+// are the shown one's.
+constexpr int kConsoleBuffers = 25;
+// A new buffer, empty: its id, or -1 when every one is taken (or no memory is left).
+int ConsoleOpenBuffer();
+void ConsoleCloseBuffer(int id);  // its lines are gone; the server's buffer shows if it was shown
+void ConsoleShowBuffer(int id);   // an id not open shows the server's
+int ConsoleShownBuffer();
 void ConsoleClear();
 // Shows the lines as they are on a panel made since (the window made again by F1).
 void ConsoleShowPanel();

@@ -30,7 +30,7 @@ static void SetDefaults() {
   SetField(Settings.hostName, "localhost");
   SetField(Settings.image, "default");
   Settings.useTls = false;
-  Settings.timestamps = false;
+  Settings.timestamps = true;
   SetField(Settings.saslAccount, "");
   SetField(Settings.saslPassword, "");
   SetField(Settings.serverPassword, "");

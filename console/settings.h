@@ -19,7 +19,7 @@ struct SettingsRecord {
   char image[kSettingLength];
   float packetRate;  // position datagrams per second; 0 = never
   bool useTls;       // the port was written with a "+" before it ("SERVER host +6697")
-  bool timestamps;   // "TIMESTAMPS on": console lines begin with "[12:34] "
+  bool timestamps;   // console lines begin with "[12:34] " unless "TIMESTAMPS off"
   char saslAccount[kSettingLength];     // "SASL account password": log in with SASL PLAIN
   char saslPassword[kSettingLength];
   char serverPassword[kSettingLength];  // "PASS password": sent before registering

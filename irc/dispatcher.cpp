@@ -121,6 +121,10 @@ int DispatchMessage(const IrcMessage& m, IrcEvent* event) {
   }
   if (std::strcmp(c, "352") == 0) return HandleWhoReply(m);
   if (std::strcmp(c, "315") == 0) return HandleEndOfWho(m);
+  if (std::strcmp(c, "MODE") == 0 && ShowModeChange(m, event->nick, event->text) == EventModeChange) {
+    FormatInto(event->channel, sizeof event->channel, "%s", Param(m, 0));  // for its conversation and log
+    return EventModeChange;
+  }
   int kind = ShowServerLine(m, event->text);
   if (kind == EventText && RefusedJoin(m, event->text, event) == EventJoinRefused) return EventJoinRefused;
   if (kind == EventText) NoteChannelOf(m, event);

@@ -19,14 +19,18 @@ const TextRgb kBackground{34, 36, 40}, kText{222, 222, 222}, kAttention{92, 64, 
 const TextRgb kLink{120, 175, 255}, kSelection{62, 94, 150}, kMarker{150, 185, 255};
 const TextRgb kBorder{96, 98, 104}, kDivider{150, 152, 160};
 constexpr int kDividerZone = 4;  // pixels at the panel's top where the divider is caught
-constexpr int kTextLeft = 3;
-constexpr int kLargest = 12, kSmallest = 8;
+constexpr int kTextLeft = 3, kTextRight = 3;  // pixels between the text and the panel's sides
+constexpr int kTypeSize = 12;  // every row's: a long line is carried over to further rows
 
 bool Before(int rowA, int byteA, int rowB, int byteB) { return rowA < rowB || (rowA == rowB && byteA < byteB); }
 
 }  // namespace
 
 PanelBox::~PanelBox() = default;
+
+int PanelBox::RowFit(const char* text, int length) const {
+  return TextFitLength(text, length, kTypeSize, w() - kTextLeft - kTextRight);
+}
 
 void PanelBox::ShiftSelection(int rowsUp) {
   anchor.row -= rowsUp;
@@ -78,13 +82,11 @@ void PanelBox::draw() {
     const int top = 1 + i * kPanelRowHeight;
     const bool last = i == count - 1;
     const int markerWidth = last && marker[0] ? TextWidth(marker, static_cast<int>(std::strlen(marker)), 11, true) + 8 : 0;
-    // A row too wide for the panel is drawn smaller, so a full console line stays readable.
-    row.size = kLargest;
-    while (row.size > kSmallest && TextWidth(row.text, row.length, row.size, false) > w() - 6 - markerWidth) --row.size;
+    const TextRgb band = row.attention ? kAttention : kBackground;
     if (row.attention) FillTextRect(canvas, 1, top, w() - 2, kPanelRowHeight, kAttention);
     if (!Before(i, 0, from.row, 0) && !Before(to.row, 0, i, 0) && Before(from.row, from.byte, to.row, to.byte)) {
       int a = i == from.row ? from.byte : 0, b = i == to.row ? to.byte : row.length;
-      int x0 = TextIndexToX(row.text, row.length, row.size, a), x1 = TextIndexToX(row.text, row.length, row.size, b);
+      int x0 = TextIndexToX(row.text, row.length, kTypeSize, a), x1 = TextIndexToX(row.text, row.length, kTypeSize, b);
       if (b == row.length && i != to.row) x1 += 4;  // the line's end is part of it
       FillTextRect(canvas, kTextLeft + x0, top, x1 - x0, kPanelRowHeight, kSelection);
     }
@@ -93,11 +95,13 @@ void PanelBox::draw() {
       const PanelSpan& p = row.spans[s];
       spans[s] = TextSpan{p.from, p.to, p.link ? kLink : TextRgb{p.r, p.g, p.b}, p.link};
     }
-    const int textTop = top + (kPanelRowHeight - TextHeight(row.size)) / 2;
-    DrawText(canvas, kTextLeft, textTop, row.text, row.length, row.size, false, kText, spans, row.spanCount);
-    if (markerWidth)
+    const int textTop = top + (kPanelRowHeight - TextHeight(kTypeSize)) / 2;
+    DrawText(canvas, kTextLeft, textTop, row.text, row.length, kTypeSize, false, kText, spans, row.spanCount);
+    if (markerWidth) {  // over the end of a full last row, on its own patch of the row's colour
+      FillTextRect(canvas, w() - markerWidth - 2, top, markerWidth + 1, kPanelRowHeight, band);
       DrawText(canvas, w() - markerWidth + 2, top + (kPanelRowHeight - TextHeight(11)) / 2, marker,
                static_cast<int>(std::strlen(marker)), 11, true, kMarker, nullptr, 0);
+    }
   }
   fl_draw_image(TextCanvasPixels(canvas), x(), y(), w(), h(), 3);
   DestroyTextCanvas(canvas);
@@ -108,13 +112,13 @@ PanelBox::Point PanelBox::PointAt(int mx, int my) const {
   if (my < 1 || count == 0) return Point{0, 0};
   if (row >= count) return Point{count - 1, rows[count - 1].length};
   const Row& r = rows[row];
-  return Point{row, TextXToIndex(r.text, r.length, r.size ? r.size : kLargest, mx - kTextLeft)};
+  return Point{row, TextXToIndex(r.text, r.length, kTypeSize, mx - kTextLeft)};
 }
 
 const PanelSpan* PanelBox::LinkAt(int mx, int my) const {
   if (my < 1 || (my - 1) / kPanelRowHeight >= count) return nullptr;
   const Row& r = rows[(my - 1) / kPanelRowHeight];
-  const int size = r.size ? r.size : kLargest;
+  const int size = kTypeSize;
   for (int s = 0; s < r.spanCount; ++s) {
     if (!r.spans[s].link) continue;
     int x0 = kTextLeft + TextIndexToX(r.text, r.length, size, r.spans[s].from);

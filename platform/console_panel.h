@@ -19,6 +19,11 @@ struct PanelRow {
   PanelSpan spans[kMaxPanelSpans];
 };
 
+// How many bytes of a UTF-8 text fit in one row of the panel as wide as it is now, in the one
+// type size every row has: up to the last word that fits (a longer word is broken between
+// characters), at least one character. The console carries the rest over to further rows.
+int PanelRowFit(PlatformWidget* panel, const char* text, int length);
+
 // The rows shown, top to bottom, and the marker of a scrolled-back view ("" for none), which
 // is drawn at the last row's right end. The panel redraws only when they change.
 void SetPanelRows(PlatformWidget* panel, const PanelRow* rows, int count, const char* marker);

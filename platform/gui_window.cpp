@@ -87,8 +87,9 @@ bool IsNavigationKey(int key) {
          key == FL_Page_Up || key == FL_Page_Down || key == FL_Home || key == FL_End;
 }
 
-// The input line scrolls sideways and holds up to 255 bytes. Pasted text goes to the shell,
-// which decides what the line shows of it; a character typed into a full line is reported.
+// The input line scrolls sideways and holds what the shell asks for. Pasted text goes to the
+// shell, which decides what the line shows of it; a character typed into a full line is
+// reported once, until the line has room again (Shift between letters is no new attempt).
 // While it has the keyboard every key edits it; Escape gives the keyboard back to the view.
 class LineInput : public TextInput {
  public:
@@ -131,7 +132,11 @@ class LineInput : public TextInput {
     int result = Fl_Input::handle(event);
     bool refused = full && typesText;
     if (refused && !refusedLast && InputFullHandler) InputFullHandler();
-    refusedLast = refused;
+    if (refused) {
+      refusedLast = true;
+    } else if (size() < maximum_size()) {
+      refusedLast = false;
+    }
     return result;
   }
 
@@ -466,7 +471,6 @@ static PlatformWidget* CreateControl(PlatformWindow* window, PlatformWidget* slo
     slot->input = new LineInput(0, 0, width, height);
     slot->input->box(FL_BORDER_BOX);
     slot->input->textsize(13);
-    slot->input->maximum_size(255);
     // Claiming Enter keeps it from moving the focus; the main loop reads Enter itself.
     slot->input->when(FL_WHEN_ENTER_KEY_ALWAYS);
   }
@@ -477,8 +481,10 @@ static PlatformWidget* CreateControl(PlatformWindow* window, PlatformWidget* slo
   return slot;
 }
 
-PlatformWidget* CreateInputLine(PlatformWindow* window, int x, int y, int width, int height) {
-  return CreateControl(window, window ? &window->inputLine : nullptr, false, x, y, width, height);
+PlatformWidget* CreateInputLine(PlatformWindow* window, int x, int y, int width, int height, int maxBytes) {
+  PlatformWidget* line = CreateControl(window, window ? &window->inputLine : nullptr, false, x, y, width, height);
+  if (line && line->input) line->input->maximum_size(maxBytes);
+  return line;
 }
 
 PlatformWidget* CreateConsolePanel(PlatformWindow* window, int x, int y, int width, int height) {
@@ -493,6 +499,11 @@ void MoveWidget(PlatformWidget* widget, int x, int y, int width, int height, boo
 
 void SetWidgetText(PlatformWidget* widget, const char* text) {
   if (widget && widget->input) widget->input->value(text ? text : "");
+}
+
+int PanelRowFit(PlatformWidget* panel, const char* text, int length) {
+  if (!panel || !panel->panel) return length;
+  return panel->panel->RowFit(text, length);
 }
 
 void SetPanelRows(PlatformWidget* panel, const PanelRow* rows, int count, const char* marker) {

@@ -73,7 +73,8 @@ void DeleteRenderContext(PlatformWindow* window);
 void DestroyTopWindow(PlatformWindow* window);
 
 // Children, in client coordinates (origin at the top left).
-PlatformWidget* CreateInputLine(PlatformWindow* window, int x, int y, int width, int height);
+// The input line holds up to maxBytes bytes; a key typed into a full line is reported.
+PlatformWidget* CreateInputLine(PlatformWindow* window, int x, int y, int width, int height, int maxBytes);
 PlatformWidget* CreateConsolePanel(PlatformWindow* window, int x, int y, int width, int height);
 void MoveWidget(PlatformWidget* widget, int x, int y, int width, int height, bool toTop);
 void SetWidgetText(PlatformWidget* widget, const char* text);

@@ -5,10 +5,12 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Input.H>
+#include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
@@ -44,12 +46,79 @@ class GroupFrame : public Fl_Widget {
   }
 };
 
+constexpr int kMaxChoices = 10;
+constexpr int kChoiceBytes = 64;
+constexpr int kArrowWidth = 16;
+
+// The button beside a field that drops down the values offered for it: picking one puts it in
+// the field. Without values it does nothing and its arrow is greyed.
+class ChoiceArrow : public Fl_Button {
+ public:
+  ChoiceArrow(int x, int y, int w, int h, Fl_Input* field) : Fl_Button(x, y, w, h, "@2>"), field(field) {
+    box(FL_UP_BOX);
+    labelsize(8);
+    labelcolor(FL_INACTIVE_COLOR);
+    clear_visible_focus();  // Tab goes from field to field
+  }
+  int handle(int event) override {
+    if (event == FL_PUSH && Fl::event_button() == FL_LEFT_MOUSE) {
+      Open();
+      return 1;
+    }
+    return Fl_Button::handle(event);
+  }
+  void SetChoices(const char* const* given, int count);
+  void Open();
+
+ private:
+  Fl_Input* field;
+  char values[kMaxChoices][kChoiceBytes];
+  char labels[kMaxChoices][2 * kChoiceBytes];  // '&' doubled: a menu would underline what follows it
+  Fl_Menu_Item items[kMaxChoices + 1] = {};
+  int count = 0;
+};
+
+void ChoiceArrow::SetChoices(const char* const* given, int givenCount) {
+  count = 0;
+  for (int i = 0; i < givenCount && count < kMaxChoices; ++i) {
+    if (!given[i] || !given[i][0]) continue;
+    std::snprintf(values[count], kChoiceBytes, "%s", given[i]);
+    int used = 0;
+    if (values[count][0] == '@') labels[count][used++] = '@';  // a leading "@" would name a symbol
+    for (const char* p = values[count]; *p && used < 2 * kChoiceBytes - 2; ++p) {
+      if (*p == '&') labels[count][used++] = '&';
+      labels[count][used++] = *p;
+    }
+    labels[count][used] = '\0';
+    ++count;
+  }
+  labelcolor(count ? FL_FOREGROUND_COLOR : FL_INACTIVE_COLOR);
+  redraw();
+}
+
+// The list drops down under the field and the arrow, as wide as both; the keys move in it.
+void ChoiceArrow::Open() {
+  if (count == 0) return;
+  for (int i = 0; i < count; ++i) {
+    items[i] = Fl_Menu_Item();
+    items[i].text = labels[i];
+    items[i].labelsize(field->textsize() + 1);
+  }
+  items[count] = Fl_Menu_Item();
+  const Fl_Menu_Item* picked = items->pulldown(field->x(), field->y(), field->w() + w(), field->h());
+  if (!picked) return;
+  field->value(values[picked - items]);
+  field->take_focus();
+  field->position(field->size());
+}
+
 struct DialogState {
   Fl_Window* window = nullptr;
   TextInput* server = nullptr;
   TextInput* channel = nullptr;
   TextInput* port = nullptr;
   TextInput* nickname = nullptr;
+  ChoiceArrow* arrows[4] = {};  // beside the server, channel, port and nickname
   Fl_Return_Button* connect = nullptr;
   DialogProcedure procedure = nullptr;
   int result = 0;
@@ -72,12 +141,25 @@ void WindowCallback(Fl_Widget*, void*) {
   if (dialog.procedure) dialog.procedure(DialogClose, 0);
 }
 
+ChoiceArrow* ArrowOfFocus() {
+  const Fl_Widget* fields[4] = {dialog.server, dialog.channel, dialog.port, dialog.nickname};
+  for (int i = 0; i < 4; ++i)
+    if (fields[i] && Fl::focus() == fields[i]) return dialog.arrows[i];
+  return nullptr;
+}
+
 // Enter in any field presses the default button. Taken here, before any
 // widget sees it, because a group under the focus may use Enter to move on.
+// Alt+Down drops down the focused field's list, as in a combo box.
 int DispatchDialogEvent(int event, Fl_Window* window) {
-  if (event == FL_KEYBOARD && dialog.window && window && window->top_window() == dialog.window &&
-      (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)) {
+  // An open drop-down list holds the grab and takes its own keys (Enter picks in it).
+  const bool inDialog = dialog.window && window && window->top_window() == dialog.window && !Fl::grab();
+  if (event == FL_KEYBOARD && inDialog && (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)) {
     if (dialog.connect && dialog.connect->active()) ButtonPressed(dialog.connect, reinterpret_cast<void*>(kConnectButton));
+    return 1;
+  }
+  if (event == FL_KEYBOARD && inDialog && Fl::event_key() == FL_Down && Fl::event_state(FL_ALT)) {
+    if (ChoiceArrow* arrow = ArrowOfFocus()) arrow->Open();
     return 1;
   }
   return dialog.previousDispatch ? dialog.previousDispatch(event, window) : Fl::handle_(event, window);
@@ -108,26 +190,16 @@ int FieldLeft() {
   return left > X(48) ? left : X(48);
 }
 
-// The template's combo box: an edit field with the drop-down button beside it. Its list stays
-// empty, so the button only keeps the template's look.
-TextInput* ComboBox(int left, int x, int y, int w, int h) {
-  const int height = Y(h) + 2, arrow = 20;
-  TextInput* input = new TextInput(left, Y(y), X(x + w) - left - arrow, height);
-  input->textsize(kFontPixels);
-  input->maximum_size(255);
-  Fl_Box* button = new Fl_Box(X(x + w) - arrow, Y(y), arrow, height, "@2>");
-  button->box(FL_UP_BOX);
-  button->labelsize(8);
-  button->labelcolor(FL_INACTIVE_COLOR);
-  return input;
-}
-
-// Every field draws its text with Pango, so a nickname or channel in any script shows.
-TextInput* EditField(int left, int x, int y, int w, int h) {
-  TextInput* input = new TextInput(left, Y(y), X(x + w) - left, Y(h) + 2);
+// A combo box: an edit field with the button beside it that drops down the values offered
+// (SetDialogItemChoices). Every field draws its text with Pango, so a nickname or channel in any
+// script shows.
+TextInput* ComboBox(int left, int x, int y, int w, int h, int maximum, ChoiceArrow** arrow) {
+  const int height = Y(h) + 2;
+  TextInput* input = new TextInput(left, Y(y), X(x + w) - left - kArrowWidth, height);
   input->box(FL_DOWN_BOX);
   input->textsize(kFontPixels);
-  input->maximum_size(259);
+  input->maximum_size(maximum);
+  *arrow = new ChoiceArrow(X(x + w) - kArrowWidth, Y(y), kArrowWidth, height, input);
   return input;
 }
 
@@ -150,18 +222,18 @@ void BuildDialog(const char* caption) {
   Fl_Box* icon = new Fl_Box(X(87), Y(6), 32, 32);
   icon->image(const_cast<Fl_RGB_Image*>(AppIconImage()));
   const int left = FieldLeft();
-  dialog.server = ComboBox(left, 48, 41, 90, 12);
-  dialog.channel = ComboBox(left, 48, 60, 132, 12);
+  dialog.server = ComboBox(left, 48, 41, 90, 12, 255, &dialog.arrows[0]);
+  dialog.channel = ComboBox(left, 48, 60, 132, 12, 255, &dialog.arrows[1]);
   Label(12, 44, 30, 12, "Server:", FL_ALIGN_LEFT | FL_ALIGN_TOP);
   Label(12, 63, 30, 12, "Channel:", FL_ALIGN_LEFT | FL_ALIGN_TOP);
-  dialog.port = EditField(X(144), 144, 41, 36, 12);
-  dialog.nickname = EditField(left, 48, 78, 132, 12);
+  dialog.port = ComboBox(X(144), 144, 41, 36, 12, 259, &dialog.arrows[2]);
+  dialog.nickname = ComboBox(left, 48, 78, 132, 12, 259, &dialog.arrows[3]);
   Label(12, 80, 30, 12, "Nickname:", FL_ALIGN_LEFT | FL_ALIGN_TOP);
   new GroupFrame(X(6), Y(30), X(180), Y(68), "Static");
   dialog.connect = new Fl_Return_Button(X(6), Y(103), X(60), Y(18), "&Connect");
   PushButton(dialog.connect, kConnectButton);
   PushButton(new Fl_Button(X(132), Y(103), X(54), Y(18), "&Exit"), kExitButton);
-  PushButton(new Fl_Button(X(72), Y(103), X(54), Y(18), "&Help"), kHelpButton)->deactivate();
+  PushButton(new Fl_Button(X(72), Y(103), X(54), Y(18), "&Help"), kHelpButton);
   Label(8, 12, 59, 12, "QIVRA Beta 2", FL_ALIGN_CENTER | FL_ALIGN_TOP);
   Label(127, 12, 59, 12, "a 3D chat room", FL_ALIGN_CENTER | FL_ALIGN_TOP);
   AddLookRow(X(6), Y(124), X(183));  // platform/look_row.cpp, under the buttons
@@ -215,6 +287,12 @@ void EndConnectionDialog(int result) {
 void SetDialogItemText(int controlId, const char* text) {
   Fl_Input* field = FieldOf(controlId);
   if (field) field->value(text ? text : "");
+}
+
+void SetDialogItemChoices(int controlId, const char* const* values, int count) {
+  const int index = controlId == kServerBox ? 0 : controlId == kChannelBox ? 1 : controlId == kPortEdit ? 2
+                  : controlId == kNicknameEdit ? 3 : -1;
+  if (index >= 0 && dialog.arrows[index]) dialog.arrows[index]->SetChoices(values, count);
 }
 
 int GetDialogItemText(int controlId, char* out, int maxCount) {

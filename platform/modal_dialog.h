@@ -14,8 +14,8 @@ enum DialogControl {
 enum DialogMessage { DialogInit, DialogCommand, DialogClose };
 
 // Receives DialogInit once the controls exist, DialogCommand with a control
-// id when a button is pressed (Enter in any field presses Connect), and
-// DialogClose for the close box. Escape sends nothing.
+// id when a button is pressed (Enter in any field presses Connect; Help too),
+// and DialogClose for the close box. Escape sends nothing.
 typedef bool (*DialogProcedure)(DialogMessage message, int controlId);
 
 // Shows the dialog, centred on the screen with no owner window, and waits
@@ -23,6 +23,9 @@ typedef bool (*DialogProcedure)(DialogMessage message, int controlId);
 int RunConnectionDialog(const char* caption, DialogProcedure procedure);
 void EndConnectionDialog(int result);
 void SetDialogItemText(int controlId, const char* text);
+// The values the drop-down beside a field offers, in their order (at most 10, each up to 63
+// bytes); picking one with the mouse or the keys (Alt+Down opens it) puts it in the field.
+void SetDialogItemChoices(int controlId, const char* const* values, int count);
 // Copies at most maxCount - 1 characters and a terminating zero; returns the length.
 int GetDialogItemText(int controlId, char* out, int maxCount);
 

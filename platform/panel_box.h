@@ -5,7 +5,7 @@
 #include "platform/console_panel.h"
 
 constexpr int kMaxShownRows = 40;
-constexpr int kPanelRowBytes = 256;
+constexpr int kPanelRowBytes = 512;
 
 class PanelBox : public Fl_Widget {
  public:
@@ -18,6 +18,8 @@ class PanelBox : public Fl_Widget {
   // The selected text to the clipboard (1) or the primary selection (0); false when none.
   bool CopySelection(int clipboard);
   int Rows() const { return count; }
+  // Bytes of text that fit in one row at the panel's width (console_panel.h: PanelRowFit).
+  int RowFit(const char* text, int length) const;
 
  private:
   struct Row {
@@ -26,7 +28,6 @@ class PanelBox : public Fl_Widget {
     bool attention;
     int spanCount;
     PanelSpan spans[kMaxPanelSpans];
-    int size;  // the type size it was last drawn in
   };
   struct Point {
     int row, byte;

@@ -294,3 +294,22 @@ unsigned char* DrawTextPlate(const char* text, int length, const TextPlateStyle&
   *height = h;
   return rgba;
 }
+
+int TextFitLength(const char* text, int length, int size, int width) {
+  if (!text || length <= 0) return 0;
+  PangoLayout* layout = MakeLayout(MeasureContext(), text, length, size, false);
+  // A line break would end the first line early: it is measured as the blank a row shows.
+  const int measured = static_cast<int>(strnlen(Measure.safe, sizeof Measure.safe));
+  if (std::strpbrk(Measure.safe, "\r\n")) {
+    for (int i = 0; i < measured; ++i)
+      if (Measure.safe[i] == '\n' || Measure.safe[i] == '\r') Measure.safe[i] = ' ';
+    pango_layout_set_text(layout, Measure.safe, measured);
+  }
+  pango_layout_set_width(layout, (width > 1 ? width : 1) * PANGO_SCALE);
+  pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+  PangoLayoutLine* first = pango_layout_get_line_readonly(layout, 0);
+  int fit = first ? first->length : measured;
+  if (fit <= 0) fit = static_cast<int>(g_utf8_next_char(Measure.safe) - Measure.safe);  // one character at least
+  g_object_unref(layout);
+  return fit > length ? length : fit;
+}

@@ -34,6 +34,11 @@ int TextHeight(int size);  // the height of a line of that size
 int TextIndexToX(const char* text, int length, int size, int index);
 // The byte index of the character boundary nearest to x.
 int TextXToIndex(const char* text, int length, int size, int x);
+// How many bytes of the text make its first line when it is wrapped at width pixels: up to the
+// last word that fits, its blanks with it; a word wider than the width is broken between
+// characters. At least one character; length when all of it fits. Line breaks inside count as
+// blanks (a console row holds them).
+int TextFitLength(const char* text, int length, int size, int width);
 // How many characters of the text no installed font has (drawn as a box with their code).
 int TextMissingGlyphs(const char* text, int length, int size);
 

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int kMaxShown = 1100;  // a 259-byte field with every byte a control character fits
+constexpr int kMaxShown = 8300;  // the input line's 4,096 bytes with every one a control character fit
 
 // The field's text as shown: a control character becomes "^" and its letter, as FLTK shows it
 // (a pasted line break is "^J"). shownAt[i] is where source byte i starts in the shown text.

@@ -8,6 +8,7 @@
 
 #include "irc/irc_message.h"
 #include "irc/relay_lines.h"
+#include "irc/words/ctcp_ping.h"
 #include "platform/ticks.h"
 
 #ifndef QIVRA_VERSION
@@ -71,6 +72,11 @@ void HandleCtcp(const char* sender, const char* text, bool isNotice, char* out, 
     FormatInto(out, size, "* %s [Private] %s", sender, argument);
     return;
   }
+  uint32_t elapsed = 0;
+  if (isNotice && strcasecmp(word, "PING") == 0 && TakeCtcpPingRoundTrip(argument, &elapsed)) {
+    FormatInto(out, size, "PING reply from %s: %u.%02u s", sender, elapsed / 1000, elapsed % 1000 / 10);
+    return;
+  }
   if (isNotice) {
     FormatInto(out, size, "CTCP %s reply from %s: %s", word, sender, argument);
     return;
@@ -87,3 +93,4 @@ void HandleCtcp(const char* sender, const char* text, bool isNotice, char* out, 
   SendIrcLine("\r\n", "NOTICE %s :\x01%s %s\x01", sender, word, reply);
   FormatInto(out, size, "CTCP %s from %s (answered)", word, sender);
 }
+

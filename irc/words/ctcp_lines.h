@@ -9,4 +9,6 @@ constexpr unsigned kCtcpAnswerGapMs = 1000;  // at most one answer a second: flo
 // channel) is answered with a NOTICE when it is VERSION, PING, TIME or CLIENTINFO; a reply
 // (isNotice) is only shown. out gets the line to show ("CTCP VERSION from alice (answered)",
 // "* alice [Private] waves" for a private action).
+// A reply to a PING of ours (irc/words/ctcp_ping.h) shows the round trip instead: "PING reply
+// from bob: 0.21 s".
 void HandleCtcp(const char* sender, const char* text, bool isNotice, char* out, std::size_t size);

@@ -1,8 +1,9 @@
-// Joins, parts, quits, kicks, nickname changes and member lists as console lines; a reason
-// follows in parentheses, and a channel the user left says how to go back.
+// Joins, parts, quits, kicks, nickname and mode changes and member lists as console lines; a
+// reason follows in parentheses, and a channel the user left says how to go back.
 #include "irc/words/member_lines.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "irc/irc_event.h"
 
@@ -18,6 +19,20 @@ void FormatOwnLeave(const char* channel, const char* by, const char* reason, boo
     std::snprintf(out, size, "You have left %s%s%s%s: /join %s to go back", channel, Open(reason), reason,
                   Close(reason), channel);
   }
+}
+
+// "#room +o alice": the channel, the modes, and the arguments after them.
+bool ModeChangeLine(const char* nick, const char* change, char* out, std::size_t size) {
+  const std::size_t channel = std::strcspn(change, " ");
+  if (channel == 0 || change[channel] != ' ') return false;
+  const char* modes = change + channel + 1;
+  const std::size_t modesLength = std::strcspn(modes, " ");
+  const char* arguments = modes[modesLength] ? modes + modesLength + 1 : "";
+  char channelText[256], modesText[256];
+  std::snprintf(channelText, sizeof channelText, "%.*s", static_cast<int>(channel), change);
+  std::snprintf(modesText, sizeof modesText, "%.*s", static_cast<int>(modesLength), modes);
+  FormatChannelMode(nick, channelText, modesText, arguments, out, size);
+  return true;
 }
 }  // namespace
 
@@ -43,7 +58,17 @@ bool FormatMemberLine(int kind, const char* channel, const char* nick, const cha
         std::snprintf(out, size, "In %s: %s", channel, text);
       }
       return true;
-    default: return false;  // a mode change shows no line
+    case EventModeChange: return ModeChangeLine(nick, text, out, size);
+    default: return false;
+  }
+}
+
+void FormatChannelMode(const char* nick, const char* channel, const char* modes, const char* arguments, char* out,
+                       std::size_t size) {
+  if (arguments[0]) {
+    std::snprintf(out, size, "%s sets mode %s %s", nick, modes, arguments);
+  } else {
+    std::snprintf(out, size, "%s sets mode %s on %s", nick, modes, channel);
   }
 }
 

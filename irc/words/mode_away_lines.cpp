@@ -1,9 +1,12 @@
-// Mode changes, invitations, away and channel-list replies as sentences a user reads.
+// Mode changes and the modes and bans of channels, invitations, away and channel-list replies as sentences.
 #include "irc/words/mode_away_lines.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "core/irc_case.h"
+#include "irc/words/member_lines.h"
+#include "platform/ticks.h"
 
 namespace {
 
@@ -24,9 +27,9 @@ bool ModeText(const IrcMessage& m, char* out, std::size_t size) {
   const char* modes = Param(m, 1);
   char arguments[kIrcLineLength];
   JoinParams(m, 2, arguments, sizeof arguments);
-  if (IsChannelName(target) && arguments[0]) {
-    FormatInto(out, size, "%s sets mode %s %s", m.source, modes, arguments);
-  } else if (!IsChannelName(target) && SameIrcName(m.source, target)) {
+  if (IsChannelName(target)) {
+    FormatChannelMode(m.source, target, modes, arguments, out, size);
+  } else if (SameIrcName(m.source, target)) {
     FormatInto(out, size, "%s sets mode %s", m.source, modes);  // only the user's own: the user
   } else {
     FormatInto(out, size, "%s sets mode %s on %s%s%s", m.source, modes, target, arguments[0] ? " " : "",
@@ -53,6 +56,58 @@ bool ListEntryText(const IrcMessage& m, char* out, std::size_t size) {
   return true;
 }
 
+// 324: «<me> #room +ntl 10»; ircd-irc2 gives "+ " for a channel without modes.
+bool ChannelModesText(const IrcMessage& m, char* out, std::size_t size) {
+  if (m.count < 3) return false;
+  char modes[kIrcLineLength];
+  JoinParams(m, 2, modes, sizeof modes);
+  std::size_t length = std::strlen(modes);
+  while (length > 0 && modes[length - 1] == ' ') modes[--length] = '\0';
+  if (std::strcmp(modes, "+") == 0 || !modes[0]) {
+    FormatInto(out, size, "%s has no modes", Param(m, 1));
+  } else {
+    FormatInto(out, size, "%s has mode %s", Param(m, 1), modes);
+  }
+  return true;
+}
+
+// 329: «<me> #room <seconds since 1970>».
+bool CreationText(const IrcMessage& m, char* out, std::size_t size) {
+  long long seconds = std::atoll(Param(m, 2));
+  if (seconds <= 0) return false;
+  char when[64];
+  LocalMomentText(seconds, when, sizeof when);
+  FormatInto(out, size, "%s was created on %s", Param(m, 1), when);
+  return true;
+}
+
+// 367: «<me> #room <mask> [<setter> <seconds since 1970>]».
+bool BanEntryText(const IrcMessage& m, char* out, std::size_t size) {
+  if (m.count < 3) return false;
+  char setter[kIrcLineLength], when[64] = "";
+  FormatInto(setter, sizeof setter, "%.*s", static_cast<int>(std::strcspn(Param(m, 3), "!@")), Param(m, 3));
+  long long seconds = std::atoll(Param(m, 4));
+  if (seconds > 0) LocalMomentText(seconds, when, sizeof when);
+  if (setter[0] && when[0]) {
+    FormatInto(out, size, "%s bans %s (set by %s on %s)", Param(m, 1), Param(m, 2), setter, when);
+  } else if (setter[0]) {
+    FormatInto(out, size, "%s bans %s (set by %s)", Param(m, 1), Param(m, 2), setter);
+  } else {
+    FormatInto(out, size, "%s bans %s", Param(m, 1), Param(m, 2));
+  }
+  return true;
+}
+
+// 221: «<me> +i», or "+" alone for none.
+void OwnModesText(const IrcMessage& m, char* out, std::size_t size) {
+  const char* modes = Param(m, 1);
+  if (!modes[0] || std::strcmp(modes, "+") == 0) {
+    FormatInto(out, size, "You have no user modes");
+  } else {
+    FormatInto(out, size, "Your user modes: %s", modes);
+  }
+}
+
 bool ReplyText(const IrcMessage& m, char* out, std::size_t size) {
   switch (NumericOf(m)) {
     case 301:
@@ -64,13 +119,14 @@ bool ReplyText(const IrcMessage& m, char* out, std::size_t size) {
     case 321: FormatInto(out, size, "Channels (members): topic"); return true;
     case 322: return ListEntryText(m, out, size);
     case 323: FormatInto(out, size, "End of the channel list"); return true;
-    case 324: {
-      if (m.count < 3) return false;
-      char modes[kIrcLineLength];
-      JoinParams(m, 2, modes, sizeof modes);
-      FormatInto(out, size, "%s has mode %s", Param(m, 1), modes);
+    case 221: OwnModesText(m, out, size); return true;
+    case 324: return ChannelModesText(m, out, size);
+    case 329: return CreationText(m, out, size);
+    case 367: return BanEntryText(m, out, size);
+    case 368:
+      if (m.count < 2) return false;
+      FormatInto(out, size, "End of the ban list of %s", Param(m, 1));
       return true;
-    }
     case 341: return InvitedText(m, out, size);
     default: return false;
   }

@@ -59,7 +59,7 @@ int Show(const char* text, char* message) {
 
 int ShowServerText(const IrcMessage& m, char* message) {
   FormatServerText(m, message, kIrcLineLength);
-  return EventText;
+  return message[0] ? EventText : EventNone;
 }
 
 int ShowNotice(const IrcMessage& m, char* message) {
@@ -70,7 +70,12 @@ int ShowNotice(const IrcMessage& m, char* message) {
     HandleCtcp(m.source, text, true, message, kIrcLineLength);
     return EventText;
   }
-  FormatInto(message, kIrcLineLength, "-%s- %s", m.source, text);
+  const char* target = Param(m, 0);
+  if (target[0] && std::strchr("#&+!", target[0])) {  // to a channel: irssi's "-nick:#channel- text"
+    FormatInto(message, kIrcLineLength, "-%s:%s- %s", m.source, target, text);
+  } else {
+    FormatInto(message, kIrcLineLength, "-%s- %s", m.source, text);
+  }
   return EventText;
 }
 
@@ -169,17 +174,34 @@ int ShowServerLine(const IrcMessage& m, char* message) {
   return EventNone;
 }
 
+int ShowModeChange(const IrcMessage& m, char* nick, char* message) {
+  const char* target = Param(m, 0);
+  if (m.count < 2 || !target[0] || !std::strchr("#&+!", target[0])) return ShowServerText(m, message);
+  std::size_t used = 0;
+  message[0] = '\0';
+  for (int i = 0; i < m.count && used + 1 < kIrcLineLength; ++i) {
+    FormatInto(message + used, kIrcLineLength - used, "%s%s", i ? " " : "", m.params[i]);
+    used += strnlen(message + used, kIrcLineLength - used);
+  }
+  FormatInto(nick, kIrcLineLength, "%s", m.source);
+  return EventModeChange;
+}
+
 int GatherNames(const IrcMessage& m, IrcEvent* event) {
-  if (m.count < 3) return EventHandled;
+  if (m.count < 4) return EventHandled;  // «<me> = #channel :names»: no names, no channel either
   const char* channel = Param(m, m.count - 2);
-  if (!SameIrcName(channel, Names.channel)) ResetNames(channel);
   int code = EventHandled;
+  if (!SameIrcName(channel, Names.channel)) {
+    // "NAMES" for several channels: the list gathered so far is handed over before the next begins.
+    code = ShowMemberList(event) == EventMemberList ? EventMemberList : EventHandled;
+    ResetNames(channel);
+  }
   const char* walk = Param(m, m.count - 1);
   while (*walk) {
     std::size_t length = std::strcspn(walk, " ");
     if (length > 0) {
       std::size_t needed = length + (Names.used ? 2 : 0);
-      if (Names.used + needed >= sizeof Names.text && code == EventHandled) {
+      if (Names.used + needed >= sizeof Names.text && code == EventHandled && Names.used) {
         // A list longer than one event can hold goes in parts; the last part carries the count.
         FormatInto(event->channel, sizeof event->channel, "%s", Names.channel);
         FormatInto(event->text, kIrcLineLength, "%s", Names.text);

@@ -11,6 +11,10 @@ void NoteUserQuery(const char* nick, bool whois);
 // The console line for a line the channel events do not cover: EventText with the line in
 // message, or EventNone. Receive thread.
 int ShowServerLine(const IrcMessage& m, char* message);
+// A MODE line: a channel's change as EventModeChange (nick: who made it; message: the channel,
+// the modes and their arguments, "#room +o alice"), so that the channel's log keeps it; a
+// user's own modes in words as EventText. Link thread.
+int ShowModeChange(const IrcMessage& m, char* nick, char* message);
 // One names reply (353) gathered into the channel's member list, which the end of the list (366)
 // hands over: EventHandled, or EventMemberList with result 0 when a very long list has to hand a
 // part over early.

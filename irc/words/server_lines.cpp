@@ -5,21 +5,34 @@
 #include <cstring>
 
 #include "irc/words/mode_away_lines.h"
+#include "irc/words/numeric_lines.h"
 
 namespace {
 
-// A reply's wording: $1 ... $9 stand for its parameters after the target.
+// A reply's wording: $1 ... $9 stand for its parameters after the target; a part in [brackets]
+// is left out when a parameter named in it is empty.
 struct ReplyForm {
   int numeric;
   const char* form;
 };
 
 const ReplyForm kReplyForms[] = {
-    {311, "$1 is $2@$3 ($5)"},
-    {312, "$1 is on $2 ($3)"},
-    {317, "$1 has been idle for $2 seconds"},
+    {4, "$1 runs $2"},  // «<me> <server> <version> <user modes> <channel modes>»
+    {42, "Your unique ID is $1"},
+    {219, "End of the statistics ($1)"},
+    {252, "Operators online: $1"},
+    {253, "Unknown connections: $1"},
+    {254, "Channels: $1"},
+    {311, "$1 is $2@$3[ ($5)]"},
+    {312, "$1 is on $2[ ($3)]"},
     {319, "$1 is in $2"},
+    {303, "Online: $1"},
     {330, "$1 is logged in as $2"},
+    {351, "$2 runs $1"},  // «<me> <version>. <server> :<comments>»
+    {364, "Linked server: $2 ($3)"},
+    {365, "End of the server links"},
+    {369, "End of the earlier users named $1"},
+    {391, "Time at $1: $2"},
     {900, "$3"},  // «<me> <nick!user@host> <account> :You are now logged in as <account>»
 };
 
@@ -29,6 +42,7 @@ const ReplyForm kErrorForms[] = {
     {403, "No such channel: $1."},
     {404, "Your message to $1 was not delivered ($2)."},
     {405, "Cannot join $1: you are in too many channels. /part one first."},
+    {406, "There was no user named $1 lately."},
     {421, "The server does not know the command $1."},
     {431, "No nickname given: type /nick and a name."},
     {432, "The server refused the nickname \"$1\" ($2): choose another with /nick name."},
@@ -64,10 +78,23 @@ void AppendText(char* out, std::size_t size, std::size_t* used, const char* text
   Append(out, size, used, text, std::strlen(text));
 }
 
+// A bracketed part of a form [from, to) names an empty parameter: it is left out.
+bool NamesEmptyParam(const IrcMessage& m, const char* from, const char* to) {
+  for (const char* f = from; f + 1 < to; ++f)
+    if (f[0] == '$' && f[1] >= '1' && f[1] <= '9' && !Param(m, f[1] - '0')[0]) return true;
+  return false;
+}
+
 void FillForm(const IrcMessage& m, const char* form, char* out, std::size_t size) {
   std::size_t used = 0;
   out[0] = '\0';
   for (const char* f = form; *f; ++f) {
+    if (f[0] == '[') {
+      const char* close = std::strchr(f, ']');
+      if (close && NamesEmptyParam(m, f, close)) f = close;
+      continue;
+    }
+    if (f[0] == ']') continue;
     if (f[0] == '$' && f[1] >= '1' && f[1] <= '9') {
       AppendText(out, size, &used, Param(m, f[1] - '0'));
       ++f;
@@ -75,6 +102,12 @@ void FillForm(const IrcMessage& m, const char* form, char* out, std::size_t size
       Append(out, size, &used, f, 1);
     }
   }
+}
+
+// Servers end some parameters with a blank ("#room ", ircd-irc2): nothing to show.
+void TrimEnd(char* out, std::size_t keep) {
+  std::size_t length = std::strlen(out);
+  while (length > keep && out[length - 1] == ' ') out[--length] = '\0';
 }
 
 const char* FindForm(const ReplyForm* forms, std::size_t count, int numeric) {
@@ -91,11 +124,21 @@ void FormatServerText(const IrcMessage& m, char* out, std::size_t size) {
   std::size_t used = 0;
   out[0] = '\0';
   AppendText(out, size, &used, "-server- ");
+  const std::size_t prefix = used;
   int numeric = NumericOf(m);
+  char text[kIrcLineLength];
+  if (FormatCountedReply(m, text, sizeof text)) {
+    if (!text[0]) {  // nothing in it a user would read
+      out[0] = '\0';
+      return;
+    }
+    AppendText(out, size, &used, text);
+    return;
+  }
   const char* form = FindForm(kReplyForms, sizeof kReplyForms / sizeof kReplyForms[0], numeric);
   if (form) {
-    char text[kIrcLineLength];
     FillForm(m, form, text, sizeof text);
+    TrimEnd(text, 0);
     AppendText(out, size, &used, text);
     return;
   }
@@ -110,6 +153,7 @@ void FormatServerText(const IrcMessage& m, char* out, std::size_t size) {
     if (i > first) AppendText(out, size, &used, " ");
     AppendText(out, size, &used, m.params[i]);
   }
+  TrimEnd(out, prefix);
 }
 
 bool ExplainErrorReply(const IrcMessage& m, char* out, std::size_t size) {

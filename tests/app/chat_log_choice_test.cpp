@@ -53,6 +53,8 @@ TEST(ChatLogChoice, ChannelEventsToTheChannelPrivateOnesToThePartnerServerTextNo
       {EventText, "", "", "Topic of #room: read as a server's line", "(none)"},
       {EventMemberList, "#room", "", "alice, bob", "(none)"},
       {EventLeft, "#room", "keeper", "enough", "#room: You have left #room (enough): /join #room to go back"},
+      {EventModeChange, "#room", "keeper", "#room +o bob", "#room: keeper sets mode +o bob"},
+      {EventModeChange, "#other", "keeper", "#other +m", "#other: keeper sets mode +m on #other"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.logged, Chosen(c.kind, c.channel, c.nick, c.text)) << c.kind << " " << c.text;
 }

@@ -381,7 +381,8 @@ TEST_F(CommandInterpreter, LongTextGoesInSeveralMessagesBrokenAtBlanks) {
   InRoom();
   std::string words;
   for (int i = 0; words.size() < 1000; ++i) words += (i ? " word" : "word") + std::to_string(i);
-  const std::size_t room = 510 - (1 + 3 + 1 + 10 + 1 + 63 + 1) - 8 - 5 - 2;  // nick "ann", "#room"
+  // ":ann!" user (20) "@" host (64) " PRIVMSG #room :" text "\r\n" within 512
+  const std::size_t room = 510 - (1 + 3 + 1 + 20 + 1 + 64 + 1) - 8 - 5 - 2;
   ProcessInputLine(words.c_str());
   Lines said = SaidTexts("#room");
   ASSERT_EQ(said.size(), 3u);
@@ -554,6 +555,8 @@ TEST_F(CommandInterpreter, AddedCommandsSendTheirLinesInAnyCase) {
       {"/motd", {"AskForMotd()", "Send(MOTD)"}, {}},
       {"/ctcp bob version", {"Send(PRIVMSG bob :\x01VERSION\x01)"}, {"-> bob: CTCP VERSION"}},
       {"/CTCP bob ping 12 Ab", {"Send(PRIVMSG bob :\x01PING 12 Ab\x01)"}, {"-> bob: CTCP PING 12 Ab"}},
+      // A bare PING carries the time it went (the tick count), for the round trip.
+      {"/ctcp bob ping", {"Send(PRIVMSG bob :\x01PING 4242\x01)"}, {"-> bob: CTCP PING 4242"}},
       // The address handshake's form cannot be typed: the marks inside are dropped.
       {"/ctcp bob VERSION\x01:Q10.0.0.1", {"Send(PRIVMSG bob :\x01VERSION:Q10.0.0.1\x01)"},
        {"-> bob: CTCP VERSION:Q10.0.0.1"}},
@@ -569,6 +572,7 @@ TEST_F(CommandInterpreter, AddedCommandsSendTheirLinesInAnyCase) {
       {"/quote", {}, {"Usage: /quote line (sent to the server as typed)"}},
   };
   InRoom();
+  TickSourceOverride = [] { return 4242u; };
   for (const auto& c : cases) {
     ResetIrcDouble();
     ConsoleClear();
@@ -576,6 +580,7 @@ TEST_F(CommandInterpreter, AddedCommandsSendTheirLinesInAnyCase) {
     EXPECT_EQ(Calls(), c.sent) << c.typed;
     EXPECT_EQ(ConsoleText(), c.console) << c.typed;
   }
+  TickSourceOverride = nullptr;
 }
 
 TEST_F(CommandInterpreter, CommandsThatNeedTheServerSayWhyNothingWasSent) {

@@ -48,7 +48,7 @@ TEST(Paste, GoesInPlaceOfTheSelectionWithItsBreaksMadeLfAndNulDropped) {
 TEST(Paste, BeyondTheLineWaitsInTheRestInOrder) {
   InputLine input;
   std::strcpy(input.line, "<>");
-  const std::string first = Words(600);
+  const std::string first = Words(kInputLineBytes + 345);
   input.Paste(first, 1, 1);
   EXPECT_EQ(kInputLineBytes, std::strlen(input.line));
   EXPECT_EQ("<" + first + ">", input.Whole()) << "line and rest are the whole text";
@@ -61,7 +61,8 @@ TEST(Paste, BeyondTheLineWaitsInTheRestInOrder) {
   // A character cut in two stays whole: the line ends before it.
   InputLine utf;
   std::string e;
-  for (int i = 0; i < 200; ++i) e += "\xC3\xA9";  // é, two bytes each
+  for (std::size_t i = 0; i < kInputLineBytes / 3 + 100; ++i) e += "\xE2\x82\xAC";  // €, three bytes each
+  static_assert(kInputLineBytes % 3 == 1, "the line's end falls inside a three-byte character");
   utf.Paste(e, 0, 0);
   EXPECT_EQ(kInputLineBytes - 1, std::strlen(utf.line));
   EXPECT_EQ(e, utf.Whole());
@@ -69,9 +70,9 @@ TEST(Paste, BeyondTheLineWaitsInTheRestInOrder) {
 
 TEST(Paste, TooMuchIsCountedAsLost) {
   InputLine input;
-  input.Paste(std::string(kPasteHold + 1000, 'a'), 0, 0);
+  input.Paste(std::string(kPasteHold + kInputLineBytes + 1000, 'a'), 0, 0);
   EXPECT_EQ(kPasteHold + kInputLineBytes, input.Whole().size());
-  EXPECT_EQ(1000u - kInputLineBytes, input.lost);
+  EXPECT_EQ(1000u, input.lost);
   const std::string before = input.Whole();
   input.Paste("bcd", 0, 0);
   EXPECT_EQ(3u, input.lost) << "no room: the new paste is what is dropped";
@@ -80,7 +81,7 @@ TEST(Paste, TooMuchIsCountedAsLost) {
 
 TEST(InputLines, EachLineInOrderEmptyOnesSkippedLongOnesInPiecesAtBlanks) {
   EXPECT_EQ((std::vector<std::string>{"a", "b c", "NICK x"}), LinesOf("\na\r\n\r\nb c\rNICK x\n"));
-  const std::string long_line = Words(2500);
+  const std::string long_line = Words(kLongestInputLine * 5 / 2);
   std::vector<std::string> pieces = LinesOf(long_line + "\nlast");
   ASSERT_EQ(4u, pieces.size());
   EXPECT_EQ("last", pieces.back());
@@ -106,13 +107,66 @@ TEST(MessagePieces, BreakAtTheLastBlankThatFitsElseAtTheRoom) {
   EXPECT_EQ(5u, NextMessagePiece(" bcdefgh", 8, 5, &next)) << "a leading blank is no break";
   EXPECT_EQ(3u, NextMessagePiece("abc\xC3\xA9" "xyz", 8, 4, &next)) << "cut before a two-byte character";
   EXPECT_EQ(3u, next);
+  EXPECT_EQ(6u, NextMessagePiece("ab xxxxxxxxxx", 13, 6, &next)) << "a word longer than a piece fills this one";
 }
 
 TEST(MessagePieces, RoomLeavesSpaceForThePrefixTheServerAdds) {
-  // ":ann!" + 10 + "@" + 63 + " " + "PRIVMSG #room :" + text + "\r\n" <= 512
-  EXPECT_EQ(512u - 2 - (1 + 3 + 1 + 10 + 1 + 63 + 1) - 15, MessageTextRoom("#room", "ann", 0));
   EXPECT_EQ(MessageTextRoom("#room", "ann", 0) - 9, MessageTextRoom("#room", "ann", 9));
+  EXPECT_EQ(MessageTextRoom("#room", "ann", 0) - 27, MessageTextRoom("#room", "ann", 0) - 27);
+  EXPECT_EQ(MessageTextRoom("#r", "annabelle", 0), MessageTextRoom("#room", "ann", 0) - 3);
   EXPECT_EQ(64u, MessageTextRoom(std::string(600, 'c').c_str(), "ann", 0)) << "never less than 64";
+}
+
+// Long text sent as the interpreter sends it, piece after piece, and each piece as the server
+// passes it on: ":nick!user@host PRIVMSG target :text\r\n" within 512 bytes with the longest user
+// name (ngircd keeps 19 characters of it with its "~") and host (InspIRCd: 64) a server shows.
+TEST(MessagePieces, EveryPieceFitsTheServersLineWithTheLongestPrefixAndTheTextStaysWhole) {
+  std::string utf8;
+  for (int i = 0; utf8.size() < 1500; ++i) utf8 += i % 3 ? "\xC3\xA9t\xC3\xA9 " : "\xE6\xBC\xA2\xF0\x9F\x98\x80";
+  std::string glued;  // multi-byte characters and no blank for 1,200 bytes
+  while (glued.size() < 1200) glued += "\xE2\x82\xAC\xF0\x9F\x98\x80x";
+  const struct {
+    const char* nick;
+    std::string target;
+    bool action;
+    std::string text;
+  } cases[] = {
+      {"ann", "#room", false, Words(2000)},
+      {"ann", "#room", true, Words(1000)},
+      {"an-extremely-long-nickname-30", std::string("#") + std::string(49, 'c'), false, Words(1500)},
+      {"an-extremely-long-nickname-30", std::string("#") + std::string(49, 'c'), true, utf8},
+      {"bob", "alice", false, utf8},
+      {"bob", "alice", false, std::string(1200, 'x')},  // one word longer than a piece
+      {"bob", "#room", true, "start " + glued + " end"},
+  };
+  const std::string prefix = std::string(20, 'u') + "@" + std::string(64, 'h');
+  for (const auto& c : cases) {
+    const std::size_t framing = c.action ? std::strlen("\x01" "ACTION \x01") : 0;
+    const std::size_t room = MessageTextRoom(c.target.c_str(), c.nick, framing);
+    std::string rebuilt;
+    std::size_t done = 0, pieces = 0;
+    while (done < c.text.size()) {
+      std::size_t next = 0;
+      std::size_t n = NextMessagePiece(c.text.data() + done, c.text.size() - done, room, &next);
+      ASSERT_GT(next, 0u) << c.nick << ": no progress at " << done;
+      std::string piece = c.text.substr(done, n);
+      std::string body = c.action ? "\x01" "ACTION " + piece + "\x01" : piece;
+      std::string relayed = ":" + std::string(c.nick) + "!" + prefix + " PRIVMSG " + c.target + " :" + body + "\r\n";
+      EXPECT_LE(relayed.size(), 512u) << c.nick << " piece " << pieces;
+      if (n < c.text.size() - done) {
+        EXPECT_GT(n, room - 40) << "piece " << pieces << " is short";
+      }
+      EXPECT_FALSE(n > 0 && (static_cast<unsigned char>(c.text[done + n - 1]) & 0xC0) == 0xC0) << "cut after a lead byte";
+      EXPECT_FALSE(done + n < c.text.size() && (static_cast<unsigned char>(c.text[done + n]) & 0xC0) == 0x80)
+          << "the next piece begins inside a character";
+      rebuilt += piece + c.text.substr(done + n, next - n);
+      EXPECT_TRUE(next == n || c.text.substr(done + n, next - n) == " ") << "only a blank is left out";
+      done += next;
+      ++pieces;
+    }
+    EXPECT_EQ(c.text, rebuilt) << c.nick << " to " << c.target;
+    EXPECT_GT(pieces, 1u);
+  }
 }
 
 }  // namespace

@@ -78,6 +78,16 @@ TEST(DialogFields, NamesAreNotEmptyAndHaveNoBlankAndChannelsGetTheirHash) {
     PrefixChannel(channel, sizeof channel);
     EXPECT_STREQ(wanted, channel) << given;
   }
+  // A list of channels: each gets its "#"; empty items go; what does not fit gives way at the end.
+  char list[16];
+  for (auto [given, wanted] : {std::pair<const char*, const char*>{"a,#b", "#a,#b"}, {"a,,&b,", "#a,&b"},
+                               {",", ""}, {"abc,defgh,ij", "#abc,#defgh,#ij"}, {"abcdef,ghijklm,n", "#abcdef,#ghijkl"},
+                               {"abcdefghij,k", "#abcdefghij,#k"}, {"abcdefghijk,lm", "#abcdefghijk,#l"},
+                               {"abcdefghijkl,m", "#abcdefghijkl"}}) {
+    std::snprintf(list, sizeof list, "%s", given);
+    PrefixChannel(list, sizeof list);
+    EXPECT_STREQ(wanted, list) << given;
+  }
 }
 
 // Escape in a channel: a press warns, a second within 3 s leaves, a later one warns again;

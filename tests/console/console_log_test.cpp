@@ -216,3 +216,87 @@ TEST_F(ConsoleLogTest, ASmallWindowShowsFewerRowsAndTheChosenHeightComesBack) {
   EXPECT_EQ(12u, panelRows.size());
   ConsoleSetRows(kConsoleLines);
 }
+
+namespace {
+
+// A stand-in for the panel's measure: one pixel a byte, broken after the last blank that fits.
+std::size_t fakeWidth = 40;
+std::size_t FakeFit(const char* text, std::size_t length) {
+  if (length <= fakeWidth) return length;
+  for (std::size_t i = fakeWidth; i > 0; --i)
+    if (text[i - 1] == ' ') return i;
+  return fakeWidth;
+}
+
+// The kept rows from oldest to newest, and their marks.
+std::vector<std::string> KeptRows() {
+  std::vector<std::string> rows;
+  for (int back = ConsoleHistoryCount() - 1; back >= 0; --back) rows.push_back(ConsoleHistoryLine(back));
+  return rows;
+}
+
+}  // namespace
+
+TEST_F(ConsoleLogTest, RowsFollowThePanelsWidthAndARewrapKeepsLinesMarksAndOrder) {
+  std::string words;
+  for (int i = 0; words.size() < 150; ++i) words += "word" + std::to_string(i) + " ";
+  fakeWidth = 40;
+  ConsoleRowFit = FakeFit;
+  ConsoleAppend("first");
+  ConsoleAppendMarked(words.c_str(), MarkAttention);
+  ConsoleAppend("last");
+  std::vector<std::string> rows = KeptRows();
+  ASSERT_GE(rows.size(), 6u);
+  std::string joined;
+  for (std::size_t i = 1; i + 1 < rows.size(); ++i) {
+    EXPECT_LE(rows[i].size(), 40u) << rows[i];
+    EXPECT_EQ(' ', rows[i].back()) << "a word was split: " << rows[i];
+    joined += rows[i];
+  }
+  EXPECT_EQ(words, joined);
+
+  fakeWidth = 25;  // the panel made narrower: the same lines, more rows
+  ConsoleRewrap();
+  rows = KeptRows();
+  EXPECT_EQ("first", rows.front());
+  EXPECT_EQ("last", rows.back());
+  joined.clear();
+  for (std::size_t i = 1; i + 1 < rows.size(); ++i) {
+    EXPECT_LE(rows[i].size(), 25u) << rows[i];
+    joined += rows[i];
+    EXPECT_EQ(MarkAttention, ConsoleHistoryMark(static_cast<int>(rows.size() - 1 - i))) << rows[i];
+  }
+  EXPECT_EQ(words, joined);
+  EXPECT_EQ(MarkPlain, ConsoleHistoryMark(0));
+  EXPECT_EQ("last", Line(6)) << "the seven newest rows follow";
+
+  fakeWidth = 2000;  // wider than a row's bytes: a row still ends within them
+  ConsoleAppend(std::string(3000, 'z').c_str());
+  EXPECT_EQ(static_cast<std::size_t>(kConsoleLineLength - 1), std::string(ConsoleHistoryLine(1)).size());
+  ConsoleRowFit = [](const char*, std::size_t) -> std::size_t { return 0; };  // a measure that fails
+  ConsoleAppend("still shown");
+  EXPECT_EQ("still shown", Line(6));
+  ConsoleRowFit = nullptr;
+}
+
+TEST_F(ConsoleLogTest, ARewrapKeepsAScrolledViewWithinTheRows) {
+  fakeWidth = 10;
+  ConsoleRowFit = FakeFit;
+  for (int i = 1; i <= 39; ++i) ConsoleAppend(("line number " + std::to_string(i)).c_str());
+  ConsoleAppend("");  // an empty line stays a row of its own
+  ConsoleAppend("line number 40");
+  ConsoleScroll(50);
+  const int back = ConsoleScrollBack();
+  EXPECT_GT(back, 0);
+  fakeWidth = 100;  // wider: fewer rows than the view was scrolled back
+  ConsoleRewrap();
+  EXPECT_EQ(41, ConsoleHistoryCount());
+  EXPECT_STREQ("", ConsoleHistoryLine(1));
+  EXPECT_EQ(41 - kConsoleLines, ConsoleScrollBack()) << "the oldest rows at the top";
+  EXPECT_EQ("line number 1", std::string(panelRows[0].text));
+  ConsoleScroll(-1000);
+  ConsoleRewrap();  // at the bottom it stays there
+  EXPECT_EQ(0, ConsoleScrollBack());
+  EXPECT_EQ("line number 40", Line(6));
+  ConsoleRowFit = nullptr;
+}

@@ -12,6 +12,7 @@
 
 #include "console/console_log.h"
 #include "console/presence_notice.h"
+#include "console/recent_connections.h"
 #include "console/settings.h"
 #include "console/trusted_certificates.h"
 #include "platform/user_paths.h"
@@ -69,10 +70,15 @@ class SettingsTest : public ::testing::Test {
     SaveLastConnection();
     return Lines();
   }
+  // The console's lines without the time they begin with (on by default).
   std::vector<std::string> Lines() {
     std::vector<std::string> lines;
-    for (const auto& line : ConsoleLog.lines)
-      if (line[0]) lines.emplace_back(line);
+    for (const auto& line : ConsoleLog.lines) {
+      if (!line[0]) continue;
+      std::string text = line;
+      if (text.size() >= 8 && text[0] == '[' && text[3] == ':' && text[6] == ']') text.erase(0, 8);
+      lines.push_back(text);
+    }
     return lines;
   }
   std::string folder, work, userFolder;
@@ -91,6 +97,8 @@ TEST_F(SettingsTest, MissingFileKeepsDefaultsAndSaysSo) {
   EXPECT_STREQ("user", Settings.userName);
   EXPECT_STREQ("default", Settings.image);
   EXPECT_FLOAT_EQ(3.0f, Settings.packetRate);
+  EXPECT_TRUE(Settings.timestamps) << "console lines begin with the time unless TIMESTAMPS off";
+  EXPECT_EQ('[', ConsoleLog.lines[kConsoleLines - 1][0]) << ConsoleLog.lines[kConsoleLines - 1];
 }
 
 TEST_F(SettingsTest, EveryKeywordSetsItsField) {
@@ -260,6 +268,46 @@ TEST_F(SettingsTest, ConnectsLastValuesComeBackUnlessTheWorkingDirectoryHasConfi
   EXPECT_STREQ("localhost", Settings.server);
   EXPECT_FALSE(SettingsOrigin.lastConnectionRead);
   EXPECT_EQ("<missing>", ReadFile(work + "/last-connection.txt")) << "never written to the working directory";
+}
+
+// The dialog's drop-down lists: each field's last ten distinct values, newest first, kept in
+// recent-connections.txt; the first start after an older version takes last-connection.txt's.
+TEST_F(SettingsTest, RecentConnectionsKeepTenDistinctValuesPerFieldNewestFirst) {
+  RecentConnections recent;
+  LoadRecentConnections(&recent);
+  for (int field = 0; field < kRecentFields; ++field) EXPECT_EQ(0, recent.counts[field]) << "no file: no values";
+
+  ASSERT_EQ(0, std::system(("mkdir -p " + userFolder).c_str()));
+  WriteFile(userFolder + "/last-connection.txt", "/ older\nSERVER old.test +6697\nCHANNEL #old\nNICKNAME ann\n");
+  LoadRecentConnections(&recent);
+  const char* older[] = {"old.test", "+6697", "#old", "ann"};
+  for (int field = 0; field < kRecentFields; ++field) {
+    ASSERT_EQ(1, recent.counts[field]) << field;
+    EXPECT_STREQ(older[field], recent.values[field][0]);
+  }
+
+  for (int i = 1; i <= 12; ++i) {
+    std::string server = "s" + std::to_string(i) + ".test", channel = "#c" + std::to_string(i % 3);
+    NoteRecentConnection(&recent, server.c_str(), i % 2 ? "6667" : "+6697", channel.c_str(), "ann");
+  }
+  NoteRecentConnection(&recent, "S11.TEST", "bad port", "#two words", "nick\r\n");  // same server, other case
+  ASSERT_EQ(std::vector<std::string>{}, Lines());
+  EXPECT_TRUE(SaveRecentConnections(recent));
+  EXPECT_EQ("<missing>", ReadFile(userFolder + "/recent-connections.txt.new")) << "written whole";
+  RecentConnections read;
+  LoadRecentConnections(&read);  // the new file now, not the older one
+  std::vector<std::string> servers(read.values[RecentServer], read.values[RecentServer] + read.counts[RecentServer]);
+  EXPECT_EQ((std::vector<std::string>{"S11.TEST", "s12.test", "s10.test", "s9.test", "s8.test", "s7.test",
+                                      "s6.test", "s5.test", "s4.test", "s3.test"}), servers);
+  EXPECT_EQ(2, read.counts[RecentPort]);
+  EXPECT_STREQ("+6697", read.values[RecentPort][0]);
+  EXPECT_STREQ("6667", read.values[RecentPort][1]) << "the older file's +6697 moved to the front and back";
+  std::vector<std::string> channels(read.values[RecentChannel], read.values[RecentChannel] + read.counts[RecentChannel]);
+  EXPECT_EQ((std::vector<std::string>{"#c0", "#c2", "#c1", "#old"}), channels);
+  EXPECT_EQ(1, read.counts[RecentNickname]);
+  std::string text = ReadFile(userFolder + "/recent-connections.txt");
+  EXPECT_EQ(std::string::npos, text.find("two words")) << "a value with a blank is no field's";
+  EXPECT_EQ(std::string::npos, text.find("nick\r")) << text;
 }
 
 TEST_F(SettingsTest, SavedValuesAreSingleLinesAndEmptyFieldsAreLeftOut) {

@@ -75,6 +75,17 @@ class CommandsTest(ChatBase):
         self.assertTrue(wait_until(lambda: not self.input_line_colours("query-ended"), 5, 0.5),
                         "the input line still shows the partner after the query ended")
         self.send_and_see("/ctcp carol version", carol, me + "PRIVMSG carol :\x01VERSION\x01$")
+        # A PING of ours carries the time it went; the answer gives it back: the round trip shows.
+        mark_carol = carol.mark()
+        self.send_and_see("/ctcp carol ping", carol, me + "PRIVMSG carol :\x01PING \\d+\x01$")
+        sent = [line for line in carol.lines[mark_carol:] if "\x01PING " in line][-1]
+        carol.send("NOTICE %s :\x01PING %s\x01" % (NICK, re.search(r"\x01PING (\d+)\x01", sent).group(1)))
+        self.wait_console_match(r"^PING reply from carol: \d+\.\d\d s$", mark)
+        # A notice to the channel names it; one to us does not.
+        carol.send("NOTICE %s :to all of you" % CHANNEL)
+        carol.send("NOTICE %s :to you alone" % NICK)
+        self.wait_console("-carol:%s- to all of you" % CHANNEL, mark)
+        self.wait_console("-carol- to you alone", mark)
         self.send_and_see("/quote PRIVMSG %s :typed raw" % CHANNEL, carol, me + r"PRIVMSG %s :typed raw$" % CHANNEL)
 
         # Away, an invitation from the other user, and ignoring that user for a while.

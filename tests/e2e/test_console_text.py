@@ -7,6 +7,7 @@ Runs against ngircd in the chat tests' lab. Run as root with /usr/bin/python3; a
 the window is kept in QIVRA_EVIDENCE_DIR when that is set.
 """
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -81,11 +82,13 @@ class ConsoleTextTest(ChatBase):
             out = subprocess.run(["xclip", "-o", "-selection", "primary"], env=self.desktop.env,
                                  capture_output=True, timeout=10)
             return out.stdout.decode("utf-8", "replace") if out.returncode == 0 else None
-        self.assertTrue(wait_until(lambda: primary() == "<keeper> " + line, 5),
+        # The row begins with the time ("[12:34] "), which the console shows by default.
+        row = re.compile(r"^\[\d\d:\d\d\] " + re.escape("<keeper> " + line) + "$")
+        self.assertTrue(wait_until(lambda: row.match(primary() or ""), 5),
                         "primary selection holds %r" % primary())
         # Ctrl+C at the window puts the same selection on the clipboard.
         self.desktop.key("ctrl+c")
-        self.assertTrue(wait_until(lambda: self.desktop.clipboard() == "<keeper> " + line, 5),
+        self.assertTrue(wait_until(lambda: row.match(self.desktop.clipboard() or ""), 5),
                         "clipboard holds %r" % self.desktop.clipboard())
 
         # A click on an address opens it; a click beside it opens nothing.
@@ -138,6 +141,48 @@ class ConsoleTextTest(ChatBase):
         if keep:
             shutil.copy(shot, os.path.join(keep, "input-line.png"))
         self.assertTrue(shown, "the pasted emoji is not drawn in the input line")
+
+    def test_a_long_line_fills_rows_of_one_type_size(self):
+        other = self.raw_client("keeper", CHANNEL)
+        self.start_program()
+        self.connect_from_dialog()
+        other.wait_for(r"^:%s!\S* JOIN :?%s$" % (NICK, CHANNEL), 15)
+        window = self.main_window()
+        x, y, width, height = self.desktop.geometry(window)
+        panel_top = height - INPUT_HEIGHT - 7 * ROW - 1
+
+        def light_rows(pixels, row):
+            """The height of one console row's light text (its longest run of pixel lines with
+            some: the row above's descenders reach into its first line) and its right end."""
+            run, high, right = 0, 0, 0
+            for line in range(ROW):
+                xs = [i for i in range(2, width - 2) if all(c > 150 for c in pixels[(row * ROW + line) * width + i])]
+                run = run + 1 if xs else 0
+                high = max(high, run)
+                right = max([right] + xs[-1:])
+            return high, right
+
+        other.send("PRIVMSG %s :lag lag" % CHANNEL)
+        self.wait_console("<keeper> lag lag")
+        time.sleep(0.5)
+        reference, _ = light_rows(self.panel_shot("console-short", window), 6)
+        self.assertGreaterEqual(reference, 9, "the short line's text is %d pixels high" % reference)
+
+        # A topic of 400 characters (a longer one would pass 512 bytes with the sender's prefix),
+        # the program's words before it: rows of whole words.
+        topic = " ".join("lag%d" % i for i in range(90))[:400]
+        other.send("TOPIC %s :%s" % (CHANNEL, topic))
+        at = self.wait_console_match(r"^keeper changed the topic of ")
+        self.assertEqual("keeper changed the topic of %s to: %s" % (CHANNEL, topic), self.console()[at])
+        time.sleep(0.5)
+        pixels = self.panel_shot("console-long-line", window)
+        for row in range(3, 7):
+            high, right = light_rows(pixels, row)
+            self.assertLessEqual(abs(high - reference), 1, "row %d: text %d pixels high, a short line's %d"
+                                 % (row, high, reference))
+            self.assertLess(right, width - 3, "row %d runs past the panel" % row)
+            if row < 6:  # carried over at the panel's width: full rows
+                self.assertGreater(right, width * 2 // 3, "row %d ends at %d of %d" % (row, right, width))
 
 
 if __name__ == "__main__":

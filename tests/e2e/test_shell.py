@@ -65,6 +65,10 @@ LOOKS = ["default", "red", "blue", "green", "yellow", "purple", "orange", "white
 
 def look_button(index):
     return (dlu_x(6) + 40 + index * 26 + 12, dlu_y(124) + 4 + 20)
+HELP_BUTTON = (dlu_x(72) + dlu_x(54) // 2, dlu_y(103) + dlu_y(18) // 2)
+# The drop-down arrows at the fields' right ends (16 pixels wide).
+SERVER_ARROW = (dlu_x(138) - 8, dlu_y(41) + 6)
+NICKNAME_ARROW = (dlu_x(180) - 8, dlu_y(78) + 6)
 
 
 class ShellTest(unittest.TestCase):
@@ -298,6 +302,74 @@ class ShellTest(unittest.TestCase):
             self.assertEqual(0, program.wait_exit(timeout=15), "run %d: %s" % (run, program.stderr()[-2000:]))
             self.assertNotRegex(program.stderr(), "(?i)x error", "run %d" % run)
             program.stop()
+    def expect_field(self, dialog, point, expected, why=""):
+        """The field's text, copied to the clipboard, becomes expected (the clipboard may hold
+        an earlier copy for a moment)."""
+        self.desktop.click(dialog, *point)
+        self.desktop.key("ctrl+a", "ctrl+c")
+        self.assertTrue(wait_until(lambda: self.desktop.clipboard() == expected, timeout=5),
+                        "the field holds %r, not %r %s" % (self.desktop.clipboard(), expected, why))
+
+    def pick(self, dialog, arrow, downs):
+        """Drops down a field's list with its arrow and takes its entry number downs (from 1)."""
+        self.desktop.click(dialog, *arrow)
+        time.sleep(0.5)
+        for _ in range(downs):
+            self.desktop.key("Down")
+        self.desktop.key("Return")
+        time.sleep(0.3)
+
+    def test_recent_values_are_offered_at_the_next_start_and_help_shows_a_box(self):
+        program = self.start_copy()
+        dialog = self.wait_dialog(program)
+        self.desktop.click(dialog, *SERVER_ARROW)  # nothing remembered yet: no list
+        time.sleep(0.5)
+        self.expect_field(dialog, SERVER_FIELD, "127.0.0.1")
+        for server, nickname in (("127.0.0.1", "first"), ("127.0.0.2", "second")):
+            dialog = self.wait_dialog(program)
+            self.replace_field(dialog, SERVER_FIELD, server)
+            self.replace_field(dialog, NICKNAME_FIELD, nickname)
+            self.connect(program)
+            self.leave_room()
+            self.assertTrue(self.back_at_dialog())
+        dialog = self.wait_dialog(program)
+        self.desktop.click(dialog, *EXIT_BUTTON)
+        self.assertEqual(0, program.wait_exit(timeout=15), program.stderr())
+
+        # The next start shows config.txt's values, and each list the connects', newest first.
+        program = self.start_copy()
+        dialog = self.wait_dialog(program)
+        self.expect_field(dialog, NICKNAME_FIELD, "tester")
+        shot = os.path.join(self.desktop.workdir, "dropdown.png")
+        self.desktop.click(dialog, *NICKNAME_ARROW)
+        time.sleep(0.5)
+        self.desktop.screenshot(shot)
+        keep = os.environ.get("QIVRA_EVIDENCE_DIR")
+        if keep:
+            os.makedirs(keep, exist_ok=True)
+            subprocess.run(["cp", shot, keep], check=True)
+        self.desktop.key("Escape")  # closes the list, not the dialog
+        time.sleep(0.3)
+        self.assertTrue(self.desktop.find_windows(DIALOG_TITLE))
+        self.pick(dialog, NICKNAME_ARROW, 1)
+        self.expect_field(dialog, NICKNAME_FIELD, "second")
+        self.pick(dialog, NICKNAME_ARROW, 2)
+        self.expect_field(dialog, NICKNAME_FIELD, "first")
+        self.pick(dialog, SERVER_ARROW, 1)
+        self.expect_field(dialog, SERVER_FIELD, "127.0.0.2")
+        self.pick(dialog, SERVER_ARROW, 2)
+        self.expect_field(dialog, SERVER_FIELD, "127.0.0.1", "(the first connect's server)")
+
+        # Help shows how to get started; the dialog stays.
+        self.desktop.click(dialog, *HELP_BUTTON)
+        self.assertTrue(wait_until(lambda: program.boxes(), 5), "no help box")
+        self.assertIn('caption="QIVRA Help"', program.stderr())
+        help_text = program.stderr().split('caption="QIVRA Help"', 1)[1]  # several lines
+        for words in ("How to get started", "Nickname:", "Connect joins the channel", "cursor keys", "Escape"):
+            self.assertIn(words, help_text)
+        self.assertTrue(self.desktop.find_windows(DIALOG_TITLE))
+        self.desktop.click(dialog, *EXIT_BUTTON)
+        self.assertEqual(0, program.wait_exit(timeout=15), program.stderr())
 
     def test_close_box_returns_to_dialog(self):
         program = self.start_copy(listening=True)

@@ -11,6 +11,7 @@
 #include "irc/session.h"
 #include "irc/words/reply_lines.h"
 #include "irc/words/ctcp_lines.h"
+#include "irc/words/ctcp_ping.h"
 #include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
 #include "platform/ticks.h"
@@ -102,7 +103,9 @@ TEST_F(DispatcherTest, KicksRemoveTheKickedPeerAndShowTheReason) {
 
 TEST_F(DispatcherTest, ServerLinesNoticesAndOddLines) {
   const Case cases[] = {
-      {":op!o@h MODE #qivra +o alice\r\n", EventText, "", "op sets mode +o alice"},
+      {":op!o@h MODE #qivra +o alice\r\n", EventModeChange, "op", "#qivra +o alice"},
+      {":insp.test MODE #qivra +lk 10 :secret\r\n", EventModeChange, "insp.test", "#qivra +lk 10 secret"},
+      {":me!m@h MODE me :+i\r\n", EventText, "", "me sets mode +i"},
       {":srv 001 me :Welcome\r\n", EventText, "", "-server- Welcome"},
       {"NOTICE AUTH :x\r\n", EventText, "", "-server- x"},
       {":srv NOTICE me :server notice\r\n", EventText, "", "-server- server notice"},
@@ -162,6 +165,14 @@ TEST_F(DispatcherTest, ClientRequestsAreAnsweredAtMostOnceASecond) {
   Expect({":dave!d@h PRIVMSG me :\x01" "FINGER\x01\r\n", EventText, "", "CTCP FINGER from dave (not answered)"});
   Expect({":dave!d@h NOTICE me :\x01VERSION irssi 1.4\x01\r\n", EventText, "",
           "CTCP VERSION reply from dave: irssi 1.4"});
+  // The answer to our own PING tells the round trip; an echo of nothing we sent is shown as it came.
+  char request[32];
+  StampCtcpPing(request, sizeof request);
+  EXPECT_STREQ("PING 6000", request);
+  now += 210;
+  Expect({":dave!d@h NOTICE me :\x01PING 6000\x01\r\n", EventText, "", "PING reply from dave: 0.21 s"});
+  Expect({":dave!d@h NOTICE me :\x01PING 6000\x01\r\n", EventText, "", "CTCP PING reply from dave: 6000"});
+  Expect({":dave!d@h NOTICE me :\x01PING\x01\r\n", EventText, "", "CTCP PING reply from dave: "});
   // The address handshake stays what it was: silent, and only with peers in the table.
   Expect({":dave!d@h PRIVMSG me :\x01VERSION\x01:Q10.0.0.1\r\n", 0, "", ""});
   EXPECT_TRUE(server.NothingWithin(20));
@@ -258,6 +269,23 @@ TEST_F(DispatcherTest, NamesReplyEntersEveryNameOnce) {
   EXPECT_EQ(102, Pass(":srv 353 me = #qivra :\r\n"));
   EXPECT_EQ(102, Pass(":srv 353 me = #qivra\r\n"));
   EXPECT_TRUE(server.NothingWithin(20));
+}
+
+// ircd-irc2 answers a NAMES for every channel with one list after another and one end: each
+// list shows when the next begins, the last at the end.
+TEST_F(DispatcherTest, NamesOfSeveralChannelsShowOneListEach) {
+  std::string nick, message;
+  EXPECT_EQ(102, Pass(":irc2.test 353 me = #qivra :bob me \r\n", &nick, &message));
+  EXPECT_EQ(EventMemberList, Pass(":irc2.test 353 me = &WALLOPS :\r\n", &nick, &message));
+  EXPECT_EQ("bob, me", message);
+  EXPECT_STREQ("#qivra", passed.channel);
+  EXPECT_EQ(2, passed.result);
+  EXPECT_EQ(102, Pass(":irc2.test 353 me = #other :carol\r\n", &nick, &message)) << "an empty list shows nothing";
+  EXPECT_EQ(EventMemberList, Pass(":irc2.test 353 me * * :\r\n", &nick, &message));
+  EXPECT_EQ("carol", message);
+  EXPECT_STREQ("#other", passed.channel);
+  EXPECT_EQ(EventNone, Pass(":irc2.test 366 me * :End of NAMES list.\r\n", &nick, &message))
+      << "the users in no channel: none";
 }
 
 TEST_F(DispatcherTest, WhoisHostThatResolvesStartsTheHelloHandshake) {

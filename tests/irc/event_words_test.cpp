@@ -2,7 +2,9 @@
 // chat and membership events, and the connection's state lines.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "irc/irc_message.h"
@@ -29,10 +31,9 @@ TEST(ServerText, RepliesLoseTheirPrefixNumericAndTarget) {
       {":hub.ux 372 visitor :- ux hub\r\n", "-server- - ux hub"},
       {":ngircd.test 001 bob :Welcome to the Internet Relay Network bob!~u@10.0.0.2",
        "-server- Welcome to the Internet Relay Network bob!~u@10.0.0.2"},
-      {":insp.test 005 bob AWAYLEN=200 CASEMAPPING=rfc1459 :are supported by this server",
-       "-server- AWAYLEN=200 CASEMAPPING=rfc1459 are supported by this server"},
-      {":srv 252 bob 1 :operator(s) online", "-server- 1 operator(s) online"},
-      {":srv 004 * srv.test ngircd-26.1 abc defg", "-server- srv.test ngircd-26.1 abc defg"},
+      {":insp.test 005 bob AWAYLEN=200 CASEMAPPING=rfc1459 :are supported by this server", ""},
+      {":srv 252 bob 1 :operator(s) online", "-server- Operators online: 1"},
+      {":srv 004 * srv.test ngircd-26.1 abc defg", "-server- srv.test runs ngircd-26.1"},
       {"NOTICE AUTH :*** Looking up your hostname...", "-server- *** Looking up your hostname..."},
       {":insp.test NOTICE * :*** Raw I/O logging is enabled", "-server- *** Raw I/O logging is enabled"},
       {"ERROR :Closing connection", "-server- Closing connection"},
@@ -99,6 +100,75 @@ TEST(ServerText, ModesInvitationsAwayAndChannelListsInWords) {
   for (const auto& c : cases) EXPECT_EQ(c.shown, Registration(c.line)) << c.line;
 }
 
+// The replies ngircd 26.1, InspIRCd 3.15, ircd-hybrid 8.2 and ircd-irc2 2.11 sent at connect
+// and for WHOIS, LIST, MODE and NAMES, as recorded from each: one line per server where they
+// differ. Moments read in UTC here.
+TEST(ServerText, ConnectAndLookupRepliesOfFourServersInWords) {
+  setenv("TZ", "UTC", 1);
+  tzset();
+  const struct {
+    const char* line;
+    const char* shown;
+  } cases[] = {
+      {":ngircd.test 004 alice ngircd.test ngircd-26.1 abBcCFiIoqrRswx abehiIklmMnoOPqQrRstvVz",
+       "-server- ngircd.test runs ngircd-26.1"},
+      {":insp.test 004 alice insp.test InspIRCd-3 iosw biklmnopstv :bklov", "-server- insp.test runs InspIRCd-3"},
+      {":ngircd.test 005 alice CHANNELLEN=50 NICKLEN=31 TOPICLEN=490 AWAYLEN=127 KICKLEN=400 MODES=5 "
+       "MAXLIST=beI:50 EXCEPTS=e INVEX=I PENALTY FNC :are supported on this server",
+       "-server- On this server: channel names up to 50 characters, nicknames up to 31, topics up to 490"},
+      {":insp.test 005 alice MAXTARGETS=20 MODES=20 NAMELEN=128 NETWORK=Test NICKLEN=30 PREFIX=(ov)@+ SAFELIST "
+       "STATUSMSG=@+ TOPICLEN=307 USERLEN=10 USERMODES=,,s,iow WHOX :are supported by this server",
+       "-server- Network Test: nicknames up to 30 characters, topics up to 307"},
+      {":irc2.test 005 alice PENALTY FNC EXCEPTS=e INVEX=I CASEMAPPING=ascii NETWORK=Test :are supported by this server",
+       "-server- Network Test"},
+      {":ngircd.test 005 alice RFC2812 IRCD=ngIRCd CHARSET=UTF-8 CASEMAPPING=ascii PREFIX=(qaohv)~&@%+ "
+       "CHANTYPES=#&+ CHANMODES=beI,k,l,imMnOPQRstVz CHANLIMIT=#&+:10 :are supported on this server", ""},
+      {":irc2.test 042 alice 000AAAAAA :your unique ID", "-server- Your unique ID is 000AAAAAA"},
+      {":ngircd.test 351 alice ngIRCd-26.1. ngircd.test :IDENT+IPv6+IRCPLUS+PAM+SSL+SYSLOG+ZLIB-x86_64/pc/linux-gnu",
+       "-server- ngircd.test runs ngIRCd-26.1."},
+      {":insp.test 406 alice nosuch :There was no such nickname", "There was no user named nosuch lately."},
+      {":hybrid.test 253 alice 1 :unknown connection(s)", "-server- Unknown connections: 1"},
+      {":ngircd.test 254 alice 1 :channels formed", "-server- Channels: 1"},
+      {":ngircd.test 265 alice 4 4 :Current local users: 4, Max: 4", "-server- Local users: 4 (most 4)"},
+      {":insp.test 265 alice :Current local users: 2  Max: 3", "-server- Local users: 2 (most 3)"},
+      {":irc2.test 266 alice 2 5 :Current global users 2, max 5", "-server- Global users: 2 (most 5)"},
+      {":hybrid.test 266 alice :Current global users: 1  Max: 1", "-server- Global users: 1 (most 1)"},
+      {":insp.test 221 alice :+", "You have no user modes"},
+      {":hybrid.test 221 alice +i", "Your user modes: +i"},
+      {":hybrid.test 375 alice :- hybrid.test Message of the Day - ", "-server- - hybrid.test Message of the Day -"},
+      // WHOIS
+      {":ngircd.test 311 alice bob ~bob 10.200.11.3 * :Bob Example", "-server- bob is ~bob@10.200.11.3 (Bob Example)"},
+      {":insp.test 312 alice bob insp.test :test", "-server- bob is on insp.test (test)"},
+      {":irc2.test 319 alice bob :#room ", "-server- bob is in #room"},
+      {":ngircd.test 317 alice bob 6 1796705946 :seconds idle, signon time",
+       "-server- bob has been idle for 6 seconds, online since 2026-12-08 04:59"},
+      {":srv 317 alice bob 7384 :seconds idle", "-server- bob has been idle for 2 hours 3 minutes"},
+      {":hybrid.test 338 alice alice ~alice@10.200.68.2 10.200.68.2 :Actual user@host, actual IP",
+       "-server- alice's actual address is ~alice@10.200.68.2 (10.200.68.2)"},
+      {":insp.test 378 alice alice :is connecting from alice@10.200.211.2 10.200.211.2",
+       "-server- alice is connecting from alice@10.200.211.2 10.200.211.2"},
+      {":hybrid.test 301 alice bob :bob is away", "bob is away: bob is away"},
+      // LIST
+      {":hybrid.test 321 alice Channel :Users  Name", "Channels (members): topic"},
+      {":insp.test 322 alice #room 2 :[+nt] a topic for the room", "#room (2): [+nt] a topic for the room"},
+      {":irc2.test 323 alice :End of LIST", "End of the channel list"},
+      // MODE
+      {":ngircd.test 324 alice #room +ntlk 10 secret", "#room has mode +ntlk 10 secret"},
+      {":insp.test 324 alice #room +klnt secret :10", "#room has mode +klnt secret 10"},
+      {":irc2.test 324 alice #room + ", "#room has no modes"},
+      {":ngircd.test 329 alice #room 1796705947", "#room was created on 2026-12-08 04:59"},
+      {":insp.test 329 alice #room :1796705999", "#room was created on 2026-12-08 04:59"},
+      {":hybrid.test 367 alice #room *!*@bad.example alice!~alice@10.200.68.2 1796706104",
+       "#room bans *!*@bad.example (set by alice on 2026-12-08 05:01)"},
+      {":ngircd.test 368 alice #room :End of channel ban list", "End of the ban list of #room"},
+      {":hybrid.test MODE #room +nt", "hybrid.test sets mode +nt on #room"},
+      {":alice!alice@10.200.211.2 MODE #room +lk 10 :secret", "alice sets mode +lk 10 secret"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.shown, Registration(c.line)) << c.line;
+  unsetenv("TZ");
+  tzset();
+}
+
 TEST(ServerText, SplittingKeepsTrailingBlanksAndBoundsEveryPiece) {
   static IrcMessage m;
   ParseIrcMessage(":a!b@c PRIVMSG  #x   :two  blanks \r\n", &m);
@@ -144,7 +214,9 @@ TEST(EventLines, EachCodeHasItsLine) {
   EXPECT_EQ("alice has left the channel", Event(5, "alice", ""));
   EXPECT_EQ("alice has quit irc", Event(6, "alice", ""));
   EXPECT_EQ("alice is now known as alicia", Event(9, "alice", "alicia"));
-  EXPECT_EQ("(none)", Event(11, "alice", "+o bob"));
+  EXPECT_EQ("alice sets mode +o bob", Event(11, "alice", "#room +o bob"));
+  EXPECT_EQ("alice sets mode +mn on #room", Event(11, "alice", "#room +mn"));
+  EXPECT_EQ("(none)", Event(11, "alice", "+o"));
   EXPECT_EQ("-bob- a notice", Event(20, "", "-bob- a notice"));
 }
 

@@ -91,6 +91,35 @@ TEST(PangoText, PositionsAndIndicesAgree) {
   EXPECT_TRUE(at == 2 || at == 5) << at;
 }
 
+// A console row takes what its width holds: whole words while they fit, and a word wider than
+// the row broken between two characters, never inside one.
+TEST(PangoText, AFittingPieceEndsAfterAWordAndStaysWithinTheWidth) {
+  const std::string text = "the quick brown fox jumps over the lazy dog and keeps running far away";
+  const int length = static_cast<int>(text.size());
+  for (int width : {60, 120, 200, 330}) {
+    int fit = TextFitLength(text.c_str(), length, 12, width);
+    ASSERT_GT(fit, 0) << width;
+    ASSERT_LT(fit, length) << width;
+    EXPECT_EQ(' ', text[fit - 1]) << "width " << width << ": " << text.substr(0, fit);
+    EXPECT_LE(TextWidth(text.c_str(), fit - 1, 12, false), width) << "width " << width;
+    int next = static_cast<int>(text.find(' ', fit));
+    EXPECT_GT(TextWidth(text.c_str(), next, 12, false), width) << "the next word would have fitted at " << width;
+  }
+  EXPECT_EQ(length, TextFitLength(text.c_str(), length, 12, 5000));
+  const std::string word(200, 'w');
+  int fit = TextFitLength(word.c_str(), 200, 12, 100);
+  EXPECT_GT(fit, 3);
+  EXPECT_LE(TextWidth(word.c_str(), fit, 12, false), 100);
+  std::string wide;
+  for (int i = 0; i < 60; ++i) wide += "ä¸­";  // CJK: three bytes each, no blanks
+  fit = TextFitLength(wide.c_str(), static_cast<int>(wide.size()), 12, 100);
+  EXPECT_EQ(0, fit % 3) << "cut inside a character: " << fit;
+  EXPECT_GT(fit, 0);
+  EXPECT_EQ(1, TextFitLength("abc", 3, 12, 0)) << "at least one character";
+  EXPECT_EQ(TextFitLength("one two three four", 18, 12, 60), TextFitLength("one\ntwo three four", 18, 12, 60))
+      << "a line break measures as a blank";
+}
+
 TEST(PangoText, BytesThatAreNotUtf8StillMeasure) {
   const char bad[] = "ok\xff\xfe!";
   EXPECT_GT(TextWidth(bad, 5, 14, false), TextWidth("ok", 2, 14, false));
