@@ -90,7 +90,8 @@ TEST_F(SealIntakeTest, DatagramsThatProveNobodyCountByAddressApartFromMembersAnd
   char out[kSealedLength];
   int n = SealDatagram(&stranger, strangerWithMe, "d", 1, out, sizeof out);
   const std::string unknown(out, static_cast<std::size_t>(n));
-  for (int i = 0; i < kSourceDatagramsPerSecond; ++i) ASSERT_EQ(SealedFromNobody, Take(unknown)) << "my pair with alice";
+  for (int i = 0; i < kSourceDatagramsPerSecond; ++i)
+    ASSERT_EQ(SealedFromNobody, Take(unknown)) << "offered to my pair with alice";
   char inner[kSealInnerLength];
   EXPECT_EQ(SealedFromNobody, TakeSealedDatagram(nullptr, kAlice, out, n, At(1), now, inner, sizeof inner));
   EXPECT_EQ(SealMalformed, Take("e short"));
