@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the binary seeds of the fuzz corpus: small bitmaps of every header, depth and
-compression the decoder takes, a one-triangle MilkShape 3D model, and datagram runs.
+compression the decoder takes, a one-triangle MilkShape 3D model, datagram runs, and sealed
+datagrams with key texts and counter runs.
 
 Usage: fuzz/make_seeds.py   (writes into fuzz/corpus/; the text seeds are written by hand)
 """
@@ -131,7 +132,20 @@ def datagrams():
           + record(ALICE, PORT_6669, b"d\x00\x00") + record(ALICE, PORT_6669, b"d" * 2060))
 
 
+def seal():
+    key_text = bytes(range(1, 33)).hex().encode()
+    write("seal", "key_text", b"\x00" + key_text)
+    write("seal", "key_text_upper", b"\x00" + key_text.upper())
+    header = b"e" + bytes(8) + struct.pack("<Q", 1)
+    write("seal", "stranger_position", b"\x01" + header + position(1.0, 2.0, 3.0, 4.0, 5.0) + bytes(16))
+    steps = [1, 2, -1, 70, -64, -63, 1000, -5]
+    write("seal", "counters", b"\x02" + b"".join(struct.pack("<H", s + 0x8000) for s in steps))
+    write("seal", "position_tag_changed", b"\x03" + struct.pack("<H", 40) + b"\x01" + position(1, 2, 3, 4, 5))
+    write("seal", "hello_untouched", b"\x03" + struct.pack("<H", 0) + b"\x00" + b"calice")
+
+
 if __name__ == "__main__":
     bitmaps()
     models()
     datagrams()
+    seal()

@@ -13,7 +13,7 @@ root=$PWD  # absolute paths below: a target may change its working folder
 seconds=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(irc_lines datagrams config window_place world bitmap ms3d)
+[ ${#targets[@]} -gt 0 ] || targets=(irc_lines datagrams seal config window_place world bitmap ms3d)
 jobs=${FUZZ_JOBS:-2}
 out=$root/build-fuzz
 

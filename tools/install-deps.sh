@@ -37,7 +37,7 @@ $sudo_cmd apt-get install -y -qq --no-install-recommends \
   ngircd inspircd iproute2 python3-irc fonts-dejavu-core libfreetype-dev procps psmisc \
   zlib1g-dev dpkg-dev desktop-file-utils appstream man-db xclip \
   clang libclang-rt-14-dev libssl-dev openssl atheme-services \
-  libminiupnpc-dev libnatpmp-dev miniupnpd miniupnpd-iptables iptables conntrack \
+  libsodium-dev libminiupnpc-dev libnatpmp-dev miniupnpd miniupnpd-iptables iptables conntrack \
   libpango1.0-dev libcairo2-dev fonts-noto-cjk fonts-noto-color-emoji >/dev/null
 if [ -n "$own_policy" ]; then
   $sudo_cmd rm -f "$policy"
