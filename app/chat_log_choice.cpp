@@ -8,10 +8,11 @@
 #include "console/settings.h"
 #include "irc/irc_event.h"
 
-bool ChooseChatLog(int kind, const char* channel, const char* nick, const char* shown, char* target,
-                   std::size_t targetSize, char* line, std::size_t lineSize) {
+bool ChooseChatLog(int kind, const char* channel, const char* nick, const char* text, const char* shown,
+                   char* target, std::size_t targetSize, char* line, std::size_t lineSize) {
   if (!channel) channel = "";
   if (!nick) nick = "";
+  if (!text) text = "";
   if (!shown) shown = "";
   const char* log = channel;
   switch (kind) {
@@ -35,13 +36,17 @@ bool ChooseChatLog(int kind, const char* channel, const char* nick, const char* 
   }
   if (!log[0]) return false;
   std::snprintf(target, targetSize, "%s", log);
-  std::snprintf(line, lineSize, "%s", shown);
+  if (kind == EventPrivateMessage) {
+    std::snprintf(line, lineSize, "<%s> %s", nick, text);  // the partner's own log needs no "[Private]"
+  } else {
+    std::snprintf(line, lineSize, "%s", shown);
+  }
   return true;
 }
 
 void LogChatEvent(const IrcEvent& event, const char* shown) {
   if (!Settings.chatLogs) return;
   static char target[kIrcLineLength], line[kIrcLineLength * 2 + 64];
-  if (ChooseChatLog(event.kind, event.channel, event.nick, shown, target, sizeof target, line, sizeof line))
+  if (ChooseChatLog(event.kind, event.channel, event.nick, event.text, shown, target, sizeof target, line, sizeof line))
     LogChatLine(target, line);
 }

@@ -9,7 +9,7 @@ struct IrcEvent;
 // topics and modes go to the channel's log; private messages and actions to the partner's
 // (their channel is the partner), notices to the channel or from a user to the sender's; server
 // text, replies and the member list (no channel, or kinds of their own) to none: false.
-bool ChooseChatLog(int kind, const char* channel, const char* nick, const char* shown, char* target,
-                   std::size_t targetSize, char* line, std::size_t lineSize);
+bool ChooseChatLog(int kind, const char* channel, const char* nick, const char* text, const char* shown,
+                   char* target, std::size_t targetSize, char* line, std::size_t lineSize);
 // The line appended to the event's log.
 void LogChatEvent(const IrcEvent& event, const char* shown);

@@ -237,8 +237,8 @@ namespace {
 
 // The whole text goes to nick, and is shown as sent.
 void SayPrivately(const char* nickname, const char* text) {
-  char shown[kInputLength + 8];
-  std::snprintf(shown, sizeof shown, "-> %s: %s", nickname, text);
+  char shown[kInputLength + kConversationNameLength + 8];
+  std::snprintf(shown, sizeof shown, "-> %.*s: %s", kConversationNameLength, nickname, text);
   ConsoleAppend(shown);
   LogOwnPrivate(nickname, text, false);
   SayInPieces(nickname, text, false);
@@ -283,6 +283,10 @@ void ProcessInputLine(const char* input) {
   if (line[0] != '/') {
     const Conversation* to = SayTarget(line);
     if (!to) return;
+    if (to->kind == PrivateConversation) {  // shown as a /msg is, and kept in the partner's log
+      SayPrivately(to->name, line);
+      return;
+    }
     EchoOwnMessage(to->name, line);
     SayInPieces(to->name, line, false);
     return;

@@ -8,8 +8,8 @@
 
 bool FormatChatLine(int kind, const char* channel, const char* nick, const char* text, char* out, std::size_t size) {
   switch (kind) {
-    case EventChannelMessage:
-    case EventPrivateMessage: std::snprintf(out, size, "<%s> %s", nick, text); return true;
+    case EventChannelMessage: std::snprintf(out, size, "<%s> %s", nick, text); return true;
+    case EventPrivateMessage: std::snprintf(out, size, "<%s> [Private] %s", nick, text); return true;
     case EventAction: std::snprintf(out, size, "* %s %s", nick, text); return true;
     case EventNotice:
       if (channel[0]) {

@@ -24,7 +24,7 @@ std::string Chosen(int kind, const char* channel, const char* nick, const char* 
   std::snprintf(e.text, sizeof e.text, "%s", text);
   char shown[512], target[256], line[512];
   if (!FormatEventLine(e, shown, sizeof shown)) shown[0] = '\0';
-  if (!ChooseChatLog(kind, channel, nick, shown, target, sizeof target, line, sizeof line)) return "(none)";
+  if (!ChooseChatLog(kind, channel, nick, text, shown, target, sizeof target, line, sizeof line)) return "(none)";
   return std::string(target) + ": " + line;
 }
 

@@ -281,10 +281,14 @@ class ChatTest(ChatBase):
         mark_alice, mark_bob = alice.mark(), bob.mark()
         self.enter("/join #other", lambda: bob.has_line(r"^%s has joined the channel$" % NICK, mark_bob),
                    "bob seeing the join in #other")
-        alice.wait_for(r"^%s has left the channel$" % NICK, EVENT_WAIT, since=mark_alice)
         mark_bob = bob.mark()
         self.enter("/part", lambda: bob.has_line(r"^%s has left the channel$" % NICK, mark_bob),
-                   "bob seeing the part")
+                   "bob seeing the part of the channel shown")
+        self.assertFalse(alice.has_line(r"^%s has left the channel$" % NICK, mark_alice),
+                         "joining and leaving #other left %s too" % CHANNEL)
+        self.enter("/part %s" % CHANNEL,
+                   lambda: alice.has_line(r"^%s has left the channel$" % NICK, mark_alice),
+                   "alice seeing the part")
         mark_alice = alice.mark()
         self.enter("/join %s" % CHANNEL,
                    lambda: alice.has_line(r"^%s has joined the channel$" % NICK, mark_alice),

@@ -209,7 +209,7 @@ TEST(EventLines, EachCodeHasItsLine) {
   EXPECT_EQ("(none)", Event(0, "alice", "hi"));
   EXPECT_EQ("<alice> hi", Event(1, "alice", "hi"));
   EXPECT_EQ("* alice waves", Event(2, "alice", "waves"));
-  EXPECT_EQ("<alice> psst", Event(3, "alice", "psst", "alice")) << "in the conversation with alice";
+  EXPECT_EQ("<alice> [Private] psst", Event(3, "alice", "psst", "alice"));
   EXPECT_EQ("alice has joined the channel", Event(4, "alice", "ignored"));
   EXPECT_EQ("alice has left the channel", Event(5, "alice", ""));
   EXPECT_EQ("alice has quit irc", Event(6, "alice", ""));
@@ -244,7 +244,7 @@ TEST(EventLines, KickNamesTheKickedUserFirst) {
 TEST(EventLines, TwoLongestStringsFitWhole) {
   std::string rn(2047, 'n'), rm(2047, 'm');
   std::string line = Event(3, rn.c_str(), rm.c_str());
-  EXPECT_EQ("<" + rn + "> " + rm, line);
+  EXPECT_EQ("<" + rn + "> [Private] " + rm, line);
 }
 
 TEST(EventLines, ASmallBufferIsNeverOverrun) {
