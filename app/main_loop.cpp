@@ -9,7 +9,6 @@
 #include "app/shell.h"
 #include "app/command_interpreter.h"
 #include "app/escape_twice.h"
-#include "irc/peer_reach.h"
 #include "platform/gui_window.h"
 #include "platform/key_state.h"
 #include "platform/stop_signals.h"
@@ -71,12 +70,12 @@ PassEnd ToggleFullScreenOrShutDown() {
 }
 
 // The link thread's events (connected, registered, lines to show, the link's end), then in a
-// channel the position datagram when due, the presence upkeep and frame timing.
+// channel the own moves handed to the link thread and the frame timing. The presence upkeep is
+// the link thread's alone.
 void RunLinkTurn() {
   TakeLinkEvents();
   if (AppState.connectionState != InChannel) return;
   ReportOwnMoves(&lastPositionSend);
-  ServicePresence();  // hellos, keep-alives and key blocks that are due
   AppState.frameScale = ReadElapsedMs() / 10.0f;
   AppState.sceneClock += AppState.frameScale;
 }
