@@ -74,7 +74,14 @@ class Room:
         """Starts the program, presses Connect in the dialog and waits until it has joined.
         extra_env adds test seams to the program's environment. The window arrives at the
         origin facing north (QIVRA_ARRIVAL), where the views' predictions stand, unless arrival
-        is None: then the arrival rule places it. size: the client area the window must open at."""
+        is None: then the arrival rule places it. size: the client area the window must open at
+        (another than 640x480 is written to window-place.txt first, unless one is there)."""
+        self.size = tuple(size)
+        place = os.path.join(self.desktop.config_home, "qivra", "window-place.txt")
+        if self.size != (640, 480) and not os.path.exists(place):
+            os.makedirs(os.path.dirname(place), exist_ok=True)
+            with open(place, "w") as f:
+                f.write("%d %d 10 10\n" % self.size)
         client = self.lab.add_client()
         workdir = tempfile.mkdtemp(prefix="qivra-run-", dir=self.desktop.workdir)
         lockdir = tempfile.mkdtemp(prefix="qivra-lock-", dir=self.desktop.workdir)
@@ -120,8 +127,10 @@ class Room:
         return picture
 
     def window_picture(self):
-        """The whole client area (640x480): view, console panel and input line."""
-        return self.grabber.grab(self.client_origin[0], self.client_origin[1], 640, 480, time.monotonic())
+        """The whole client area (640x480 unless connect_viewer said otherwise): view, member
+        list, console panel and input line."""
+        width, height = getattr(self, "size", (640, 480))
+        return self.grabber.grab(self.client_origin[0], self.client_origin[1], width, height, time.monotonic())
 
     def save_pictures(self, folder):
         """Writes every view taken so far as numbered PNG files (a failing test's evidence)."""
@@ -132,12 +141,16 @@ class Room:
         return folder
 
     # -- peers -----------------------------------------------------------------------
-    def add_peer(self, nick):
-        """A qivra-peer in a namespace of its own (so it gets UDP port 6669 to itself)."""
+    def add_peer(self, nick, options=(), env=None, before=None):
+        """A qivra-peer in a namespace of its own (so it gets UDP port 6669 to itself); options
+        are added to its command line, env to its environment, and before(client) runs first
+        (to set up the namespace)."""
         client = self.lab.add_client()
+        if before:
+            before(client)
         argv = [PEER, "--server", self.lab.server_address, "--port", "6667", "--nick", nick,
-                "--channel", CHANNEL, "--bind", client.address, "--packets", "10"]
-        return self.lab.spawn(client, argv, name=nick)
+                "--channel", CHANNEL, "--bind", client.address, "--packets", "10"] + list(options)
+        return self.lab.spawn(client, argv, env=env, name=nick)
 
 
 def settle(seconds=0.3):
