@@ -91,7 +91,8 @@ void FollowMembers() {
   static MemberListRow shown[kRoomMembers];
   for (int i = 0; i < count; ++i) {
     const MemberRow& r = State.rows[i];
-    shown[i] = MemberListRow{r.id, r.name, r.colour.r, r.colour.g, r.colour.b, r.away ? "(away)" : "", r.state, r.standing};
+    shown[i] = MemberListRow{r.id, r.name, r.colour.r, r.colour.g, r.colour.b, r.away ? "(away)" : "",
+                             r.state, r.standing};
   }
   SetMemberListRows(State.list, State.title, shown, count);
   TraceRows();

@@ -63,7 +63,8 @@ void DrawFitted(TextCanvas* canvas, int x, int y, const char* text, int size, bo
 }
 
 TextRgb Faded(TextRgb c) {
-  return TextRgb{static_cast<unsigned char>((c.r + kBackground.r) / 2), static_cast<unsigned char>((c.g + kBackground.g) / 2),
+  return TextRgb{static_cast<unsigned char>((c.r + kBackground.r) / 2),
+                 static_cast<unsigned char>((c.g + kBackground.g) / 2),
                  static_cast<unsigned char>((c.b + kBackground.b) / 2)};
 }
 
@@ -116,15 +117,16 @@ void PlatformMemberList::draw() {
     if (first + k == hover) FillTextRect(canvas, 1, top, w() - 1, kMemberListRowHeight - 1, kHover);
     const TextRgb nameColour = row.standing ? row.colour : Faded(row.colour);
     bool cut = false;
-    const int noteWidth = row.note[0] ? TextWidth(row.note, static_cast<int>(std::strlen(row.note)), kSmallSize, false) + 6 : 0;
+    const int noteBytes = static_cast<int>(std::strlen(row.note));
+    const int noteWidth = noteBytes ? TextWidth(row.note, noteBytes, kSmallSize, false) + 6 : 0;
     const int nameLength = FitWidth(row.name, kNameSize, true, width - noteWidth, &cut);
     char name[sizeof row.name + 4];
     std::snprintf(name, sizeof name, "%.*s%s", nameLength, row.name, cut ? "\xE2\x80\xA6" : "");
     const int nameBytes = static_cast<int>(std::strlen(name));
     DrawText(canvas, kLeft, top + 3, name, nameBytes, kNameSize, true, nameColour, nullptr, 0);
     if (noteWidth)
-      DrawText(canvas, kLeft + TextWidth(name, nameBytes, kNameSize, true) + 6, top + 5, row.note,
-               static_cast<int>(std::strlen(row.note)), kSmallSize, false, kGrey, nullptr, 0);
+      DrawText(canvas, kLeft + TextWidth(name, nameBytes, kNameSize, true) + 6, top + 5, row.note, noteBytes,
+               kSmallSize, false, kGrey, nullptr, 0);
     DrawFitted(canvas, kLeft + 10, top + 19, row.state, kSmallSize, false, row.standing ? kText : kGrey, width - 10);
   }
   if (first + shown < count) {  // more below: the wheel brings them
@@ -133,8 +135,8 @@ void PlatformMemberList::draw() {
     const int moreWidth = TextWidth(more, static_cast<int>(std::strlen(more)), kSmallSize, false);
     FillTextRect(canvas, w() - moreWidth - 2 * kRight, h() - TextHeight(kSmallSize) - 2, moreWidth + 2 * kRight,
                  TextHeight(kSmallSize) + 2, kBackground);
-    DrawText(canvas, w() - moreWidth - kRight, h() - TextHeight(kSmallSize) - 1, more, static_cast<int>(std::strlen(more)),
-             kSmallSize, false, kGrey, nullptr, 0);
+    DrawText(canvas, w() - moreWidth - kRight, h() - TextHeight(kSmallSize) - 1, more,
+             static_cast<int>(std::strlen(more)), kSmallSize, false, kGrey, nullptr, 0);
   }
   fl_draw_image(TextCanvasPixels(canvas), 0, 0, w(), h(), 3);
   DestroyTextCanvas(canvas);
@@ -161,7 +163,8 @@ int PlatformMemberList::handle(int event) {
     case FL_PUSH:
       if (Fl::event_button() != FL_LEFT_MOUSE) return 1;
       SetTyping(owner, false);
-      if (Fl::event_clicks() > 0 && RowAt(my) >= 0 && MemberChosenHandler) MemberChosenHandler(rows[RowAt(my)].id);
+      if (Fl::event_clicks() > 0 && RowAt(my) >= 0 && MemberChosenHandler)
+        MemberChosenHandler(rows[RowAt(my)].id);
       return 1;
     case FL_DRAG:
     case FL_RELEASE:

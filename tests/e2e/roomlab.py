@@ -15,6 +15,7 @@ its own working folder with a config.txt for the lab's server and the shipped da
 """
 import os
 import shutil
+import subprocess
 import sys
 import tempfile
 import time
@@ -74,8 +75,7 @@ class Room:
         """Starts the program, presses Connect in the dialog and waits until it has joined.
         extra_env adds test seams to the program's environment. The window arrives at the
         origin facing north (QIVRA_ARRIVAL), where the views' predictions stand, unless arrival
-        is None: then the arrival rule places it. size: the client area the window must open at
-        (another than 640x480 is written to window-place.txt first, unless one is there)."""
+        is None: then the arrival rule places it. size: the client area it opens at (kept for it)."""
         self.size = tuple(size)
         place = os.path.join(self.desktop.config_home, "qivra", "window-place.txt")
         if self.size != (640, 480) and not os.path.exists(place):
@@ -127,8 +127,7 @@ class Room:
         return picture
 
     def window_picture(self):
-        """The whole client area (640x480 unless connect_viewer said otherwise): view, member
-        list, console panel and input line."""
+        """The whole client area (as connect_viewer opened it): view, list, console and input line."""
         width, height = getattr(self, "size", (640, 480))
         return self.grabber.grab(self.client_origin[0], self.client_origin[1], width, height, time.monotonic())
 
@@ -141,13 +140,13 @@ class Room:
         return folder
 
     # -- peers -----------------------------------------------------------------------
-    def add_peer(self, nick, options=(), env=None, before=None):
-        """A qivra-peer in a namespace of its own (so it gets UDP port 6669 to itself); options
-        are added to its command line, env to its environment, and before(client) runs first
-        (to set up the namespace)."""
+    def add_peer(self, nick, options=(), env=None, datagrams=True):
+        """A qivra-peer in a namespace of its own (so it gets UDP port 6669 to itself), with more
+        options and environment; datagrams=False: the namespace drops them (moves go by the server)."""
         client = self.lab.add_client()
-        if before:
-            before(client)
+        for chain in () if datagrams else ("INPUT", "OUTPUT"):
+            subprocess.run(["ip", "netns", "exec", client.ns, "iptables", "-A", chain, "-p", "udp", "-j", "DROP"],
+                           check=True)
         argv = [PEER, "--server", self.lab.server_address, "--port", "6667", "--nick", nick,
                 "--channel", CHANNEL, "--bind", client.address, "--packets", "10"] + list(options)
         return self.lab.spawn(client, argv, env=env, name=nick)
