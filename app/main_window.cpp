@@ -213,6 +213,7 @@ bool CreateMainWindow(const char* title, const WindowPlace& place, int bits, boo
                                        layout.inputHeight, static_cast<int>(kInputLineBytes));
   AppState.consolePanel = CreateConsolePanel(AppState.mainWindow, layout.panelX, layout.panelY, layout.panelWidth,
                                              layout.panelHeight);
+  CreateMemberListIn(AppState.mainWindow);
   ConsolePanelSink = ShowPanelRows;
   ConsoleRowFit = FitPanelRow;
 
@@ -247,6 +248,7 @@ void DestroyMainWindow() {
   RowsWidth = 0;
   DeleteRenderContext(AppState.mainWindow);
   DestroyTopWindow(AppState.mainWindow);  // the children go with it
+  ForgetMemberList();
   AppState.mainWindow = nullptr;
   AppState.inputLine = nullptr;
   AppState.consolePanel = nullptr;
@@ -262,6 +264,7 @@ void ResizeView(int width, int height) {
   MoveWidget(AppState.inputLine, layout.inputX, layout.inputY, layout.inputWidth, layout.inputHeight, false);
   MoveWidget(AppState.consolePanel, layout.panelX, layout.panelY, layout.panelWidth, layout.panelHeight, true);
   FollowPanelWidth(layout.panelWidth);
+  PlaceMemberListBy(layout);
   if (!AppState.mainWindow) return;  // no context of this window yet
   SetViewProjection(layout.viewportX, layout.viewportY, layout.viewportWidth, layout.viewportHeight,
                     layout.aspect);

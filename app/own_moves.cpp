@@ -1,5 +1,5 @@
-// The local user's moves on their way to the peers, and the room's view on its way to the scene,
-// once a pass in a channel.
+// The local user's moves on their way to the peers, and the room's view on its way to the scene
+// and the member list, once a pass in a channel.
 #include <cstring>
 
 #include "app/arrival_watch.h"
@@ -33,4 +33,5 @@ void TakeRoom() {
     MarkViewChanged();
   }
   WatchArrival();  // where the user stands on entering, and whom it gives way to
+  FollowMembers();
 }

@@ -91,10 +91,22 @@ struct ViewLayout {
   int inputX, inputY, inputWidth, inputHeight;
   int panelX, panelY, panelWidth, panelHeight;
   int viewportX, viewportY, viewportWidth, viewportHeight;
-  double aspect;  // width / (height - 130) with seven console rows, 16 pixels less per row more
+  double aspect;  // the view's width / (height - 130) with seven console rows, 16 pixels less per row more
+  bool listShown;  // the room's member list, at the view's right
+  int listX, listY, listWidth, listHeight;
 };
 // The console panel is consoleRows rows of 16 pixels high (and a border) above the input line.
+// A window kMemberListFromWidth pixels wide or more shows the member list beside the view, a
+// fifth of the width (200 to 280 pixels), as high as the view; a narrower one gives it all to the view.
+constexpr int kMemberListFromWidth = 800;
 ViewLayout ComputeViewLayout(int width, int height, int consoleRows = 7);
+// The room's member list beside the view (member_list.cpp): made with the window and placed by
+// its layout; once a pass (TakeRoom) its rows follow the room, the distances at most ten times a
+// second. A double-click on a member turns the user to face it.
+void CreateMemberListIn(PlatformWindow* window);
+void PlaceMemberListBy(const ViewLayout& layout);
+void ForgetMemberList();  // the window and its list are gone
+void FollowMembers();
 // The most console rows a client area of that height holds while the view keeps kLeastViewHeight
 // pixels (negative for a window too small even for that; the console shows its least then).
 constexpr int kLeastViewHeight = 60;

@@ -1,4 +1,5 @@
 // The shell's small rules kept free of the window: layout, leak report, the port.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -18,9 +19,14 @@ ViewLayout ComputeViewLayout(int width, int height, int consoleRows) {
   layout.panelHeight = panelHeight;
   layout.viewportX = 0;
   layout.viewportY = panelHeight + 19;
-  layout.viewportWidth = width;
   layout.viewportHeight = height - layout.viewportY;
-  layout.aspect = static_cast<double>(static_cast<float>(width) / static_cast<float>(height - panelHeight - 17));
+  layout.listShown = width >= kMemberListFromWidth && layout.viewportHeight > 0;
+  layout.listWidth = layout.listShown ? std::min(280, std::max(200, width / 5)) : 0;
+  layout.listX = width - layout.listWidth;
+  layout.listY = 0;
+  layout.listHeight = layout.listShown ? layout.viewportHeight : 0;
+  layout.viewportWidth = width - layout.listWidth;
+  layout.aspect = static_cast<double>(static_cast<float>(layout.viewportWidth) / static_cast<float>(height - panelHeight - 17));
   return layout;
 }
 

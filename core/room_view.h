@@ -8,6 +8,7 @@
 constexpr int kRoomMembers = 199;         // members one room tracks (the session's slots 1..199)
 constexpr int kRoomNickLength = 64;       // longer nicknames are cut for the room (never compared)
 constexpr int kRoomChannelLength = 128;
+constexpr int kRoomElsewhereLength = 64;  // the other room's channel as shown (cut between characters)
 
 // How a member's avatar reaches this room.
 enum MemberReach : uint8_t {
@@ -23,6 +24,7 @@ struct RoomMember {
   bool away;
   MemberReach reach;
   bool elsewhere;                // its user stands in another room it shares with us
+  char elsewhereIn[kRoomElsewhereLength];  // that room's channel; "" here, or in a room we are not in
   bool typing;                   // its user is typing a line
   uint8_t look;                  // 0: not told (an older client); else one of the looks
   uint32_t poseSerial;           // grows with every pose the member reports

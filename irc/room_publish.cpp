@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "console/display_text.h"
 #include "platform/net.h"
 #include "presence/peer_table.h"
 
@@ -47,6 +48,8 @@ void Show(PeerTable& t, int i, int8_t room, RoomMember* m) {
   m->poseSerial = slot.poseSerial;
   m->elsewhere = room != kNoRoom && slot.standsIn != kStandsAnywhere && slot.standsIn != room;
   m->pose = m->elsewhere && (slot.posedIn & RoomBit(room)) ? slot.poseIn[room] : slot.pose;
+  const char* other = m->elsewhere ? t.rooms.Name(slot.standsIn) : "";  // "" for a room we are not in
+  std::memcpy(m->elsewhereIn, other, Utf8Prefix(other, std::strlen(other), sizeof m->elsewhereIn - 1));
   if (!m->elsewhere) std::memcpy(m->keys, slot.keys, sizeof m->keys);  // one elsewhere walks here no more
 }
 

@@ -19,6 +19,7 @@
 
 #include "platform/app_icon.h"
 #include "platform/console_panel.h"
+#include "platform/frame_children.h"
 #include "platform/gl_pacing.h"
 #include "platform/input_tag.h"
 #include "platform/key_edges.h"
@@ -634,3 +635,5 @@ PumpResult PumpOneMessage() {
 }
 
 void PostQuit() { quitPosted = true; }
+
+Fl_Window* TopFrame(PlatformWindow* window) { return window ? window->frame : nullptr; }

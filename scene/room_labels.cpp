@@ -101,7 +101,7 @@ bool Collect(const Camera& cam, const ViewFrustum& frustum, const LabelAnchor* a
     const char* texts[kItemsPerMember];
     float opacity[kItemsPerMember];
     int stacked = 0;
-    kinds[stacked] = PlateTag, texts[stacked] = m.nick, opacity[stacked++] = 1.0f;
+    kinds[stacked] = m.elsewhere ? PlateTagElsewhere : PlateTag, texts[stacked] = m.nick, opacity[stacked++] = 1.0f;
     if (m.typing) kinds[stacked] = PlateTyping, texts[stacked] = "", opacity[stacked++] = 1.0f;
     if (SpeechOf(m.nick, nowMs, &speech) && speech.opacity > 0.0f)
       kinds[stacked] = speech.isAction ? PlateAction : PlateSpeech, texts[stacked] = speech.text,
@@ -109,7 +109,7 @@ bool Collect(const Camera& cam, const ViewFrustum& frustum, const LabelAnchor* a
     float lift = kGapPixels * texel;
     for (int k = 0; k < stacked; ++k) {
       PlateCell cell;
-      if (!TakePlate(kinds[k], texts[k], m.status, m.away, colour, &cell)) continue;
+      if (!TakePlate(kinds[k], texts[k], m.status, m.away, colour, &cell, m.elsewhereIn)) continue;
       if (PlateGeneration() != generation) {
         if (!lastRound) return false;
         generation = PlateGeneration();
@@ -123,7 +123,7 @@ bool Collect(const Camera& cam, const ViewFrustum& frustum, const LabelAnchor* a
       item.texel = texel;
       item.depth = depth;
       item.opacity = opacity[k];
-      item.tag = kinds[k] == PlateTag;
+      item.tag = kinds[k] == PlateTag || kinds[k] == PlateTagElsewhere;
       item.inset = item.tag ? 1.0f : 9.0f;  // the rounded corners of a bubble
       item.insetBelow = item.tag ? 1.0f : 18.0f;  // and its tail
       item.dropped = false;

@@ -150,6 +150,7 @@ static void DrawPeerFigures(int seen) {
   BeginAvatars();
   for (int k = 0; k < seen; ++k) {
     const PeerView& peer = peers[nearest[k]];
+    if (peer.member->elsewhere) continue;  // drawn after the room, see through
     if (AvatarPictureFits(peer.distance, peer.pitch, viewport[3]) && LookPicturesMade(peer.member->look))
       AddAvatarPicture(peer.x, kPeerBase, peer.z, peer.yaw, LocalPose.x, LocalPose.z, peer.member->look);
     else
@@ -158,6 +159,35 @@ static void DrawPeerFigures(int seen) {
   EndAvatars();
   DrawAvatarPictures();
   glColor3f(1.0f, 1.0f, 1.0f);  // the room takes the colour a peer leaves
+}
+
+// Members whose users stand in another room, where they last stood here: after the room, as a
+// pale see-through figure, whole however far (there are few). Their nearest surface alone is
+// blended, its depth laid first, so that the figure's own limbs never show through it.
+static void DrawElsewhereFigures(int seen) {
+  int count = 0;
+  for (int k = 0; k < seen; ++k) count += peers[nearest[k]].member->elsewhere;
+  if (count == 0) return;
+  glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_CURRENT_BIT | GL_ENABLE_BIT);
+  for (int pass = 0; pass < 2; ++pass) {
+    if (pass == 0) {
+      glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    } else {
+      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+      glDepthMask(GL_FALSE);
+      glDepthFunc(GL_EQUAL);
+      glEnable(GL_BLEND);
+      glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    }
+    BeginAvatars();
+    glColor4f(0.75f, 0.8f, 0.95f, 0.4f);  // its look, faded and a little cold
+    for (int k = 0; k < seen; ++k) {
+      const PeerView& peer = peers[nearest[k]];
+      if (peer.member->elsewhere) DrawAvatar(peer.x, kPeerBase, peer.z, peer.yaw, peer.pitch, peer.member->look);
+    }
+    EndAvatars();
+  }
+  glPopAttrib();
 }
 
 // The pictures of a look some avatar in the room wears and that has none yet: one a frame, at
@@ -202,6 +232,7 @@ bool RenderFrame() {
   DrawPeerFigures(seen);
   glColor3f(1.0f, 1.0f, 1.0f);
   DrawRoom();
+  DrawElsewhereFigures(seen);
   DrawParticles();
 
 

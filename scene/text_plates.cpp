@@ -47,11 +47,12 @@ uint64_t Mix(uint64_t hash, const void* bytes, std::size_t size) {
   return hash;
 }
 
-uint64_t KeyOf(PlateKind kind, const char* text, char status, bool away, NickRgb colour) {
+uint64_t KeyOf(PlateKind kind, const char* text, char status, bool away, NickRgb colour, const char* where) {
   const unsigned char head[6] = {static_cast<unsigned char>(kind), static_cast<unsigned char>(status), away,
                                  colour.r, colour.g, colour.b};
   uint64_t key = Mix(14695981039346656037ull, head, sizeof head);
-  if (kind != PlateTyping) key = Mix(key, text, std::strlen(text));
+  if (kind != PlateTyping) key = Mix(key, text, std::strlen(text) + 1);  // the zero parts it from where
+  if (kind == PlateTagElsewhere) key = Mix(key, where, std::strlen(where));
   return key ? key : 1;
 }
 
@@ -99,29 +100,40 @@ TextPlateStyle StyleOf(PlateKind kind, NickRgb colour) {
   switch (kind) {
     // A tag is opaque to its edges: tags hide each other, so a crowd draws only the pixels seen.
     case PlateTag: return {16, true, false, nick, kPlateGrey, 255, {80, 82, 90}, 2, 400, 1, false, 0};
+    // One standing elsewhere: the name faded halfway into the plate, upright no more.
+    case PlateTagElsewhere: {
+      const TextRgb faded{static_cast<unsigned char>((colour.r + kPlateGrey.r) / 2),
+                          static_cast<unsigned char>((colour.g + kPlateGrey.g) / 2),
+                          static_cast<unsigned char>((colour.b + kPlateGrey.b) / 2)};
+      return {16, false, true, faded, kPlateGrey, 255, {80, 82, 90}, 2, 400, 1, false, 0};
+    }
     // Opaque too: a bubble in front hides those behind it (scene/room_labels.cpp draws it so).
     case PlateTyping: return {14, true, false, nick, kPlateGrey, 255, nick, 3, 100, 1, true, 5};
     default: return {15, false, kind == PlateAction, nick, kPlateGrey, 255, nick, 5, 240, 3, true, 7};
   }
 }
 
-// The picture's text: a tag gets its status before the name and "away" after it, in grey.
-unsigned char* Draw(PlateKind kind, const char* text, char status, bool away, NickRgb colour, int* w, int* h) {
+// The picture's text: a tag gets its status before the name and "away" after it, in grey, and
+// one of a member elsewhere where it stands after that.
+unsigned char* Draw(PlateKind kind, const char* text, char status, bool away, NickRgb colour, const char* where,
+                    int* w, int* h) {
   char shown[600];
   TextSpan span{0, 0, {160, 162, 170}, false};
   int spans = 0;
   int length = 0;
   if (kind == PlateTyping) {
     length = std::snprintf(shown, sizeof shown, "\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2");  // three bullets
-  } else if (kind == PlateTag) {
+  } else if (kind == PlateTag || kind == PlateTagElsewhere) {
     const char mark[2] = {status == '@' || status == '+' ? status : '\0', '\0'};
     length = std::snprintf(shown, sizeof shown, "%s%s", mark, text);
-    if (away && length < static_cast<int>(sizeof shown)) {
-      span.from = length;
+    span.from = length < static_cast<int>(sizeof shown) ? length : static_cast<int>(sizeof shown) - 1;
+    if (away && length < static_cast<int>(sizeof shown))
       length += std::snprintf(shown + length, sizeof shown - length, " (away)");
-      span.to = length;
-      spans = 1;
-    }
+    if (kind == PlateTagElsewhere && length < static_cast<int>(sizeof shown))
+      length += where[0] ? std::snprintf(shown + length, sizeof shown - length, " \xC2\xB7 in %s", where)
+                         : std::snprintf(shown + length, sizeof shown - length, " \xC2\xB7 elsewhere");
+    span.to = length;
+    spans = span.to > span.from ? 1 : 0;
   } else {
     length = std::snprintf(shown, sizeof shown, "%s", text);
   }
@@ -132,9 +144,11 @@ unsigned char* Draw(PlateKind kind, const char* text, char status, bool away, Ni
 
 }  // namespace
 
-bool TakePlate(PlateKind kind, const char* text, char status, bool away, NickRgb colour, PlateCell* cell) {
+bool TakePlate(PlateKind kind, const char* text, char status, bool away, NickRgb colour, PlateCell* cell,
+               const char* where) {
   if (!text) text = "";
-  const uint64_t key = KeyOf(kind, text, status, away, colour);
+  if (!where) where = "";
+  const uint64_t key = KeyOf(kind, text, status, away, colour, where);
   unsigned slot = static_cast<unsigned>(key) & (kEntries - 1);
   for (; atlas.entries[slot].key != 0; slot = (slot + 1) & (kEntries - 1))
     if (atlas.entries[slot].key == key) {
@@ -143,7 +157,7 @@ bool TakePlate(PlateKind kind, const char* text, char status, bool away, NickRgb
     }
   if (atlas.texture == 0 && !MakeTexture()) return false;
   int w = 0, h = 0;
-  unsigned char* pixels = Draw(kind, text, status, away, colour, &w, &h);
+  unsigned char* pixels = Draw(kind, text, status, away, colour, where, &w, &h);
   if (!pixels) return false;
   int x = 0, y = 0;
   // A full texture (or table: kept under three quarters, so probes stay short) starts afresh.

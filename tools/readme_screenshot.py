@@ -1,7 +1,8 @@
-"""Takes docs/screenshot.png: the QIVRA window (640x480 client area) looking across the room
-at two peers as the room shows them: each with its name tag over its
-head and its last line in a speech bubble above that, and the same chat in the console (a line
-naming the viewer, Chinese and Japanese, emoji).
+"""Takes docs/screenshot.png: the QIVRA window (a wide one, 1000x600 client area, so the member
+list shows beside the view) looking across the room at peers as the room shows them: each with
+its name tag over its head and its last line in a speech bubble above that, the same chat in
+the console (a line naming the viewer, Chinese and Japanese, emoji), and the member list with a
+member reached directly, one through the server and one by chat only.
 
 Runs the built program and qivra-peer on a private desktop and network lab (see
 tests/e2e/roomlab.py), so it needs root and Debian's python:
@@ -10,17 +11,20 @@ tests/e2e/roomlab.py), so it needs root and Debian's python:
 import os
 import subprocess
 import sys
-import time
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 from roomlab import Room, settle  # noqa: E402
 from shots import find  # noqa: E402
 
+SIZE = (1000, 600)
+VIEW = (0, 0, 800, 468)        # the view beside the member list (200 pixels at this width)
+LIST = (800, 0, 1000, 468)
+NO_LINK_MS = "3000"            # dave's link is given up on soon, and his moves come through the server
 # The camera looks north along -z from the middle of the south wall (where the room's
 # bounds stop a walk backwards from the origin); the peers stand before it (x, z, facing
 # in degrees).
-PEERS = [("alice", -0.55, 3.5, 195), ("bob", 0.7, 2.9, 160)]
+PEERS = [("alice", -0.55, 3.5, 195), ("bob", 0.7, 2.9, 160), ("dave", 2.2, 0.5, 200)]
 # Each tag and bubble is drawn in its member's nickname colour (core/nick_colour.cpp's palette).
 NICK_COLOURS = {"alice": (210, 210, 120), "bob": (255, 165, 120)}
 
@@ -38,10 +42,13 @@ def colour_test(name):
 def main():
     output = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "docs", "screenshot.png")
     with Room(nick="carol") as room:
-        room.connect_viewer()
-        peers = [room.add_peer(name) for name, _, _, _ in PEERS]
-        for peer in peers:
+        room.connect_viewer(size=SIZE, extra_env={"QIVRA_NO_LINK_MS": NO_LINK_MS})
+        peers = [room.add_peer("alice"), room.add_peer("bob"),
+                 room.add_peer("dave", env={"QIVRA_NO_LINK_MS": NO_LINK_MS}, datagrams=False),
+                 room.add_peer("erin", options=["--presence", "off"])]
+        for peer in peers[:2]:
             peer.wait_for(r"^presence active carol$", 15)
+        peers[2].wait_for(r"^presence relayed carol$", 30)
         room.click_view()
         room.hold("Down", 2.0)
         for peer, (name, x, z, facing) in zip(peers, PEERS):
@@ -56,24 +63,25 @@ def main():
         settle(2.0)
         peers[1].send("\U0001F525 \U0001F44B see you by the fireplace")
         settle(2.0)
-        room.desktop.click(room.window, 320, 470)  # the input line
-        room.desktop.type("hello both!")
+        room.desktop.click(room.window, SIZE[0] // 2, SIZE[1] - 10)  # the input line
+        room.desktop.type("hello all!")
         room.desktop.press_for("Return")
         settle(1.0)
-        # Both bubbles are held for over six seconds: the frame shows both, with both tags.
+        # Both bubbles are held for over six seconds: the frame shows both, with the tags.
         picture = room.window_picture()
-        view = (0, 0, 640, 348)
-        tags = find(picture, is_tag, view).count
-        inks = {name: find(picture, colour_test(name), view).count for name in NICK_COLOURS}
-        if tags < 400 or min(inks.values()) < 60:
+        tags = find(picture, is_tag, VIEW).count
+        inks = {name: find(picture, colour_test(name), VIEW).count for name in NICK_COLOURS}
+        listed = {name: find(picture, colour_test(name), LIST).count for name in NICK_COLOURS}
+        if tags < 600 or min(inks.values()) < 60 or min(listed.values()) < 30:
             picture.save(output + ".failed.png")
-            sys.exit("the frame lacks a tag or a bubble (%s.failed.png; tag pixels %d, ink %r)" % (output, tags, inks))
+            sys.exit("the frame lacks a tag, a bubble or the list (%s.failed.png; tag pixels %d, ink %r, list %r)"
+                     % (output, tags, inks, listed))
         raw = output + ".full.png"
         picture.save(raw)
     # A palette of 256 colours keeps the file small; no dithering, which would speckle the walls.
     subprocess.run(["convert", raw, "+dither", "-colors", "256", "PNG8:" + output], check=True)
     os.unlink(raw)
-    print("wrote %s (%d bytes); tag pixels %d, ink %r" % (output, os.path.getsize(output), tags, inks))
+    print("wrote %s (%d bytes); tag pixels %d, ink %r, list %r" % (output, os.path.getsize(output), tags, inks, listed))
 
 
 if __name__ == "__main__":

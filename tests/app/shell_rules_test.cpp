@@ -46,6 +46,23 @@ TEST(ViewLayout, ConsoleRowsLeaveTheViewSixtyPixels) {
   }
 }
 
+TEST(ViewLayout, AWideWindowShowsTheMemberListBesideTheViewAndANarrowOneDoesNot) {
+  const struct { int width, height, list; } cases[] = {
+      {640, 480, 0}, {799, 600, 0}, {800, 600, 200}, {1024, 768, 204}, {1280, 700, 256}, {1920, 1080, 280}};
+  for (const auto& c : cases) {
+    const ViewLayout l = ComputeViewLayout(c.width, c.height);
+    const ViewLayout narrow = ComputeViewLayout(640, c.height);
+    EXPECT_EQ(c.list > 0, l.listShown) << c.width;
+    EXPECT_EQ(c.list, l.listWidth) << c.width;
+    EXPECT_EQ(c.width - c.list, l.viewportWidth) << c.width << ": the view gives way to the list";
+    if (c.list == 0) continue;
+    EXPECT_TRUE(l.listX == l.viewportWidth && l.listY == 0 && l.listHeight == l.panelY) << c.width << ": beside the view";
+    EXPECT_EQ(c.width, l.panelWidth) << "the console stays as wide as the window";
+    EXPECT_NEAR(narrow.aspect * (c.width - c.list) / 640.0, l.aspect, 1e-6) << c.width << ": the view's own shape";
+  }
+  EXPECT_FALSE(ComputeViewLayout(1024, 0).listShown) << "a minimised window has no room for it";
+}
+
 TEST(LeakReport, OnlyForANonZeroCount) {
   char j[256];
   EXPECT_FALSE(FormatLeakReport(0, j, sizeof j));

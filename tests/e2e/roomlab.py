@@ -15,6 +15,7 @@ its own working folder with a config.txt for the lab's server and the shipped da
 """
 import os
 import shutil
+import subprocess
 import sys
 import tempfile
 import time
@@ -74,7 +75,13 @@ class Room:
         """Starts the program, presses Connect in the dialog and waits until it has joined.
         extra_env adds test seams to the program's environment. The window arrives at the
         origin facing north (QIVRA_ARRIVAL), where the views' predictions stand, unless arrival
-        is None: then the arrival rule places it. size: the client area the window must open at."""
+        is None: then the arrival rule places it. size: the client area it opens at (kept for it)."""
+        self.size = tuple(size)
+        place = os.path.join(self.desktop.config_home, "qivra", "window-place.txt")
+        if self.size != (640, 480) and not os.path.exists(place):
+            os.makedirs(os.path.dirname(place), exist_ok=True)
+            with open(place, "w") as f:
+                f.write("%d %d 10 10\n" % self.size)
         client = self.lab.add_client()
         workdir = tempfile.mkdtemp(prefix="qivra-run-", dir=self.desktop.workdir)
         lockdir = tempfile.mkdtemp(prefix="qivra-lock-", dir=self.desktop.workdir)
@@ -120,8 +127,9 @@ class Room:
         return picture
 
     def window_picture(self):
-        """The whole client area (640x480): view, console panel and input line."""
-        return self.grabber.grab(self.client_origin[0], self.client_origin[1], 640, 480, time.monotonic())
+        """The whole client area (as connect_viewer opened it): view, list, console and input line."""
+        width, height = getattr(self, "size", (640, 480))
+        return self.grabber.grab(self.client_origin[0], self.client_origin[1], width, height, time.monotonic())
 
     def save_pictures(self, folder):
         """Writes every view taken so far as numbered PNG files (a failing test's evidence)."""
@@ -132,12 +140,16 @@ class Room:
         return folder
 
     # -- peers -----------------------------------------------------------------------
-    def add_peer(self, nick):
-        """A qivra-peer in a namespace of its own (so it gets UDP port 6669 to itself)."""
+    def add_peer(self, nick, options=(), env=None, datagrams=True):
+        """A qivra-peer in a namespace of its own (so it gets UDP port 6669 to itself), with more
+        options and environment; datagrams=False: the namespace drops them (moves go by the server)."""
         client = self.lab.add_client()
+        for chain in () if datagrams else ("INPUT", "OUTPUT"):
+            subprocess.run(["ip", "netns", "exec", client.ns, "iptables", "-A", chain, "-p", "udp", "-j", "DROP"],
+                           check=True)
         argv = [PEER, "--server", self.lab.server_address, "--port", "6667", "--nick", nick,
-                "--channel", CHANNEL, "--bind", client.address, "--packets", "10"]
-        return self.lab.spawn(client, argv, name=nick)
+                "--channel", CHANNEL, "--bind", client.address, "--packets", "10"] + list(options)
+        return self.lab.spawn(client, argv, env=env, name=nick)
 
 
 def settle(seconds=0.3):

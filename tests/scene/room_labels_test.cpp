@@ -241,4 +241,37 @@ TEST_F(RoomLabels, TwoLooksDrawDifferentlyNearAndFar) {
   }
 }
 
+TEST_F(RoomLabels, AMemberStandingElsewhereIsAPaleFigureWhoseTagSaysWhere) {
+  const NickRgb colour = NickColour("erin");
+  for (float distance : {2.0f, 5.0f}) {  // near, and as far as a figure here is a picture
+    ShowRoom("", {});
+    const std::vector<unsigned char> empty = Frame(0.0f, 0.0f, 0.0f);
+    Standing erin{"erin", 0.0f, -distance, 180.0f};
+    std::vector<std::vector<unsigned char>> frames;
+    for (const char* where : {static_cast<const char*>(nullptr), "#kitchen", ""}) {
+      erin.elsewhere = where != nullptr;
+      erin.elsewhereIn = where ? where : "";
+      ShowRoom("", {erin});
+      frames.push_back(Frame(0.0f, 0.0f, 0.0f));
+    }
+    const std::vector<unsigned char>&here = frames[0], &there = frames[1], &unknown = frames[2];
+    KeepFrame(there, view.width(), view.height(), distance < 3 ? "elsewhere-near" : "elsewhere-far");
+    const Crop tag = Tag(here), tagThere = Tag(there), body = Changed(empty, here, 0, std::min(tag.y0, view.height()));
+    ASSERT_TRUE(tag.width() > 20 && body.width() > 5) << "the figure and its tag here, at " << distance << " m";
+    const double standing = Unlike(here, body, empty, body, false), pale = Unlike(there, body, empty, body, false);
+    EXPECT_LT(pale, standing * 0.7) << "one elsewhere shows paler than one here, at " << distance << " m";
+    EXPECT_GT(pale, standing * 0.15) << "but still shows where it stood, at " << distance << " m";
+    EXPECT_GT(tagThere.width(), tag.width() + 40) << "its tag says the room, at " << distance << " m";
+    EXPECT_GT(Tag(unknown).width(), tag.width() + 30) << "or that it is elsewhere";
+    int inkHere = 0, inkThere = 0;  // the name in its colour on the tags' rows
+    for (int y = tag.y0; y <= tag.y1; ++y)
+      for (int x = 0; x < view.width(); ++x) {
+        inkHere += Near(At(here, x, y), colour.r, colour.g, colour.b, 30);
+        inkThere += Near(At(there, x, y), colour.r, colour.g, colour.b, 30);
+      }
+    EXPECT_TRUE(inkHere > 40 && inkThere < 5) << "faded elsewhere: " << inkHere << " pixels of its colour here, "
+                                              << inkThere << " there";
+  }
+}
+
 }  // namespace

@@ -168,6 +168,8 @@ void ShowRoom(const char* channel, const std::vector<Standing>& members) {
     m.away = s.away;
     m.look = static_cast<uint8_t>(s.look);
     m.typing = s.typing;
+    m.elsewhere = s.elsewhere;
+    std::snprintf(m.elsewhereIn, sizeof m.elsewhereIn, "%s", s.elsewhereIn ? s.elsewhereIn : "");
   }
   TakeRoomView(view);
 }

@@ -76,6 +76,8 @@ struct Standing {
   bool away = false;
   int look = 0;
   bool typing = false;
+  bool elsewhere = false;           // its user stands in another room: it stays where it stood here
+  const char* elsewhereIn = "";     // that room's channel
 };
 void ShowRoom(const char* channel, const std::vector<Standing>& members);
 // Writes an RGBA frame (bottom row first) as a PPM file into $QIVRA_EVIDENCE_DIR, when set, to
