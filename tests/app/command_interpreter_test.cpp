@@ -619,7 +619,7 @@ TEST_F(CommandInterpreter, QueryOpensAConversationUntilItIsClosed) {
   EXPECT_EQ(Calls(), (Lines{"SayTo(bob, just between us)", "SayTo(bob, \x01" "ACTION waves privately\x01)",
                             "SayTo(#room, to everyone)"}));
   EXPECT_EQ(ConsoleText(), (Lines{"Usage: /query nick (plain lines then go to nick)",
-                                  "Talking privately to bob (/query alone ends it)", "<ann> just between us",
+                                  "Talking privately to bob (/query alone ends it)", "-> bob: just between us",
                                   "* ann waves privately",
                                   "No longer talking privately to bob: lines go to the channel again",
                                   "<ann> to everyone", "Talking privately to carol (/query alone ends it)",
