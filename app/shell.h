@@ -90,15 +90,25 @@ void TakeRoom();
 struct ViewLayout {
   int inputX, inputY, inputWidth, inputHeight;
   int panelX, panelY, panelWidth, panelHeight;
+  int barX, barY, barWidth, barHeight;  // the conversation bar: 0 high while it is not shown
   int viewportX, viewportY, viewportWidth, viewportHeight;
   double aspect;  // width / (height - 130) with seven console rows, 16 pixels less per row more
 };
-// The console panel is consoleRows rows of 16 pixels high (and a border) above the input line.
-ViewLayout ComputeViewLayout(int width, int height, int consoleRows = 7);
+// The console panel is consoleRows rows of 16 pixels high (and a border) above the input line;
+// a bar of barHeight pixels over it takes them from the view.
+ViewLayout ComputeViewLayout(int width, int height, int consoleRows = 7, int barHeight = 0);
 // The most console rows a client area of that height holds while the view keeps kLeastViewHeight
-// pixels (negative for a window too small even for that; the console shows its least then).
+// pixels beside a bar of barHeight (negative for a window too small even for that; the console
+// shows its least then).
 constexpr int kLeastViewHeight = 60;
-int ConsoleRowsRoom(int height);
+int ConsoleRowsRoom(int height, int barHeight = 0);
+
+// The conversations beside the view (conversation_bar.cpp): the bar shows while two or more are
+// open; once a pass Alt+1..9 and Ctrl+Page Up / Down switch, and the bar follows the list.
+bool ConversationBarWanted();
+void KeepConversations();
+// The bar came or went: the window's children and view are laid out again (main_window.cpp).
+void LayOutAgain();
 
 // The exit report's text for a non-zero count of unreleased blocks; false for 0.
 bool FormatLeakReport(int32_t liveBlockCount, char* j, std::size_t size);

@@ -4,7 +4,7 @@
 
 #include "app/shell.h"
 
-ViewLayout ComputeViewLayout(int width, int height, int consoleRows) {
+ViewLayout ComputeViewLayout(int width, int height, int consoleRows, int barHeight) {
   if (height == 0) height = 1;  // a minimised window reports 0
   const int panelHeight = consoleRows * 16 + 1;  // 113 for the seven rows of old
   ViewLayout layout;
@@ -16,16 +16,21 @@ ViewLayout ComputeViewLayout(int width, int height, int consoleRows) {
   layout.panelY = height - 19 - panelHeight;
   layout.panelWidth = width;
   layout.panelHeight = panelHeight;
+  layout.barX = 0;
+  layout.barY = layout.panelY - barHeight;
+  layout.barWidth = width;
+  layout.barHeight = barHeight;
   layout.viewportX = 0;
-  layout.viewportY = panelHeight + 19;
+  layout.viewportY = panelHeight + 19 + barHeight;
   layout.viewportWidth = width;
   layout.viewportHeight = height - layout.viewportY;
-  layout.aspect = static_cast<double>(static_cast<float>(width) / static_cast<float>(height - panelHeight - 17));
+  layout.aspect =
+      static_cast<double>(static_cast<float>(width) / static_cast<float>(height - panelHeight - 17 - barHeight));
   return layout;
 }
 
-int ConsoleRowsRoom(int height) {
-  const int belowView = kLeastViewHeight + 20;  // the input line and the panel's border
+int ConsoleRowsRoom(int height, int barHeight) {
+  const int belowView = kLeastViewHeight + 20 + barHeight;  // the input line and the panel's border
   return height >= belowView ? (height - belowView) / 16 : -1;
 }
 

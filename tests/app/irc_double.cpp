@@ -18,6 +18,7 @@ void ResetIrcDouble() {
   IrcDouble.running = false;
   IrcDouble.config = SessionConfig{};
   IrcDouble.check = TlsCertificateCheck{};
+  IrcDouble.linesWaiting = 0;
 }
 
 LinkReport DoubleReport() {
@@ -57,7 +58,11 @@ int QueueChatLine(const char* format, ...) {
   return Record("Send(" + std::string(line) + ")");
 }
 
-int DropQueuedLines() { return 0; }
+int DropQueuedLines() {
+  const int dropped = IrcDouble.linesWaiting;
+  IrcDouble.linesWaiting = 0;
+  return dropped;
+}
 void SessionRegister(const char* nick, const char* user, const char* host, const char* realName) {
   Record("Register(" + std::string(nick) + ", " + user + ", " + host + ", " + realName + ")");
 }
