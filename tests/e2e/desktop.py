@@ -15,6 +15,8 @@ import time
 # "alice - QIVRA"), with a count of unseen lines for the user before it ("(2) ..."). Window
 # titles given to the helpers below are exact strings or compiled patterns like this one.
 MAIN_TITLE = re.compile(r"^(\([0-9]+\) )?(.+ - )?[^ ]+ - QIVRA$")
+# A console mirror line: "[console] text", or "[console:#room] text" naming the buffer.
+CONSOLE_LINE = re.compile(r"^\[console(?::(\S*?))?\] (.*)$")
 
 
 def title_matches(title, name):
@@ -67,9 +69,15 @@ class Program:
         with open(self.stderr_path, errors="replace") as f:
             return f.read()
 
-    def console_lines(self):
-        return [line[len("[console] "):] for line in self.stderr().splitlines()
-                if line.startswith("[console] ")]
+    def console_lines(self, buffer=None):
+        """The console mirror's lines; with buffer, only those that went to that conversation's
+        console (QIVRA_CONSOLE_STDERR=buffers names it: "#room", "bob", "(server)")."""
+        lines = []
+        for line in self.stderr().splitlines():
+            match = CONSOLE_LINE.match(line)
+            if match and (buffer is None or match.group(1) == buffer):
+                lines.append(match.group(2))
+        return lines
 
     def boxes(self):
         return [line for line in self.stderr().splitlines() if line.startswith("[box] ")]

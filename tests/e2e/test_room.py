@@ -346,7 +346,7 @@ class RoomTest(RoomCase):
 
         # A private message never shows in the room.
         alice.send("/msg viewer only for you")
-        self.assertTrue(room.viewer.wait_console("<alice> [Private] only for you", timeout=5))
+        self.assertTrue(room.viewer.wait_console("<alice> only for you", timeout=5))
         settle(0.5)
         self.assertEqual(0, changed(standing, room.view("after a private message"), above).count,
                          "a private message showed over the avatar")
