@@ -81,6 +81,8 @@ void ActivateConversation(int index) {
   TellRoom();
 }
 
+void FollowChannelLeft() { TellRoom(); }
+
 void ShowConversationAt(int index) {
   if (index >= 0 && index < Conversations.count && index != Conversations.active) ActivateConversation(index);
 }

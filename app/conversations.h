@@ -40,6 +40,8 @@ void CloseConversation(int index);
 // Makes it the active one: its buffer shows (its counts are cleared) and its room when it is a
 // channel.
 void ActivateConversation(int index);
+// The channel whose room shows was left: the session is told, the conversation shown stays.
+void FollowChannelLeft();
 // Alt+N and a click on the bar: the conversation at index (nothing beyond the list); Ctrl+Page
 // Up / Down: the one step places before or after the active one, round the list.
 void ShowConversationAt(int index);

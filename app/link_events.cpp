@@ -52,7 +52,7 @@ void FollowOwnChannels(const IrcEvent& e) {
   } else if (e.kind == EventLeft || e.kind == EventJoinRefused) {
     const int index = FindConversation(e.channel);
     if (index >= 0) Conversations.list[index].joined = false;
-    if (index >= 0 && index == Conversations.lastChannel) ActivateConversation(index);  // its room empties
+    if (index >= 0 && index == Conversations.lastChannel) FollowChannelLeft();  // its room empties
   } else if (e.kind == EventPrivateMessage || (e.kind == EventAction && e.channel[0] && !IsChannelName(e.channel))) {
     OpenConversation(e.channel, PrivateConversation);
   }

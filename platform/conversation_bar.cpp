@@ -45,13 +45,23 @@ void ConversationBar::draw() {
   TextCanvas* canvas = CreateTextCanvas(w(), h(), kBackground);
   if (!canvas) return;
   FillTextRect(canvas, 0, 0, w(), 1, kBorder);
-  int x = 2;
+  int widths[kMostBarItems], active = 0;
   for (int i = 0; i < count; ++i) {
+    const int length = static_cast<int>(strnlen(items[i].text, sizeof items[i].text));
+    widths[i] = TextWidth(items[i].text, length, kTypeSize, items[i].active) + 2 * kItemPadding + kItemGap;
+    if (items[i].active) active = i;
+  }
+  // More than the width holds: the row starts late enough for the one shown to be in it.
+  int first = 0, reach = 2;
+  for (int i = 0; i <= active && i < count; ++i) reach += widths[i];
+  while (first < active && reach > w()) reach -= widths[first++];
+  int x = 2;
+  std::memset(right, 0, sizeof right);
+  for (int i = first; i < count; ++i) {
     const BarItem& item = items[i];
     const int length = static_cast<int>(strnlen(item.text, sizeof item.text));
-    const int width = TextWidth(item.text, length, kTypeSize, item.active) + 2 * kItemPadding;
-    right[i] = 0;
-    if (x + width > w()) continue;  // what does not fit is left out, as a tab row would
+    const int width = widths[i] - kItemGap;
+    if (x + width > w()) break;  // the rest is left out, as a row of tabs would
     if (item.active) FillTextRect(canvas, x, 2, width, h() - 3, kActive);
     const TextSpan number{0, static_cast<int>(std::strcspn(item.text, " ")), item.active ? kUnread : kNumber, false};
     DrawText(canvas, x + kItemPadding, 1 + (h() - 1 - TextHeight(kTypeSize)) / 2, item.text, length, kTypeSize,
