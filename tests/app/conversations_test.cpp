@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/command_interpreter.h"
 #include "app/conversations.h"
-#include "console/console_log.h"
 #include "console/settings.h"
 #include "core/app_state.h"
 #include "irc/irc_event.h"
@@ -19,32 +19,21 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// The lines of the buffer shown, oldest first.
-Lines Shown() {
-  Lines lines;
-  for (int back = ConsoleHistoryCount() - 1; back >= 0; --back) lines.emplace_back(ConsoleHistoryLine(back));
-  return lines;
-}
-
-// The lines of a conversation's buffer, shown for the reading and the shown one put back.
+// The lines of a conversation's buffer (-1: the one shown), oldest first.
 Lines LinesOf(int index) {
   const int was = ConsoleShownBuffer();
   ConsoleShowBuffer(ConversationBuffer(index));
-  Lines lines = Shown();
+  Lines lines;
+  for (int back = ConsoleHistoryCount() - 1; back >= 0; --back) lines.emplace_back(ConsoleHistoryLine(back));
   ConsoleShowBuffer(was);
   return lines;
 }
 
-std::string Label(int index) {
+Lines Labels() {
+  Lines labels;
   char text[160];
-  FormatBarLabel(index, text, sizeof text);
-  return text;
-}
-
-int Joined(const char* channel) {
-  const int index = OpenConversation(channel, ChannelConversation);
-  Conversations.list[index].joined = true;
-  return index;
+  for (int i = 0; i < Conversations.count; ++i) labels.emplace_back((FormatBarLabel(i, text, sizeof text), text));
+  return labels;
 }
 
 class ConversationsTest : public ::testing::Test {
@@ -57,136 +46,71 @@ class ConversationsTest : public ::testing::Test {
     ConsoleClear();
     std::snprintf(Settings.nickname, kSettingLength, "ann");
     AppState.connectionState = InChannel;
+    ConsoleAppend("-server- Welcome");
+    bob = OpenConversation("bob", PrivateConversation);  // a message before any join
+    a = OpenConversation("#a", ChannelConversation);
+    b = OpenConversation("#b", ChannelConversation);
+    Conversations.list[a].joined = Conversations.list[b].joined = true;
+    ActivateConversation(a);
   }
+  int bob, a, b;
 };
 
-// The server's lines stay above the first channel's; every other conversation starts empty.
-TEST_F(ConversationsTest, TheFirstChannelTakesTheServersBufferAndTheOthersHaveTheirOwn) {
-  ConsoleAppend("-server- Welcome");
-  const int bob = OpenConversation("bob", PrivateConversation);  // a message before any join
-  const int a = Joined("#a");
-  const int b = Joined("#b");
-  ActivateConversation(a);
-  EXPECT_EQ(0, ConversationBuffer(a));
-  EXPECT_NE(ConversationBuffer(bob), ConversationBuffer(b));
-  EXPECT_NE(0, ConversationBuffer(bob));
-  EXPECT_EQ((Lines{"-server- Welcome"}), Shown());
-  EXPECT_TRUE(LinesOf(b).empty());
-  CloseConversation(bob);
-  EXPECT_EQ(0, ConversationBuffer(FindConversation("#a"))) << "the list closed up around it";
-}
-
-// Each kind of event by its channel or partner; lines without one, or for a channel not open, go
-// to the conversation shown; the user's own channel left elsewhere is said there too.
+// Each event by its channel or partner, by the nickname rule; lines without one, or for a
+// channel not open, go to the one shown; the user's own channel left elsewhere is said there too.
+// The first channel's console holds the server's lines above its own.
 TEST_F(ConversationsTest, EventLinesGoToTheirConversation) {
-  const int a = Joined("#a"), b = Joined("#b"), bob = OpenConversation("bob", PrivateConversation);
-  ActivateConversation(a);
   const struct {
     int kind;
     const char* channel;
     const char* line;
-    int to;
-    bool alsoShown;
-  } cases[] = {
-      {EventChannelMessage, "#B", "<carol> in b", b, false},  // names by the nickname rule
-      {EventPrivateMessage, "Bob", "<Bob> psst", bob, false},
-      {EventAction, "bob", "* bob waves", bob, false},
-      {EventQuit, "#b", "carol has quit irc", b, false},
-      {EventText, "#b", "Topic of #b: news", b, false},
-      {EventNotice, "", "-carol- to you", -1, false},
-      {EventText, "", "-server- whois reply", -1, false},
-      {EventJoinRefused, "#c", "Cannot join #c", -1, false},
-      {EventLeft, "#b", "You were kicked from #b by carol: /join #b to go back", b, true},
-      {EventChannelMessage, "#a", "<carol> in a", a, false},
+  } events[] = {
+      {EventChannelMessage, "#B", "<carol> in b"},   {EventPrivateMessage, "Bob", "<Bob> psst"},
+      {EventAction, "bob", "* bob waves"},           {EventQuit, "#b", "carol has quit irc"},
+      {EventNotice, "", "-carol- to you"},           {EventText, "", "-server- whois reply"},
+      {EventJoinRefused, "#c", "Cannot join #c"},    {EventLeft, "#b", "You were kicked from #b"},
+      {EventChannelMessage, "#a", "<carol> in a"},
   };
-  for (const auto& c : cases) {
-    const LineRoute route = RouteEventLine(c.kind, c.channel);
-    EXPECT_EQ(c.to, route.conversation) << c.line;
-    EXPECT_EQ(c.alsoShown, route.alsoShown) << c.line;
-    AppendRouted(route, c.line, MarkPlain, nullptr, 0);
-  }
-  EXPECT_EQ((Lines{"-carol- to you", "-server- whois reply", "Cannot join #c",
-                   "You were kicked from #b by carol: /join #b to go back", "<carol> in a"}),
+  for (const auto& e : events) AppendRouted(RouteEventLine(e.kind, e.channel), e.line, MarkPlain, nullptr, 0);
+  EXPECT_EQ((Lines{"-server- Welcome", "-carol- to you", "-server- whois reply", "Cannot join #c",
+                   "You were kicked from #b", "<carol> in a"}),
             LinesOf(a));
-  EXPECT_EQ((Lines{"<carol> in b", "carol has quit irc", "Topic of #b: news",
-                   "You were kicked from #b by carol: /join #b to go back"}),
-            LinesOf(b));
+  EXPECT_EQ((Lines{"<carol> in b", "carol has quit irc", "You were kicked from #b"}), LinesOf(b));
   EXPECT_EQ((Lines{"<Bob> psst", "* bob waves"}), LinesOf(bob)) << "a private talk never shows in a channel";
 }
 
 // Lines added where the user is not looking count, marked ones as mentions too; showing the
-// conversation clears both, and the bar says them.
-TEST_F(ConversationsTest, LinesNotSeenCountUntilTheConversationShows) {
-  const int a = Joined("#room"), b = Joined("#club"), bob = OpenConversation("bob", PrivateConversation);
-  ActivateConversation(a);
+// conversation clears both. Own lines go where they were said and count nowhere.
+TEST_F(ConversationsTest, LinesNotSeenCountUntilShownAndOwnLinesNever) {
   for (int i = 0; i < 3; ++i) AppendToConversation(b, "<carol> hi", MarkPlain, nullptr, 0);
   AppendToConversation(bob, "<bob> ann: look", MarkAttention, nullptr, 0);
   AppendToConversation(a, "<carol> here", MarkAttention, nullptr, 0);  // shown: seen at once
-  AppendToConversation(-1, "-server- text", MarkPlain, nullptr, 0);
-  EXPECT_EQ("1 #room", Label(a));
-  EXPECT_EQ("2 #club (3)", Label(b));
-  EXPECT_EQ("3 bob (1!)", Label(bob));
-  EXPECT_EQ("", Label(3));
-  ShowConversationAt(b);
-  EXPECT_EQ("2 #club", Label(b));
-  EXPECT_EQ((Lines{"<carol> hi", "<carol> hi", "<carol> hi"}), Shown());
-  AppendToConversation(a, "<carol> again", MarkPlain, nullptr, 0);
-  EXPECT_EQ("1 #room (1)", Label(a));
-  EXPECT_EQ(IrcDouble.room, "#club") << "a channel shown is the room stood in";
-  ShowConversationAt(bob);
-  EXPECT_EQ(IrcDouble.room, "#club") << "a private conversation keeps the last channel's room";
-}
-
-// Alt+N shows the Nth; Ctrl+Page Up / Down step round the list; nothing beyond it.
-TEST_F(ConversationsTest, KeysStepRoundTheListAndNumbersBeyondItDoNothing) {
-  Joined("#a");
-  Joined("#b");
-  OpenConversation("bob", PrivateConversation);
-  ShowConversationAt(0);
-  const struct {
-    int step;
-    int at;  // -1: a step; else the position shown
-    int active;
-  } moves[] = {{1, -1, 1}, {1, -1, 2}, {1, -1, 0}, {-1, -1, 2}, {0, 8, 2}, {0, 1, 1}, {-1, -1, 0}};
-  for (const auto& m : moves) {
-    if (m.at >= 0) {
-      ShowConversationAt(m.at);
-    } else {
-      ShowConversationBeside(m.step);
-    }
-    EXPECT_EQ(m.active, Conversations.active) << "step " << m.step << " at " << m.at;
-    EXPECT_EQ(ConversationBuffer(m.active), ConsoleShownBuffer());
-  }
-}
-
-// The user's own lines: each in the conversation it went to, a line to a partner also where it
-// was typed; a partner's new nickname takes the conversation along.
-TEST_F(ConversationsTest, OwnLinesGoWhereTheyWereSentAndCountNowhere) {
-  const int a = Joined("#a"), b = Joined("#b"), bob = OpenConversation("bob", PrivateConversation);
-  ActivateConversation(b);
-  ProcessInputLine("to b");
   ProcessInputLine("/msg bob hi bob");
-  ProcessInputLine("/notice carol a notice");
-  ShowConversationAt(bob);
-  ProcessInputLine("/me nods");
-  EXPECT_EQ((Lines{"<ann> to b", "-> bob: hi bob", "-> -carol- a notice"}), LinesOf(b));
-  EXPECT_EQ((Lines{"-> bob: hi bob", "* ann nods"}), LinesOf(bob));
-  EXPECT_TRUE(LinesOf(a).empty());
-  EXPECT_EQ("2 #b", Label(b));
-  RenameConversation(bob, "bobby");
-  EXPECT_EQ(bob, FindConversation("BOBBY"));
-  EXPECT_EQ(-1, FindConversation("bob"));
+  EXPECT_EQ((Lines{"1 bob (1!)", "2 #a", "3 #b (3)"}), Labels());
+  EXPECT_EQ((Lines{"<bob> ann: look", "-> bob: hi bob"}), LinesOf(bob));
+  ShowConversationAt(b);
+  ProcessInputLine("to b");
+  EXPECT_EQ((Lines{"1 bob (1!)", "2 #a", "3 #b"}), Labels()) << "own lines count nowhere";
+  EXPECT_EQ((Lines{"<carol> hi", "<carol> hi", "<carol> hi", "<ann> to b"}), LinesOf(b));
 }
 
-TEST_F(ConversationsTest, DropSaysHowManyWaitingLinesItDropped) {
+// Ctrl+Page Up / Down step round the list; Alt+N beyond it does nothing; the bar's numbers close
+// up when one goes. /drop says how many waiting lines it dropped.
+TEST_F(ConversationsTest, KeysStepRoundTheListItClosesUpAndDropCounts) {
+  const int steps[][2] = {{1, 2}, {1, 0}, {1, 1}, {-1, 0}, {-1, 2}};  // from #a, the second
+  for (const auto& s : steps) {
+    ShowConversationBeside(s[0]);
+    EXPECT_EQ(s[1], Conversations.active);
+    EXPECT_EQ(ConversationBuffer(s[1]), ConsoleShownBuffer());
+  }
+  ShowConversationAt(8);  // Alt+9 with three open
+  CloseConversation(bob);
+  EXPECT_EQ((Lines{"1 #a", "2 #b"}), Labels());
+  EXPECT_EQ((std::pair<int, int>(1, 0)), (std::pair<int, int>(Conversations.active, ConversationBuffer(0))))
+      << "#b still shown; the first channel keeps the server's buffer";
   IrcDouble.linesWaiting = 12;
-  ProcessInputLine("/drop");
-  ProcessInputLine("/DROP");
-  IrcDouble.linesWaiting = 1;
-  ProcessInputLine("/drop");
-  EXPECT_EQ((Lines{"Dropped 12 lines that waited to be sent.", "No lines are waiting to be sent.",
-                   "Dropped 1 line that waited to be sent."}),
-            Shown());
+  for (const char* typed : {"/drop", "/DROP"}) ProcessInputLine(typed);
+  EXPECT_EQ((Lines{"Dropped 12 lines that waited to be sent.", "No lines are waiting to be sent."}), LinesOf(1));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "irc/chat_commands.h"
 #include "irc/session.h"
@@ -58,11 +59,7 @@ int QueueChatLine(const char* format, ...) {
   return Record("Send(" + std::string(line) + ")");
 }
 
-int DropQueuedLines() {
-  const int dropped = IrcDouble.linesWaiting;
-  IrcDouble.linesWaiting = 0;
-  return dropped;
-}
+int DropQueuedLines() { return std::exchange(IrcDouble.linesWaiting, 0); }
 void SessionRegister(const char* nick, const char* user, const char* host, const char* realName) {
   Record("Register(" + std::string(nick) + ", " + user + ", " + host + ", " + realName + ")");
 }

