@@ -1,5 +1,5 @@
 // The commands that ask the server plainly: nickname, topic, names, WHOIS, notices, away, lists,
-// the message of the day, raw lines; and the pieces the command files share.
+// the message of the day, raw lines, lines not yet sent; and the pieces the command files share.
 #include "app/commands.h"
 
 #include <strings.h>
@@ -75,7 +75,7 @@ void NoticeCommand(const char* rest, const char*) {
   if (!Connected()) return;
   char echo[kWordLength * 2 + 16];
   std::snprintf(echo, sizeof echo, "-> -%s- %s", nick, text);
-  ConsoleAppend(echo);
+  AppendOwnToPartner(nick, echo);
   LogOwnPrivate(nick, text, true);
   NoticeTo(nick, text);
 }
@@ -117,6 +117,18 @@ void QuoteCommand(const char* rest, const char* typed) {
   char echo[kServerLineLength];
   std::snprintf(echo, sizeof echo, "-> server: %.*s", length, rest);
   ConsoleAppend(echo);
+}
+
+// Typed lines wait for the pace (LINEPACE); a paste sent by mistake need not go out.
+void DropCommand(const char*, const char*) {
+  const int dropped = DropQueuedLines();
+  char text[96];
+  if (dropped > 0) {
+    std::snprintf(text, sizeof text, "Dropped %d line%s that waited to be sent.", dropped, dropped == 1 ? "" : "s");
+  } else {
+    std::snprintf(text, sizeof text, "No lines are waiting to be sent.");
+  }
+  ConsoleAppend(text);
 }
 
 const char* TakeWord(const char* text, char* word) {

@@ -93,6 +93,7 @@ void SendRegistration() {
 void ConnectSequence() {
   if (AppState.connectionState != Offline) return;
   StopPlan(&Reconnect);  // connecting by hand replaces any planned try
+  ForgetRejoins();       // and joins the channels the settings (the dialog) name
   Progress = ConnectionProgress();
   AppendConnecting();
   BeginConnection();
@@ -239,7 +240,7 @@ namespace {
 void SayPrivately(const char* nickname, const char* text) {
   char shown[kInputLength + kConversationNameLength + 8];
   std::snprintf(shown, sizeof shown, "-> %.*s: %s", kConversationNameLength, nickname, text);
-  ConsoleAppend(shown);
+  AppendOwnToPartner(nickname, shown);
   LogOwnPrivate(nickname, text, false);
   SayInPieces(nickname, text, false);
 }
@@ -268,7 +269,7 @@ void MeCommand(const char* rest, const char* typed) {
   }
   const Conversation* to = SayTarget(typed);
   if (!to) return;
-  EchoOwnAction(to->name, rest);
+  EchoOwnAction(to->buffer, to->name, rest);
   SayInPieces(to->name, rest, true);
 }
 
@@ -283,11 +284,7 @@ void ProcessInputLine(const char* input) {
   if (line[0] != '/') {
     const Conversation* to = SayTarget(line);
     if (!to) return;
-    if (to->kind == PrivateConversation) {  // shown as a /msg is, and kept in the partner's log
-      SayPrivately(to->name, line);
-      return;
-    }
-    EchoOwnMessage(to->name, line);
+    EchoOwnMessage(to->buffer, to->name, line);
     SayInPieces(to->name, line, false);
     return;
   }

@@ -51,6 +51,7 @@ const CommandRow kCommands[] = {
     {"/unignore", "/unignore nick", "show nick's messages again", UnignoreCommand, false},
     {"/clear", "/clear", "empty the console", ClearCommand, false},
     {"/motd", "/motd", "the server's message of the day", MotdCommand, false},
+    {"/drop", "/drop", "drop the typed lines still waiting to be sent", DropCommand, false},
 };
 constexpr int kCommandCount = static_cast<int>(sizeof kCommands / sizeof kCommands[0]);
 

@@ -31,6 +31,7 @@ void ListCommand(const char* rest, const char* typed);
 void MotdCommand(const char* rest, const char* typed);
 void ClearCommand(const char* rest, const char* typed);
 void QuoteCommand(const char* rest, const char* typed);
+void DropCommand(const char* rest, const char* typed);
 void LastlogCommand(const char* rest, const char* typed);
 void KickCommand(const char* rest, const char* typed);
 void ModeCommand(const char* rest, const char* typed);
@@ -42,8 +43,9 @@ void BanCommand(const char* rest, const char* typed);
 void InviteCommand(const char* rest, const char* typed);
 void QueryCommand(const char* rest, const char* typed);
 void CloseCommand(const char* rest, const char* typed);
-// Once a pass: the active private partner's nickname at the input line's left.
-void KeepPrivateTarget();
+// Once a pass: the input line's tag at its left: the active private partner's nickname, and the
+// typed lines waiting for the pace ("12 lines waiting").
+void KeepInputTag();
 void CtcpCommand(const char* rest, const char* typed);
 void IgnoreCommand(const char* rest, const char* typed);
 void UnignoreCommand(const char* rest, const char* typed);

@@ -5,11 +5,25 @@
 #include <cstring>
 
 #include "core/irc_case.h"
+#include "irc/irc_event.h"
 #include "irc/session.h"
 
 ConversationsRecord Conversations = {{}, 0, -1, -1, ""};
 
 namespace {
+
+// The server's buffer goes to the first channel; any other conversation gets one of its own
+// (the server's when none is left: its lines are still shown, only not apart).
+int BufferFor(const char* name, ConversationKind kind) {
+  bool serverTaken = false;
+  for (int i = 0; i < Conversations.count; ++i) serverTaken = serverTaken || Conversations.list[i].buffer == 0;
+  if (kind == ChannelConversation && !serverTaken) {
+    ConsoleNameBuffer(0, name);
+    return 0;
+  }
+  const int id = ConsoleOpenBuffer(name);
+  return id > 0 ? id : 0;
+}
 
 void TellRoom() {
   const int c = Conversations.lastChannel;
@@ -34,11 +48,15 @@ int OpenConversation(const char* name, ConversationKind kind) {
   c = Conversation{};
   std::snprintf(c.name, sizeof c.name, "%s", name);
   c.kind = kind;
+  c.buffer = BufferFor(name, kind);
   return Conversations.count++;
 }
 
 void CloseConversation(int index) {
   if (index < 0 || index >= Conversations.count) return;
+  const int buffer = Conversations.list[index].buffer;
+  if (buffer > 0) ConsoleCloseBuffer(buffer);
+  if (buffer == 0) ConsoleNameBuffer(0, "(server)");
   for (int i = index; i + 1 < Conversations.count; ++i) Conversations.list[i] = Conversations.list[i + 1];
   --Conversations.count;
   auto moved = [index](int& at) {
@@ -58,8 +76,29 @@ void ActivateConversation(int index) {
   Conversation& c = Conversations.list[index];
   c.unread = 0;
   c.mentions = 0;
+  ConsoleShowBuffer(c.buffer);
   if (c.kind == ChannelConversation) Conversations.lastChannel = index;
   TellRoom();
+}
+
+void FollowChannelLeft() { TellRoom(); }
+
+void ShowConversationAt(int index) {
+  if (index >= 0 && index < Conversations.count && index != Conversations.active) ActivateConversation(index);
+}
+
+void ShowConversationBeside(int step) {
+  const int count = Conversations.count;
+  if (count < 2) return;
+  const int from = Conversations.active < 0 ? 0 : Conversations.active;
+  ShowConversationAt(((from + step) % count + count) % count);
+}
+
+void RenameConversation(int index, const char* name) {
+  if (index < 0 || index >= Conversations.count || !name || !*name) return;
+  Conversation& c = Conversations.list[index];
+  std::snprintf(c.name, sizeof c.name, "%s", name);
+  ConsoleNameBuffer(c.buffer, name);
 }
 
 const Conversation* ActiveConversation() {
@@ -89,5 +128,54 @@ void RejoinList(char* out, int size) {
     int n = std::snprintf(out + used, static_cast<std::size_t>(size - used), "%s%s", used ? "," : "", c.name);
     if (n < 0 || used + n >= size) break;
     used += n;
+  }
+}
+
+void ForgetRejoins() {
+  for (int i = 0; i < Conversations.count; ++i) Conversations.list[i].rejoin = false;
+}
+
+LineRoute RouteEventLine(int kind, const char* channel) {
+  LineRoute route{-1, false};
+  if (channel && channel[0]) route.conversation = FindConversation(channel);
+  route.alsoShown = route.conversation >= 0 && (kind == EventLeft || kind == EventJoinRefused);
+  return route;
+}
+
+int ConversationBuffer(int index) {
+  return index >= 0 && index < Conversations.count ? Conversations.list[index].buffer : ConsoleShownBuffer();
+}
+
+void AppendToConversation(int index, const char* text, ConsoleMark mark, const char* speaker, int speakerOffset) {
+  const int buffer = ConversationBuffer(index);
+  ConsoleAppendTo(buffer, text, mark, speaker, speakerOffset);
+  if (index < 0 || index >= Conversations.count || buffer == ConsoleShownBuffer()) return;
+  Conversation& c = Conversations.list[index];
+  ++c.unread;
+  if (mark == MarkAttention) ++c.mentions;
+}
+
+void AppendRouted(const LineRoute& route, const char* text, ConsoleMark mark, const char* speaker, int speakerOffset) {
+  const bool elsewhere = ConversationBuffer(route.conversation) != ConsoleShownBuffer();
+  AppendToConversation(route.conversation, text, mark, speaker, speakerOffset);
+  if (route.alsoShown && elsewhere) ConsoleAppendTo(ConsoleShownBuffer(), text, mark, speaker, speakerOffset);
+}
+
+void AppendOwnToPartner(const char* partner, const char* text) {
+  ConsoleAppend(text);
+  const int index = FindConversation(partner);
+  const int buffer = ConversationBuffer(index);
+  if (index >= 0 && buffer != ConsoleShownBuffer()) ConsoleAppendTo(buffer, text, MarkPlain, nullptr, 0);
+}
+
+void FormatBarLabel(int index, char* out, std::size_t size) {
+  if (!out || size == 0) return;
+  out[0] = '\0';
+  if (index < 0 || index >= Conversations.count) return;
+  const Conversation& c = Conversations.list[index];
+  if (c.unread > 0) {
+    std::snprintf(out, size, "%d %s (%d%s)", index + 1, c.name, c.unread, c.mentions > 0 ? "!" : "");
+  } else {
+    std::snprintf(out, size, "%d %s", index + 1, c.name);
   }
 }

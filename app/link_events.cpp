@@ -1,6 +1,6 @@
 // The one place where the link thread's events become console lines, open conversations and
 // changes of the connection's state, on the window's thread. Each event goes by its kind and
-// its channel (or partner), never by the wording of its line.
+// its channel (or partner), never by the wording of its line: to that conversation's buffer.
 #include "app/arrival_watch.h"
 #include "app/attention.h"
 #include "app/chat_log_choice.h"
@@ -52,10 +52,19 @@ void FollowOwnChannels(const IrcEvent& e) {
   } else if (e.kind == EventLeft || e.kind == EventJoinRefused) {
     const int index = FindConversation(e.channel);
     if (index >= 0) Conversations.list[index].joined = false;
-    if (index >= 0 && index == Conversations.lastChannel) ActivateConversation(index);  // its room empties
+    if (index >= 0 && index == Conversations.lastChannel) FollowChannelLeft();  // its room empties
   } else if (e.kind == EventPrivateMessage || (e.kind == EventAction && e.channel[0] && !IsChannelName(e.channel))) {
     OpenConversation(e.channel, PrivateConversation);
   }
+}
+
+// A partner's new nickname (said once per channel shared): the private conversation takes it,
+// so that its lines and the user's go on in it, and says so.
+void FollowPartnerNick(const IrcEvent& e, const char* line) {
+  const int index = FindConversation(e.nick), taken = FindConversation(e.text);
+  if (index < 0 || Conversations.list[index].kind != PrivateConversation || (taken >= 0 && taken != index)) return;
+  RenameConversation(index, e.text);
+  AppendToConversation(index, line, MarkPlain, nullptr, 0);
 }
 
 void ApplyIrcEvent(const IrcEvent& event) {
@@ -70,7 +79,9 @@ void ApplyIrcEvent(const IrcEvent& event) {
   static char line[kEventLineSize];
   if (!FormatEventLine(event, line, sizeof line)) return;
   const int speaker = SpeakerOffset(event.kind);
-  ConsoleAppendSpoken(line, MarkFor(event.kind, event.nick, event.text), speaker >= 0 ? event.nick : nullptr, speaker);
+  const ConsoleMark mark = MarkFor(event.kind, event.nick, event.text);
+  AppendRouted(RouteEventLine(event.kind, event.channel), line, mark, speaker >= 0 ? event.nick : nullptr, speaker);
+  if (event.kind == EventNickChange) FollowPartnerNick(event, line);
   LogChatEvent(event, line);
   // The chat of the room shown appears over the speaker's avatar too; private messages never do.
   if ((event.kind == EventChannelMessage || event.kind == EventAction) && SameIrcName(event.channel, RoomAvatars.channel))

@@ -108,8 +108,9 @@ PassEnd IdlePass() {
     ProcessInputLine("/disconnect");
   }
   RunLinkTurn();
+  KeepConversations();  // Alt+N, Ctrl+Page keys and the bar, after the events that open them
   RefreshWindowTitle();
-  KeepPrivateTarget();
+  KeepInputTag();
   KeepWindowPlace();
   return leaving ? PassEndsRun : PassGoesOn;
 }

@@ -6,11 +6,13 @@
 #include "core/app_state.h"
 #include "app/attention.h"
 #include "app/command_interpreter.h"
+#include "app/conversations.h"
 #include "app/input_text.h"
 #include "app/shell.h"
 #include "console/console_height.h"
 #include "console/console_log.h"
 #include "platform/console_panel.h"
+#include "platform/conversation_bar.h"
 #include "platform/gui_window.h"
 #include "platform/message_box.h"
 #include "irc/session.h"
@@ -79,6 +81,10 @@ void ShowPanelRows(const ConsoleRow* rows, int count, const char* marker) {
   SetPanelRows(AppState.consolePanel, shown, count, marker);
 }
 
+// The bar's pixels while it shows (two or more conversations), else none: one channel keeps the
+// layout it always had.
+int BarHeight() { return ConversationBarWanted() ? kConversationBarHeight : 0; }
+
 // The console's rows are as wide as the panel: this many pixels, 0 before the panel's first
 // measure (the rows made without a panel follow a fixed length).
 int RowsWidth = 0;
@@ -98,7 +104,7 @@ void FollowPanelWidth(int width) {
 // The divider dragged: the view keeps at least 60 pixels, and the height is kept for the
 // next start once the button is let go.
 void OnPanelResize(int rows, bool done) {
-  const int most = ConsoleRowsRoom(WindowRect.bottom - WindowRect.top);
+  const int most = ConsoleRowsRoom(WindowRect.bottom - WindowRect.top, BarHeight());
   if (rows > most) rows = most;
   ConsoleSetRows(rows);
   ResizeView(WindowRect.right - WindowRect.left, WindowRect.bottom - WindowRect.top);
@@ -140,6 +146,7 @@ bool CreateMainWindow(const char* title, const WindowPlace& place, int bits, boo
   PanelScrollHandler = ConsoleScroll;
   PanelResizeHandler = OnPanelResize;
   ViewDragHandler = OnViewDrag;
+  BarClickHandler = ShowConversationAt;
   AskYesNo = AskYesNoBox;
 
   if (!OpenDisplay()) {
@@ -207,13 +214,15 @@ bool CreateMainWindow(const char* title, const WindowPlace& place, int bits, boo
   // (F1) keeps what the console showed.
   static bool greeted = false;
   if (!greeted) ConsoleSetRows(LoadConsoleRows());
-  ConsoleSetRoom(ConsoleRowsRoom(height));
-  ViewLayout layout = ComputeViewLayout(width, height, ConsoleRows());
+  ConsoleSetRoom(ConsoleRowsRoom(height, BarHeight()));
+  ViewLayout layout = ComputeViewLayout(width, height, ConsoleRows(), BarHeight());
   AppState.inputLine = CreateInputLine(AppState.mainWindow, layout.inputX, layout.inputY, layout.inputWidth,
                                        layout.inputHeight, static_cast<int>(kInputLineBytes));
   AppState.consolePanel = CreateConsolePanel(AppState.mainWindow, layout.panelX, layout.panelY, layout.panelWidth,
                                              layout.panelHeight);
   CreateMemberListIn(AppState.mainWindow);
+  AppState.conversationBar = CreateConversationBar(AppState.mainWindow, layout.barX, layout.barY, layout.barWidth,
+                                                   kConversationBarHeight);
   ConsolePanelSink = ShowPanelRows;
   ConsoleRowFit = FitPanelRow;
 
@@ -252,6 +261,7 @@ void DestroyMainWindow() {
   AppState.mainWindow = nullptr;
   AppState.inputLine = nullptr;
   AppState.consolePanel = nullptr;
+  AppState.conversationBar = nullptr;  // deleted with the window
 }
 
 void ResizeView(int width, int height) {
@@ -259,13 +269,17 @@ void ResizeView(int width, int height) {
   WindowRect = ClientRect{0, 0, width, height};
   // A smaller window shows fewer rows rather than a console over the view; the chosen
   // height comes back as it grows.
-  ConsoleSetRoom(ConsoleRowsRoom(height));
-  ViewLayout layout = ComputeViewLayout(width, height, ConsoleRows());
+  ConsoleSetRoom(ConsoleRowsRoom(height, BarHeight()));
+  ViewLayout layout = ComputeViewLayout(width, height, ConsoleRows(), BarHeight());
   MoveWidget(AppState.inputLine, layout.inputX, layout.inputY, layout.inputWidth, layout.inputHeight, false);
   MoveWidget(AppState.consolePanel, layout.panelX, layout.panelY, layout.panelWidth, layout.panelHeight, true);
+  PlaceConversationBar(AppState.conversationBar, layout.barX, layout.barY, layout.barWidth, kConversationBarHeight,
+                       layout.barHeight > 0);
   FollowPanelWidth(layout.panelWidth);
   PlaceMemberListBy(layout);
   if (!AppState.mainWindow) return;  // no context of this window yet
   SetViewProjection(layout.viewportX, layout.viewportY, layout.viewportWidth, layout.viewportHeight,
                     layout.aspect);
 }
+
+void LayOutAgain() { ResizeView(WindowRect.right - WindowRect.left, WindowRect.bottom - WindowRect.top); }

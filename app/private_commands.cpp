@@ -67,10 +67,12 @@ void CloseCommand(const char*, const char*) {
     ConsoleAppend("Not in a private conversation (/part leaves a channel).");
     return;
   }
-  Say("No longer talking privately to %s: lines go to the channel again", c->name);
+  char partner[kConversationNameLength];
+  std::snprintf(partner, sizeof partner, "%s", c->name);
   const int channel = Conversations.lastChannel;
   CloseConversation(index);
   if (channel >= 0) ActivateConversation(channel < index ? channel : channel - 1);
+  Say("No longer talking privately to %s: lines go to the channel again", partner);  // where they go
 }
 
 // The request word in capitals and its arguments, between \x01 marks and with none inside:

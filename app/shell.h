@@ -90,16 +90,18 @@ void TakeRoom();
 struct ViewLayout {
   int inputX, inputY, inputWidth, inputHeight;
   int panelX, panelY, panelWidth, panelHeight;
+  int barX, barY, barWidth, barHeight;  // the conversation bar: 0 high while it is not shown
   int viewportX, viewportY, viewportWidth, viewportHeight;
   double aspect;  // the view's width / (height - 130) with seven console rows, 16 pixels less per row more
   bool listShown;  // the room's member list, at the view's right
   int listX, listY, listWidth, listHeight;
 };
-// The console panel is consoleRows rows of 16 pixels high (and a border) above the input line.
-// A window kMemberListFromWidth pixels wide or more shows the member list beside the view, a
-// fifth of the width (200 to 280 pixels), as high as the view; a narrower one gives it all to the view.
+// The console panel is consoleRows rows of 16 pixels high (and a border) above the input line;
+// a bar of barHeight pixels over it takes them from the view. A window kMemberListFromWidth
+// pixels wide or more shows the member list beside the view, a fifth of the width (200 to 280
+// pixels), as high as the view; a narrower one gives it all to the view.
 constexpr int kMemberListFromWidth = 800;
-ViewLayout ComputeViewLayout(int width, int height, int consoleRows = 7);
+ViewLayout ComputeViewLayout(int width, int height, int consoleRows = 7, int barHeight = 0);
 // The room's member list beside the view (member_list.cpp): made with the window and placed by
 // its layout; once a pass (TakeRoom) its rows follow the room, the distances at most ten times a
 // second. A double-click on a member turns the user to face it.
@@ -108,9 +110,17 @@ void PlaceMemberListBy(const ViewLayout& layout);
 void ForgetMemberList();  // the window and its list are gone
 void FollowMembers();
 // The most console rows a client area of that height holds while the view keeps kLeastViewHeight
-// pixels (negative for a window too small even for that; the console shows its least then).
+// pixels beside a bar of barHeight (negative for a window too small even for that; the console
+// shows its least then).
 constexpr int kLeastViewHeight = 60;
-int ConsoleRowsRoom(int height);
+int ConsoleRowsRoom(int height, int barHeight = 0);
+
+// The conversations beside the view (conversation_bar.cpp): the bar shows while two or more are
+// open; once a pass Alt+1..9 and Ctrl+Page Up / Down switch, and the bar follows the list.
+bool ConversationBarWanted();
+void KeepConversations();
+// The bar came or went: the window's children and view are laid out again (main_window.cpp).
+void LayOutAgain();
 
 // The exit report's text for a non-zero count of unreleased blocks; false for 0.
 bool FormatLeakReport(int32_t liveBlockCount, char* j, std::size_t size);

@@ -5,7 +5,7 @@
 
 #include "app/shell.h"
 
-ViewLayout ComputeViewLayout(int width, int height, int consoleRows) {
+ViewLayout ComputeViewLayout(int width, int height, int consoleRows, int barHeight) {
   if (height == 0) height = 1;  // a minimised window reports 0
   const int panelHeight = consoleRows * 16 + 1;  // 113 for the seven rows of old
   ViewLayout layout;
@@ -17,8 +17,12 @@ ViewLayout ComputeViewLayout(int width, int height, int consoleRows) {
   layout.panelY = height - 19 - panelHeight;
   layout.panelWidth = width;
   layout.panelHeight = panelHeight;
+  layout.barX = 0;
+  layout.barY = layout.panelY - barHeight;
+  layout.barWidth = width;
+  layout.barHeight = barHeight;
   layout.viewportX = 0;
-  layout.viewportY = panelHeight + 19;
+  layout.viewportY = panelHeight + 19 + barHeight;
   layout.viewportHeight = height - layout.viewportY;
   layout.listShown = width >= kMemberListFromWidth && layout.viewportHeight > 0;
   layout.listWidth = layout.listShown ? std::min(280, std::max(200, width / 5)) : 0;
@@ -26,12 +30,13 @@ ViewLayout ComputeViewLayout(int width, int height, int consoleRows) {
   layout.listY = 0;
   layout.listHeight = layout.listShown ? layout.viewportHeight : 0;
   layout.viewportWidth = width - layout.listWidth;
-  layout.aspect = static_cast<double>(static_cast<float>(layout.viewportWidth) / static_cast<float>(height - panelHeight - 17));
+  layout.aspect = static_cast<double>(static_cast<float>(layout.viewportWidth) /
+                                      static_cast<float>(height - panelHeight - 17 - barHeight));
   return layout;
 }
 
-int ConsoleRowsRoom(int height) {
-  const int belowView = kLeastViewHeight + 20;  // the input line and the panel's border
+int ConsoleRowsRoom(int height, int barHeight) {
+  const int belowView = kLeastViewHeight + 20 + barHeight;  // the input line and the panel's border
   return height >= belowView ? (height - belowView) / 16 : -1;
 }
 

@@ -34,12 +34,13 @@ struct Scrollback {
 struct ConsoleRecord {
   Scrollback* buffers[kConsoleBuffers];
   bool open[kConsoleBuffers];
+  char names[kConsoleBuffers][kConsoleNameLength];  // for the stderr mirror
   int shown;
   int rows;    // rows the panel shows: the chosen ones, or fewer when the window lacks room
   int chosen;  // rows the user dragged the panel to, kept while a small window shows fewer
   int room;    // the most rows the window has room for
 };
-ConsoleRecord Console = {{}, {true}, 0, kConsoleLines, kConsoleLines, kMaxConsoleRows};
+ConsoleRecord Console = {{}, {true}, {"(server)"}, 0, kConsoleLines, kConsoleLines, kMaxConsoleRows};
 
 // The buffer, made at its first use; null when there is no memory for it (nothing is kept).
 Scrollback* Buffer(int id) {
@@ -103,12 +104,17 @@ void PushRow(Scrollback& b, const char* text, std::size_t length, ConsoleMark ma
   if (b.back > 0 && b.back < MostBack(b)) ++b.back;  // the view keeps its rows
 }
 
-void MirrorToStderr(const char* text) {
+// Test seam: QIVRA_CONSOLE_STDERR=1 prints "[console] text"; =buffers "[console:#room] text",
+// the buffer's name telling which conversation the line went to.
+void MirrorToStderr(int buffer, const char* text) {
   static const char* mirror = std::getenv("QIVRA_CONSOLE_STDERR");
-  if (mirror && *mirror && std::strcmp(mirror, "0") != 0) {
+  if (!mirror || !*mirror || std::strcmp(mirror, "0") == 0) return;
+  if (std::strcmp(mirror, "buffers") == 0) {
+    std::fprintf(stderr, "[console:%s] %s\n", Console.names[buffer], text);
+  } else {
     std::fprintf(stderr, "[console] %s\n", text);
-    std::fflush(stderr);
   }
+  std::fflush(stderr);
 }
 
 // The bytes of text (remaining long) the next row takes: what the panel's width holds, ended
@@ -210,6 +216,7 @@ void ConsoleAppendSpoken(const char* text, ConsoleMark mark, const char* speaker
 
 void ConsoleAppendTo(int buffer, const char* text, ConsoleMark mark, const char* speaker, int speakerOffset) {
   static char shown[16384];
+  if (buffer < 0 || buffer >= kConsoleBuffers || !Console.open[buffer]) buffer = 0;
   std::size_t stamp = 0;
   if (Settings.timestamps) {
     char clock[16];
@@ -217,7 +224,7 @@ void ConsoleAppendTo(int buffer, const char* text, ConsoleMark mark, const char*
     stamp = static_cast<std::size_t>(std::snprintf(shown, sizeof shown, "[%s] ", clock));
   }
   MakeDisplayText(text ? text : "", shown + stamp, sizeof shown - stamp);
-  MirrorToStderr(shown + stamp);  // the text as given, whatever the time stamps say
+  MirrorToStderr(buffer, shown + stamp);  // the text as given, whatever the time stamps say
   // The speaker's bytes as shown: the bytes before it (ASCII marks such as "<" or "* ") keep
   // their length; the nickname's own may grow when it is not UTF-8.
   int speakerFrom = 0, speakerTo = 0;
@@ -240,16 +247,21 @@ void ConsoleRewrap() {
   ShowPanel();
 }
 
-int ConsoleOpenBuffer() {
+int ConsoleOpenBuffer(const char* name) {
   for (int id = 1; id < kConsoleBuffers; ++id) {
     if (Console.open[id]) continue;
     Scrollback* b = Buffer(id);
     if (!b) return -1;
     b->newest = b->count = b->back = 0;
     Console.open[id] = true;
+    ConsoleNameBuffer(id, name);
     return id;
   }
   return -1;
+}
+
+void ConsoleNameBuffer(int id, const char* name) {
+  if (id >= 0 && id < kConsoleBuffers) std::snprintf(Console.names[id], kConsoleNameLength, "%s", name ? name : "");
 }
 
 void ConsoleCloseBuffer(int id) {
@@ -328,16 +340,16 @@ ConsoleMark ConsoleHistoryMark(int back) {
   return b.marks[SlotOf(b, back)];
 }
 
-void EchoOwnMessage(const char* target, const char* text) {
-  char buffer[kConsoleLineLength * 40];  // the whole echo; ConsoleAppend carries it over
-  std::snprintf(buffer, sizeof buffer, "<%s> %s", Settings.nickname, text ? text : "");
-  ConsoleAppendSpoken(buffer, MarkPlain, Settings.nickname, 1);
-  LogChatLine(target, buffer);
+void EchoOwnMessage(int buffer, const char* target, const char* text) {
+  char echo[kConsoleLineLength * 40];  // the whole echo; ConsoleAppendTo carries it over
+  std::snprintf(echo, sizeof echo, "<%s> %s", Settings.nickname, text ? text : "");
+  ConsoleAppendTo(buffer, echo, MarkPlain, Settings.nickname, 1);
+  LogChatLine(target, echo);
 }
 
-void EchoOwnAction(const char* target, const char* text) {
-  char buffer[kConsoleLineLength * 40];
-  std::snprintf(buffer, sizeof buffer, "* %s %s", Settings.nickname, text ? text : "");
-  ConsoleAppendSpoken(buffer, MarkPlain, Settings.nickname, 2);
-  LogChatLine(target, buffer);
+void EchoOwnAction(int buffer, const char* target, const char* text) {
+  char echo[kConsoleLineLength * 40];
+  std::snprintf(echo, sizeof echo, "* %s %s", Settings.nickname, text ? text : "");
+  ConsoleAppendTo(buffer, echo, MarkPlain, Settings.nickname, 2);
+  LogChatLine(target, echo);
 }

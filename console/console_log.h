@@ -46,24 +46,30 @@ void ConsoleAppendMarked(const char* text, ConsoleMark mark);
 // A line someone said: speaker's nickname begins speakerOffset bytes into text ("<" before it:
 // 1), and shows in its colour. Nothing is read back out of the wording.
 void ConsoleAppendSpoken(const char* text, ConsoleMark mark, const char* speaker, int speakerOffset);
-// The same for any buffer (shown or not).
+// The same for any buffer (shown or not); an id not open is the server's.
 void ConsoleAppendTo(int buffer, const char* text, ConsoleMark mark, const char* speaker, int speakerOffset);
 
 // The console keeps a buffer of lines for the server (0, always there) and one for each
 // conversation; the panel shows one of them, and scrolling, clearing and the kept lines below
 // are the shown one's.
 constexpr int kConsoleBuffers = 25;
-// A new buffer, empty: its id, or -1 when every one is taken (or no memory is left).
-int ConsoleOpenBuffer();
+constexpr int kConsoleNameLength = 128;  // a buffer's name: a channel's or a nickname
+// A new buffer, empty, named for the stderr mirror: its id, or -1 when every one is taken (or no
+// memory is left).
+int ConsoleOpenBuffer(const char* name);
+// The server's buffer taken over by a conversation, or a partner's new nickname: the name the
+// mirror gives its lines ("(server)" until then).
+void ConsoleNameBuffer(int id, const char* name);
 void ConsoleCloseBuffer(int id);  // its lines are gone; the server's buffer shows if it was shown
 void ConsoleShowBuffer(int id);   // an id not open shows the server's
 int ConsoleShownBuffer();
 void ConsoleClear();
 // Shows the lines as they are on a panel made since (the window made again by F1).
 void ConsoleShowPanel();
-// The user's own line or action to target (a channel or a partner), shown and kept in its log.
-void EchoOwnMessage(const char* target, const char* text);
-void EchoOwnAction(const char* target, const char* text);
+// The user's own line or action to target (a channel or a partner), shown in its buffer and kept
+// in its log.
+void EchoOwnMessage(int buffer, const char* target, const char* text);
+void EchoOwnAction(int buffer, const char* target, const char* text);
 
 // Scrolling: rows > 0 go back towards older lines, < 0 forward; the view stops at either end.
 // New lines keep a view that was scrolled back where it is; at the bottom it follows them.

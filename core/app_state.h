@@ -7,11 +7,13 @@ enum ConnectionState { Offline = 0, InChannel = 1, Registering = 2, Connecting =
 
 struct PlatformWindow;  // the top-level window, its GL view and children (platform/)
 struct PlatformWidget;  // a child control: the input line or the console panel
+struct ConversationBar;  // the bar of conversations over the console (platform/)
 
 struct AppStateRecord {
   PlatformWindow* mainWindow;     // stands for the window, its device and rendering contexts
   PlatformWidget* inputLine;
   PlatformWidget* consolePanel;
+  ConversationBar* conversationBar;
   bool isActive;
   bool isFullScreen;
   bool viewHasFocus;

@@ -28,6 +28,7 @@
 #include "platform/panel_box.h"
 #include "platform/text_input.h"
 #include "platform/ticks.h"
+#include "platform/top_window_children.h"
 #include "platform/x11_errors.h"
 #include "platform/x11_windows.h"
 
@@ -291,6 +292,7 @@ bool PressedKeyOf(int key, PressedKey* pressed) {
 int DispatchEvent(int event, Fl_Window* window) {
   PressedKey pressed;
   bool ours = window && activeWindow && window->top_window() == activeWindow->frame;
+  if ((event == FL_KEYDOWN || event == FL_KEYUP) && ours && NoteConversationKey(event == FL_KEYDOWN)) return 1;
   if ((event == FL_KEYDOWN || event == FL_KEYUP) && ours && PressedKeyOf(Fl::event_key(), &pressed)) {
     bool claimed = (pressed == PressEscape && typing) || (pressed == PressEnter && !typing) ||
                    (pressed == PressHome && typing);
@@ -480,6 +482,13 @@ static PlatformWidget* CreateControl(PlatformWindow* window, PlatformWidget* slo
   window->frame->add(slot->holder);
   if (window->frame->shown()) slot->holder->show();
   return slot;
+}
+
+bool AddTopWindowChild(PlatformWindow* window, Fl_Window* child) {
+  if (!window || !child) return false;
+  window->frame->add(child);
+  if (window->frame->shown()) child->show();
+  return true;
 }
 
 PlatformWidget* CreateInputLine(PlatformWindow* window, int x, int y, int width, int height, int maxBytes) {

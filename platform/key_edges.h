@@ -1,7 +1,13 @@
 // Key presses as events, for keys that mean one action: one action per press, however long held.
 #pragma once
 
-enum PressedKey { PressEscape, PressEnter, PressF1, PressHome, kPressedKeyCount };
+enum PressedKey {
+  PressEscape, PressEnter, PressF1, PressHome,
+  PressConversation1,                          // Alt+1; Alt+2 to Alt+9 follow it
+  PressConversation9 = PressConversation1 + 8,
+  PressPreviousConversation, PressNextConversation,  // Ctrl+Page Up / Ctrl+Page Down
+  kPressedKeyCount
+};
 
 // Per key: held since its press event, and presses not yet acted on.
 struct KeyEdges {

@@ -77,3 +77,25 @@ void NoteKeyEvent(PressedKey key, bool down, bool claimed) {
     NoteKeyUp(&presses, key);
   }
 }
+
+bool NoteConversationKey(bool down) {
+  const int key = Fl::event_key();
+  PressedKey pressed;
+  if (key >= '1' && key <= '9') {
+    pressed = static_cast<PressedKey>(PressConversation1 + (key - '1'));
+  } else if (key == FL_Page_Up || key == FL_Page_Down) {
+    pressed = key == FL_Page_Up ? PressPreviousConversation : PressNextConversation;
+  } else {
+    return false;
+  }
+  if (!down) {
+    NoteKeyUp(&presses, pressed);
+    return false;  // a release is the widgets' too
+  }
+  const int state = Fl::event_state() & (FL_SHIFT | FL_CTRL | FL_ALT | FL_META);
+  const bool paging = pressed == PressPreviousConversation || pressed == PressNextConversation;
+  if (state != (paging ? FL_CTRL : FL_ALT)) return false;
+  NoteKeyDown(&presses, pressed);
+  if (paging) NoteConsoleScrollKey(key == FL_Page_Up ? HeldPageUp : HeldPageDown);
+  return true;
+}

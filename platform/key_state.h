@@ -34,3 +34,7 @@ void ForgetKeyPresses();
 // Called by the window's event pump for press and release events of the main window; a
 // claimed press is one a widget acts on itself (see NoteKeyClaimed).
 void NoteKeyEvent(PressedKey key, bool down, bool claimed);
+// The keys that switch conversations, from the main window's key event being handled: Alt+1..9
+// and Ctrl+Page Up / Down count as presses of PressConversation1.. and Press*Conversation (a
+// page key so pressed never tilts the view). True for such a press: no widget may see it.
+bool NoteConversationKey(bool down);

@@ -64,6 +64,8 @@ class CommandInterpreter : public ::testing::Test {
   void SetUp() override {
     ResetIrcDouble();
     Conversations = ConversationsRecord{{}, 0, -1, -1, ""};
+    for (int id = 1; id < kConsoleBuffers; ++id) ConsoleCloseBuffer(id);  // the conversations' buffers
+    ConsoleShowBuffer(0);
     Explosions.clear();
     ConsoleClear();
     AppState.connectionState = Offline;
@@ -111,7 +113,7 @@ TEST_F(CommandInterpreter, QuitHelpAndExplodeWriteTheirLines) {
   // One line per command, usage then what it does, every one a command the interpreter knows;
   // then the view's keys that no command does.
   const Lines help(lines.begin() + 2, lines.end() - 5), keys(lines.end() - 5, lines.end() - 1);
-  EXPECT_EQ(help.size(), 38u);
+  EXPECT_EQ(help.size(), 39u);
   EXPECT_EQ(keys[1], "Home (walking) - level the view");
   EXPECT_EQ(keys[2].rfind("Escape twice (walking) - leave the room", 0), 0u) << keys[2];
   for (const std::string& line : help) {
@@ -610,6 +612,9 @@ TEST_F(CommandInterpreter, QueryOpensAConversationUntilItIsClosed) {
   EXPECT_EQ(IrcDouble.room, "#room") << "the room stays the channel's";
   ProcessInputLine("just between us");
   ProcessInputLine("/me waves privately");
+  EXPECT_EQ(ConsoleText(), (Lines{"Talking privately to bob (/query alone ends it)", "<ann> just between us",
+                                  "* ann waves privately"}))
+      << "bob's conversation shows in a console of its own";
   ProcessInputLine("/query");
   EXPECT_STREQ(PrivateTarget(), "");
   ProcessInputLine("to everyone");
@@ -619,12 +624,11 @@ TEST_F(CommandInterpreter, QueryOpensAConversationUntilItIsClosed) {
   EXPECT_EQ(Calls(), (Lines{"SayTo(bob, just between us)", "SayTo(bob, \x01" "ACTION waves privately\x01)",
                             "SayTo(#room, to everyone)"}));
   EXPECT_EQ(ConsoleText(), (Lines{"Usage: /query nick (plain lines then go to nick)",
-                                  "Talking privately to bob (/query alone ends it)", "-> bob: just between us",
-                                  "* ann waves privately",
                                   "No longer talking privately to bob: lines go to the channel again",
-                                  "<ann> to everyone", "Talking privately to carol (/query alone ends it)",
+                                  "<ann> to everyone",
                                   "No longer talking privately to carol: lines go to the channel again",
-                                  "Not in a private conversation (/part leaves a channel)."}));
+                                  "Not in a private conversation (/part leaves a channel)."}))
+      << "the channel's console holds nothing of the private talk";
   EXPECT_EQ(Conversations.count, 1) << "only the channel is left open";
 }
 

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "irc/chat_commands.h"
 #include "irc/session.h"
@@ -18,6 +19,7 @@ void ResetIrcDouble() {
   IrcDouble.running = false;
   IrcDouble.config = SessionConfig{};
   IrcDouble.check = TlsCertificateCheck{};
+  IrcDouble.linesWaiting = 0;
 }
 
 LinkReport DoubleReport() {
@@ -57,7 +59,7 @@ int QueueChatLine(const char* format, ...) {
   return Record("Send(" + std::string(line) + ")");
 }
 
-int DropQueuedLines() { return 0; }
+int DropQueuedLines() { return std::exchange(IrcDouble.linesWaiting, 0); }
 void SessionRegister(const char* nick, const char* user, const char* host, const char* realName) {
   Record("Register(" + std::string(nick) + ", " + user + ", " + host + ", " + realName + ")");
 }

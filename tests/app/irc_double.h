@@ -15,6 +15,7 @@ struct IrcDoubleRecord {
   bool running;                    // a session was started and not ended
   SessionConfig config;            // the last one started with
   TlsCertificateCheck check;       // what a connect's TLS step reports
+  int linesWaiting;                // typed lines the pace holds back, until dropped
 };
 
 extern IrcDoubleRecord IrcDouble;

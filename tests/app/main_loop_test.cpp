@@ -110,7 +110,8 @@ void SpawnExplosion(float, float, float) {}
 void ShowSpeech(const char*, const char*, bool, uint32_t) {}
 ConsoleMark MarkFor(int, const char*, const char*) { return MarkPlain; }
 void RefreshWindowTitle() {}
-void KeepPrivateTarget() {}  // the query tag belongs to the window
+void KeepInputTag() {}  // the input line's tag belongs to the window
+void KeepConversations() {}  // and so do the conversation bar and its keys
 void RememberSentLine(const char*) {}
 void KeepWindowPlace() {}
 const WindowPlace& WindowedPlace() { return kFirstWindowPlace; }

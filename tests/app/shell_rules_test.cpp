@@ -63,6 +63,13 @@ TEST(ViewLayout, AWideWindowShowsTheMemberListBesideTheViewAndANarrowOneDoesNot)
   EXPECT_FALSE(ComputeViewLayout(1024, 0).listShown) << "a minimised window has no room for it";
 }
 
+TEST(ViewLayout, TheBarTakesItsHeightFromTheViewAndNothingElse) {
+  const ViewLayout plain = ComputeViewLayout(640, 480, 7), barred = ComputeViewLayout(640, 480, 7, 18);
+  EXPECT_EQ((std::pair<int, int>(plain.panelY, plain.panelY - 18)), (std::pair<int, int>(barred.panelY, barred.barY)));
+  EXPECT_EQ(barred.barY, barred.viewportHeight) << "the view ends where the bar begins";
+  EXPECT_EQ(ConsoleRowsRoom(480 - 18), ConsoleRowsRoom(480, 18));
+}
+
 TEST(LeakReport, OnlyForANonZeroCount) {
   char j[256];
   EXPECT_FALSE(FormatLeakReport(0, j, sizeof j));

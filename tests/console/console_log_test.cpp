@@ -149,11 +149,11 @@ TEST_F(ConsoleLogTest, CodesAreStrippedLatin1ReadAndTimeStamped) {
 
 TEST_F(ConsoleLogTest, EchoesUseTheCurrentNickname) {
   std::strcpy(Settings.nickname, "alice");
-  EchoOwnMessage("#room", "hello there");
+  EchoOwnMessage(0, "#room", "hello there");
   EXPECT_EQ("<alice> hello there", Line(6));
-  EchoOwnAction("#room", "waves");
+  EchoOwnAction(0, "#room", "waves");
   EXPECT_EQ("* alice waves", Line(6));
-  EchoOwnAction("#room", "");
+  EchoOwnAction(0, "#room", "");
   EXPECT_EQ("* alice ", Line(6));
 }
 

@@ -15,6 +15,8 @@ import time
 # "alice - QIVRA"), with a count of unseen lines for the user before it ("(2) ..."). Window
 # titles given to the helpers below are exact strings or compiled patterns like this one.
 MAIN_TITLE = re.compile(r"^(\([0-9]+\) )?(.+ - )?[^ ]+ - QIVRA$")
+# A console mirror line: "[console] text", or "[console:#room] text" naming the buffer.
+CONSOLE_LINE = re.compile(r"^\[console(?::(\S*?))?\] (.*)$")
 
 
 def title_matches(title, name):
@@ -67,9 +69,10 @@ class Program:
         with open(self.stderr_path, errors="replace") as f:
             return f.read()
 
-    def console_lines(self):
-        return [line[len("[console] "):] for line in self.stderr().splitlines()
-                if line.startswith("[console] ")]
+    def console_lines(self, buffer=None):
+        """The console mirror's lines; with buffer, those of that conversation's console alone."""
+        found = (CONSOLE_LINE.match(line) for line in self.stderr().splitlines())
+        return [m.group(2) for m in found if m and (buffer is None or m.group(1) == buffer)]
 
     def boxes(self):
         return [line for line in self.stderr().splitlines() if line.startswith("[box] ")]

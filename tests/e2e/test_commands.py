@@ -69,7 +69,7 @@ class CommandsTest(ChatBase):
         self.assertTrue(wait_until(tag_shown, 5, 0.5), "no coloured nickname in the input line during the query")
         self.assertLess(max(tag), 120, "the partner's name is not at the line's left")
         self.send_and_see("just between us", carol, me + r"PRIVMSG carol :just between us$")
-        self.wait_console("-> carol: just between us", mark)
+        self.wait_console("<%s> just between us" % NICK, mark)  # in the conversation with carol
         self.enter("/query", lambda: any(line.startswith("No longer talking privately") for line in self.console()),
                    "the end of the query")
         self.assertTrue(wait_until(lambda: not self.input_line_colours("query-ended"), 5, 0.5),
