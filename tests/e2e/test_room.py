@@ -390,9 +390,10 @@ class RoomTest(RoomCase):
         self.addCleanup(other.terminate)
         room.desktop.xdotool("windowactivate", "--sync", room.desktop.wait_window("xlogo", timeout=10))
         self.assertTrue(room.desktop.wait_active("xlogo"), "the other window did not take the focus")
-        # In front of the camera, she turns on the spot for three seconds.
+        # Close in front of the camera (drawn whole, not from the far avatars' pictures, whose
+        # turns go in steps), she turns on the spot for three seconds.
         mark = alice.mark()
-        alice.send("/pos 0 -2 180 180 0\n/walk left 3")
+        alice.send("/pos 0 -1.2 180 180 0\n/walk left 3")
         alice.wait_for(r"^walk started$", 5, since=mark)
         settle(0.3)
         first = room.view("turning, unfocused")
