@@ -71,7 +71,7 @@ void PrintHelp(FILE* out) {
                "  DISPLAY         the X display to show the window on\n"
                "  XDG_RUNTIME_DIR holds the lock that keeps to one copy per user (else /tmp)\n"
                "  QIVRA_AUTO_ANSWER, QIVRA_CONSOLE_STDERR, QIVRA_BIND_ADDRESS, QIVRA_LOCK_DIR\n"
-               "                  seams for tests, described in the README\n",
+               "                  seams for tests, described in docs/testing.md of the source\n",
                userConfig, installedConfig, kLastConnectionFile, lastConnection, kRecentConnectionsFile, recent,
                installedData);
 }
