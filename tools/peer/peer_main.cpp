@@ -218,7 +218,7 @@ struct Peer {
   std::string entering;
 };
 
-RoomView View;  // the newest view of the room it stands in (60 KB: kept off the stack)
+RoomView View;  // the room it stands in, as last copied when needed (60 KB: kept off the stack)
 
 bool SameName(const std::string& a, const std::string& b) { return SameIrcName(a.c_str(), b.c_str()); }
 
@@ -253,7 +253,9 @@ void TellMoves(Peer& p) {
 
 // Once the link thread stands in the room come back to, the peer stands where it left it.
 void TakeKeptPlace(Peer& p) {
-  if (p.entering.empty() || !SameName(View.channel, p.entering)) return;
+  if (p.entering.empty()) return;
+  CopyRoomView(&View);
+  if (!SameName(View.channel, p.entering)) return;
   for (const auto& k : p.kept) {
     if (!SameName(k.first, p.entering)) continue;
     p.body.pose = k.second;
@@ -280,6 +282,7 @@ void NoteOwnChannel(Peer& p, const IrcEvent& e) {
 
 // The answer to /members: the room it stands in as the link thread last published it.
 void ShowMembers() {
+  CopyRoomView(&View);
   std::printf("members %s %d\n", View.channel[0] ? View.channel : "-", View.count);
   for (int i = 0; i < View.count; ++i) {
     const RoomMember& m = View.members[i];
@@ -424,7 +427,6 @@ int main(int argc, char** argv) {
       TellMoves(p);  // the keys that changed go at once; the pose for moves relayed through the server
       if (done) Say("walk done");
     }
-    CopyRoomView(&View);
     TakeKeptPlace(p);
     std::string line;
     while (now >= p.waitUntil && !p.quit && TakeInput(&line)) RunCommand(p, line);
