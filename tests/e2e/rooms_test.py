@@ -166,6 +166,12 @@ def run(args, older):
                   name="greeter").wait_for(r"^sent$", 15)
         old.wait_for(r"^presence position raw x=3\.250 z=-1\.750 yaw=45\.000 heading=45\.000 pitch=10\.000$", 5)
 
+        # bob leaves #two and stays in #one: the link stays, his moves still reach ann.
+        mark = ann.mark()
+        bob.send("/part #two")
+        ann.wait_for(r"^bob has left the channel$", 5, since=mark)
+        bob.send("/pos -2 3 0 0 0")
+        ann.wait_for(r"^presence position bob x=-2\.000 z=3\.000 ", 5, since=mark)
         for peer, other in ((ann, "bob"), (bob, "ann"), (ann, "old"), (old, "ann")):
             links = peer.lines.count("presence active %s" % other)
             check(links == 1, "%s linked with %s %d times, expected once" % (peer.name, other, links))
