@@ -10,12 +10,15 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "console/console_log.h"
 #include "console/settings.h"
+#include "core/irc_case.h"
 #include "irc/chat_commands.h"
 #include "irc/irc_client.h"
 #include "irc/receive_thread.h"
+#include "irc/room_publish.h"
 #include "irc/session.h"
 #include "irc/words/chat_lines.h"
 #include "platform/net.h"
@@ -58,16 +61,24 @@ static const char kUsage[] =
     "  walk started                        a scripted walk's first key is down (datagram sent)\n"
     "  walk done                           a scripted walk has ended\n"
   "  own position x=X z=Z yaw=Y heading=H pitch=P   the answer to /where\n"
+    "  members #CHANNEL COUNT              the answer to /members, then COUNT lines:\n"
+    "  member NICK here x=X z=Z serial=S | member NICK elsewhere ROOM x=X z=Z serial=S\n"
+    "                                      as the room shows it: standing here, or where it last\n"
+    "                                      stood here while it stands in ROOM (\"-\": not ours);\n"
+    "                                      S grows with each pose it reports\n"
     "  error: TEXT                         a stdin command was not understood\n"
     "Server lines shown during registration, and the lines about direct links and the\n"
     "router, go to standard error as \"[console] line\".\n"
     "\n"
     "Standard input, one command per line:\n"
-    "  TEXT                 say TEXT to the channel\n"
+    "  TEXT                 say TEXT to the channel it stands in\n"
     "  /me TEXT             an action\n"
     "  /msg NICK TEXT       a private message\n"
     "  /nick NAME           change the nickname\n"
-    "  /join #CHANNEL       part and join another channel;  /part  leave it\n"
+    "  /join #CHANNEL       join another channel too, and stand in its room\n"
+    "  /room #CHANNEL       stand in the room of a channel it is in, where it last stood there\n"
+    "  /part [#CHANNEL]     leave the channel (the one it stands in when none is named)\n"
+    "  /members             print the members of the room it stands in\n"
     "  /walk KEY SECONDS [KEY SECONDS ...]\n"
     "                       hold each key in turn (forward back left right strafeleft\n"
     "                       straferight lookup lookdown): key datagrams on press and release,\n"
@@ -200,12 +211,86 @@ struct Peer {
   WalkBody body = {};
   WalkState walk;
   std::chrono::steady_clock::time_point waitUntil = std::chrono::steady_clock::now();
+  // Its channels (options.channel: the one whose room it stands in), where it last stood in
+  // each room it left for another, and a room come back to whose place is still to be taken.
+  std::vector<std::string> joined;
+  std::vector<std::pair<std::string, PlayerPose>> kept;
+  std::string entering;
 };
+
+RoomView View;  // the room it stands in, as last copied when needed (60 KB: kept off the stack)
+
+bool SameName(const std::string& a, const std::string& b) { return SameIrcName(a.c_str(), b.c_str()); }
+
+bool Joined(const Peer& p, const std::string& channel) {
+  for (const std::string& c : p.joined)
+    if (SameName(c, channel)) return true;
+  return false;
+}
+
+void ForgetPlace(Peer& p, const std::string& channel) {
+  for (size_t i = p.kept.size(); i-- > 0;)
+    if (SameName(p.kept[i].first, channel)) p.kept.erase(p.kept.begin() + static_cast<long>(i));
+}
+
+// As the program does: the place left is kept, and the room stood in before is stood in again
+// where it was left, once the link thread stands there (so that the position names that room).
+void EnterRoom(Peer& p, const std::string& channel) {
+  if (!SameName(channel, p.options.channel)) {
+    ForgetPlace(p, p.options.channel);
+    p.kept.emplace_back(p.options.channel, p.body.pose);
+    p.options.channel = channel;
+    p.entering = channel;
+  }
+  SessionEnterRoom(channel.c_str());
+}
 
 // The walk's keys and pose to the session; a position goes when one is due.
 void TellMoves(Peer& p) {
   SessionMove(p.body.keys, p.body.pose, p.body.positionDue);
   p.body.positionDue = false;
+}
+
+// Once the link thread stands in the room come back to, the peer stands where it left it.
+void TakeKeptPlace(Peer& p) {
+  if (p.entering.empty()) return;
+  CopyRoomView(&View);
+  if (!SameName(View.channel, p.entering)) return;
+  for (const auto& k : p.kept) {
+    if (!SameName(k.first, p.entering)) continue;
+    p.body.pose = k.second;
+    p.body.positionDue = true;
+    TellMoves(p);
+  }
+  p.entering.clear();
+}
+
+// Its own join stands it in the channel's room; leaving the room it stands in, it stands in
+// the channel joined last. A room left or joined again is arrived in afresh.
+void NoteOwnChannel(Peer& p, const IrcEvent& e) {
+  const std::string channel = e.channel;
+  if (e.kind == EventJoined) {
+    ForgetPlace(p, channel);
+    if (!Joined(p, channel)) p.joined.push_back(channel);
+    return EnterRoom(p, channel);
+  }
+  for (size_t i = p.joined.size(); i-- > 0;)
+    if (SameName(p.joined[i], channel)) p.joined.erase(p.joined.begin() + static_cast<long>(i));
+  if (SameName(channel, p.options.channel) && !p.joined.empty()) EnterRoom(p, p.joined.back());
+  ForgetPlace(p, channel);
+}
+
+// The answer to /members: the room it stands in as the link thread last published it.
+void ShowMembers() {
+  CopyRoomView(&View);
+  std::printf("members %s %d\n", View.channel[0] ? View.channel : "-", View.count);
+  for (int i = 0; i < View.count; ++i) {
+    const RoomMember& m = View.members[i];
+    const char* room = m.elsewhereIn[0] ? m.elsewhereIn : "-";
+    std::printf("member %s %s%s%s x=%.3f z=%.3f serial=%u\n", m.nick, m.elsewhere ? "elsewhere" : "here",
+                m.elsewhere ? " " : "", m.elsewhere ? room : "", m.pose.x, m.pose.z, m.poseSerial);
+  }
+  std::fflush(stdout);
 }
 
 void RunCommand(Peer& p, const std::string& line) {
@@ -226,11 +311,14 @@ void RunCommand(Peer& p, const std::string& line) {
   } else if (word == "/nick" && !rest.empty()) {
     SessionChangeNick(rest.c_str());
   } else if (word == "/join" && !rest.empty()) {
-    PartChannel(channel, "");
-    p.options.channel = rest;
-    JoinChannel(rest.c_str());
+    JoinChannel(rest.c_str());  // its room is stood in once the server says it is in
+  } else if (word == "/room") {
+    if (!Joined(p, rest)) return Say("error: /room: not in %s", rest.c_str());
+    EnterRoom(p, rest);
   } else if (word == "/part") {
-    PartChannel(channel, "");
+    PartChannel(rest.empty() ? channel : rest.c_str(), "");
+  } else if (word == "/members") {
+    ShowMembers();
   } else if (word == "/walk") {
     std::vector<WalkStep> steps;
     std::string error;
@@ -320,7 +408,10 @@ int main(int argc, char** argv) {
         JoinChannel(p.options.channel.c_str());
         p.inChannel = true;
       } else if (event.kind == EventJoined) {
-        SessionEnterRoom(event.channel);  // positions name the room it stands in
+        NoteOwnChannel(p, event);  // positions name the room it stands in
+      } else if (event.kind == EventLeft) {
+        NoteOwnChannel(p, event);
+        ShowEvent(event);
       } else if ((!p.inChannel && event.kind == EventText) || event.kind == EventPresenceText) {
         // Registration lines and those about the presence links, on standard error as the
         // console shows them.
@@ -336,6 +427,7 @@ int main(int argc, char** argv) {
       TellMoves(p);  // the keys that changed go at once; the pose for moves relayed through the server
       if (done) Say("walk done");
     }
+    TakeKeptPlace(p);
     std::string line;
     while (now >= p.waitUntil && !p.quit && TakeInput(&line)) RunCommand(p, line);
     SleepMs(2);
