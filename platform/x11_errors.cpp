@@ -15,21 +15,28 @@ void (*EndWithoutWindowHandler)() = nullptr;
 
 namespace {
 
-// Windows closed lately, by us or by another client. X ids are handed out afresh, never
-// reused while the program runs, so an old entry is only dropped to keep the ring small.
 constexpr int kClosedWindows = 64;
-Window closedWindows[kClosedWindows];
-int closedNext = 0;
+
+// The windows closed lately, written on the window's thread (by its closing calls and its X
+// error handler); and whether the way out without the window has begun, by any thread.
+struct X11ErrorsRecord {
+  // By us or by another client. X ids are handed out afresh, never reused while the program
+  // runs, so an old entry is only dropped to keep the ring small.
+  Window closed[kClosedWindows];
+  int closedNext;
+  std::atomic<bool> leaving;
+};
+X11ErrorsRecord X11Errors;
 
 void NoteClosed(Window xid) {
   if (!xid) return;
-  closedWindows[closedNext] = xid;
-  closedNext = (closedNext + 1) % kClosedWindows;
+  X11Errors.closed[X11Errors.closedNext] = xid;
+  X11Errors.closedNext = (X11Errors.closedNext + 1) % kClosedWindows;
 }
 
 bool WasClosed(Window xid) {
   if (!xid) return false;
-  for (Window closed : closedWindows)
+  for (Window closed : X11Errors.closed)
     if (closed && closed == xid) return true;
   return false;
 }
@@ -49,13 +56,12 @@ void NoteTree(Fl_Group* group) {
 // inside the way out (a call that reached the lost display) ends the process at once, as
 // neither may return into Xlib.
 [[noreturn]] void EndWithoutWindow(int status) {
-  static std::atomic<bool> leaving{false};
   static thread_local bool inside = false;
   if (inside) {
     std::fflush(nullptr);
     _exit(status);
   }
-  if (leaving.exchange(true)) {
+  if (X11Errors.leaving.exchange(true)) {
     for (;;) pause();
   }
   inside = true;
