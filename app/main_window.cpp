@@ -136,17 +136,17 @@ bool CreateMainWindow(const char* title, const WindowPlace& place, int bits, boo
   if (!fullScreen) StartWindowPlace(place);
   AppState.isFullScreen = fullScreen;
 
-  ViewExposeHandler = OnExpose;
-  ClientResizeHandler = ResizeView;
-  ActivationHandler = OnActivation;
-  KeyboardModeHandler = OnKeyboardMode;
-  InputEditHandler = OnInputEditKey;
-  InputPasteHandler = OnInputPaste;
-  InputFullHandler = OnInputFull;
-  PanelScrollHandler = ConsoleScroll;
-  PanelResizeHandler = OnPanelResize;
-  ViewDragHandler = OnViewDrag;
-  BarClickHandler = ShowConversationAt;
+  WindowHooks.viewExpose = OnExpose;
+  WindowHooks.clientResize = ResizeView;
+  WindowHooks.activation = OnActivation;
+  WindowHooks.keyboardMode = OnKeyboardMode;
+  WindowHooks.inputEdit = OnInputEditKey;
+  WindowHooks.inputPaste = OnInputPaste;
+  WindowHooks.inputFull = OnInputFull;
+  WindowHooks.panelScroll = ConsoleScroll;
+  WindowHooks.panelResize = OnPanelResize;
+  WindowHooks.viewDrag = OnViewDrag;
+  WindowHooks.barClick = ShowConversationAt;
   AskYesNo = AskYesNoBox;
 
   if (!OpenDisplay()) {

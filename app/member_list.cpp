@@ -7,6 +7,7 @@
 #include "app/member_rows.h"
 #include "app/shell.h"
 #include "core/app_state.h"
+#include "platform/gui_window.h"
 #include "platform/member_list.h"
 #include "platform/ticks.h"
 #include "scene/room_avatars.h"
@@ -58,7 +59,7 @@ void FaceMember(int id) {
 void CreateMemberListIn(PlatformWindow* window) {
   State.list = CreateMemberList(window);
   State.count = -1;  // the new list shows the rows at once
-  MemberChosenHandler = FaceMember;
+  WindowHooks.memberChosen = FaceMember;
 }
 
 void PlaceMemberListBy(const ViewLayout& layout) {

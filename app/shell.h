@@ -31,7 +31,7 @@ void KeepWindowPlace();
 void SaveKeptWindowPlace();
 
 // The view's controls (looking.cpp), in a channel: a drag on it turns and tilts (the
-// window's ViewDragHandler), Home (walking) levels it; and Escape's warning over it.
+// window's WindowHooks.viewDrag), Home (walking) levels it; and Escape's warning over it.
 void OnViewDrag(int dx, int dy);
 void LevelView();
 void ShowEscapeNotice(bool shown);
