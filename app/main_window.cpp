@@ -223,8 +223,8 @@ bool CreateMainWindow(const char* title, const WindowPlace& place, int bits, boo
   CreateMemberListIn(AppState.mainWindow);
   AppState.conversationBar = CreateConversationBar(AppState.mainWindow, layout.barX, layout.barY, layout.barWidth,
                                                    kConversationBarHeight);
-  ConsolePanelSink = ShowPanelRows;
-  ConsoleRowFit = FitPanelRow;
+  ConsolePanelHooks.showRows = ShowPanelRows;
+  ConsolePanelHooks.rowFit = FitPanelRow;
 
   if (!greeted) {
     greeted = true;
@@ -252,8 +252,8 @@ void DestroyMainWindow() {
   SaveKeptWindowPlace();
   sceneReady = false;
   if (AppState.isFullScreen) RestoreDisplayMode();
-  ConsolePanelSink = nullptr;
-  ConsoleRowFit = nullptr;  // until the next panel measures the rows again
+  ConsolePanelHooks.showRows = nullptr;
+  ConsolePanelHooks.rowFit = nullptr;  // until the next panel measures the rows again
   RowsWidth = 0;
   DeleteRenderContext(AppState.mainWindow);
   DestroyTopWindow(AppState.mainWindow);  // the children go with it
