@@ -36,9 +36,6 @@ void OnViewDrag(int dx, int dy);
 void LevelView();
 void ShowEscapeNotice(bool shown);
 
-// True while the scene is set up in the current context (an expose may draw).
-extern bool sceneReady;
-
 // Releases the scene's arrays, sparks, textures, glyph lists and avatar.
 void ReleaseSceneResources();
 
