@@ -50,6 +50,7 @@ struct MainWindowRecord {
   // The console's rows are as wide as the panel: this many pixels, 0 before the panel's first
   // measure (the rows made without a panel follow a fixed length).
   int rowsWidth;
+  int barHeight;  // the conversation bar's pixels in the last layout
   PixelFormatRequest pixelFormat;
   bool greeted;  // the first window greeted and took the console height the user left
 };
@@ -272,10 +273,11 @@ void DestroyMainWindow() {
 void ResizeView(int width, int height) {
   MarkViewChanged();
   MainWindow.clientRect = ClientRect{0, 0, width, height};
+  MainWindow.barHeight = BarHeight();
   // A smaller window shows fewer rows rather than a console over the view; the chosen
   // height comes back as it grows.
-  ConsoleSetRoom(ConsoleRowsRoom(height, BarHeight()));
-  ViewLayout layout = ComputeViewLayout(width, height, ConsoleRows(), BarHeight());
+  ConsoleSetRoom(ConsoleRowsRoom(height, MainWindow.barHeight));
+  ViewLayout layout = ComputeViewLayout(width, height, ConsoleRows(), MainWindow.barHeight);
   MoveWidget(AppState.inputLine, layout.inputX, layout.inputY, layout.inputWidth, layout.inputHeight, false);
   MoveWidget(AppState.consolePanel, layout.panelX, layout.panelY, layout.panelWidth, layout.panelHeight, true);
   PlaceConversationBar(AppState.conversationBar, layout.barX, layout.barY, layout.barWidth, kConversationBarHeight,
@@ -287,7 +289,8 @@ void ResizeView(int width, int height) {
                     layout.aspect);
 }
 
-void LayOutAgain() {
+void FollowConversationBar() {
+  if (BarHeight() == MainWindow.barHeight) return;
   const ClientRect& rect = MainWindow.clientRect;
   ResizeView(rect.right - rect.left, rect.bottom - rect.top);
 }

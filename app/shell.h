@@ -116,8 +116,9 @@ int ConsoleRowsRoom(int height, int barHeight = 0);
 // open; once a pass Alt+1..9 and Ctrl+Page Up / Down switch, and the bar follows the list.
 bool ConversationBarWanted();
 void KeepConversations();
-// The bar came or went: the window's children and view are laid out again (main_window.cpp).
-void LayOutAgain();
+// Once a pass: when the bar came or went since the window was last laid out, its children and
+// view are laid out again (main_window.cpp).
+void FollowConversationBar();
 
 // The exit report's text for a non-zero count of unreleased blocks; false for 0.
 bool FormatLeakReport(int32_t liveBlockCount, char* j, std::size_t size);
