@@ -10,8 +10,9 @@
 
 namespace {
 
-// The values of the last connections, for the fields' drop-down lists: read at each showing,
-// and Connect's values put in front (window's thread).
+// The values of the last connections, for the fields' drop-down lists (window's thread). Read at
+// each showing and kept until Connect puts its values in front: by then Connect has written the
+// last connection, which the lists are read from while the file of recent ones is missing.
 RecentConnections Recent;
 
 // A message box does not wrap its lines: each is kept short.
