@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
   // From here on SIGTERM, SIGINT and SIGHUP end the program as Exit does (QUIT, the router's
   // mapping removed); before, their default ends it at once, with nothing to undo.
   CatchStopSignals();
-  EndWithoutWindowHandler = LeaveWithoutWindow;
+  SetEndWithoutWindowHandler(LeaveWithoutWindow);
 
   // A second copy brings the first one's window forward and ends.
   if (AcquireInstanceLock(kProgramTitle) == LockHeldElsewhere) {

@@ -48,11 +48,11 @@ struct WindowHooksRecord {
 };
 extern WindowHooksRecord WindowHooks;
 // The program cannot go on with its window: the X server went away (logout) or reported an
-// error about something other than a closed window. This runs the way out a stop signal takes,
-// without the window and without touching the display (it may be gone); the program then
-// exits, with status 0 for the server's loss and 1 for an error. Apart from WindowHooks: the
-// message box, which may open the display before any window, watches for it too.
-extern void (*EndWithoutWindowHandler)();
+// error about something other than a closed window. The handler set here runs the way out a stop
+// signal takes, without the window and without touching the display (it may be gone); the
+// program then exits, with status 0 for the server's loss and 1 for an error. Set once at the
+// start; apart from WindowHooks, as the message box may open the display before any window.
+void SetEndWithoutWindowHandler(void (*handler)());
 
 // The main window's WM_CLASS name: a second copy finds the first one's window by it.
 constexpr const char* kMainWindowClass = "qivra";

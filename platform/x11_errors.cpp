@@ -11,19 +11,19 @@
 
 #include "platform/gui_window.h"
 
-void (*EndWithoutWindowHandler)() = nullptr;
-
 namespace {
 
 constexpr int kClosedWindows = 64;
 
 // The windows closed lately, written on the window's thread (by its closing calls and its X
-// error handler); and whether the way out without the window has begun, by any thread.
+// error handler); the shell's way out, set once at the start; and whether that way out has
+// begun, by any thread.
 struct X11ErrorsRecord {
   // By us or by another client. X ids are handed out afresh, never reused while the program
   // runs, so an old entry is only dropped to keep the ring small.
   Window closed[kClosedWindows];
   int closedNext;
+  void (*endWithoutWindow)();
   std::atomic<bool> leaving;
 };
 X11ErrorsRecord X11Errors;
@@ -65,7 +65,7 @@ void NoteTree(Fl_Group* group) {
     for (;;) pause();
   }
   inside = true;
-  if (EndWithoutWindowHandler) EndWithoutWindowHandler();
+  if (X11Errors.endWithoutWindow) X11Errors.endWithoutWindow();
   std::fflush(nullptr);
   // Not exit(): the destructors and FLTK's and Xlib's exit handlers would talk to the display.
   _exit(status);
@@ -124,6 +124,8 @@ int DropEventsOfDestroyed(void* event, void*) {
 }
 
 }  // namespace
+
+void SetEndWithoutWindowHandler(void (*handler)()) { X11Errors.endWithoutWindow = handler; }
 
 void WatchDisplay() {
   XSetErrorHandler(OnXError);
