@@ -31,6 +31,8 @@ struct KeptPlace {
   PlayerPose pose;
 };
 
+// Where the user arrives in each room and whom it gives way to; written on the window's thread
+// by the link's events (NoteArrivalEvent) and once a pass (WatchArrival).
 struct ArrivalWatchRecord {
   char arriving[kRoomChannelLength];  // a channel just joined: the user is placed on entering it
   char shown[kRoomChannelLength];     // the room the window shows now
@@ -44,7 +46,7 @@ struct ArrivalWatchRecord {
   NickList later;            // joined after us
   char turnedUp[kRoomMembers + 1][kRoomNickLength];  // by slot: whose avatar has been seen
 };
-ArrivalWatchRecord Watch;  // 38 KB: kept off the stack
+ArrivalWatchRecord Watch;  // 42 KB: kept off the stack
 
 bool Listed(const NickList& list, const char* nick) {
   for (int i = 0; i < list.count; ++i)
@@ -121,7 +123,7 @@ bool Standing(const RoomAvatar& a) { return HasAvatar(a) && !a.member.elsewhere 
 // Test seam: QIVRA_ARRIVAL=x,z,heading puts the user there on every entry, and it never gives
 // way, so a test's camera stands where the test needs it.
 bool ArrivalFromTest(PlayerPose* pose) {
-  static const char* text = std::getenv("QIVRA_ARRIVAL");
+  const char* text = std::getenv("QIVRA_ARRIVAL");
   float x = 0, z = 0, heading = 0;
   if (!text || std::sscanf(text, "%f,%f,%f", &x, &z, &heading) != 3) return false;
   *pose = PlayerPose{};
@@ -136,7 +138,7 @@ void Place() {
     MarkViewChanged();
     return;
   }
-  static FloorSpot spots[kRoomMembers];
+  FloorSpot spots[kRoomMembers];
   int count = 0;
   for (int i = 0; i < RoomAvatars.count; ++i) {
     const RoomAvatar& a = RoomAvatars.avatars[i];

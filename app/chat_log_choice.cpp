@@ -46,7 +46,7 @@ bool ChooseChatLog(int kind, const char* channel, const char* nick, const char* 
 
 void LogChatEvent(const IrcEvent& event, const char* shown) {
   if (!Settings.chatLogs) return;
-  static char target[kIrcLineLength], line[kIrcLineLength * 2 + 64];
+  char target[kIrcLineLength], line[kIrcLineLength * 2 + 64];
   if (ChooseChatLog(event.kind, event.channel, event.nick, event.text, shown, target, sizeof target, line, sizeof line))
     LogChatLine(target, line);
 }

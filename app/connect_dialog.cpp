@@ -10,9 +10,9 @@
 
 namespace {
 
-char cPort[260];
-
-// The values of the last connections, for the fields' drop-down lists (read at each showing).
+// The values of the last connections, for the fields' drop-down lists (window's thread). Read at
+// each showing and kept until Connect puts its values in front: by then Connect has written the
+// last connection, which the lists are read from while the file of recent ones is missing.
 RecentConnections Recent;
 
 // A message box does not wrap its lines: each is kept short.
@@ -60,18 +60,18 @@ bool Refuse(const char* text) {
 
 // Connect: the fields are checked before any of them reaches Settings.
 bool TakeFields() {
-  char server[kSettingLength], channel[kSettingLength], nickname[kSettingLength];
+  char server[kSettingLength], channel[kSettingLength], nickname[kSettingLength], portText[260];
   int port = 0;
   GetDialogItemText(kServerBox, server, kSettingLength);
   GetDialogItemText(kChannelBox, channel, kSettingLength);
-  GetDialogItemText(kPortEdit, cPort, sizeof cPort);
+  GetDialogItemText(kPortEdit, portText, sizeof portText);
   GetDialogItemText(kNicknameEdit, nickname, kSettingLength);
-  if (!ReadPortField(cPort, &port)) return Refuse("The port must be a number from 1 to 65535.");
+  if (!ReadPortField(portText, &port)) return Refuse("The port must be a number from 1 to 65535.");
   if (!NameFieldAcceptable(nickname)) return Refuse("The nickname must not be empty or contain a blank.");
   if (!NameFieldAcceptable(channel)) return Refuse("The channel must not be empty or contain a blank.");
   PrefixChannel(channel, sizeof channel);  // each of a list "a,#b" gets its "#"
   if (!channel[0]) return Refuse("The channel must not be empty or contain a blank.");
-  Settings.useTls = PortTextAsksForTls(cPort);  // "+6697": TLS
+  Settings.useTls = PortTextAsksForTls(portText);  // "+6697": TLS
   std::memcpy(Settings.server, server, sizeof server);
   std::memcpy(Settings.channel, channel, sizeof channel);
   Settings.port = port;
@@ -82,15 +82,17 @@ bool TakeFields() {
 
 bool ConnectDialogProc(DialogMessage message, int controlId) {
   switch (message) {
-    case DialogInit:
+    case DialogInit: {
       SetDialogItemText(kServerBox, Settings.server);
       SetDialogItemText(kChannelBox, Settings.channel);
-      std::snprintf(cPort, sizeof cPort, Settings.useTls ? "+%d" : "%d", Settings.port);  // "+": TLS
-      SetDialogItemText(kPortEdit, cPort);
+      char portText[16];
+      std::snprintf(portText, sizeof portText, Settings.useTls ? "+%d" : "%d", Settings.port);  // "+": TLS
+      SetDialogItemText(kPortEdit, portText);
       SetDialogItemText(kNicknameEdit, Settings.nickname);
       OfferLooksInDialog();
       OfferRecentValues();
       return false;
+    }
     case DialogCommand:
       if (controlId == kConnectButton) {
         if (TakeFields()) {

@@ -9,6 +9,13 @@ namespace {
 
 constexpr int kLastlogMost = 100;  // lines a /lastlog shows at most (the newest of them)
 
+// The lines a /lastlog found, copied before it shows them (window's thread): 50 KB, kept off the
+// stack.
+struct LastlogRecord {
+  char found[kLastlogMost][kConsoleLineLength];
+};
+LastlogRecord Lastlog;
+
 // Case-blind search for needle (ASCII letters folded) in haystack.
 bool Holds(const char* haystack, const char* needle) {
   const std::size_t n = std::strlen(needle);
@@ -37,7 +44,7 @@ void LastlogCommand(const char* rest, const char*) {
     return;
   }
   // Copied first: the lines shown below move the kept ones back as they come.
-  static char found[kLastlogMost][kConsoleLineLength];
+  auto& found = Lastlog.found;
   int count = 0, total = 0;
   for (int back = 0; back < ConsoleHistoryCount(); ++back) {
     if (!Holds(ConsoleHistoryLine(back), rest)) continue;

@@ -7,8 +7,6 @@
 
 namespace {
 
-bool barLaidOut = false;  // the layout has room for the bar
-
 // Presses, like Escape's and F1's: one switch however long the key is held.
 void TakeSwitchKeys() {
   for (int n = 0; n < 9; ++n)
@@ -37,9 +35,6 @@ bool ConversationBarWanted() { return Conversations.count >= 2; }
 
 void KeepConversations() {
   TakeSwitchKeys();
-  if (ConversationBarWanted() != barLaidOut) {
-    barLaidOut = ConversationBarWanted();
-    LayOutAgain();
-  }
+  FollowConversationBar();
   ShowBarItems();
 }

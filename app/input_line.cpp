@@ -11,8 +11,13 @@
 
 namespace {
 
-// What a paste brought beyond the bytes the line holds: it follows the line's text.
-char PasteRest[kPasteHold + 1];
+// The input line's text beyond what it shows, on the window's thread: written by pastes and
+// taken by Enter.
+struct InputLineRecord {
+  char pasteRest[kPasteHold + 1];  // what a paste brought beyond the bytes the line holds
+  char whole[kInputLineBytes + kPasteHold + 1];  // the line and that rest, as Enter sends them: 20 KB
+};
+InputLineRecord Input;
 
 }  // namespace
 
@@ -22,12 +27,12 @@ void OnInputPaste(const char* text, int length) {
   GetWidgetText(AppState.inputLine, line, sizeof line);
   int from = 0, to = 0;
   GetInputSelection(AppState.inputLine, &from, &to);
-  std::size_t restBefore = std::strlen(PasteRest);
+  std::size_t restBefore = std::strlen(Input.pasteRest);
   std::size_t lost = 0;
-  int cursor = PlacePaste(line, PasteRest, from, to, text, static_cast<std::size_t>(length), &lost);
+  int cursor = PlacePaste(line, Input.pasteRest, from, to, text, static_cast<std::size_t>(length), &lost);
   SetInputText(AppState.inputLine, line, cursor);
   char notice[160];
-  std::size_t rest = std::strlen(PasteRest);
+  std::size_t rest = std::strlen(Input.pasteRest);
   if (lost > 0) {
     std::snprintf(notice, sizeof notice, "The paste was too long: its last %zu bytes were dropped.", lost);
     ConsoleAppend(notice);
@@ -46,22 +51,22 @@ void OnInputFull() {
 
 // Enter: the line and any rest of a paste go to the interpreter, one line at a time.
 void SubmitInputLine() {
-  static char whole[kInputLineBytes + kPasteHold + 1];
+  char* whole = Input.whole;
   int length = GetWidgetText(AppState.inputLine, whole, kInputLineBytes + 1);
-  std::size_t rest = std::strlen(PasteRest);
+  std::size_t rest = std::strlen(Input.pasteRest);
   if (length == 0) {  // an emptied line takes the rest of its paste with it
     if (rest > 0) {
       char notice[128];
       std::snprintf(notice, sizeof notice, "The rest of the paste (%zu bytes) was dropped with the emptied line.",
                     rest);
       ConsoleAppend(notice);
-      PasteRest[0] = '\0';
+      Input.pasteRest[0] = '\0';
     }
     return;
   }
   RememberSentLine(whole);
-  std::memcpy(whole + length, PasteRest, rest + 1);
-  PasteRest[0] = '\0';
+  std::memcpy(whole + length, Input.pasteRest, rest + 1);
+  Input.pasteRest[0] = '\0';
   SetWidgetText(AppState.inputLine, "");
   ForEachInputLine(whole, ProcessInputLine);
 }

@@ -29,6 +29,7 @@ std::size_t CharacterBoundary(const char* text, std::size_t n) {
   return cut > 0 ? cut : n;
 }
 
+// Where PlacePaste gathers the line and the rest (window's thread): 24 KB, kept off the stack.
 char Scratch[kPasteHold + 2 * (kInputLineBytes + 1)];
 
 }  // namespace
@@ -74,7 +75,7 @@ int PlacePaste(char* line, char* rest, int from, int to, const char* pasted, std
 }
 
 void ForEachInputLine(const char* text, void (*take)(const char* line)) {
-  static char piece[kLongestInputLine + 1];
+  char piece[kLongestInputLine + 1];
   while (*text) {
     std::size_t length = std::strcspn(text, "\r\n");
     const char* end = text + length;

@@ -25,12 +25,17 @@ namespace {
 // and a flood of it cannot hold a frame for long.
 constexpr int kEventsPerPass = 64;
 
+// What applying the events remembers across them (window's thread).
+struct LinkEventsRecord {
+  bool hintsShown;  // the hints for a first visit, once a run
+};
+LinkEventsRecord LinkEvents;
+
 // The hints for a first visit follow the run's first member list, the end of a join: before
 // it the registration's lines would push them out of the console's few rows.
 void ShowFirstUseHints() {
-  static bool shown = false;
-  if (shown) return;
-  shown = true;
+  if (LinkEvents.hintsShown) return;
+  LinkEvents.hintsShown = true;
   ConsoleAppend("QIVRA shows one IRC channel as a small 3D room shared by its members.");
   ConsoleAppend("Walk with the cursor keys, drag on the view to look; type to talk (Enter sends it).");
   ConsoleAppend("F1 switches full screen, Escape twice leaves the room, /help lists the commands.");
@@ -76,7 +81,7 @@ void ApplyIrcEvent(const IrcEvent& event) {
   }
   FollowOwnChannels(event);
   NoteArrivalEvent(event);  // who came to the room before us
-  static char line[kEventLineSize];
+  char line[kEventLineSize];
   if (!FormatEventLine(event, line, sizeof line)) return;
   const int speaker = SpeakerOffset(event.kind);
   const ConsoleMark mark = MarkFor(event.kind, event.nick, event.text);
@@ -100,7 +105,7 @@ void SyncOwnNickname() {
 }  // namespace
 
 void TakeLinkEvents() {
-  static IrcEvent event;  // 4 KB: kept off the stack
+  IrcEvent event;
   for (int i = 0; i < kEventsPerPass && AppState.connectionState != Offline; ++i) {
     if (!TakeIrcEvent(&event)) break;
     ApplyIrcEvent(event);

@@ -55,7 +55,7 @@ void Draw(const RgbImage& image, int look, Figure& f) {
 }  // namespace
 
 void OfferLooksInDialog() {
-  static Figure figures[kLookCount + 1];
+  Figure figures[kLookCount + 1];
   LookChoice choices[kLookCount + 1];
   RgbImage* image = ReadBitmapFile("data/looks.bmp");
   const bool pictured = image && image->width >= 4 * kSkin && image->height >= 3 * kSkin;

@@ -26,7 +26,7 @@ namespace {
 // The X server went away (logout) or failed: Exit's way out without the window, which can be
 // neither drawn nor destroyed any more. The platform then ends the process.
 void LeaveWithoutWindow() {
-  ConsolePanelSink = nullptr;  // the panel lives on the display
+  ConsolePanelHooks.showRows = nullptr;  // the panel lives on the display
   ProcessInputLine("/disconnect");  // the link thread ends after the QUIT
   SettleSession();                  // and the router's mapping goes
   CloseChatLogs();
@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
   // From here on SIGTERM, SIGINT and SIGHUP end the program as Exit does (QUIT, the router's
   // mapping removed); before, their default ends it at once, with nothing to undo.
   CatchStopSignals();
-  EndWithoutWindowHandler = LeaveWithoutWindow;
+  SetEndWithoutWindowHandler(LeaveWithoutWindow);
 
   // A second copy brings the first one's window forward and ends.
   if (AcquireInstanceLock(kProgramTitle) == LockHeldElsewhere) {

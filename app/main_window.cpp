@@ -24,7 +24,6 @@ namespace {
 struct ClientRect {
   int left, top, right, bottom;
 };
-ClientRect WindowRect;
 
 // The full-screen display-mode request: size, width, height and colour depth.
 struct DisplayModeRequest {
@@ -34,7 +33,6 @@ struct DisplayModeRequest {
   int bitsPerPixel;
   unsigned fieldsSet;
 };
-DisplayModeRequest dmScreenSettings;
 constexpr unsigned kFieldWidth = 1, kFieldHeight = 2, kFieldBits = 4;
 
 // The pixel-format request, filled by the first window and reused unchanged.
@@ -44,7 +42,19 @@ struct PixelFormatRequest {
   int depthBits;
   bool doubleBuffer;
 };
-PixelFormatRequest pfd;
+
+// What the windows made keep between them, on the window's thread: written when a window is
+// made, resized and unmade.
+struct MainWindowRecord {
+  ClientRect clientRect;
+  // The console's rows are as wide as the panel: this many pixels, 0 before the panel's first
+  // measure (the rows made without a panel follow a fixed length).
+  int rowsWidth;
+  int barHeight;  // the conversation bar's pixels in the last layout
+  PixelFormatRequest pixelFormat;
+  bool greeted;  // the first window greeted and took the console height the user left
+};
+MainWindowRecord MainWindow;
 
 void Fail(const char* text) {
   ShowMessageBox(text, "ERROR", BoxIconExclamation, BoxOk);
@@ -62,12 +72,12 @@ void OnActivation(bool active) {
 // Movement keys act only while the view has the keyboard.
 void OnKeyboardMode(bool typing) { AppState.viewHasFocus = !typing; }
 void OnExpose() {
-  if (sceneReady && AppState.mainWindow) RenderFrame();
+  if (AppState.sceneReady && AppState.mainWindow) RenderFrame();
   MarkViewChanged();  // the main loop draws it again with the frame's own pacing
 }
 // The console's rows handed down to the panel as plain data.
 void ShowPanelRows(const ConsoleRow* rows, int count, const char* marker) {
-  static PanelRow shown[kMaxConsoleRows];
+  PanelRow shown[kMaxConsoleRows];
   if (count > kMaxConsoleRows) count = kMaxConsoleRows;
   for (int i = 0; i < count; ++i) {
     shown[i].text = rows[i].text;
@@ -85,10 +95,6 @@ void ShowPanelRows(const ConsoleRow* rows, int count, const char* marker) {
 // layout it always had.
 int BarHeight() { return ConversationBarWanted() ? kConversationBarHeight : 0; }
 
-// The console's rows are as wide as the panel: this many pixels, 0 before the panel's first
-// measure (the rows made without a panel follow a fixed length).
-int RowsWidth = 0;
-
 std::size_t FitPanelRow(const char* text, std::size_t length) {
   return static_cast<std::size_t>(PanelRowFit(AppState.consolePanel, text, static_cast<int>(length)));
 }
@@ -96,25 +102,26 @@ std::size_t FitPanelRow(const char* text, std::size_t length) {
 // A panel of another width carries the kept lines over again, so that every row fills it in
 // the one type size.
 void FollowPanelWidth(int width) {
-  if (!AppState.consolePanel || width == RowsWidth) return;
-  RowsWidth = width;
+  if (!AppState.consolePanel || width == MainWindow.rowsWidth) return;
+  MainWindow.rowsWidth = width;
   ConsoleRewrap();
 }
 
 // The divider dragged: the view keeps at least 60 pixels, and the height is kept for the
 // next start once the button is let go.
 void OnPanelResize(int rows, bool done) {
-  const int most = ConsoleRowsRoom(WindowRect.bottom - WindowRect.top, BarHeight());
+  const ClientRect& rect = MainWindow.clientRect;
+  const int most = ConsoleRowsRoom(rect.bottom - rect.top, BarHeight());
   if (rows > most) rows = most;
   ConsoleSetRows(rows);
-  ResizeView(WindowRect.right - WindowRect.left, WindowRect.bottom - WindowRect.top);
+  ResizeView(rect.right - rect.left, rect.bottom - rect.top);
   if (done && !SaveConsoleRows(ConsoleChosenRows()))
     ConsoleAppend("WARNING: the console's height could not be saved for the next start");
 }
 
 // Test seam: QIVRA_WINDOW_STDERR=1 prints one line to stderr for each main window made.
 void TraceWindowMade(bool fullScreen) {
-  static const char* trace = std::getenv("QIVRA_WINDOW_STDERR");
+  const char* trace = std::getenv("QIVRA_WINDOW_STDERR");
   if (!trace || !*trace || std::strcmp(trace, "0") == 0) return;
   std::fprintf(stderr, "[window] made %s\n", fullScreen ? "full screen" : "windowed");
   std::fflush(stderr);
@@ -127,26 +134,24 @@ bool AskYesNoBox(const char* caption, const char* text) {
 
 }  // namespace
 
-bool sceneReady = false;
-
 bool CreateMainWindow(const char* title, const WindowPlace& place, int bits, bool fullScreen) {
   // Full screen starts at the windowed size; the window manager then gives it the screen.
   const int width = place.width, height = place.height;
-  WindowRect = ClientRect{0, 0, width, height};
+  MainWindow.clientRect = ClientRect{0, 0, width, height};
   if (!fullScreen) StartWindowPlace(place);
   AppState.isFullScreen = fullScreen;
 
-  ViewExposeHandler = OnExpose;
-  ClientResizeHandler = ResizeView;
-  ActivationHandler = OnActivation;
-  KeyboardModeHandler = OnKeyboardMode;
-  InputEditHandler = OnInputEditKey;
-  InputPasteHandler = OnInputPaste;
-  InputFullHandler = OnInputFull;
-  PanelScrollHandler = ConsoleScroll;
-  PanelResizeHandler = OnPanelResize;
-  ViewDragHandler = OnViewDrag;
-  BarClickHandler = ShowConversationAt;
+  WindowHooks.viewExpose = OnExpose;
+  WindowHooks.clientResize = ResizeView;
+  WindowHooks.activation = OnActivation;
+  WindowHooks.keyboardMode = OnKeyboardMode;
+  WindowHooks.inputEdit = OnInputEditKey;
+  WindowHooks.inputPaste = OnInputPaste;
+  WindowHooks.inputFull = OnInputFull;
+  WindowHooks.panelScroll = ConsoleScroll;
+  WindowHooks.panelResize = OnPanelResize;
+  WindowHooks.viewDrag = OnViewDrag;
+  WindowHooks.barClick = ShowConversationAt;
   AskYesNo = AskYesNoBox;
 
   if (!OpenDisplay()) {
@@ -155,6 +160,7 @@ bool CreateMainWindow(const char* title, const WindowPlace& place, int bits, boo
   }
 
   if (AppState.isFullScreen) {
+    DisplayModeRequest dmScreenSettings;
     std::memset(&dmScreenSettings, 0, sizeof dmScreenSettings);
     dmScreenSettings.size = sizeof dmScreenSettings;
     dmScreenSettings.pixelsWidth = width;
@@ -173,13 +179,14 @@ bool CreateMainWindow(const char* title, const WindowPlace& place, int bits, boo
     }
   }
 
-  AppState.mainWindow = CreateTopWindow(title, WindowRect.right - WindowRect.left,
-                                        WindowRect.bottom - WindowRect.top, AppState.isFullScreen);
+  const ClientRect& rect = MainWindow.clientRect;
+  AppState.mainWindow = CreateTopWindow(title, rect.right - rect.left, rect.bottom - rect.top, AppState.isFullScreen);
   if (!AppState.mainWindow) {
     FailAndUndo("Window Creation Error.");
     return false;
   }
 
+  PixelFormatRequest& pfd = MainWindow.pixelFormat;
   if (!pfd.filled) {
     pfd.filled = true;
     pfd.colorBits = bits;
@@ -212,8 +219,7 @@ bool CreateMainWindow(const char* title, const WindowPlace& place, int bits, boo
 
   // The first window greets and takes the console height the user left; a window made again
   // (F1) keeps what the console showed.
-  static bool greeted = false;
-  if (!greeted) ConsoleSetRows(LoadConsoleRows());
+  if (!MainWindow.greeted) ConsoleSetRows(LoadConsoleRows());
   ConsoleSetRoom(ConsoleRowsRoom(height, BarHeight()));
   ViewLayout layout = ComputeViewLayout(width, height, ConsoleRows(), BarHeight());
   AppState.inputLine = CreateInputLine(AppState.mainWindow, layout.inputX, layout.inputY, layout.inputWidth,
@@ -223,11 +229,11 @@ bool CreateMainWindow(const char* title, const WindowPlace& place, int bits, boo
   CreateMemberListIn(AppState.mainWindow);
   AppState.conversationBar = CreateConversationBar(AppState.mainWindow, layout.barX, layout.barY, layout.barWidth,
                                                    kConversationBarHeight);
-  ConsolePanelSink = ShowPanelRows;
-  ConsoleRowFit = FitPanelRow;
+  ConsolePanelHooks.showRows = ShowPanelRows;
+  ConsolePanelHooks.rowFit = FitPanelRow;
 
-  if (!greeted) {
-    greeted = true;
+  if (!MainWindow.greeted) {
+    MainWindow.greeted = true;
     ConsoleClear();
     ConsoleAppend("Welcome To qivra!");
     ConsoleAppend("Beta Version 1");  // the hints for a first visit follow the join (link_events.cpp)
@@ -243,18 +249,18 @@ bool CreateMainWindow(const char* title, const WindowPlace& place, int bits, boo
     return false;
   }
   SetSessionRoom(WorldBounds.minX, WorldBounds.maxX, WorldBounds.minZ, WorldBounds.maxZ);
-  sceneReady = true;
+  AppState.sceneReady = true;
   RefreshWindowTitle();
   return true;
 }
 
 void DestroyMainWindow() {
   SaveKeptWindowPlace();
-  sceneReady = false;
+  AppState.sceneReady = false;
   if (AppState.isFullScreen) RestoreDisplayMode();
-  ConsolePanelSink = nullptr;
-  ConsoleRowFit = nullptr;  // until the next panel measures the rows again
-  RowsWidth = 0;
+  ConsolePanelHooks.showRows = nullptr;
+  ConsolePanelHooks.rowFit = nullptr;  // until the next panel measures the rows again
+  MainWindow.rowsWidth = 0;
   DeleteRenderContext(AppState.mainWindow);
   DestroyTopWindow(AppState.mainWindow);  // the children go with it
   ForgetMemberList();
@@ -266,11 +272,12 @@ void DestroyMainWindow() {
 
 void ResizeView(int width, int height) {
   MarkViewChanged();
-  WindowRect = ClientRect{0, 0, width, height};
+  MainWindow.clientRect = ClientRect{0, 0, width, height};
+  MainWindow.barHeight = BarHeight();
   // A smaller window shows fewer rows rather than a console over the view; the chosen
   // height comes back as it grows.
-  ConsoleSetRoom(ConsoleRowsRoom(height, BarHeight()));
-  ViewLayout layout = ComputeViewLayout(width, height, ConsoleRows(), BarHeight());
+  ConsoleSetRoom(ConsoleRowsRoom(height, MainWindow.barHeight));
+  ViewLayout layout = ComputeViewLayout(width, height, ConsoleRows(), MainWindow.barHeight);
   MoveWidget(AppState.inputLine, layout.inputX, layout.inputY, layout.inputWidth, layout.inputHeight, false);
   MoveWidget(AppState.consolePanel, layout.panelX, layout.panelY, layout.panelWidth, layout.panelHeight, true);
   PlaceConversationBar(AppState.conversationBar, layout.barX, layout.barY, layout.barWidth, kConversationBarHeight,
@@ -282,4 +289,8 @@ void ResizeView(int width, int height) {
                     layout.aspect);
 }
 
-void LayOutAgain() { ResizeView(WindowRect.right - WindowRect.left, WindowRect.bottom - WindowRect.top); }
+void FollowConversationBar() {
+  if (BarHeight() == MainWindow.barHeight) return;
+  const ClientRect& rect = MainWindow.clientRect;
+  ResizeView(rect.right - rect.left, rect.bottom - rect.top);
+}

@@ -7,6 +7,7 @@
 #include "app/member_rows.h"
 #include "app/shell.h"
 #include "core/app_state.h"
+#include "platform/gui_window.h"
 #include "platform/member_list.h"
 #include "platform/ticks.h"
 #include "scene/room_avatars.h"
@@ -15,6 +16,7 @@ namespace {
 
 constexpr uint32_t kDistanceEveryMs = 100;  // distances alone change the rows at most this often
 
+// The list and the rows it shows, written once a pass by FollowMembers (window's thread).
 struct ListState {
   PlatformMemberList* list = nullptr;
   MemberRow rows[kRoomMembers];
@@ -22,13 +24,14 @@ struct ListState {
   char title[kRoomChannelLength + 32] = "";
   uint32_t serial = 0;  // of the room's view last shown
   uint32_t shownMs = 0;
+  MemberRow fresh[kRoomMembers];  // the rows made this pass, before they are compared: 37 KB
 };
 ListState State;
 
 // Test seam: QIVRA_MEMBERS_STDERR=1 prints the list to stderr each time its words change: the
 // heading, then a line a member, "[members]   @alice (away) | direct · 2.0 m".
 void TraceRows() {
-  static const char* trace = std::getenv("QIVRA_MEMBERS_STDERR");
+  const char* trace = std::getenv("QIVRA_MEMBERS_STDERR");
   if (!trace || !*trace || std::strcmp(trace, "0") == 0) return;
   std::fprintf(stderr, "[members] %s\n", State.title);
   for (int i = 0; i < State.count; ++i)
@@ -58,7 +61,7 @@ void FaceMember(int id) {
 void CreateMemberListIn(PlatformWindow* window) {
   State.list = CreateMemberList(window);
   State.count = -1;  // the new list shows the rows at once
-  MemberChosenHandler = FaceMember;
+  WindowHooks.memberChosen = FaceMember;
 }
 
 void PlaceMemberListBy(const ViewLayout& layout) {
@@ -71,7 +74,7 @@ void FollowMembers() {
   const uint32_t now = TickCountMs();
   const bool sameView = State.count >= 0 && RoomAvatars.serial == State.serial;
   if (sameView && now - State.shownMs < kDistanceEveryMs) return;
-  static MemberRow rows[kRoomMembers];
+  MemberRow* rows = State.fresh;
   const int count = RoomAvatars.channel[0] ? RoomAvatars.count : 0;
   for (int i = 0; i < count; ++i) {
     const RoomAvatar& a = RoomAvatars.avatars[i];
@@ -88,7 +91,7 @@ void FollowMembers() {
   std::memcpy(State.rows, rows, sizeof(MemberRow) * static_cast<std::size_t>(count));
   State.count = count;
   std::snprintf(State.title, sizeof State.title, "%s", title);
-  static MemberListRow shown[kRoomMembers];
+  MemberListRow shown[kRoomMembers];
   for (int i = 0; i < count; ++i) {
     const MemberRow& r = State.rows[i];
     shown[i] = MemberListRow{r.id, r.name, r.colour.r, r.colour.g, r.colour.b, r.away ? "(away)" : "",

@@ -45,7 +45,7 @@ void ReportMissingFiles() {
   bool haveUser = Folder(UserConfigPath, user, sizeof user);
   bool haveInstalled = Folder(InstalledPath, installed, sizeof installed);
   const char* installedLine = haveInstalled ? installed : "(there is no installed copy)";
-  if (!SettingsOrigin.configPath[0]) {
+  if (!Settings.origin.configPath[0]) {
     std::snprintf(line, sizeof line, "config.txt was not found in\n    the working directory\n%s%s%s    %s\n"
                   "The built-in settings are used.\n\n",
                   haveUser ? "    " : "", haveUser ? user : "", haveUser ? "\n" : "", installedLine);

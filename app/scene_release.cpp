@@ -6,7 +6,7 @@
 #include "scene/scene.h"
 
 void ReleaseSceneResources() {
-  sceneReady = false;
+  AppState.sceneReady = false;
   MakeViewCurrent(AppState.mainWindow);  // textures and lists belong to this context
   FreeWorldGeometry();  // passes the triangle array to CountedFree without a test
   FreeParticles();

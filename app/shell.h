@@ -31,13 +31,10 @@ void KeepWindowPlace();
 void SaveKeptWindowPlace();
 
 // The view's controls (looking.cpp), in a channel: a drag on it turns and tilts (the
-// window's ViewDragHandler), Home (walking) levels it; and Escape's warning over it.
+// window's WindowHooks.viewDrag), Home (walking) levels it; and Escape's warning over it.
 void OnViewDrag(int dx, int dy);
 void LevelView();
 void ShowEscapeNotice(bool shown);
-
-// True while the scene is set up in the current context (an expose may draw).
-extern bool sceneReady;
 
 // Releases the scene's arrays, sparks, textures, glyph lists and avatar.
 void ReleaseSceneResources();
@@ -119,8 +116,9 @@ int ConsoleRowsRoom(int height, int barHeight = 0);
 // open; once a pass Alt+1..9 and Ctrl+Page Up / Down switch, and the bar follows the list.
 bool ConversationBarWanted();
 void KeepConversations();
-// The bar came or went: the window's children and view are laid out again (main_window.cpp).
-void LayOutAgain();
+// Once a pass: when the bar came or went since the window was last laid out, its children and
+// view are laid out again (main_window.cpp).
+void FollowConversationBar();
 
 // The exit report's text for a non-zero count of unreleased blocks; false for 0.
 bool FormatLeakReport(int32_t liveBlockCount, char* j, std::size_t size);

@@ -100,7 +100,7 @@ OpenLog* LogFor(const char* path) {
 
 // One line, stamp first (or a marker that stands where the time stamp would).
 bool WriteLine(OpenLog* log, const char* stamp, const char* text) {
-  static char line[16384];
+  char line[16384];
   std::size_t length = FormatChatLogLine(stamp, text, line, sizeof line);
   char why[128] = "";
   if (AppendRecord(log->file, line, length, why, sizeof why)) return true;

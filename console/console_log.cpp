@@ -13,8 +13,7 @@
 #include "platform/ticks.h"
 
 ConsoleLogRecord ConsoleLog;
-void (*ConsolePanelSink)(const ConsoleRow* rows, int count, const char* marker) = nullptr;
-std::size_t (*ConsoleRowFit)(const char* text, std::size_t length) = nullptr;
+ConsolePanelHooksRecord ConsolePanelHooks;
 
 namespace {
 
@@ -30,17 +29,21 @@ struct Scrollback {
 };
 
 // The buffers (made when first used: a megabyte each) and the panel's height, which every
-// buffer shares.
+// buffer shares. Main thread only.
 struct ConsoleRecord {
-  Scrollback* buffers[kConsoleBuffers];
-  bool open[kConsoleBuffers];
-  char names[kConsoleBuffers][kConsoleNameLength];  // for the stderr mirror
-  int shown;
-  int rows;    // rows the panel shows: the chosen ones, or fewer when the window lacks room
-  int chosen;  // rows the user dragged the panel to, kept while a small window shows fewer
-  int room;    // the most rows the window has room for
+  Scrollback* buffers[kConsoleBuffers] = {};
+  bool open[kConsoleBuffers] = {true};
+  char names[kConsoleBuffers][kConsoleNameLength] = {"(server)"};  // for the stderr mirror
+  int shown = 0;
+  int rows = kConsoleLines;     // rows the panel shows: the chosen ones, or fewer when the window lacks room
+  int chosen = kConsoleLines;   // rows the user dragged the panel to, kept while a small window shows fewer
+  int room = kMaxConsoleRows;   // the most rows the window has room for
+  // Stands in when a buffer could not be made (no memory): nothing is kept in it. Left without
+  // an initializer, so that the record is zeroed storage set up at start, not a megabyte of
+  // initialized data in the program file.
+  Scrollback standIn;
 };
-ConsoleRecord Console = {{}, {true}, {"(server)"}, 0, kConsoleLines, kConsoleLines, kMaxConsoleRows};
+ConsoleRecord Console;
 
 // The buffer, made at its first use; null when there is no memory for it (nothing is kept).
 Scrollback* Buffer(int id) {
@@ -50,9 +53,8 @@ Scrollback* Buffer(int id) {
 }
 
 Scrollback& Shown() {
-  static Scrollback empty;  // stands in when a buffer could not be made
   Scrollback* b = Buffer(Console.shown);
-  return b ? *b : empty;
+  return b ? *b : Console.standIn;
 }
 
 int MostBack(const Scrollback& b) { return b.count > Console.rows ? b.count - Console.rows : 0; }
@@ -65,7 +67,7 @@ const char* RowAt(const Scrollback& b, int back) {
 }
 
 void ShowPanel() {
-  static ConsoleRow rows[kMaxConsoleRows];
+  ConsoleRow rows[kMaxConsoleRows];
   const Scrollback& b = Shown();
   for (int i = 0; i < Console.rows; ++i) {
     int back = b.back + Console.rows - 1 - i;
@@ -79,7 +81,7 @@ void ShowPanel() {
   }
   char marker[48] = "";
   if (b.back > 0) std::snprintf(marker, sizeof marker, "[%d more below]", b.back);
-  if (ConsolePanelSink) ConsolePanelSink(rows, Console.rows, marker);
+  if (ConsolePanelHooks.showRows) ConsolePanelHooks.showRows(rows, Console.rows, marker);
 }
 
 // The rows any buffer was given last, as the seven console lines.
@@ -107,7 +109,7 @@ void PushRow(Scrollback& b, const char* text, std::size_t length, ConsoleMark ma
 // Test seam: QIVRA_CONSOLE_STDERR=1 prints "[console] text"; =buffers "[console:#room] text",
 // the buffer's name telling which conversation the line went to.
 void MirrorToStderr(int buffer, const char* text) {
-  static const char* mirror = std::getenv("QIVRA_CONSOLE_STDERR");
+  const char* mirror = std::getenv("QIVRA_CONSOLE_STDERR");
   if (!mirror || !*mirror || std::strcmp(mirror, "0") == 0) return;
   if (std::strcmp(mirror, "buffers") == 0) {
     std::fprintf(stderr, "[console:%s] %s\n", Console.names[buffer], text);
@@ -123,10 +125,10 @@ void MirrorToStderr(int buffer, const char* text) {
 // character, never nothing.
 std::size_t NextRowPiece(const char* text, std::size_t remaining) {
   const std::size_t most = kConsoleLineLength - 1;
-  if (ConsoleRowFit) {
+  if (ConsolePanelHooks.rowFit) {
     std::size_t span = Utf8Prefix(text, remaining, most);
     if (span == 0) span = remaining < most ? remaining : most;  // never stall on bad input
-    std::size_t piece = ConsoleRowFit(text, span);
+    std::size_t piece = ConsolePanelHooks.rowFit(text, span);
     return piece == 0 || piece > span ? span : piece;
   }
   const std::size_t limit = kConsoleFallbackRow;
@@ -167,7 +169,7 @@ void Rewrap(Scrollback& b) {
   b.newest = 0;
   b.count = 0;
   b.back = 0;
-  static char line[16384];
+  char line[16384];
   std::size_t used = 0;
   ConsoleMark mark = MarkPlain;
   int speakerFrom = 0, speakerTo = 0;
@@ -215,7 +217,7 @@ void ConsoleAppendSpoken(const char* text, ConsoleMark mark, const char* speaker
 }
 
 void ConsoleAppendTo(int buffer, const char* text, ConsoleMark mark, const char* speaker, int speakerOffset) {
-  static char shown[16384];
+  char shown[16384];
   if (buffer < 0 || buffer >= kConsoleBuffers || !Console.open[buffer]) buffer = 0;
   std::size_t stamp = 0;
   if (Settings.timestamps) {

@@ -29,15 +29,18 @@ struct ConsoleRow {
   RowSpan spans[kMaxRowSpans];  // the speaker's nickname in its colour, web addresses
 };
 
-// Set by the window while the console panel exists; receives the rows shown, top to bottom,
-// and the marker of a scrolled-back view ("[N more below]", else "").
-extern void (*ConsolePanelSink)(const ConsoleRow* rows, int count, const char* marker);
-
-// Set by the window while the console panel exists: how many bytes of text fit in one of its
-// rows (platform/console_panel.h, PanelRowFit). Text longer than a row is carried over to
-// further rows there, broken after a word; without it, after kConsoleFallbackRow bytes.
-extern std::size_t (*ConsoleRowFit)(const char* text, std::size_t length);
-// Carries every kept line over again by ConsoleRowFit: the panel's width changed.
+// The console panel's handlers, set by the window while the panel exists (null without one).
+struct ConsolePanelHooksRecord {
+  // Receives the rows shown, top to bottom, and the marker of a scrolled-back view
+  // ("[N more below]", else "").
+  void (*showRows)(const ConsoleRow* rows, int count, const char* marker);
+  // How many bytes of text fit in one of the panel's rows (platform/console_panel.h,
+  // PanelRowFit). Text longer than a row is carried over to further rows there, broken after a
+  // word; without it, after kConsoleFallbackRow bytes.
+  std::size_t (*rowFit)(const char* text, std::size_t length);
+};
+extern ConsolePanelHooksRecord ConsolePanelHooks;
+// Carries every kept line over again by ConsolePanelHooks.rowFit: the panel's width changed.
 void ConsoleRewrap();
 
 // Lines for the buffer shown.

@@ -99,7 +99,7 @@ void NoteRecentConnection(RecentConnections* recent, const char* server, const c
 }
 
 bool SaveRecentConnections(const RecentConnections& recent) {
-  static char text[kRecentFields * kRecentValues * (kSettingLength + 16) + 256];
+  char text[kRecentFields * kRecentValues * (kSettingLength + 16) + 256];
   std::size_t used = static_cast<std::size_t>(std::snprintf(
       text, sizeof text,
       "/ The values the connection dialog's Connect used, newest first, for its drop-down lists;\n"

@@ -11,7 +11,6 @@
 #include "platform/user_paths.h"
 
 SettingsRecord Settings;
-SettingsOriginRecord SettingsOrigin;
 
 // Copies a value into a settings field, cut to the field's 63 characters.
 static void SetField(char* field, const char* value) {
@@ -233,17 +232,17 @@ void ReadSettingsFile(FILE* file) {
 }
 
 // The first config.txt of the working directory, the user's folder and the installed copy,
-// with its path in SettingsOrigin; null when there is none.
+// with its path in Settings.origin; null when there is none.
 static FILE* OpenFirstConfigFile() {
-  char candidates[3][sizeof SettingsOrigin.configPath] = {"config.txt", "", ""};
+  char candidates[3][sizeof Settings.origin.configPath] = {"config.txt", "", ""};
   if (!UserConfigPath("config.txt", candidates[1], sizeof candidates[1])) candidates[1][0] = '\0';
   if (!InstalledPath("config.txt", candidates[2], sizeof candidates[2])) candidates[2][0] = '\0';
   for (int i = 0; i < 3; ++i) {
     if (!candidates[i][0]) continue;
     FILE* file = std::fopen(candidates[i], "r");
     if (!file) continue;
-    std::memcpy(SettingsOrigin.configPath, candidates[i], sizeof SettingsOrigin.configPath);
-    SettingsOrigin.fromWorkingFolder = i == 0;
+    std::memcpy(Settings.origin.configPath, candidates[i], sizeof Settings.origin.configPath);
+    Settings.origin.fromWorkingFolder = i == 0;
     return file;
   }
   return nullptr;
@@ -251,7 +250,7 @@ static FILE* OpenFirstConfigFile() {
 
 void LoadSettings() {
   SetDefaults();
-  SettingsOrigin = SettingsOriginRecord();
+  Settings.origin = SettingsOriginRecord();
   FILE* file = OpenFirstConfigFile();
   if (file) {
     ReadSettingsFile(file);
@@ -260,11 +259,11 @@ void LoadSettings() {
     ConsoleAppend("ERROR: config.txt file not found!");
   }
   // What the dialog's Connect used last, unless the working directory brings its own settings.
-  char last[sizeof SettingsOrigin.configPath];
-  if (SettingsOrigin.fromWorkingFolder || !UserConfigPath(kLastConnectionFile, last, sizeof last)) return;
+  char last[sizeof Settings.origin.configPath];
+  if (Settings.origin.fromWorkingFolder || !UserConfigPath(kLastConnectionFile, last, sizeof last)) return;
   FILE* remembered = std::fopen(last, "r");
   if (!remembered) return;
   ReadSettingsFile(remembered);
   std::fclose(remembered);
-  SettingsOrigin.lastConnectionRead = true;
+  Settings.origin.lastConnectionRead = true;
 }

@@ -8,6 +8,13 @@ constexpr int kSettingLength = 64;  // every text field, terminating zero includ
 constexpr int kDefaultLineIntervalMs = 2000;
 constexpr int kDefaultLineBurst = 5;
 
+// Which files LoadSettings read.
+struct SettingsOriginRecord {
+  char configPath[4096];    // the config.txt read; empty when none was found
+  bool fromWorkingFolder;   // it was the working directory's
+  bool lastConnectionRead;  // the dialog's last values were read over it
+};
+
 struct SettingsRecord {
   char server[kSettingLength];
   int port;
@@ -29,17 +36,10 @@ struct SettingsRecord {
   int noRouterMapping;  // 1: "ROUTER off", the home router is not asked to forward the port
   bool chatLogs;        // "LOG on" (the default once loaded): chat is kept in the user's data folder
   int noPresence;       // 1: "PRESENCE off", no datagrams and no address handshake: chat only
+  SettingsOriginRecord origin;  // written by LoadSettings alone
 };
 
 extern SettingsRecord Settings;
-
-// Which files LoadSettings read.
-struct SettingsOriginRecord {
-  char configPath[4096];    // the config.txt read; empty when none was found
-  bool fromWorkingFolder;   // it was the working directory's
-  bool lastConnectionRead;  // the dialog's last values were read over it
-};
-extern SettingsOriginRecord SettingsOrigin;
 
 // The file in the user's configuration folder that holds what the dialog's Connect used last.
 constexpr const char* kLastConnectionFile = "last-connection.txt";

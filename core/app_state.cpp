@@ -4,5 +4,5 @@
 AppStateRecord AppState = {
     nullptr, nullptr, nullptr, nullptr,
     /*isActive=*/true, /*isFullScreen=*/false, /*viewHasFocus=*/false, /*positionDirty=*/false,
-    Offline, /*frameScale=*/1.0f, /*sceneClock=*/0.0f,
+    Offline, /*frameScale=*/1.0f, /*sceneClock=*/0.0f, /*sceneReady=*/false,
 };

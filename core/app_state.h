@@ -21,6 +21,7 @@ struct AppStateRecord {
   ConnectionState connectionState;
   float frameScale;   // last timed pass in units of 10 ms
   float sceneClock;   // running sum of frameScale
+  bool sceneReady;    // the scene is set up in the current context (an expose may draw)
 };
 
 extern AppStateRecord AppState;

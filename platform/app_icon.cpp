@@ -7,16 +7,20 @@
 
 namespace {
 
-unsigned char iconPixels[kAppIconSize * kAppIconSize * 3];
+// The icon, made at its first use on the window's thread; the image shows the pixels kept here.
+struct AppIconRecord {
+  unsigned char pixels[kAppIconSize * kAppIconSize * 3];
+  Fl_RGB_Image* image;
+};
+AppIconRecord Icon;
 
 }  // namespace
 
 const Fl_RGB_Image* AppIconImage() {
-  static Fl_RGB_Image* image = nullptr;
-  if (!image) {
+  if (!Icon.image) {
     for (int y = 0; y < kAppIconSize; ++y)
-      for (int x = 0; x < kAppIconSize; ++x) AppIconPixel(x, y, iconPixels + (y * kAppIconSize + x) * 3);
-    image = new Fl_RGB_Image(iconPixels, kAppIconSize, kAppIconSize, 3);
+      for (int x = 0; x < kAppIconSize; ++x) AppIconPixel(x, y, Icon.pixels + (y * kAppIconSize + x) * 3);
+    Icon.image = new Fl_RGB_Image(Icon.pixels, kAppIconSize, kAppIconSize, 3);
   }
-  return image;
+  return Icon.image;
 }

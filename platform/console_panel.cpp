@@ -8,9 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/gui_window.h"
 #include "platform/pango_text.h"
-
-void (*PanelResizeHandler)(int rows, bool done) = nullptr;
 
 namespace {
 
@@ -182,11 +181,11 @@ int PanelBox::HandleMouse(int event) {
       }
       return 1;
     case FL_DRAG:
-      if (resizing && frame && PanelResizeHandler) {
+      if (resizing && frame && WindowHooks.panelResize) {
         int rowsWanted = RowsAtPointer();
         if (rowsWanted != resizeRows) {
           resizeRows = rowsWanted;
-          PanelResizeHandler(rowsWanted, false);
+          WindowHooks.panelResize(rowsWanted, false);
         }
       } else if (selecting) {
         Point at = PointAt(mx, my);
@@ -200,7 +199,7 @@ int PanelBox::HandleMouse(int event) {
       if (resizing) {
         resizing = false;
         if (frame) resizeRows = RowsAtPointer();  // where the button came up, moved or not
-        if (PanelResizeHandler) PanelResizeHandler(resizeRows, true);
+        if (WindowHooks.panelResize) WindowHooks.panelResize(resizeRows, true);
       } else if (selecting) {
         selecting = false;
         focus = PointAt(mx, my);  // where the button came up ends the selection, moved or not

@@ -28,9 +28,6 @@ int PanelRowFit(PlatformWidget* panel, const char* text, int length);
 // is drawn at the last row's right end. The panel redraws only when they change.
 void SetPanelRows(PlatformWidget* panel, const PanelRow* rows, int count, const char* marker);
 
-// The divider above the panel dragged to a height of rows; done once the button is let go.
-extern void (*PanelResizeHandler)(int rows, bool done);
-
 // Opens a web address in the user's browser (xdg-open) without waiting for it; "www." gets
 // "http://" before it. False when it could not be started.
 bool OpenInBrowser(const char* address, int length);

@@ -8,10 +8,9 @@
 
 #include <cstring>
 
+#include "platform/gui_window.h"
 #include "platform/pango_text.h"
 #include "platform/top_window_children.h"
-
-void (*BarClickHandler)(int index) = nullptr;
 
 namespace {
 
@@ -79,7 +78,7 @@ int ConversationBar::handle(int event) {
     int left = 0;
     for (int i = 0; i < count; ++i) {
       if (!right[i]) continue;
-      if (Fl::event_x() >= left && Fl::event_x() < right[i] && BarClickHandler) BarClickHandler(i);
+      if (Fl::event_x() >= left && Fl::event_x() < right[i] && WindowHooks.barClick) WindowHooks.barClick(i);
       left = right[i];
     }
     return 1;  // the keyboard stays where it was: the bar never takes the focus

@@ -16,8 +16,7 @@ struct BarItem {
   bool left;     // a channel the user is not in now: dimmed
 };
 
-// Set by the shell: the item at index was clicked.
-extern void (*BarClickHandler)(int index);
+// A click on an item goes to WindowHooks.barClick.
 
 // Made hidden, as a child window of the main window over its view.
 ConversationBar* CreateConversationBar(PlatformWindow* window, int x, int y, int width, int height);

@@ -32,26 +32,25 @@
 #include "platform/x11_errors.h"
 #include "platform/x11_windows.h"
 
-void (*ViewExposeHandler)() = nullptr;
-void (*ClientResizeHandler)(int width, int height) = nullptr;
-void (*ActivationHandler)(bool active) = nullptr;
-void (*InputPasteHandler)(const char* text, int length) = nullptr;
-void (*InputFullHandler)() = nullptr;
-void (*PanelScrollHandler)(int rows) = nullptr;
-void (*InputEditHandler)(LineEditKey key) = nullptr;
-void (*KeyboardModeHandler)(bool typing) = nullptr;
-void (*ViewDragHandler)(int dx, int dy) = nullptr;
+WindowHooksRecord WindowHooks;
 
 namespace {
 
 constexpr int kWheelRows = 3;  // console rows per notch of the mouse wheel
 
-bool quitPosted = false;
-bool frameFocused = false;  // the main window is the active window
-PlatformWindow* activeWindow = nullptr;  // the one window that exists, for event routing
-bool typing = false;  // the input line has the keyboard (else the view: walking)
-InputTag inputTag;  // kept across the windows F1 makes
-HeldAtTyping heldAtTyping;  // keys down as typing began, kept out of the line until let go
+// The one window's event state, kept across its events (window's thread): written by the event
+// pump's handlers and by the calls that make, show and unmake the window.
+struct GuiWindowRecord {
+  bool quitPosted;
+  bool frameFocused;             // the main window is the active window
+  PlatformWindow* activeWindow;  // the one window that exists, for event routing
+  bool typing;                   // the input line has the keyboard (else the view: walking)
+  InputTag inputTag;             // kept across the windows F1 makes
+  HeldAtTyping heldAtTyping;     // keys down as typing began, kept out of the line until let go
+  int pixelAttributes[16];       // the view's pixel format: FLTK keeps the pointer
+  uint32_t screenSaverReset;     // tick count of the last reset of the screen saver
+};
+GuiWindowRecord Gui;
 
 // The X key code of the key event being handled; 0 for any other event.
 int EventKeyCode() {
@@ -60,12 +59,12 @@ int EventKeyCode() {
 }
 
 // The view: a GL window over the whole client area. Drawing normally happens
-// in the main loop; an expose draws the same frame through ViewExposeHandler.
+// in the main loop; an expose draws the same frame through WindowHooks.viewExpose.
 class ViewWindow : public Fl_Gl_Window {
  public:
   ViewWindow(int x, int y, int w, int h) : Fl_Gl_Window(x, y, w, h) {}
   void draw() override {
-    if (ViewExposeHandler) ViewExposeHandler();
+    if (WindowHooks.viewExpose) WindowHooks.viewExpose();
   }
   int handle(int event) override;
   int dragX = 0, dragY = 0;  // where the left button's drag was last reported
@@ -79,7 +78,7 @@ bool ScrollKey(int event) {
   int key = Fl::event_key();
   if (key != FL_Page_Up && key != FL_Page_Down) return false;
   const int page = PanelPageRows();
-  if (PanelScrollHandler) PanelScrollHandler(key == FL_Page_Up ? page : -page);
+  if (WindowHooks.panelScroll) WindowHooks.panelScroll(key == FL_Page_Up ? page : -page);
   NoteConsoleScrollKey(key == FL_Page_Up ? HeldPageUp : HeldPageDown);
   return true;
 }
@@ -97,30 +96,30 @@ class LineInput : public TextInput {
  public:
   LineInput(int x, int y, int w, int h) : TextInput(x, y, w, h) {}
   void draw() override {
-    const int tagWidth = InputTagWidth(inputTag, textsize());
+    const int tagWidth = InputTagWidth(Gui.inputTag, textsize());
     SetTextInset(tagWidth ? tagWidth + 2 : 0);
     TextInput::draw();
     // Inside the box and the typing border's two pixels.
-    DrawInputTag(inputTag, x() + Fl::box_dx(box()) + 1, y() + 2, h() - 4, textsize());
-    const int hintLeft = tagWidth && !typing ? tagWidth + 2 : 0;
-    DrawInputCue(x() + hintLeft, y(), w() - hintLeft, h(), typing, size() == 0);
+    DrawInputTag(Gui.inputTag, x() + Fl::box_dx(box()) + 1, y() + 2, h() - 4, textsize());
+    const int hintLeft = tagWidth && !Gui.typing ? tagWidth + 2 : 0;
+    DrawInputCue(x() + hintLeft, y(), w() - hintLeft, h(), Gui.typing, size() == 0);
   }
   int handle(int event) override {
-    if (event == FL_KEYBOARD && HeldSinceTyping(&heldAtTyping, EventKeyCode())) return 1;
+    if (event == FL_KEYBOARD && HeldSinceTyping(&Gui.heldAtTyping, EventKeyCode())) return 1;
     if (ScrollKey(event)) return 1;
-    if (event == FL_PASTE && InputPasteHandler) {
-      if (!readonly() && Fl::event_text()) InputPasteHandler(Fl::event_text(), Fl::event_length());
+    if (event == FL_PASTE && WindowHooks.inputPaste) {
+      if (!readonly() && Fl::event_text()) WindowHooks.inputPaste(Fl::event_text(), Fl::event_length());
       return 1;
     }
-    if (event == FL_PUSH && !typing && activeWindow) SetTyping(activeWindow, true);
+    if (event == FL_PUSH && !Gui.typing && Gui.activeWindow) SetTyping(Gui.activeWindow, true);
     if (event != FL_KEYBOARD) return Fl_Input::handle(event);
     LineEditKey edit;
     if (Fl::event_key() == FL_Escape) {
-      if (activeWindow) SetTyping(activeWindow, false);
+      if (Gui.activeWindow) SetTyping(Gui.activeWindow, false);
       return 1;
     }
     if (EditKeyOfEvent(&edit)) {
-      if (InputEditHandler) InputEditHandler(edit);
+      if (WindowHooks.inputEdit) WindowHooks.inputEdit(edit);
       return 1;
     }
     if (IsNavigationKey(Fl::event_key())) {
@@ -133,7 +132,7 @@ class LineInput : public TextInput {
                      !Fl::event_state(FL_CTRL | FL_ALT | FL_META);
     int result = Fl_Input::handle(event);
     bool refused = full && typesText;
-    if (refused && !refusedLast && InputFullHandler) InputFullHandler();
+    if (refused && !refusedLast && WindowHooks.inputFull) WindowHooks.inputFull();
     if (refused) {
       refusedLast = true;
     } else if (size() < maximum_size()) {
@@ -186,25 +185,25 @@ namespace {
 
 // A page keeps one row of the last one in view, whatever height the panel has.
 int PanelPageRows() {
-  const PanelBox* panel = activeWindow ? activeWindow->consolePanel.panel : nullptr;
+  const PanelBox* panel = Gui.activeWindow ? Gui.activeWindow->consolePanel.panel : nullptr;
   const int rows = panel ? panel->Rows() : 0;
   return rows > 2 ? rows - 1 : 1;
 }
 
 // A left click in the view or the panel takes the keyboard from the input line: walking.
 void FocusMainWindow() {
-  if (activeWindow) SetTyping(activeWindow, false);
+  if (Gui.activeWindow) SetTyping(Gui.activeWindow, false);
 }
 
 // While walking, a character typed (or a paste) starts a line with it and Enter opens the line.
 void StartTypingFromView() {
-  LineInput* input = activeWindow ? activeWindow->inputLine.input : nullptr;
+  LineInput* input = Gui.activeWindow ? Gui.activeWindow->inputLine.input : nullptr;
   if (!input) return;
   if (EventIsEnter()) {
-    SetTyping(activeWindow, true);
+    SetTyping(Gui.activeWindow, true);
   } else if (EventTypesText() || EventIsPaste()) {
-    SetTyping(activeWindow, true);
-    NoteHeldKeyUp(&heldAtTyping, EventKeyCode());  // this key is for the line, and so its repeats
+    SetTyping(Gui.activeWindow, true);
+    NoteHeldKeyUp(&Gui.heldAtTyping, EventKeyCode());  // this key is for the line, and so its repeats
     input->position(input->size());
     input->handle(FL_KEYBOARD);
   }
@@ -214,7 +213,7 @@ void StartTypingFromView() {
 bool CopyKey(int event) {
   if (event != FL_KEYBOARD || !(Fl::event_state() & FL_CTRL) || (Fl::event_key() != 'c' && Fl::event_key() != 'C'))
     return false;
-  if (activeWindow && activeWindow->consolePanel.panel) activeWindow->consolePanel.panel->CopySelection(1);
+  if (Gui.activeWindow && Gui.activeWindow->consolePanel.panel) Gui.activeWindow->consolePanel.panel->CopySelection(1);
   return true;
 }
 
@@ -225,8 +224,8 @@ int ViewWindow::handle(int event) {
       dragX = Fl::event_x(), dragY = Fl::event_y();
       return 1;
     case FL_DRAG:  // the left button held: looking around
-      if ((Fl::event_state() & FL_BUTTON1) && ViewDragHandler)
-        ViewDragHandler(Fl::event_x() - dragX, Fl::event_y() - dragY);
+      if ((Fl::event_state() & FL_BUTTON1) && WindowHooks.viewDrag)
+        WindowHooks.viewDrag(Fl::event_x() - dragX, Fl::event_y() - dragY);
       dragX = Fl::event_x(), dragY = Fl::event_y();
       return 1;
     case FL_FOCUS:
@@ -245,18 +244,19 @@ int ViewWindow::handle(int event) {
 }
 
 int ControlHolder::handle(int event) {
-  PlatformWidget* widget = activeWindow ? (isPanel ? &activeWindow->consolePanel : &activeWindow->inputLine) : nullptr;
+  PlatformWindow* window = Gui.activeWindow;
+  PlatformWidget* widget = window ? (isPanel ? &window->consolePanel : &window->inputLine) : nullptr;
   // The mouse over the panel selects, opens links and drags the divider; over the input line it
   // places the cursor by the measures the text is drawn with.
   if (isPanel && widget && widget->panel && widget->panel->HandleMouse(event)) return 1;
   if (!isPanel && widget && widget->input && (event == FL_PUSH || event == FL_DRAG || event == FL_RELEASE)) {
     // A click in the line is typing, as the line's own press handling would make it.
-    if (event == FL_PUSH && !typing && Fl::event_button() == FL_LEFT_MOUSE) SetTyping(activeWindow, true);
+    if (event == FL_PUSH && !Gui.typing && Fl::event_button() == FL_LEFT_MOUSE) SetTyping(Gui.activeWindow, true);
     if (widget->input->HandleMouse(event)) return 1;
   }
   if (isPanel && event == FL_MOUSEWHEEL) {
     // The wheel turned towards the user (dy > 0) moves on to newer lines.
-    if (PanelScrollHandler && Fl::event_dy()) PanelScrollHandler(-Fl::event_dy() * kWheelRows);
+    if (WindowHooks.panelScroll && Fl::event_dy()) WindowHooks.panelScroll(-Fl::event_dy() * kWheelRows);
     return 1;
   }
   return Fl_Window::handle(event);
@@ -266,7 +266,7 @@ void MainFrame::resize(int x, int y, int w, int h) {
   bool sizeChanged = w != this->w() || h != this->h();
   Fl_Window::resize(x, y, w, h);
   if (view) view->resize(0, 0, w, h);
-  if (sizeChanged && ClientResizeHandler) ClientResizeHandler(w, h);
+  if (sizeChanged && WindowHooks.clientResize) WindowHooks.clientResize(w, h);
 }
 
 // Escape must not close the window; the close box posts the quit.
@@ -291,24 +291,24 @@ bool PressedKeyOf(int key, PressedKey* pressed) {
 // the keyboard between the input line and the view.
 int DispatchEvent(int event, Fl_Window* window) {
   PressedKey pressed;
-  bool ours = window && activeWindow && window->top_window() == activeWindow->frame;
+  bool ours = window && Gui.activeWindow && window->top_window() == Gui.activeWindow->frame;
   if ((event == FL_KEYDOWN || event == FL_KEYUP) && ours && NoteConversationKey(event == FL_KEYDOWN)) return 1;
   if ((event == FL_KEYDOWN || event == FL_KEYUP) && ours && PressedKeyOf(Fl::event_key(), &pressed)) {
-    bool claimed = (pressed == PressEscape && typing) || (pressed == PressEnter && !typing) ||
-                   (pressed == PressHome && typing);
+    bool claimed = (pressed == PressEscape && Gui.typing) || (pressed == PressEnter && !Gui.typing) ||
+                   (pressed == PressHome && Gui.typing);
     NoteKeyEvent(pressed, event == FL_KEYDOWN, claimed);
   }
-  if (event == FL_KEYUP && ours) NoteHeldKeyUp(&heldAtTyping, EventKeyCode());
+  if (event == FL_KEYUP && ours) NoteHeldKeyUp(&Gui.heldAtTyping, EventKeyCode());
   bool focusChange = (event == FL_FOCUS || event == FL_UNFOCUS) && ours;
   if (focusChange) {
-    frameFocused = event == FL_FOCUS;
-    if (!frameFocused) ForgetHeldAtTyping(&heldAtTyping);  // their releases go elsewhere now
-    if (ActivationHandler) ActivationHandler(frameFocused);
+    Gui.frameFocused = event == FL_FOCUS;
+    if (!Gui.frameFocused) ForgetHeldAtTyping(&Gui.heldAtTyping);  // their releases go elsewhere now
+    if (WindowHooks.activation) WindowHooks.activation(Gui.frameFocused);
   }
   int result = Fl::handle_(event, window);
   // Activated again, the window gives the keyboard back to where it was, not to the first child.
-  if (focusChange && frameFocused && activeWindow) {
-    Fl::focus(typing ? static_cast<Fl_Widget*>(activeWindow->inputLine.input) : activeWindow->view);
+  if (focusChange && Gui.frameFocused && Gui.activeWindow) {
+    Fl::focus(Gui.typing ? static_cast<Fl_Widget*>(Gui.activeWindow->inputLine.input) : Gui.activeWindow->view);
   }
   return result;
 }
@@ -357,8 +357,8 @@ PlatformWindow* CreateTopWindow(const char* title, int width, int height, bool f
   window->frame->end();
   window->frame->size_range(160, 160);  // a minimum only: the window manager may resize freely
   if (fullScreen) window->frame->fullscreen();
-  activeWindow = window;
-  typing = false;
+  Gui.activeWindow = window;
+  Gui.typing = false;
   return window;
 }
 
@@ -403,9 +403,8 @@ bool PixelFormatSupported(int colorBits, int depthBits) {
 }
 
 bool SetViewPixelFormat(PlatformWindow* window, int colorBits, int depthBits) {
-  static int attributes[16];  // FLTK keeps the pointer
-  PixelFormatAttributes(colorBits, depthBits, attributes);
-  if (!window || !window->view->mode(attributes)) return false;
+  PixelFormatAttributes(colorBits, depthBits, Gui.pixelAttributes);
+  if (!window || !window->view->mode(Gui.pixelAttributes)) return false;
   window->view->show();
   return window->view->shown() && fl_xid(window->view) != 0;
 }
@@ -450,9 +449,9 @@ void DeleteRenderContext(PlatformWindow* window) {
 
 void DestroyTopWindow(PlatformWindow* window) {
   if (!window) return;
-  if (activeWindow == window) {
-    activeWindow = nullptr;
-    frameFocused = false;
+  if (Gui.activeWindow == window) {
+    Gui.activeWindow = nullptr;
+    Gui.frameFocused = false;
   }
   if (window->frame) {
     window->frame->view = nullptr;
@@ -564,25 +563,25 @@ void ShowTopWindow(PlatformWindow* window) {
 }
 
 void SetTyping(PlatformWindow* window, bool toLine) {
-  if (!window || window != activeWindow) return;
+  if (!window || window != Gui.activeWindow) return;
   LineInput* input = window->inputLine.input;
   if (!input) toLine = false;
-  if (toLine && !typing) {
+  if (toLine && !Gui.typing) {
     char keymap[32];
     XQueryKeymap(fl_display, keymap);
-    NoteHeldAtTyping(&heldAtTyping, keymap);
+    NoteHeldAtTyping(&Gui.heldAtTyping, keymap);
   } else if (!toLine) {
-    ForgetHeldAtTyping(&heldAtTyping);
+    ForgetHeldAtTyping(&Gui.heldAtTyping);
   }
-  typing = toLine;
+  Gui.typing = toLine;
   Fl::focus(toLine ? static_cast<Fl_Widget*>(input) : window->view);
   if (input) input->redraw();
-  if (KeyboardModeHandler) KeyboardModeHandler(toLine);
+  if (WindowHooks.keyboardMode) WindowHooks.keyboardMode(toLine);
 }
 
 void SetInputTag(const char* text, int from, int to, unsigned char r, unsigned char g, unsigned char b) {
-  LineInput* input = activeWindow ? activeWindow->inputLine.input : nullptr;
-  if (StoreInputTag(&inputTag, text, from, to, TextRgb{r, g, b}) && input) input->redraw();
+  LineInput* input = Gui.activeWindow ? Gui.activeWindow->inputLine.input : nullptr;
+  if (StoreInputTag(&Gui.inputTag, text, from, to, TextRgb{r, g, b}) && input) input->redraw();
 }
 
 void SetTopWindowTitle(PlatformWindow* window, const char* title) {
@@ -615,27 +614,26 @@ void SwapViewBuffers(PlatformWindow* window) {
 // receives an expose; FLTK would wait for one forever and report damage on
 // every look at the queue, leaving no idle pass.
 static void ForgetFrameExpose() {
-  if (!activeWindow || !activeWindow->frame->shown()) return;
-  Fl_X* x = Fl_X::i(activeWindow->frame);
-  if (x && x->wait_for_expose && activeWindow->frame->visible()) x->wait_for_expose = 0;
+  if (!Gui.activeWindow || !Gui.activeWindow->frame->shown()) return;
+  Fl_X* x = Fl_X::i(Gui.activeWindow->frame);
+  if (x && x->wait_for_expose && Gui.activeWindow->frame->visible()) x->wait_for_expose = 0;
 }
 
 // While the window is the active one, the screen saver and the monitor's
 // power saving stay away: their idle time is reset now and then.
 static void KeepScreenAwake() {
-  static uint32_t lastReset = 0;
-  if (!frameFocused || !fl_display) return;
+  if (!Gui.frameFocused || !fl_display) return;
   uint32_t now = TickCountMs();
-  if (now - lastReset < 10000) return;
-  lastReset = now;
+  if (now - Gui.screenSaverReset < 10000) return;
+  Gui.screenSaverReset = now;
   XResetScreenSaver(fl_display);
 }
 
 PumpResult PumpOneMessage() {
   ForgetFrameExpose();
   KeepScreenAwake();
-  if (quitPosted) {
-    quitPosted = false;
+  if (Gui.quitPosted) {
+    Gui.quitPosted = false;
     return PumpQuit;
   }
   if (!Fl::ready() && !Fl::damage()) return PumpIdle;
@@ -643,6 +641,6 @@ PumpResult PumpOneMessage() {
   return PumpDispatched;
 }
 
-void PostQuit() { quitPosted = true; }
+void PostQuit() { Gui.quitPosted = true; }
 
 Fl_Window* TopFrame(PlatformWindow* window) { return window ? window->frame : nullptr; }

@@ -4,22 +4,6 @@
 struct PlatformWindow;  // the top-level window, its GL view and children
 struct PlatformWidget;  // a child control: the input line or the console panel
 
-// Set by the shell; the window calls them from inside the event pump.
-extern void (*ViewExposeHandler)();                      // the view must be drawn again
-extern void (*ClientResizeHandler)(int width, int height);  // new client size
-extern void (*ActivationHandler)(bool active);           // the window gained or lost activation
-extern void (*ViewClickHandler)();                       // left click in the view or the panel
-// The left button dragged over the view by (dx, dy) pixels since the last report (x right,
-// y down).
-extern void (*ViewDragHandler)(int dx, int dy);
-// Text pasted into the input line, as it came (line breaks included); the line itself is
-// left unchanged for the handler to fill.
-extern void (*InputPasteHandler)(const char* text, int length);
-extern void (*InputFullHandler)();  // a typed character found the input line full
-// The mouse wheel over the panel, or Shift+Page Up / Page Down anywhere in the window: rows > 0
-// scroll the console back towards older lines, rows < 0 forward.
-extern void (*PanelScrollHandler)(int rows);
-
 // The keys of the input line that edit beyond a plain text field, handed to the shell.
 enum LineEditKey {
   EditHistoryBack,     // cursor up: the line sent before
@@ -32,16 +16,43 @@ enum LineEditKey {
   EditDeleteWord,      // Ctrl+W: the word before the cursor
   EditDeleteToStart,   // Ctrl+U: everything before the cursor
 };
-extern void (*InputEditHandler)(LineEditKey key);
-// The keyboard goes either to the view (walking: the movement keys move the avatar) or to the
-// input line (typing: every key edits the line). Called on each change, and once for the
-// walking a shown window starts with.
-extern void (*KeyboardModeHandler)(bool typing);
+
+// The shell's handlers, set by the shell before the window is made; the window and its controls
+// (console panel, member list, conversation bar) call them from inside the event pump. A null
+// handler is not called.
+struct WindowHooksRecord {
+  void (*viewExpose)();                         // the view must be drawn again
+  void (*clientResize)(int width, int height);  // new client size
+  void (*activation)(bool active);              // the window gained or lost activation
+  // The left button dragged over the view by (dx, dy) pixels since the last report (x right,
+  // y down).
+  void (*viewDrag)(int dx, int dy);
+  // Text pasted into the input line, as it came (line breaks included); the line itself is
+  // left unchanged for the handler to fill.
+  void (*inputPaste)(const char* text, int length);
+  void (*inputFull)();  // a typed character found the input line full
+  // The mouse wheel over the panel, or Shift+Page Up / Page Down anywhere in the window: rows > 0
+  // scroll the console back towards older lines, rows < 0 forward.
+  void (*panelScroll)(int rows);
+  void (*inputEdit)(LineEditKey key);
+  // The keyboard goes either to the view (walking: the movement keys move the avatar) or to the
+  // input line (typing: every key edits the line). Called on each change, and once for the
+  // walking a shown window starts with.
+  void (*keyboardMode)(bool typing);
+  // The divider above the console panel dragged to a height of rows; done once the button is
+  // let go.
+  void (*panelResize)(int rows, bool done);
+  // A row of the member list double-clicked with the left button: the member's id.
+  void (*memberChosen)(int id);
+  void (*barClick)(int index);  // the conversation bar's item at index was clicked
+};
+extern WindowHooksRecord WindowHooks;
 // The program cannot go on with its window: the X server went away (logout) or reported an
-// error about something other than a closed window. This runs the way out a stop signal takes,
-// without the window and without touching the display (it may be gone); the program then
-// exits, with status 0 for the server's loss and 1 for an error.
-extern void (*EndWithoutWindowHandler)();
+// error about something other than a closed window. The handler set here runs the way out a stop
+// signal takes, without the window and without touching the display (it may be gone); the
+// program then exits, with status 0 for the server's loss and 1 for an error. Set once at the
+// start; apart from WindowHooks, as the message box may open the display before any window.
+void SetEndWithoutWindowHandler(void (*handler)());
 
 // The main window's WM_CLASS name: a second copy finds the first one's window by it.
 constexpr const char* kMainWindowClass = "qivra";

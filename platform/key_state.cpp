@@ -10,12 +10,17 @@
 
 namespace {
 
-char keymap[32];
-KeyEdges presses;
-bool scrolling[kHeldKeyCount];  // page keys that went down with Shift and are not yet let go
-// Key codes per key (a key may have two: Enter and the keypad's Enter).
-KeyCode keyCodes[kHeldKeyCount][2];
-Display* codesFor = nullptr;
+// The keyboard as the last pass saw it and the presses since, written on the window's thread by
+// PollKeyboard and the event pump.
+struct KeyStateRecord {
+  char keymap[32];
+  KeyEdges presses;
+  bool scrolling[kHeldKeyCount];  // page keys that went down with Shift and are not yet let go
+  // Key codes per key (a key may have two: Enter and the keypad's Enter).
+  KeyCode keyCodes[kHeldKeyCount][2];
+  Display* codesFor;  // the display the key codes were looked up on
+};
+KeyStateRecord Keys;
 
 void LookUpKeyCodes(Display* display) {
   static const KeySym symbols[kHeldKeyCount][2] = {
@@ -26,55 +31,55 @@ void LookUpKeyCodes(Display* display) {
   };
   for (int key = 0; key < kHeldKeyCount; ++key)
     for (int i = 0; i < 2; ++i)
-      keyCodes[key][i] = symbols[key][i] ? XKeysymToKeycode(display, symbols[key][i]) : 0;
-  codesFor = display;
+      Keys.keyCodes[key][i] = symbols[key][i] ? XKeysymToKeycode(display, symbols[key][i]) : 0;
+  Keys.codesFor = display;
 }
 
 }  // namespace
 
 void PollKeyboard() {
   if (!fl_display) {
-    std::memset(keymap, 0, sizeof keymap);
+    std::memset(Keys.keymap, 0, sizeof Keys.keymap);
     return;
   }
-  if (codesFor != fl_display) LookUpKeyCodes(fl_display);
-  XQueryKeymap(fl_display, keymap);
-  NoteKeySampled(&presses, PressEscape, IsKeyHeld(HeldEscape));
-  NoteKeySampled(&presses, PressEnter, IsKeyHeld(HeldEnter));
-  NoteKeySampled(&presses, PressF1, IsKeyHeld(HeldF1));
-  NoteKeySampled(&presses, PressHome, IsKeyHeld(HeldHome));
+  if (Keys.codesFor != fl_display) LookUpKeyCodes(fl_display);
+  XQueryKeymap(fl_display, Keys.keymap);
+  NoteKeySampled(&Keys.presses, PressEscape, IsKeyHeld(HeldEscape));
+  NoteKeySampled(&Keys.presses, PressEnter, IsKeyHeld(HeldEnter));
+  NoteKeySampled(&Keys.presses, PressF1, IsKeyHeld(HeldF1));
+  NoteKeySampled(&Keys.presses, PressHome, IsKeyHeld(HeldHome));
   const HeldKey pages[2] = {HeldPageUp, HeldPageDown};
   for (HeldKey page : pages) {
-    if (!IsKeyHeld(page)) scrolling[page] = false;
-    else if (IsKeyHeld(HeldShift)) scrolling[page] = true;
+    if (!IsKeyHeld(page)) Keys.scrolling[page] = false;
+    else if (IsKeyHeld(HeldShift)) Keys.scrolling[page] = true;
   }
 }
 
-bool KeyScrollsConsole(HeldKey key) { return key >= 0 && key < kHeldKeyCount && scrolling[key]; }
+bool KeyScrollsConsole(HeldKey key) { return key >= 0 && key < kHeldKeyCount && Keys.scrolling[key]; }
 
 void NoteConsoleScrollKey(HeldKey key) {
-  if (key >= 0 && key < kHeldKeyCount) scrolling[key] = true;
+  if (key >= 0 && key < kHeldKeyCount) Keys.scrolling[key] = true;
 }
 
 bool IsKeyHeld(HeldKey key) {
-  if (key < 0 || key >= kHeldKeyCount || !codesFor) return false;
+  if (key < 0 || key >= kHeldKeyCount || !Keys.codesFor) return false;
   for (int i = 0; i < 2; ++i) {
-    KeyCode code = keyCodes[key][i];
-    if (code && (keymap[code >> 3] & (1 << (code & 7)))) return true;
+    KeyCode code = Keys.keyCodes[key][i];
+    if (code && (Keys.keymap[code >> 3] & (1 << (code & 7)))) return true;
   }
   return false;
 }
 
-bool TakeKeyPress(PressedKey key) { return TakePress(&presses, key); }
-void ForgetKeyPresses() { ForgetPresses(&presses); }
+bool TakeKeyPress(PressedKey key) { return TakePress(&Keys.presses, key); }
+void ForgetKeyPresses() { ForgetPresses(&Keys.presses); }
 
 void NoteKeyEvent(PressedKey key, bool down, bool claimed) {
   if (down && claimed) {
-    NoteKeyClaimed(&presses, key);
+    NoteKeyClaimed(&Keys.presses, key);
   } else if (down) {
-    NoteKeyDown(&presses, key);
+    NoteKeyDown(&Keys.presses, key);
   } else {
-    NoteKeyUp(&presses, key);
+    NoteKeyUp(&Keys.presses, key);
   }
 }
 
@@ -89,13 +94,13 @@ bool NoteConversationKey(bool down) {
     return false;
   }
   if (!down) {
-    NoteKeyUp(&presses, pressed);
+    NoteKeyUp(&Keys.presses, pressed);
     return false;  // a release is the widgets' too
   }
   const int state = Fl::event_state() & (FL_SHIFT | FL_CTRL | FL_ALT | FL_META);
   const bool paging = pressed == PressPreviousConversation || pressed == PressNextConversation;
   if (state != (paging ? FL_CTRL : FL_ALT)) return false;
-  NoteKeyDown(&presses, pressed);
+  NoteKeyDown(&Keys.presses, pressed);
   if (paging) NoteConsoleScrollKey(key == FL_Page_Up ? HeldPageUp : HeldPageDown);
   return true;
 }

@@ -13,8 +13,6 @@
 #include "platform/gui_window.h"
 #include "platform/pango_text.h"
 
-void (*MemberChosenHandler)(int id) = nullptr;
-
 namespace {
 
 // The console's colours: the nickname colours are made to read on its grey.
@@ -163,8 +161,8 @@ int PlatformMemberList::handle(int event) {
     case FL_PUSH:
       if (Fl::event_button() != FL_LEFT_MOUSE) return 1;
       SetTyping(owner, false);
-      if (Fl::event_clicks() > 0 && RowAt(my) >= 0 && MemberChosenHandler)
-        MemberChosenHandler(rows[RowAt(my)].id);
+      if (Fl::event_clicks() > 0 && RowAt(my) >= 0 && WindowHooks.memberChosen)
+        WindowHooks.memberChosen(rows[RowAt(my)].id);
       return 1;
     case FL_DRAG:
     case FL_RELEASE:

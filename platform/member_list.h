@@ -26,6 +26,5 @@ void PlaceMemberList(PlatformMemberList* list, int x, int y, int width, int heig
 // when they change.
 void SetMemberListRows(PlatformMemberList* list, const char* title, const MemberListRow* rows, int count);
 
-// A row double-clicked with the left button: the member's id. A click anywhere on the list gives
-// the keyboard to the view, as a click on the console does.
-extern void (*MemberChosenHandler)(int id);
+// A row double-clicked with the left button goes to WindowHooks.memberChosen. A click anywhere on
+// the list gives the keyboard to the view, as a click on the console does.

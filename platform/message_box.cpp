@@ -56,27 +56,28 @@ class IconBox : public Fl_Widget {
   BoxIcon icon;
 };
 
+// One box's run, on the stack of the call that shows it (boxes may nest); its window's user data
+// points to it, for the callbacks.
 struct BoxRun {
-  Fl_Window* window = nullptr;
   BoxAnswer answer = AnswerOk;
   bool done = false;
   bool closable = true;
   BoxAnswer onClose = AnswerOk;  // what Escape and the close box answer when closable
 };
 
-BoxRun run;
-
-void Answer(Fl_Widget*, void* value) {
-  run.answer = static_cast<BoxAnswer>(reinterpret_cast<long>(value));
-  run.done = true;
+void Answer(Fl_Widget* button, void* value) {
+  BoxRun* run = static_cast<BoxRun*>(button->window()->user_data());
+  run->answer = static_cast<BoxAnswer>(reinterpret_cast<long>(value));
+  run->done = true;
 }
 
 // Escape and the close box answer OK in an OK box and No where No is the default; a plain
 // Yes/No box needs a button.
-void WindowCallback(Fl_Widget*, void*) {
-  if (run.closable) {
-    run.answer = run.onClose;
-    run.done = true;
+void WindowCallback(Fl_Widget*, void* data) {
+  BoxRun* run = static_cast<BoxRun*>(data);
+  if (run->closable) {
+    run->answer = run->onClose;
+    run->done = true;
   }
 }
 
@@ -105,12 +106,11 @@ BoxAnswer ShowOwnBox(const char* text, const char* caption, BoxIcon icon, BoxBut
   int height = 16 + textBlock + 16 + 26 + 12;
 
   Fl_Group::current(nullptr);
-  BoxRun previous = run;  // boxes may nest
-  run = BoxRun();
+  BoxRun run;
   run.closable = buttons != BoxYesNo;
   run.onClose = buttons == BoxOk ? AnswerOk : AnswerNo;
   Fl_Window* window = new Fl_Window((Fl::w() - width) / 2, (Fl::h() - height) / 2, width, height, caption);
-  window->callback(WindowCallback);
+  window->callback(WindowCallback, &run);
   window->set_modal();
   if (icon != BoxIconNone) new IconBox(16, 16, icon);
   Fl_Box* message = new Fl_Box(16 + iconSpace, 16, textWidth + 4, textBlock);
@@ -130,7 +130,6 @@ BoxAnswer ShowOwnBox(const char* text, const char* caption, BoxIcon icon, BoxBut
     ok->callback(Answer, reinterpret_cast<void*>(static_cast<long>(AnswerOk)));
   }
   window->end();
-  run.window = window;
   window->show();
   if (chosen) chosen->take_focus();  // Space, too, then answers with the default
   // A stop signal closes the box with its "no" answer: the program is ending.
@@ -143,7 +142,6 @@ BoxAnswer ShowOwnBox(const char* text, const char* caption, BoxIcon icon, BoxBut
   NoteWindowsClosing(window);
   window->hide();
   delete window;
-  run = previous;
   return answer;
 }
 

@@ -17,10 +17,12 @@ struct TextCanvas {
 namespace {
 
 // One measuring context for the window's thread: layouts need a Cairo context for font metrics.
+// Written by the measuring and drawing calls, on the window's thread only.
 struct TextMeasure {
   cairo_surface_t* surface = nullptr;
   cairo_t* cr = nullptr;
   char safe[4096];  // text with bytes that are not UTF-8 replaced, same length
+  int baselines[2][64];  // LatinBaseline's answers by weight and size; 0: not yet asked
 };
 TextMeasure Measure;
 
@@ -63,13 +65,12 @@ PangoLayout* MakeLayout(cairo_t* cr, const char* text, int length, int size, boo
 // Pixels from a line's top to its baseline in the Latin font, per size and weight (cached: the
 // panel asks for it on every row it draws).
 int LatinBaseline(int size, bool bold) {
-  static int known[2][64];
   const bool cached = size > 0 && size < 64;
-  if (cached && known[bold][size]) return known[bold][size];
+  if (cached && Measure.baselines[bold][size]) return Measure.baselines[bold][size];
   PangoLayout* layout = MakeLayout(MeasureContext(), "Ag", 2, size, bold);
   const int baseline = PANGO_PIXELS(pango_layout_get_baseline(layout));
   g_object_unref(layout);
-  if (cached) known[bold][size] = baseline;
+  if (cached) Measure.baselines[bold][size] = baseline;
   return baseline;
 }
 

@@ -21,6 +21,14 @@ struct ShownText {
   int sourceLength;
 };
 
+// The text as shown, made again by each draw and each mouse event (window's thread): 25 KB,
+// kept off the stack.
+struct TextInputRecord {
+  ShownText drawn;
+  ShownText clicked;
+};
+TextInputRecord Scratch;
+
 void MakeShown(const char* value, int size, ShownText* out) {
   int n = 0, i = 0;
   for (; i < size && i < kMaxShown / 2 - 1 && n < kMaxShown - 3; ++i) {
@@ -59,7 +67,7 @@ void TextInput::draw() {
   const int ix = x() + Fl::box_dx(box()) + 2 + textInset, iy = y() + Fl::box_dy(box());
   const int iw = w() - Fl::box_dw(box()) - 4 - textInset, ih = h() - Fl::box_dh(box());
   if (iw <= 0 || ih <= 0) return;
-  static ShownText shown;
+  ShownText& shown = Scratch.drawn;
   MakeShown(value(), size(), &shown);
   const int size = textsize();
   const int cursor = shown.shownAt[position() < shown.sourceLength ? position() : shown.sourceLength];
@@ -95,7 +103,7 @@ void TextInput::draw() {
 
 int TextInput::HandleMouse(int event) {
   if (Fl::event_button() != FL_LEFT_MOUSE) return 0;
-  static ShownText shown;
+  ShownText& shown = Scratch.clicked;
   MakeShown(value(), size(), &shown);
   const int inner = x() + Fl::box_dx(box()) + 2 + textInset;
   int at = SourceOf(shown, TextXToIndex(shown.text, shown.length, textsize(), Fl::event_x() - inner + scrollX));

@@ -11,25 +11,32 @@
 
 #include "platform/gui_window.h"
 
-void (*EndWithoutWindowHandler)() = nullptr;
-
 namespace {
 
-// Windows closed lately, by us or by another client. X ids are handed out afresh, never
-// reused while the program runs, so an old entry is only dropped to keep the ring small.
 constexpr int kClosedWindows = 64;
-Window closedWindows[kClosedWindows];
-int closedNext = 0;
+
+// The windows closed lately, written on the window's thread (by its closing calls and its X
+// error handler); the shell's way out, set once at the start; and whether that way out has
+// begun, by any thread.
+struct X11ErrorsRecord {
+  // By us or by another client. X ids are handed out afresh, never reused while the program
+  // runs, so an old entry is only dropped to keep the ring small.
+  Window closed[kClosedWindows];
+  int closedNext;
+  void (*endWithoutWindow)();
+  std::atomic<bool> leaving;
+};
+X11ErrorsRecord X11Errors;
 
 void NoteClosed(Window xid) {
   if (!xid) return;
-  closedWindows[closedNext] = xid;
-  closedNext = (closedNext + 1) % kClosedWindows;
+  X11Errors.closed[X11Errors.closedNext] = xid;
+  X11Errors.closedNext = (X11Errors.closedNext + 1) % kClosedWindows;
 }
 
 bool WasClosed(Window xid) {
   if (!xid) return false;
-  for (Window closed : closedWindows)
+  for (Window closed : X11Errors.closed)
     if (closed && closed == xid) return true;
   return false;
 }
@@ -49,17 +56,16 @@ void NoteTree(Fl_Group* group) {
 // inside the way out (a call that reached the lost display) ends the process at once, as
 // neither may return into Xlib.
 [[noreturn]] void EndWithoutWindow(int status) {
-  static std::atomic<bool> leaving{false};
   static thread_local bool inside = false;
   if (inside) {
     std::fflush(nullptr);
     _exit(status);
   }
-  if (leaving.exchange(true)) {
+  if (X11Errors.leaving.exchange(true)) {
     for (;;) pause();
   }
   inside = true;
-  if (EndWithoutWindowHandler) EndWithoutWindowHandler();
+  if (X11Errors.endWithoutWindow) X11Errors.endWithoutWindow();
   std::fflush(nullptr);
   // Not exit(): the destructors and FLTK's and Xlib's exit handlers would talk to the display.
   _exit(status);
@@ -118,6 +124,8 @@ int DropEventsOfDestroyed(void* event, void*) {
 }
 
 }  // namespace
+
+void SetEndWithoutWindowHandler(void (*handler)()) { X11Errors.endWithoutWindow = handler; }
 
 void WatchDisplay() {
   XSetErrorHandler(OnXError);

@@ -80,12 +80,12 @@ class ChatLogFiles : public ::testing::Test {
     std::strcpy(Settings.nickname, "me");
     Settings.chatLogs = true;
     ConsoleClear();
-    ConsolePanelSink = CountAppend;
+    ConsolePanelHooks.showRows = CountAppend;
     consoleAppends = 0;
     StartChatLogs();
   }
   void TearDown() override {
-    ConsolePanelSink = nullptr;
+    ConsolePanelHooks.showRows = nullptr;
     CloseChatLogs();
     std::system(("rm -rf " + folder).c_str());
   }

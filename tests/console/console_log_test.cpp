@@ -26,11 +26,11 @@ void CapturePanel(const ConsoleRow* rows, int count, const char* marker) {
 class ConsoleLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ConsolePanelSink = CapturePanel;
+    ConsolePanelHooks.showRows = CapturePanel;
     ConsoleClear();
     panelUpdates = 0;
   }
-  void TearDown() override { ConsolePanelSink = nullptr; }
+  void TearDown() override { ConsolePanelHooks.showRows = nullptr; }
   static std::string Line(int i) { return ConsoleLog.lines[i]; }
 };
 
@@ -241,7 +241,7 @@ TEST_F(ConsoleLogTest, RowsFollowThePanelsWidthAndARewrapKeepsLinesMarksAndOrder
   std::string words;
   for (int i = 0; words.size() < 150; ++i) words += "word" + std::to_string(i) + " ";
   fakeWidth = 40;
-  ConsoleRowFit = FakeFit;
+  ConsolePanelHooks.rowFit = FakeFit;
   ConsoleAppend("first");
   ConsoleAppendMarked(words.c_str(), MarkAttention);
   ConsoleAppend("last");
@@ -273,15 +273,15 @@ TEST_F(ConsoleLogTest, RowsFollowThePanelsWidthAndARewrapKeepsLinesMarksAndOrder
   fakeWidth = 2000;  // wider than a row's bytes: a row still ends within them
   ConsoleAppend(std::string(3000, 'z').c_str());
   EXPECT_EQ(static_cast<std::size_t>(kConsoleLineLength - 1), std::string(ConsoleHistoryLine(1)).size());
-  ConsoleRowFit = [](const char*, std::size_t) -> std::size_t { return 0; };  // a measure that fails
+  ConsolePanelHooks.rowFit = [](const char*, std::size_t) -> std::size_t { return 0; };  // a measure that fails
   ConsoleAppend("still shown");
   EXPECT_EQ("still shown", Line(6));
-  ConsoleRowFit = nullptr;
+  ConsolePanelHooks.rowFit = nullptr;
 }
 
 TEST_F(ConsoleLogTest, ARewrapKeepsAScrolledViewWithinTheRows) {
   fakeWidth = 10;
-  ConsoleRowFit = FakeFit;
+  ConsolePanelHooks.rowFit = FakeFit;
   for (int i = 1; i <= 39; ++i) ConsoleAppend(("line number " + std::to_string(i)).c_str());
   ConsoleAppend("");  // an empty line stays a row of its own
   ConsoleAppend("line number 40");
@@ -298,5 +298,5 @@ TEST_F(ConsoleLogTest, ARewrapKeepsAScrolledViewWithinTheRows) {
   ConsoleRewrap();  // at the bottom it stays there
   EXPECT_EQ(0, ConsoleScrollBack());
   EXPECT_EQ("line number 40", Line(6));
-  ConsoleRowFit = nullptr;
+  ConsolePanelHooks.rowFit = nullptr;
 }

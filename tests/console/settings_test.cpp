@@ -235,11 +235,11 @@ TEST_F(SettingsTest, TheWorkingDirectoryComesBeforeTheUsersFolder) {
   Load("NICKNAME fromhere\n");
   EXPECT_STREQ("fromhere", Settings.nickname);
   EXPECT_FLOAT_EQ(0.0f, Settings.packetRate) << "only one config.txt is read";
-  EXPECT_TRUE(SettingsOrigin.fromWorkingFolder);
+  EXPECT_TRUE(Settings.origin.fromWorkingFolder);
   auto lines = Load(nullptr);
   EXPECT_STREQ("fromhome", Settings.nickname);
   EXPECT_FLOAT_EQ(4.0f, Settings.packetRate);
-  EXPECT_EQ(userFolder + "/config.txt", SettingsOrigin.configPath);
+  EXPECT_EQ(userFolder + "/config.txt", Settings.origin.configPath);
   EXPECT_EQ(std::vector<std::string>{}, lines);
 }
 
@@ -258,7 +258,7 @@ TEST_F(SettingsTest, ConnectsLastValuesComeBackUnlessTheWorkingDirectoryHasConfi
   EXPECT_STREQ("#room", Settings.channel);
   EXPECT_STREQ("bob", Settings.nickname);
   EXPECT_FLOAT_EQ(5.0f, Settings.packetRate) << "the rest still comes from config.txt";
-  EXPECT_TRUE(SettingsOrigin.lastConnectionRead);
+  EXPECT_TRUE(Settings.origin.lastConnectionRead);
   // With no config.txt anywhere the remembered values still count.
   std::remove((userFolder + "/config.txt").c_str());
   EXPECT_EQ(std::vector<std::string>({"ERROR: config.txt file not found!", "irc.test:6697"}), Load(nullptr));
@@ -266,7 +266,7 @@ TEST_F(SettingsTest, ConnectsLastValuesComeBackUnlessTheWorkingDirectoryHasConfi
   Load("NICKNAME local\n");
   EXPECT_STREQ("local", Settings.nickname);
   EXPECT_STREQ("localhost", Settings.server);
-  EXPECT_FALSE(SettingsOrigin.lastConnectionRead);
+  EXPECT_FALSE(Settings.origin.lastConnectionRead);
   EXPECT_EQ("<missing>", ReadFile(work + "/last-connection.txt")) << "never written to the working directory";
 }
 
