@@ -132,6 +132,8 @@ void RejoinList(char* out, int size) {
 }
 
 void ForgetRejoins() {
+  for (int i = Conversations.count - 1; i >= 0; --i)
+    if (Conversations.list[i].kind == ChannelConversation && !Conversations.list[i].joined) CloseConversation(i);
   for (int i = 0; i < Conversations.count; ++i) Conversations.list[i].rejoin = false;
 }
 

@@ -56,7 +56,9 @@ const char* CurrentChannel();
 void LeaveAllChannels();
 // The channels to join again, "#a,#b" (at most size bytes); "" none.
 void RejoinList(char* out, int size);
-// A connect by hand joins the settings' channels, not those of the last connection.
+// A connect by hand joins the settings' channels, not those of the last connection: the channels
+// of that connection are closed (one the settings name again opens afresh, its lines kept in the
+// log); private conversations stay.
 void ForgetRejoins();
 
 // Where an event's line goes: the conversation of its channel or partner, or -1 for the buffer

@@ -1,6 +1,8 @@
 // The one place where the link thread's events become console lines, open conversations and
 // changes of the connection's state, on the window's thread. Each event goes by its kind and
 // its channel (or partner), never by the wording of its line: to that conversation's buffer.
+#include <cstdio>
+
 #include "app/arrival_watch.h"
 #include "app/attention.h"
 #include "app/chat_log_choice.h"
@@ -28,6 +30,7 @@ constexpr int kEventsPerPass = 64;
 // What applying the events remembers across them (window's thread).
 struct LinkEventsRecord {
   bool hintsShown;  // the hints for a first visit, once a run
+  char partnerQuit[kConversationNameLength];  // the partner whose quit was just said in private
 };
 LinkEventsRecord LinkEvents;
 
@@ -72,6 +75,18 @@ void FollowPartnerNick(const IrcEvent& e, const char* line) {
   AppendToConversation(index, line, MarkPlain, nullptr, 0);
 }
 
+// A partner's quit (said once per channel shared, one event after the other) is said once in the
+// private conversation too: the user talking there learns the partner is gone.
+void FollowPartnerQuit(const IrcEvent& e, const char* line, int saidInBuffer) {
+  const bool again = e.kind == EventQuit && SameIrcName(LinkEvents.partnerQuit, e.nick);
+  LinkEvents.partnerQuit[0] = '\0';
+  if (e.kind != EventQuit) return;
+  std::snprintf(LinkEvents.partnerQuit, sizeof LinkEvents.partnerQuit, "%.*s", kConversationNameLength - 1, e.nick);
+  const int index = FindConversation(e.nick);
+  if (again || index < 0 || Conversations.list[index].kind != PrivateConversation) return;
+  if (ConversationBuffer(index) != saidInBuffer) AppendToConversation(index, line, MarkPlain, nullptr, 0);
+}
+
 void ApplyIrcEvent(const IrcEvent& event) {
   switch (event.kind) {
     case EventConnected: ConnectFinished(event.result, event.report); return;
@@ -85,8 +100,11 @@ void ApplyIrcEvent(const IrcEvent& event) {
   if (!FormatEventLine(event, line, sizeof line)) return;
   const int speaker = SpeakerOffset(event.kind);
   const ConsoleMark mark = MarkFor(event.kind, event.nick, event.text);
-  AppendRouted(RouteEventLine(event.kind, event.channel), line, mark, speaker >= 0 ? event.nick : nullptr, speaker);
+  const LineRoute route = RouteEventLine(event.kind, event.channel);
+  const int saidInBuffer = ConversationBuffer(route.conversation);
+  AppendRouted(route, line, mark, speaker >= 0 ? event.nick : nullptr, speaker);
   if (event.kind == EventNickChange) FollowPartnerNick(event, line);
+  FollowPartnerQuit(event, line, saidInBuffer);
   LogChatEvent(event, line);
   // The chat of the room shown appears over the speaker's avatar too; private messages never do.
   if ((event.kind == EventChannelMessage || event.kind == EventAction) && SameIrcName(event.channel, RoomAvatars.channel))

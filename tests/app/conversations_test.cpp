@@ -113,4 +113,17 @@ TEST_F(ConversationsTest, KeysStepRoundTheListItClosesUpAndDropCounts) {
   EXPECT_EQ((Lines{"Dropped 12 lines that waited to be sent.", "No lines are waiting to be sent."}), LinesOf(1));
 }
 
+// A connect by hand after a disconnect closes the channels of the last connection, dimmed in the
+// bar, and keeps private conversations; a reconnect of its own joins them again.
+TEST_F(ConversationsTest, AConnectByHandClosesTheLastConnectionsChannels) {
+  LeaveAllChannels();
+  char rejoin[64];
+  RejoinList(rejoin, sizeof rejoin);
+  EXPECT_STREQ("#a,#b", rejoin) << "what a reconnect would join";
+  ForgetRejoins();
+  EXPECT_EQ((Lines{"1 bob"}), Labels());
+  RejoinList(rejoin, sizeof rejoin);
+  EXPECT_STREQ("", rejoin);
+}
+
 }  // namespace

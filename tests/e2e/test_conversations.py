@@ -78,6 +78,14 @@ class ConversationsTest(ChatBase):
         self.enter("/lastlog hello", lambda: "(1 line)" in self.program.console_lines("#a")[since:], "one line")
         self.assertTrue(self.program.console_lines("#a")[since + 1].endswith("<%s> hello a" % NICK))
 
+        # A partner's quit is said in the private talk as in the channel, once.
+        cara.send("PRIVMSG %s :one more thing" % NICK)
+        self.wait_in("cara", "<cara> [Private] one more thing")
+        cara.send("QUIT :bye")
+        quits = lambda c: [l for l in self.program.console_lines(c) if l.startswith("cara has quit irc")]
+        self.assertTrue(wait_until(lambda: quits("#c") and quits("cara"), EVENT_WAIT), self.report())
+        self.assertEqual(1, len(quits("cara")), quits("cara"))
+
         # Kicked from #b (said there and where the user looks), parted from #a: lines are refused.
         bert.send("KICK #b %s :out you go" % NICK)
         for channel in ("#a", "#b"):
