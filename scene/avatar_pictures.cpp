@@ -27,18 +27,12 @@ const float kDegree = 0.017453292f;
 const float kLensHalfTangent = 0.30573068f;  // tan(17 degrees): half the scene's 34-degree lens
 
 const int kLooks = kLookCount + 1;  // the figure before looks, then every look
-unsigned int pictureTexture[kLooks] = {};
-bool tried[kLooks] = {};  // since the last set-up: a look whose pictures failed is not tried again
-float pictureWidth = 0.0f;   // room units covered by one cell across
-float pictureHeight = 0.0f;  // and up
-float pictureMiddle = 0.0f;  // height of the cell's middle above the model's origin
 
 // The part of each cell the figure covers, as fractions of the cell (left, bottom, right,
 // top), with a texel to spare: the quad is cut to it, showing the same.
 struct Cover {
   float left, bottom, right, top;
 };
-Cover cover[kLooks][kDirections];
 
 // The batches, one per look: four corners per far avatar.
 struct PictureVertex {
@@ -46,8 +40,21 @@ struct PictureVertex {
   float x, y, z;
 };
 const int kBatchPictures = 256;
-PictureVertex batch[kLooks][kBatchPictures * 4];
-int batchCount[kLooks] = {};
+
+// The pictures of every look and the far avatars waiting to be drawn with them (the window's
+// thread, between scene set-ups).
+struct PicturesRecord {
+  unsigned int texture[kLooks];
+  bool tried[kLooks];  // since the last set-up: a look whose pictures failed is not tried again
+  float width;         // room units covered by one cell across
+  float height;        // and up
+  float middle;        // height of the cell's middle above the model's origin
+  Cover cover[kLooks][kDirections];
+  PictureVertex batch[kLooks][kBatchPictures * 4];
+  int batchCount[kLooks];
+  unsigned char over[2][kCellWidth * kCellHeight * 3];  // one direction read back over black and white
+};
+PicturesRecord Pictures;
 
 // The model's extent: its farthest point from the vertical axis, and its lowest and highest.
 bool ModelExtent(const CModel& model, float* across, float* low, float* high) {
@@ -67,7 +74,7 @@ bool ModelExtent(const CModel& model, float* across, float* low, float* high) {
 // One direction: the model turned by `degrees`, drawn over black and over white; a pixel that
 // is the same over both belongs to the model, the others are background (alpha 0).
 void TakeDirection(int look, float degrees, int x, int y, unsigned char* atlas, int cell) {
-  static unsigned char over[2][kCellWidth * kCellHeight * 3];
+  auto& over = Pictures.over;
   for (int background = 0; background < 2; ++background) {
     float level = static_cast<float>(background);
     glClearColor(level, level, level, 1.0f);
@@ -98,7 +105,7 @@ void TakeDirection(int look, float degrees, int x, int y, unsigned char* atlas, 
       }
     }
   const float w = static_cast<float>(kCellWidth), h = static_cast<float>(kCellHeight);
-  cover[look][cell] = right < 0 ? Cover{0, 0, 0, 0}
+  Pictures.cover[look][cell] = right < 0 ? Cover{0, 0, 0, 0}
                           : Cover{std::max(left - 1, 0) / w, std::max(bottom - 1, 0) / h,
                                   std::min(right + 2, kCellWidth) / w, std::min(top + 2, kCellHeight) / h};
 }
@@ -109,8 +116,8 @@ bool MakeLookPictures(int look, const GLint* viewport, unsigned char* atlas) {
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
   glLoadIdentity();
-  const float w = 0.5f * pictureWidth, h = 0.5f * pictureHeight;
-  glOrtho(-w, w, pictureMiddle - h, pictureMiddle + h, -2.0f * AvatarRadius, 2.0f * AvatarRadius);
+  const float w = 0.5f * Pictures.width, h = 0.5f * Pictures.height;
+  glOrtho(-w, w, Pictures.middle - h, Pictures.middle + h, -2.0f * AvatarRadius, 2.0f * AvatarRadius);
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
   glViewport(viewport[0], viewport[1], kCellWidth, kCellHeight);
@@ -133,10 +140,10 @@ bool MakeLookPictures(int look, const GLint* viewport, unsigned char* atlas) {
   for (int y = 0; y < kCellHeight; ++y)
     for (int x = 0; x < kCellWidth; ++x) opaque += atlas[(y * kAtlasWidth + x) * 4 + 3] != 0;
   if (opaque == 0 || opaque == kCellWidth * kCellHeight) return false;
-  glGenTextures(1, &pictureTexture[look]);
+  glGenTextures(1, &Pictures.texture[look]);
   glPushAttrib(GL_TEXTURE_BIT);
   glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-  glBindTexture(GL_TEXTURE_2D, pictureTexture[look]);
+  glBindTexture(GL_TEXTURE_2D, Pictures.texture[look]);
   // Nearest texels, no mipmaps: a level made by averaging would blur the figure and fade its
   // thin parts (feet, arms) under the alpha test, while the nearest texel of the large picture
   // samples it much as drawing the model at the small size samples the model; and it is the
@@ -159,21 +166,21 @@ bool MakeAvatarPictures(CModel& model) {
   AvatarRadius = std::sqrt(across * across + std::fmax(low * low, high * high));
   // A box a little larger than the model, so that no picture touches its cell's edge; no
   // wider than the model, since every pixel of the quad costs as much as one of the model.
-  pictureWidth = 2.0f * across * 1.1f;
-  pictureHeight = (high - low) * 1.1f;
-  pictureMiddle = 0.5f * (low + high);
+  Pictures.width = 2.0f * across * 1.1f;
+  Pictures.height = (high - low) * 1.1f;
+  Pictures.middle = 0.5f * (low + high);
   return MakeMorePictures(0);
 }
 
 bool MakeMorePictures(int look) {
-  if (look < 0 || look >= kLooks || tried[look] || !(pictureHeight > 0.0f)) return false;
-  if (look > 0 && (pictureTexture[0] == 0 || !AvatarArraysReady())) return false;
+  if (look < 0 || look >= kLooks || Pictures.tried[look] || !(Pictures.height > 0.0f)) return false;
+  if (look > 0 && (Pictures.texture[0] == 0 || !AvatarArraysReady())) return false;
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);
   if (viewport[2] < kCellWidth || viewport[3] < kCellHeight) return false;
   unsigned char* atlas = static_cast<unsigned char*>(CountedAlloc(kAtlasWidth * kAtlasHeight * 4));
   if (!atlas) return false;
-  tried[look] = true;
+  Pictures.tried[look] = true;
   const bool made = MakeLookPictures(look, viewport, atlas);
   CountedFree(atlas);
   return made;
@@ -182,29 +189,29 @@ bool MakeMorePictures(int look) {
 bool LookPicturesMade(int look) {
   // Without the looks' arrays every look is drawn as the figure before looks: its set serves.
   if (look < 0 || look >= kLooks || !AvatarArraysReady()) look = 0;
-  return pictureTexture[look] != 0;
+  return Pictures.texture[look] != 0;
 }
 
 void FreeAvatarPictures() {
   for (int look = 0; look < kLooks; ++look) {
-    tried[look] = false;
-    if (pictureTexture[look] != 0) glDeleteTextures(1, &pictureTexture[look]);
-    pictureTexture[look] = 0;
-    batchCount[look] = 0;
+    Pictures.tried[look] = false;
+    if (Pictures.texture[look] != 0) glDeleteTextures(1, &Pictures.texture[look]);
+    Pictures.texture[look] = 0;
+    Pictures.batchCount[look] = 0;
   }
 }
 
 bool AvatarPictureFits(float distance, float pitch, int viewportHeight) {
-  if (pictureTexture[0] == 0 || !(distance > 0.0f)) return false;
+  if (Pictures.texture[0] == 0 || !(distance > 0.0f)) return false;
   float upright = std::fmod(std::fabs(pitch), 360.0f);
   if (upright > 3.0f && upright < 357.0f) return false;  // a tilted avatar has no picture
-  float pixels = pictureHeight * static_cast<float>(viewportHeight) / (2.0f * distance * kLensHalfTangent);
+  float pixels = Pictures.height * static_cast<float>(viewportHeight) / (2.0f * distance * kLensHalfTangent);
   return pixels <= static_cast<float>(kCellHeight);
 }
 
 void AddAvatarPicture(float x, float base, float z, float yaw, float eyeX, float eyeZ, int look) {
-  if (look < 0 || look >= kLooks || pictureTexture[look] == 0) look = 0;
-  if (batchCount[look] == kBatchPictures) DrawAvatarPictures();
+  if (look < 0 || look >= kLooks || Pictures.texture[look] == 0) look = 0;
+  if (Pictures.batchCount[look] == kBatchPictures) DrawAvatarPictures();
   // The viewer's bearing from the avatar, from +z towards +x: turning the scene back by it
   // puts the viewer on the +z side, where the pictures were taken from.
   float bearing = std::atan2(eyeX - x, eyeZ - z) / kDegree;
@@ -212,19 +219,19 @@ void AddAvatarPicture(float x, float base, float z, float yaw, float eyeX, float
   if (turn < 0.0f) turn += 360.0f;
   int cell = static_cast<int>(std::lround(turn * kDirections / 360.0f)) % kDirections;
   if (cell < 0) cell = 0;  // a yaw that is not a number
-  const Cover& c = cover[look][cell];
+  const Cover& c = Pictures.cover[look][cell];
   if (c.right <= c.left) return;
   const float s0 = static_cast<float>(cell % kColumns) / kColumns;
   const float t0 = static_cast<float>(cell / kColumns) / kRows;
   const float ds = 1.0f / kColumns, dt = 1.0f / kRows;
   // The quad faces the viewer: its right-hand side runs along (cos b, 0, -sin b).
-  const float ux = std::cos(bearing * kDegree) * pictureWidth, uz = -std::sin(bearing * kDegree) * pictureWidth;
+  const float ux = std::cos(bearing * kDegree) * Pictures.width, uz = -std::sin(bearing * kDegree) * Pictures.width;
   float left = c.left, right = c.right, bottom = c.bottom, top = c.top;
   // What the labels drawn before it hide of it is left out: in a crowd, most of the far ones.
   {
     const float a = left - 0.5f, b = right - 0.5f;
-    const float low = base + pictureMiddle + (bottom - 0.5f) * pictureHeight;
-    const float high = base + pictureMiddle + (top - 0.5f) * pictureHeight;
+    const float low = base + Pictures.middle + (bottom - 0.5f) * Pictures.height;
+    const float high = base + Pictures.middle + (top - 0.5f) * Pictures.height;
     const float corners[4][3] = {{x + a * ux, low, z + a * uz}, {x + b * ux, low, z + b * uz},
                                  {x + b * ux, high, z + b * uz}, {x + a * ux, high, z + a * uz}};
     float f0 = 0.0f, g0 = 0.0f, f1 = 1.0f, g1 = 1.0f;
@@ -234,19 +241,19 @@ void AddAvatarPicture(float x, float base, float z, float yaw, float eyeX, float
     top = bottom + g1 * height, bottom += g0 * height;
   }
   const float a = left - 0.5f, b = right - 0.5f;  // across, from the middle
-  const float low = base + pictureMiddle + (bottom - 0.5f) * pictureHeight;
-  const float high = base + pictureMiddle + (top - 0.5f) * pictureHeight;
-  PictureVertex* v = &batch[look][batchCount[look] * 4];
+  const float low = base + Pictures.middle + (bottom - 0.5f) * Pictures.height;
+  const float high = base + Pictures.middle + (top - 0.5f) * Pictures.height;
+  PictureVertex* v = &Pictures.batch[look][Pictures.batchCount[look] * 4];
   v[0] = {s0 + left * ds, t0 + bottom * dt, x + a * ux, low, z + a * uz};
   v[1] = {s0 + right * ds, t0 + bottom * dt, x + b * ux, low, z + b * uz};
   v[2] = {s0 + right * ds, t0 + top * dt, x + b * ux, high, z + b * uz};
   v[3] = {s0 + left * ds, t0 + top * dt, x + a * ux, high, z + a * uz};
-  ++batchCount[look];
+  ++Pictures.batchCount[look];
 }
 
 void DrawAvatarPictures() {
   bool any = false;
-  for (int look = 0; look < kLooks; ++look) any = any || batchCount[look] > 0;
+  for (int look = 0; look < kLooks; ++look) any = any || Pictures.batchCount[look] > 0;
   if (!any) return;
   glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT);
   glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
@@ -257,11 +264,11 @@ void DrawAvatarPictures() {
   glDisable(GL_BLEND);  // what the test lets through is opaque
   glColor3f(1.0f, 1.0f, 1.0f);
   for (int look = 0; look < kLooks; ++look) {
-    if (batchCount[look] == 0) continue;
-    glBindTexture(GL_TEXTURE_2D, pictureTexture[look]);
-    glInterleavedArrays(GL_T2F_V3F, sizeof(PictureVertex), batch[look]);
-    glDrawArrays(GL_QUADS, 0, batchCount[look] * 4);
-    batchCount[look] = 0;
+    if (Pictures.batchCount[look] == 0) continue;
+    glBindTexture(GL_TEXTURE_2D, Pictures.texture[look]);
+    glInterleavedArrays(GL_T2F_V3F, sizeof(PictureVertex), Pictures.batch[look]);
+    glDrawArrays(GL_QUADS, 0, Pictures.batchCount[look] * 4);
+    Pictures.batchCount[look] = 0;
   }
   glPopClientAttrib();
   glPopAttrib();

@@ -28,8 +28,6 @@ struct LabelVertex {
   float x, y, z;
 };
 const int kBatchGlyphs = 4096;
-LabelVertex labelBatch[kBatchGlyphs * 4];
-int labelGlyphs = 0;
 
 // The part of each glyph's square that holds any opaque texel (left, bottom, right, top, in
 // sixteenths of a texel row of the cell): labels draw only that part, which shows the same
@@ -38,8 +36,15 @@ int labelGlyphs = 0;
 struct Ink {
   float left, bottom, right, top;
 };
-Ink glyphInk[kGlyphCount];
-bool inkKnown = false;
+
+// The font's glyph extents and the labels waiting to be drawn (the window's thread).
+struct FontLabelsRecord {
+  LabelVertex batch[kBatchGlyphs * 4];
+  int glyphs;
+  Ink ink[kGlyphCount];
+  bool inkKnown;
+};
+FontLabelsRecord Glyphs;
 
 unsigned char ColourByte(float c) {
   if (!(c > 0.0f)) return 0;
@@ -123,12 +128,12 @@ void AddLabel(const char* text, float x, float y, float z, float degrees, float 
   const float left = -0.5f * static_cast<float>(length);
   for (int i = 0; i < length; ++i) {
     unsigned char ch = glyphs[i];
-    const Ink ink = inkKnown && FontTexture != 0 ? glyphInk[ch] : Ink{0.0f, 0.0f, 1.0f, 1.0f};
+    const Ink ink = Glyphs.inkKnown && FontTexture != 0 ? Glyphs.ink[ch] : Ink{0.0f, 0.0f, 1.0f, 1.0f};
     if (ink.right <= ink.left) continue;
-    if (labelGlyphs == kBatchGlyphs) DrawLabels();
+    if (Glyphs.glyphs == kBatchGlyphs) DrawLabels();
     float cx = static_cast<float>(ch % 16) / 16.0f;
     float cy = static_cast<float>(ch / 16) / 16.0f;
-    LabelVertex* v = &labelBatch[labelGlyphs * 4];
+    LabelVertex* v = &Glyphs.batch[Glyphs.glyphs * 4];
     for (int k = 0; k < 4; ++k) {
       float a = kCorner[k][0] ? ink.right : ink.left, b = kCorner[k][1] ? ink.top : ink.bottom;
       float u = left + static_cast<float>(i) + a;
@@ -140,12 +145,12 @@ void AddLabel(const char* text, float x, float y, float z, float degrees, float 
       v[k].y = y + scale * w;
       v[k].z = z - sn * u;
     }
-    ++labelGlyphs;
+    ++Glyphs.glyphs;
   }
 }
 
 void DrawLabels() {
-  if (labelGlyphs == 0) return;
+  if (Glyphs.glyphs == 0) return;
   glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT | GL_LIGHTING_BIT);
   glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
   glEnable(GL_TEXTURE_2D);
@@ -157,16 +162,16 @@ void DrawLabels() {
   glAlphaFunc(GL_GREATER, 0.5f);
   glDisable(GL_BLEND);
   glShadeModel(GL_FLAT);  // one colour per label: nothing to interpolate
-  glInterleavedArrays(GL_T2F_C4UB_V3F, sizeof(LabelVertex), labelBatch);
-  glDrawArrays(GL_QUADS, 0, labelGlyphs * 4);
+  glInterleavedArrays(GL_T2F_C4UB_V3F, sizeof(LabelVertex), Glyphs.batch);
+  glDrawArrays(GL_QUADS, 0, Glyphs.glyphs * 4);
   glPopClientAttrib();
   glPopAttrib();
-  labelGlyphs = 0;
+  Glyphs.glyphs = 0;
 }
 
 // The opaque part of each 16 by 16 cell of the font picture (rows bottom-up).
 static void FindGlyphInk(const RgbImage* image) {
-  inkKnown = false;
+  Glyphs.inkKnown = false;
   if (image->width % 16 != 0 || image->height % 16 != 0) return;
   const int cw = image->width / 16, ch = image->height / 16;
   for (int c = 0; c < kGlyphCount; ++c) {
@@ -181,11 +186,11 @@ static void FindGlyphInk(const RgbImage* image) {
         if (y < bottom) bottom = y;
         if (y > top) top = y;
       }
-    glyphInk[c] = right < 0 ? Ink{0, 0, 0, 0}
+    Glyphs.ink[c] = right < 0 ? Ink{0, 0, 0, 0}
                             : Ink{static_cast<float>(left) / cw, static_cast<float>(bottom) / ch,
                                   static_cast<float>(right + 1) / cw, static_cast<float>(top + 1) / ch};
   }
-  inkKnown = true;
+  Glyphs.inkKnown = true;
 }
 
 bool BuildFontTexture(const RgbImage* image) {

@@ -10,8 +10,14 @@ RoomAvatarsRecord RoomAvatars;
 
 namespace {
 
-// Where each slot's member was in the last view (index + 1; 0: not there).
-int placeOfId[kRoomMembers + 1];
+// Where each slot's member stands in the copy (index + 1; 0: not there), and the copy before
+// the last view was taken, to carry each member's walking on across views.
+struct RoomCopyRecord {
+  int placeOfId[kRoomMembers + 1];
+  RoomAvatar before[kRoomMembers];
+  int placeBefore[kRoomMembers + 1];
+};
+RoomCopyRecord Copy;
 
 const RoomAvatar* Previous(const RoomMember& m, const RoomAvatar* before, const int* placeBefore) {
   if (m.id < 1 || m.id > kRoomMembers || placeBefore[m.id] == 0) return nullptr;
@@ -25,13 +31,13 @@ const RoomAvatar* Previous(const RoomMember& m, const RoomAvatar* before, const 
 void TakeRoomView(const RoomView& view) {
   if (view.serial == RoomAvatars.serial && std::strncmp(view.channel, RoomAvatars.channel, kRoomChannelLength) == 0)
     return;
-  static RoomAvatar before[kRoomMembers];  // 60 KB: kept off the stack
-  static int placeBefore[kRoomMembers + 1];
+  RoomAvatar* before = Copy.before;
+  int* placeBefore = Copy.placeBefore;
   const int beforeCount = RoomAvatars.count;
   std::memcpy(before, RoomAvatars.avatars, sizeof(RoomAvatar) * static_cast<std::size_t>(beforeCount));
-  std::memcpy(placeBefore, placeOfId, sizeof placeOfId);
+  std::memcpy(placeBefore, Copy.placeOfId, sizeof Copy.placeOfId);
   const bool sameRoom = std::strncmp(view.channel, RoomAvatars.channel, kRoomChannelLength) == 0;
-  std::memset(placeOfId, 0, sizeof placeOfId);
+  std::memset(Copy.placeOfId, 0, sizeof Copy.placeOfId);
   int count = view.count < 0 ? 0 : (view.count > kRoomMembers ? kRoomMembers : view.count);
   for (int i = 0; i < count; ++i) {
     const RoomMember& m = view.members[i];
@@ -41,7 +47,7 @@ void TakeRoomView(const RoomView& view) {
     a.turnHeld = old ? old->turnHeld : 0.0f;
     a.member = m;
     a.member.nick[kRoomNickLength - 1] = '\0';
-    if (m.id >= 1 && m.id <= kRoomMembers) placeOfId[m.id] = i + 1;
+    if (m.id >= 1 && m.id <= kRoomMembers) Copy.placeOfId[m.id] = i + 1;
   }
   RoomAvatars.count = count;
   RoomAvatars.serial = view.serial;
@@ -52,7 +58,7 @@ void TakeRoomView(const RoomView& view) {
 void ClearRoomAvatars() {
   RoomAvatars.count = 0;
   RoomAvatars.channel[0] = '\0';
-  std::memset(placeOfId, 0, sizeof placeOfId);
+  std::memset(Copy.placeOfId, 0, sizeof Copy.placeOfId);
 }
 
 void WalkRoomAvatars(float s) {
