@@ -11,6 +11,7 @@ are counted by the program itself (QIVRA_FRAME_STDERR), processor time read from
 of the program (all its threads) and of the X server over the same span.
 
 usage: sudo /usr/bin/python3 bench/cpu/crowd_window.py [--members 199] [--seconds 10] [--radius 2.5]
+           [--turner-stays]
 Builds nothing: it runs build/qivra, build/qivra-peer and build/qivra-crowd of the source tree
 (or QIVRA_PROGRAM, QIVRA_PEER, QIVRA_CROWD) on a private Xvfb desktop, connected to ngircd in
 private network namespaces; everything is stopped at the end.
@@ -100,7 +101,11 @@ def main():
     parser.add_argument("--members", type=int, default=199)
     parser.add_argument("--seconds", type=float, default=10.0, help="measured in each state")
     parser.add_argument("--radius", type=float, default=2.5, help="the crowd's largest circle")
+    parser.add_argument("--turner-stays", action="store_true",
+                        help="the turner stays with the crowd (one member fewer): frames are then wanted on every"
+                             " refresh, not only when a member's new position has come")
     args = parser.parse_args()
+    crowd_size = args.members - 1 if args.turner_stays else args.members
     rows = []
     with Room() as room:
         viewer = room.connect_viewer(extra_env={"QIVRA_FRAME_STDERR": "1"}, arrival="0,5.5,0")
@@ -108,15 +113,17 @@ def main():
         # The room holds 199 other members: the turner leaves before the crowd comes.
         turner = add_turner(room, "turner")
         rows.append(("the room alone", measure(viewer, pids, args.seconds)))
-        turner.send("/quit")
-        time.sleep(2)
-        crowd = start_crowd(room, args.members, args.seconds + 10, args.radius)
+        if not args.turner_stays:
+            turner.send("/quit")
+            time.sleep(2)
+        crowd = start_crowd(room, crowd_size, args.seconds + 10, args.radius)
         time.sleep(3)  # every member reaches the window and walks
-        rows.append(("%d members walking in view" % args.members,
+        rows.append(("%d members walking in view" % crowd_size + (", 1 turning" if args.turner_stays else ""),
                      measure(viewer, dict(pids, **{"qivra-crowd": crowd.pid}), args.seconds)))
         crowd.wait_for(r"^done \d+$", args.seconds + 60)
         time.sleep(3)  # they have quit and left the room
-        add_turner(room, "turner2")
+        if not args.turner_stays:
+            add_turner(room, "turner2")
         rows.append(("the room alone again", measure(viewer, pids, args.seconds)))
         if not viewer.alive():
             raise SystemExit("the program ended; stderr:\n" + viewer.stderr()[-3000:])
@@ -126,9 +133,9 @@ def main():
     names = ["qivra", "Xvfb", "ngircd", "qivra-crowd", "machine"]
     print("share of one core (the machine has %d; its figure is everything it ran, the other" % os.cpu_count())
     print("users of this shared machine too), and the program's frames a second:")
-    print("%-30s %8s" % ("state", "frames") + "".join("%13s" % n for n in names))
+    print("%-40s %8s" % ("state", "frames") + "".join("%13s" % n for n in names))
     for name, (fps, use) in rows:
-        print("%-30s %8.1f" % (name, fps) + "".join("%12.1f%%" % use[n] if n in use else "%13s" % "-" for n in names))
+        print("%-40s %8.1f" % (name, fps) + "".join("%12.1f%%" % use[n] if n in use else "%13s" % "-" for n in names))
 
 
 if __name__ == "__main__":
