@@ -20,6 +20,7 @@
 #include "platform/app_icon.h"
 #include "platform/console_panel.h"
 #include "platform/frame_children.h"
+#include "platform/frame_report.h"
 #include "platform/gl_pacing.h"
 #include "platform/input_tag.h"
 #include "platform/key_edges.h"
@@ -607,7 +608,9 @@ void MakeViewCurrent(PlatformWindow* window) {
 }
 
 void SwapViewBuffers(PlatformWindow* window) {
-  if (window && window->view->shown()) window->view->swap_buffers();
+  if (!window || !window->view->shown()) return;
+  window->view->swap_buffers();
+  ReportShownFrame();
 }
 
 // The view covers the whole client area, so the top-level window itself never

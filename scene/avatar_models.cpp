@@ -12,6 +12,8 @@
 #include "core/looks.h"
 #include "core/room_view.h"
 #include "model/ms3d_model.h"
+#include "scene/avatar_arrays.h"
+#include "scene/avatar_crowd.h"
 #include "scene/world.h"
 
 namespace {
@@ -73,9 +75,7 @@ int CornerIndex(const float* place, float s, float t, bool share) {
 // The frame's near avatars in one array: each one's corners placed in the room, its look's
 // texture points and its indices, drawn with one call. Held for a full room.
 struct Crowd {
-  struct Vertex {
-    float s, t, x, y, z;
-  };
+  using Vertex = AvatarVertex;
   Vertex* vertices = nullptr;
   unsigned int* indices = nullptr;
   int count = 0;  // avatars in it
@@ -141,7 +141,8 @@ bool BuildAvatarArrays(const CModel& model) {
   arrays.texture = LoadLooksTexture();
   crowd.vertices = new (std::nothrow) Crowd::Vertex[static_cast<std::size_t>(kRoomMembers) * arrays.vertexCount];
   crowd.indices = new (std::nothrow) unsigned int[static_cast<std::size_t>(kRoomMembers) * arrays.indexCount];
-  arrays.ready = arrays.texture != 0 && arrays.indexCount > 0 && crowd.vertices && crowd.indices;
+  arrays.ready = arrays.texture != 0 && arrays.indexCount > 0 && crowd.vertices && crowd.indices &&
+                 BuildCrowdArrays(arrays.indices, arrays.indexCount, arrays.vertexCount);
   if (!arrays.ready) {
     const float top = arrays.top;
     FreeAvatarArrays();
@@ -152,6 +153,7 @@ bool BuildAvatarArrays(const CModel& model) {
 
 void FreeAvatarArrays() {
   FreeCrowd();
+  FreeCrowdArrays();
   if (arrays.texture != 0) glDeleteTextures(1, &arrays.texture);
   delete[] arrays.places;
   delete[] arrays.indices;
@@ -161,6 +163,23 @@ void FreeAvatarArrays() {
 
 float AvatarTop() { return arrays.top; }
 bool AvatarArraysReady() { return arrays.ready; }
+
+void PlaceAvatar(float x, float base, float z, float yaw, float pitch, int look, AvatarVertex* v) {
+  if (look < 0 || look > kLookCount) look = 0;
+  const float kRadians = 0.017453292f;
+  const float cy = std::cos(yaw * kRadians), sy = std::sin(yaw * kRadians);
+  const float cp = std::cos(pitch * kRadians), sp = std::sin(pitch * kRadians);
+  const float* place = arrays.places;
+  const float* point = arrays.points[look];
+  for (int i = 0; i < arrays.vertexCount; ++i, ++v, place += 3, point += 2) {
+    const float py = place[1] * cp - place[2] * sp, pz = place[1] * sp + place[2] * cp;
+    v->s = point[0];
+    v->t = point[1];
+    v->x = x + place[0] * cy + pz * sy;
+    v->y = base + py;
+    v->z = z - place[0] * sy + pz * cy;
+  }
+}
 
 void BeginAvatars() {
   glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_CURRENT_BIT | GL_POLYGON_BIT);
@@ -188,23 +207,8 @@ void DrawAvatar(float x, float base, float z, float yaw, float pitch, int look) 
     return;
   }
   if (crowd.count == kRoomMembers) DrawCrowd();
-  if (look < 0 || look > kLookCount) look = 0;
-  // As glTranslate, then glRotate about y by yaw and about x by pitch would place it.
-  const float kRadians = 0.017453292f;
-  const float cy = std::cos(yaw * kRadians), sy = std::sin(yaw * kRadians);
-  const float cp = std::cos(pitch * kRadians), sp = std::sin(pitch * kRadians);
   const int first = crowd.count * arrays.vertexCount;
-  Crowd::Vertex* v = crowd.vertices + first;
-  const float* place = arrays.places;
-  const float* point = arrays.points[look];
-  for (int i = 0; i < arrays.vertexCount; ++i, ++v, place += 3, point += 2) {
-    const float py = place[1] * cp - place[2] * sp, pz = place[1] * sp + place[2] * cp;
-    v->s = point[0];
-    v->t = point[1];
-    v->x = x + place[0] * cy + pz * sy;
-    v->y = base + py;
-    v->z = z - place[0] * sy + pz * cy;
-  }
+  PlaceAvatar(x, base, z, yaw, pitch, look, crowd.vertices + first);
   unsigned int* index = crowd.indices + static_cast<std::size_t>(crowd.count) * arrays.indexCount;
   for (int i = 0; i < arrays.indexCount; ++i) index[i] = static_cast<unsigned int>(first + arrays.indices[i]);
   ++crowd.count;

@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "core/nick_colour.h"
@@ -153,7 +154,8 @@ bool Project(const Camera& c, float x, float y, float z, float* px, float* py) {
 }
 
 // The label's pixels as cells of the cover grid: the cells it touches (outer) and those it
-// fills wholly, its rounded corners left out (inner). False when it lies off the grid.
+// fills wholly, its rounded corners left out (inner), both from the view's lower left edges on.
+// False when it reaches past the grid.
 struct CellSpan {
   int x0, y0, x1, y1;  // inclusive
 };
@@ -166,15 +168,15 @@ bool Cells(const Camera& c, const LabelItem& item, CellSpan* outer, CellSpan* in
   const float scale = item.texel / (2.0f * item.depth / (c.p[5] * static_cast<float>(c.viewportHeight)));
   const float w = item.cell.width * scale, h = item.cell.height * scale;
   const float left = px - w / 2 - c.viewport[0], bottom = py - c.viewport[1];
-  if (left < 0.0f || bottom < 0.0f || left + w >= kCoverColumns * kCoverCell || bottom + h >= kCoverRows * kCoverCell)
+  if (!(left + w < kCoverColumns * kCoverCell && bottom + h < kCoverRows * kCoverCell && left > -1e6f && bottom > -1e6f))
     return false;
   *box = {left, bottom, w, h};
-  *outer = {static_cast<int>(left) / kCoverCell, static_cast<int>(bottom) / kCoverCell,
-            static_cast<int>(left + w) / kCoverCell, static_cast<int>(bottom + h) / kCoverCell};
+  // What lies left of or below the view is never seen: its cells begin at the view's edge.
+  const auto cell = [](float pixels) { return static_cast<int>(std::floor(pixels / kCoverCell)); };
+  *outer = {std::max(0, cell(left)), std::max(0, cell(bottom)), cell(left + w), cell(bottom + h)};
   const float side = item.inset * scale, below = item.insetBelow * scale;
-  *inner = {static_cast<int>(left + side + kCoverCell - 1) / kCoverCell,
-            static_cast<int>(bottom + below + kCoverCell - 1) / kCoverCell,
-            static_cast<int>(left + w - side) / kCoverCell - 1, static_cast<int>(bottom + h - side) / kCoverCell - 1};
+  *inner = {std::max(0, cell(left + side + kCoverCell - 1)), std::max(0, cell(bottom + below + kCoverCell - 1)),
+            cell(left + w - side) - 1, cell(bottom + h - side) - 1};
   return true;
 }
 
@@ -191,7 +193,7 @@ bool Whole(LabelItem& item) {
 bool CutAndCover(const Camera& c, LabelItem& item) {
   CellSpan outer, inner;
   PixelBox box;
-  if (!Cells(c, item, &outer, &inner, &box)) return Whole(item);  // partly off the view: drawn whole
+  if (!Cells(c, item, &outer, &inner, &box)) return Whole(item);  // past the grid: drawn whole
   auto fraction = [](int cell, float from, float size) {
     return std::min(1.0f, std::max(0.0f, (static_cast<float>(cell * kCoverCell) - from) / size));
   };
@@ -227,8 +229,10 @@ bool CutAndCover(const Camera& c, LabelItem& item) {
 // a tag by every bubble and by nearer tags. Order runs near to far, and still does.
 int DropHidden(const Camera& c, int n) {
   partCount = 0;
+  // The view's cells only: what lies beyond it is never seen, whatever the cells say.
   const int rows = std::min(kCoverRows, c.viewport[3] / kCoverCell + 1);
-  for (int y = 0; y < rows; ++y) std::memset(covered[y], 0, sizeof covered[y]);
+  const int columns = std::min(kCoverColumns, c.viewport[2] / kCoverCell + 1);
+  for (int y = 0; y < rows; ++y) std::memset(covered[y], 0, sizeof covered[y][0] * columns);
   for (bool tags : {false, true})
     for (int i = 0; i < n; ++i) {
       LabelItem& item = items[order[i]];

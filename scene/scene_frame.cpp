@@ -9,6 +9,7 @@
 #include "core/app_state.h"
 #include "core/frame_timer.h"
 #include "model/ms3d_model.h"
+#include "scene/avatar_crowd.h"
 #include "scene/avatar_models.h"
 #include "scene/avatar_pictures.h"
 #include "scene/font.h"
@@ -68,6 +69,7 @@ struct PeerView {
   float x, z, yaw, pitch;
   float distance;  // from the eye, on the floor
   const RoomMember* member;
+  int slot;  // in RoomAvatars
 };
 
 // The avatars of this frame, from the window's own copy of the room; those in view (nearest
@@ -84,7 +86,7 @@ static void ReadPeers() {
     // Drawn once the peer has shown it hears us: a one-way link would stand it at the centre.
     if (!HasAvatar(a)) continue;
     const float dx = a.pose.x - LocalPose.x, dz = a.pose.z - LocalPose.z;
-    peers[peerCount++] = PeerView{a.pose.x, a.pose.z, a.pose.yaw, a.pose.pitch, std::sqrt(dx * dx + dz * dz), &a.member};
+    peers[peerCount++] = PeerView{a.pose.x, a.pose.z, a.pose.yaw, a.pose.pitch, std::sqrt(dx * dx + dz * dz), &a.member, i};
   }
 }
 
@@ -141,21 +143,24 @@ static void DrawChannelName() {
 }
 
 // The peers in view, before the room (and after the labels, which hide them): near ones whole
-// from the avatar's arrays under one set-up, far upright ones as pictures in one batch per look.
+// as a crowd (scene/avatar_crowd.h), far upright ones as pictures in one batch per look.
 // Nearest first, so that what they hide of each other and of the room is never textured.
 static void DrawPeerFigures(int seen) {
   if (seen == 0) return;
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);
-  BeginAvatars();
+  static CrowdMember whole[kRoomMembers];
+  int wholeCount = 0;
   for (int k = 0; k < seen; ++k) {
     const PeerView& peer = peers[nearest[k]];
     if (peer.member->elsewhere) continue;  // drawn after the room, see through
     if (AvatarPictureFits(peer.distance, peer.pitch, viewport[3]) && LookPicturesMade(peer.member->look))
       AddAvatarPicture(peer.x, kPeerBase, peer.z, peer.yaw, LocalPose.x, LocalPose.z, peer.member->look);
     else
-      DrawAvatar(peer.x, kPeerBase, peer.z, peer.yaw, peer.pitch, peer.member->look);
+      whole[wholeCount++] = CrowdMember{peer.x, kPeerBase, peer.z, peer.yaw, peer.pitch, peer.member->look, peer.slot};
   }
+  BeginAvatars();
+  DrawAvatarCrowd(whole, wholeCount);
   EndAvatars();
   DrawAvatarPictures();
   glColor3f(1.0f, 1.0f, 1.0f);  // the room takes the colour a peer leaves

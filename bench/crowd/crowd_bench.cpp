@@ -135,12 +135,15 @@ static bool Snapshot(const Offscreen& screen, Layout layout, int members, const 
 int main(int argc, char** argv) {
   const char* snapshot = nullptr;
   const char* closeSnapshot = nullptr;
+  const char* only = nullptr;  // one layout alone, for a profiler
   std::vector<const char*> numbers;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--snapshot") == 0 && i + 1 < argc)
       snapshot = argv[++i];
     else if (std::strcmp(argv[i], "--close-snapshot") == 0 && i + 1 < argc)
       closeSnapshot = argv[++i];
+    else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc)
+      only = argv[++i];
     else
       numbers.push_back(argv[i]);
   }
@@ -149,6 +152,7 @@ int main(int argc, char** argv) {
   if (members < 0 || members > kRoomMembers || !(seconds > 0)) {
     std::fprintf(stderr,
                  "usage: qivra_crowd_bench [SECONDS [MEMBERS]] [--snapshot FILE.ppm] [--close-snapshot FILE.ppm]"
+                 " [--only alone|spread|close]"
                  "  (members 0..%d)\n",
                  kRoomMembers);
     return 2;
@@ -165,6 +169,16 @@ int main(int argc, char** argv) {
               (!closeSnapshot || Snapshot(screen, Close, members, closeSnapshot));
     CloseOffscreen(&screen);
     return ok ? 0 : 1;
+  }
+
+  if (only) {
+    const Layout layout = std::strcmp(only, "alone") == 0 ? Alone : std::strcmp(only, "spread") == 0 ? Spread : Close;
+    Rate rate;
+    FillRoom(layout, members);
+    DrawFor(seconds, layout != Alone, &rate);
+    std::printf("%s alone in the run: %d frames, %6.1f fps, %5.2f ms a frame\n", only, rate.frames, rate.Fps(), rate.CpuMs());
+    CloseOffscreen(&screen);
+    return 0;
   }
 
   // The three rooms take turns a quarter of a second at a time, so that a machine whose load

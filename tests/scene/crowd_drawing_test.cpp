@@ -12,6 +12,8 @@
 #include "console/settings.h"
 #include "scene/room_avatars.h"
 #include "model/ms3d_model.h"
+#include "scene/avatar_crowd.h"
+#include "scene/avatar_models.h"
 #include "scene/avatar_pictures.h"
 #include "scene/font.h"
 #include "scene/scene.h"
@@ -135,6 +137,45 @@ TEST_F(CrowdDrawing, PeersOutOfViewAreSkippedButStillLeaveTheColourWhite) {
   glGetFloatv(GL_CURRENT_COLOR, colour);
   EXPECT_EQ(1.0f, colour[0]);
   EXPECT_EQ(1.0f, colour[2]);
+}
+
+// A crowd packed before the eye, drawn where it may show, shows the very pixels of every avatar
+// drawn whole: on the first frame (nothing kept), on the next ones (what showed kept), and while
+// it walks and turns (what was kept no longer what shows); for a fraction of its triangles.
+// The avatars stand apart (no two share a depth, where the order they are drawn in would decide).
+TEST_F(CrowdDrawing, ACrowdDrawnWhereItShowsLooksAsEveryAvatarDrawnWhole) {
+  ASSERT_GT(AvatarModel.triangleCount, 0);
+  std::vector<CrowdMember> crowd;  // nearest first
+  for (int row = 0; row < 10; ++row)
+    for (int i = 0; i < 8; ++i)
+      crowd.push_back(CrowdMember{-0.45f + 0.12f * i + 0.06f * (row % 2), 0.32f, -0.8f - 0.08f * row,
+                                  37.0f * (row * 8 + i), 0.0f, (row + i) % 9, row * 8 + i});
+  crowd.insert(crowd.begin(), CrowdMember{0.02f, 0.32f, 0.05f, 0.0f, 0.0f, 3, 80});  // at the eye
+  const int all = static_cast<int>(crowd.size()) * AvatarModel.triangleCount;
+  auto start = [] {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    glTranslatef(0.0f, -0.6f, 0.0f);  // the eye's height
+  };
+  for (int frame = 0; frame < 5; ++frame) {
+    start();
+    BeginAvatars();
+    for (const CrowdMember& m : crowd) DrawAvatar(m.x, m.base, m.z, m.yaw, m.pitch, m.look);
+    EndAvatars();
+    std::vector<unsigned char> whole = view.Pixels();
+    start();
+    BeginAvatars();
+    const int sent = DrawAvatarCrowd(crowd.data(), static_cast<int>(crowd.size()));
+    EndAvatars();
+    std::vector<unsigned char> cut = view.Pixels();
+    KeepFrame(cut, view.width(), view.height(), "crowd");
+    EXPECT_TRUE(whole == cut) << "frame " << frame << ": " << Difference(whole, cut, view.width()).count
+                              << " pixels differ from the crowd drawn whole";
+    if (frame > 0) {
+      EXPECT_LT(sent, all / 2) << "frame " << frame << ": triangles sent of " << all;
+    }
+    for (CrowdMember& m : crowd) m.x += 0.004f, m.yaw += 2.0f;
+  }
 }
 
 }  // namespace

@@ -20,12 +20,14 @@
 static const char kUsage[] =
     "usage: qivra-crowd --server ADDRESS --port N --channel #CHANNEL --first-address ADDRESS\n"
     "                   --members N [--packets RATE] [--seconds S] [--bind-limit B] [--prefix P]\n"
+    "                   [--radius R]\n"
     "\n"
     "Plays N members of the channel, named P001, P002, ... (P is \"m\" unless given), member k\n"
     "on the k-th address from --first-address on (the addresses must be the machine's), each\n"
     "with its own IRC connection and UDP port 6669. A member asks every client that joins later\n"
     "for its address (WHOIS, else a \":Q\" message), answers its hellos and \":Q\" messages, and\n"
-    "once bound walks round the room sending RATE positions a second (default 10). S seconds\n"
+    "once bound walks round the room sending RATE positions a second (default 10), on one of four\n"
+    "circles round the middle, of radius 1 up to R units (1 to 5, default 4). S seconds\n"
     "(default 60) after every member is bound, or B seconds (default 1200) after all joined\n"
     "if some never are, every member quits.\n"
     "\n"
@@ -70,6 +72,9 @@ volatile std::sig_atomic_t stopSignal = 0;
 void OnSignal(int) { stopSignal = 1; }
 
 std::string crowdPrefix = "m";
+// The largest of the four circles the members walk on (the smallest is 1).
+float walkRadius = 4.0f;
+double sendInterval = 0.1;  // seconds between a member's positions
 int crowdSize = 0;
 
 void Say(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -199,7 +204,9 @@ void ReadDatagrams(Member& m, double now) {
     if (buffer[0] == 'c') SendDatagram(m, "C" + m.nick, address, port);
     if (!first) continue;
     Say("bound %s %s", m.nick.c_str(), o->nick.c_str());
-    if (m.nextSend == 0) m.nextSend = now;
+    // Each member's positions at its own point of the interval, by its phase: members bound in
+    // the same moment would otherwise all send in the same moment of every interval.
+    if (m.nextSend == 0) m.nextSend = now + sendInterval * m.phase / 6.2831853;
   }
 }
 
@@ -212,7 +219,7 @@ void PutFloat(std::string& out, float value) {
 // Round the middle of the room, each member on its own circle and phase.
 void SendPosition(Member& m, double now, int index) {
   double angle = m.phase + now * 0.5;
-  float radius = 1.0f + static_cast<float>(index % 4);
+  float radius = 1.0f + (walkRadius - 1.0f) * static_cast<float>(index % 4) / 3.0f;
   std::string d = "d";
   PutFloat(d, radius * static_cast<float>(std::cos(angle)));
   PutFloat(d, radius * static_cast<float>(std::sin(angle)));
@@ -237,7 +244,7 @@ bool Connected(int s, uint32_t address, uint16_t wirePort) {
 struct Options {
   std::string server, channel, first, prefix = "m";
   int port = 0, members = 0;
-  double packets = 10, seconds = 60, bindLimit = 1200;
+  double packets = 10, seconds = 60, bindLimit = 1200, radius = 4;
 };
 
 bool ParseOptions(int argc, char** argv, Options* o) {
@@ -252,10 +259,12 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     else if (a == "--seconds") o->seconds = std::atof(v.c_str());
     else if (a == "--bind-limit") o->bindLimit = std::atof(v.c_str());
     else if (a == "--prefix") o->prefix = v;
+    else if (a == "--radius") o->radius = std::atof(v.c_str());
     else return false;
   }
   return argc % 2 == 1 && !o->server.empty() && o->port > 0 && !o->channel.empty() && !o->first.empty() &&
-         o->members > 0 && o->members <= 999 && o->packets > 0 && o->seconds > 0 && o->bindLimit > 0;
+         o->members > 0 && o->members <= 999 && o->packets > 0 && o->seconds > 0 && o->bindLimit > 0 &&
+         o->radius >= 1 && o->radius <= 5;
 }
 
 }  // namespace
@@ -272,6 +281,7 @@ int main(int argc, char** argv) {
   const uint32_t first = (octet[0] << 24) | (octet[1] << 16) | (octet[2] << 8) | octet[3];
   crowdPrefix = options.prefix;
   crowdSize = options.members;
+  walkRadius = static_cast<float>(options.radius);
   std::signal(SIGTERM, OnSignal);
   std::signal(SIGINT, OnSignal);
   std::vector<Member> members(static_cast<std::size_t>(options.members));
@@ -307,13 +317,16 @@ int main(int argc, char** argv) {
   bool allJoined = false;
   double joinedAt = 0, allBoundAt = 0;
   const double interval = 1.0 / options.packets;
+  sendInterval = interval;
   while (!stopSignal) {
     double now = Seconds(Clock::now());
     if (allBoundAt > 0 && now - allBoundAt >= options.seconds) break;
     if (joinedAt > 0 && now - joinedAt >= options.bindLimit + options.seconds) break;
+    // Sends wait for the next 5 ms tick: a wake for every member's every position would cost
+    // the machine more than the program measured beside it.
     int wait = 50;
     for (Member& m : members)
-      if (m.nextSend > 0) wait = std::min(wait, std::max(0, static_cast<int>((m.nextSend - now) * 1000)));
+      if (m.nextSend > 0) wait = std::min(wait, std::max(5, static_cast<int>((m.nextSend - now) * 1000)));
     if (NetWaitReadableAny(sockets.data(), flags.get(), static_cast<int>(sockets.size()), wait) < 0) break;
     now = Seconds(Clock::now());
     for (std::size_t k = 0; k < members.size(); ++k) {
