@@ -7,15 +7,23 @@
 
 #include "platform/ticks.h"
 
+namespace {
+
+// The frames shown since the start and when the count was last printed (the window's thread).
+struct FrameCountRecord {
+  unsigned long long shown;
+  uint32_t lastReport;
+};
+FrameCountRecord Count;
+
+}  // namespace
+
 void ReportShownFrame() {
-  static const char* asked = std::getenv("QIVRA_FRAME_STDERR");
-  static const bool reports = asked && std::strcmp(asked, "1") == 0;
-  static unsigned long long shown = 0;
-  static uint32_t lastReport = 0;
-  ++shown;
-  if (!reports) return;
+  ++Count.shown;
+  const char* asked = std::getenv("QIVRA_FRAME_STDERR");
+  if (!asked || std::strcmp(asked, "1") != 0) return;
   const uint32_t now = TickCountMs();
-  if (shown > 1 && now - lastReport < 1000) return;
-  lastReport = now;
-  std::fprintf(stderr, "[frames] %llu\n", shown);
+  if (Count.shown > 1 && now - Count.lastReport < 1000) return;
+  Count.lastReport = now;
+  std::fprintf(stderr, "[frames] %llu\n", Count.shown);
 }

@@ -71,9 +71,9 @@ struct Crowd {
   RunMask* first = nullptr;   // per avatar of this frame, per run: its triangles in the first round
   bool* projected = nullptr;  // per avatar of this frame: every corner could be projected
   unsigned frames = 0;        // crowds drawn, for taking turns at testing again
+  Lens lens;                  // this frame's projection to the view's pixels
 };
 Crowd crowd;
-Lens lens;
 
 void TakeLens() {
   float p[16], v[16];
@@ -85,10 +85,10 @@ void TakeLens() {
     for (int row = 0; row < 4; ++row) {
       float sum = 0.0f;
       for (int k = 0; k < 4; ++k) sum += p[k * 4 + row] * v[col * 4 + k];
-      lens.m[col * 4 + row] = sum;
+      crowd.lens.m[col * 4 + row] = sum;
     }
-  lens.width = static_cast<float>(viewport[2]);
-  lens.height = static_cast<float>(viewport[3]);
+  crowd.lens.width = static_cast<float>(viewport[2]);
+  crowd.lens.height = static_cast<float>(viewport[3]);
 }
 
 // The runs' corners, each once: a run's box on the window is the box of these.
@@ -156,7 +156,7 @@ int DrawRound() {
 
 // Projects an avatar's corners; false when one of them is too near the eye.
 bool Project(int avatar) {
-  const float* m = lens.m;
+  const float* m = crowd.lens.m;
   const AvatarVertex* v = crowd.vertices + avatar * crowd.vertexCount;
   WindowPoint* p = crowd.onScreen + avatar * crowd.vertexCount;
   bool all = true;
@@ -168,8 +168,8 @@ bool Project(int avatar) {
       continue;
     }
     const float inverse = 1.0f / w;
-    p->at[0] = ((m[0] * v->x + m[4] * v->y + m[8] * v->z + m[12]) * inverse * 0.5f + 0.5f) * lens.width;
-    p->at[1] = ((m[1] * v->x + m[5] * v->y + m[9] * v->z + m[13]) * inverse * 0.5f + 0.5f) * lens.height;
+    p->at[0] = ((m[0] * v->x + m[4] * v->y + m[8] * v->z + m[12]) * inverse * 0.5f + 0.5f) * crowd.lens.width;
+    p->at[1] = ((m[1] * v->x + m[5] * v->y + m[9] * v->z + m[13]) * inverse * 0.5f + 0.5f) * crowd.lens.height;
     p->at[2] = (m[2] * v->x + m[6] * v->y + m[10] * v->z + m[14]) * inverse * 0.5f + 0.5f;
   }
   return all;

@@ -30,7 +30,21 @@ struct AvatarArrays {
   bool ready = false;
 };
 
-AvatarArrays arrays;
+// The frame's near avatars in one array: each one's corners placed in the room, its look's
+// texture points and its indices, drawn with one call. Held for a full room.
+struct Crowd {
+  using Vertex = AvatarVertex;
+  Vertex* vertices = nullptr;
+  unsigned int* indices = nullptr;
+  int count = 0;  // avatars in it
+};
+// The model's arrays for every look, and the near avatars of a frame gathered into one array
+// (the window's thread, between scene set-ups).
+struct ModelsRecord {
+  AvatarArrays arrays;
+  Crowd crowd;
+};
+ModelsRecord Models;
 
 // The texture of every look, from the model maker's picture.
 unsigned int LoadLooksTexture() {
@@ -61,38 +75,29 @@ const int kSharedCornersUpTo = 4096;
 
 // The index of a corner with this place and texture point, added when new.
 int CornerIndex(const float* place, float s, float t, bool share) {
-  for (int i = 0; share && i < arrays.vertexCount; ++i) {
-    const float* p = arrays.places + 3 * i;
-    const float* q = arrays.points[0] + 2 * i;
+  for (int i = 0; share && i < Models.arrays.vertexCount; ++i) {
+    const float* p = Models.arrays.places + 3 * i;
+    const float* q = Models.arrays.points[0] + 2 * i;
     if (p[0] == place[0] && p[1] == place[1] && p[2] == place[2] && q[0] == s && q[1] == t) return i;
   }
-  std::memcpy(arrays.places + 3 * arrays.vertexCount, place, 3 * sizeof(float));
-  arrays.points[0][2 * arrays.vertexCount] = s;
-  arrays.points[0][2 * arrays.vertexCount + 1] = t;
-  return arrays.vertexCount++;
+  std::memcpy(Models.arrays.places + 3 * Models.arrays.vertexCount, place, 3 * sizeof(float));
+  Models.arrays.points[0][2 * Models.arrays.vertexCount] = s;
+  Models.arrays.points[0][2 * Models.arrays.vertexCount + 1] = t;
+  return Models.arrays.vertexCount++;
 }
 
-// The frame's near avatars in one array: each one's corners placed in the room, its look's
-// texture points and its indices, drawn with one call. Held for a full room.
-struct Crowd {
-  using Vertex = AvatarVertex;
-  Vertex* vertices = nullptr;
-  unsigned int* indices = nullptr;
-  int count = 0;  // avatars in it
-};
-Crowd crowd;
 
 void FreeCrowd() {
-  delete[] crowd.vertices;
-  delete[] crowd.indices;
-  crowd = Crowd();
+  delete[] Models.crowd.vertices;
+  delete[] Models.crowd.indices;
+  Models.crowd = Crowd();
 }
 
 void DrawCrowd() {
-  if (crowd.count == 0) return;
-  glInterleavedArrays(GL_T2F_V3F, sizeof(Crowd::Vertex), crowd.vertices);
-  glDrawElements(GL_TRIANGLES, crowd.count * arrays.indexCount, GL_UNSIGNED_INT, crowd.indices);
-  crowd.count = 0;
+  if (Models.crowd.count == 0) return;
+  glInterleavedArrays(GL_T2F_V3F, sizeof(Crowd::Vertex), Models.crowd.vertices);
+  glDrawElements(GL_TRIANGLES, Models.crowd.count * Models.arrays.indexCount, GL_UNSIGNED_INT, Models.crowd.indices);
+  Models.crowd.count = 0;
 }
 
 }  // namespace
@@ -102,10 +107,10 @@ bool BuildAvatarArrays(const CModel& model) {
   int corners = 0;
   for (int m = 0; m < model.meshCount; ++m) corners += 3 * model.meshes[m].triangleCount;
   if (corners == 0 || corners > 65535) return false;  // the indices are 16 bits
-  arrays.places = new (std::nothrow) float[3 * corners];
-  arrays.indices = new (std::nothrow) unsigned short[corners];
-  bool ok = arrays.places && arrays.indices;
-  for (float*& p : arrays.points) ok = ok && (p = new (std::nothrow) float[2 * corners]) != nullptr;
+  Models.arrays.places = new (std::nothrow) float[3 * corners];
+  Models.arrays.indices = new (std::nothrow) unsigned short[corners];
+  bool ok = Models.arrays.places && Models.arrays.indices;
+  for (float*& p : Models.arrays.points) ok = ok && (p = new (std::nothrow) float[2 * corners]) != nullptr;
   if (!ok) {
     FreeAvatarArrays();
     return false;
@@ -120,58 +125,58 @@ bool BuildAvatarArrays(const CModel& model) {
         const int v = tri.vertexIndices[k];
         if (v < 0 || v >= model.vertexCount) continue;
         const float* place = model.vertices[v].location;
-        if (arrays.indexCount == 0 || place[1] > arrays.top) arrays.top = place[1];
-        arrays.indices[arrays.indexCount++] = static_cast<unsigned short>(
+        if (Models.arrays.indexCount == 0 || place[1] > Models.arrays.top) Models.arrays.top = place[1];
+        Models.arrays.indices[Models.arrays.indexCount++] = static_cast<unsigned short>(
             CornerIndex(place, tri.s[k], tri.t[k], corners <= kSharedCornersUpTo));
       }
     }
   }
   // Look k's skin is the cell in column k % 4, row k / 4 from the top; t counts from the bottom.
   for (int look = 1; look <= kLookCount; ++look)
-    for (int i = 0; i < arrays.vertexCount; ++i) {
-      const float s = arrays.points[0][2 * i], t = arrays.points[0][2 * i + 1];
-      arrays.points[look][2 * i] = (static_cast<float>(look % kSkinColumns) + s) / kSkinColumns;
-      arrays.points[look][2 * i + 1] = (static_cast<float>(kSkinColumns - 1 - look / kSkinColumns) + t) / kSkinColumns;
+    for (int i = 0; i < Models.arrays.vertexCount; ++i) {
+      const float s = Models.arrays.points[0][2 * i], t = Models.arrays.points[0][2 * i + 1];
+      Models.arrays.points[look][2 * i] = (static_cast<float>(look % kSkinColumns) + s) / kSkinColumns;
+      Models.arrays.points[look][2 * i + 1] = (static_cast<float>(kSkinColumns - 1 - look / kSkinColumns) + t) / kSkinColumns;
     }
   // The figure before looks is cell 0 of the same picture, so one texture serves them all.
-  for (int i = 0; i < arrays.vertexCount; ++i) {
-    arrays.points[0][2 * i] /= kSkinColumns;
-    arrays.points[0][2 * i + 1] = (kSkinColumns - 1 + arrays.points[0][2 * i + 1]) / kSkinColumns;
+  for (int i = 0; i < Models.arrays.vertexCount; ++i) {
+    Models.arrays.points[0][2 * i] /= kSkinColumns;
+    Models.arrays.points[0][2 * i + 1] = (kSkinColumns - 1 + Models.arrays.points[0][2 * i + 1]) / kSkinColumns;
   }
-  arrays.texture = LoadLooksTexture();
-  crowd.vertices = new (std::nothrow) Crowd::Vertex[static_cast<std::size_t>(kRoomMembers) * arrays.vertexCount];
-  crowd.indices = new (std::nothrow) unsigned int[static_cast<std::size_t>(kRoomMembers) * arrays.indexCount];
-  arrays.ready = arrays.texture != 0 && arrays.indexCount > 0 && crowd.vertices && crowd.indices &&
-                 BuildCrowdArrays(arrays.indices, arrays.indexCount, arrays.vertexCount);
-  if (!arrays.ready) {
-    const float top = arrays.top;
+  Models.arrays.texture = LoadLooksTexture();
+  Models.crowd.vertices = new (std::nothrow) Crowd::Vertex[static_cast<std::size_t>(kRoomMembers) * Models.arrays.vertexCount];
+  Models.crowd.indices = new (std::nothrow) unsigned int[static_cast<std::size_t>(kRoomMembers) * Models.arrays.indexCount];
+  Models.arrays.ready = Models.arrays.texture != 0 && Models.arrays.indexCount > 0 && Models.crowd.vertices && Models.crowd.indices &&
+                 BuildCrowdArrays(Models.arrays.indices, Models.arrays.indexCount, Models.arrays.vertexCount);
+  if (!Models.arrays.ready) {
+    const float top = Models.arrays.top;
     FreeAvatarArrays();
-    arrays.top = top;
+    Models.arrays.top = top;
   }
-  return arrays.ready;
+  return Models.arrays.ready;
 }
 
 void FreeAvatarArrays() {
   FreeCrowd();
   FreeCrowdArrays();
-  if (arrays.texture != 0) glDeleteTextures(1, &arrays.texture);
-  delete[] arrays.places;
-  delete[] arrays.indices;
-  for (float* p : arrays.points) delete[] p;
-  arrays = AvatarArrays();
+  if (Models.arrays.texture != 0) glDeleteTextures(1, &Models.arrays.texture);
+  delete[] Models.arrays.places;
+  delete[] Models.arrays.indices;
+  for (float* p : Models.arrays.points) delete[] p;
+  Models.arrays = AvatarArrays();
 }
 
-float AvatarTop() { return arrays.top; }
-bool AvatarArraysReady() { return arrays.ready; }
+float AvatarTop() { return Models.arrays.top; }
+bool AvatarArraysReady() { return Models.arrays.ready; }
 
 void PlaceAvatar(float x, float base, float z, float yaw, float pitch, int look, AvatarVertex* v) {
   if (look < 0 || look > kLookCount) look = 0;
   const float kRadians = 0.017453292f;
   const float cy = std::cos(yaw * kRadians), sy = std::sin(yaw * kRadians);
   const float cp = std::cos(pitch * kRadians), sp = std::sin(pitch * kRadians);
-  const float* place = arrays.places;
-  const float* point = arrays.points[look];
-  for (int i = 0; i < arrays.vertexCount; ++i, ++v, place += 3, point += 2) {
+  const float* place = Models.arrays.places;
+  const float* point = Models.arrays.points[look];
+  for (int i = 0; i < Models.arrays.vertexCount; ++i, ++v, place += 3, point += 2) {
     const float py = place[1] * cp - place[2] * sp, pz = place[1] * sp + place[2] * cp;
     v->s = point[0];
     v->t = point[1];
@@ -186,9 +191,9 @@ void BeginAvatars() {
   glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
   glEnable(GL_TEXTURE_2D);
   glColor3f(1.0f, 1.0f, 1.0f);
-  crowd.count = 0;
-  if (!arrays.ready) return;
-  glBindTexture(GL_TEXTURE_2D, arrays.texture);
+  Models.crowd.count = 0;
+  if (!Models.arrays.ready) return;
+  glBindTexture(GL_TEXTURE_2D, Models.arrays.texture);
   // The figure is closed: its far side is never seen. Fitting mirrored it, so its faces seen
   // from outside now wind clockwise.
   glEnable(GL_CULL_FACE);
@@ -197,7 +202,7 @@ void BeginAvatars() {
 }
 
 void DrawAvatar(float x, float base, float z, float yaw, float pitch, int look) {
-  if (!arrays.ready) {
+  if (!Models.arrays.ready) {
     glPushMatrix();
     glTranslatef(x, base, z);
     glRotatef(yaw, 0.0f, 1.0f, 0.0f);
@@ -206,12 +211,12 @@ void DrawAvatar(float x, float base, float z, float yaw, float pitch, int look) 
     glPopMatrix();
     return;
   }
-  if (crowd.count == kRoomMembers) DrawCrowd();
-  const int first = crowd.count * arrays.vertexCount;
-  PlaceAvatar(x, base, z, yaw, pitch, look, crowd.vertices + first);
-  unsigned int* index = crowd.indices + static_cast<std::size_t>(crowd.count) * arrays.indexCount;
-  for (int i = 0; i < arrays.indexCount; ++i) index[i] = static_cast<unsigned int>(first + arrays.indices[i]);
-  ++crowd.count;
+  if (Models.crowd.count == kRoomMembers) DrawCrowd();
+  const int first = Models.crowd.count * Models.arrays.vertexCount;
+  PlaceAvatar(x, base, z, yaw, pitch, look, Models.crowd.vertices + first);
+  unsigned int* index = Models.crowd.indices + static_cast<std::size_t>(Models.crowd.count) * Models.arrays.indexCount;
+  for (int i = 0; i < Models.arrays.indexCount; ++i) index[i] = static_cast<unsigned int>(first + Models.arrays.indices[i]);
+  ++Models.crowd.count;
 }
 
 void EndAvatars() {

@@ -39,16 +39,11 @@ struct LabelVertex {
   float x, y, z;
 };
 
-LabelItem items[kRoomMembers * kItemsPerMember];
-int order[kRoomMembers * kItemsPerMember];
 // A part of a label left to draw, as fractions of its plate.
 struct Part {
   float left, bottom, right, top;
 };
 const int kParts = 8192;
-Part parts[kParts];
-int partCount = 0;
-LabelVertex vertices[kParts * 4];
 
 struct Camera {
   float m[16], p[16];
@@ -62,7 +57,27 @@ struct Camera {
 // tags and bubbles lie behind nearer ones, and each pixel drawn costs as much as one of the room.
 const int kCoverCell = 4;
 const int kCoverColumns = 4096 / kCoverCell, kCoverRows = 4096 / kCoverCell;
-bool covered[kCoverRows][kCoverColumns];
+
+// This frame's labels, laid out by PrepareRoomLabels: their corners (solid tags, solid bubbles
+// and marks, then fading speech, each far to near) and the camera they were laid out for.
+struct Frame {
+  Camera cam;
+  int tags = 0, solid = 0, all = 0;
+  bool cuts = false;  // the grid holds this frame's labels: pictures may be cut by it
+};
+
+// The labels of the frame being drawn, the parts left of them, their corners and the covered
+// cells (the window's thread).
+struct LabelsRecord {
+  LabelItem items[kRoomMembers * kItemsPerMember];
+  int order[kRoomMembers * kItemsPerMember];
+  Part parts[kParts];
+  int partCount;
+  LabelVertex vertices[kParts * 4];
+  bool covered[kCoverRows][kCoverColumns];
+  Frame frame;
+};
+LabelsRecord Labels;
 
 void TakeCamera(Camera* c) {
   glGetFloatv(GL_MODELVIEW_MATRIX, c->m);
@@ -116,7 +131,7 @@ bool Collect(const Camera& cam, const ViewFrustum& frustum, const LabelAnchor* a
         generation = PlateGeneration();
         n = 0;
       }
-      LabelItem& item = items[n];
+      LabelItem& item = Labels.items[n];
       item.cell = cell;
       item.x = a.x + cam.up[0] * lift;
       item.y = a.y + cam.up[1] * lift;
@@ -182,9 +197,9 @@ bool Cells(const Camera& c, const LabelItem& item, CellSpan* outer, CellSpan* in
 
 // The whole plate as the label's one part; false when the parts are used up.
 bool Whole(LabelItem& item) {
-  if (partCount == kParts) return false;
-  item.firstPart = partCount, item.parts = 1;
-  parts[partCount++] = Part{0.0f, 0.0f, 1.0f, 1.0f};
+  if (Labels.partCount == kParts) return false;
+  item.firstPart = Labels.partCount, item.parts = 1;
+  Labels.parts[Labels.partCount++] = Part{0.0f, 0.0f, 1.0f, 1.0f};
   return true;
 }
 
@@ -197,18 +212,18 @@ bool CutAndCover(const Camera& c, LabelItem& item) {
   auto fraction = [](int cell, float from, float size) {
     return std::min(1.0f, std::max(0.0f, (static_cast<float>(cell * kCoverCell) - from) / size));
   };
-  item.firstPart = partCount, item.parts = 0;
+  item.firstPart = Labels.partCount, item.parts = 0;
   int lastFrom = -1, lastTo = -1, lastRow = -1;  // the last part's span of cells and its top row
   for (int y = outer.y0; y <= outer.y1; ++y) {
     for (int x = outer.x0; x <= outer.x1; ++x) {
-      if (covered[y][x]) continue;
+      if (Labels.covered[y][x]) continue;
       int end = x;
-      while (end + 1 <= outer.x1 && !covered[y][end + 1]) ++end;
+      while (end + 1 <= outer.x1 && !Labels.covered[y][end + 1]) ++end;
       if (item.parts > 0 && lastRow == y - 1 && lastFrom == x && lastTo == end) {
-        parts[partCount - 1].top = fraction(y + 1, box.bottom, box.height);  // the same span as below: grown up
+        Labels.parts[Labels.partCount - 1].top = fraction(y + 1, box.bottom, box.height);  // the same span as below: grown up
       } else {
-        if (partCount == kParts) return item.parts > 0 || Whole(item);
-        parts[partCount++] = Part{fraction(x, box.left, box.width), fraction(y, box.bottom, box.height),
+        if (Labels.partCount == kParts) return item.parts > 0 || Whole(item);
+        Labels.parts[Labels.partCount++] = Part{fraction(x, box.left, box.width), fraction(y, box.bottom, box.height),
                                   fraction(end + 1, box.left, box.width), fraction(y + 1, box.bottom, box.height)};
         ++item.parts;
         lastFrom = x, lastTo = end;
@@ -220,7 +235,7 @@ bool CutAndCover(const Camera& c, LabelItem& item) {
   if (item.parts == 0) return false;
   if (item.opacity >= 1.0f)
     for (int y = inner.y0; y <= inner.y1; ++y)
-      for (int x = inner.x0; x <= inner.x1; ++x) covered[y][x] = true;
+      for (int x = inner.x0; x <= inner.x1; ++x) Labels.covered[y][x] = true;
   return true;
 }
 
@@ -228,19 +243,19 @@ bool CutAndCover(const Camera& c, LabelItem& item) {
 // and marks over every tag, each kind far to near. So a bubble is hidden only by nearer bubbles,
 // a tag by every bubble and by nearer tags. Order runs near to far, and still does.
 int DropHidden(const Camera& c, int n) {
-  partCount = 0;
+  Labels.partCount = 0;
   // The view's cells only: what lies beyond it is never seen, whatever the cells say.
   const int rows = std::min(kCoverRows, c.viewport[3] / kCoverCell + 1);
   const int columns = std::min(kCoverColumns, c.viewport[2] / kCoverCell + 1);
-  for (int y = 0; y < rows; ++y) std::memset(covered[y], 0, sizeof covered[y][0] * columns);
+  for (int y = 0; y < rows; ++y) std::memset(Labels.covered[y], 0, sizeof Labels.covered[y][0] * columns);
   for (bool tags : {false, true})
     for (int i = 0; i < n; ++i) {
-      LabelItem& item = items[order[i]];
+      LabelItem& item = Labels.items[Labels.order[i]];
       if (item.tag == tags) item.dropped = !CutAndCover(c, item);
     }
   int kept = 0;
   for (int i = 0; i < n; ++i)
-    if (!items[order[i]].dropped) order[kept++] = order[i];
+    if (!Labels.items[Labels.order[i]].dropped) Labels.order[kept++] = Labels.order[i];
   return kept;
 }
 
@@ -252,7 +267,7 @@ int Corners(const Camera& cam, const LabelItem& item, LabelVertex* v) {
   // Premultiplied: the fade scales every channel.
   const unsigned char o = Byte(item.opacity);
   for (int p = 0; p < item.parts; ++p, v += 4) {
-    const Part& part = parts[item.firstPart + p];
+    const Part& part = Labels.parts[item.firstPart + p];
     const float across[4] = {part.left, part.right, part.right, part.left};
     const float upward[4] = {part.bottom, part.bottom, part.top, part.top};
     for (int k = 0; k < 4; ++k) {
@@ -268,14 +283,6 @@ int Corners(const Camera& cam, const LabelItem& item, LabelVertex* v) {
   return 4 * item.parts;
 }
 
-// This frame's labels, laid out by PrepareRoomLabels: their corners (solid tags, solid bubbles
-// and marks, then fading speech, each far to near) and the camera they were laid out for.
-struct Frame {
-  Camera cam;
-  int tags = 0, solid = 0, all = 0;
-  bool cuts = false;  // the grid holds this frame's labels: pictures may be cut by it
-};
-Frame frame;
 
 void SetState(bool solid) {
   glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT |
@@ -287,7 +294,7 @@ void SetState(bool solid) {
   glShadeModel(GL_FLAT);
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_ALPHA_TEST);
-  glInterleavedArrays(GL_T2F_C4UB_V3F, sizeof(LabelVertex), vertices);
+  glInterleavedArrays(GL_T2F_C4UB_V3F, sizeof(LabelVertex), Labels.vertices);
   if (solid) {
     // Painted in their order whatever their depth (the grid decided what shows), each writing
     // its own: walls and avatars in front of a label then draw over it, those behind are never
@@ -312,11 +319,11 @@ void ResetState() {
 }  // namespace
 
 void PrepareRoomLabels(const LabelAnchor* anchors, int count, uint32_t nowMs) {
-  frame.tags = frame.solid = frame.all = 0;
-  frame.cuts = false;
+  Labels.frame.tags = Labels.frame.solid = Labels.frame.all = 0;
+  Labels.frame.cuts = false;
   if (count <= 0) return;
   if (count > kRoomMembers) count = kRoomMembers;
-  Camera& cam = frame.cam;
+  Camera& cam = Labels.frame.cam;
   TakeCamera(&cam);
   ViewFrustum frustum;
   TakeViewFrustum(&frustum);
@@ -324,36 +331,36 @@ void PrepareRoomLabels(const LabelAnchor* anchors, int count, uint32_t nowMs) {
   // A texture that filled up while collecting starts afresh: the second round finds room.
   if (!Collect(cam, frustum, anchors, count, nowMs, false, &n)) Collect(cam, frustum, anchors, count, nowMs, true, &n);
   if (n == 0 || PlateTexture() == 0) return;
-  for (int i = 0; i < n; ++i) order[i] = i;
-  std::sort(order, order + n, [](int a, int b) { return items[a].depth < items[b].depth; });
+  for (int i = 0; i < n; ++i) Labels.order[i] = i;
+  std::sort(Labels.order, Labels.order + n, [](int a, int b) { return Labels.items[a].depth < Labels.items[b].depth; });
   n = DropHidden(cam, n);
-  frame.cuts = true;
+  Labels.frame.cuts = true;
   // Far to near: the tags (each cut to what nearer ones leave of it), then over them the bubbles
   // and typing marks, so that speech is never hidden behind a name; speech that fades, last.
   int k = 0;  // quads
   for (int pass = 0; pass < 3; ++pass) {
     for (int i = n - 1; i >= 0; --i) {
-      const LabelItem& item = items[order[i]];
+      const LabelItem& item = Labels.items[Labels.order[i]];
       const int kind = item.opacity < 1.0f ? 2 : (item.tag ? 0 : 1);
-      if (kind == pass) k += Corners(cam, item, &vertices[4 * k]) / 4;
+      if (kind == pass) k += Corners(cam, item, &Labels.vertices[4 * k]) / 4;
     }
-    if (pass == 0) frame.tags = k;
-    if (pass == 1) frame.solid = k;
+    if (pass == 0) Labels.frame.tags = k;
+    if (pass == 1) Labels.frame.solid = k;
   }
-  frame.all = k;
+  Labels.frame.all = k;
 }
 
 void DrawSolidLabels() {
-  if (frame.solid == 0) return;
+  if (Labels.frame.solid == 0) return;
   SetState(true);
-  glDrawArrays(GL_QUADS, 0, frame.solid * 4);
+  glDrawArrays(GL_QUADS, 0, Labels.frame.solid * 4);
   ResetState();
 }
 
 void DrawFadingLabels() {
-  if (frame.all == frame.solid) return;
+  if (Labels.frame.all == Labels.frame.solid) return;
   SetState(false);
-  glDrawArrays(GL_QUADS, frame.solid * 4, (frame.all - frame.solid) * 4);
+  glDrawArrays(GL_QUADS, Labels.frame.solid * 4, (Labels.frame.all - Labels.frame.solid) * 4);
   ResetState();
 }
 
@@ -361,19 +368,19 @@ bool UnhiddenPart(const float corners[4][3], float* left, float* bottom, float* 
   *left = *bottom = 0.0f;
   *right = *top = 1.0f;
   // An upright quad shows as an upright box only while the view looks level.
-  if (!frame.cuts || frame.cam.up[1] < 0.9998f) return true;
+  if (!Labels.frame.cuts || Labels.frame.cam.up[1] < 0.9998f) return true;
   float x0 = 1e9f, y0 = 1e9f, x1 = -1e9f, y1 = -1e9f;
   for (int k = 0; k < 4; ++k) {
     float px = 0.0f, py = 0.0f;
-    if (!Project(frame.cam, corners[k][0], corners[k][1], corners[k][2], &px, &py)) return true;
+    if (!Project(Labels.frame.cam, corners[k][0], corners[k][1], corners[k][2], &px, &py)) return true;
     x0 = std::min(x0, px), x1 = std::max(x1, px), y0 = std::min(y0, py), y1 = std::max(y1, py);
   }
-  x0 -= frame.cam.viewport[0], x1 -= frame.cam.viewport[0], y0 -= frame.cam.viewport[1], y1 -= frame.cam.viewport[1];
+  x0 -= Labels.frame.cam.viewport[0], x1 -= Labels.frame.cam.viewport[0], y0 -= Labels.frame.cam.viewport[1], y1 -= Labels.frame.cam.viewport[1];
   if (x0 < 0.0f || y0 < 0.0f || x1 >= kCoverColumns * kCoverCell || y1 >= kCoverRows * kCoverCell) return true;
   CellSpan seen = {1 << 20, 1 << 20, -1, -1};
   for (int y = static_cast<int>(y0) / kCoverCell; y <= static_cast<int>(y1) / kCoverCell; ++y)
     for (int x = static_cast<int>(x0) / kCoverCell; x <= static_cast<int>(x1) / kCoverCell; ++x)
-      if (!covered[y][x]) {
+      if (!Labels.covered[y][x]) {
         seen.x0 = std::min(seen.x0, x), seen.x1 = std::max(seen.x1, x);
         seen.y0 = std::min(seen.y0, y), seen.y1 = std::max(seen.y1, y);
       }

@@ -26,9 +26,26 @@
 static const float kEyeHeight = 0.6f;
 static const float kPeerBase = 0.32f;
 
-// The avatar's pictures are taken at the start of the first frame after a set-up, when the
-// window shows and its back buffer can be read back (LoadWorldFile has fitted and compiled it).
-static bool avatarPicturesDue = false;
+struct PeerView {
+  float x, z, yaw, pitch;
+  float distance;  // from the eye, on the floor
+  const RoomMember* member;
+  int slot;  // in RoomAvatars
+};
+
+// The avatars of this frame, from the window's own copy of the room: those in view (nearest
+// first), the labels over them and the near ones drawn whole. Kept here: the frame allocates
+// nothing. The avatar's pictures are taken at the start of the first frame after a set-up, when
+// the window shows and its back buffer can be read back (LoadWorldFile has fitted and compiled it).
+struct FrameRecord {
+  PeerView peers[kRoomMembers];
+  int nearest[kRoomMembers];
+  LabelAnchor anchors[kRoomMembers];
+  int peerCount, labelCount;
+  CrowdMember whole[kRoomMembers];
+  bool avatarPicturesDue;
+};
+static FrameRecord Frame;
 
 bool InitScene() {
   glEnable(GL_TEXTURE_2D);
@@ -44,7 +61,7 @@ bool InitScene() {
   FontTexture = 0;  // names from an earlier context mean nothing in this one
   ForgetPlates();
   LoadWorldFile();
-  avatarPicturesDue = true;  // taken in the first frame: a window not yet shown has no pixels
+  Frame.avatarPicturesDue = true;  // taken in the first frame: a window not yet shown has no pixels
   StartFrameTimer();
   AllocateParticles();
   CreateGlyphLists();
@@ -65,28 +82,15 @@ static void DrawRoom() {
   }
 }
 
-struct PeerView {
-  float x, z, yaw, pitch;
-  float distance;  // from the eye, on the floor
-  const RoomMember* member;
-  int slot;  // in RoomAvatars
-};
-
-// The avatars of this frame, from the window's own copy of the room; those in view (nearest
-// first), and the labels over them. Static: the frame allocates nothing.
-static PeerView peers[kRoomMembers];
-static int nearest[kRoomMembers];
-static LabelAnchor anchors[kRoomMembers];
-static int peerCount = 0, labelCount = 0;
 
 static void ReadPeers() {
-  peerCount = 0;
+  Frame.peerCount = 0;
   for (int i = 0; i < RoomAvatars.count; ++i) {
     const RoomAvatar& a = RoomAvatars.avatars[i];
     // Drawn once the peer has shown it hears us: a one-way link would stand it at the centre.
     if (!HasAvatar(a)) continue;
     const float dx = a.pose.x - LocalPose.x, dz = a.pose.z - LocalPose.z;
-    peers[peerCount++] = PeerView{a.pose.x, a.pose.z, a.pose.yaw, a.pose.pitch, std::sqrt(dx * dx + dz * dz), &a.member, i};
+    Frame.peers[Frame.peerCount++] = PeerView{a.pose.x, a.pose.z, a.pose.yaw, a.pose.pitch, std::sqrt(dx * dx + dz * dz), &a.member, i};
   }
 }
 
@@ -94,24 +98,24 @@ static void ReadPeers() {
 // whose tag shows over the bottom edge of the view.
 static int ReadPeersInView() {
   ReadPeers();
-  labelCount = 0;
-  if (peerCount == 0) {
-    PrepareRoomLabels(anchors, 0, SceneNowMs());
+  Frame.labelCount = 0;
+  if (Frame.peerCount == 0) {
+    PrepareRoomLabels(Frame.anchors, 0, SceneNowMs());
     return 0;
   }
   ViewFrustum frustum;
   TakeViewFrustum(&frustum);
   const float head = kPeerBase + AvatarTop();
   int seen = 0;
-  for (int i = 0; i < peerCount; ++i) {
-    const PeerView& peer = peers[i];
+  for (int i = 0; i < Frame.peerCount; ++i) {
+    const PeerView& peer = Frame.peers[i];
     const bool inView = SphereInView(frustum, peer.x, kPeerBase, peer.z, AvatarRadius);
     if (inView || SphereInView(frustum, peer.x, head + 0.1f, peer.z, 0.3f))
-      anchors[labelCount++] = {peer.x, head, peer.z, peer.member};
-    if (inView) nearest[seen++] = i;
+      Frame.anchors[Frame.labelCount++] = {peer.x, head, peer.z, peer.member};
+    if (inView) Frame.nearest[seen++] = i;
   }
-  std::sort(nearest, nearest + seen, [](int a, int b) { return peers[a].distance < peers[b].distance; });
-  PrepareRoomLabels(anchors, labelCount, SceneNowMs());
+  std::sort(Frame.nearest, Frame.nearest + seen, [](int a, int b) { return Frame.peers[a].distance < Frame.peers[b].distance; });
+  PrepareRoomLabels(Frame.anchors, Frame.labelCount, SceneNowMs());
   return seen;
 }
 
@@ -149,10 +153,10 @@ static void DrawPeerFigures(int seen) {
   if (seen == 0) return;
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);
-  static CrowdMember whole[kRoomMembers];
+  CrowdMember* whole = Frame.whole;
   int wholeCount = 0;
   for (int k = 0; k < seen; ++k) {
-    const PeerView& peer = peers[nearest[k]];
+    const PeerView& peer = Frame.peers[Frame.nearest[k]];
     if (peer.member->elsewhere) continue;  // drawn after the room, see through
     if (AvatarPictureFits(peer.distance, peer.pitch, viewport[3]) && LookPicturesMade(peer.member->look))
       AddAvatarPicture(peer.x, kPeerBase, peer.z, peer.yaw, LocalPose.x, LocalPose.z, peer.member->look);
@@ -171,7 +175,7 @@ static void DrawPeerFigures(int seen) {
 // blended, its depth laid first, so that the figure's own limbs never show through it.
 static void DrawElsewhereFigures(int seen) {
   int count = 0;
-  for (int k = 0; k < seen; ++k) count += peers[nearest[k]].member->elsewhere;
+  for (int k = 0; k < seen; ++k) count += Frame.peers[Frame.nearest[k]].member->elsewhere;
   if (count == 0) return;
   glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_CURRENT_BIT | GL_ENABLE_BIT);
   for (int pass = 0; pass < 2; ++pass) {
@@ -187,7 +191,7 @@ static void DrawElsewhereFigures(int seen) {
     BeginAvatars();
     glColor4f(0.75f, 0.8f, 0.95f, 0.4f);  // its look, faded and a little cold
     for (int k = 0; k < seen; ++k) {
-      const PeerView& peer = peers[nearest[k]];
+      const PeerView& peer = Frame.peers[Frame.nearest[k]];
       if (peer.member->elsewhere) DrawAvatar(peer.x, kPeerBase, peer.z, peer.yaw, peer.pitch, peer.member->look);
     }
     EndAvatars();
@@ -214,8 +218,8 @@ void SetViewProjection(int x, int y, int width, int height, double aspect) {
 }
 
 bool RenderFrame() {
-  if (avatarPicturesDue) {
-    avatarPicturesDue = false;
+  if (Frame.avatarPicturesDue) {
+    Frame.avatarPicturesDue = false;
     MakeAvatarPictures(AvatarModel);
   } else {
     MakeWornPictures();
