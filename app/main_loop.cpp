@@ -21,25 +21,27 @@ namespace {
 
 enum PassEnd { PassGoesOn, PassEndsRun, PassShutDown };
 
-// "/quit reason" has left the server: the pass that ran the line ends the run.
-bool runEndAsked = false;
+// What a run of frames keeps from pass to pass (the window's thread).
+struct RunRecord {
+  bool endAsked;         // "/quit reason" has left the server: the pass that ran the line ends the run
+  EscapeWarning escape;  // the first Escape's warning while it stands
+};
+RunRecord Run;
 
 // Escape, F1 and Home act once per press, and only while the window is active.
 bool EscapeAsked() { return TakeKeyPress(PressEscape) && AppState.isActive; }
 bool FullScreenAsked() { return TakeKeyPress(PressF1) && AppState.isActive; }
 bool LevelAsked() { return TakeKeyPress(PressHome) && AppState.isActive; }
 
-EscapeWarning escapeWarning;
-
 // Escape leaves the room: in a channel only when pressed again while its warning stands, so a
 // stray press never ends a chat; connecting or registering at once.
 bool EscapeEndsRun() {
   const uint32_t now = TickCountMs();
   if (!EscapeAsked()) {
-    if (EscapeWarningOver(&escapeWarning, now)) ShowEscapeNotice(false);
+    if (EscapeWarningOver(&Run.escape, now)) ShowEscapeNotice(false);
     return false;
   }
-  const bool leaves = TakeEscape(&escapeWarning, AppState.connectionState == InChannel, now) == EscapeLeaves;
+  const bool leaves = TakeEscape(&Run.escape, AppState.connectionState == InChannel, now) == EscapeLeaves;
   ShowEscapeNotice(!leaves);
   return leaves;
 }
@@ -95,8 +97,8 @@ PassEnd IdlePass() {
     }
     // Enter: every line of the input line (and of a paste's rest) goes to the interpreter.
     if (TakeKeyPress(PressEnter)) SubmitInputLine();
-    if (runEndAsked) {
-      runEndAsked = false;
+    if (Run.endAsked) {
+      Run.endAsked = false;
       return PassEndsRun;
     }
     if (FullScreenAsked() && ToggleFullScreenOrShutDown() == PassShutDown) return PassShutDown;
@@ -118,9 +120,9 @@ PassEnd IdlePass() {
 }  // namespace
 
 RunEnd RunFrames() {
-  runEndAsked = false;
-  if (escapeWarning.shown) ShowEscapeNotice(false);  // the last run ended by the close box
-  escapeWarning = EscapeWarning{};
+  Run.endAsked = false;
+  if (Run.escape.shown) ShowEscapeNotice(false);  // the last run ended by the close box
+  Run.escape = EscapeWarning{};
   for (;;) {
     if (StopRequested()) {  // SIGTERM, SIGINT, SIGHUP: leave as Exit does
       ProcessInputLine("/disconnect");
@@ -136,4 +138,4 @@ RunEnd RunFrames() {
   }
 }
 
-void EndRunAfterLine() { runEndAsked = true; }
+void EndRunAfterLine() { Run.endAsked = true; }
