@@ -71,12 +71,11 @@ PassEnd ToggleFullScreenOrShutDown() {
 }
 
 // The link thread's events (connected, registered, lines to show, the link's end), then in a
-// channel the position datagram when due, the presence upkeep and frame timing.
+// channel our moves handed to it and frame timing.
 void RunLinkTurn() {
   TakeLinkEvents();
   if (AppState.connectionState != InChannel) return;
-  ReportOwnMoves(&lastPositionSend);
-  ServicePresence();  // hellos, keep-alives and key blocks that are due
+  ReportOwnMoves(&lastPositionSend);  // the link thread sends them, and keeps the presence up
   AppState.frameScale = ReadElapsedMs() / 10.0f;
   AppState.sceneClock += AppState.frameScale;
 }
