@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "core/looks.h"
 #include "platform/net.h"
 #include "presence/peer_table.h"
 
@@ -45,6 +46,9 @@ void Show(PeerTable& t, int i, int8_t room, RoomMember* m) {
   m->status = room != kNoRoom ? slot.status[room] : 0;
   m->away = slot.away != 0;
   m->poseSerial = slot.poseSerial;
+  m->look = slot.look <= kLookCount ? slot.look : kLookNotTold;
+  // A typing mark only while its datagrams come: a member gone quiet is typing no longer.
+  m->typing = slot.typing && m->reach == ReachDirect;
   m->elsewhere = room != kNoRoom && slot.standsIn != kStandsAnywhere && slot.standsIn != room;
   m->pose = m->elsewhere && (slot.posedIn & RoomBit(room)) ? slot.poseIn[room] : slot.pose;
   if (!m->elsewhere) std::memcpy(m->keys, slot.keys, sizeof m->keys);  // one elsewhere walks here no more

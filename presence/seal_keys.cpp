@@ -84,6 +84,7 @@ int AgreeSeal(const SealIdentity& own, const char* ownNick, const uint8_t theirK
     return 0;
   }
   ResetReplayWindow(&pair->window);
+  std::memcpy(pair->theirKey, theirKey, sizeof pair->theirKey);
   pair->agreed = 1;
   return 1;
 }

@@ -27,6 +27,7 @@ struct SealPair {
   uint8_t sendId[kSealPairIdLength];         // carried in our datagrams to the member
   uint8_t receiveId[kSealPairIdLength];      // carried in the member's datagrams to us
   ReplayWindow window;                       // the member's counters taken so far
+  uint8_t theirKey[kSealPublicKeyLength];    // the member's public key it was agreed from
   uint8_t agreed;
   // A datagram of the member's has opened: the member seals, so its plain datagrams (which
   // anyone could have forged) are to be refused from now on.

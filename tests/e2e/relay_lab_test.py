@@ -53,7 +53,7 @@ def scenario(args):
             print("both shown through the server %.1f s after the join" % shown)
 
             # A 2 s walk, with chat both ways while it goes on, once the start's lines (names,
-            # lookups, the VERSION questions and answers) have left the line allowance to refill.
+            # lookups, the announcements and details) have left the line allowance to refill.
             time.sleep(max(0.0, SETTLE - (time.monotonic() - joined - shown)))
             mark_bob, mark_alice = bob.mark(), alice.mark()
             alice.send("/walk forward 2")
