@@ -149,6 +149,13 @@ bool PacedLineGone(LineKind kind, uint32_t ticket) {
   return static_cast<int32_t>(QueueOf(kind).gone - ticket) >= 0;  // counts that wrap compare alike
 }
 
+bool PacedLineMayGoNow() {
+  Hold hold(Out.lock);
+  if (Waiting() > 0 || Out.spareWaiting) return false;
+  Refill();
+  return MayGo();
+}
+
 int SendSpareLine(const char* text, int reserveLines) {
   {
     Hold hold(Out.lock);

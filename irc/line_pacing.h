@@ -23,6 +23,10 @@ int SendPaced(const char* text, LineKind kind);
 // and gather into it whatever came meanwhile. 0 in *ticket when the queue was full.
 int SendPacedWithTicket(const char* text, LineKind kind, uint32_t* ticket);
 bool PacedLineGone(LineKind kind, uint32_t ticket);
+// Whether a line queued now would go at once: nothing waits and the allowance holds a line.
+// A caller that gathers many targets into one line queues it only then, so that the line
+// names everyone due by the time it can go.
+bool PacedLineMayGoNow();
 // A line that may be dropped (a relayed move, merged into the next one instead): handed to the
 // link thread to go at once only when nothing waits and the allowance keeps reserveLines more
 // lines (at most burst - 1) for typed chat; a newer one replaces it while it waits; never

@@ -96,19 +96,30 @@ bool SendMoves(uint32_t now) {
     near[count++] = {i, dx * dx + dz * dz};
   }
   count = KeepNearest(near, count, kRelayNearest);
+  // The owed among them, the one whose last move went longest ago first: where a line names
+  // fewer than all, each has its turn.
+  int owed[kRelayNearest];
+  int waiting = 0;
+  for (int j = 0; j < count; ++j) {
+    const int i = near[j].index;
+    if (!t.links[i].relay.owed) continue;
+    int at = waiting++;
+    for (; at > 0 && now - t.links[owed[at - 1]].relay.sentMs < now - t.links[i].relay.sentMs; --at)
+      owed[at] = owed[at - 1];
+    owed[at] = i;
+  }
   char targets[kTargetBytes];
   std::size_t used = 0;
   int picked[kRelayNearest];
   int n = 0;
   targets[0] = '\0';
-  for (int j = 0; j < count && n < LineTargetLimit(); ++j) {
-    RelayLink& r = t.links[near[j].index].relay;
-    if (!r.owed) continue;
-    if (!AddTarget(targets, &used, t.slots[near[j].index].nick)) {
+  for (int j = 0; j < waiting && n < LineTargetLimit(); ++j) {
+    RelayLink& r = t.links[owed[j]].relay;
+    if (!AddTarget(targets, &used, t.slots[owed[j]].nick)) {
       if (n == 0) r.owed = 0;  // a name too long for any line: nothing can reach it this way
       continue;
     }
-    picked[n++] = near[j].index;
+    picked[n++] = owed[j];
   }
   if (n == 0) return false;
   RelayMove move = {};

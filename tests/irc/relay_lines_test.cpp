@@ -173,7 +173,8 @@ TEST_F(RelayLinesTest, ServersTellHowManyTargetsALineMayName) {
       {":srv 005 me TARGMAX=PRIVMSG:,NOTICE: :are supported", kRelayNearest},
       {":srv 005 me TARGMAX=NOTICE:2 :are supported", 1},
       {":srv 005 me TARGMAX=PRIVMSG:2,NOTICE:3 MAXTARGETS=6 :are supported", 2},
-      {":srv 005 me PENALTY FNC :are supported", kRelayNearest},  // ngircd and irc2 name none: tried
+      {":srv 005 me PENALTY FNC :are supported", kRelayNearest},  // irc2 names none: tried (it took 5)
+      {":srv 005 me RFC2812 IRCD=ngIRCd CHARSET=UTF-8 :are supported", 2},  // ngircd charges a second a target
   };
   for (const auto& c : cases) {
     NoteLimitLine(":srv 001 me :Welcome");
