@@ -84,28 +84,51 @@ bool SendLine(const char* targets, const char* text, uint32_t now) {
   return true;
 }
 
-// Our state to the owed ones among the nearest relayed members, as many a line as the server
-// takes. True when a line went.
-bool SendMoves(uint32_t now) {
+// Which relayed members are among the kRelayNearest nearest: they see us walk; the others get
+// our state when the relay starts and once a minute (with several targets a line, a room of
+// twenty all see one another).
+bool Nearest[kPeerSlots];
+float Distance2[kPeerSlots];
+
+void MarkNearest() {
   PeerTable& t = Irc.peerTable;
   static RelayCandidate near[kPeerSlots];
   int count = 0;
   for (int i = 1; i < kPeerSlots; ++i) {
+    Nearest[i] = false;
     if (!t.slots[i].known || !t.links[i].relay.relayed) continue;
     float dx = t.slots[i].pose.x - Sender.pose.x, dz = t.slots[i].pose.z - Sender.pose.z;
-    near[count++] = {i, dx * dx + dz * dz};
+    Distance2[i] = dx * dx + dz * dz;
+    near[count++] = {i, Distance2[i]};
   }
   count = KeepNearest(near, count, kRelayNearest);
-  // The owed among them, the one whose last move went longest ago first: where a line names
-  // fewer than all, each has its turn.
-  int owed[kRelayNearest];
+  for (int j = 0; j < count; ++j) Nearest[near[j].index] = true;
+}
+
+// How long since our last move to the member (the longest for one that has had none).
+uint32_t MoveAge(const RelayLink& r, uint32_t now) { return r.sentMs == 0 ? 0xFFFFFFFFu : now - r.sentMs; }
+
+// Whether member a's move is due before b's: the one waiting longest, then the nearest eight,
+// then the nearer.
+bool DueBefore(int a, int b, uint32_t now) {
+  const PeerTable& t = Irc.peerTable;
+  const uint32_t ageA = MoveAge(t.links[a].relay, now), ageB = MoveAge(t.links[b].relay, now);
+  if (ageA != ageB) return ageA > ageB;
+  if (Nearest[a] != Nearest[b]) return Nearest[a];
+  return Distance2[a] <= Distance2[b];
+}
+
+// Our state to the owed ones, as many a line as the server takes, the one whose last move went
+// longest ago first, so that where a line names fewer than are owed each has its turn. True
+// when a line went.
+bool SendMoves(uint32_t now) {
+  PeerTable& t = Irc.peerTable;
+  static int owed[kPeerSlots];
   int waiting = 0;
-  for (int j = 0; j < count; ++j) {
-    const int i = near[j].index;
-    if (!t.links[i].relay.owed) continue;
+  for (int i = 1; i < kPeerSlots; ++i) {
+    if (!t.slots[i].known || !t.links[i].relay.relayed || !t.links[i].relay.owed) continue;
     int at = waiting++;
-    for (; at > 0 && now - t.links[owed[at - 1]].relay.sentMs < now - t.links[i].relay.sentMs; --at)
-      owed[at] = owed[at - 1];
+    for (; at > 0 && !DueBefore(owed[at - 1], i, now); --at) owed[at] = owed[at - 1];
     owed[at] = i;
   }
   char targets[kTargetBytes];
@@ -113,8 +136,12 @@ bool SendMoves(uint32_t now) {
   int picked[kRelayNearest];
   int n = 0;
   targets[0] = '\0';
+  // A line is for the nearest or for the others: those see only where we stand, with no key
+  // held, since nothing walks them on until our next move a minute later.
+  const bool near = waiting > 0 && Nearest[owed[0]];
   for (int j = 0; j < waiting && n < LineTargetLimit(); ++j) {
     RelayLink& r = t.links[owed[j]].relay;
+    if (Nearest[owed[j]] != near) break;
     if (!AddTarget(targets, &used, t.slots[owed[j]].nick)) {
       if (n == 0) r.owed = 0;  // a name too long for any line: nothing can reach it this way
       continue;
@@ -123,7 +150,7 @@ bool SendMoves(uint32_t now) {
   }
   if (n == 0) return false;
   RelayMove move = {};
-  std::memcpy(move.keys, t.self.keys, sizeof move.keys);
+  if (near) std::memcpy(move.keys, t.self.keys, sizeof move.keys);
   move.x = Sender.pose.x;
   move.z = Sender.pose.z;
   move.yaw = Sender.pose.yaw;
@@ -177,11 +204,13 @@ void ServiceRelay(uint32_t now) {
     const bool keysChanged = NoteOwnKeys(&Sender.keys, t.self.keys);
     const bool moving = AnyMoveKey(t.self.keys);
     const bool changed = keysChanged || (!moving && Jumped(Sender.pose, Sender.sentPose));
+    for (int i = 1; i < kPeerSlots; ++i)
+      if (t.slots[i].known) UpdateRelay(&t.links[i].relay, NoLink(i), DirectLink(i));
+    MarkNearest();
     for (int i = 1; i < kPeerSlots; ++i) {
       if (!t.slots[i].known) continue;
       RelayLink& r = t.links[i].relay;
-      UpdateRelay(&r, NoLink(i), DirectLink(i));
-      MarkRelayOwed(&r, changed, moving, now);
+      MarkRelayOwed(&r, changed && Nearest[i], moving && Nearest[i], now);
       if (r.shown && !r.reported) {
         r.reported = 1;
         NoLinkLineAdd(&shown, t.slots[i].nick);

@@ -212,6 +212,8 @@ TEST_F(RelayLinesTest, ARefusalOfTargetsLowersTheLimitAndTheRefusedGetTheMoveAga
   EXPECT_EQ(1, LineTargetLimit()) << "a refusal about anyone else changes nothing";
 }
 
+// The nearest eight see us walk, as many a line as the server allows; the farther ones learn
+// where we stand when the relay starts and once a minute.
 TEST_F(RelayLinesTest, TheEightNearestShareLinesAsTheServerAllows) {
   NoteLimitLine(":srv 005 me TARGMAX=PRIVMSG:4,NOTICE:4 :are supported");
   const char* names[] = {"m9", "m3", "m1", "m10", "m5", "m7", "m2", "m8", "m4", "m6"};
@@ -222,8 +224,24 @@ TEST_F(RelayLinesTest, TheEightNearestShareLinesAsTheServerAllows) {
   EXPECT_TRUE(server.NothingWithin(30)) << "a line a second at most";
   Service(1);
   EXPECT_EQ("PRIVMSG m5,m6,m7,m8 :\x01QIVRA-MOVE 00000000 0.00 0.00 0.0 0.0\x01\r\n", Next());
+  Irc.peerTable.SendKeyState(KeyForward, 1);
   Service(kRelayGapMs);
-  EXPECT_TRUE(server.NothingWithin(30)) << "m9 and m10 are farther than the nearest eight";
+  EXPECT_EQ("PRIVMSG m9,m10 :\x01QIVRA-MOVE 00000000 0.00 0.00 0.0 0.0\x01\r\n", Next())
+      << "the farther ones learn where we stand, with no key held: nothing would walk them on";
+  Service(kRelayGapMs);
+  EXPECT_EQ("PRIVMSG m1,m2,m3,m4 :\x01QIVRA-MOVE 10000000 0.00 0.00 0.0 0.0\x01\r\n", Next());
+  Service(kRelayGapMs);
+  EXPECT_EQ("PRIVMSG m5,m6,m7,m8 :\x01QIVRA-MOVE 10000000 0.00 0.00 0.0 0.0\x01\r\n", Next());
+  Service(kRelayGapMs);
+  EXPECT_EQ("PRIVMSG m1,m2,m3,m4 :\x01QIVRA-MOVE 10000000 0.00 0.00 0.0 0.0\x01\r\n", Next())
+      << "walking: the nearest eight in turn, a line a second";
+  Service(kRelayGapMs);
+  EXPECT_EQ("PRIVMSG m5,m6,m7,m8 :\x01QIVRA-MOVE 10000000 0.00 0.00 0.0 0.0\x01\r\n", Next());
+  Irc.peerTable.SendKeyState(KeyForward, 0);
+  for (int i = 0; i < 3; ++i) Service(kRelayGapMs);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(std::string::npos, Next().find("m9")) << "m9 and m10 see no walk";
+  Service(kRelayStillMs);
+  EXPECT_EQ("PRIVMSG m9,m10 :\x01QIVRA-MOVE 00000000 0.00 0.00 0.0 0.0\x01\r\n", Next()) << "and a move a minute";
 }
 
 TEST_F(RelayLinesTest, MovesWaitingForTheAllowanceMergeAndNeverHoldChatBack) {
