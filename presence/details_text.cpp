@@ -100,6 +100,8 @@ std::size_t FormatQivraDetails(const QivraDetails& d, char* out, std::size_t siz
     if (!d.addresses[i][0] || std::strchr(d.addresses[i], ' ')) continue;  // nothing a reader could take
     fits = fits && Append(out, size, &used, " at=") && Append(out, size, &used, d.addresses[i]);
   }
+  // Details with no word at all still differ from the announcement.
+  if (used == kPrefixLength) fits = fits && Append(out, size, &used, " ");
   fits = fits && Append(out, size, &used, "\x01");
   if (!fits) {
     out[0] = '\0';

@@ -133,6 +133,9 @@ TEST(QivraTextTest, DetailsWrittenAreReadBackAlike) {
   EXPECT_STREQ("2001:db8:3:1::2", in.addresses[1]);
   EXPECT_EQ(0u, FormatQivraDetails(out, text, 40)) << "does not fit: nothing";
   EXPECT_STREQ("", text);
+  const QivraDetails none = {};
+  ASSERT_GT(FormatQivraDetails(none, text, sizeof text), 0u);
+  EXPECT_EQ(QivraTextDetails, ReadQivraText(text, &in)) << "details without a word are no announcement";
 }
 
 }  // namespace
