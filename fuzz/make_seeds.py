@@ -147,6 +147,7 @@ def seal():
     write("seal", "counters", b"\x02" + b"".join(struct.pack("<H", s + 0x8000) for s in steps))
     write("seal", "position_tag_changed", b"\x03" + struct.pack("<H", 40) + b"\x01" + position(1, 2, 3, 4, 5))
     write("seal", "hello_untouched", b"\x03" + struct.pack("<H", 0) + b"\x00" + b"calice")
+    write("seal", "position_tag_changed_aes", b"\x07" + struct.pack("<H", 40) + b"\x01" + position(1, 2, 3, 4, 5))
     write("seal", "details_text", b"\x04\x01QIVRA ask relay rooms key=" + key_text + b" look=3 at=10.0.0.7 "
           b"at=2001:db8::9 at=host.example\x01")
     write("seal", "details_words_unknown_and_bad", b"\x04\x01QIVRA  new=1 key=" + key_text.upper() + b" look=9 at= at=a b\x01")

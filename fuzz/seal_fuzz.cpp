@@ -7,7 +7,8 @@
 //   3  two bytes of place and one of mask, then an inner datagram: sealed, one byte changed
 //      by the mask (none when 0), opened; the genuine one then opens exactly once;
 //   4  a message's text as QIVRA's CTCP (presence/details_text.h): details read are written
-//      back and read again alike, and nothing read outgrows its bounds.
+//      back and read again alike, and nothing read outgrows its bounds;
+//   7  as 3, sealed with AES-256-GCM (where the machine has it; else as 3 again).
 // A broken rule stops the run (a trap), as a crash does.
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +23,7 @@ namespace {
 
 SealIdentity me, alice;
 SealPair meWithAlice, aliceWithMe;
+SealPair meWithAliceFast, aliceWithMeFast;  // AES-256-GCM, where the machine has it
 
 void Require(bool rule) {
   if (!rule) __builtin_trap();
@@ -65,7 +67,7 @@ void Counters(const uint8_t* data, std::size_t size) {
   }
 }
 
-void RoundTrip(const uint8_t* data, std::size_t size) {
+void RoundTrip(const uint8_t* data, std::size_t size, SealPair& meWithAlice, const SealPair& aliceWithMe) {
   if (size < 4 || size - 3 > static_cast<std::size_t>(kSealInnerLength)) return;
   const char* inner = reinterpret_cast<const char*>(data + 3);
   const int innerLength = static_cast<int>(size - 3);
@@ -110,19 +112,24 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   Require(MakeSealIdentity(&me) == 1 && MakeSealIdentity(&alice) == 1);
   Require(AgreeSeal(me, "me", alice.publicKey, "alice", &meWithAlice) == 1);
   Require(AgreeSeal(alice, "alice", me.publicKey, "me", &aliceWithMe) == 1);
+  const bool fast = SealFastCipherReady();
+  Require(AgreeSeal(me, "me", alice.publicKey, "alice", &meWithAliceFast, fast) == 1);
+  Require(AgreeSeal(alice, "alice", me.publicKey, "me", &aliceWithMeFast, fast) == 1);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   ResetReplayWindow(&meWithAlice.window);  // every input starts from the same window
+  ResetReplayWindow(&meWithAliceFast.window);
   ResetDatagramIntake();
   switch (data[0] & 7) {
     case 0: KeyText(data + 1, size - 1); break;
     case 1: Stranger(data + 1, size - 1); break;
     case 2: Counters(data + 1, size - 1); break;
     case 4: DetailsText(data + 1, size - 1); break;
-    default: RoundTrip(data + 1, size - 1); break;
+    case 7: RoundTrip(data + 1, size - 1, meWithAliceFast, aliceWithMeFast); break;
+    default: RoundTrip(data + 1, size - 1, meWithAlice, aliceWithMe); break;
   }
   return 0;
 }

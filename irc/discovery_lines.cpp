@@ -150,6 +150,7 @@ bool FormatOwnDetails(bool ask, bool local, char* out, std::size_t size) {
   d.rooms = true;
   d.hasKey = t.ownSeal.made != 0;
   if (d.hasKey) std::memcpy(d.key, t.ownSeal.publicKey, sizeof d.key);
+  d.fast = d.hasKey && SealFastCipherReady();
   d.look = t.ownLook;
   d.addressCount = OwnAddressesForDetails(local, d.addresses, kDetailAddresses);
   return FormatQivraDetails(d, out, size) > 0;
@@ -199,7 +200,7 @@ void SettleLine(LineOut* line, LineKind kind, uint32_t now) {
 void TakeDetails(int index, const char* sender, const QivraDetails& d) {
   PeerTable& t = Irc.peerTable;
   const uint32_t now = TickCountMs();
-  if (d.hasKey) t.AgreeKeys(index, d.key);
+  if (d.hasKey) t.AgreeKeys(index, d.key, d.fast);
   NoteDetails(&t.links[index].discovery, DetailsHeard{d.ask, d.relay, d.rooms, d.look}, now);
   if (d.look) t.slots[index].look = d.look;
   if (d.rooms) t.slots[index].tellsRooms = 1;

@@ -32,6 +32,8 @@ void TakeWord(const char* word, std::size_t length, QivraDetails* d) {
     d->relay = true;
   } else if (Is(word, length, "rooms")) {
     d->rooms = true;
+  } else if (Is(word, length, "aes")) {
+    d->fast = true;
   } else if (HasPrefix(word, length, "key=", &at)) {
     d->hasKey = ParseSealKeyText(word + at, static_cast<int>(length - at), d->key) == 1 || d->hasKey;
   } else if (HasPrefix(word, length, "look=", &at)) {
@@ -91,6 +93,7 @@ std::size_t FormatQivraDetails(const QivraDetails& d, char* out, std::size_t siz
     FormatSealKeyText(d.key, key);
     fits = fits && Append(out, size, &used, " key=") && Append(out, size, &used, key);
   }
+  if (d.fast) fits = fits && Append(out, size, &used, " aes");
   if (d.look >= 1 && d.look <= 8) {
     char look[16];
     std::snprintf(look, sizeof look, " look=%d", d.look);

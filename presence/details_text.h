@@ -2,11 +2,12 @@
 // joining, and the details two members trade privately once each has shown that it runs QIVRA.
 //
 //   announcement   \x01QIVRA\x01
-//   details        \x01QIVRA [ask] [relay] [rooms] [key=<64 hex>] [look=<1..8>] [at=<address>]...\x01
+//   details        \x01QIVRA [ask] [relay] [rooms] [key=<64 hex>] [aes] [look=<1..8>] [at=<address>]...\x01
 //
 // "ask": the sender lacks ours and wants them; "relay": it takes moves relayed through the
 // server; "rooms": its positions name their room; "key": its public key for sealed datagrams
-// this session; "at": an address (or host name) to greet it at, up to four. Words a reader does
+// this session; "aes": its machine seals with AES-256-GCM as fast as it can (two that both say
+// so use it); "at": an address (or host name) to greet it at, up to four. Words a reader does
 // not know are passed over, so later clients may add some.
 #pragma once
 #include <cstddef>
@@ -23,6 +24,7 @@ struct QivraDetails {
   bool rooms;
   bool hasKey;
   uint8_t key[kSealPublicKeyLength];
+  bool fast;
   uint8_t look;  // 0: not told
   int addressCount;
   char addresses[kDetailAddresses][kDetailAddressLength];

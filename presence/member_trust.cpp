@@ -27,13 +27,13 @@ bool PeerTable::MayGreet(int index, const LinkAddress& a) const {
   return a.fromServer && (serverFamily == 0 || a.address.family == serverFamily);
 }
 
-int PeerTable::AgreeKeys(int index, const uint8_t theirKey[kSealPublicKeyLength]) {
+int PeerTable::AgreeKeys(int index, const uint8_t theirKey[kSealPublicKeyLength], bool fast) {
   if (!Member(*this, index)) return 0;
   SealPair& pair = seals[index];
   // The same key again (its details repeated, or after a new nickname, which the server vouches
   // for): the pair and its window stay, so nothing it took before can be taken again.
   if (pair.agreed && std::memcmp(pair.theirKey, theirKey, sizeof pair.theirKey) == 0) return 1;
-  return AgreeSeal(ownSeal, self.nick, theirKey, slots[index].nick, &pair);
+  return AgreeSeal(ownSeal, self.nick, theirKey, slots[index].nick, &pair, fast && SealFastCipherReady());
 }
 
 bool PeerTable::SealsTo(int index) const {

@@ -123,7 +123,8 @@ class PeerTable {
   // server shows everyone anyway).
   bool MayGreet(int index, const LinkAddress& address) const;
   // Agrees keys with the member from its public key (its details): 1, or 0 (not agreed).
-  int AgreeKeys(int index, const uint8_t theirKey[kSealPublicKeyLength]);
+  // fast: its details said "aes" and this machine has it too.
+  int AgreeKeys(int index, const uint8_t theirKey[kSealPublicKeyLength], bool fast = false);
   // Whether our datagrams to the member are sealed: keys agreed, and it has ours.
   bool SealsTo(int index) const;
   // Every datagram to a member goes here: sealed when SealsTo, plain otherwise. ttl > 0: that

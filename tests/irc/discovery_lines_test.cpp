@@ -42,8 +42,8 @@ class DiscoveryLinesTest : public ClientTest {
     EXPECT_EQ("WHO " + channel + "\r\n", Next());
   }
   std::string Details(const std::string& targets, bool ask) {
-    return "NOTICE " + targets + " :\x01QIVRA " + (ask ? "ask " : "") + "relay rooms key=" + key + " at=" +
-           TestAddress(0) + "\x01\r\n";
+    return "NOTICE " + targets + " :\x01QIVRA " + (ask ? "ask " : "") + "relay rooms key=" + key +
+           (SealFastCipherReady() ? " aes" : "") + " at=" + TestAddress(0) + "\x01\r\n";
   }
   char key[kSealKeyTextLength + 1];
 };

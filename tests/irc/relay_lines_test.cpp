@@ -70,7 +70,9 @@ TEST_F(RelayLinesTest, MembersWhoseDetailsSayRelayAreShownThroughTheServerUntilA
   Service();
   char key[kSealKeyTextLength + 1];
   FormatSealKeyText(Irc.peerTable.ownSeal.publicKey, key);
-  EXPECT_EQ("NOTICE bob :\x01QIVRA relay rooms key=" + std::string(key) + " at=" + TestAddress(0) + "\x01\r\n", Next())
+  EXPECT_EQ("NOTICE bob :\x01QIVRA relay rooms key=" + std::string(key) + (SealFastCipherReady() ? " aes" : "") +
+                " at=" + TestAddress(0) + "\x01\r\n",
+            Next())
       << "ours, to the member that has shown that it runs QIVRA";
   EXPECT_TRUE(server.NothingWithin(30)) << "no move before the No direct link time";
   EXPECT_EQ(0, Pass(kBobMove)) << "a move from a member not relayed is dropped unseen";

@@ -90,10 +90,10 @@ TEST(QivraTextTest, AnnouncementsAndDetailsAreReadWordByWord) {
   for (const auto& k : kinds) EXPECT_EQ(k.kind, ReadQivraText(k.text, &d)) << k.text;
 
   const std::string key(64, 'a'), upper(64, 'A'), zeros(64, '0');
-  const std::string text = "\x01QIVRA ask  relay rooms key=" + key + " look=4 at=10.0.0.7 at=2001:db8::9 "
+  const std::string text = "\x01QIVRA ask  relay rooms key=" + key + " aes look=4 at=10.0.0.7 at=2001:db8::9 "
                            "at=host.example at=fourth at=fifth\x01";
   ASSERT_EQ(QivraTextDetails, ReadQivraText(text.c_str(), &d));
-  EXPECT_TRUE(d.ask && d.relay && d.rooms && d.hasKey);
+  EXPECT_TRUE(d.ask && d.relay && d.rooms && d.hasKey && d.fast);
   EXPECT_EQ(0xAA, d.key[0]);
   EXPECT_EQ(4, d.look);
   ASSERT_EQ(kDetailAddresses, d.addressCount) << "four addresses at most";
@@ -112,7 +112,7 @@ TEST(QivraTextTest, AnnouncementsAndDetailsAreReadWordByWord) {
 
 TEST(QivraTextTest, DetailsWrittenAreReadBackAlike) {
   QivraDetails out = {};
-  out.relay = out.rooms = out.hasKey = true;
+  out.relay = out.rooms = out.hasKey = out.fast = true;
   for (int i = 0; i < kSealPublicKeyLength; ++i) out.key[i] = static_cast<uint8_t>(i * 7 + 1);
   out.look = 8;
   out.addressCount = 3;
@@ -127,7 +127,7 @@ TEST(QivraTextTest, DetailsWrittenAreReadBackAlike) {
   QivraDetails in;
   ASSERT_EQ(QivraTextDetails, ReadQivraText(text, &in));
   EXPECT_EQ(0, std::memcmp(out.key, in.key, sizeof in.key));
-  EXPECT_TRUE(in.relay && in.rooms && !in.ask);
+  EXPECT_TRUE(in.relay && in.rooms && in.fast && !in.ask);
   EXPECT_EQ(8, in.look);
   ASSERT_EQ(2, in.addressCount);
   EXPECT_STREQ("2001:db8:3:1::2", in.addresses[1]);
