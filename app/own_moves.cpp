@@ -8,6 +8,7 @@
 #include "core/app_state.h"
 #include "irc/room_publish.h"
 #include "irc/session.h"
+#include "platform/gui_window.h"
 #include "platform/ticks.h"
 #include "scene/movement.h"
 #include "scene/room_avatars.h"
@@ -22,6 +23,10 @@ RoomView Newest;  // 60 KB: the last view taken from the session
 void ReportOwnMoves(uint32_t* lastPositionSend) {
   const bool due = PositionReportDue(TickCountMs(), *lastPositionSend, Settings.packetRate, AppState.positionDirty);
   SessionMove(LocalKeys, LocalPose, due);  // the keys that changed go at once
+  // Text in the input line is a line being typed: the others see a typing mark (a change only).
+  char first[2] = "";
+  if (AppState.inputLine) GetWidgetText(AppState.inputLine, first, sizeof first);
+  SessionTyping(first[0] != '\0');
   if (!due) return;
   *lastPositionSend = TickCountMs();
   AppState.positionDirty = false;

@@ -7,6 +7,7 @@
 #include "console/console_log.h"
 #include "console/settings.h"
 #include "console/trusted_certificates.h"
+#include "core/looks.h"
 #include "irc/session.h"
 #include "irc/link_results.h"
 #include "irc/words/connection_lines.h"
@@ -32,6 +33,7 @@ SessionConfig ConfigFromSettings() {
   std::snprintf(c.bindAddress, sizeof c.bindAddress, "%s", bind ? bind : "");
   const char* ipv6 = std::getenv("QIVRA_IPV6");
   c.ipv4Only = ipv6 && std::strcmp(ipv6, "off") == 0;
+  c.look = static_cast<uint8_t>(LookFromImage(Settings.image, Settings.nickname));  // what the others see
   return c;
 }
 

@@ -110,10 +110,11 @@ def models():
 # -- datagram runs ---------------------------------------------------------------------------
 ALICE, BOB, STRANGER = 0, 1, 2
 PORT_6669, PORT_40000 = 0, 1
+SEALED = 16  # the harness seals the bytes with alice's keys first
 
 
-def record(source, port, data):
-    return bytes([source | (port << 2)]) + struct.pack("<H", len(data)) + data
+def record(source, port, data, sealed=0):
+    return bytes([source | (port << 2) | sealed]) + struct.pack("<H", len(data)) + data
 
 
 def position(*values):
@@ -130,6 +131,10 @@ def datagrams():
           + record(STRANGER, PORT_6669, b"calice") + record(BOB, PORT_40000, b"i\x09\x02"))
     write("datagrams", "empty_short_and_long", record(ALICE, PORT_6669, b"calice") + record(ALICE, PORT_6669, b"")
           + record(ALICE, PORT_6669, b"d\x00\x00") + record(ALICE, PORT_6669, b"d" * 2060))
+    write("datagrams", "sealed_hello_typing_then_plain", record(ALICE, PORT_40000, b"calice\x00rooms seal look=4", SEALED)
+          + record(ALICE, PORT_40000, b"t\x01", SEALED) + record(ALICE, PORT_6669, position(1, 2, 3, 4, 5), SEALED)
+          + record(ALICE, PORT_6669, position(9, 9, 0, 0, 0)) + record(ALICE, PORT_6669, b"t\x00")
+          + record(STRANGER, PORT_6669, b"t", SEALED) + record(BOB, PORT_6669, b"e" + bytes(40), SEALED))
 
 
 def seal():
@@ -142,6 +147,10 @@ def seal():
     write("seal", "counters", b"\x02" + b"".join(struct.pack("<H", s + 0x8000) for s in steps))
     write("seal", "position_tag_changed", b"\x03" + struct.pack("<H", 40) + b"\x01" + position(1, 2, 3, 4, 5))
     write("seal", "hello_untouched", b"\x03" + struct.pack("<H", 0) + b"\x00" + b"calice")
+    write("seal", "position_tag_changed_aes", b"\x07" + struct.pack("<H", 40) + b"\x01" + position(1, 2, 3, 4, 5))
+    write("seal", "details_text", b"\x04\x01QIVRA ask relay rooms key=" + key_text + b" look=3 at=10.0.0.7 "
+          b"at=2001:db8::9 at=host.example\x01")
+    write("seal", "details_words_unknown_and_bad", b"\x04\x01QIVRA  new=1 key=" + key_text.upper() + b" look=9 at= at=a b\x01")
 
 
 if __name__ == "__main__":

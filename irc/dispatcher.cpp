@@ -8,6 +8,7 @@
 
 #include "core/ignore_list.h"
 #include "core/irc_case.h"
+#include "irc/discovery_lines.h"
 #include "irc/handshake.h"
 #include "irc/irc_client.h"
 #include "irc/membership.h"
@@ -37,6 +38,7 @@ static int HandlePrivmsg(const IrcMessage& m, IrcEvent* event) {
     // Only with members of the channel, and never with "PRESENCE off".
     return index && !Irc.presenceOff ? HandleHandshake(index, sender, text) : EventNone;
   }
+  if (TakeQivraText(sender, target, text)) return EventNone;  // an announcement or details
   bool toChannel = IsChannelName(target);
   if (!toChannel && TakeRelayMove(sender, text)) return EventNone;
   if (!sender[0]) return EventNone;  // a server's message: nobody to show it from
@@ -97,9 +99,12 @@ int DispatchMessage(const IrcMessage& m, IrcEvent* event) {
   const char* c = m.command;
   if (std::strcmp(c, "PRIVMSG") == 0) return HandlePrivmsg(m, event);
   if (std::strcmp(c, "NOTICE") == 0) {
-    if (TakeRelayVersionReply(SenderOf(m), Param(m, 1))) return EventNone;
+    if (TakeQivraText(SenderOf(m), Param(m, 0), Param(m, 1))) return EventNone;
+    // Some clients answer a CTCP they do not know, our announcement among them: not shown.
+    if (std::strncmp(Param(m, 1), "\x01" "ERRMSG QIVRA", 13) == 0) return EventNone;
     return HandleNotice(m, event);
   }
+  if (TakeTargetRefusal(m)) return EventHandled;  // a line of ours named more than it takes
   if (std::strcmp(c, "JOIN") == 0) return HandleJoin(m, event);
   if (std::strcmp(c, "PART") == 0) return HandlePart(m, event);
   if (std::strcmp(c, "QUIT") == 0) return HandleQuit(m, event);

@@ -1,5 +1,7 @@
-// The address handshake between QIVRA clients over IRC: our addresses told in ":Q"/":A" private
-// messages, the members' hosts as the server shows them, resolved and greeted.
+// The address handshake of the QIVRA version before this one, ":Q"/":A" private messages, kept for
+// members that run it, and the members' hosts as the server shows them, resolved and greeted.
+// An address of ours goes only to a member that has shown that it runs QIVRA (its own ":Q" or
+// ":A", or any other sign: irc/discovery_lines.cpp); newer members get it in their details.
 #include "irc/handshake.h"
 
 #include <cstring>
@@ -51,15 +53,19 @@ static bool IsSameHouse(int index) {
   return Irc.peerTable.links[index].sameHouse != 0;
 }
 
-// A member whose host is our own public address sits behind our router: tell it our local
-// address (once), so that each side greets the other there as well.
-static void AskSameHouse(int index, const char* nick) {
-  {
-    PeerLink& link = Irc.peerTable.links[index];
-    link.sameHouse = 1;
-    if (link.askedLocal) return;
-    link.askedLocal = 1;
+// A member whose host is our own public address sits behind our router: it is told our local
+// address (once), so that each side greets the other there as well; an older one in a ":Q",
+// a newer one in our details, but only once it has shown that it runs QIVRA.
+static void TellSameHouse(int index, const char* nick) {
+  PeerLink& link = Irc.peerTable.links[index];
+  link.sameHouse = 1;
+  if (!link.discovery.shown) return;
+  if (link.discovery.speaks) {
+    OweDetailsAgain(&link.discovery, TickCountMs());
+    return;
   }
+  if (link.askedLocal) return;
+  link.askedLocal = 1;
   SendHostAnswer(nick, 'Q', true);
 }
 
@@ -89,6 +95,8 @@ int HandleHandshake(int index, const char* sender, const char* params) {
   // The letter follows \x01 VERSION \x01 and one more character (normally ':').
   char letter = std::strlen(text) > 9 ? text[9] : '\0';
   const char* host = letter ? text + 10 : "";
+  // Only a QIVRA client sends these: the member may be told our addresses from now on.
+  if (Irc.peerTable.ShowQivra(index, SignAddressLine, false) && IsSameHouse(index)) TellSameHouse(index, sender);
   if (letter == 'Q' && !MayAnswer(index)) return EventNone;
   if (letter == 'Q') SendHostAnswer(sender, 'A', IsSameHouse(index));
   // An address the peer names is one more place to greet it; the peer's lines may name any
@@ -105,7 +113,7 @@ bool IsHandshake(const char* target, const char* text) {
 
 
 // A looked-up host, on the link thread: a member's own message names one more address; the
-// server's host is greeted, tells a housemate, or else the member is asked itself.
+// server's host is greeted (as far as MayGreet allows) or tells of a housemate.
 static void MemberHostResolved(const ResolvedHost& r) {
   if (!StillMember(r)) return;  // left, or another member took the slot meanwhile
   if (r.origin == HostFromPeer) {
@@ -113,8 +121,13 @@ static void MemberHostResolved(const ResolvedHost& r) {
     return;
   }
   if (r.found) Irc.peerTable.AddPeerAddresses(r.index, r.addresses);
-  if (IsOwnPublicHost(r.host, r.addresses)) AskSameHouse(r.index, r.nick);
-  if (!r.found && !IsSameHouse(r.index)) SendHostAnswer(r.nick, 'Q', false);  // ask the peer itself
+  if (IsOwnPublicHost(r.host, r.addresses)) TellSameHouse(r.index, r.nick);
+  // A host that does not resolve (a cloak) is not asked about: a member that runs QIVRA tells
+  // its addresses itself, and nobody else hears a word of ours.
+}
+
+void TakeNamedHost(int index, const char* nick, const char* host) {
+  ResolveMemberHost(index, nick, host, HostFromPeer, MemberHostResolved);
 }
 
 // A member's host as the server sees it (a WHOIS or WHO reply, a JOIN's prefix): resolved off

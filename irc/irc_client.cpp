@@ -102,6 +102,9 @@ int IrcClient::OpenLinks() {
     return 0;
   }
   datagramLink.Bind(kPresencePort);
+  // A key pair of this session's own for sealed datagrams; without one, members get plain ones.
+  MakeSealIdentity(&peerTable.ownSeal);
+  peerTable.ownLook = look;
   return 1;
 }
 

@@ -33,6 +33,7 @@ class IrcClient {
   bool askRouter = false;  // the home router is asked to forward the presence port
   // "PRESENCE off": no datagram socket, no address handshake, no member look-ups, chat only.
   bool presenceOff = false;
+  uint8_t look = 0;  // our look, named in hellos and details (0: none)
 
   IrcClient();  // hands the peer table its link, the output buffer and the WHOIS request
   // Opens the stream socket and (unless presenceOff) the datagram socket bound to the presence

@@ -20,6 +20,8 @@ struct LineQueue {
   std::size_t head = 0;  // where the oldest line begins
   std::size_t used = 0;
   int lines = 0;
+  uint32_t pushed = 0;  // lines ever queued: the last one's ticket
+  uint32_t gone = 0;    // lines ever sent or dropped: every ticket up to it has gone
 
   bool Push(const char* text) {
     std::size_t n = strnlen(text, kIrcLineLength - 1) + 1;
@@ -27,6 +29,7 @@ struct LineQueue {
     for (std::size_t i = 0; i < n; ++i) bytes[(head + used + i) % size] = i + 1 < n ? text[i] : '\0';
     used += n;
     ++lines;
+    ++pushed;
     return true;
   }
   void Pop(char* out) {  // out holds kIrcLineLength bytes; the queue is not empty
@@ -39,8 +42,9 @@ struct LineQueue {
     head = (head + n + 1) % size;
     used -= n + 1;
     --lines;
+    ++gone;
   }
-  void Clear() { head = used = 0, lines = 0; }
+  void Clear() { head = used = 0, lines = 0, gone = pushed; }
 };
 
 // Everything about the outgoing lines, as one record: the queues under the client lock, the
@@ -86,6 +90,10 @@ LineQueue& NextQueue() {
   return Out.lookups.lines > 0 ? Out.lookups : Out.answers;
 }
 
+LineQueue& QueueOf(LineKind kind) {
+  return kind == ChatLine ? Out.chat : kind == LookupLine ? Out.lookups : Out.answers;
+}
+
 // Takes the next line the pace lets go (chat first) into out, under the lock. False: none.
 bool TakeDueLine(char* out, bool chatOnly, bool ignorePace) {
   Hold hold(Out.lock);
@@ -120,14 +128,32 @@ void EndLinePacing() {
 }
 
 int SendPaced(const char* text, LineKind kind) {
+  uint32_t ticket = 0;
+  return SendPacedWithTicket(text, kind, &ticket);
+}
+
+int SendPacedWithTicket(const char* text, LineKind kind, uint32_t* ticket) {
   bool queued;
   {
     Hold hold(Out.lock);
-    LineQueue& queue = kind == ChatLine ? Out.chat : kind == LookupLine ? Out.lookups : Out.answers;
+    LineQueue& queue = QueueOf(kind);
     queued = queue.Push(text);
+    *ticket = queued ? queue.pushed : 0;
   }
   NetRaiseWakeSignal(Out.signal);
   return queued ? 1 : -1;
+}
+
+bool PacedLineGone(LineKind kind, uint32_t ticket) {
+  Hold hold(Out.lock);
+  return static_cast<int32_t>(QueueOf(kind).gone - ticket) >= 0;  // counts that wrap compare alike
+}
+
+bool PacedLineMayGoNow() {
+  Hold hold(Out.lock);
+  if (Waiting() > 0 || Out.spareWaiting) return false;
+  Refill();
+  return MayGo();
 }
 
 int SendSpareLine(const char* text, int reserveLines) {

@@ -4,6 +4,7 @@
 // Every line is queued; only the link thread sends, outside the client lock, so that no thread
 // waits for the network while holding anything the window's thread needs.
 #pragma once
+#include <cstdint>
 
 // AnswerLine: what other clients asked of us (the ":A" address answers). Last, so that nobody's
 // questions can hold up the lookups of members who just came.
@@ -17,6 +18,15 @@ void EndLinePacing();
 
 // Queues the line for the link thread and wakes it. 1, or -1 when the queue is full.
 int SendPaced(const char* text, LineKind kind);
+// The same, with the line's ticket in its queue: PacedLineGone(kind, ticket) says when it has
+// been sent (or dropped with its queue), so that a caller can hold its next line until then
+// and gather into it whatever came meanwhile. 0 in *ticket when the queue was full.
+int SendPacedWithTicket(const char* text, LineKind kind, uint32_t* ticket);
+bool PacedLineGone(LineKind kind, uint32_t ticket);
+// Whether a line queued now would go at once: nothing waits and the allowance holds a line.
+// A caller that gathers many targets into one line queues it only then, so that the line
+// names everyone due by the time it can go.
+bool PacedLineMayGoNow();
 // A line that may be dropped (a relayed move, merged into the next one instead): handed to the
 // link thread to go at once only when nothing waits and the allowance keeps reserveLines more
 // lines (at most burst - 1) for typed chat; a newer one replaces it while it waits; never

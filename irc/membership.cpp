@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/irc_case.h"
+#include "irc/discovery_lines.h"
 #include "irc/handshake.h"
 #include "irc/irc_client.h"
 #include "irc/nick_regain.h"
@@ -175,11 +176,12 @@ void EndOfNames(const IrcMessage& m) {
   const int8_t room = Irc.peerTable.rooms.Find(Param(m, 1));
   if (room == kNoRoom || !(Lookups.namesPending & RoomBit(room))) return;
   Lookups.namesPending &= ~RoomBit(room);
-  if (Irc.presenceOff) return;  // nobody is looked up
+  if (Irc.presenceOff) return;  // nobody is looked up, and QIVRA is not announced
   for (int i = 1; i < kPeerSlots; ++i)
     if (Irc.peerTable.slots[i].known && (Irc.peerTable.slots[i].rooms & RoomBit(room)))
       Lookups.awaitingWho[i] |= RoomBit(room);
   SendLookupLine("WHO %s", Param(m, 1));
+  AnnounceInChannel(Param(m, 1));
 }
 
 // «<me> #channel <user> <host> <server> <nick> <flags> :<hops> <full name>»: the same host a

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <strings.h>
 
+#include "irc/discovery_lines.h"
 #include "irc/irc_client.h"
 #include "irc/receive_thread.h"
 #include "irc/relay_lines.h"
@@ -88,6 +89,31 @@ void LocalAddressText(char* out, std::size_t size) {
   }
 }
 
+int OwnAddressesForDetails(bool local, char (*out)[kDetailAddressLength], int most) {
+  if (most < 1) return 0;
+  if (local) {
+    LocalAddressText(out[0], kDetailAddressLength);
+    return out[0][0] ? 1 : 0;
+  }
+  ReachableAddressText(out[0], kDetailAddressLength);
+  int n = out[0][0] ? 1 : 0;
+  NetAddress first = {};
+  const bool literal = n && NetParseAddress(out[0], &first);
+  // The other family: the address this machine would send from to the far side of the
+  // internet (no packet goes anywhere). Only an address others can reach is worth naming.
+  static const char* const kFarAway[] = {"2001:db8::1", "192.0.2.1"};
+  for (const char* far : kFarAway) {
+    NetAddress probe = {};
+    if (n >= most || !NetParseAddress(far, &probe)) continue;
+    if ((literal && probe.family == first.family) || (probe.family == kNetIPv6 && !LinkIPv6)) continue;
+    const NetAddress own = NetSourceAddressToward(probe);
+    if (!NetAddressIsPublic(own) || (literal && own == first)) continue;
+    NetAddressText(own, out[n], kDetailAddressLength);
+    ++n;
+  }
+  return n;
+}
+
 bool IsOwnPublicHost(const char* host, const HostAddresses& addresses) {
   const NetAddress router = NetAddressFromV4(RouterPublicAddress());
   std::lock_guard<std::mutex> hold(OwnHostMutex);
@@ -136,6 +162,7 @@ void ServicePresence() {
   while (Irc.peerTable.NextNoLinkReport(now, nick)) NoLinkLineAdd(&due, nick);
   char text[sizeof due.names + 96];
   if (FormatNoLinkLine(due, text, sizeof text)) HandOverPresenceText(text);
+  ServiceDiscovery(now);  // our details to the members that have shown that they run QIVRA
   ServiceRelay(now);  // members without a direct link, through the server
   if (RouterPortTakeReport(text, sizeof text)) HandOverPresenceText(text);
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include "irc/irc_message.h"
 
+#include "presence/details_text.h"
 #include "presence/host_lookup.h"
 
 // Takes our own host from the server's welcome line («:srv 001 me :Welcome ... me!user@host»);
@@ -22,6 +23,11 @@ void ReachableAddressText(char* out, std::size_t size);
 bool ReachableIPv4Text(const char* nick, char* out, std::size_t size);
 // Our address on the local network, for a peer behind the same router.
 void LocalAddressText(char* out, std::size_t size);
+// The addresses our details name (each kDetailAddressLength bytes, at most `most`): the local
+// one for a member behind our router; else the one above that peers anywhere can reach, and
+// beside it one of the other family (IPv6 beside IPv4 or the reverse) when this machine has
+// one that can be reached from anywhere. The count.
+int OwnAddressesForDetails(bool local, char (*out)[kDetailAddressLength], int most);
 // True when a member's host (as the server shows it, with the addresses it resolved to, if any)
 // is our own public one: the member is behind the same router.
 bool IsOwnPublicHost(const char* host, const HostAddresses& addresses);

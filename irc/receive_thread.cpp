@@ -132,6 +132,7 @@ void TakeConfig(const SessionConfig& c) {
   std::snprintf(Irc.login.password, sizeof Irc.login.password, "%s", c.saslPassword);
   Irc.presenceOff = !c.presence;
   Irc.askRouter = c.askRouter && c.presence;  // "ROUTER off", or no presence to forward
+  Irc.look = c.look;
   // Positions far outside the room are nobody's: the intake drops them. Without a room (the
   // headless peer) the wide default stays.
   float room[4];
@@ -157,6 +158,8 @@ bool ConnectLink() {
   Irc.streamLink.abandon = &StopReceive;
   int result = Irc.streamLink.Connect(Irc.server, Irc.port);
   if (result == 1) {
+    // Members not yet shown to run QIVRA are greeted only in the family the server shows us in.
+    Irc.peerTable.serverFamily = NetLocalAddressOf(Irc.streamLink.socket).family;
     StartServerWatch();
     StartLogin();
     RouterPortStart(Irc.askRouter, LinkBindAddress);

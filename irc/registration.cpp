@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "irc/discovery_lines.h"
 #include "irc/motd_rule.h"
 #include "irc/nick_regain.h"
 #include "irc/peer_reach.h"

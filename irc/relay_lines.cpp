@@ -1,12 +1,10 @@
-// The relay's IRC side: asking, sending and taking moves as private CTCP messages.
+// The relay's IRC side: sending and taking moves as private CTCP messages.
 //
-// Who takes relayed moves is found without changing anything an older client reads: when a
-// member has had no direct link for the "No direct link" time, it gets an ordinary
-// "\x01VERSION\x01" request (every client, older QIVRA ones included, answers that in the
-// usual way, with a NOTICE "\x01VERSION <text>\x01"). Our own answer's text ends with the word
-// "relay/1" (irc/ctcp.cpp), so a reply carrying it announces a client that takes moves; the
-// ":Q"/":A" address messages stay exactly as they were. Moves go only to members that
-// announced, as "PRIVMSG a,b :\x01QIVRA-MOVE <keys> <x> <z> <yaw> <pitch>\x01"
+// Who takes relayed moves is known from the details members trade (irc/discovery_lines.cpp: the
+// "relay" word); a member of the version before this one asks "\x01VERSION\x01" at its own "No
+// direct link" moment, and our answer's text ends with the word "relay/1" (irc/words/
+// ctcp_lines.cpp), after which its first move shows that it relays. Moves go only to members
+// relayed this way, as "PRIVMSG a,b :\x01QIVRA-MOVE <keys> <x> <z> <yaw> <pitch>\x01"
 // (presence/relay_state.h), and are taken only from members relayed on our side too.
 // They use only the line allowance that typed chat leaves over, at most one a second: a move
 // that cannot go yet is not queued, it is formed afresh from the newest state when it can.
@@ -17,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "irc/discovery_lines.h"
 #include "irc/irc_client.h"
 #include "irc/receive_thread.h"
 #include "irc/irc_message.h"
@@ -27,8 +26,6 @@
 #include "presence/relay_state.h"
 
 const char kRelayWord[] = "relay/1";
-const char kQivraRequest[] = "\x01QIVRA\x01";
-const char kQivraTokens[] = "relay rooms";
 
 namespace {
 
@@ -41,7 +38,6 @@ struct RelaySender {
   RelayOwnKeys keys;
   uint32_t lastLineMs;
   bool sentAny;
-  int targetLimit = 1;
 };
 RelaySender Sender;
 
@@ -52,8 +48,13 @@ bool DirectLink(int i) {
   return t.slots[i].active && t.links[i].confirmed;
 }
 
-// No direct link since the "No direct link" time passed.
-bool NoLink(int i) { return Irc.peerTable.links[i].reported && !DirectLink(i); }
+// A member that has shown that it runs QIVRA and has had no direct link since the "No direct
+// link" time passed.
+bool NoLink(int i) {
+  const PeerTable& t = Irc.peerTable;
+  const bool late = static_cast<uint32_t>(TickCountMs() - t.links[i].enteredMs) >= t.noLinkReportMs;
+  return t.links[i].discovery.shown && late && !DirectLink(i);
+}
 
 // Appends nick to a target list "a,b"; false when it would not fit.
 bool AddTarget(char* list, std::size_t* used, const char* nick) {
@@ -83,35 +84,73 @@ bool SendLine(const char* targets, const char* text, uint32_t now) {
   return true;
 }
 
-// Our state to the owed ones among the nearest relayed members, as many a line as the server
-// takes. True when a line went.
-bool SendMoves(uint32_t now) {
+// Which relayed members are among the kRelayNearest nearest: they see us walk; the others get
+// our state when the relay starts and once a minute (with several targets a line, a room of
+// twenty all see one another).
+bool Nearest[kPeerSlots];
+float Distance2[kPeerSlots];
+
+void MarkNearest() {
   PeerTable& t = Irc.peerTable;
   static RelayCandidate near[kPeerSlots];
   int count = 0;
   for (int i = 1; i < kPeerSlots; ++i) {
+    Nearest[i] = false;
     if (!t.slots[i].known || !t.links[i].relay.relayed) continue;
     float dx = t.slots[i].pose.x - Sender.pose.x, dz = t.slots[i].pose.z - Sender.pose.z;
-    near[count++] = {i, dx * dx + dz * dz};
+    Distance2[i] = dx * dx + dz * dz;
+    near[count++] = {i, Distance2[i]};
   }
   count = KeepNearest(near, count, kRelayNearest);
+  for (int j = 0; j < count; ++j) Nearest[near[j].index] = true;
+}
+
+// How long since our last move to the member (the longest for one that has had none).
+uint32_t MoveAge(const RelayLink& r, uint32_t now) { return r.sentMs == 0 ? 0xFFFFFFFFu : now - r.sentMs; }
+
+// Whether member a's move is due before b's: the one waiting longest, then the nearest eight,
+// then the nearer.
+bool DueBefore(int a, int b, uint32_t now) {
+  const PeerTable& t = Irc.peerTable;
+  const uint32_t ageA = MoveAge(t.links[a].relay, now), ageB = MoveAge(t.links[b].relay, now);
+  if (ageA != ageB) return ageA > ageB;
+  if (Nearest[a] != Nearest[b]) return Nearest[a];
+  return Distance2[a] <= Distance2[b];
+}
+
+// Our state to the owed ones, as many a line as the server takes, the one whose last move went
+// longest ago first, so that where a line names fewer than are owed each has its turn. True
+// when a line went.
+bool SendMoves(uint32_t now) {
+  PeerTable& t = Irc.peerTable;
+  static int owed[kPeerSlots];
+  int waiting = 0;
+  for (int i = 1; i < kPeerSlots; ++i) {
+    if (!t.slots[i].known || !t.links[i].relay.relayed || !t.links[i].relay.owed) continue;
+    int at = waiting++;
+    for (; at > 0 && !DueBefore(owed[at - 1], i, now); --at) owed[at] = owed[at - 1];
+    owed[at] = i;
+  }
   char targets[kTargetBytes];
   std::size_t used = 0;
   int picked[kRelayNearest];
   int n = 0;
   targets[0] = '\0';
-  for (int j = 0; j < count && n < Sender.targetLimit; ++j) {
-    RelayLink& r = t.links[near[j].index].relay;
-    if (!r.owed) continue;
-    if (!AddTarget(targets, &used, t.slots[near[j].index].nick)) {
+  // A line is for the nearest or for the others: those see only where we stand, with no key
+  // held, since nothing walks them on until our next move a minute later.
+  const bool near = waiting > 0 && Nearest[owed[0]];
+  for (int j = 0; j < waiting && n < LineTargetLimit(); ++j) {
+    RelayLink& r = t.links[owed[j]].relay;
+    if (Nearest[owed[j]] != near) break;
+    if (!AddTarget(targets, &used, t.slots[owed[j]].nick)) {
       if (n == 0) r.owed = 0;  // a name too long for any line: nothing can reach it this way
       continue;
     }
-    picked[n++] = near[j].index;
+    picked[n++] = owed[j];
   }
   if (n == 0) return false;
   RelayMove move = {};
-  std::memcpy(move.keys, t.self.keys, sizeof move.keys);
+  if (near) std::memcpy(move.keys, t.self.keys, sizeof move.keys);
   move.x = Sender.pose.x;
   move.z = Sender.pose.z;
   move.yaw = Sender.pose.yaw;
@@ -119,32 +158,13 @@ bool SendMoves(uint32_t now) {
   char text[kRelayMoveLength];
   if (!FormatRelayMove(move, text, sizeof text)) return false;
   if (!SendLine(targets, text, now)) return false;
+  NoteLineTargets('m', picked, n);
   Sender.sentPose = Sender.pose;
   for (int j = 0; j < n; ++j) {
     t.links[picked[j]].relay.owed = 0;
     t.links[picked[j]].relay.sentMs = now;
   }
   return true;
-}
-
-// The VERSION question to members that are due one, together where the server allows.
-void SendQuestions(uint32_t now) {
-  PeerTable& t = Irc.peerTable;
-  char targets[kTargetBytes];
-  std::size_t used = 0;
-  int picked[kRelayNearest];
-  int n = 0;
-  targets[0] = '\0';
-  for (int i = 1; i < kPeerSlots && n < Sender.targetLimit && n < kRelayNearest; ++i) {
-    if (!t.slots[i].known || !RelayAskDue(t.links[i].relay, NoLink(i), now)) continue;
-    if (!AddTarget(targets, &used, t.slots[i].nick)) {
-      if (n == 0) t.links[i].relay.asks = kRelayAsks;  // never fits: not asked at all
-      continue;
-    }
-    picked[n++] = i;
-  }
-  if (n == 0 || !SendLine(targets, "QIVRA", now)) return;
-  for (int j = 0; j < n; ++j) NoteRelayAsk(&t.links[picked[j]].relay, now);
 }
 
 bool FormatShownLine(const NoLinkLine& line, char* out, std::size_t size) {
@@ -163,39 +183,13 @@ bool FormatShownLine(const NoLinkLine& line, char* out, std::size_t size) {
 }  // namespace
 
 void ReadRelaySeams() {
+  Sender = RelaySender{};  // a new connection: nothing sent yet
   const char* ms = std::getenv("QIVRA_NO_LINK_MS");
   if (!ms || !*ms) return;
   long value = std::strtol(ms, nullptr, 10);
   if (value >= 1000 && value <= 600000) {
     Irc.peerTable.noLinkReportMs = static_cast<uint32_t>(value);
   }
-}
-
-void NoteTargetLimit(const IrcMessage& m) {
-  if (std::strcmp(m.command, "001") == 0) Sender = RelaySender{};  // a new connection
-  if (std::strcmp(m.command, "005") != 0) return;
-  for (int i = 1; i < m.count; ++i) {
-    const char* token = Param(m, i);
-    long limit = -1;
-    if (StartsWith(token, "TARGMAX=")) {
-      const char* privmsg = std::strstr(token, "PRIVMSG:");
-      if (!privmsg) continue;
-      privmsg += 8;
-      limit = (*privmsg == ',' || *privmsg == '\0') ? kRelayNearest : std::strtol(privmsg, nullptr, 10);
-    } else if (StartsWith(token, "MAXTARGETS=")) {
-      limit = std::strtol(token + 11, nullptr, 10);
-    } else {
-      continue;
-    }
-    if (limit < 1) limit = 1;
-    if (limit > kRelayNearest) limit = kRelayNearest;
-    Sender.targetLimit = static_cast<int>(limit);
-    if (StartsWith(token, "TARGMAX=")) return;  // TARGMAX says it for PRIVMSG itself: it wins
-  }
-}
-
-int RelayTargetLimit() {
-  return Sender.targetLimit;
 }
 
 void NoteOwnPose(const PlayerPose& pose) {
@@ -210,17 +204,19 @@ void ServiceRelay(uint32_t now) {
     const bool keysChanged = NoteOwnKeys(&Sender.keys, t.self.keys);
     const bool moving = AnyMoveKey(t.self.keys);
     const bool changed = keysChanged || (!moving && Jumped(Sender.pose, Sender.sentPose));
+    for (int i = 1; i < kPeerSlots; ++i)
+      if (t.slots[i].known) UpdateRelay(&t.links[i].relay, NoLink(i), DirectLink(i));
+    MarkNearest();
     for (int i = 1; i < kPeerSlots; ++i) {
       if (!t.slots[i].known) continue;
       RelayLink& r = t.links[i].relay;
-      UpdateRelay(&r, NoLink(i), DirectLink(i));
-      MarkRelayOwed(&r, changed, moving, now);
+      MarkRelayOwed(&r, changed && Nearest[i], moving && Nearest[i], now);
       if (r.shown && !r.reported) {
         r.reported = 1;
         NoLinkLineAdd(&shown, t.slots[i].nick);
       }
     }
-    if (GateOpen(now) && !SendMoves(now) && GateOpen(now)) SendQuestions(now);
+    if (GateOpen(now)) SendMoves(now);
   }
   char text[sizeof shown.names + 96];
   if (FormatShownLine(shown, text, sizeof text)) HandOverPresenceText(text);
@@ -231,7 +227,9 @@ bool TakeRelayMove(const char* sender, const char* text) {
   PeerTable& t = Irc.peerTable;
   int index = t.FindByNick(sender);
   RelayMove move;
-  if (!index || !ParseRelayMove(text, &move)) return true;
+  // "PRESENCE off" takes no moves (and never said it would).
+  if (!index || Irc.presenceOff || !ParseRelayMove(text, &move)) return true;
+  t.ShowQivra(index, SignMove, false);  // only a QIVRA client sends one
   RelayLink& r = t.links[index].relay;
   // A member of the version before this one announces nothing: its first move, while no direct
   // link is found, shows that it relays; ours go to it from then on.
@@ -241,27 +239,14 @@ bool TakeRelayMove(const char* sender, const char* text) {
   }
   if (!r.relayed) return true;
   const float reported[5] = {move.x, move.z, move.yaw, move.yaw, move.pitch};
-  if (!IsSanePosition(reported)) return true;  // far outside the room: the whole move is dropped
+  if (!IsSanePosition(reported)) return true;  // outside the room's area: the whole move is dropped
   if (NoteFirstRelayMove(&r) && PeerChangeHook) PeerChangeHook('r', index, 0);
   t.ApplyPosition(index, reported);  // the place first: the keys walk on from there
   t.ApplyKeyBlock(index, move.keys, kKeyFlagCount);
   return true;
 }
 
-bool TakeRelayVersionReply(const char* sender, const char* text) {
-  if (!StartsWith(text, "\x01QIVRA ") && std::strcmp(text, "\x01QIVRA\x01") != 0) return false;
-  PeerTable& t = Irc.peerTable;
-  int index = t.FindByNick(sender);
-  if (!index) return true;  // a QIVRA answer is never shown: it is the clients' own business
-  RelayLink& r = t.links[index].relay;
-  if (r.asks == 0 || r.answered) return true;  // not our question
-  r.answered = 1;
-  r.announced = NamesToken(text, "relay") ? 1 : 0;
-  return true;
-}
-
 bool IsQuietVersionRequest(const char* sender, const char* text) {
-  if (std::strcmp(text, kQivraRequest) == 0) return true;  // our own kind's question: answered unseen
   if (std::strcmp(text, "\x01VERSION\x01") != 0) return false;
   PeerTable& t = Irc.peerTable;
   int index = t.FindByNick(sender);
@@ -270,16 +255,4 @@ bool IsQuietVersionRequest(const char* sender, const char* text) {
   // time between the two joins; anyone asking sooner after joining is shown as ever.
   const uint32_t since = TickCountMs() - t.links[index].enteredMs;
   return !DirectLink(index) && since >= t.noLinkReportMs / 2;
-}
-
-bool NamesToken(const char* text, const char* token) {
-  const char* at = std::strchr(text, ' ');
-  const std::size_t n = std::strlen(token);
-  while (at) {
-    ++at;
-    const std::size_t word = std::strcspn(at, " \x01");
-    if (word == n && std::strncmp(at, token, n) == 0) return true;
-    at = std::strchr(at, ' ');
-  }
-  return false;
 }

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "console/display_text.h"
+#include "core/looks.h"
 #include "platform/net.h"
 #include "presence/peer_table.h"
 
@@ -46,6 +47,9 @@ void Show(PeerTable& t, int i, int8_t room, RoomMember* m) {
   m->status = room != kNoRoom ? slot.status[room] : 0;
   m->away = slot.away != 0;
   m->poseSerial = slot.poseSerial;
+  m->look = slot.look <= kLookCount ? slot.look : kLookNotTold;
+  // A typing mark only while its datagrams come: a member gone quiet is typing no longer.
+  m->typing = slot.typing && m->reach == ReachDirect;
   m->elsewhere = room != kNoRoom && slot.standsIn != kStandsAnywhere && slot.standsIn != room;
   m->pose = m->elsewhere && (slot.posedIn & RoomBit(room)) ? slot.poseIn[room] : slot.pose;
   const char* other = m->elsewhere ? t.rooms.Name(slot.standsIn) : "";  // "" for a room we are not in

@@ -20,7 +20,7 @@ namespace {
 constexpr int kCommands = 64;
 constexpr int kCommandText = 256;
 
-enum CommandKind : uint8_t { CommandRegister, CommandNick, CommandQuery, CommandMotd, CommandRoom };
+enum CommandKind : uint8_t { CommandRegister, CommandNick, CommandQuery, CommandMotd, CommandRoom, CommandTyping };
 
 struct Command {
   CommandKind kind;
@@ -36,6 +36,7 @@ struct Inbox {
   int first = 0, count = 0;
   OwnMoves moves = {};
   SessionStatus status = {};
+  bool typing = false;  // as last posted
   float room[4] = {0, 0, 0, 0};  // min x, max x, min z, max z
 };
 Inbox Door;
@@ -94,6 +95,7 @@ void Apply(const Command& c) {
     case CommandQuery: NoteUserQuery(c.text, c.flag); break;
     case CommandMotd: AskForMotd(); break;
     case CommandRoom: EnterRoom(c.text); break;
+    case CommandTyping: Irc.peerTable.SendTyping(c.flag); break;
   }
 }
 
@@ -116,6 +118,7 @@ int StartSession(const SessionConfig& config) {
     Door.count = 0;
     Door.moves = OwnMoves{};
     Door.status = SessionStatus{};
+    Door.typing = false;
   }
   StartLinePacing(config.lineIntervalMs, config.lineBurst);
   ClearPendingEvents();
@@ -168,6 +171,15 @@ void SessionMove(const uint8_t keys[kKeyFlagCount], const PlayerPose& pose, bool
     m.fresh = true;
   }
   if (wake) WakeLinkThread();
+}
+
+void SessionTyping(bool typing) {
+  {
+    std::lock_guard<std::mutex> hold(Door.lock);
+    if (Door.typing == typing) return;
+    Door.typing = typing;
+  }
+  Post(CommandTyping, "", typing);
 }
 
 void CopySessionStatus(SessionStatus* status) {

@@ -25,6 +25,7 @@ struct SessionConfig {
   int lineBurst;
   char bindAddress[kSessionFieldLength];  // both links' local address, dotted IPv4 ("": any)
   bool ipv4Only;          // IPv4 alone, as a client from before IPv6
+  uint8_t look;           // the look the others see us in (core/looks.h; 0: none told)
 };
 
 // The room's floor (once it is loaded): positions far outside it are dropped. Without it (the
@@ -63,6 +64,9 @@ void SessionEnterRoom(const char* channel);
 // The user's movement keys and pose, once a pass: the keys that changed go to the peers at once,
 // the pose when positionDue (PACKETS allows one), and relayed members get it as their pace allows.
 void SessionMove(const uint8_t keys[kKeyFlagCount], const PlayerPose& pose, bool positionDue);
+// The user is typing a line (the input line holds text) or has stopped: the members linked
+// directly see a typing mark over the avatar. Cheap to call every pass: only a change goes on.
+void SessionTyping(bool typing);
 
 // What the window shows of the session besides events and the room.
 struct SessionStatus {

@@ -88,3 +88,22 @@ void NetBareHost(const char* host, char* out, std::size_t size) {
     CopyText(host, length, out, size);
   }
 }
+
+bool NetAddressIsPublic(const NetAddress& a) {
+  const uint8_t* b = a.bytes;
+  if (a.family == kNetIPv4) {
+    if (b[0] == 0 || b[0] == 10 || b[0] == 127) return false;
+    if (b[0] == 100 && (b[1] & 0xC0) == 64) return false;
+    if (b[0] == 169 && b[1] == 254) return false;
+    if (b[0] == 172 && (b[1] & 0xF0) == 16) return false;
+    if (b[0] == 192 && b[1] == 168) return false;
+    return b[0] < 224;  // not multicast or reserved
+  }
+  if (a.family != kNetIPv6) return false;
+  bool unspecifiedOrLoopback = true;
+  for (int i = 0; i < 15; ++i) unspecifiedOrLoopback = unspecifiedOrLoopback && b[i] == 0;
+  if (unspecifiedOrLoopback && b[15] <= 1) return false;
+  if ((b[0] & 0xFE) == 0xFC) return false;                  // unique local
+  if (b[0] == 0xFE && (b[1] & 0xC0) == 0x80) return false;  // link-local
+  return b[0] != 0xFF;                                      // not multicast
+}

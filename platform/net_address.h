@@ -32,6 +32,10 @@ bool NetAddressIsSet(const NetAddress& address);
 // An IPv6 address with only the mapped prefix before its last four bytes becomes IPv4.
 NetAddress NetAddressFromV6Bytes(const uint8_t bytes[16]);
 
+// An address that may be reached from anywhere: neither loopback, link-local, a private
+// network's (10/8, 172.16/12, 192.168/16, fc00::/7), a carrier's shared one (100.64/10), nor
+// unspecified. A documentation prefix counts as reachable (the test networks use them).
+bool NetAddressIsPublic(const NetAddress& address);
 // A literal, never a lookup: "10.0.0.1", "2001:db8::1" or "[2001:db8::1]" (a zone such as
 // "%eth0" is refused). False for anything else, a host name included.
 bool NetParseAddress(const char* text, NetAddress* address);

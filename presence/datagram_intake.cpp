@@ -128,8 +128,10 @@ bool IsSanePosition(const float pose[5]) {
 }
 
 void SetPositionAreaAround(float minX, float maxX, float minZ, float maxZ) {
-  // A peer in a room of another size, or a step ahead of its own clamp, stays well inside.
-  float margin = 100.0f + std::fmax(maxX - minX, maxZ - minZ);
+  // Every client keeps its user a quarter unit inside the room's walls (scene/movement.h), the
+  // older ones too, in the same room: a position outside them is nobody's. A unit of margin
+  // covers a step ahead of the clamp and the two decimals a relayed move carries.
+  const float margin = 1.0f;
   PositionArea = {minX - margin, maxX + margin, minZ - margin, maxZ + margin};
 }
 

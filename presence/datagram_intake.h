@@ -28,8 +28,9 @@ bool IsSanePosition(const float pose[5]);
 // held): this is 13 hours of turning one way. About here a float stops holding whole degrees.
 constexpr float kLargestAngle = 1e7f;
 
-// Positions outside this area are dropped. The scene sets it from the room's box with a wide
-// margin once the room is loaded; until then it reaches 10,000 units every way.
+// Positions outside this area are dropped, whether they came in a datagram or through the
+// server. The window sets it from the room's box with a unit of margin; without a room (the
+// headless peer) it reaches 10,000 units every way.
 struct AcceptedArea {
   float minX, maxX, minZ, maxZ;
 };

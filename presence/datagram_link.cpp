@@ -57,7 +57,7 @@ int DatagramLink::Poll(char* buffer) {
   // Readiness rather than a byte count: an empty datagram reports zero waiting bytes and
   // would otherwise sit in front of every later one for ever.
   if (!NetDatagramWaiting(socket)) return 0;
-  std::memset(buffer, 0, kDatagramReceiveLength);
+  std::memset(buffer, 0, kDatagramBufferLength);
   NetAddress address = {};
   uint16_t port = 0;
   int r = NetReceiveFromAddress(socket, buffer, kDatagramReceiveLength, &address, &port);

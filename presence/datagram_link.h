@@ -4,7 +4,10 @@
 #include "presence/socket_address.h"
 
 constexpr int kPresencePort = 6669;
-constexpr int kDatagramReceiveLength = 2040;  // Poll fills at most this much of a 2048-byte buffer
+// Poll takes at most this much: the longest sealed datagram (presence/sealed_datagram.h
+// kSealedLength). Its buffer holds one byte more, a zero that ends a plain datagram's text.
+constexpr int kDatagramReceiveLength = 2073;
+constexpr int kDatagramBufferLength = kDatagramReceiveLength + 1;
 
 class DatagramLink {
  public:
@@ -21,7 +24,9 @@ class DatagramLink {
   int Send(const char* data, int length);     // 1, or -1; length 0 = text length of data
   // Send with a short IP time-to-live for this datagram only (it dies after ttl routers).
   int SendWithTtl(const char* data, int length, int ttl);
-  int Poll(char* buffer);                     // -1 failed, 0 nothing waiting, else text length
+  // Takes one waiting datagram into buffer (kDatagramBufferLength bytes, zeroed first):
+  // -1 failed, 0 nothing waiting, else its text length (receivedLength has its whole length).
+  int Poll(char* buffer);
   int Close();                                // always 1
 
   // Sets the current peer address.

@@ -11,6 +11,7 @@
 // other side's router before that side's own first hello has opened it. Between rounds the
 // peer hears nothing from us for longer than routers keep an unanswered mapping, so any such
 // entry from a failed round is gone.
+#include <cstdio>
 #include <cstring>
 
 #include "core/irc_case.h"
@@ -38,26 +39,50 @@ bool Since(uint32_t now, uint32_t then, uint32_t ms) { return static_cast<uint32
 
 // "c" or "C" and the nickname, then a zero and the words that tell what this client knows
 // (an older client reads the nickname up to the zero and no further). Returns the length.
-int FormatHello(char* out, char letter, const char* nick) {
-  const std::size_t words = sizeof kHelloWords;  // its zero included
-  std::size_t n = strnlen(nick, kNickLength - 2 - words);
+int FormatHello(char* out, char letter, const char* nick, uint8_t look) {
+  char words[sizeof kHelloWords + 16];
+  if (look >= 1 && look <= 9) {
+    std::snprintf(words, sizeof words, "%s look=%d", kHelloWords, look);
+  } else {
+    std::snprintf(words, sizeof words, "%s", kHelloWords);
+  }
+  const std::size_t wordsLength = std::strlen(words) + 1;  // its zero included
+  std::size_t n = strnlen(nick, kNickLength - 2 - wordsLength);
   out[0] = letter;
   std::memcpy(out + 1, nick, n);
   out[n + 1] = '\0';
-  std::memcpy(out + n + 2, kHelloWords, words);
-  return static_cast<int>(n + 1 + words);
+  std::memcpy(out + n + 2, words, wordsLength);
+  return static_cast<int>(n + 1 + wordsLength);
 }
 
-// Whether the words after a hello's nickname (length bytes in all) say the client names rooms.
-bool HelloTellsRooms(const char* data, int length) {
+// What the words after a hello's nickname (length bytes in all) say.
+struct HelloWordsRead {
+  bool rooms;   // its positions name their room
+  bool seal;    // it trades details in QIVRA's CTCP and seals
+  uint8_t look;
+};
+HelloWordsRead ReadHelloWords(const char* data, int length) {
+  HelloWordsRead read = {};
   std::size_t nick = strnlen(data + 1, static_cast<std::size_t>(length > 1 ? length - 1 : 0));
   for (int at = static_cast<int>(nick) + 2; at < length;) {
     int end = at;
     while (end < length && data[end] != ' ' && data[end] != '\0') ++end;
-    if (end - at == 5 && std::memcmp(data + at, "rooms", 5) == 0) return true;
+    const int n = end - at;
+    if (n == 5 && std::memcmp(data + at, "rooms", 5) == 0) read.rooms = true;
+    if (n == 4 && std::memcmp(data + at, "seal", 4) == 0) read.seal = true;
+    if (n == 6 && std::memcmp(data + at, "look=", 5) == 0 && data[at + 5] >= '1' && data[at + 5] <= '8')
+      read.look = static_cast<uint8_t>(data[at + 5] - '0');
     at = end + 1;
   }
-  return false;
+  return read;
+}
+
+// A hello's words into the member's slot, and the sign it is: a hello shows that it runs QIVRA.
+void TakeHelloWords(PeerTable& t, int index, const char* data, int length) {
+  const HelloWordsRead read = ReadHelloWords(data, length);
+  if (read.rooms) t.slots[index].tellsRooms = 1;
+  if (read.look) t.slots[index].look = read.look;
+  t.ShowQivra(index, SignHello, read.seal, kAnswerSpreadMs);
 }
 
 SocketAddress At(const NetAddress& address, uint16_t wirePort) {
@@ -67,21 +92,15 @@ SocketAddress At(const NetAddress& address, uint16_t wirePort) {
   return a;
 }
 
-void SendHello(PeerTable& t, const SocketAddress& to, int ttl) {
-  t.datagramLink->SetPeer(to);
-  int length = FormatHello(t.line, 'c', t.self.nick);
-  if (ttl > 0) {
-    t.datagramLink->SendWithTtl(t.line, length, ttl);
-  } else {
-    t.datagramLink->Send(t.line, length);
-  }
+void SendHello(PeerTable& t, int index, const SocketAddress& to, int ttl) {
+  int length = FormatHello(t.line, 'c', t.self.nick, t.ownLook);
+  t.SendToMember(index, to, t.line, length, ttl);
 }
 
-void SendHelloReply(PeerTable& t, const SocketAddress& to) {
+void SendHelloReply(PeerTable& t, int index, const SocketAddress& to) {
   char reply[kNickLength];
-  int length = FormatHello(reply, 'C', t.self.nick);
-  t.datagramLink->SetPeer(to);
-  t.datagramLink->Send(reply, length);
+  int length = FormatHello(reply, 'C', t.self.nick, t.ownLook);
+  t.SendToMember(index, to, reply, length);
 }
 
 void StartRound(PeerLink& link, uint32_t now, int round) {
@@ -107,8 +126,7 @@ void SendKeyBlock(PeerTable& t, int index, uint32_t now) {
   t.line[0] = 'k';
   t.line[1] = 9;
   for (int k = 0; k < 9; ++k) t.line[2 + k] = static_cast<char>(sees ? t.self.keys[k] : 0);
-  t.datagramLink->SetPeer(t.slots[index].address);
-  t.datagramLink->Send(t.line, 11);
+  t.SendToMember(index, t.slots[index].address, t.line, 11);
   t.links[index].sentMs = now;
   t.links[index].keyBlockMs = now;
 }
@@ -119,7 +137,7 @@ void Welcome(PeerTable& t, int index, uint32_t now) {
   SendKeyBlock(t, index, now);
   if (!t.havePosition || !t.SeesOurMoves(index)) return;
   int length = FormatPosition(t, t.slots[index].tellsRooms != 0, t.line);
-  t.datagramLink->Send(t.line, length);
+  t.SendToMember(index, t.slots[index].address, t.line, length);
 }
 
 uint32_t Age(uint32_t now, uint32_t then) { return static_cast<uint32_t>(now - then); }
@@ -179,24 +197,24 @@ void GreetDue(PeerTable& t, int index, uint32_t now) {
   const PeerSlot& slot = t.slots[index];
   const uint16_t standard = NetPortToWire(kPresencePort);
   for (LinkAddress& a : link.to) {
-    if (!NetAddressIsSet(a.address)) continue;
+    if (!NetAddressIsSet(a.address) || !t.MayGreet(index, a)) continue;
     if (!a.lowTtlSent) {
-      SendHello(t, At(a.address, standard), kLowTtl);
+      SendHello(t, index, At(a.address, standard), kLowTtl);
       a.lowTtlSent = 1;
       a.lowTtlMs = now;
       continue;
     }
     if (a.lowTtlSent == 1 && Since(now, a.lowTtlMs, plan.firstHelloMs / 2)) {
-      SendHello(t, At(a.address, standard), kLowTtl + 1);
+      SendHello(t, index, At(a.address, standard), kLowTtl + 1);
       a.lowTtlSent = 2;
       continue;
     }
     if (a.hellosSent >= plan.hellos) continue;
     if (!Since(now, a.lowTtlMs, plan.firstHelloMs + 1000u * a.hellosSent)) continue;
-    SendHello(t, At(a.address, standard), 0);
+    SendHello(t, index, At(a.address, standard), 0);
     // A peer bound at another port of this address (its router's mapping) is greeted there too.
     if (slot.active && slot.address.address == a.address && slot.address.port != standard)
-      SendHello(t, slot.address, 0);
+      SendHello(t, index, slot.address, 0);
     a.hellosSent++;
   }
 }
@@ -248,6 +266,7 @@ int PeerTable::AddPeerAddress(int index, const NetAddress& address, bool namedBy
     std::memset(use, 0, sizeof *use);
     use->address = address;
     use->addedMs = now;
+    use->fromServer = namedByPeer ? 0 : 1;
     // A new address starts a round at once when none is under way (the first address, or
     // this round's hellos are over); otherwise it joins the current one.
     const RoundPlan plan = Plan(link.round);
@@ -260,7 +279,9 @@ int PeerTable::AddPeerAddress(int index, const NetAddress& address, bool namedBy
   const SocketAddress hello = At(address, NetPortToWire(kPresencePort));
   for (LinkAddress& a : link.to) {
     if (a.address != address) continue;
-    if (MayGreetNow(*this, address, now)) SendHello(*this, hello, kLowTtl);
+    if (!namedByPeer) a.fromServer = 1;
+    if (!MayGreet(index, a)) continue;  // kept until the member shows that it runs QIVRA
+    if (MayGreetNow(*this, address, now)) SendHello(*this, index, hello, kLowTtl);
     if (!a.lowTtlSent) {
       a.lowTtlSent = 1;
       a.lowTtlMs = now;
@@ -269,26 +290,32 @@ int PeerTable::AddPeerAddress(int index, const NetAddress& address, bool namedBy
   return 1;
 }
 
-int PeerTable::ApplyHello(const char* data, int length, const SocketAddress& source) {
+int PeerTable::ApplyHello(const char* data, int length, const SocketAddress& source, int proven) {
   const uint32_t now = TickCountMs();
   char userNick[kNickLength];
-  std::size_t n = strnlen(data + 1, kDatagramReceiveLength - 1);
+  const int most = length - 1 < kNickLength - 1 ? length - 1 : kNickLength - 1;
+  std::size_t n = strnlen(data + 1, static_cast<std::size_t>(most > 0 ? most : 0));
   std::memcpy(userNick, data + 1, n);
   userNick[n] = '\0';
+  // A sealed hello proves its member, whose name it must carry; a plain one from a member
+  // that seals is someone else's.
+  if (proven && !SameIrcName(slots[proven].nick, userNick)) return 0;
 
   int bound = FindByAddress(source);
-  if (bound) {  // this address and port already belong to a peer: nothing is rebound
+  if (bound && (bound == proven || !proven)) {  // this address and port are the member's already
     PeerLink& link = links[bound];
-    link.heardMs = now;
     bool same = SameIrcName(slots[bound].nick, userNick);
-    if (same && HelloTellsRooms(data, length)) slots[bound].tellsRooms = 1;
+    if (!proven && link.sealedOnly) return 0;
+    link.heardMs = now;
+    if (same) TakeHelloWords(*this, bound, data, length);
     if (same && data[0] == 'C') link.confirmed = 1;
     // The peer greets us again: our reply was lost on the way. Answer once more.
-    if (same && data[0] == 'c') SendHelloReply(*this, source);
+    if (same && data[0] == 'c') SendHelloReply(*this, bound, source);
     return 0;
   }
-  int index = FindByNick(userNick);
-  if (!index || !HasAddress(links[index], source.address)) return 100;
+  if (bound) return 100;  // another member's address and port: nothing is rebound
+  int index = proven ? proven : FindByNick(userNick);
+  if (!index || (!proven && (links[index].sealedOnly || !HasAddress(links[index], source.address)))) return 100;
   PeerSlot& slot = slots[index];
   PeerLink& link = links[index];
   // A live port is never taken over: another port may bind only after the bound one has been
@@ -296,12 +323,12 @@ int PeerTable::ApplyHello(const char* data, int length, const SocketAddress& sou
   if (slot.active && slot.address.port != 0 && !Since(now, link.heardMs, kRebindQuietMs)) return 100;
   slot.address = source;
   slot.active = 1;
-  if (HelloTellsRooms(data, length)) slot.tellsRooms = 1;
+  TakeHelloWords(*this, index, data, length);
   link.heardMs = now;
   link.boundMs = now;
   if (data[0] == 'C') link.confirmed = 1;
   if (PeerChangeHook) PeerChangeHook('a', index, 0);
-  if (data[0] == 'c') SendHelloReply(*this, source);
+  if (data[0] == 'c') SendHelloReply(*this, index, source);
   Welcome(*this, index, now);
   return 100;
 }
@@ -328,6 +355,10 @@ int PeerTable::IsLinked(int index) {
 
 void PeerTable::ServiceLinks(uint32_t now) {
   if (keyRepeat.tail && Since(now, keyRepeat.releasedMs, kKeyTailMs + 1)) keyRepeat.tail = 0;
+  if (!typingRepeated && Since(now, typingChangedMs, kTypingRepeatMs)) {
+    typingRepeated = 1;
+    SendTypingState();
+  }
   const bool keysMoving = keyRepeat.anyHeld || keyRepeat.tail;
   for (int i = 1; i < kPeerSlots; ++i) {
     PeerSlot& slot = slots[i];
@@ -351,6 +382,8 @@ int PeerTable::NextNoLinkReport(uint32_t now, char* nick) {
   for (int i = 1; i < kPeerSlots; ++i) {
     PeerLink& link = links[i];
     if (!slots[i].known || link.reported || !Since(now, link.enteredMs, noLinkReportMs)) continue;
+    // Whoever has not shown that it runs QIVRA is an ordinary IRC user: nothing to report.
+    if (!link.discovery.shown) continue;
     link.reported = 1;
     if (slots[i].active && link.confirmed) continue;
     std::size_t n = strnlen(slots[i].nick, kNickLength - 1);

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/net_address.h"
+#include "presence/discovery_state.h"
 #include "presence/relay_state.h"
 
 constexpr int kLinkAddresses = 4;         // addresses tried for one peer (WHOIS with IPv6 and IPv4,
@@ -25,12 +26,16 @@ constexpr int kReflectNewPerMinute = 20;    // and to at most this many new addr
 constexpr int kReflectEntries = 48;
 constexpr uint32_t kAnswerAgainMs = 60000;  // a member's ":Q" is answered at most this often
 // After the nickname and its zero, a hello names what this client knows: "rooms", its positions
-// name the room they belong to (and it reads that of others').
-constexpr char kHelloWords[] = "rooms";
+// name the room they belong to (and it reads that of others'); "seal", it trades details and
+// keys in QIVRA's own CTCP and seals its datagrams; then "look=N", the look it wears.
+constexpr char kHelloWords[] = "rooms seal";
+constexpr uint32_t kTypingRepeatMs = 1000;  // a typing mark is sent again once, this much later
 
 // One address a peer may be reached at (port 6669), with this round's hellos to it.
 struct LinkAddress {
   NetAddress address;    // no family: unused
+  uint8_t fromServer;    // the server named it (WHO, WHOIS, a JOIN): greeted before the member
+                         // has shown that it runs QIVRA, when it is of the family our IRC link uses
   uint32_t addedMs;
   uint32_t lowTtlMs;     // when this round's first, short-lived hello went
   uint8_t lowTtlSent;
@@ -54,9 +59,13 @@ struct PeerLink {
   uint8_t askedLocal;    // we have sent it our local address
   uint8_t answered;      // we have answered a ":Q" of its, at answeredMs
   uint32_t answeredMs;
+  uint8_t answerWaiting; // an answer to a CTCP request of its waits in the answer queue ...
+  uint32_t answerTicket; // ... as this line (irc/line_pacing.h)
   NetAddress waiting;    // the newest address its lines named beyond the minute's bound: taken
                          // up when the bound allows (no family: none)
   RelayLink relay;       // moves through the IRC server while no direct link is found
+  DiscoveryLink discovery;  // whether it runs QIVRA, and the details traded with it
+  uint8_t sealedOnly;    // a datagram it sealed has opened: its plain ones are refused from now on
 };
 
 // Addresses recently greeted because an IRC line named them.

@@ -5,6 +5,7 @@
 
 #include "core/irc_case.h"
 #include "platform/ticks.h"
+#include "presence/datagram_intake.h"
 
 void (*PeerChangeHook)(char kind, int index, int key) = nullptr;
 
@@ -45,6 +46,8 @@ int PeerTable::FindByAddress(const SocketAddress& address) {
 static void Empty(PeerTable& t, int index) {
   std::memset(&t.slots[index], 0, sizeof t.slots[index]);
   t.ResetLink(index, TickCountMs());
+  ForgetSealPair(&t.seals[index]);
+  ForgetMemberIntake(index);  // the next member in this slot starts with a clean count
 }
 
 void PeerTable::RemovePeer(const char* nick) {
@@ -84,4 +87,8 @@ void PeerTable::Clear() {
   std::memset(reflected, 0, sizeof reflected);
   std::memset(reflectAdmitted, 0, sizeof reflectAdmitted);
   reflectNext = 0;
+  for (SealPair& pair : seals) ForgetSealPair(&pair);
+  ForgetSealIdentity(&ownSeal);
+  ownTyping = 0;
+  typingRepeated = 1;
 }

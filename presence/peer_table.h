@@ -5,6 +5,7 @@
 #include "presence/host_lookup.h"
 #include "presence/peer_links.h"
 #include "presence/rooms.h"
+#include "presence/seal_keys.h"
 #include "presence/socket_address.h"
 #include "core/player_pose.h"
 
@@ -34,6 +35,8 @@ struct PeerSlot {
   int8_t standsIn;
   uint32_t posedIn;                 // RoomBit of each room with a pose in poseIn
   PlayerPose poseIn[kMaxRooms];
+  uint8_t look;                     // the look its hello or details named (0: not told)
+  uint8_t typing;                   // its user is typing a line (a typing datagram said so)
 };
 
 class DatagramLink;
@@ -52,6 +55,14 @@ class PeerTable {
   KeyRepeat keyRepeat;
   char lastPosition[21];            // the last position datagram sent, for a peer just bound
   uint8_t havePosition;
+  // Sealed datagrams: this session's key pair, and the keys agreed with each member.
+  SealIdentity ownSeal;
+  SealPair seals[kPeerSlots];
+  uint8_t serverFamily = 0;         // the family of our IRC link's address (0: not known)
+  uint8_t ownLook = 0;              // our look, named in hellos (0: none)
+  uint8_t ownTyping = 0;            // our user is typing
+  uint32_t typingChangedMs = 0;
+  uint8_t typingRepeated = 1;
   uint32_t noLinkReportMs = kNoLinkReportMs;  // QIVRA_NO_LINK_MS may shorten it for tests
 
   // Given by the chat client that owns the table: the link every datagram travels on, the
@@ -92,22 +103,49 @@ class PeerTable {
   int AddPeerAddresses(int index, const HostAddresses& found, bool namedByPeer = false);
   int SendKeyState(int index, int held);
   int SendPosition(float x, float z, float yaw, float heading, float pitch);
+  // Our user starts or stops typing: a typing datagram to every active member (sent once
+  // more kTypingRepeatMs later, by ServiceLinks, in case one is lost).
+  void SendTyping(bool typing);
+  void SendTypingState();  // the state as it stands, to every active member
   int ReceiveDatagram();
+  // The datagram (from source) taken apart: a sealed one opened (its member proven), then the
+  // plain one inside, or a plain one from source. The result is ReceiveDatagram's.
+  int TakeDatagram(const char* data, int length, const SocketAddress& source);
+  // A plain datagram (length bytes, then a zero) from source: proven is the slot whose sealed
+  // datagram carried it, 0 for one that came plain.
+  int ApplyDatagram(int proven, const char* data, int length, const SocketAddress& source);
+
+  // The member has shown that it runs QIVRA (presence/discovery_state.h NoteQivraSign): its
+  // addresses of the other family, and those it names, may be greeted from now on.
+  bool ShowQivra(int index, QivraSign sign, bool speaks, uint32_t spreadMs = 0);
+  // Whether an address of the member's may be greeted: once it has shown that it runs QIVRA,
+  // any; before, only one the server named in the family of our own IRC link (which the
+  // server shows everyone anyway).
+  bool MayGreet(int index, const LinkAddress& address) const;
+  // Agrees keys with the member from its public key (its details): 1, or 0 (not agreed).
+  // fast: its details said "aes" and this machine has it too.
+  int AgreeKeys(int index, const uint8_t theirKey[kSealPublicKeyLength], bool fast = false);
+  // Whether our datagrams to the member are sealed: keys agreed, and it has ours.
+  bool SealsTo(int index) const;
+  // Every datagram to a member goes here: sealed when SealsTo, plain otherwise. ttl > 0: that
+  // IP time-to-live for this datagram.
+  void SendToMember(int index, const SocketAddress& to, const char* data, int length, int ttl = 0);
   // A peer's position (x, z, yaw, heading, pitch) and key block, from a datagram or relayed
   // through the server: sane positions only.
   // room: the room the position names (roomLength bytes, not terminated); null: none named.
   void ApplyPosition(int index, const float reported[5], const char* room = nullptr, int roomLength = 0);
   void ApplyKeyBlock(int index, const uint8_t* keys, int count);
 
-  // A hello "c" or hello reply "C" from source: binds, rebinds or answers. The result is
-  // ReceiveDatagram's.
-  int ApplyHello(const char* data, int length, const SocketAddress& source);
+  // A hello "c" or hello reply "C" from source: binds, rebinds or answers. proven: the slot
+  // whose sealed datagram carried it (0: plain). The result is ReceiveDatagram's.
+  int ApplyHello(const char* data, int length, const SocketAddress& source, int proven = 0);
   // A datagram of the exchange came from the slot's bound address and port.
   void NoteHeard(int index);
   // Each turn of the owner while in a channel: hellos that are due, keep-alives, key blocks.
   void ServiceLinks(uint32_t nowMs);
-  // 1 and the nickname (kNickLength bytes) of a member that has had no direct link for
-  // kNoLinkReportMs since it entered, once per member (call again for the next); else 0.
+  // 1 and the nickname (kNickLength bytes) of a member that has shown that it runs QIVRA and
+  // has had no direct link for kNoLinkReportMs since it entered, once per member (call again
+  // for the next); else 0.
   int NextNoLinkReport(uint32_t nowMs, char* nick);
   // Book-keeping of the other operations.
   void NoteSent(int index, uint32_t nowMs);
@@ -124,6 +162,7 @@ int FormatPosition(const PeerTable& table, bool withRoom, char* out);
 
 // Called on the thread that owns the table after a datagram changed a slot: kind 'a' the slot became
 // active or moved to another port (hello or hello reply), 'd' a position, 'i' a key (key: its
-// index), 'k' a key block, 'r' its moves began to come through the IRC server.
+// index), 'k' a key block, 'r' its moves began to come through the IRC server, 't' its typing
+// mark changed, 's' its first sealed datagram opened.
 // Null: nobody listens.
 extern void (*PeerChangeHook)(char kind, int index, int key);

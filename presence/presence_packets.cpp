@@ -8,6 +8,9 @@
 #include "presence/datagram_intake.h"
 #include "presence/datagram_link.h"
 #include "presence/peer_table.h"
+#include "presence/sealed_datagram.h"
+
+static_assert(kDatagramReceiveLength == kSealedLength, "the socket takes the longest sealed datagram whole");
 
 static void Notify(char kind, int index, int key = 0) {
   if (PeerChangeHook) PeerChangeHook(kind, index, key);
@@ -58,8 +61,7 @@ static void SendToActive(PeerTable& table, int length) {
   const uint32_t now = TickCountMs();
   for (int i = 1; i < kPeerSlots; ++i) {
     if (!table.slots[i].active || !table.SeesOurMoves(i)) continue;
-    table.datagramLink->SetPeer(table.slots[i].address);
-    table.datagramLink->Send(table.line, length);
+    table.SendToMember(i, table.slots[i].address, table.line, length);
     table.NoteSent(i, now);
   }
 }
@@ -98,11 +100,31 @@ int PeerTable::SendPosition(float x, float z, float yaw, float heading, float pi
   for (int i = 1; i < kPeerSlots; ++i) {
     if (!slots[i].active || !SeesOurMoves(i)) continue;
     int length = FormatPosition(*this, slots[i].tellsRooms != 0, line);
-    datagramLink->SetPeer(slots[i].address);
-    datagramLink->Send(line, length);
+    SendToMember(i, slots[i].address, line, length);
     NoteSent(i, now);
   }
   return 1;
+}
+
+void PeerTable::SendTyping(bool typing) {
+  if ((ownTyping != 0) == typing) return;
+  ownTyping = typing ? 1 : 0;
+  typingChangedMs = TickCountMs();
+  typingRepeated = 0;
+  SendTypingState();
+}
+
+void PeerTable::SendTypingState() {
+  // Every active member, in whichever room: the mark is the user's, not the room's. An older
+  // client takes 't' for a kind it does not know.
+  const uint32_t now = TickCountMs();
+  for (int i = 1; i < kPeerSlots; ++i) {
+    if (!slots[i].active) continue;
+    line[0] = 't';
+    line[1] = static_cast<char>(ownTyping ? 1 : 0);
+    SendToMember(i, slots[i].address, line, 2);
+    NoteSent(i, now);
+  }
 }
 
 // Whether a datagram of `length` bytes holds every byte its kind reads: a position 21, a
@@ -115,32 +137,62 @@ static bool LongEnough(const char* data, int length) {
     case 'k': return length >= 2 && length >= 2 + static_cast<int8_t>(data[1]);
     case 'c':
     case 'C': return length >= 2;
+    case 't': return length >= 2;
     default: return true;
   }
 }
 
 int PeerTable::ReceiveDatagram() {
-  char data[kNickLength];
-  std::memset(data, 0, sizeof data);  // all 2048: a full 2040-byte datagram stays terminated
+  char data[kDatagramBufferLength];  // zeroed by Poll: a plain datagram's text stays terminated
   if (datagramLink->Poll(data) == 0) return 0;
-  const SocketAddress source = datagramLink->peerAddress;
+  return TakeDatagram(data, datagramLink->receivedLength, datagramLink->peerAddress);
+}
+
+// A sealed datagram: the pair its header names opens it (a forgery or a repeat is dropped
+// before it counts against anyone), and the plain datagram inside is the member's, wherever
+// it came from.
+static int TakeSealed(PeerTable& t, const char* data, int length, const SocketAddress& source) {
+  SealHeader header;
+  const int found = ReadSealHeader(data, length, &header) == 1 ? FindSealingPair(t.seals, kPeerSlots, header) : -1;
+  const bool member = found > 0 && t.slots[found].known;
+  char inner[kSealInnerLength + 1];
+  const int n = TakeSealedDatagram(member ? &t.seals[found] : nullptr, member ? found : 0, data, length, source,
+                                   TickCountMs(), inner, kSealInnerLength);
+  if (n < 1 || inner[0] == kSealedKind) return 0;  // not opened, over its rate, or sealed twice
+  inner[n] = '\0';
+  PeerLink& link = t.links[found];
+  link.discovery.hasOurKey = 1;  // it sealed with the keys it agreed from ours
+  if (!link.sealedOnly) {
+    link.sealedOnly = 1;  // anyone could have sent its plain datagrams: they are refused now
+    if (PeerChangeHook) PeerChangeHook('s', found, 0);
+  }
+  return t.ApplyDatagram(found, inner, n, source);
+}
+
+int PeerTable::TakeDatagram(const char* data, int length, const SocketAddress& source) {
+  if (length < 1) return 0;
+  if (data[0] == kSealedKind) return TakeSealed(*this, data, length, source);
   if (!AdmitSource(source, TickCountMs())) return 0;  // a flood
+  return ApplyDatagram(0, data, length, source);
+}
+
+int PeerTable::ApplyDatagram(int proven, const char* data, int length, const SocketAddress& source) {
   const char kind = data[0];
-  if (!LongEnough(data, datagramLink->receivedLength)) return 0;
-  if (kind == 'c' || kind == 'C') return ApplyHello(data, datagramLink->receivedLength, source);
-  if (kind != 'd' && kind != 'i' && kind != 'k') return 100;
+  if (!LongEnough(data, length)) return 0;
+  if (kind == 'c' || kind == 'C') return ApplyHello(data, length, source, proven);
+  if (kind != 'd' && kind != 'i' && kind != 'k' && kind != 't') return 100;
   float reported[5];
   if (kind == 'd') {
     for (int i = 0; i < 5; ++i) reported[i] = GetFloat(data + 1 + 4 * i);
     if (!IsSanePosition(reported)) return 0;  // not finite, or far outside the room
   }
-  int index = FindByAddress(source);
-  if (!index) return 0;
+  int index = proven ? proven : FindByAddress(source);
+  if (!index || (!proven && links[index].sealedOnly)) return 0;  // nobody's, or not the sealing member's
   NoteHeard(index);
   PeerSlot& slot = slots[index];
   if (kind == 'd') {
     // A newer client names the room after the five floats; an older one sends none.
-    const int roomLength = datagramLink->receivedLength - 21;
+    const int roomLength = length - 21;
     if (roomLength > 0) slot.tellsRooms = 1;
     ApplyPosition(index, reported, roomLength > 0 ? data + 21 : nullptr, roomLength);
     return 100;
@@ -149,6 +201,13 @@ int PeerTable::ReceiveDatagram() {
     if (key < 0 || key >= kKeyFlagCount) return 0;
     slot.keys[key] = data[2] != 1 ? 1 : 0;
     Notify(kind, index, key);
+    return 100;
+  } else if (kind == 't') {
+    const uint8_t typing = data[1] == 1 ? 1 : 0;
+    if (slot.typing != typing) {
+      slot.typing = typing;
+      Notify('t', index);
+    }
     return 100;
   } else {
     int count = static_cast<int8_t>(data[1]);

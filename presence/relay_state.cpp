@@ -1,4 +1,4 @@
-// The relay's rules: the move text both ways, when a member is asked, relayed and owed our
+// The relay's rules: the move text both ways, when a member is relayed and owed our
 // state, and which members are nearest. No clock, no lock, no I/O: the callers give the time.
 #include "presence/relay_state.h"
 
@@ -91,16 +91,6 @@ bool ParseRelayMove(const char* text, RelayMove* move) {
   m.pitch = static_cast<float>(v[3]);
   *move = m;
   return true;
-}
-
-bool RelayAskDue(const RelayLink& r, bool noLink, uint32_t now) {
-  if (!noLink || r.answered || r.asks >= kRelayAsks) return false;
-  return r.asks == 0 || Since(now, r.askedMs, kRelayAskAgainMs);
-}
-
-void NoteRelayAsk(RelayLink* r, uint32_t now) {
-  if (r->asks < 255) ++r->asks;
-  r->askedMs = now;
 }
 
 RelayChange UpdateRelay(RelayLink* r, bool noLink, bool directLink) {

@@ -6,9 +6,7 @@
 
 #include "core/player_pose.h"
 
-constexpr int kRelayAsks = 2;                     // VERSION requests to one member, at most ...
-constexpr uint32_t kRelayAskAgainMs = 15000;      // ... the second when the first got no reply
-constexpr uint32_t kRelayMovingMs = 3000;         // our pose this often while a key is held
+constexpr uint32_t kRelayMovingMs = 1000;         // our pose this often while a key is held
 constexpr uint32_t kRelayStillMs = 60000;         // and this often standing still
 constexpr uint32_t kRelayGapMs = 1000;            // relay lines at most this often
 constexpr int kRelayNearest = 8;                  // members our moves are relayed to
@@ -18,14 +16,11 @@ constexpr std::size_t kRelayMoveLength = 64;      // room for the longest move t
 
 // Per slot, inside PeerLink, so it is zeroed whenever the slot's link is.
 struct RelayLink {
-  uint8_t asks;          // VERSION requests sent
-  uint8_t answered;      // a VERSION reply came
-  uint8_t announced;     // ... and it said the member takes relayed moves
+  uint8_t announced;     // the member takes relayed moves (its details said so, or its move)
   uint8_t relayed;       // moves travel through the server, both ways
   uint8_t shown;         // a relayed move came from it: its avatar is drawn
   uint8_t reported;      // the console said so
   uint8_t owed;          // our current state is due to it
-  uint32_t askedMs;
   uint32_t sentMs;       // our last move to it
 };
 
@@ -43,10 +38,6 @@ std::size_t FormatRelayMove(const RelayMove& move, char* out, std::size_t size);
 // anything malformed, too long or out of range is refused.
 bool ParseRelayMove(const char* text, RelayMove* move);
 
-// A VERSION request is due to a member that has had no direct link in time and not answered.
-bool RelayAskDue(const RelayLink& r, bool noLink, uint32_t now);
-// Notes a request sent.
-void NoteRelayAsk(RelayLink* r, uint32_t now);
 // The first move from a relayed member: true once, and our state is owed to it in answer. A
 // move of ours that came before the member took us up was dropped there; this one is not.
 bool NoteFirstRelayMove(RelayLink* r);

@@ -67,7 +67,7 @@ void ForgetSealIdentity(SealIdentity* own) { SealWipe(own, sizeof *own); }
 void ForgetSealPair(SealPair* pair) { SealWipe(pair, sizeof *pair); }
 
 int AgreeSeal(const SealIdentity& own, const char* ownNick, const uint8_t theirKey[kSealPublicKeyLength],
-              const char* theirNick, SealPair* pair) {
+              const char* theirNick, SealPair* pair, bool fast) {
   ForgetSealPair(pair);
   if (!own.made || !ownNick || !theirNick) return 0;
   // Both sides must take opposite roles without a word between them: the smaller key is first.
@@ -79,11 +79,16 @@ int AgreeSeal(const SealIdentity& own, const char* ownNick, const uint8_t theirK
             DeriveDirection(receive, theirNick, ownNick, pair->receiveKey, pair->receiveId);
   SealWipe(receive, sizeof receive);
   SealWipe(send, sizeof send);
+  if (ok && fast) {
+    ok = SealFastKeyMake(pair->sendKey, &pair->sendFast) && SealFastKeyMake(pair->receiveKey, &pair->receiveFast);
+    pair->fast = 1;
+  }
   if (!ok) {
     ForgetSealPair(pair);
     return 0;
   }
   ResetReplayWindow(&pair->window);
+  std::memcpy(pair->theirKey, theirKey, sizeof pair->theirKey);
   pair->agreed = 1;
   return 1;
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 
+#include "platform/seal_crypto.h"
 #include "presence/replay_window.h"
 
 constexpr int kSealPublicKeyLength = 32;
@@ -27,6 +28,12 @@ struct SealPair {
   uint8_t sendId[kSealPairIdLength];         // carried in our datagrams to the member
   uint8_t receiveId[kSealPairIdLength];      // carried in the member's datagrams to us
   ReplayWindow window;                       // the member's counters taken so far
+  uint8_t theirKey[kSealPublicKeyLength];    // the member's public key it was agreed from
+  // AES-256-GCM in place of ChaCha20-Poly1305: both machines have AES instructions and said
+  // so. The keys expanded once for it.
+  uint8_t fast;
+  SealFastKey sendFast;
+  SealFastKey receiveFast;
   uint8_t agreed;
   // A datagram of the member's has opened: the member seals, so its plain datagrams (which
   // anyone could have forged) are to be refused from now on.
@@ -41,11 +48,12 @@ void ForgetSealPair(SealPair* pair);
 
 // Agrees the pair's keys with the member theirNick whose public key came in its IRC message.
 // Both sides arrive at the same keys only when each names itself and the other alike (IRC case
-// rule: "Alice" is "alice"). 1 agreed (a fresh window); 0 when their key is ours or unusable,
-// a nickname is empty or longer than kSealNickLength, or own has no key pair: the pair is then
-// left not agreed.
+// rule: "Alice" is "alice"). fast: both sides said they have the faster cipher (each passes
+// the same, from both messages; SealFastCipherReady must hold here too). 1 agreed (a fresh
+// window); 0 when their key is ours or unusable, a nickname is empty or longer than
+// kSealNickLength, or own has no key pair: the pair is then left not agreed.
 int AgreeSeal(const SealIdentity& own, const char* ownNick, const uint8_t theirKey[kSealPublicKeyLength],
-              const char* theirNick, SealPair* pair);
+              const char* theirNick, SealPair* pair, bool fast = false);
 
 // The text form: kSealKeyTextLength lower-case hex digits and a NUL.
 void FormatSealKeyText(const uint8_t key[kSealPublicKeyLength], char out[kSealKeyTextLength + 1]);

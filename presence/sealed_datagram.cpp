@@ -41,9 +41,12 @@ int SealDatagram(SealIdentity* own, const SealPair& pair, const char* inner, int
   PutCounter(counter, header + 1 + kSealPairIdLength);
   uint8_t nonce[kSealNonceBytes];
   MakeNonce(counter, nonce);
-  if (!SealEncrypt(pair.sendKey, nonce, header, kSealHeaderLength, Bytes(inner),
-                   static_cast<std::size_t>(innerLength), header + kSealHeaderLength))
-    return 0;
+  const std::size_t n = static_cast<std::size_t>(innerLength);
+  const bool sealed = pair.fast ? SealFastEncrypt(pair.sendFast, nonce, header, kSealHeaderLength, Bytes(inner), n,
+                                                  header + kSealHeaderLength)
+                                : SealEncrypt(pair.sendKey, nonce, header, kSealHeaderLength, Bytes(inner), n,
+                                              header + kSealHeaderLength);
+  if (!sealed) return 0;
   return innerLength + kSealOverhead;
 }
 
@@ -73,9 +76,12 @@ int OpenSealedDatagram(SealPair* pair, const char* data, int length, char* inner
   uint8_t nonce[kSealNonceBytes];
   MakeNonce(header.counter, nonce);
   uint8_t* plain = reinterpret_cast<uint8_t*>(inner);
-  if (!SealDecrypt(pair->receiveKey, nonce, Bytes(data), kSealHeaderLength, Bytes(data) + kSealHeaderLength,
-                   static_cast<std::size_t>(length - kSealHeaderLength), plain))
-    return SealForged;
+  const std::size_t n = static_cast<std::size_t>(length - kSealHeaderLength);
+  const bool opened = pair->fast ? SealFastDecrypt(pair->receiveFast, nonce, Bytes(data), kSealHeaderLength,
+                                                   Bytes(data) + kSealHeaderLength, n, plain)
+                                 : SealDecrypt(pair->receiveKey, nonce, Bytes(data), kSealHeaderLength,
+                                               Bytes(data) + kSealHeaderLength, n, plain);
+  if (!opened) return SealForged;
   if (!CounterFresh(pair->window, header.counter)) {
     std::memset(inner, 0, static_cast<std::size_t>(innerLength));
     return SealReplayed;

@@ -1,8 +1,8 @@
 // Position datagrams per second through one client's intake, plain beside sealed, in one run:
 // in a full room of 199 members, each at an address of its own, the senders send in turn; the
-// client takes each datagram from its socket as TakeWaitingDatagrams does, counts it, opens it
-// (sealed), checks it and applies it to the peer table. Needs no root: every socket is on
-// 127.0.0.0/8.
+// client takes each datagram from its socket as TakeWaitingDatagrams does and hands it to the
+// peer table's own intake (PeerTable::TakeDatagram: counted, opened when sealed, checked,
+// applied). Needs no root: every socket is on 127.0.0.0/8.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,8 +24,6 @@ constexpr int kPositionLength = 21;
 PeerTable table;
 DatagramLink link;                 // the client's socket
 char line[kNickLength];
-SealIdentity receiver;
-SealPair pairs[kPeerSlots];        // the client's, one per member slot
 
 struct Member {
   int socket;
@@ -36,6 +34,8 @@ struct Member {
 Member members[kPeerSlots];
 
 uint32_t now = 1000;  // the intake's tick count: 3 ms a datagram keeps every rate
+uint32_t BenchTicks() { return now; }
+bool Fast = false;  // AES-256-GCM, as two machines with AES instructions agree (else ChaCha20-Poly1305)
 int64_t frequency = 0;  // of the high-resolution counter
 
 struct Rate {
@@ -53,41 +53,16 @@ void PutFloat(char* out, float value) {
   for (int i = 0; i < 4; ++i) out[i] = static_cast<char>(bits >> (8 * i));
 }
 
-float GetFloat(const char* in) {
-  uint32_t bits = 0;
-  for (int i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(static_cast<uint8_t>(in[i])) << (8 * i);
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
+
+long long Applied = 0;  // positions the table applied (its change hook counts them)
+void CountApplied(char kind, int, int) {
+  if (kind == 'd') ++Applied;
 }
 
-// What the peer table does with a position just received (PeerTable::ReceiveDatagram): the
-// plain way (counted by address, the member found by address) or the sealed way (the member
-// found by its pair, opened, counted per member), then the position checked and stored.
-// 1 when applied.
-int Apply(const char* data, int length, const SocketAddress& source, bool sealed) {
-  char inner[kSealInnerLength];
-  int index = 0;
-  if (sealed) {
-    SealHeader header;
-    if (!ReadSealHeader(data, length, &header)) return 0;
-    const int found = FindSealingPair(pairs, kPeerSlots, header);
-    length = TakeSealedDatagram(found > 0 ? &pairs[found] : nullptr, found, data, length, source, now, inner,
-                                sizeof inner);
-    if (length < 1) return 0;
-    data = inner;
-    index = found;
-  } else {
-    if (!AdmitSource(source, now)) return 0;
-    index = table.FindByAddress(source);
-  }
-  if (length < kPositionLength || data[0] != 'd') return 0;
-  float pose[5];
-  for (int i = 0; i < 5; ++i) pose[i] = GetFloat(data + 1 + 4 * i);
-  if (!IsSanePosition(pose) || !index) return 0;
-  table.NoteHeard(index);
-  table.ApplyPosition(index, pose);
-  return 1;
+// The ways take turns: a plain batch finds every member taking plain datagrams, a sealed one
+// finds each member's plain datagrams refused, as after its first sealed one.
+void SealedOnly(bool sealed) {
+  for (int i = 1; i <= kMembers; ++i) table.links[i].sealedOnly = sealed ? 1 : 0;
 }
 
 // kMembers positions from the senders in turn, as each sends them: plain, or sealed with its
@@ -124,7 +99,9 @@ bool ThroughSocket(bool sealed, const SocketAddress& client, Rate* rate) {
     if (NetSendToAddress(members[batch.from[i]].socket, batch.data[i], length, client.address, client.port) < 0)
       return false;
   }
-  int applied = 0, taken = 0;
+  SealedOnly(sealed);
+  const long long before = Applied;
+  int taken = 0;
   const int64_t start = QueryCounter();
   // As the link thread takes them: TakeWaitingDatagrams, call after call while any wait, each
   // one PeerTable::ReceiveDatagram.
@@ -132,11 +109,8 @@ bool ThroughSocket(bool sealed, const SocketAddress& client, Rate* rate) {
     const int64_t limit = QueryCounter() + frequency * kIntakeMicroseconds / 1000000;
     int inCall = 0;
     while (inCall < kDatagramsPerCall && NetDatagramWaiting(link.socket)) {
-      char data[kNickLength];
-      std::memset(data, 0, sizeof data);
-      if (link.Poll(data) == 0) break;
       now += 3;
-      applied += Apply(data, link.receivedLength, link.peerAddress, sealed);
+      table.ReceiveDatagram();
       ++inCall;
       if (QueryCounter() >= limit) break;
     }
@@ -144,23 +118,24 @@ bool ThroughSocket(bool sealed, const SocketAddress& client, Rate* rate) {
     taken += inCall;
   }
   rate->counts += QueryCounter() - start;
-  rate->datagrams += applied;
-  return applied == kMembers;
+  rate->datagrams += Applied - before;
+  return Applied - before == kMembers;
 }
 
 // The same batch handed over in memory: the cost of counting, opening and applying alone.
 bool InMemory(bool sealed, Rate* rate) {
   static Batch batch;
   MakeBatch(sealed, &batch);
-  int applied = 0;
+  SealedOnly(sealed);
+  const long long before = Applied;
   const int64_t start = QueryCounter();
   for (int i = 1; i <= kMembers; ++i) {
     now += 3;
-    applied += Apply(batch.data[i], batch.length[i], members[batch.from[i]].address, sealed);
+    table.TakeDatagram(batch.data[i], batch.length[i], members[batch.from[i]].address);
   }
   rate->counts += QueryCounter() - start;
-  rate->datagrams += applied;
-  return applied == kMembers;
+  rate->datagrams += Applied - before;
+  return Applied - before == kMembers;
 }
 
 // The client's socket on 127.0.0.1 and each member's on 127.0.0.(1 + its slot), all in the
@@ -173,7 +148,8 @@ bool FillRoom(SocketAddress* client) {
   table.datagramLink = &link;
   table.line = line;
   table.Clear();
-  if (!MakeSealIdentity(&receiver)) return false;
+  std::snprintf(table.self.nick, sizeof table.self.nick, "me");
+  if (!MakeSealIdentity(&table.ownSeal)) return false;
   for (int i = 1; i <= kMembers; ++i) {
     Member& m = members[i];
     char address[32], nick[32];
@@ -184,8 +160,8 @@ bool FillRoom(SocketAddress* client) {
     if (!NetParseDotted(address, &own) || m.socket == kNoSocket || !NetBind(m.socket, own, 0)) return false;
     m.address = {NetAddressFromV4(own), NetLocalPort(m.socket)};
     if (table.AddPeer(nick, false) != i || !MakeSealIdentity(&m.identity) ||
-        !AgreeSeal(receiver, "me", m.identity.publicKey, nick, &pairs[i]) ||
-        !AgreeSeal(m.identity, nick, receiver.publicKey, "me", &m.pair))
+        !table.AgreeKeys(i, m.identity.publicKey, Fast) ||
+        !AgreeSeal(m.identity, nick, table.ownSeal.publicKey, "me", &m.pair, Fast))
       return false;
     table.slots[i].address = m.address;
     table.slots[i].active = 1;
@@ -203,10 +179,14 @@ void CloseRoom() {
 int main(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 6.0;
   senders = argc > 2 ? std::atoi(argv[2]) : kMembers;
-  if (!(seconds > 0) || senders < 1 || senders > kMembers) {
-    std::fprintf(stderr, "usage: qivra_intake_bench [SECONDS [SENDERS]]  (senders 1..%d)\n", kMembers);
+  const bool chacha = argc > 3 && std::strcmp(argv[3], "chacha") == 0;
+  if (!(seconds > 0) || senders < 1 || senders > kMembers || (argc > 3 && !chacha)) {
+    std::fprintf(stderr, "usage: qivra_intake_bench [SECONDS [SENDERS [chacha]]]  (senders 1..%d)\n", kMembers);
     return 2;
   }
+  Fast = !chacha && SealFastCipherReady();  // what two such machines agree on
+  TickSourceOverride = BenchTicks;  // the intake's counts run on the batches' own clock
+  PeerChangeHook = CountApplied;
   SocketAddress client;
   if (!FillRoom(&client)) {
     std::fprintf(stderr, "qivra_intake_bench: no sockets on 127.0.0.0/8, or no keys\n");
@@ -234,8 +214,9 @@ int main(int argc, char** argv) {
   }
   const double ps = plainSocket.PerSecond(frequency), ss = sealedSocket.PerSecond(frequency);
   const double pm = plainMemory.PerSecond(frequency), sm = sealedMemory.PerSecond(frequency);
-  std::printf("%d members at addresses of their own, positions from %d of them in turn; %lld of each way\n",
-              kMembers, senders, plainSocket.datagrams);
+  std::printf("%d members at addresses of their own, positions from %d of them in turn; %lld of each way; "
+              "sealed with %s\n", kMembers, senders, plainSocket.datagrams,
+              Fast ? "AES-256-GCM" : "ChaCha20-Poly1305");
   std::printf("from the socket (receive, count, open, check, apply): plain %9.0f/s  sealed %9.0f/s  "
               "ratio sealed / plain %.2f\n", ps, ss, ss / ps);
   std::printf("in memory (count, open, check, apply):               plain %9.0f/s  sealed %9.0f/s  "

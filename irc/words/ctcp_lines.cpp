@@ -6,8 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "irc/irc_client.h"
 #include "irc/irc_message.h"
-#include "irc/relay_lines.h"
+#include "irc/line_pacing.h"
 #include "irc/words/ctcp_ping.h"
 #include "platform/ticks.h"
 
@@ -17,9 +18,10 @@
 
 // The last word tells QIVRA clients of the version before this one that this one takes moves
 // relayed through the server (kRelayWord, irc/relay_lines.cpp); to anyone else it is part of an
-// ordinary version reply. Newer clients ask in a CTCP of their own (QIVRA).
+// ordinary version reply. Newer clients learn it from the details they trade (QIVRA's own CTCP).
 const char kClientVersion[] =
     "QIVRA " QIVRA_VERSION ", an IRC client that shares a channel as a 3D room, relay/1";
+const char kClientVersionWithoutRelay[] = "QIVRA " QIVRA_VERSION ", an IRC client that shares a channel as a 3D room";
 
 namespace {
 
@@ -30,8 +32,15 @@ struct AnswerPace {
 };
 AnswerPace Answers;
 
-// A flood of requests must not get the client thrown off the server for flooding.
-bool MayAnswer() {
+// A flood of requests must not get the client thrown off the server for flooding: someone
+// outside our channels gets one answer a second; a member one answer waiting at a time (an
+// older QIVRA asks VERSION to find who relays: its answer is never dropped, only paced).
+bool MayAnswer(const char* sender) {
+  const int index = Irc.peerTable.FindByNick(sender);
+  if (index) {
+    const PeerLink& link = Irc.peerTable.links[index];
+    return !link.answerWaiting || PacedLineGone(AnswerLine, link.answerTicket);
+  }
   uint32_t now = TickCountMs();
   if (Answers.answeredBefore && now - Answers.lastAnswer < kCtcpAnswerGapMs) return false;
   Answers.answeredBefore = true;
@@ -39,16 +48,25 @@ bool MayAnswer() {
   return true;
 }
 
+void QueueAnswer(const char* sender, const char* word, const char* reply) {
+  char line[kIrcLineLength];
+  FormatInto(line, sizeof line, "NOTICE %s :\x01%s %s\x01\r\n", sender, word, reply);
+  uint32_t ticket = 0;
+  if (SendPacedWithTicket(line, AnswerLine, &ticket) != 1) return;
+  const int index = Irc.peerTable.FindByNick(sender);
+  if (!index) return;
+  Irc.peerTable.links[index].answerWaiting = 1;
+  Irc.peerTable.links[index].answerTicket = ticket;
+}
+
 // The reply's text for a request, or false when this client does not answer that word.
 bool ReplyText(const char* word, const char* argument, char* reply, std::size_t size) {
   if (strcasecmp(word, "VERSION") == 0) {
-    FormatInto(reply, size, "%s", kClientVersion);
+    FormatInto(reply, size, "%s", Irc.presenceOff ? kClientVersionWithoutRelay : kClientVersion);
   } else if (strcasecmp(word, "PING") == 0) {
     FormatInto(reply, size, "%s", argument);
   } else if (strcasecmp(word, "TIME") == 0) {
     LocalDateTimeText(reply, size);
-  } else if (std::strcmp(word, "QIVRA") == 0) {
-    FormatInto(reply, size, "%s", kQivraTokens);
   } else if (strcasecmp(word, "CLIENTINFO") == 0) {
     FormatInto(reply, size, "ACTION CLIENTINFO PING TIME VERSION");
   } else {
@@ -86,11 +104,11 @@ void HandleCtcp(const char* sender, const char* text, bool isNotice, char* out, 
     FormatInto(out, size, "CTCP %s from %s (not answered)", word, sender);
     return;
   }
-  if (!MayAnswer()) {
+  if (!MayAnswer(sender)) {
     FormatInto(out, size, "CTCP %s from %s (not answered: too many requests)", word, sender);
     return;
   }
-  SendIrcLine("\r\n", "NOTICE %s :\x01%s %s\x01", sender, word, reply);
+  QueueAnswer(sender, word, reply);
   FormatInto(out, size, "CTCP %s from %s (answered)", word, sender);
 }
 

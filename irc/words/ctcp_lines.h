@@ -3,7 +3,12 @@
 #include <cstddef>
 
 extern const char kClientVersion[];  // the answer to VERSION: name, version, what it is
-constexpr unsigned kCtcpAnswerGapMs = 1000;  // at most one answer a second: floods go unanswered
+// The same without the word that tells older QIVRA clients that we take relayed moves: the
+// answer with "PRESENCE off", which takes none.
+extern const char kClientVersionWithoutRelay[];
+// To someone outside our channels at most one answer a second: floods go unanswered. A channel
+// member gets an answer to each request, paced in the answer queue, one waiting at a time.
+constexpr unsigned kCtcpAnswerGapMs = 1000;
 
 // text is a message's text beginning with \x01, from sender. A request (privately or to a
 // channel) is answered with a NOTICE when it is VERSION, PING, TIME or CLIENTINFO; a reply

@@ -1,8 +1,10 @@
-"""qivra-peers over IPv6 (ipv6_test.py PEER_BINARY v6only|mobile|old [--verbose]), behind routers
+"""qivra-peers over IPv6 (ipv6_test.py PEER_BINARY v6only|mobile|aonly|old [--verbose]), behind routers
 whose IPv6 firewall lets only answers in and that may masquerade IPv4 with random ports. v6only:
 ngircd on IPv6 alone, no client has IPv4; alice connects by "[literal]", bob by a name from his
 /etc/netns/NS/hosts, carol by the bare literal. mobile: symmetric IPv4 NATs, the server's name
-has both families. old: bob with --ipv6 off links over IPv4 with alice, who reached the server
+has both families. aonly: the same, but the server's name has an IPv4 address alone, so both
+reach it over IPv4 (where no hello gets through) and must link over the IPv6 addresses they
+tell each other. old: bob with --ipv6 off links over IPv4 with alice, who reached the server
 over IPv6. Each pair: a handshake within 10 s of the join, walks both ways. 2001:db8:N::/48."""
 
 import argparse
@@ -126,7 +128,7 @@ def linked(first, second, joined, label):
 
 
 def scenario(lab, args, procs):
-    v6only, old = args.scenario == "v6only", args.scenario == "old"
+    v6only, old, aonly = args.scenario == "v6only", args.scenario == "old", args.scenario == "aonly"
     lab.start_ngircd_on([lab.server_address6] + [lab.server_address] * (not v6only))
     if old:
         a, b = lab.public_client(), lab.public_client(ipv6=False)
@@ -135,13 +137,13 @@ def scenario(lab, args, procs):
         a, b = [lab.router_with_client(ipv4=not v6only) for _ in range(2)]
         servers, extra = ["[%s]" % lab.server_address6 if v6only else SERVER_NAME, SERVER_NAME], []
     for client in (a, b):
-        lab.name_server(client, [lab.server_address6, lab.server_address])
+        lab.name_server(client, [lab.server_address] if aonly else [lab.server_address6, lab.server_address])
     alice = start_peer(lab, args, procs, a, "alice", servers[0])
     alice.wait_for(r"^Connected\.$", 5)
     bob = start_peer(lab, args, procs, b, "bob", servers[1], extra)
     joined = line_time(bob, r"^Connected\.$", 5)
-    check(lab.server_link(a) == lab.server_address6, "alice did not reach the server over IPv6")
-    check(lab.server_link(b) == (lab.server_address if old else lab.server_address6), "bob's link: wrong family")
+    check(lab.server_link(a) == (lab.server_address if aonly else lab.server_address6), "alice's link: wrong family")
+    check(lab.server_link(b) == (lab.server_address if old or aonly else lab.server_address6), "bob's link: wrong family")
     print(linked(alice, bob, joined, args.scenario))
     if v6only:  # the bare literal
         c = lab.public_client(ipv4=False)
@@ -163,6 +165,6 @@ def run(args):
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("peer")
-    parser.add_argument("scenario", choices=["v6only", "mobile", "old"])
+    parser.add_argument("scenario", choices=["v6only", "mobile", "aonly", "old"])
     parser.add_argument("--verbose", action="store_true")
     sys.exit(report_run(run, parser.parse_args()))

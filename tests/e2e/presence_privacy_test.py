@@ -1,9 +1,16 @@
-"""Who learns a peer's address and who can hold up its handshake, on ngircd in namespaces.
-usage: /usr/bin/python3 presence_privacy_test.py PEER_BINARY outsider|questions|off
+"""Who learns a peer's address and who can hold up its handshake, on ngircd in namespaces; and
+on InspIRCd hiding every host, what an ordinary IRC user in the channel hears of QIVRA.
+usage: /usr/bin/python3 presence_privacy_test.py PEER_BINARY outsider|questions|off|cloaked
+
+cloaked: a raw IRC user waits in the channel while four members join, talk and walk (two on
+the server's network, two behind routers that give every destination a port of its own, so
+those two are shown through the server); the user must get no address of anyone's and at most
+one message of each member's besides its chat (the announcement), and no datagram.
 """
 
 import argparse
 import os
+import re
 import subprocess
 import sys
 import time
@@ -12,6 +19,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from netlab import Lab, report_run  # noqa: E402
 from peers_on_servers_test import check  # noqa: E402
+from routerlab import RouterLab, count_input  # noqa: E402
 
 QUESTION = "\x01VERSION\x01:Q"
 
@@ -98,7 +106,56 @@ def off(lab, args):
     check(not bob.has_line(r"^presence active alice$"), "bob reached alice over UDP")
 
 
+def cloaked(args):
+    with RouterLab("clpr") as lab:
+        lab.start_inspircd_cloaked()
+        plain_ns = lab.add_client()
+        plain = lab.spawn(plain_ns, ["/usr/bin/python3", os.path.join(HERE, "raw_irc_watch.py"), lab.server_address,
+                                     "6667", "plain"], name="plain")
+        plain.wait_for(r" 00[14] plain ", 5)
+        plain.send("JOIN #qivra")
+        plain.wait_for(r" 366 plain ", 5)
+        clients = [lab.add_client(), lab.add_client()]
+        clients += [lab.add_lan_client(lab.add_router(symmetric=True)) for _ in range(2)]
+        addresses = [c.address for c in clients] + [r.wan_address for r in lab.routers]
+        members = []
+        for i, client in enumerate(clients):
+            argv = [args.peer, "--server", lab.server_address, "--port", "6667", "--nick", "m%d" % (i + 1),
+                    "--channel", "#qivra", "--bind", client.address, "--router", "off"]
+            members.append(lab.spawn_timed(client, argv, env={"QIVRA_NO_LINK_MS": "5000"}, name="m%d" % (i + 1)))
+            members[-1].wait_for(r"^Connected\.$", 10)
+        count_input(plain_ns, lab.subnet + ".0/16")
+        # Every pair linked, directly or through the server: m3 and m4 only through it.
+        for m in members:
+            for other in members:
+                if other is not m:
+                    m.wait_for(r"^presence (active|relayed) %s$" % other.name, 30)
+        members[2].wait_for(r"^presence relayed m4$", 5)
+        for m in members:
+            m.send("hello from %s" % m.name)
+        members[0].send("/walk forward 2")
+        members[2].send("/walk left 2")
+        members[3].wait_for(r"^presence position m3 .* yaw=[1-9]", 8)  # through the server
+        time.sleep(10)  # whatever the walks, the talk and the asks still bring
+        heard = [line for line in plain.lines if re.match(r"^:m\d!\S+ (PRIVMSG|NOTICE) ", line)]
+        for m in members:
+            own = [line for line in heard if line.startswith(":%s!" % m.name)]
+            other = [line for line in own if not line.endswith(" PRIVMSG #qivra :hello from %s" % m.name)]
+            check(len(other) <= 1, "%s sent the ordinary user %d lines besides its chat: %s" % (m.name, len(other), other))
+            check(all("\x01QIVRA\x01" in line for line in other), "%s sent: %s" % (m.name, other))
+        leaked = [line for line in plain.lines if any(a in line for a in addresses)]
+        check(not leaked, "the ordinary user learned an address: %s" % leaked)
+        datagrams = count_input(plain_ns, lab.subnet + ".0/16")
+        check(datagrams == 0, "%d datagrams reached the ordinary user" % datagrams)
+        check(not any("No direct link to plain" in e or "plain" in e and "No direct link" in e
+                      for m in members for e in m.errors), "a No direct link line about the ordinary user")
+        print("the ordinary user heard %d lines of the four members', their chat and %d announcements"
+              % (len(heard), len(heard) - len(members)))
+
+
 def run(args):
+    if args.scenario == "cloaked":
+        return cloaked(args)
     with Lab("priv") as lab:
         lab.start_ngircd()
         {"outsider": outsider, "questions": questions, "off": off}[args.scenario](lab, args)
@@ -107,7 +164,7 @@ def run(args):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("peer")
-    parser.add_argument("scenario", choices=["outsider", "questions", "off"])
+    parser.add_argument("scenario", choices=["outsider", "questions", "off", "cloaked"])
     args = parser.parse_args()
     return report_run(run, args)
 

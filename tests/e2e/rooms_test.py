@@ -46,7 +46,7 @@ if any(s.sendto(b"craw\\0rooms", (old, 6669)) and answered() for attempt in rang
 else:
     print("old never answered the hello", flush=True)
 """
-MEMBER = re.compile(r"^member (\S+) (?:here|elsewhere (\S+)) x=(\S+) z=(\S+) serial=(\d+)$")
+MEMBER = re.compile(r"^member (\S+) (?:here|elsewhere (\S+)) x=(\S+) z=(\S+) serial=(\d+) reach=(\w+) look=(\d+) typing=([01])$")
 
 
 def check(condition, text):

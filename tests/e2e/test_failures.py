@@ -470,9 +470,7 @@ class FailuresTest(unittest.TestCase):
         self.type_line(desktop, window, "/frobnicate now")
         wait_console_line(viewer, r"^Unknown command: /frobnicate \(/help lists the commands\)$", timeout=5)
 
-        # F1 held for half a second switches once, and the console keeps its lines. The line
-        # about the watcher (a plain client: no avatar) comes 30 s after its join: first that.
-        wait_console_line(viewer, r"^No direct link to watcher yet", timeout=40)
+        # F1 held for half a second switches once, and the console keeps its lines.
         lines_before = len(viewer.console_lines())
         room.click_view()
         room.hold("F1", 0.5)

@@ -109,10 +109,12 @@ TEST_F(IrcCommandsTest, OwnJoinsAndLeavesChangeOnlyTheirRoom) {
   Pass(":srv 353 me = #a :me @alice bob\r\n");
   Pass(":srv 366 me #a :End of NAMES list\r\n");
   EXPECT_EQ("WHO #a\r\n", Next()) << "the names after the own JOIN are looked up together";
+  EXPECT_EQ("PRIVMSG #a :\x01QIVRA\x01\r\n", Next()) << "and QIVRA announced, once";
   Pass(":me!u@h JOIN #b\r\n");
   Pass(":srv 353 me = #b :me bob carol\r\n");
   Pass(":srv 366 me #b :End of NAMES list\r\n");
   EXPECT_EQ("WHO #b\r\n", Next());
+  EXPECT_EQ("PRIVMSG #b :\x01QIVRA\x01\r\n", Next());
   const int bob = Irc.peerTable.FindByNick("BOB");
   ASSERT_NE(0, bob) << "a nickname is found in any case";
   EXPECT_EQ(bob, Irc.peerTable.FindByNick("bob")) << "one slot for a member of two rooms";

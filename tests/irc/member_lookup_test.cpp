@@ -43,6 +43,7 @@ TEST_F(MemberLookupTest, MembersNamedAfterTheOwnJoinAreFoundByOneWho) {
   EXPECT_TRUE(server.NothingWithin(30)) << "no WHOIS for anyone named";
   Pass(":srv 366 me #qivra :End of NAMES list\r\n");
   EXPECT_EQ("WHO #qivra\r\n", Next());
+  EXPECT_EQ("PRIVMSG #qivra :\x01QIVRA\x01\r\n", Next()) << "QIVRA announced to the channel";
   Pass(":srv 352 me #qivra a " + TestAddress(1) + " srv alice H@ :0 Alice\r\n");
   Pass(":srv 352 me #qivra b " + TestAddress(2) + " srv bob H :0 Bob\r\n");
   Pass(":srv 352 me #qivra m 10.0.0.9 srv me H :0 Me\r\n");

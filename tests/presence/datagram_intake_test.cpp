@@ -81,12 +81,13 @@ TEST_F(IntakeTest, PositionsThatAreNotFiniteOrFarOutsideTheRoomAreDropped) {
   TakeWaitingDatagrams(Irc.peerTable);
   EXPECT_EQ(-3.0f, X(alice));
 
-  SetPositionAreaAround(-5, 5, -6, 6);  // a room 10 by 12: 112 units of margin
-  alicePeer.SendToClient(Position(116.0f, 0));
-  alicePeer.SendToClient(Position(118.0f, 0));
+  SetPositionAreaAround(-5, 5, -6, 6);  // a room 10 by 12, and a unit of margin
+  alicePeer.SendToClient(Position(5.75f, 0));
+  alicePeer.SendToClient(Position(6.25f, 0));
+  alicePeer.SendToClient(Position(0, -7.5f));
   TakeWaitingDatagrams(Irc.peerTable);
-  SetPositionAreaAround(-9900, 9900, -9900, 9900);  // the margin is 100 + the room's size
-  EXPECT_EQ(116.0f, X(alice));
+  PositionArea = kWidestPositionArea;
+  EXPECT_EQ(5.75f, X(alice)) << "outside the room's walls: nobody's";
 }
 
 TEST_F(IntakeTest, DatagramsShorterThanTheirKindChangeNothingAndWholeOnesApply) {

@@ -9,6 +9,7 @@
 #include "irc/irc_client.h"
 #include "platform/net.h"
 #include "presence/datagram_link.h"
+#include "presence/sealed_datagram.h"
 #include "presence/host_lookup.h"
 #include "tests/irc/net_test_support.h"
 
@@ -36,7 +37,7 @@ class DatagramLinkTest : public ::testing::Test {
   }
   DatagramLink link;
   UdpPeer peer;
-  char buffer[2048];
+  char buffer[kDatagramBufferLength];
 };
 
 TEST_F(DatagramLinkTest, PollReturnsTheTextLengthAndKeepsEveryByte) {
@@ -80,9 +81,12 @@ TEST_F(DatagramLinkTest, FullDatagramOfNonZeroBytesIsCountedWithinTheBuffer) {
   std::memset(buffer, 'z', sizeof buffer);  // no zero anywhere after the received part either
   peer.SendToClient(std::string(2040, 'x'));
   EXPECT_EQ(2040, PollWithin(buffer));
+  peer.SendToClient(std::string(kSealedLength, 'w'));  // the longest sealed datagram, whole
+  EXPECT_EQ(kSealedLength, PollWithin(buffer));
+  EXPECT_EQ(kSealedLength, link.receivedLength);
   peer.SendToClient(std::string(4000, 'y'));  // longer than the buffer: cut, not overrun
-  EXPECT_EQ(2040, PollWithin(buffer));
-  EXPECT_EQ('z', buffer[2040]);
+  EXPECT_EQ(kDatagramReceiveLength, PollWithin(buffer));
+  EXPECT_EQ('\0', buffer[kDatagramReceiveLength]) << "the text still ends inside the buffer";
 }
 
 TEST_F(DatagramLinkTest, SendWithLengthZeroSendsTheTextWithoutItsZero) {

@@ -182,6 +182,9 @@ TEST_F(PeerLinksTest, HellosCausedByIrcLinesAreBounded) {
   ASSERT_TRUE(target.Bind(1, 6669));
   int bob = AddKnown("bob");
   int carol = AddKnown("carol");
+  // Their own lines named these addresses: lines only a QIVRA client sends.
+  Irc.peerTable.ShowQivra(bob, SignAddressLine, false);
+  Irc.peerTable.ShowQivra(carol, SignAddressLine, false);
   std::string got;
   const NetAddress victim = TestNetAddress(1);
   EXPECT_EQ(1, Irc.peerTable.AddPeerAddress(bob, victim, true));
@@ -227,6 +230,8 @@ TEST_F(PeerLinksTest, NoDirectLinkIsReportedOnceForMembersNotLinkedAfter30Second
   const uint32_t entered = FakeNow;
   int alice = AddKnown("alice");
   int bob = AddKnown("bob");
+  AddKnown("carol");  // an ordinary IRC user: she has shown nothing, so nothing is said of her
+  Irc.peerTable.ShowQivra(alice, SignAnnounced, true);
   ASSERT_EQ(1, Irc.peerTable.SetPeerHost(bob, TestAddress(2).c_str()));
   EXPECT_EQ(100, Deliver(bobPeer, "Cbob"));
   EXPECT_EQ(1, Irc.peerTable.IsLinked(bob)) << "his reply shows that he hears us";

@@ -1,5 +1,5 @@
-// The relay's pure rules: the move text both ways, and when members are asked, relayed and
-// owed our state.
+// The relay's pure rules: the move text both ways, and when members are relayed and owed our
+// state.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -68,19 +68,8 @@ TEST(RelayStateTest, OnlyWellFormedMovesAreTaken) {
   EXPECT_FALSE(ParseRelayMove(("\x01QIVRA-MOVE 01000000 1 2 3 4" + std::string(80, ' ') + "\x01").c_str(), &m));
 }
 
-TEST(RelayStateTest, MembersAreAskedTwiceAtMostAndRelayedOnlyAfterAnnouncing) {
-  const uint32_t t = 4294960000u;  // the 32-bit count wraps on the way
-  RelayLink r = {};
-  EXPECT_FALSE(RelayAskDue(r, false, t)) << "a direct link may still come";
-  ASSERT_TRUE(RelayAskDue(r, true, t));
-  NoteRelayAsk(&r, t);
-  EXPECT_FALSE(RelayAskDue(r, true, t + kRelayAskAgainMs - 1));
-  ASSERT_TRUE(RelayAskDue(r, true, t + kRelayAskAgainMs));
-  NoteRelayAsk(&r, t + kRelayAskAgainMs);
-  EXPECT_FALSE(RelayAskDue(r, true, t + 10 * kRelayAskAgainMs)) << "two questions are enough";
-
-  RelayLink answered = {1, 1, 0, 0, 0, 0, 0, t, 0};  // asked, answered without the word: an older client
-  EXPECT_FALSE(RelayAskDue(answered, true, t + kRelayAskAgainMs));
+TEST(RelayStateTest, MembersAreRelayedOnlyAfterAnnouncing) {
+  RelayLink answered = {};  // its details did not say "relay"
   EXPECT_EQ(RelayUnchanged, UpdateRelay(&answered, true, false));
 
   answered.announced = 1;

@@ -152,6 +152,31 @@ TEST(SealedDatagram, OwnAndUnusableKeysAgreeOnNothingAndSessionsDoNotMix) {
   EXPECT_EQ(0, bobAgain.identity.made);
 }
 
+// Two machines with AES instructions seal with AES-256-GCM: the same datagrams, tags, window;
+// a pair agreed for the other cipher opens none of them.
+TEST(SealedDatagram, TheFasterCipherSealsAlikeAndOpensOnlyForItsOwnKind) {
+  if (!SealFastCipherReady()) GTEST_SKIP() << "no AES instructions here";
+  Member alice, bob, slow;
+  ASSERT_EQ(1, MakeSealIdentity(&alice.identity));
+  ASSERT_EQ(1, MakeSealIdentity(&bob.identity));
+  ASSERT_EQ(1, AgreeSeal(alice.identity, "alice", bob.identity.publicKey, "bob", &alice.pair, true));
+  ASSERT_EQ(1, AgreeSeal(bob.identity, "bob", alice.identity.publicKey, "alice", &bob.pair, true));
+  slow.identity = bob.identity;
+  ASSERT_EQ(1, AgreeSeal(slow.identity, "bob", alice.identity.publicKey, "alice", &slow.pair, false));
+  for (std::size_t length : {1u, 21u, 2040u}) {
+    const std::string inner = Pattern(length);
+    const std::string sealed = Seal(alice, inner);
+    ASSERT_EQ(length + kSealOverhead, sealed.size());
+    EXPECT_EQ("refused -2", Open(slow, sealed)) << "the same keys under the other cipher";
+    std::string tampered = sealed;
+    tampered[kSealHeaderLength] ^= 1;
+    EXPECT_EQ("refused -2", Open(bob, tampered));
+    EXPECT_EQ(inner, Open(bob, sealed));
+    EXPECT_EQ("refused -3", Open(bob, sealed)) << "a repeat";
+    EXPECT_EQ(inner, Open(alice, Seal(bob, inner)));
+  }
+}
+
 TEST(ReplayWindow, RepeatsAndCountersOlderThanTheWindowAreRefusedLateOnesTakenOnce) {
   ReplayWindow w;
   ResetReplayWindow(&w);

@@ -71,12 +71,14 @@ class Observer:
                     self.lost_link = self.lost_link or line.startswith("Disconnected")
 
     def socket_drops(self):
-        """The drops counter of the observer's UDP socket on port 6669 (its namespace's view)."""
-        with open("/proc/%d/net/udp" % self.process.pid) as f:
-            for line in f.readlines()[1:]:
-                fields = line.split()
-                if fields[1].endswith(":1A0D"):
-                    return int(fields[-1])
+        """The drops counter of the observer's UDP socket on port 6669 (its namespace's view); the
+        socket takes both families, so it is listed among the IPv6 ones where the system has IPv6."""
+        for table in ("udp", "udp6"):
+            with open("/proc/%d/net/%s" % (self.process.pid, table)) as f:
+                for line in f.readlines()[1:]:
+                    fields = line.split()
+                    if fields[1].endswith(":1A0D"):
+                        return int(fields[-1])
         return None
 
     def stop(self):

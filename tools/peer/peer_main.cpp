@@ -33,6 +33,7 @@ static const char kUsage[] =
     "usage: qivra-peer --server HOST --port N --nick NICK --channel #CHANNEL\n"
     "                  [--bind ADDRESS] [--packets N] [--user NAME] [--realname TEXT]\n"
     "                  [--pace MS] [--router on|off] [--ipv6 on|off] [--presence on|off]\n"
+    "                  [--look N]\n"
     "       qivra-peer --help | --version\n"
     "\n"
     "Connects like the QIVRA client, registers, joins the channel and takes part in the\n"
@@ -44,7 +45,8 @@ static const char kUsage[] =
     "config.txt). --ipv6 off: IPv4 alone (connect, lookups, the UDP socket), as a client\n"
     "from before IPv6 (default on: IPv6 and IPv4).\n"
     "config.txt). --presence off: chat only, as \"PRESENCE off\" in config.txt: no UDP socket,\n"
-    "no address handshake and no member look-ups.\n"
+    "no address handshake and no member look-ups. --look N: the look others see (1 to 8,\n"
+    "core/looks.h; default none told).\n"
     "\n"
     "Standard output, one line per event, flushed at once:\n"
     "  Connected.                          registration done (then it joins)\n"
@@ -55,6 +57,10 @@ static const char kUsage[] =
     "  presence active NICK                the UDP handshake with NICK is done\n"
   "  presence relayed NICK               NICK's moves began to come through the IRC server\n"
   "                                      (no direct link); keys and positions follow as below\n"
+  "  presence look NICK N                NICK's hello named its look (with presence active)\n"
+  "  presence sealed NICK                NICK's first sealed datagram opened: its plain ones are\n"
+  "                                      refused from now on\n"
+  "  presence typing NICK on|off         NICK's typing mark\n"
     "  presence position NICK x=X z=Z yaw=Y heading=H pitch=P\n"
     "  presence key NICK INDEX held|released\n"
     "  presence keys NICK F0 F1 ... F9     a key-block datagram (also the keep-alive)\n"
@@ -62,10 +68,13 @@ static const char kUsage[] =
     "  walk done                           a scripted walk has ended\n"
   "  own position x=X z=Z yaw=Y heading=H pitch=P   the answer to /where\n"
     "  members #CHANNEL COUNT              the answer to /members, then COUNT lines:\n"
-    "  member NICK here x=X z=Z serial=S | member NICK elsewhere ROOM x=X z=Z serial=S\n"
+    "  member NICK here x=X z=Z serial=S reach=R look=N typing=T\n"
+    "  member NICK elsewhere ROOM x=X z=Z serial=S reach=R look=N typing=T\n"
     "                                      as the room shows it: standing here, or where it last\n"
     "                                      stood here while it stands in ROOM (\"-\": not ours);\n"
-    "                                      S grows with each pose it reports\n"
+    "                                      S grows with each pose it reports; R is direct,\n"
+    "                                      relayed or none; N the look it told (0: none);\n"
+    "                                      T 1 while its typing mark shows\n"
     "  error: TEXT                         a stdin command was not understood\n"
     "Server lines shown during registration, and the lines about direct links and the\n"
     "router, go to standard error as \"[console] line\".\n"
@@ -86,6 +95,7 @@ static const char kUsage[] =
     "  /pos X Z YAW HEADING PITCH   stand there and send one position datagram\n"
     "  /wait MS             take the next command only after MS milliseconds\n"
   "  /where               print this peer's own pose\n"
+  "  /typing on|off       start or stop typing (the others' typing mark)\n"
     "  /quit [REASON]       leave IRC and exit\n"
     "End of input leaves the peer running; SIGTERM or SIGINT quits like /quit.\n";
 
@@ -99,6 +109,7 @@ struct Options {
   bool router = true;
   bool ipv6 = true;
   bool presence = true;
+  int look = 0;
 };
 
 std::atomic<int> StopSignal{0};
@@ -135,6 +146,11 @@ void OnPeerChange(char kind, int index, int key) {
   const PeerSlot& slot = Irc.peerTable.slots[index];
   if (kind == 'a') {
     std::printf("presence active %s\n", slot.nick);
+    if (slot.look) std::printf("presence look %s %d\n", slot.nick, slot.look);
+  } else if (kind == 's') {
+    std::printf("presence sealed %s\n", slot.nick);
+  } else if (kind == 't') {
+    std::printf("presence typing %s %s\n", slot.nick, slot.typing ? "on" : "off");
   } else if (kind == 'r') {
     std::printf("presence relayed %s\n", slot.nick);
   } else if (kind == 'd') {
@@ -198,6 +214,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     else if (a == "--router" && (v == "on" || v == "off")) o->router = v == "on";
     else if (a == "--ipv6" && (v == "on" || v == "off")) o->ipv6 = v == "on";
     else if (a == "--presence" && (v == "on" || v == "off")) o->presence = v == "on";
+    else if (a == "--look" && std::atoi(v.c_str()) >= 0 && std::atoi(v.c_str()) <= 8) o->look = std::atoi(v.c_str());
     else return false;
   }
   return !o->server.empty() && o->port > 0 && !o->nick.empty() && !o->channel.empty();
@@ -282,13 +299,15 @@ void NoteOwnChannel(Peer& p, const IrcEvent& e) {
 
 // The answer to /members: the room it stands in as the link thread last published it.
 void ShowMembers() {
+  static const char* const kReach[] = {"none", "direct", "relayed"};
   CopyRoomView(&View);
   std::printf("members %s %d\n", View.channel[0] ? View.channel : "-", View.count);
   for (int i = 0; i < View.count; ++i) {
     const RoomMember& m = View.members[i];
     const char* room = m.elsewhereIn[0] ? m.elsewhereIn : "-";
-    std::printf("member %s %s%s%s x=%.3f z=%.3f serial=%u\n", m.nick, m.elsewhere ? "elsewhere" : "here",
-                m.elsewhere ? " " : "", m.elsewhere ? room : "", m.pose.x, m.pose.z, m.poseSerial);
+    std::printf("member %s %s%s%s x=%.3f z=%.3f serial=%u reach=%s look=%d typing=%d\n", m.nick,
+                m.elsewhere ? "elsewhere" : "here", m.elsewhere ? " " : "", m.elsewhere ? room : "", m.pose.x,
+                m.pose.z, m.poseSerial, kReach[m.reach <= 2 ? m.reach : 0], m.look, m.typing ? 1 : 0);
   }
   std::fflush(stdout);
 }
@@ -342,6 +361,8 @@ void RunCommand(Peer& p, const std::string& line) {
     std::printf("own position x=%.3f z=%.3f yaw=%.3f heading=%.3f pitch=%.3f\n", pose.x, pose.z, pose.yaw,
                 pose.heading, pose.pitch);
     std::fflush(stdout);
+  } else if (word == "/typing" && (rest == "on" || rest == "off")) {
+    SessionTyping(rest == "on");
   } else if (word == "/wait") {
     p.waitUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::atoi(rest.c_str()));
   } else if (word == "/quit") {
@@ -387,6 +408,7 @@ int main(int argc, char** argv) {
   config.lineBurst = kDefaultLineBurst;
   std::snprintf(config.bindAddress, sizeof config.bindAddress, "%s", p.options.bind.c_str());
   config.ipv4Only = !p.options.ipv6;
+  config.look = static_cast<uint8_t>(p.options.look);
   if (StartSession(config) != 1 || !Connected()) {
     std::fprintf(stderr, "qivra-peer: cannot connect to %s:%d\n", p.options.server.c_str(), p.options.port);
     EndSession(nullptr);
