@@ -19,6 +19,7 @@
 #include "presence/datagram_link.h"
 #include "presence/peer_links.h"
 #include "presence/host_lookup.h"
+#include "presence/host_resolver.h"
 
 std::string TestAddress(int offset) {
   unsigned pid = static_cast<unsigned>(getpid());
@@ -217,6 +218,14 @@ int ClientTest::Pass(const std::string& line, std::string* nick, std::string* me
   if (nick) *nick = passed.nick;
   if (message) *message = passed.text;
   return code;
+}
+
+void ClientTest::DeliverHostsFor(int ms) {
+  auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  do {
+    DeliverResolvedHosts();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  } while (std::chrono::steady_clock::now() < limit);
 }
 
 int ClientTest::AddKnown(const char* nick) {

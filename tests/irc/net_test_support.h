@@ -70,6 +70,7 @@ class ClientTest : public ::testing::Test {
   // Parses the line and runs the dispatcher on it, as the link thread does after registration.
   int Pass(const std::string& line, std::string* nick = nullptr, std::string* message = nullptr);
   static IrcEvent passed;  // the last line's event, its channel among the rest
+  void DeliverHostsFor(int ms);          // what the held link thread leaves: looked-up hosts
   int AddKnown(const char* nick);       // enters a peer and takes its WHOIS line off the wire
   // Lets the link thread read, and completes registration with "PING :x".
   void Register();
