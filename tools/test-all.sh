@@ -47,12 +47,13 @@ echo "== TSan build: irc and presence tests, and the whole program's chat and pr
 # sees inside the font and GL libraries (built without it) are suppressed by name. Keys are
 # typed more slowly for the slower program.
 tsan_logs=$PWD/build-tsan/races
+tsan_quiet=$PWD/tests/e2e/tsan-suppressions.txt  # named before the steps move into the build folder
 if TARGETS="qivra qivra-peer qivra_irc_tests qivra_presence_tests" build build-tsan -DQIVRA_SANITIZE=thread; then
   rm -rf "$tsan_logs" && mkdir -p "$tsan_logs"
   (cd build-tsan && TSAN_OPTIONS=halt_on_error=1 \
     ctest --output-on-failure -j "$jobs" -L threaded --timeout 300) || status=1
   (cd build-tsan && E2E_TYPE_DELAY_MS=80 \
-    TSAN_OPTIONS="log_path=$tsan_logs/race suppressions=$PWD/tests/e2e/tsan-suppressions.txt" \
+    TSAN_OPTIONS="log_path=$tsan_logs/race suppressions=$tsan_quiet" \
     ctest --output-on-failure -j "$jobs" -L e2e --timeout 300 \
       -R 'e2e\.chat\.|e2e\.commands|e2e\.peers|e2e\.privacy|e2e\.flood' -E server_wait) || status=1
   if ls "$tsan_logs"/race.* >/dev/null 2>&1; then
