@@ -1,4 +1,4 @@
-"""A qivra-peer of the version before (tests/e2e/older_peer.py) beside a new one: they still link.
+"""A qivra-peer of the version before (tests/e2e/older_build.py) beside a new one: they still link.
 
 direct   ngircd, which shows hosts: the handshake within 10 s whichever joins first, walks seen
          both ways; the new one's typing marks and the look in its hellos leave the older one
@@ -20,9 +20,11 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from netlab import report_run  # noqa: E402
-from older_peer import NOT_IN_HISTORY, older_peer  # noqa: E402
+from older_build import NOT_IN_HISTORY, OlderHistoryMissing, older_peer  # noqa: E402
 from router_lab_test import HANDSHAKE_LIMIT, check, dump, line_time, walk_seen  # noqa: E402
 from routerlab import RouterLab  # noqa: E402
+
+OLDER_COMMIT = "57d0a5f"  # the version before proof of origin and private details
 
 
 def start(lab, binary, client, nick, env=None):
@@ -94,9 +96,10 @@ def relayed(lab, args, older, procs):
 
 
 def run(args):
-    older = older_peer(args.build, make=True)
-    if not older:
-        print("no older qivra-peer (commit not in this clone's history): skipped")
+    try:
+        older = older_peer(OLDER_COMMIT, args.build)
+    except OlderHistoryMissing as missing:
+        print("no older qivra-peer: %s: skipped" % missing)
         sys.exit(NOT_IN_HISTORY)
     started, procs = time.monotonic(), []
     try:
