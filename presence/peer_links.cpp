@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "core/irc_case.h"
+#include "core/looks.h"
 #include "platform/net.h"
 #include "platform/ticks.h"
 #include "presence/datagram_link.h"
@@ -41,7 +42,7 @@ bool Since(uint32_t now, uint32_t then, uint32_t ms) { return static_cast<uint32
 // (an older client reads the nickname up to the zero and no further). Returns the length.
 int FormatHello(char* out, char letter, const char* nick, uint8_t look) {
   char words[sizeof kHelloWords + 16];
-  if (look >= 1 && look <= 9) {
+  if (look >= 1 && look <= kLookCount) {  // the readers take no other
     std::snprintf(words, sizeof words, "%s look=%d", kHelloWords, look);
   } else {
     std::snprintf(words, sizeof words, "%s", kHelloWords);
