@@ -133,9 +133,15 @@ void SendKeyBlock(PeerTable& t, int index, uint32_t now) {
 }
 
 // A peer that has just been bound learns at once where we stand and what we hold, and the
-// datagram shows it that we hear it.
+// datagram shows it that we hear it. A line being typed meanwhile is told too: the mark goes
+// out only when it changes, so one who links after the first key would never see it.
 void Welcome(PeerTable& t, int index, uint32_t now) {
   SendKeyBlock(t, index, now);
+  if (t.ownTyping) {
+    t.line[0] = 't';
+    t.line[1] = 1;
+    t.SendToMember(index, t.slots[index].address, t.line, 2);
+  }
   if (!t.havePosition || !t.SeesOurMoves(index)) return;
   int length = FormatPosition(t, t.slots[index].tellsRooms != 0, t.line);
   t.SendToMember(index, t.slots[index].address, t.line, length);

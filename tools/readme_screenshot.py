@@ -2,7 +2,8 @@
 list shows beside the view) looking across the room at peers as the room shows them: each with
 its name tag over its head and its last line in a speech bubble above that, the same chat in
 the console (a line naming the viewer, Chinese and Japanese, emoji), and the member list with a
-member reached directly, one through the server and one by chat only.
+member reached directly, one through the server and one by chat only. Each member wears a
+look of its own (qivra-peer --look), so the room shows the looks apart.
 
 Runs the built program and qivra-peer on a private desktop and network lab (see
 tests/e2e/roomlab.py), so it needs root and Debian's python:
@@ -25,6 +26,9 @@ NO_LINK_MS = "3000"            # dave's link is given up on soon, and his moves 
 # bounds stop a walk backwards from the origin); the peers stand before it (x, z, facing
 # in degrees).
 PEERS = [("alice", -0.55, 3.5, 195), ("bob", 0.7, 2.9, 160), ("dave", 2.2, 0.5, 200)]
+# The look each tells (core/looks.h's numbers): alice purple, bob orange, dave yellow; erin, chat
+# only, is not in the room, and carol's own is never in her view.
+LOOKS = {"alice": 5, "bob": 6, "dave": 4, "erin": 7}
 # Each tag and bubble is drawn in its member's nickname colour (core/nick_colour.cpp's palette).
 NICK_COLOURS = {"alice": (210, 210, 120), "bob": (255, 165, 120)}
 
@@ -43,9 +47,10 @@ def main():
     output = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "docs", "screenshot.png")
     with Room(nick="carol") as room:
         room.connect_viewer(size=SIZE, extra_env={"QIVRA_NO_LINK_MS": NO_LINK_MS})
-        peers = [room.add_peer("alice"), room.add_peer("bob"),
-                 room.add_peer("dave", env={"QIVRA_NO_LINK_MS": NO_LINK_MS}, datagrams=False),
-                 room.add_peer("erin", options=["--presence", "off"])]
+        look = {name: ["--look", str(number)] for name, number in LOOKS.items()}
+        peers = [room.add_peer("alice", options=look["alice"]), room.add_peer("bob", options=look["bob"]),
+                 room.add_peer("dave", options=look["dave"], env={"QIVRA_NO_LINK_MS": NO_LINK_MS}, datagrams=False),
+                 room.add_peer("erin", options=["--presence", "off"] + look["erin"])]
         for peer in peers[:2]:
             peer.wait_for(r"^presence active carol$", 15)
         peers[2].wait_for(r"^presence relayed carol$", 30)

@@ -71,11 +71,12 @@ class Room:
         self.lab.close()
 
     # -- the window ------------------------------------------------------------------
-    def connect_viewer(self, extra_env=None, arrival="0,0,0", size=(640, 480)):
+    def connect_viewer(self, extra_env=None, arrival="0,0,0", size=(640, 480), image=None):
         """Starts the program, presses Connect in the dialog and waits until it has joined.
         extra_env adds test seams to the program's environment. The window arrives at the
         origin facing north (QIVRA_ARRIVAL), where the views' predictions stand, unless arrival
-        is None: then the arrival rule places it. size: the client area it opens at (kept for it)."""
+        is None: then the arrival rule places it. size: the client area it opens at (kept for it).
+        image: the look it wears (IMAGE in config.txt, core/looks.h's names); None: the default."""
         self.size = tuple(size)
         place = os.path.join(self.desktop.config_home, "qivra", "window-place.txt")
         if self.size != (640, 480) and not os.path.exists(place):
@@ -88,6 +89,8 @@ class Room:
         with open(os.path.join(workdir, "config.txt"), "w") as f:
             f.write("SERVER %s 6667\nCHANNEL %s\nNICKNAME %s\nFULLNAME QIVRA\nPACKETS 10\n"
                     % (self.lab.server_address, CHANNEL, self.nick))
+            if image:
+                f.write("IMAGE %s\n" % image)
         os.symlink(os.path.join(SOURCE_DIR, "data"), os.path.join(workdir, "data"))
         env = {"QIVRA_CONSOLE_STDERR": "1", "QIVRA_AUTO_ANSWER": "yes", "QIVRA_LOCK_DIR": lockdir,
                "QIVRA_ARRIVAL": arrival}

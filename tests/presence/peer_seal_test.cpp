@@ -1,7 +1,7 @@
 // Sealed datagrams through the peer table, over loopback: a member proven by its seal wherever
 // it sends from, its plain datagrams refused once one sealed has opened, forgeries and repeats
 // dropped, ours sealed once it has our key; which addresses are greeted before a member has
-// shown that it runs QIVRA; the typing mark and the look.
+// shown that it runs QIVRA; the typing mark (also to one who links while we type) and the look.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -114,6 +114,16 @@ TEST_F(PeerSealTest, TypingMarksAndLooksComeWithTheExchange) {
   EXPECT_EQ(std::string("t\x01", 2), std::string(inner, 2));
   Irc.peerTable.SendTyping(true);
   EXPECT_FALSE(peer.Receive(&got, 20)) << "no change, nothing sent";
+
+  // bob links while the line is still being typed: his welcome carries the mark.
+  const int bob = AddKnown("bob");
+  UdpPeer bobPeer;
+  ASSERT_TRUE(bobPeer.Bind(2, 6669));
+  ASSERT_EQ(1, Irc.peerTable.SetPeerHost(bob, TestAddress(2).c_str()));
+  ASSERT_EQ(100, Deliver(bobPeer, "Cbob"));
+  bool told = false;
+  while (!told && bobPeer.Receive(&got, 200)) told = got == std::string("t\x01", 2);
+  EXPECT_TRUE(told) << "a member linked while we type never learns of the mark";
 }
 
 // Before a member shows that it runs QIVRA only an address the server named, in the family the
