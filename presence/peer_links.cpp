@@ -362,8 +362,10 @@ int PeerTable::IsLinked(int index) {
 
 void PeerTable::ServiceLinks(uint32_t now) {
   if (keyRepeat.tail && Since(now, keyRepeat.releasedMs, kKeyTailMs + 1)) keyRepeat.tail = 0;
-  if (!typingRepeated && Since(now, typingChangedMs, kTypingRepeatMs)) {
+  const bool repeatDue = !typingRepeated && Since(now, typingChangedMs, kTypingRepeatMs);
+  if (repeatDue || (ownTyping && Since(now, typingSentMs, kTypingRefreshMs))) {
     typingRepeated = 1;
+    typingSentMs = now;
     SendTypingState();
   }
   const bool keysMoving = keyRepeat.anyHeld || keyRepeat.tail;
@@ -371,6 +373,11 @@ void PeerTable::ServiceLinks(uint32_t now) {
     PeerSlot& slot = slots[i];
     PeerLink& link = links[i];
     if (!slot.known) continue;
+    // A mark whose "stopped" was lost, or whose member went away, does not stay for ever.
+    if (slot.typing && Since(now, slot.typingHeardMs, kTypingLapseMs)) {
+      slot.typing = 0;
+      if (PeerChangeHook) PeerChangeHook('t', i, 0);
+    }
     bool up = slot.active && !Since(now, link.heardMs, kSilentMs);
     if (NetAddressIsSet(link.waiting) && !up && AdmitNewAddress(*this, link.waiting, now)) {
       const NetAddress address = link.waiting;

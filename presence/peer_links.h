@@ -29,7 +29,9 @@ constexpr uint32_t kAnswerAgainMs = 60000;  // a member's ":Q" is answered at mo
 // name the room they belong to (and it reads that of others'); "seal", it trades details and
 // keys in QIVRA's own CTCP and seals its datagrams; then "look=N", the look it wears.
 constexpr char kHelloWords[] = "rooms seal";
-constexpr uint32_t kTypingRepeatMs = 1000;  // a typing mark is sent again once, this much later
+constexpr uint32_t kTypingRepeatMs = 1000;   // a typing mark is sent again once, this much later
+constexpr uint32_t kTypingRefreshMs = 3000;  // and while typing goes on, this often
+constexpr uint32_t kTypingLapseMs = 7000;    // a mark nothing has renewed for this long is taken away
 
 // One address a peer may be reached at (port 6669), with this round's hellos to it.
 struct LinkAddress {

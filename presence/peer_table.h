@@ -37,6 +37,7 @@ struct PeerSlot {
   PlayerPose poseIn[kMaxRooms];
   uint8_t look;                     // the look its hello or details named (0: not told)
   uint8_t typing;                   // its user is typing a line (a typing datagram said so)
+  uint32_t typingHeardMs;           // when a typing datagram last said so
 };
 
 class DatagramLink;
@@ -62,6 +63,7 @@ class PeerTable {
   uint8_t ownLook = 0;              // our look, named in hellos (0: none)
   uint8_t ownTyping = 0;            // our user is typing
   uint32_t typingChangedMs = 0;
+  uint32_t typingSentMs = 0;
   uint8_t typingRepeated = 1;
   uint32_t noLinkReportMs = kNoLinkReportMs;  // QIVRA_NO_LINK_MS may shorten it for tests
 
@@ -104,7 +106,8 @@ class PeerTable {
   int SendKeyState(int index, int held);
   int SendPosition(float x, float z, float yaw, float heading, float pitch);
   // Our user starts or stops typing: a typing datagram to every active member (sent once
-  // more kTypingRepeatMs later, by ServiceLinks, in case one is lost).
+  // more kTypingRepeatMs later, by ServiceLinks, in case one is lost, and every
+  // kTypingRefreshMs while typing goes on, since the others let a mark lapse).
   void SendTyping(bool typing);
   void SendTypingState();  // the state as it stands, to every active member
   int ReceiveDatagram();

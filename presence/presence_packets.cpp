@@ -109,7 +109,7 @@ int PeerTable::SendPosition(float x, float z, float yaw, float heading, float pi
 void PeerTable::SendTyping(bool typing) {
   if ((ownTyping != 0) == typing) return;
   ownTyping = typing ? 1 : 0;
-  typingChangedMs = TickCountMs();
+  typingChangedMs = typingSentMs = TickCountMs();
   typingRepeated = 0;
   SendTypingState();
 }
@@ -204,6 +204,7 @@ int PeerTable::ApplyDatagram(int proven, const char* data, int length, const Soc
     return 100;
   } else if (kind == 't') {
     const uint8_t typing = data[1] == 1 ? 1 : 0;
+    slot.typingHeardMs = TickCountMs();
     if (slot.typing != typing) {
       slot.typing = typing;
       Notify('t', index);

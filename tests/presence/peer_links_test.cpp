@@ -134,6 +134,28 @@ TEST_F(PeerLinksTest, KeyBlocksKeepTheMappingAliveAndRepeatWhileKeysMove) {
   EXPECT_EQ(13000u, got[0].at) << "then the keep-alive, 15 s after the last block";
 }
 
+// A lost datagram never leaves a mark stuck: ours is renewed while the user types, and theirs
+// lapses when nothing renews it.
+TEST_F(PeerLinksTest, TypingMarksAreRenewedWhileTypingAndLapseWhenNothingRenewsThem) {
+  UdpPeer peer;
+  const int alice = BoundAlice(peer);
+  Irc.peerTable.SendTyping(true);
+  std::vector<uint32_t> at;
+  for (const Got& g : Only(Run(peer, 10000), 't')) at.push_back(g.at);
+  EXPECT_EQ((std::vector<uint32_t>{50, 1000, 4000, 7000, 10000}), at) << "the first is taken at the first step";
+  Irc.peerTable.SendTyping(false);
+  EXPECT_EQ(2u, Only(Run(peer, 10000), 't').size()) << "stopped: said twice, then no more";
+
+  EXPECT_EQ(100, Deliver(peer, std::string("t\x01", 2)));
+  Run(peer, 6900);
+  EXPECT_EQ(1, Irc.peerTable.slots[alice].typing) << "renewed in time, it stays";
+  EXPECT_EQ(100, Deliver(peer, std::string("t\x01", 2)));
+  Run(peer, 6900);
+  EXPECT_EQ(1, Irc.peerTable.slots[alice].typing);
+  Run(peer, 200);
+  EXPECT_EQ(0, Irc.peerTable.slots[alice].typing);
+}
+
 TEST_F(PeerLinksTest, AnotherPortBindsOnlyWhenTheBoundOneHasBeenQuietFor25Seconds) {
   UdpPeer alicePeer, restarted, moved;
   int alice = BoundAlice(alicePeer);
