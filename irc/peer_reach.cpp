@@ -164,5 +164,8 @@ void ServicePresence() {
   if (FormatNoLinkLine(due, text, sizeof text)) HandOverPresenceText(text);
   ServiceDiscovery(now);  // our details to the members that have shown that they run QIVRA
   ServiceRelay(now);  // members without a direct link, through the server
-  if (RouterPortTakeReport(text, sizeof text)) HandOverPresenceText(text);
+  if (RouterPortTakeReport(text, sizeof text)) {
+    HandOverPresenceText(text);
+    RetellDetails();  // the router's public address is ours to name from now on
+  }
 }
