@@ -102,6 +102,24 @@ class Desktop:
         self.workdir = tempfile.mkdtemp(prefix="qivra-e2e-")
         self.programs = []
         self.window_manager = None
+        # Now and then openbox cannot open a display Xvfb has just named (seen with several
+        # desktops starting at once on a loaded machine): a second server is asked for then.
+        for attempt in (1, 2):
+            failure = self._start_screen(width, height)
+            if not failure:
+                return
+            if attempt == 2 or "exited" not in failure:
+                self.close()
+                raise RuntimeError(failure)
+            self._stop_screen()
+
+    def _stop_screen(self):
+        _kill(self.window_manager)
+        _kill(getattr(self, "server", None))
+        self.window_manager = self.server = None
+
+    def _start_screen(self, width, height):
+        """Starts Xvfb and openbox; None once openbox has the screen, else what went wrong."""
         read_end, write_end = os.pipe()
         # -displayfd: the server picks a free display number and writes it to us.
         self.server = subprocess.Popen(
@@ -117,8 +135,7 @@ class Desktop:
                     break
                 number += chunk
         if not number.strip():
-            self.close()
-            raise RuntimeError("Xvfb did not start")
+            return "Xvfb did not start"
         self.display = ":" + number.decode().strip()
         # The program remembers the dialog's values in the user's configuration folder: keep
         # that inside the desktop's folder, never in the real user's.
@@ -138,8 +155,8 @@ class Desktop:
                 "exited %s" % self.window_manager.returncode
             with open(self.wm_log_path, errors="replace") as f:
                 log = f.read()[-2000:]
-            self.close()
-            raise RuntimeError("openbox did not take the screen within 20 s (%s): %s" % (state, log))
+            return "openbox did not take the screen within 20 s (%s): %s" % (state, log)
+        return None
 
     def _root_has_wm(self):
         probe = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env,
