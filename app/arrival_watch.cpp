@@ -13,6 +13,7 @@
 #include "irc/irc_event.h"
 #include "scene/arrival.h"
 #include "scene/room_avatars.h"
+#include "scene/scene.h"
 #include "scene/world.h"
 
 namespace {
@@ -97,7 +98,7 @@ void Keep(const char* channel, const PlayerPose& pose) {
 // new one, or arrives there when it was just joined.
 void FollowRoom() {
   if (std::strncmp(Watch.shown, RoomAvatars.channel, kRoomChannelLength) == 0) return;
-  Keep(Watch.shown, LocalPose);
+  Keep(Watch.shown, Local.pose);
   std::snprintf(Watch.shown, sizeof Watch.shown, "%s", RoomAvatars.channel);
   Watch.watching = false;
   if (Watch.arriving[0] && SameIrcName(Watch.arriving, Watch.shown)) {
@@ -107,7 +108,7 @@ void FollowRoom() {
   }
   const KeptPlace* k = KeptFor(Watch.shown);
   if (!k) return;
-  LocalPose = k->pose;
+  Local.pose = k->pose;
   AppState.positionDirty = true;  // the others see us back where we stood
   MarkViewChanged();
 }
@@ -133,7 +134,7 @@ bool ArrivalFromTest(PlayerPose* pose) {
 }
 
 void Place() {
-  if (ArrivalFromTest(&LocalPose)) {
+  if (ArrivalFromTest(&Local.pose)) {
     AppState.positionDirty = true;
     MarkViewChanged();
     return;
@@ -144,15 +145,15 @@ void Place() {
     const RoomAvatar& a = RoomAvatars.avatars[i];
     if (Standing(a)) spots[count++] = FloorSpot{a.pose.x, a.pose.z};
   }
-  LocalPose = ArrivalPose(WorldBounds, Settings.nickname, spots, count);
-  Watch.placed = LocalPose;
+  Local.pose = ArrivalPose(WorldBounds, Settings.nickname, spots, count);
+  Watch.placed = Local.pose;
   Watch.watching = true;
   AppState.positionDirty = true;  // the place goes out at once, and to each peer as it links
   MarkViewChanged();
 }
 
 bool MovedSincePlaced() {
-  return LocalPose.x != Watch.placed.x || LocalPose.z != Watch.placed.z || LocalPose.heading != Watch.placed.heading;
+  return Local.pose.x != Watch.placed.x || Local.pose.z != Watch.placed.z || Local.pose.heading != Watch.placed.heading;
 }
 
 // True when an avatar seen for the first time stands within the clearance and the user is the
@@ -165,7 +166,7 @@ bool GiveWayToNewcomers() {
     if (!Standing(a) || id < 1 || id > kRoomMembers || std::strcmp(Watch.turnedUp[id], a.member.nick) == 0) continue;
     std::snprintf(Watch.turnedUp[id], kRoomNickLength, "%s", a.member.nick);
     const FloorSpot spot = {a.pose.x, a.pose.z};
-    if (NearestSpotDistance(LocalPose.x, LocalPose.z, &spot, 1) < kArrivalClearance &&
+    if (NearestSpotDistance(Local.pose.x, Local.pose.z, &spot, 1) < kArrivalClearance &&
         GivesWay(Settings.nickname, a.member.nick, OrderOf(a.member.nick)))
       giveWay = true;
   }

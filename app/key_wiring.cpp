@@ -25,4 +25,4 @@ bool PlatformMoveKeyHeld(int moveKey) {
 
 }  // namespace
 
-void WireSceneKeys() { MoveKeyHeld = PlatformMoveKeyHeld; }
+void WireSceneKeys() { Local.keyHeld = PlatformMoveKeyHeld; }

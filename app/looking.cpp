@@ -4,18 +4,19 @@
 #include "core/app_state.h"
 #include "scene/movement.h"
 #include "scene/room_avatars.h"
+#include "scene/scene.h"
 #include "scene/view_notice.h"
 
 void OnViewDrag(int dx, int dy) {
   if (AppState.connectionState != InChannel || (dx == 0 && dy == 0)) return;
-  ApplyViewDrag(&LocalPose, dx, dy);
+  ApplyViewDrag(&Local.pose, dx, dy);
   AppState.positionDirty = true;  // the new heading reaches the peers with the next position
   MarkViewChanged();
 }
 
 void LevelView() {
-  if (AppState.connectionState != InChannel || !AppState.viewHasFocus || LocalPose.pitch == 0.0f) return;
-  LocalPose.pitch = 0.0f;
+  if (AppState.connectionState != InChannel || !AppState.viewHasFocus || Local.pose.pitch == 0.0f) return;
+  Local.pose.pitch = 0.0f;
   AppState.positionDirty = true;
   MarkViewChanged();
 }

@@ -11,6 +11,7 @@
 #include "platform/member_list.h"
 #include "platform/ticks.h"
 #include "scene/room_avatars.h"
+#include "scene/scene.h"
 
 namespace {
 
@@ -47,9 +48,9 @@ void FaceMember(int id) {
     const RoomAvatar& a = RoomAvatars.avatars[i];
     if (a.member.id != id || !HasAvatar(a)) continue;
     float heading = 0.0f;
-    if (!HeadingToward(LocalPose, a.pose.x, a.pose.z, &heading)) return;
-    LocalPose.heading = LocalPose.yaw = heading;
-    LocalPose.pitch = 0.0f;
+    if (!HeadingToward(Local.pose, a.pose.x, a.pose.z, &heading)) return;
+    Local.pose.heading = Local.pose.yaw = heading;
+    Local.pose.pitch = 0.0f;
     AppState.positionDirty = true;  // the peers see the turn with the next position
     MarkViewChanged();
     return;
@@ -78,7 +79,7 @@ void FollowMembers() {
   const int count = RoomAvatars.channel[0] ? RoomAvatars.count : 0;
   for (int i = 0; i < count; ++i) {
     const RoomAvatar& a = RoomAvatars.avatars[i];
-    MakeMemberRow(a.member, a.pose, LocalPose, &rows[i]);
+    MakeMemberRow(a.member, a.pose, Local.pose, &rows[i]);
   }
   SortMemberRows(rows, count);
   char title[sizeof State.title];

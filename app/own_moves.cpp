@@ -22,7 +22,7 @@ RoomView Newest;  // 60 KB: the last view taken from the session
 
 void ReportOwnMoves(uint32_t* lastPositionSend) {
   const bool due = PositionReportDue(TickCountMs(), *lastPositionSend, Settings.packetRate, AppState.positionDirty);
-  SessionMove(LocalKeys, LocalPose, due);  // the keys that changed go at once
+  SessionMove(Local.keys, Local.pose, due);  // the keys that changed go at once
   // Text in the input line is a line being typed: the others see a typing mark (a change only).
   char first[2] = "";
   if (AppState.inputLine) GetWidgetText(AppState.inputLine, first, sizeof first);

@@ -24,4 +24,3 @@ enum MoveKey {
 
 constexpr int kKeyFlagCount = 10;  // indices 0 and 9 exist but no key uses them
 
-extern PlayerPose LocalPose;  // the local user's pose (defined with the movement code)

@@ -28,7 +28,7 @@ void StartConnected() {
   Irc.peerTable.rooms.Add("#room");  // as its JOIN does
   MakeSealIdentity(&Irc.peerTable.ownSeal);  // details that carry keys agree them
   ConsoleClear();
-  StopReceive.store(0);
+  Receive.stop.store(0);
   ClearPendingEvents();
   BeginRegistration();
   ForgetMotdShown();  // each input is a run of its own: the same bytes, the same path

@@ -54,6 +54,16 @@ struct Announcement {
   bool used;
 };
 
+struct RememberedMember {
+  char nick[64];
+  uint32_t atMs;
+  bool used;
+};
+
+// What the link thread keeps about finding members: the lines in flight and the server's target
+// limit (reset at each 001), where we announced and who showed that they run QIVRA (kept across
+// connections: a reconnect is the same day), and the details read or written, 1 KB of addresses
+// each, kept off the stack.
 struct Discovery {
   LineOut answers;   // details without "ask", in the answer queue
   LineOut asks;      // details with "ask", in the look-up queue
@@ -61,18 +71,12 @@ struct Discovery {
   int targetLimit = kRelayNearest;
   bool limitFrom005 = false;
   uint32_t random = 0;
+  Announcement announced[kAnnounced];
+  RememberedMember remembered[kRemembered];
+  QivraDetails own;    // ours, as FormatOwnDetails writes them
+  QivraDetails heard;  // a member's, as TakeQivraText reads them
 };
 Discovery State;
-
-// Kept across connections (a reconnect is the same day): where we announced, and who showed
-// that they run QIVRA.
-Announcement Announced[kAnnounced];
-struct RememberedMember {
-  char nick[64];
-  uint32_t atMs;
-  bool used;
-};
-RememberedMember Remembered[kRemembered];
 
 uint32_t Random() {
   if (State.random == 0) State.random = TickCountMs() * 2654435761u ^ 0x9e3779b9u;
@@ -94,8 +98,8 @@ void CopyName(char* out, std::size_t size, const char* text) {
 
 void RememberMember(const char* nick) {
   const uint32_t now = TickCountMs();
-  RememberedMember* use = &Remembered[0];
-  for (RememberedMember& r : Remembered) {
+  RememberedMember* use = &State.remembered[0];
+  for (RememberedMember& r : State.remembered) {
     if (r.used && SameIrcName(r.nick, nick)) {
       r.atMs = now;
       return;
@@ -109,7 +113,7 @@ void RememberMember(const char* nick) {
 
 bool RememberedToday(const char* nick) {
   const uint32_t now = TickCountMs();
-  for (const RememberedMember& r : Remembered)
+  for (const RememberedMember& r : State.remembered)
     if (r.used && WithinDay(now, r.atMs) && SameIrcName(r.nick, nick)) return true;
   return false;
 }
@@ -118,7 +122,7 @@ bool RememberedToday(const char* nick) {
 bool TakeAnnouncement(const char* channel) {
   const uint32_t now = TickCountMs();
   Announcement* use = nullptr;
-  for (Announcement& a : Announced) {
+  for (Announcement& a : State.announced) {
     if (a.used && SameIrcName(a.channel, channel) && WithinDay(now, a.atMs)) return false;
     if (!use || !a.used || (use->used && static_cast<uint32_t>(now - a.atMs) > static_cast<uint32_t>(now - use->atMs)))
       use = &a;
@@ -142,7 +146,7 @@ bool AddTarget(char* list, std::size_t* used, const char* nick) {
 // Our details as a member of the given kind gets them: with "ask" or not, with our address on
 // the local network (a member behind our own router) or those peers anywhere can reach.
 bool FormatOwnDetails(bool ask, bool local, char* out, std::size_t size) {
-  static QivraDetails d;  // 1 KB of addresses: kept off the stack
+  QivraDetails& d = State.own;
   std::memset(&d, 0, sizeof d);
   const PeerTable& t = Irc.peerTable;
   d.ask = ask;
@@ -229,7 +233,7 @@ void AnnounceInChannel(const char* channel) {
 }
 
 bool TakeQivraText(const char* sender, const char* target, const char* text) {
-  static QivraDetails d;  // 1 KB: kept off the stack
+  QivraDetails& d = State.heard;
   const QivraTextKind kind = ReadQivraText(text, &d);
   if (kind == QivraTextNone) return false;
   PeerTable& t = Irc.peerTable;

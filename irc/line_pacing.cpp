@@ -192,7 +192,7 @@ void SendPacedLinesDue() {
 }
 
 void SendChatLinesLeft() {
-  static char line[kIrcLineLength];  // link thread only
+  char line[kIrcLineLength];
   while (TakeDueLine(line, true, true)) Irc.streamLink.Send(line);
 }
 

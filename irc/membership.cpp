@@ -16,13 +16,20 @@
 
 namespace {
 
-// Link thread only: rooms whose names are being read after the own JOIN, and per slot the
-// rooms whose WHO has not named the member yet.
+// Rooms whose names are being read after the own JOIN, and per slot the rooms whose WHO has
+// not named the member yet.
 struct MemberLookups {
   uint32_t namesPending;
   uint32_t awaitingWho[kPeerSlots];
 };
-MemberLookups Lookups;
+
+// The link thread's record of membership: the lookups under way, and the event handed over
+// for each room but the last a quit or a new nickname concerns (4 KB: kept off the stack).
+struct MembershipRecord {
+  MemberLookups lookups;
+  IrcEvent extra;
+};
+MembershipRecord Membership;
 
 void CopyOut(char* out, std::size_t size, const char* text) {
   std::size_t n = strnlen(text, size - 1);
@@ -51,9 +58,8 @@ int ForEachSharedRoom(int index, int kind, const char* nick, const char* text, I
     if (rooms & RoomBit(r)) last = r;
   for (int8_t r = 0; r < last; ++r) {
     if (!(rooms & RoomBit(r))) continue;
-    static IrcEvent extra;  // 4 KB: kept off the stack
-    Fill(&extra, kind, Irc.peerTable.rooms.Name(r), nick, text);
-    HandOverEvent(extra);
+    Fill(&Membership.extra, kind, Irc.peerTable.rooms.Name(r), nick, text);
+    HandOverEvent(Membership.extra);
   }
   Fill(event, kind, last >= 0 ? Irc.peerTable.rooms.Name(static_cast<int8_t>(last)) : "", nick, text);
   return kind;
@@ -61,7 +67,7 @@ int ForEachSharedRoom(int index, int kind, const char* nick, const char* text, I
 
 int OwnJoin(const char* channel, IrcEvent* event) {
   const int8_t room = Irc.peerTable.rooms.Add(channel);
-  Lookups.namesPending |= RoomBit(room);  // the names that follow are looked up by one WHO
+  Membership.lookups.namesPending |= RoomBit(room);  // the names that follow are looked up by one WHO
   Fill(event, EventJoined, channel, Irc.peerTable.self.nick, "");
   return EventJoined;
 }
@@ -69,8 +75,8 @@ int OwnJoin(const char* channel, IrcEvent* event) {
 // The user leaves a room: part (by is the user) or kick (kicked true).
 int OwnLeave(const char* channel, const char* by, const char* reason, bool kicked, IrcEvent* event) {
   const int8_t room = Irc.peerTable.rooms.Find(channel);
-  Lookups.namesPending &= ~RoomBit(room);
-  for (uint32_t& waiting : Lookups.awaitingWho) waiting &= ~RoomBit(room);
+  Membership.lookups.namesPending &= ~RoomBit(room);
+  for (uint32_t& waiting : Membership.lookups.awaitingWho) waiting &= ~RoomBit(room);
   Irc.peerTable.LeaveRoom(room);  // members known in no room go too
   Fill(event, EventLeft, channel, by, reason);
   event->result = kicked ? 1 : 0;
@@ -84,9 +90,9 @@ void SetStatus(const char* nick, int8_t room, char mark) {
 
 }  // namespace
 
-bool NamesPending() { return Lookups.namesPending != 0; }
+bool NamesPending() { return Membership.lookups.namesPending != 0; }
 
-void ForgetMembership() { std::memset(&Lookups, 0, sizeof Lookups); }
+void ForgetMembership() { std::memset(&Membership.lookups, 0, sizeof Membership.lookups); }
 
 int HandleJoin(const IrcMessage& m, IrcEvent* event) {
   const char* sender = SenderOf(m);
@@ -174,12 +180,12 @@ void TakeNames(const IrcMessage& m) {
 // «<me> #channel :End of NAMES list»: after the own JOIN, one WHO finds every member named.
 void EndOfNames(const IrcMessage& m) {
   const int8_t room = Irc.peerTable.rooms.Find(Param(m, 1));
-  if (room == kNoRoom || !(Lookups.namesPending & RoomBit(room))) return;
-  Lookups.namesPending &= ~RoomBit(room);
+  if (room == kNoRoom || !(Membership.lookups.namesPending & RoomBit(room))) return;
+  Membership.lookups.namesPending &= ~RoomBit(room);
   if (Irc.presenceOff) return;  // nobody is looked up, and QIVRA is not announced
   for (int i = 1; i < kPeerSlots; ++i)
     if (Irc.peerTable.slots[i].known && (Irc.peerTable.slots[i].rooms & RoomBit(room)))
-      Lookups.awaitingWho[i] |= RoomBit(room);
+      Membership.lookups.awaitingWho[i] |= RoomBit(room);
   SendLookupLine("WHO %s", Param(m, 1));
   AnnounceInChannel(Param(m, 1));
 }
@@ -190,7 +196,7 @@ int HandleWhoReply(const IrcMessage& m) {
   const char* nick = Param(m, 5);
   const int index = Irc.peerTable.FindByNick(nick);
   if (!index) return EventNone;
-  Lookups.awaitingWho[index] = 0;
+  Membership.lookups.awaitingWho[index] = 0;
   const char* flags = Param(m, 6);
   Irc.peerTable.slots[index].away = flags[0] == 'G' ? 1 : 0;
   char mark = 0;
@@ -205,8 +211,8 @@ int HandleEndOfWho(const IrcMessage& m) {
   const int8_t room = Irc.peerTable.rooms.Find(Param(m, 1));
   const uint32_t bit = room == kNoRoom ? ~0u : RoomBit(room);
   for (int i = 1; i < kPeerSlots; ++i) {
-    if (!(Lookups.awaitingWho[i] & bit)) continue;
-    Lookups.awaitingWho[i] = 0;
+    if (!(Membership.lookups.awaitingWho[i] & bit)) continue;
+    Membership.lookups.awaitingWho[i] = 0;
     if (Irc.peerTable.slots[i].known) SendLookupLine("WHOIS %s", Irc.peerTable.slots[i].nick);
   }
   return EventHandled;

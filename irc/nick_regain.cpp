@@ -161,10 +161,14 @@ void RegainTick(NickRegain* r, uint32_t now, RegainStep* step) {
 
 namespace {
 
-// The link thread's; a test may also start a login from its own thread. Lines are sent after
-// the lock is let go, as the client's lock comes first elsewhere.
-NickRegain Regain;
-std::mutex RegainMutex;
+// The connection's regain and its lock: the link thread's; a test may also start a login from
+// its own thread. Lines are sent after the lock is let go, as the client's lock comes first
+// elsewhere.
+struct RegainRecord {
+  NickRegain state;
+  std::mutex lock;
+};
+RegainRecord Regain;
 using Hold = std::lock_guard<std::mutex>;
 
 void Send(const RegainStep& step) {
@@ -174,15 +178,15 @@ void Send(const RegainStep& step) {
 }  // namespace
 
 void StartNickRegain() {
-  Hold hold(RegainMutex);
-  RegainNewConnection(&Regain);
+  Hold hold(Regain.lock);
+  RegainNewConnection(&Regain.state);
 }
 
 void NickRegainRegistrationLine(const IrcMessage& m) {
   RegainStep step;
   {
-    Hold hold(RegainMutex);
-    RegainRegistrationLine(&Regain, m, TickCountMs(), &step);
+    Hold hold(Regain.lock);
+    RegainRegistrationLine(&Regain.state, m, TickCountMs(), &step);
   }
   Send(step);
 }
@@ -191,8 +195,8 @@ bool TakeNickRegainLine(const IrcMessage& m) {
   RegainStep step;
   bool taken;
   {
-    Hold hold(RegainMutex);
-    taken = RegainServerLine(&Regain, m, TickCountMs(), &step);
+    Hold hold(Regain.lock);
+    taken = RegainServerLine(&Regain.state, m, TickCountMs(), &step);
   }
   Send(step);
   return taken;
@@ -202,8 +206,8 @@ bool NickRegainedText(const char* nick, char* text, std::size_t size) {
   RegainStep step;
   bool regained;
   {
-    Hold hold(RegainMutex);
-    regained = RegainOwnNickChange(&Regain, nick, &step);
+    Hold hold(Regain.lock);
+    regained = RegainOwnNickChange(&Regain.state, nick, &step);
   }
   Send(step);
   if (regained) FormatInto(text, size, "%s", step.show);
@@ -213,8 +217,8 @@ bool NickRegainedText(const char* nick, char* text, std::size_t size) {
 void AskForWantedNickIfDue() {
   RegainStep step;
   {
-    Hold hold(RegainMutex);
-    RegainTick(&Regain, TickCountMs(), &step);
+    Hold hold(Regain.lock);
+    RegainTick(&Regain.state, TickCountMs(), &step);
   }
   Send(step);
 }

@@ -15,11 +15,17 @@
 #include "presence/router_port.h"
 
 namespace {
-// Our host as the server showed it in 001, and that host as an address when it is one.
-// Written on the thread that reads registration lines, read by the receive thread.
-std::mutex OwnHostMutex;
-char OwnHost[256];
-NetAddress OwnAddress = {};
+// Our host as the server showed it in 001, and that host as an address when it is one, under
+// the lock: written on the thread that reads registration lines, read by the receive thread.
+// And the members who came due for the "No direct link" line this turn (the link thread's,
+// kept off the stack).
+struct ReachRecord {
+  std::mutex lock;
+  char ownHost[256];
+  NetAddress ownAddress = {};
+  NoLinkLine due;
+};
+ReachRecord Reach;
 
 void CopyText(char* out, std::size_t size, const char* text) {
   std::size_t n = strnlen(text, size - 1);
@@ -36,23 +42,23 @@ void NoteWelcome(const IrcMessage& m) {
   last = last ? last + 1 : text;
   const char* at = std::strrchr(last, '@');
   if (!at || !at[1]) return;
-  std::lock_guard<std::mutex> hold(OwnHostMutex);
-  CopyText(OwnHost, sizeof OwnHost, at + 1);
+  std::lock_guard<std::mutex> hold(Reach.lock);
+  CopyText(Reach.ownHost, sizeof Reach.ownHost, at + 1);
   NetAddress address = {};
-  OwnAddress = NetParseAddress(OwnHost, &address) ? address : NetAddress{};
+  Reach.ownAddress = NetParseAddress(Reach.ownHost, &address) ? address : NetAddress{};
 }
 
 void ForgetOwnHost() {
-  std::lock_guard<std::mutex> hold(OwnHostMutex);
-  OwnHost[0] = '\0';
-  OwnAddress = NetAddress{};
+  std::lock_guard<std::mutex> hold(Reach.lock);
+  Reach.ownHost[0] = '\0';
+  Reach.ownAddress = NetAddress{};
 }
 
 void ReachableAddressText(char* out, std::size_t size) {
   NetAddress address = NetAddressFromV4(RouterPublicAddress());
   if (!NetAddressIsSet(address)) {
-    std::lock_guard<std::mutex> hold(OwnHostMutex);
-    address = OwnAddress;
+    std::lock_guard<std::mutex> hold(Reach.lock);
+    address = Reach.ownAddress;
   }
   if (!NetAddressIsSet(address)) address = NetAddressFromV4(LinkBindAddress);
   if (NetAddressIsSet(address)) {
@@ -64,8 +70,8 @@ void ReachableAddressText(char* out, std::size_t size) {
 
 bool ReachableIPv4Text(const char* nick, char* out, std::size_t size) {
   {
-    std::lock_guard<std::mutex> hold(OwnHostMutex);
-    if (RouterPublicAddress() || OwnAddress.family != kNetIPv6) return false;  // already IPv4
+    std::lock_guard<std::mutex> hold(Reach.lock);
+    if (RouterPublicAddress() || Reach.ownAddress.family != kNetIPv6) return false;  // already IPv4
   }
   NetAddress address = NetAddressFromV4(LinkBindAddress);
   if (!NetAddressIsSet(address)) {
@@ -116,12 +122,12 @@ int OwnAddressesForDetails(bool local, char (*out)[kDetailAddressLength], int mo
 
 bool IsOwnPublicHost(const char* host, const HostAddresses& addresses) {
   const NetAddress router = NetAddressFromV4(RouterPublicAddress());
-  std::lock_guard<std::mutex> hold(OwnHostMutex);
+  std::lock_guard<std::mutex> hold(Reach.lock);
   for (int i = 0; i < addresses.count && i < kHostAddresses; ++i) {
     const NetAddress& a = addresses.list[i];
-    if (NetAddressIsSet(a) && (a == router || a == OwnAddress)) return true;
+    if (NetAddressIsSet(a) && (a == router || a == Reach.ownAddress)) return true;
   }
-  return OwnHost[0] && host && strcasecmp(host, OwnHost) == 0;
+  return Reach.ownHost[0] && host && strcasecmp(host, Reach.ownHost) == 0;
 }
 
 void NoLinkLineAdd(NoLinkLine* line, const char* nick) {
@@ -156,7 +162,7 @@ void ServicePresence() {
   Irc.peerTable.ServiceLinks(now);
   // Members who came together (the channel's names on joining) come due together: one line
   // for all of them, so a channel full of plain IRC users does not bury the chat.
-  static NoLinkLine due;
+  NoLinkLine& due = Reach.due;
   due = NoLinkLine{};
   char nick[kNickLength];
   while (Irc.peerTable.NextNoLinkReport(now, nick)) NoLinkLineAdd(&due, nick);

@@ -23,8 +23,7 @@
 #include "presence/host_resolver.h"
 #include "presence/router_port.h"
 
-std::atomic<uint8_t> StopReceive{0};
-std::atomic<uint8_t> ReceiveHeld{0};
+ReceiveSwitches Receive;
 
 namespace {
 
@@ -36,7 +35,6 @@ struct EventRing {
   std::atomic<uint32_t> taken{0};
   int signal = NetOpenWakeSignal();  // for the life of the process
 };
-EventRing Events;
 
 // What the link thread alone reads and writes about its connection.
 struct LinkProgress {
@@ -45,22 +43,29 @@ struct LinkProgress {
   char line[kIrcLineLength];   // the line last read
   SessionConfig config;      // as StartReceiveThread was given it
 };
-LinkProgress Link;
 
 struct ThreadRecord {
   std::thread handle;
   std::atomic<uint8_t> ended{0};
 };
-ThreadRecord Thread;
 
-bool EventsFull() { return Events.put.load() - Events.taken.load() >= kPendingEvents; }
+// The events waiting for the window, the connection's progress and the thread itself: one
+// link thread at a time, started and joined again for each connection.
+struct LinkRecord {
+  EventRing events;
+  LinkProgress progress;
+  ThreadRecord thread;
+};
+LinkRecord Link;
+
+bool EventsFull() { return Link.events.put.load() - Link.events.taken.load() >= kPendingEvents; }
 
 // A server line is read only while its events fit: a quit or a new nickname makes one for every
 // room shared, and the line's own event comes last.
-bool RoomForALine() { return Events.put.load() - Events.taken.load() + kMaxRooms + 1 <= kPendingEvents; }
+bool RoomForALine() { return Link.events.put.load() - Link.events.taken.load() + kMaxRooms + 1 <= kPendingEvents; }
 
 IrcEvent& FreePlace() {
-  IrcEvent& place = Events.places[Events.put.load() % kPendingEvents];
+  IrcEvent& place = Link.events.places[Link.events.put.load() % kPendingEvents];
   place.kind = EventNone;
   place.result = 0;
   place.channel[0] = '\0';
@@ -81,8 +86,8 @@ void FillReport(LinkReport* r) {
 }
 
 void HandOver() {
-  Events.put.store(Events.put.load() + 1);
-  NetRaiseWakeSignal(Events.signal);
+  Link.events.put.store(Link.events.put.load() + 1);
+  NetRaiseWakeSignal(Link.events.signal);
 }
 
 // An event of the link's own (no server line behind it); false while every place is taken.
@@ -96,14 +101,14 @@ bool HandOverState(int kind, int result) {
   return true;
 }
 
-// The longest the thread sleeps in one wait: it looks at StopReceive at least this often.
+// The longest the thread sleeps in one wait: it looks at Receive.stop at least this often.
 constexpr int kLongestWaitMs = 50;
 
 // Waits on the server's socket, the presence socket, the signal of queued lines and that of
 // looked-up hosts, until one is ready, a paced line is due or the wait's bound passes. True:
 // the server's socket is ready.
 bool WaitForInput(bool mayRead) {
-  bool held = ReceiveHeld.load() != 0;
+  bool held = Receive.held.load() != 0;
   if (mayRead && Irc.streamLink.HasBufferedInput()) return true;  // TLS holds a line already
   int wait = kLongestWaitMs;
   int paced = MsUntilPacedLine();
@@ -115,7 +120,7 @@ bool WaitForInput(bool mayRead) {
   if (ready[2]) NetClearWakeSignal(OutgoingLineSignal());
   if (ready[3]) NetClearWakeSignal(ResolvedHostSignal());
   if (!held) DeliverResolvedHosts();  // members' hosts a helper looked up meanwhile (held: the test's)
-  if (ready[1] && !StopReceive.load()) TakeWaitingDatagrams(Irc.peerTable);
+  if (ready[1] && !Receive.stop.load()) TakeWaitingDatagrams(Irc.peerTable);
   return ready[0];
 }
 
@@ -147,7 +152,7 @@ void TakeConfig(const SessionConfig& c) {
 // The connect step: name lookup, TCP connect and TLS handshake within the connect's limit,
 // then the login lines that go before NICK and USER. True when the link is up.
 bool ConnectLink() {
-  TakeConfig(Link.config);
+  TakeConfig(Link.progress.config);
   ForgetRoom();
   ForgetMembership();
   if (Irc.OpenLinks() != 1) {
@@ -155,7 +160,7 @@ bool ConnectLink() {
     HandOverState(EventConnected, -3);
     return false;
   }
-  Irc.streamLink.abandon = &StopReceive;
+  Irc.streamLink.abandon = &Receive.stop;
   int result = Irc.streamLink.Connect(Irc.server, Irc.port);
   if (result == 1) {
     // Members not yet shown to run QIVRA are greeted only in the family the server shows us in.
@@ -173,19 +178,20 @@ bool ConnectLink() {
 // it says so once and waits to be stopped.
 void ServeLink() {
   for (;;) {
-    if (StopReceive.load()) return;
+    if (Receive.stop.load()) return;
     TakeSessionCommands();
     SendPacedLinesDue();
     LinkEnd end = ServerLinkEnd();
-    if (end != LinkUp && !Link.endHandedOver) Link.endHandedOver = HandOverState(EventLinkEnded, end);
-    bool mayRead = !ReceiveHeld.load() && RoomForALine() && end == LinkUp;
+    if (end != LinkUp && !Link.progress.endHandedOver)
+      Link.progress.endHandedOver = HandOverState(EventLinkEnded, end);
+    bool mayRead = !Receive.held.load() && RoomForALine() && end == LinkUp;
     bool ready = WaitForInput(mayRead);
-    if (StopReceive.load() || !mayRead) continue;
-    bool heard = ready && Irc.streamLink.ReadLine(Link.line) == 1;
+    if (Receive.stop.load() || !mayRead) continue;
+    bool heard = ready && Irc.streamLink.ReadLine(Link.progress.line) == 1;
     WatchServerLink(heard);  // at least every wait's length: the idle timers run on
     AskForWantedNickIfDue();  // under a fallback nickname (irc/nick_regain.h)
-    if (heard) PassReceivedLine(Link.line);
-    if (!Link.registering) RunSessionTurn(TickCountMs());
+    if (heard) PassReceivedLine(Link.progress.line);
+    if (!Link.progress.registering) RunSessionTurn(TickCountMs());
   }
 }
 
@@ -196,12 +202,12 @@ void LinkThread() {
   if (linked) SendChatLinesLeft();  // typed lines and the QUIT; nothing before the link is up
   ForgetRoom();
   Irc.CloseLinks();
-  Thread.ended.store(1);
+  Link.thread.ended.store(1);
 }
 
 bool WaitForEnd(int ms) {
   auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!Thread.ended.load()) {
+  while (!Link.thread.ended.load()) {
     if (std::chrono::steady_clock::now() >= limit) return false;
     SleepMs(1);
   }
@@ -211,34 +217,34 @@ bool WaitForEnd(int ms) {
 }  // namespace
 
 bool TakeIrcEvent(IrcEvent* event) {
-  uint32_t taken = Events.taken.load();
-  if (taken == Events.put.load()) return false;
-  *event = Events.places[taken % kPendingEvents];
-  Events.taken.store(taken + 1);
+  uint32_t taken = Link.events.taken.load();
+  if (taken == Link.events.put.load()) return false;
+  *event = Link.events.places[taken % kPendingEvents];
+  Link.events.taken.store(taken + 1);
   return true;
 }
 
-int PendingEventCount() { return static_cast<int>(Events.put.load() - Events.taken.load()); }
+int PendingEventCount() { return static_cast<int>(Link.events.put.load() - Link.events.taken.load()); }
 
-void ClearPendingEvents() { Events.taken.store(Events.put.load()); }
+void ClearPendingEvents() { Link.events.taken.store(Link.events.put.load()); }
 
-int PendingEventSignal() { return Events.signal; }
+int PendingEventSignal() { return Link.events.signal; }
 
 bool PassReceivedLine(const char* line) {
   if (!RoomForALine()) return false;
   static thread_local IrcMessage m;  // 6 KB: kept off the thread's stack
   ParseIrcMessage(line, &m);
   IrcEvent& place = FreePlace();
-  int kind = Link.registering ? RegistrationLine(m, &place) : DispatchMessage(m, &place);
-  if (kind == EventRegistered) Link.registering = false;
+  int kind = Link.progress.registering ? RegistrationLine(m, &place) : DispatchMessage(m, &place);
+  if (kind == EventRegistered) Link.progress.registering = false;
   place.kind = kind;
   if (IsShownKind(kind)) HandOver();
   return true;
 }
 
 void BeginRegistration() {
-  Link.registering = true;
-  Link.endHandedOver = false;
+  Link.progress.registering = true;
+  Link.progress.endHandedOver = false;
 }
 
 bool HandOverLine(int kind, const char* text);
@@ -264,30 +270,30 @@ bool HandOverLine(int kind, const char* text) {
 }
 
 bool StartReceiveThread(const SessionConfig& config) {
-  Thread.ended.store(0);
-  StopReceive.store(0);
+  Link.thread.ended.store(0);
+  Receive.stop.store(0);
   BeginRegistration();
-  Link.config = config;
+  Link.progress.config = config;
   try {
-    Thread.handle = std::thread(LinkThread);
+    Link.thread.handle = std::thread(LinkThread);
   } catch (...) {
     return false;
   }
   return true;
 }
 
-bool ReceiveThreadRunning() { return Thread.handle.joinable(); }
+bool ReceiveThreadRunning() { return Link.thread.handle.joinable(); }
 
 // Every place the thread can wait is woken here: its own waits and the connect's slices watch
-// StopReceive, a name lookup is left to its helper thread, and shutting the socket ends a TLS
+// Receive.stop, a name lookup is left to its helper thread, and shutting the socket ends a TLS
 // handshake or a send under way. So the join below never waits long.
 void StopReceiveThread() {
-  StopReceive.store(1);
-  if (!Thread.handle.joinable()) return;
+  Receive.stop.store(1);
+  if (!Link.thread.handle.joinable()) return;
   NetRaiseWakeSignal(OutgoingLineSignal());
   if (!WaitForEnd(50)) {
     Irc.streamLink.ShutdownBoth();
     WaitForEnd(45);
   }
-  Thread.handle.join();
+  Link.thread.handle.join();
 }

@@ -6,10 +6,14 @@
 #include <cstdint>
 #include "irc/irc_event.h"
 
-extern std::atomic<uint8_t> StopReceive;  // 1: the link thread must end
-// 1: the thread reads nothing from the server (tests hand lines to PassReceivedLine
-// themselves); it still connects, sends and watches the link.
-extern std::atomic<uint8_t> ReceiveHeld;
+// The link thread's two switches, set from other threads for as long as the program runs.
+struct ReceiveSwitches {
+  std::atomic<uint8_t> stop{0};  // 1: the link thread must end
+  // 1: the thread reads nothing from the server (tests hand lines to PassReceivedLine
+  // themselves); it still connects, sends and watches the link.
+  std::atomic<uint8_t> held{0};
+};
+extern ReceiveSwitches Receive;
 
 // Events wait here for the window's thread, oldest first; the link thread reads no further
 // line while all places are taken.
@@ -39,7 +43,7 @@ bool HandOverText(const char* text);
 // The same for a line about the presence links and the router (EventPresenceText).
 bool HandOverPresenceText(const char* text);
 bool HandOverEvent(const IrcEvent& event);
-// Sets StopReceive, lets the thread send the chat lines left (the QUIT among them) and close its
+// Sets Receive.stop, lets the thread send the chat lines left (the QUIT among them) and close its
 // sockets, wakes whatever it waits for and joins; returns within about 100 ms.
 void StopReceiveThread();
 bool ReceiveThreadRunning();  // window's thread: a thread was started and not yet joined

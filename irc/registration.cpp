@@ -16,13 +16,14 @@
 
 namespace {
 
-// Read and written by the link thread only.
+// The login's progress, written by the link thread only; whether the server has welcomed us is
+// also read by the main thread's "/nick".
 struct LoginState {
   int nickRetries;
   bool saslPending;  // CAP REQ sent, the exchange not finished: CAP END is still owed
+  std::atomic<bool> welcomed{false};
 };
 LoginState State;
-std::atomic<bool> Welcomed{false};  // also read by the main thread's "/nick"
 
 void EndCapabilities() {
   State.saslPending = false;
@@ -99,7 +100,7 @@ bool HandleNicknameInUse(const IrcMessage& m, char* text, std::size_t size) {
 void StartLogin() {
   State.nickRetries = 0;
   State.saslPending = false;
-  Welcomed.store(false);
+  State.welcomed.store(false);
   StartNickRegain();
   if (Irc.login.serverPassword[0]) SendIrcLine("\r\n", "PASS %s", Irc.login.serverPassword);
   if (Irc.login.account[0] && Irc.login.password[0]) {
@@ -108,7 +109,7 @@ void StartLogin() {
   }
 }
 
-bool LoginWelcomed() { return Welcomed.load(); }
+bool LoginWelcomed() { return State.welcomed.load(); }
 
 bool HandleLoginLine(const IrcMessage& m, char* text, std::size_t size) {
   text[0] = '\0';
@@ -117,7 +118,7 @@ bool HandleLoginLine(const IrcMessage& m, char* text, std::size_t size) {
     // The welcome's target is the nickname the server gave: the retries end here.
     FormatInto(Irc.peerTable.self.nick, kNickLength, "%s", Param(m, 0));
     ShowOwnNick(Irc.peerTable.self.nick);
-    Welcomed.store(true);
+    State.welcomed.store(true);
     return false;
   }
   if (std::strcmp(m.command, "CAP") == 0) return HandleCap(m, text, size);
@@ -132,7 +133,7 @@ bool HandleLoginLine(const IrcMessage& m, char* text, std::size_t size) {
     return true;
   }
   if (numeric >= 900 && numeric <= 908) return HandleSaslReply(numeric, text, size);
-  if (numeric == 433 && !Welcomed.load()) return HandleNicknameInUse(m, text, size);
+  if (numeric == 433 && !State.welcomed.load()) return HandleNicknameInUse(m, text, size);
   return false;
 }
 

@@ -31,7 +31,7 @@ namespace {
 
 constexpr std::size_t kTargetBytes = 300;  // room for the targets of one line
 
-// The sending side's state, under the client lock.
+// The sending side's state: our pose and keys as last noted and sent.
 struct RelaySender {
   PlayerPose pose;
   PlayerPose sentPose;   // the pose of the last move sent
@@ -39,7 +39,21 @@ struct RelaySender {
   uint32_t lastLineMs;
   bool sentAny;
 };
-RelaySender Sender;
+
+// What the relay keeps on the link thread: the sending side (reset for each connection), and
+// each turn's scratch, kept off the stack: which relayed members are among the kRelayNearest
+// nearest (they see us walk; the others get our state when the relay starts and once a minute,
+// so that with several targets a line a room of twenty all see one another), the members owed
+// a move in the order they are served, and the line about members shown through the server.
+struct RelayRecord {
+  RelaySender sender;
+  bool nearest[kPeerSlots];
+  float distance2[kPeerSlots];
+  RelayCandidate near[kPeerSlots];
+  int owed[kPeerSlots];
+  NoLinkLine shown;
+};
+RelayRecord Relay;
 
 bool StartsWith(const char* text, const char* word) { return std::strncmp(text, word, std::strlen(word)) == 0; }
 
@@ -73,36 +87,32 @@ bool Jumped(const PlayerPose& a, const PlayerPose& b) {
          std::fabs(a.pitch - b.pitch) > 0.05f;
 }
 
-bool GateOpen(uint32_t now) { return !Sender.sentAny || static_cast<uint32_t>(now - Sender.lastLineMs) >= kRelayGapMs; }
+bool GateOpen(uint32_t now) {
+  return !Relay.sender.sentAny || static_cast<uint32_t>(now - Relay.sender.lastLineMs) >= kRelayGapMs;
+}
 
 bool SendLine(const char* targets, const char* text, uint32_t now) {
   char line[kIrcLineLength];
   FormatInto(line, sizeof line, "PRIVMSG %s :\x01%s\x01\r\n", targets, text);
   if (SendSpareLine(line, kRelayReserveLines) != 1) return false;
-  Sender.lastLineMs = now;
-  Sender.sentAny = true;
+  Relay.sender.lastLineMs = now;
+  Relay.sender.sentAny = true;
   return true;
 }
 
-// Which relayed members are among the kRelayNearest nearest: they see us walk; the others get
-// our state when the relay starts and once a minute (with several targets a line, a room of
-// twenty all see one another).
-bool Nearest[kPeerSlots];
-float Distance2[kPeerSlots];
-
 void MarkNearest() {
   PeerTable& t = Irc.peerTable;
-  static RelayCandidate near[kPeerSlots];
+  RelayCandidate* near = Relay.near;
   int count = 0;
   for (int i = 1; i < kPeerSlots; ++i) {
-    Nearest[i] = false;
+    Relay.nearest[i] = false;
     if (!t.slots[i].known || !t.links[i].relay.relayed) continue;
-    float dx = t.slots[i].pose.x - Sender.pose.x, dz = t.slots[i].pose.z - Sender.pose.z;
-    Distance2[i] = dx * dx + dz * dz;
-    near[count++] = {i, Distance2[i]};
+    float dx = t.slots[i].pose.x - Relay.sender.pose.x, dz = t.slots[i].pose.z - Relay.sender.pose.z;
+    Relay.distance2[i] = dx * dx + dz * dz;
+    near[count++] = {i, Relay.distance2[i]};
   }
   count = KeepNearest(near, count, kRelayNearest);
-  for (int j = 0; j < count; ++j) Nearest[near[j].index] = true;
+  for (int j = 0; j < count; ++j) Relay.nearest[near[j].index] = true;
 }
 
 // How long since our last move to the member (the longest for one that has had none).
@@ -114,8 +124,8 @@ bool DueBefore(int a, int b, uint32_t now) {
   const PeerTable& t = Irc.peerTable;
   const uint32_t ageA = MoveAge(t.links[a].relay, now), ageB = MoveAge(t.links[b].relay, now);
   if (ageA != ageB) return ageA > ageB;
-  if (Nearest[a] != Nearest[b]) return Nearest[a];
-  return Distance2[a] <= Distance2[b];
+  if (Relay.nearest[a] != Relay.nearest[b]) return Relay.nearest[a];
+  return Relay.distance2[a] <= Relay.distance2[b];
 }
 
 // Our state to the owed ones, as many a line as the server takes, the one whose last move went
@@ -123,7 +133,7 @@ bool DueBefore(int a, int b, uint32_t now) {
 // when a line went.
 bool SendMoves(uint32_t now) {
   PeerTable& t = Irc.peerTable;
-  static int owed[kPeerSlots];
+  int* owed = Relay.owed;
   int waiting = 0;
   for (int i = 1; i < kPeerSlots; ++i) {
     if (!t.slots[i].known || !t.links[i].relay.relayed || !t.links[i].relay.owed) continue;
@@ -138,10 +148,10 @@ bool SendMoves(uint32_t now) {
   targets[0] = '\0';
   // A line is for the nearest or for the others: those see only where we stand, with no key
   // held, since nothing walks them on until our next move a minute later.
-  const bool near = waiting > 0 && Nearest[owed[0]];
+  const bool near = waiting > 0 && Relay.nearest[owed[0]];
   for (int j = 0; j < waiting && n < LineTargetLimit(); ++j) {
     RelayLink& r = t.links[owed[j]].relay;
-    if (Nearest[owed[j]] != near) break;
+    if (Relay.nearest[owed[j]] != near) break;
     if (!AddTarget(targets, &used, t.slots[owed[j]].nick)) {
       if (n == 0) r.owed = 0;  // a name too long for any line: nothing can reach it this way
       continue;
@@ -151,15 +161,15 @@ bool SendMoves(uint32_t now) {
   if (n == 0) return false;
   RelayMove move = {};
   if (near) std::memcpy(move.keys, t.self.keys, sizeof move.keys);
-  move.x = Sender.pose.x;
-  move.z = Sender.pose.z;
-  move.yaw = Sender.pose.yaw;
-  move.pitch = Sender.pose.pitch;
+  move.x = Relay.sender.pose.x;
+  move.z = Relay.sender.pose.z;
+  move.yaw = Relay.sender.pose.yaw;
+  move.pitch = Relay.sender.pose.pitch;
   char text[kRelayMoveLength];
   if (!FormatRelayMove(move, text, sizeof text)) return false;
   if (!SendLine(targets, text, now)) return false;
   NoteLineTargets('m', picked, n);
-  Sender.sentPose = Sender.pose;
+  Relay.sender.sentPose = Relay.sender.pose;
   for (int j = 0; j < n; ++j) {
     t.links[picked[j]].relay.owed = 0;
     t.links[picked[j]].relay.sentMs = now;
@@ -183,7 +193,7 @@ bool FormatShownLine(const NoLinkLine& line, char* out, std::size_t size) {
 }  // namespace
 
 void ReadRelaySeams() {
-  Sender = RelaySender{};  // a new connection: nothing sent yet
+  Relay.sender = RelaySender{};  // a new connection: nothing sent yet
   const char* ms = std::getenv("QIVRA_NO_LINK_MS");
   if (!ms || !*ms) return;
   long value = std::strtol(ms, nullptr, 10);
@@ -193,24 +203,24 @@ void ReadRelaySeams() {
 }
 
 void NoteOwnPose(const PlayerPose& pose) {
-  Sender.pose = pose;
+  Relay.sender.pose = pose;
 }
 
 void ServiceRelay(uint32_t now) {
-  static NoLinkLine shown;
+  NoLinkLine& shown = Relay.shown;
   shown = NoLinkLine{};
   {
     PeerTable& t = Irc.peerTable;
-    const bool keysChanged = NoteOwnKeys(&Sender.keys, t.self.keys);
+    const bool keysChanged = NoteOwnKeys(&Relay.sender.keys, t.self.keys);
     const bool moving = AnyMoveKey(t.self.keys);
-    const bool changed = keysChanged || (!moving && Jumped(Sender.pose, Sender.sentPose));
+    const bool changed = keysChanged || (!moving && Jumped(Relay.sender.pose, Relay.sender.sentPose));
     for (int i = 1; i < kPeerSlots; ++i)
       if (t.slots[i].known) UpdateRelay(&t.links[i].relay, NoLink(i), DirectLink(i));
     MarkNearest();
     for (int i = 1; i < kPeerSlots; ++i) {
       if (!t.slots[i].known) continue;
       RelayLink& r = t.links[i].relay;
-      MarkRelayOwed(&r, changed && Nearest[i], moving && Nearest[i], now);
+      MarkRelayOwed(&r, changed && Relay.nearest[i], moving && Relay.nearest[i], now);
       if (r.shown && !r.reported) {
         r.reported = 1;
         NoLinkLineAdd(&shown, t.slots[i].nick);

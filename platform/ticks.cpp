@@ -5,8 +5,7 @@
 #include <ctime>
 #include <thread>
 
-uint32_t (*TickSourceOverride)() = nullptr;
-int64_t (*CounterSourceOverride)() = nullptr;
+TestClocksRecord TestClocks;
 
 static int64_t SteadyNanoseconds() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -15,7 +14,7 @@ static int64_t SteadyNanoseconds() {
 }
 
 uint32_t TickCountMs() {
-  if (TickSourceOverride) return TickSourceOverride();
+  if (TestClocks.ticks) return TestClocks.ticks();
   return static_cast<uint32_t>(SteadyNanoseconds() / 1000000);
 }
 
@@ -25,7 +24,7 @@ bool QueryCounterFrequency(int64_t* frequency) {
 }
 
 int64_t QueryCounter() {
-  if (CounterSourceOverride) return CounterSourceOverride();
+  if (TestClocks.counter) return TestClocks.counter();
   return SteadyNanoseconds();
 }
 

@@ -9,10 +9,12 @@ int64_t QueryCounter();
 void SleepMs(unsigned ms);
 void SleepMicroseconds(unsigned us);
 
-// Test hook: when set, TickCountMs returns this function's value.
-extern uint32_t (*TickSourceOverride)();
-// Test hook: when set, QueryCounter returns this function's value.
-extern int64_t (*CounterSourceOverride)();
+// Clocks a test puts in place of the platform's; null: the platform's own.
+struct TestClocksRecord {
+  uint32_t (*ticks)();    // when set, TickCountMs returns this function's value
+  int64_t (*counter)();   // when set, QueryCounter returns this function's value
+};
+extern TestClocksRecord TestClocks;
 
 // The local wall-clock time: "HH:MM" for console time stamps, a full date and time
 // ("Mon Dec 07 13:05:22 2026") for answers to other clients, and a moment given in seconds

@@ -34,9 +34,14 @@ struct SourceCount {
   bool used;
 };
 constexpr int kSources = 64;
-SourceCount plainSources[kSources];    // plain datagrams (AdmitSource)
-SourceCount unknownSources[kSources];  // datagrams that prove no member (AdmitUnknown)
-RateCount members[kIntakeMembers];     // sealed datagrams that opened, by member
+
+// Every sender's count, the link thread's; a new connection starts them afresh.
+struct IntakeRecord {
+  SourceCount plainSources[kSources];    // plain datagrams (AdmitSource)
+  SourceCount unknownSources[kSources];  // datagrams that prove no member (AdmitUnknown)
+  RateCount members[kIntakeMembers];     // sealed datagrams that opened, by member
+};
+IntakeRecord Intake;
 
 bool Before(uint32_t now, uint32_t moment) { return moment - now - 1 < 0x80000000u; }
 
@@ -83,21 +88,21 @@ bool AddressWithinRate(SourceCount* sources, const NetAddress& address, uint32_t
 
 bool AdmitSource(const SocketAddress& source, uint32_t nowMs) {
 
-  return AddressWithinRate(plainSources, source.address, nowMs);
+  return AddressWithinRate(Intake.plainSources, source.address, nowMs);
 }
 
 bool AdmitUnknown(const SocketAddress& source, uint32_t nowMs) {
-  return AddressWithinRate(unknownSources, source.address, nowMs);
+  return AddressWithinRate(Intake.unknownSources, source.address, nowMs);
 }
 
 bool AdmitMember(int memberIndex, uint32_t nowMs) {
   if (memberIndex < 1 || memberIndex >= kIntakeMembers) return false;
-  return WithinRate(&members[memberIndex], nowMs);
+  return WithinRate(&Intake.members[memberIndex], nowMs);
 }
 
 void ForgetMemberIntake(int memberIndex) {
   if (memberIndex < 1 || memberIndex >= kIntakeMembers) return;
-  std::memset(&members[memberIndex], 0, sizeof members[memberIndex]);
+  std::memset(&Intake.members[memberIndex], 0, sizeof Intake.members[memberIndex]);
 }
 
 int TakeSealedDatagram(SealPair* pair, int memberIndex, const char* data, int length,
@@ -137,9 +142,7 @@ void SetPositionAreaAround(float minX, float maxX, float minZ, float maxZ) {
 
 void ResetDatagramIntake() {
 
-  std::memset(plainSources, 0, sizeof plainSources);
-  std::memset(unknownSources, 0, sizeof unknownSources);
-  std::memset(members, 0, sizeof members);
+  std::memset(&Intake, 0, sizeof Intake);
 }
 
 int TakeWaitingDatagrams(PeerTable& table) {

@@ -28,19 +28,24 @@ struct Job {
   int leaseSeconds = kRouterLeaseSeconds;
 };
 
-std::mutex CurrentMutex;
-std::shared_ptr<Job> Current;             // the connection's job, until RouterPortStop
-std::shared_ptr<Job> Leaving;             // the last one stopped, until its mapping is removed
-std::atomic<uint32_t> PublicAddress{0};
-std::atomic<int> Report{0};               // 1 forwarded, 2 not; 0 nothing to say
+// The jobs, under the lock, and what the current helper found, read without it. A detached
+// helper holds its own job, so nothing here waits for one to end.
+struct PortRecord {
+  std::mutex lock;
+  std::shared_ptr<Job> current;             // the connection's job, until RouterPortStop
+  std::shared_ptr<Job> leaving;             // the last one stopped, until its mapping is removed
+  std::atomic<uint32_t> publicAddress{0};
+  std::atomic<int> report{0};               // 1 forwarded, 2 not; 0 nothing to say
+};
+PortRecord Port;
 
 // Publishes what the attempt found, unless the connection has ended meanwhile.
 void Publish(Job& job, bool mapped, uint32_t publicAddress, bool report) {
   std::lock_guard<std::mutex> hold(job.mutex);
   job.asking = false;
   if (job.stop) return;
-  PublicAddress.store(mapped ? publicAddress : 0);
-  if (report) Report.store(mapped ? 1 : 2);
+  Port.publicAddress.store(mapped ? publicAddress : 0);
+  if (report) Port.report.store(mapped ? 1 : 2);
 }
 
 void Run(std::shared_ptr<Job> job) {
@@ -85,22 +90,22 @@ void RouterPortStart(bool wanted, uint32_t localAddress) {
     if (lease && std::atoi(lease) >= 10) job->leaseSeconds = std::atoi(lease);
     std::thread(Run, job).detach();
   } catch (...) {  // no thread: presence relies on the handshake alone
-    Report.store(2);
+    Port.report.store(2);
     return;
   }
-  std::lock_guard<std::mutex> hold(CurrentMutex);
-  Current = job;
+  std::lock_guard<std::mutex> hold(Port.lock);
+  Port.current = job;
 }
 
 void RouterPortStop() {
   std::shared_ptr<Job> job;
   {
-    std::lock_guard<std::mutex> hold(CurrentMutex);
-    job.swap(Current);
-    if (job) Leaving = job;
+    std::lock_guard<std::mutex> hold(Port.lock);
+    job.swap(Port.current);
+    if (job) Port.leaving = job;
   }
-  PublicAddress.store(0);
-  Report.store(0);
+  Port.publicAddress.store(0);
+  Port.report.store(0);
   if (!job) return;
   std::lock_guard<std::mutex> hold(job->mutex);
   job->stop = true;  // first: the helper publishes nothing from now on, and removes its mapping
@@ -110,8 +115,8 @@ void RouterPortStop() {
 void RouterPortSettle() {
   std::shared_ptr<Job> job;
   {
-    std::lock_guard<std::mutex> hold(CurrentMutex);
-    job.swap(Leaving);
+    std::lock_guard<std::mutex> hold(Port.lock);
+    job.swap(Port.leaving);
   }
   if (!job) return;
   // A mapping is removed before this returns (bounded); an attempt still under way is left
@@ -122,7 +127,7 @@ void RouterPortSettle() {
 }
 
 bool RouterPortTakeReport(char* text, std::size_t size) {
-  int report = Report.exchange(0);
+  int report = Port.report.exchange(0);
   if (!report || !text || size == 0) return false;
   std::snprintf(text, size, "%s",
                 report == 1 ? "Router forwards UDP 6669 to this computer."
@@ -130,4 +135,4 @@ bool RouterPortTakeReport(char* text, std::size_t size) {
   return true;
 }
 
-uint32_t RouterPublicAddress() { return PublicAddress.load(); }
+uint32_t RouterPublicAddress() { return Port.publicAddress.load(); }

@@ -16,9 +16,9 @@ static bool SparksBurning() {
 // The local user walks only while the window has the keyboard and the view was clicked,
 // as UpdateMovement has it.
 static bool LocalKeyHeld() {
-  if (!AppState.isActive || !AppState.viewHasFocus || !MoveKeyHeld) return false;
+  if (!AppState.isActive || !AppState.viewHasFocus || !Local.keyHeld) return false;
   for (int key : kMoveKeyOrder)
-    if (MoveKeyHeld(key)) return true;
+    if (Local.keyHeld(key)) return true;
   return false;
 }
 

@@ -10,8 +10,7 @@
 #include "core/counted_alloc.h"
 #include "model/texture.h"
 
-unsigned int GlyphListBase = 0;
-unsigned int FontTexture = 0;
+FontNamesRecord FontNames;
 
 namespace {
 const int kGlyphCount = 256;
@@ -75,13 +74,13 @@ int FontBytes(const char* text, unsigned char* out, int size) {
 }
 
 void CreateGlyphLists() {
-  GlyphListBase = glGenLists(kGlyphCount);
-  if (GlyphListBase == 0) return;
+  FontNames.glyphLists = glGenLists(kGlyphCount);
+  if (FontNames.glyphLists == 0) return;
   for (int c = 0; c < kGlyphCount; ++c) {
     float cx = static_cast<float>(c % 16) / 16.0f;
     float cy = static_cast<float>(c / 16) / 16.0f;
     // t = 1 is the top row of the picture: the bitmap reader delivers rows bottom-up.
-    glNewList(GlyphListBase + c, GL_COMPILE);
+    glNewList(FontNames.glyphLists + c, GL_COMPILE);
     glBegin(GL_QUADS);
     glTexCoord2f(cx, 1.0f - cy - kCell);
     glVertex3f(0.0f, 0.0f, 0.0f);
@@ -99,19 +98,19 @@ void CreateGlyphLists() {
 
 void DeleteGlyphLists() {
   // Without lists a delete from base 0 would reach lists that belong to someone else.
-  if (GlyphListBase == 0) return;
-  glDeleteLists(GlyphListBase, kGlyphCount);
-  GlyphListBase = 0;
+  if (FontNames.glyphLists == 0) return;
+  glDeleteLists(FontNames.glyphLists, kGlyphCount);
+  FontNames.glyphLists = 0;
 }
 
 void PrintText(const char* text) {
   unsigned char glyphs[256];
   const int length = FontBytes(text, glyphs, sizeof glyphs);
-  glBindTexture(GL_TEXTURE_2D, FontTexture);
+  glBindTexture(GL_TEXTURE_2D, FontNames.texture);
   glDisable(GL_DEPTH_TEST);
   glTranslatef(-0.5f * static_cast<float>(length), -0.5f, 0.0f);
-  if (GlyphListBase != 0 && length > 0) {
-    glListBase(GlyphListBase);
+  if (FontNames.glyphLists != 0 && length > 0) {
+    glListBase(FontNames.glyphLists);
     glCallLists(static_cast<GLsizei>(length), GL_UNSIGNED_BYTE, glyphs);
   }
   glEnable(GL_DEPTH_TEST);
@@ -128,7 +127,7 @@ void AddLabel(const char* text, float x, float y, float z, float degrees, float 
   const float left = -0.5f * static_cast<float>(length);
   for (int i = 0; i < length; ++i) {
     unsigned char ch = glyphs[i];
-    const Ink ink = Glyphs.inkKnown && FontTexture != 0 ? Glyphs.ink[ch] : Ink{0.0f, 0.0f, 1.0f, 1.0f};
+    const Ink ink = Glyphs.inkKnown && FontNames.texture != 0 ? Glyphs.ink[ch] : Ink{0.0f, 0.0f, 1.0f, 1.0f};
     if (ink.right <= ink.left) continue;
     if (Glyphs.glyphs == kBatchGlyphs) DrawLabels();
     float cx = static_cast<float>(ch % 16) / 16.0f;
@@ -154,7 +153,7 @@ void DrawLabels() {
   glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT | GL_LIGHTING_BIT);
   glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
   glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, FontTexture);
+  glBindTexture(GL_TEXTURE_2D, FontNames.texture);
   glDisable(GL_DEPTH_TEST);
   // Font texels are fully opaque or fully clear and sampled without filtering: testing
   // alpha gives the pixels blending would, and spares the blend for the many clear ones.
@@ -208,8 +207,8 @@ bool BuildFontTexture(const RgbImage* image) {
     out[3] = key ? 0 : 255;
   }
   FindGlyphInk(image);
-  glGenTextures(1, &FontTexture);
-  glBindTexture(GL_TEXTURE_2D, FontTexture);
+  glGenTextures(1, &FontNames.texture);
+  glBindTexture(GL_TEXTURE_2D, FontNames.texture);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glTexImage2D(GL_TEXTURE_2D, 0, 4, image->width, image->height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);

@@ -1,8 +1,13 @@
 // The bitmap font: 256 glyph display lists and text labels drawn with them.
 #pragma once
 
-extern unsigned int GlyphListBase;
-extern unsigned int FontTexture;  // 0 until the font bitmap loads
+// The font's GL names in the current context: the first of its glyph lists (0 while none) and
+// its texture (0 until the font bitmap loads).
+struct FontNamesRecord {
+  unsigned int glyphLists;
+  unsigned int texture;
+};
+extern FontNamesRecord FontNames;
 
 void CreateGlyphLists();
 void DeleteGlyphLists();
@@ -20,7 +25,7 @@ void AddLabel(const char* text, float x, float y, float z, float degrees, float 
 void DrawLabels();
 
 struct RgbImage;
-// Makes FontTexture from the font picture: texels of exactly (0, 255, 0) become fully
+// Makes FontNames.texture from the font picture: texels of exactly (0, 255, 0) become fully
 // transparent, all others opaque; nearest filtering, no mipmaps (sides must be powers of
-// two). False, with FontTexture left as it was, for a null or empty picture or no memory.
+// two). False, with FontNames.texture left as it was, for a null or empty picture or no memory.
 bool BuildFontTexture(const RgbImage* image);

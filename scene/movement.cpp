@@ -8,16 +8,13 @@
 #include "scene/scene.h"
 #include "scene/world.h"
 
-PlayerPose LocalPose;
-uint8_t LocalKeys[kKeyFlagCount];
-bool (*MoveKeyHeld)(int moveKey) = nullptr;
+LocalUserRecord Local;
 
 static const float kDegreesToRadians = 0.0174532924f;
 static const float kStep = 0.05f;
 static const float kTurnRate = 2.1f;       // degrees per 10 ms, once a turn key is held a while
 static const float kTurnStartRate = 0.6f;  // as it goes down
 static const float kDragDegrees = 0.25f;   // per pixel dragged on the view
-static float localTurnHeld = 0.0f;         // how long the local turn keys have been held
 static const float kLookRate = 1.5f;
 static const float kWallMargin = 0.25f;
 
@@ -109,16 +106,16 @@ void UpdateMovement() {
   // avatar walk on. The peers walk on behind other windows.
   bool turning = false;
   for (int key : kMoveKeyOrder) {
-    bool held = AppState.isActive && AppState.viewHasFocus && MoveKeyHeld && MoveKeyHeld(key);
-    LocalKeys[key] = held ? 1 : 0;
+    bool held = AppState.isActive && AppState.viewHasFocus && Local.keyHeld && Local.keyHeld(key);
+    Local.keys[key] = held ? 1 : 0;
     if (!held) continue;
-    ApplyMoveKey(&LocalPose, key, s, localTurnHeld);
+    ApplyMoveKey(&Local.pose, key, s, Local.turnHeld);
     if (key != KeyLookUp && key != KeyLookDown) AppState.positionDirty = true;
     turning = turning || key == KeyTurnLeft || key == KeyTurnRight;
   }
   // The ramp's own time: the peers reckon with the same ramp from the key's datagram, and the
   // position datagrams carry the heading it reached.
-  localTurnHeld = turning ? std::fmin(localTurnHeld + s, kTurnRampUnits) : 0.0f;
+  Local.turnHeld = turning ? std::fmin(Local.turnHeld + s, kTurnRampUnits) : 0.0f;
   WalkRoomAvatars(s);  // dead reckoning: the peers walk on by their last reported keys
 }
 
@@ -131,7 +128,7 @@ void ClampPose(PlayerPose* p) {
 }
 
 void ClampToWorld() {
-  ClampPose(&LocalPose);
+  ClampPose(&Local.pose);
   for (int i = 0; i < RoomAvatars.count; ++i)
     if (HasAvatar(RoomAvatars.avatars[i])) ClampPose(&RoomAvatars.avatars[i].pose);
 }

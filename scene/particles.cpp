@@ -10,14 +10,12 @@
 
 ParticlePoolRecord ParticlePool;
 
-static unsigned sparkSeed = 1;
-
 int SparkRandom() {
-  sparkSeed = sparkSeed * 214013u + 2531011u;
-  return static_cast<int>((sparkSeed >> 16) & 0x7FFFu);
+  ParticlePool.sparkSeed = ParticlePool.sparkSeed * 214013u + 2531011u;
+  return static_cast<int>((ParticlePool.sparkSeed >> 16) & 0x7FFFu);
 }
 
-void SeedSparkRandom(unsigned seed) { sparkSeed = seed; }
+void SeedSparkRandom(unsigned seed) { ParticlePool.sparkSeed = seed; }
 
 void AllocateParticles() {
   if (!ParticlePool.records)

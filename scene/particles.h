@@ -11,10 +11,13 @@ struct Particle {
 constexpr int kParticlePoolSize = 1024;
 constexpr int kSparksPerExplosion = 750;
 
+// The sparks (the window's thread): the pool's block and its lists, and the sparks' random
+// sequence (SeedSparkRandom).
 struct ParticlePoolRecord {
   Particle* records;  // CountedAlloc'd block of kParticlePoolSize, null until allocated
   Particle* freeList;
   Particle* liveList;
+  unsigned sparkSeed = 1;
 };
 
 extern ParticlePoolRecord ParticlePool;

@@ -17,8 +17,7 @@
 #include "scene/text_plates.h"
 #include "scene/world.h"
 
-unsigned int* WorldTextures = nullptr;
-int WorldTextureCount = 0;
+WorldTexturesRecord WorldTextures;
 
 RgbImage* ReadBitmapFile(const char* path) {
   if (!path) return nullptr;
@@ -34,11 +33,11 @@ static void ReleaseImage(RgbImage* image) {
 }
 
 static bool LoadWorldTextures(int count) {
-  WorldTextureCount = 0;
-  WorldTextures = static_cast<unsigned int*>(CountedAlloc(sizeof(unsigned int) * static_cast<size_t>(count)));
-  if (!WorldTextures) return false;  // every triangle then draws in the current colour
-  std::memset(WorldTextures, 0, sizeof(unsigned int) * static_cast<size_t>(count));
-  WorldTextureCount = count;
+  WorldTextures.count = 0;
+  WorldTextures.names = static_cast<unsigned int*>(CountedAlloc(sizeof(unsigned int) * static_cast<size_t>(count)));
+  if (!WorldTextures.names) return false;  // every triangle then draws in the current colour
+  std::memset(WorldTextures.names, 0, sizeof(unsigned int) * static_cast<size_t>(count));
+  WorldTextures.count = count;
   bool result = true;
   for (int i = 0; i < count; ++i) {
     char fn[256];
@@ -50,7 +49,7 @@ static bool LoadWorldTextures(int count) {
     }
     GLuint name = 0;
     glGenTextures(1, &name);
-    WorldTextures[i] = name;
+    WorldTextures.names[i] = name;
     glBindTexture(GL_TEXTURE_2D, name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
@@ -63,7 +62,7 @@ static bool LoadWorldTextures(int count) {
 // The font bitmap becomes the colour-keyed font texture.
 static bool LoadFontTexture() {
   // A name from an earlier context means nothing in this one.
-  FontTexture = 0;
+  FontNames.texture = 0;
   RgbImage* image = ReadBitmapFile("Data/font.bmp");
   if (!image) return false;
   bool built = BuildFontTexture(image);
@@ -83,9 +82,9 @@ bool LoadSceneAssets(int count) {
 }
 
 void FreeWorldTextures() {
-  CountedFree(WorldTextures);  // the GL names themselves end with their context
-  WorldTextures = nullptr;
-  WorldTextureCount = 0;
+  CountedFree(WorldTextures.names);  // the GL names themselves end with their context
+  WorldTextures.names = nullptr;
+  WorldTextures.count = 0;
 }
 
 void FreeAvatarModel() {

@@ -58,7 +58,7 @@ bool InitScene() {
   glShadeModel(GL_SMOOTH);
   glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
   glDisable(GL_LIGHTING);
-  FontTexture = 0;  // names from an earlier context mean nothing in this one
+  FontNames.texture = 0;  // names from an earlier context mean nothing in this one
   ForgetPlates();
   LoadWorldFile();
   Frame.avatarPicturesDue = true;  // taken in the first frame: a window not yet shown has no pixels
@@ -71,7 +71,7 @@ bool InitScene() {
 static void DrawRoom() {
   for (int i = 0; i < WorldGeometry.triangleCount; ++i) {
     const WorldTriangle& t = WorldGeometry.triangles[i];
-    unsigned int name = (t.texture >= 0 && t.texture < WorldTextureCount) ? WorldTextures[t.texture] : 0;
+    unsigned int name = (t.texture >= 0 && t.texture < WorldTextures.count) ? WorldTextures.names[t.texture] : 0;
     glBindTexture(GL_TEXTURE_2D, name);
     glBegin(GL_TRIANGLES);
     for (const WorldVertex& v : t.vertex) {
@@ -89,7 +89,7 @@ static void ReadPeers() {
     const RoomAvatar& a = RoomAvatars.avatars[i];
     // Drawn once the peer has shown it hears us: a one-way link would stand it at the centre.
     if (!HasAvatar(a)) continue;
-    const float dx = a.pose.x - LocalPose.x, dz = a.pose.z - LocalPose.z;
+    const float dx = a.pose.x - Local.pose.x, dz = a.pose.z - Local.pose.z;
     Frame.peers[Frame.peerCount++] = PeerView{a.pose.x, a.pose.z, a.pose.yaw, a.pose.pitch, std::sqrt(dx * dx + dz * dz), &a.member, i};
   }
 }
@@ -124,11 +124,11 @@ static int ReadPeersInView() {
 static void DrawChannelName() {
   unsigned char glyphs[256];
   const int length = FontBytes(RoomAvatars.channel, glyphs, sizeof glyphs);
-  if (length == 0 || GlyphListBase == 0) return;
+  if (length == 0 || FontNames.glyphLists == 0) return;
   glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT | GL_VIEWPORT_BIT | GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT |
                GL_TEXTURE_BIT | GL_LIST_BIT);
   glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, FontTexture);
+  glBindTexture(GL_TEXTURE_2D, FontNames.texture);
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_ALWAYS);
   glDepthMask(GL_TRUE);
@@ -140,7 +140,7 @@ static void DrawChannelName() {
   glTranslatef(0.0f, 0.56f, 0.0f);
   glScalef(0.15f, 0.15f, 0.15f);
   glTranslatef(-0.5f * static_cast<float>(length), -0.5f, 0.0f);
-  glListBase(GlyphListBase);
+  glListBase(FontNames.glyphLists);
   glCallLists(static_cast<GLsizei>(length), GL_UNSIGNED_BYTE, glyphs);
   glPopMatrix();
   glPopAttrib();
@@ -159,7 +159,7 @@ static void DrawPeerFigures(int seen) {
     const PeerView& peer = Frame.peers[Frame.nearest[k]];
     if (peer.member->elsewhere) continue;  // drawn after the room, see through
     if (AvatarPictureFits(peer.distance, peer.pitch, viewport[3]) && LookPicturesMade(peer.member->look))
-      AddAvatarPicture(peer.x, kPeerBase, peer.z, peer.yaw, LocalPose.x, LocalPose.z, peer.member->look);
+      AddAvatarPicture(peer.x, kPeerBase, peer.z, peer.yaw, Local.pose.x, Local.pose.z, peer.member->look);
     else
       whole[wholeCount++] = CrowdMember{peer.x, kPeerBase, peer.z, peer.yaw, peer.pitch, peer.member->look, peer.slot};
   }
@@ -226,9 +226,9 @@ bool RenderFrame() {
   }
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
-  glRotatef(LocalPose.pitch, 1.0f, 0.0f, 0.0f);
-  glRotatef(360.0f - LocalPose.yaw, 0.0f, 1.0f, 0.0f);
-  glTranslatef(-LocalPose.x, -LocalPose.bob - kEyeHeight, -LocalPose.z);
+  glRotatef(Local.pose.pitch, 1.0f, 0.0f, 0.0f);
+  glRotatef(360.0f - Local.pose.yaw, 0.0f, 1.0f, 0.0f);
+  glTranslatef(-Local.pose.x, -Local.pose.bob - kEyeHeight, -Local.pose.z);
 
   // The room's textures are modulated by the current colour, which the channel label
   // and the peers' labels change: the room sets white for itself every frame.

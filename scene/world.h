@@ -42,7 +42,11 @@ void LoadWorldFile();
 bool ReadWorldStream(FILE* stream, int* highestTexture);
 
 // Scene assets (world textures, avatar model, font texture).
-extern unsigned int* WorldTextures;  // CountedAlloc'd; entry n-1 for "Data/n.bmp", 0 = none
-extern int WorldTextureCount;
+// The room's texture names, from LoadSceneAssets until FreeWorldTextures.
+struct WorldTexturesRecord {
+  unsigned int* names;  // CountedAlloc'd; entry n-1 for "Data/n.bmp", 0 = none
+  int count;
+};
+extern WorldTexturesRecord WorldTextures;
 bool LoadSceneAssets(int count);
 RgbImage* ReadBitmapFile(const char* path);

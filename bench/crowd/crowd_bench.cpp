@@ -70,20 +70,20 @@ static void FillRoom(Layout layout, int members) {
   std::memset(&view, 0, sizeof view);
   view.serial = serial;
   std::snprintf(view.channel, sizeof view.channel, "#crowd");
-  LocalPose = PlayerPose{};
-  LocalPose.z = b.maxZ - 0.5f;
+  Local.pose = PlayerPose{};
+  Local.pose.z = b.maxZ - 0.5f;
   if (layout == Alone) members = 0;
   const int rows = 10;
   const int perRow = (members + rows - 1) / rows;
   const float nearest = layout == Spread ? 2.5f : 0.8f;
-  const float farthest = layout == Spread ? LocalPose.z - (b.minZ + 0.5f) : 1.5f;
+  const float farthest = layout == Spread ? Local.pose.z - (b.minZ + 0.5f) : 1.5f;
   int slot = 1;
   for (int r = 0; r < rows && slot <= members; ++r) {
     float distance = nearest + (farthest - nearest) * static_cast<float>(r) / (rows - 1);
     float halfWidth = distance * 0.45f;  // the view's half width at that distance is 0.56
     for (int i = 0; i < perRow && slot <= members; ++i, ++slot) {
       const float across = perRow > 1 ? static_cast<float>(i) / (perRow - 1) : 0.5f;
-      Place(view.members[view.count++], slot, serial, -halfWidth + 2.0f * halfWidth * across, LocalPose.z - distance);
+      Place(view.members[view.count++], slot, serial, -halfWidth + 2.0f * halfWidth * across, Local.pose.z - distance);
     }
   }
   TakeRoomView(view);
@@ -110,7 +110,7 @@ static void DrawFor(double seconds, bool explosions, Rate* rate) {
   double start = Seconds(), cpu = CpuSeconds();
   while (Seconds() - start < seconds) {
     if (explosions && Seconds() - lastBang >= 1.0) {
-      SpawnExplosion(0.0f, 0.5f, LocalPose.z - 4.0f);
+      SpawnExplosion(0.0f, 0.5f, Local.pose.z - 4.0f);
       lastBang = Seconds();
     }
     AppState.frameScale = 1.6f;  // 60 frames a second in units of 10 ms
@@ -125,7 +125,7 @@ static void DrawFor(double seconds, bool explosions, Rate* rate) {
 
 static bool Snapshot(const Offscreen& screen, Layout layout, int members, const char* path) {
   FillRoom(layout, members);
-  SpawnExplosion(0.0f, 0.5f, LocalPose.z - 4.0f);
+  SpawnExplosion(0.0f, 0.5f, Local.pose.z - 4.0f);
   for (int i = 0; i < 20; ++i) RenderFrame();
   bool ok = WriteOffscreenPpm(screen, path);
   std::printf("snapshot %s: %s\n", path, ok ? "written" : "failed");

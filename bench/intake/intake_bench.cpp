@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   Fast = !chacha && SealFastCipherReady();  // what two such machines agree on
-  TickSourceOverride = BenchTicks;  // the intake's counts run on the batches' own clock
+  TestClocks.ticks = BenchTicks;  // the intake's counts run on the batches' own clock
   PeerChangeHook = CountApplied;
   SocketAddress client;
   if (!FillRoom(&client)) {

@@ -18,10 +18,10 @@
 
 // Walks the user round the room so every frame sees something else.
 static void PoseForFrame(int frame) {
-  LocalPose.yaw = LocalPose.heading = static_cast<float>(frame % 120) * 3.0f;
-  LocalPose.x = 0.0f;
-  LocalPose.z = 0.0f;
-  LocalPose.pitch = 0.0f;
+  Local.pose.yaw = Local.pose.heading = static_cast<float>(frame % 120) * 3.0f;
+  Local.pose.x = 0.0f;
+  Local.pose.z = 0.0f;
+  Local.pose.pitch = 0.0f;
 }
 
 struct VertexArrays {
@@ -56,12 +56,12 @@ static VertexArrays BuildArrays() {
 static void DrawArraysFrame(const VertexArrays& a) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
-  glRotatef(LocalPose.pitch, 1, 0, 0);
-  glRotatef(360.0f - LocalPose.yaw, 0, 1, 0);
-  glTranslatef(-LocalPose.x, -LocalPose.bob - 0.6f, -LocalPose.z);
+  glRotatef(Local.pose.pitch, 1, 0, 0);
+  glRotatef(360.0f - Local.pose.yaw, 0, 1, 0);
+  glTranslatef(-Local.pose.x, -Local.pose.bob - 0.6f, -Local.pose.z);
   for (size_t r = 0; r + 1 < a.runStart.size(); ++r) {
     int texture = a.runTexture[r];
-    glBindTexture(GL_TEXTURE_2D, texture < WorldTextureCount ? WorldTextures[texture] : 0);
+    glBindTexture(GL_TEXTURE_2D, texture < WorldTextures.count ? WorldTextures.names[texture] : 0);
     glDrawArrays(GL_TRIANGLES, a.runStart[r], a.runStart[r + 1] - a.runStart[r]);
   }
 }
@@ -99,13 +99,13 @@ int main(int argc, char** argv) {
   Offscreen screen;
   if (!OpenOffscreen(&screen)) return 1;
   std::printf("room: %d triangles, %d textures, renderer %s\n", WorldGeometry.triangleCount,
-              WorldTextureCount, reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+              WorldTextures.count, reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
 
   if (snapshot) {
-    LocalPose.x = pose[0];
-    LocalPose.z = pose[1];
-    LocalPose.yaw = LocalPose.heading = pose[2];
-    LocalPose.pitch = pose[3];
+    Local.pose.x = pose[0];
+    Local.pose.z = pose[1];
+    Local.pose.yaw = Local.pose.heading = pose[2];
+    Local.pose.pitch = pose[3];
     RenderFrame();
     bool ok = WriteOffscreenPpm(screen, snapshot);
     std::printf("snapshot %s: %s\n", snapshot, ok ? "written" : "failed");

@@ -18,26 +18,32 @@ namespace {
 constexpr int kQueries = 8;
 constexpr int kNameLength = 64;
 
-// Nicknames the user asked about or wrote to, newest replacing oldest. Under the client lock.
+// A nickname the user asked about or wrote to.
 struct UserQuery {
   char nick[kNameLength];
   bool whois;
 };
-UserQuery Queries[kQueries];
-int NextQuery = 0;
 
-// Receive thread only.
 struct NamesList {
   char channel[kNameLength];
   char text[1900];  // with "In <channel>: " and " (count)" it fits one event line
   std::size_t used;
   int count;
 };
-NamesList Names;
-char WhoisNick[kNameLength];  // the nickname whose WHOIS replies are arriving now
+
+// What the replies' words remember between lines (the link thread): the nicknames the user
+// asked about or wrote to, newest replacing oldest, the member list being gathered, and the
+// nickname whose WHOIS replies are arriving now.
+struct RepliesRecord {
+  UserQuery queries[kQueries];
+  int nextQuery;
+  NamesList names;
+  char whoisNick[kNameLength];
+};
+RepliesRecord Replies;
 
 UserQuery* FindQuery(const char* nick) {
-  for (UserQuery& q : Queries)
+  for (UserQuery& q : Replies.queries)
     if (q.nick[0] && SameIrcName(q.nick, nick)) return &q;
   return nullptr;
 }
@@ -105,10 +111,11 @@ int ShowTopicSetter(const IrcMessage& m, char* message) {
 }
 
 void ResetNames(const char* channel) {
-  FormatInto(Names.channel, sizeof Names.channel, "%s", channel);
-  Names.text[0] = '\0';
-  Names.used = 0;
-  Names.count = 0;
+  NamesList& names = Replies.names;
+  FormatInto(names.channel, sizeof names.channel, "%s", channel);
+  names.text[0] = '\0';
+  names.used = 0;
+  names.count = 0;
 }
 
 // The replies to the client's own WHOIS look-ups stay quiet; those the user asked for show.
@@ -117,11 +124,11 @@ int ShowReply(const IrcMessage& m, char* message) {
   int numeric = NumericOf(m);
   const char* about = Param(m, 1);
   char text[kIrcLineLength];
-  if (numeric == 311) FormatInto(WhoisNick, sizeof WhoisNick, "%s", about);
-  bool inWhois = WhoisNick[0] && SameIrcName(about, WhoisNick);
+  if (numeric == 311) FormatInto(Replies.whoisNick, sizeof Replies.whoisNick, "%s", about);
+  bool inWhois = Replies.whoisNick[0] && SameIrcName(about, Replies.whoisNick);
   switch (numeric) {
     case 318:
-      if (inWhois) WhoisNick[0] = '\0';
+      if (inWhois) Replies.whoisNick[0] = '\0';
       EndUserWhois(about);
       return EventNone;
     case 332:
@@ -151,8 +158,8 @@ void NoteUserQuery(const char* nick, bool whois) {
   if (!nick || !*nick) return;
   UserQuery* q = FindQuery(nick);
   if (!q) {
-    q = &Queries[NextQuery];
-    NextQuery = (NextQuery + 1) % kQueries;
+    q = &Replies.queries[Replies.nextQuery];
+    Replies.nextQuery = (Replies.nextQuery + 1) % kQueries;
     FormatInto(q->nick, sizeof q->nick, "%s", nick);
     q->whois = false;
   }
@@ -190,8 +197,9 @@ int ShowModeChange(const IrcMessage& m, char* nick, char* message) {
 int GatherNames(const IrcMessage& m, IrcEvent* event) {
   if (m.count < 4) return EventHandled;  // «<me> = #channel :names»: no names, no channel either
   const char* channel = Param(m, m.count - 2);
+  NamesList& names = Replies.names;
   int code = EventHandled;
-  if (!SameIrcName(channel, Names.channel)) {
+  if (!SameIrcName(channel, names.channel)) {
     // "NAMES" for several channels: the list gathered so far is handed over before the next begins.
     code = ShowMemberList(event) == EventMemberList ? EventMemberList : EventHandled;
     ResetNames(channel);
@@ -200,23 +208,23 @@ int GatherNames(const IrcMessage& m, IrcEvent* event) {
   while (*walk) {
     std::size_t length = std::strcspn(walk, " ");
     if (length > 0) {
-      std::size_t needed = length + (Names.used ? 2 : 0);
-      if (Names.used + needed >= sizeof Names.text && code == EventHandled && Names.used) {
+      std::size_t needed = length + (names.used ? 2 : 0);
+      if (names.used + needed >= sizeof names.text && code == EventHandled && names.used) {
         // A list longer than one event can hold goes in parts; the last part carries the count.
-        FormatInto(event->channel, sizeof event->channel, "%s", Names.channel);
-        FormatInto(event->text, kIrcLineLength, "%s", Names.text);
+        FormatInto(event->channel, sizeof event->channel, "%s", names.channel);
+        FormatInto(event->text, kIrcLineLength, "%s", names.text);
         event->result = 0;
         code = EventMemberList;
-        Names.text[0] = '\0';
-        Names.used = 0;
+        names.text[0] = '\0';
+        names.used = 0;
         needed = length;
       }
-      if (Names.used + needed < sizeof Names.text) {
-        int n = std::snprintf(Names.text + Names.used, sizeof Names.text - Names.used, "%s%.*s",
-                              Names.used ? ", " : "", static_cast<int>(length), walk);
-        Names.used += static_cast<std::size_t>(n);
+      if (names.used + needed < sizeof names.text) {
+        int n = std::snprintf(names.text + names.used, sizeof names.text - names.used, "%s%.*s",
+                              names.used ? ", " : "", static_cast<int>(length), walk);
+        names.used += static_cast<std::size_t>(n);
       }
-      ++Names.count;
+      ++names.count;
     }
     walk += length;
     while (*walk == ' ') ++walk;
@@ -225,10 +233,11 @@ int GatherNames(const IrcMessage& m, IrcEvent* event) {
 }
 
 int ShowMemberList(IrcEvent* event) {
-  const int count = Names.count;
+  const NamesList& names = Replies.names;
+  const int count = names.count;
   if (count > 0) {
-    FormatInto(event->channel, sizeof event->channel, "%s", Names.channel);
-    FormatInto(event->text, kIrcLineLength, "%s", Names.text);
+    FormatInto(event->channel, sizeof event->channel, "%s", names.channel);
+    FormatInto(event->text, kIrcLineLength, "%s", names.text);
     event->result = count;
   }
   ResetNames("");

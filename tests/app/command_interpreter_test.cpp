@@ -77,9 +77,9 @@ class CommandInterpreter : public ::testing::Test {
     SetField(Settings.userName, "ann_u");
     SetField(Settings.hostName, "annhost");
     FakeNow = 0;
-    TickSourceOverride = FakeTicks;
+    TestClocks.ticks = FakeTicks;
   }
-  void TearDown() override { TickSourceOverride = nullptr; }
+  void TearDown() override { TestClocks.ticks = nullptr; }
   const Lines& Calls() { return IrcDouble.calls; }
 };
 
@@ -574,7 +574,7 @@ TEST_F(CommandInterpreter, AddedCommandsSendTheirLinesInAnyCase) {
       {"/quote", {}, {"Usage: /quote line (sent to the server as typed)"}},
   };
   InRoom();
-  TickSourceOverride = [] { return 4242u; };
+  TestClocks.ticks = [] { return 4242u; };
   for (const auto& c : cases) {
     ResetIrcDouble();
     ConsoleClear();
@@ -582,7 +582,7 @@ TEST_F(CommandInterpreter, AddedCommandsSendTheirLinesInAnyCase) {
     EXPECT_EQ(Calls(), c.sent) << c.typed;
     EXPECT_EQ(ConsoleText(), c.console) << c.typed;
   }
-  TickSourceOverride = nullptr;
+  TestClocks.ticks = nullptr;
 }
 
 TEST_F(CommandInterpreter, CommandsThatNeedTheServerSayWhyNothingWasSent) {

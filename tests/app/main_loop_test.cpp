@@ -143,7 +143,7 @@ class RunOfFrames : public ::testing::Test {
     Settings.port = server.port;
     std::snprintf(Settings.nickname, kSettingLength, "me");
     std::snprintf(Settings.channel, kSettingLength, "#room");
-    TickSourceOverride = ScriptTicks;
+    TestClocks.ticks = ScriptTicks;
     ProcessInputLine("/connect");
     ASSERT_TRUE(server.Accept());
     ASSERT_TRUE(ReceiveThreadRunning());
@@ -155,7 +155,7 @@ class RunOfFrames : public ::testing::Test {
   }
   void TearDown() override {
     EndSession("Quit");  // a test that failed must not leave the thread to abort the exit
-    TickSourceOverride = nullptr;
+    TestClocks.ticks = nullptr;
   }
   // Types "/server" and the same server again and presses Enter in the first pass.
   void TypeServerChange() {

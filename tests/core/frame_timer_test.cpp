@@ -14,12 +14,12 @@ uint32_t FakeTicks() { return fakeTicks; }
 class FrameTimerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    CounterSourceOverride = FakeCounter;
-    TickSourceOverride = FakeTicks;
+    TestClocks.counter = FakeCounter;
+    TestClocks.ticks = FakeTicks;
   }
   void TearDown() override {
-    CounterSourceOverride = nullptr;
-    TickSourceOverride = nullptr;
+    TestClocks.counter = nullptr;
+    TestClocks.ticks = nullptr;
   }
 };
 

@@ -23,13 +23,13 @@ class DiscoveryLinesTest : public ClientTest {
  protected:
   void SetUp() override {
     ClientTest::SetUp();
-    TickSourceOverride = FakeTicks;
+    TestClocks.ticks = FakeTicks;
     fakeNow = 4294900000u;  // the 32-bit count wraps during the tests
     StartLinePacing(0, 1);
     FormatSealKeyText(Irc.peerTable.ownSeal.publicKey, key);
   }
   void TearDown() override {
-    TickSourceOverride = nullptr;
+    TestClocks.ticks = nullptr;
     ClientTest::TearDown();
   }
   std::string Next() { std::string line; EXPECT_TRUE(server.NextLine(&line)) << "expected a line"; return line; }

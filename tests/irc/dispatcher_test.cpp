@@ -152,7 +152,7 @@ TEST_F(DispatcherTest, IgnoredUsersAreNotShown) {
 TEST_F(DispatcherTest, ClientRequestsAreAnsweredAtMostOnceASecond) {
   uint32_t now = 5000;
   static uint32_t* clock = &now;
-  TickSourceOverride = [] { return *clock; };
+  TestClocks.ticks = [] { return *clock; };
   Expect({":dave!d@h PRIVMSG me :\x01VERSION\x01\r\n", EventText, "", "CTCP VERSION from dave (answered)"});
   EXPECT_EQ(std::string("NOTICE dave :\x01VERSION ") + kClientVersion + "\x01\r\n", Next());
   Expect({":dave!d@h PRIVMSG me :\x01PING 12345\x01\r\n", EventText, "",
@@ -175,7 +175,7 @@ TEST_F(DispatcherTest, ClientRequestsAreAnsweredAtMostOnceASecond) {
   // The address handshake stays what it was: silent, and only with peers in the table.
   Expect({":dave!d@h PRIVMSG me :\x01VERSION\x01:Q10.0.0.1\r\n", 0, "", ""});
   EXPECT_TRUE(server.NothingWithin(20));
-  TickSourceOverride = nullptr;
+  TestClocks.ticks = nullptr;
 }
 
 TEST_F(DispatcherTest, NamesReplyShowsTheMembersOnceTheListEnds) {
@@ -317,7 +317,7 @@ TEST_F(DispatcherTest, WhoisHostThatDoesNotResolveAsksNobody) {
 TEST_F(DispatcherTest, AddressQuestionAndAnswerOverIrc) {
   static std::atomic<uint32_t> now{9000};  // the link thread reads it too
   now = 9000;
-  TickSourceOverride = [] { return now.load(); };
+  TestClocks.ticks = [] { return now.load(); };
   UdpPeer peer;
   ASSERT_TRUE(peer.Bind(1, 6669));
   int alice = AddKnown("alice");
@@ -340,14 +340,14 @@ TEST_F(DispatcherTest, AddressQuestionAndAnswerOverIrc) {
   EXPECT_FALSE(peer.Receive(&hello, 30)) << "a host that does not resolve sends no hello";
   EXPECT_EQ(0, Pass(":stranger!s@h PRIVMSG me :\x01VERSION\x01:Q" + TestAddress(1) + "\r\n"));
   EXPECT_TRUE(server.NothingWithin(30)) << "someone outside the channel is not answered";
-  TickSourceOverride = nullptr;
+  TestClocks.ticks = nullptr;
 }
 
 // One member's questions cannot fill the queue of outgoing lines: an answer a minute each.
 TEST_F(DispatcherTest, QuestionsAreAnsweredOnceAMinutePerMember) {
   static std::atomic<uint32_t> now{9000};  // the link thread reads it too
   now = 9000;
-  TickSourceOverride = [] { return now.load(); };
+  TestClocks.ticks = [] { return now.load(); };
   AddKnown("alice");
   AddKnown("bob");
   const std::string ask = "PRIVMSG me :\x01VERSION\x01:Q" + TestAddress(1) + "\r\n";
@@ -359,7 +359,7 @@ TEST_F(DispatcherTest, QuestionsAreAnsweredOnceAMinutePerMember) {
   now += kAnswerAgainMs;
   Pass(":alice!a@h " + ask);
   EXPECT_EQ("PRIVMSG alice :\x01VERSION\x01:A" + TestAddress(0) + "\r\n", Next()) << "a minute later";
-  TickSourceOverride = nullptr;
+  TestClocks.ticks = nullptr;
 }
 
 // The JOIN line names the joiner's host: no WHOIS; a name is looked up off the reading thread.

@@ -34,7 +34,7 @@ class IrcCommandsTest : public ClientTest {
 // does, for about ms or until registration ends (then true).
 static bool ApplyEvents(int ms, bool untilRegistered) {
   // A held thread looks at the link again within one wait (50 ms).
-  if (ReceiveHeld.exchange(0)) std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  if (Receive.held.exchange(0)) std::this_thread::sleep_for(std::chrono::milliseconds(60));
   auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   static IrcEvent event;
   while (std::chrono::steady_clock::now() < limit) {

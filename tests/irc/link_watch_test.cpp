@@ -46,7 +46,7 @@ LinkEnd WaitForEnd(int ms) {
 using ServerLinkTest = ClientTest;
 
 TEST_F(ServerLinkTest, ServerClosingDuringRegistrationShowsItsErrorThenTheEnd) {
-  ReceiveHeld.store(0);
+  Receive.held.store(0);
   server.Send(":srv 464 me :Password incorrect\r\nERROR :Closing link: bad password\r\n");
   server.CloseClient();
   std::string text;
@@ -59,7 +59,7 @@ TEST_F(ServerLinkTest, ServerClosingDuringRegistrationShowsItsErrorThenTheEnd) {
 }
 
 TEST_F(ServerLinkTest, HalfALineWaitsForItsEndWithoutHoldingTheThread) {
-  ReceiveHeld.store(0);
+  Receive.held.store(0);
   server.Send(":srv NOTICE * :half a li");
   std::string text;
   EXPECT_EQ(0, WaitForEvent(nullptr, &text, 300)) << "a piece was handed over: " << text;
@@ -107,7 +107,7 @@ TEST_F(SilentServerTest, OwnPingAfterTheSilenceAndLostWhenNothingAnswers) {
 }
 
 TEST_F(SilentServerTest, AServerStoppedInTheMiddleOfALineIsLostByTheTimers) {
-  ReceiveHeld.store(0);
+  Receive.held.store(0);
   server.Send(":srv NOTICE * :half a li");
   EXPECT_EQ(EventLinkEnded, WaitForEvent(nullptr, nullptr, 4000)) << "the silent link was not given up";
   EXPECT_EQ(LinkSilent, ServerLinkEnd());

@@ -21,7 +21,7 @@ class MemberLookupTest : public ClientTest {
  protected:
   void TearDown() override {
     StartLinePacing(0, 1);
-    TickSourceOverride = nullptr;
+    TestClocks.ticks = nullptr;
     ClientTest::TearDown();
   }
   std::string Next() {
@@ -64,7 +64,7 @@ TEST_F(MemberLookupTest, MembersNamedAfterTheOwnJoinAreFoundByOneWho) {
 }
 
 TEST_F(MemberLookupTest, LinesArePacedAfterABurstAndTypedChatGoesFirst) {
-  TickSourceOverride = FakeTicks;
+  TestClocks.ticks = FakeTicks;
   fakeNow = 7000;
   StartLinePacing(2000, 5);
   for (int i = 1; i <= 7; ++i) SendLookupLine("WHOIS m%d", i);
@@ -97,7 +97,7 @@ TEST_F(MemberLookupTest, LinesArePacedAfterABurstAndTypedChatGoesFirst) {
 }
 
 TEST_F(MemberLookupTest, AnswersToOtherClientsWaitBehindLookupsAndChat) {
-  TickSourceOverride = FakeTicks;
+  TestClocks.ticks = FakeTicks;
   fakeNow = 7000;
   StartLinePacing(2000, 1);
   SendAnswerLine("A1");

@@ -172,7 +172,7 @@ void ClientTest::SetUp() {
   ForgetMotdShown();  // every test is a run of its own
   HostLookupOverride.store(FakeLookup);
   ASSERT_TRUE(server.Listen());
-  ReceiveHeld.store(1);
+  Receive.held.store(1);
   ASSERT_EQ(1, StartSession(TestSessionConfig(server.port)));
   ASSERT_TRUE(server.Accept());
   std::string nick, text;
@@ -185,7 +185,7 @@ void ClientTest::SetUp() {
 
 void ClientTest::TearDown() {
   EndSession("bye");
-  ReceiveHeld.store(0);
+  Receive.held.store(0);
   Irc.SetBindAddress(nullptr);
   std::memset(&Irc.peerTable.self, 0, sizeof Irc.peerTable.self);
   Irc.peerTable.havePosition = 0;
@@ -237,7 +237,7 @@ int ClientTest::AddKnown(const char* nick) {
 }
 
 void ClientTest::Register() {
-  ReceiveHeld.store(0);
+  Receive.held.store(0);
   server.Send("PING :x\r\n");
   ASSERT_EQ(EventRegistered, WaitForEvent(nullptr, nullptr)) << "registration did not complete";
   std::string line;

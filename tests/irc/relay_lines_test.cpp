@@ -34,7 +34,7 @@ class RelayLinesTest : public ClientTest {
  protected:
   void SetUp() override {
     ClientTest::SetUp();
-    TickSourceOverride = FakeTicks;
+    TestClocks.ticks = FakeTicks;
     fakeNow = 4294900000u;  // the 32-bit count wraps during the tests
     StartLinePacing(0, 1);
     NoteLimitLine(":srv 001 me :Welcome");
@@ -42,7 +42,7 @@ class RelayLinesTest : public ClientTest {
   }
   void TearDown() override {
     StartLinePacing(0, 1);
-    TickSourceOverride = nullptr;
+    TestClocks.ticks = nullptr;
     ClientTest::TearDown();
   }
   std::string Next() { std::string line; EXPECT_TRUE(server.NextLine(&line)) << "expected a line"; return line; }

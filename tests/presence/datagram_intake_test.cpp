@@ -39,12 +39,12 @@ class IntakeTest : public ClientTest {
     ClientTest::SetUp();
     positionsApplied = 0;
     PeerChangeHook = CountPositions;
-    CounterSourceOverride = FrozenCounter;
+    TestClocks.counter = FrozenCounter;
   }
   void TearDown() override {
     PeerChangeHook = nullptr;
-    TickSourceOverride = nullptr;
-    CounterSourceOverride = nullptr;
+    TestClocks.ticks = nullptr;
+    TestClocks.counter = nullptr;
     ClientTest::TearDown();
   }
   // A member known at TestAddress(offset), bound from port 6669 by a hello reply.
@@ -131,7 +131,7 @@ TEST_F(IntakeTest, OneDispatcherCallTakesEveryWaitingDatagram) {
 }
 
 TEST_F(IntakeTest, ASourceSendingTooManyIsIgnoredForAWhileAndOthersAreNot) {
-  TickSourceOverride = FakeTicks;
+  TestClocks.ticks = FakeTicks;
   fakeNow = 50000;
   UdpPeer alicePeer, bobPeer;
   int alice = Active(alicePeer, 1, "alice");

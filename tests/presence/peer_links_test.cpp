@@ -26,12 +26,12 @@ class PeerLinksTest : public ClientTest {
  protected:
   void SetUp() override {
     FakeNow = 4000000000u;  // close to the wrap of the 32-bit count: differences must still hold
-    TickSourceOverride = Now;
+    TestClocks.ticks = Now;
     ClientTest::SetUp();
   }
   void TearDown() override {
     ClientTest::TearDown();
-    TickSourceOverride = nullptr;
+    TestClocks.ticks = nullptr;
   }
   // Moves the clock on by ms in steps, servicing the links at each; what peer received.
   std::vector<Got> Run(UdpPeer& peer, uint32_t ms, uint32_t step = 50) {

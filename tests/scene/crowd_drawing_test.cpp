@@ -45,7 +45,7 @@ class CrowdDrawing : public testing::Test {
     ASSERT_TRUE(view.ok());
     startBlocks = liveBlocks;
     ShowRoom("#c", {});
-    std::memset(&LocalPose, 0, sizeof LocalPose);
+    std::memset(&Local.pose, 0, sizeof Local.pose);
     AppState.sceneClock = 0.0f;
     WorkingFolder cwd(QIVRA_SOURCE_DIR);
     InitScene();

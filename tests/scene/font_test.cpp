@@ -59,12 +59,12 @@ class Font : public testing::Test {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     CreateGlyphLists();
-    ASSERT_NE(GlyphListBase, 0u);
+    ASSERT_NE(FontNames.glyphLists, 0u);
   }
   void TearDown() override {
     DeleteGlyphLists();
-    EXPECT_EQ(GlyphListBase, 0u);
-    FontTexture = 0;
+    EXPECT_EQ(FontNames.glyphLists, 0u);
+    FontNames.texture = 0;
   }
   void UsePicture(RgbImage* image) {
     int blocksBefore = liveBlocks;
@@ -197,11 +197,11 @@ TEST_F(Font, LabelsShowThroughEarlierGeometryAndLaterGeometryCoversThem) {
 }
 
 TEST_F(Font, BuildFontTextureRefusesAMissingPicture) {
-  FontTexture = 7;
+  FontNames.texture = 7;
   EXPECT_FALSE(BuildFontTexture(nullptr));
   RgbImage empty{0, 0, nullptr};
   EXPECT_FALSE(BuildFontTexture(&empty));
-  EXPECT_EQ(FontTexture, 7u);
+  EXPECT_EQ(FontNames.texture, 7u);
 }
 
 TEST_F(Font, ShippedFontIsAGridOfWhiteGlyphsOnTheKeyColour) {

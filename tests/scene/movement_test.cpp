@@ -22,18 +22,18 @@ class MovementTest : public testing::Test {
  protected:
   void SetUp() override {
     heldKeys.clear();
-    MoveKeyHeld = FakeKeyHeld;
-    std::memset(&LocalPose, 0, sizeof LocalPose);
+    Local.keyHeld = FakeKeyHeld;
+    std::memset(&Local.pose, 0, sizeof Local.pose);
     AppState.isActive = true;
     AppState.viewHasFocus = true;
     AppState.positionDirty = false;
     AppState.frameScale = 1.0f;
     WorldBounds = WorldBoundsRecord{-5, 0, -6, 5, 1.6f, 6};
-    std::memset(LocalKeys, 0, sizeof LocalKeys);
+    std::memset(Local.keys, 0, sizeof Local.keys);
     ClearRoomAvatars();
   }
   void TearDown() override {
-    MoveKeyHeld = nullptr;
+    Local.keyHeld = nullptr;
     ClearRoomAvatars();
   }
   // A room of members standing at the origin, each with its held keys; reach says who has an avatar.
@@ -62,72 +62,72 @@ const float kRad = 0.0174532924f;
 TEST_F(MovementTest, TwentyFiveMillisecondStepWalksAnEighthWithOneBobStep) {
   AppState.frameScale = 2.5f;
   Turn({KeyForward});
-  EXPECT_NEAR(LocalPose.z, -0.125f, 1e-6);
-  EXPECT_NEAR(LocalPose.x, 0.0f, 1e-6);
-  EXPECT_FLOAT_EQ(LocalPose.bobAngle, 15.0f) << "the bob moves a whole step, not scaled by frameScale";
-  EXPECT_FLOAT_EQ(LocalPose.bob, std::sin(15.0f * kRad) / 30.0f);
+  EXPECT_NEAR(Local.pose.z, -0.125f, 1e-6);
+  EXPECT_NEAR(Local.pose.x, 0.0f, 1e-6);
+  EXPECT_FLOAT_EQ(Local.pose.bobAngle, 15.0f) << "the bob moves a whole step, not scaled by frameScale";
+  EXPECT_FLOAT_EQ(Local.pose.bob, std::sin(15.0f * kRad) / 30.0f);
   EXPECT_TRUE(AppState.positionDirty);
-  EXPECT_EQ(LocalKeys[KeyForward], 1) << "the held key is told to the peers";
+  EXPECT_EQ(Local.keys[KeyForward], 1) << "the held key is told to the peers";
 }
 
 TEST_F(MovementTest, BobWrapsForwardAfterReaching359AndBackwardAtOneOrLess) {
   std::vector<float> forward;
   for (int i = 0; i < 26; ++i) {
-    BobForward(&LocalPose);
-    forward.push_back(LocalPose.bobAngle);
+    BobForward(&Local.pose);
+    forward.push_back(Local.pose.bobAngle);
   }
   EXPECT_FLOAT_EQ(forward[22], 345);
   EXPECT_FLOAT_EQ(forward[23], 360);
   EXPECT_FLOAT_EQ(forward[24], 0);
   EXPECT_FLOAT_EQ(forward[25], 15);
 
-  LocalPose.bobAngle = 0;
+  Local.pose.bobAngle = 0;
   std::vector<float> back;
   for (int i = 0; i < 28; ++i) {
-    BobBackward(&LocalPose);
-    back.push_back(LocalPose.bobAngle);
+    BobBackward(&Local.pose);
+    back.push_back(Local.pose.bobAngle);
   }
   EXPECT_FLOAT_EQ(back[0], 359);
   EXPECT_FLOAT_EQ(back[1], 344);
   EXPECT_FLOAT_EQ(back[23], 14);
   EXPECT_FLOAT_EQ(back[24], -1);
   EXPECT_FLOAT_EQ(back[25], 359);
-  EXPECT_FLOAT_EQ(LocalPose.bob, std::sin(back.back() * kRad) / 30.0f);
+  EXPECT_FLOAT_EQ(Local.pose.bob, std::sin(back.back() * kRad) / 30.0f);
 }
 
 TEST_F(MovementTest, OpposingKeysCancelAndAnglesAreNeverWrapped) {
-  LocalPose.heading = LocalPose.yaw = 30;
+  Local.pose.heading = Local.pose.yaw = 30;
   Turn({KeyTurnLeft, KeyTurnRight});
-  EXPECT_FLOAT_EQ(LocalPose.heading, 30);
+  EXPECT_FLOAT_EQ(Local.pose.heading, 30);
   Turn({KeyForward, KeyBack});
-  EXPECT_NEAR(LocalPose.x, 0, 1e-6);
-  EXPECT_NEAR(LocalPose.z, 0, 1e-6);
-  EXPECT_FLOAT_EQ(LocalPose.bobAngle, 0) << "a bob step forward, then one back";
+  EXPECT_NEAR(Local.pose.x, 0, 1e-6);
+  EXPECT_NEAR(Local.pose.z, 0, 1e-6);
+  EXPECT_FLOAT_EQ(Local.pose.bobAngle, 0) << "a bob step forward, then one back";
 
-  std::memset(&LocalPose, 0, sizeof LocalPose);
+  std::memset(&Local.pose, 0, sizeof Local.pose);
   AppState.frameScale = 10.0f;
   Turn({KeyTurnLeft}, 48);  // the ramp's half second (67.5 degrees), then 2.1 * 10 * 43 = 903
-  EXPECT_NEAR(LocalPose.heading, 970.5f, 1e-2);
-  EXPECT_FLOAT_EQ(LocalPose.yaw, LocalPose.heading);
+  EXPECT_NEAR(Local.pose.heading, 970.5f, 1e-2);
+  EXPECT_FLOAT_EQ(Local.pose.yaw, Local.pose.heading);
   Turn({KeyLookDown}, 7);   // 1.5 * 10 * 7 = 105: past straight down
-  EXPECT_NEAR(LocalPose.pitch, 105.0f, 1e-3);
+  EXPECT_NEAR(Local.pose.pitch, 105.0f, 1e-3);
 }
 
 TEST_F(MovementTest, StrafesAndTurnsFollowTheHeading) {
   Turn({KeyStrafeLeft});
-  EXPECT_NEAR(LocalPose.x, -0.05f, 1e-6) << "facing -z, left is -x";
-  EXPECT_FLOAT_EQ(LocalPose.bobAngle, 15);
+  EXPECT_NEAR(Local.pose.x, -0.05f, 1e-6) << "facing -z, left is -x";
+  EXPECT_FLOAT_EQ(Local.pose.bobAngle, 15);
   Turn({KeyStrafeRight}, 2);
-  EXPECT_NEAR(LocalPose.x, 0.05f, 1e-6);
-  EXPECT_FLOAT_EQ(LocalPose.bobAngle, 45) << "both strafes bob forward";
+  EXPECT_NEAR(Local.pose.x, 0.05f, 1e-6);
+  EXPECT_FLOAT_EQ(Local.pose.bobAngle, 45) << "both strafes bob forward";
 
-  std::memset(&LocalPose, 0, sizeof LocalPose);
+  std::memset(&Local.pose, 0, sizeof Local.pose);
   Turn({KeyTurnRight});
-  EXPECT_FLOAT_EQ(LocalPose.heading, -0.615f) << "a turn key starts slow";
-  LocalPose.heading = -90;
+  EXPECT_FLOAT_EQ(Local.pose.heading, -0.615f) << "a turn key starts slow";
+  Local.pose.heading = -90;
   Turn({KeyBack});
-  EXPECT_NEAR(LocalPose.x, -0.05f, 1e-6) << "heading -90 faces +x; backward goes to -x";
-  EXPECT_FLOAT_EQ(LocalPose.bobAngle, 359);
+  EXPECT_NEAR(Local.pose.x, -0.05f, 1e-6) << "heading -90 faces +x; backward goes to -x";
+  EXPECT_FLOAT_EQ(Local.pose.bobAngle, 359);
 }
 
 // The turning ramp: slow as the key goes down, 2.1 degrees per 10 ms after half a second, and
@@ -136,55 +136,55 @@ TEST_F(MovementTest, TurnKeysSpeedUpAlikeAtEveryFrameRate) {
   EXPECT_LT(TurnDegrees(0, 1), 2.1f / 3) << "the first 10 ms";
   EXPECT_FLOAT_EQ(TurnDegrees(kTurnRampUnits, 1), 2.1f);
   for (float step : {0.5f, 1.0f, 2.5f, 7.5f, 30.0f}) {
-    std::memset(&LocalPose, 0, sizeof LocalPose);
+    std::memset(&Local.pose, 0, sizeof Local.pose);
     AppState.frameScale = step;
     Turn({KeyTurnRight}, static_cast<int>(150 / step));  // a second and a half
-    EXPECT_NEAR(LocalPose.heading, -(67.5f + 2.1f * 100), 0.01f) << "passes of " << step * 10 << " ms";
+    EXPECT_NEAR(Local.pose.heading, -(67.5f + 2.1f * 100), 0.01f) << "passes of " << step * 10 << " ms";
     Turn({});
     Turn({KeyTurnRight});
-    EXPECT_NEAR(LocalPose.heading, -(277.5f + TurnDegrees(0, step)), 0.01f) << "a new press starts slow again";
+    EXPECT_NEAR(Local.pose.heading, -(277.5f + TurnDegrees(0, step)), 0.01f) << "a new press starts slow again";
     Turn({});
   }
 }
 
 TEST_F(MovementTest, LookKeysReportButLeaveThePositionClean) {
   Turn({KeyLookUp});
-  EXPECT_FLOAT_EQ(LocalPose.pitch, -1.5f);
+  EXPECT_FLOAT_EQ(Local.pose.pitch, -1.5f);
   EXPECT_FALSE(AppState.positionDirty);
-  EXPECT_EQ(LocalKeys[KeyLookUp], 1);
+  EXPECT_EQ(Local.keys[KeyLookUp], 1);
   Turn({});
-  EXPECT_EQ(LocalKeys[KeyLookUp], 0) << "the release is reported too";
+  EXPECT_EQ(Local.keys[KeyLookUp], 0) << "the release is reported too";
   EXPECT_FALSE(AppState.positionDirty);
 }
 
 TEST_F(MovementTest, TheKeysActOnlyAfterTheFirstClickAndWhileActive) {
   AppState.viewHasFocus = false;
   Turn({KeyForward, KeyTurnLeft, KeyLookDown});
-  EXPECT_FLOAT_EQ(LocalPose.z, 0);
-  EXPECT_FLOAT_EQ(LocalPose.heading, 0);
-  EXPECT_FLOAT_EQ(LocalPose.pitch, 0);
+  EXPECT_FLOAT_EQ(Local.pose.z, 0);
+  EXPECT_FLOAT_EQ(Local.pose.heading, 0);
+  EXPECT_FLOAT_EQ(Local.pose.pitch, 0);
   EXPECT_FALSE(AppState.positionDirty);
-  EXPECT_EQ(LocalKeys[KeyForward], 0) << "without the click no key is reported";
+  EXPECT_EQ(Local.keys[KeyForward], 0) << "without the click no key is reported";
 
   AppState.viewHasFocus = true;
   AppState.isActive = false;
   Room({{ReachDirect, {KeyForward}}});
   Turn({KeyForward});
-  EXPECT_FLOAT_EQ(LocalPose.z, 0);
-  EXPECT_EQ(LocalKeys[KeyForward], 0) << "an inactive window reports no key";
+  EXPECT_FLOAT_EQ(Local.pose.z, 0);
+  EXPECT_EQ(Local.keys[KeyForward], 0) << "an inactive window reports no key";
   EXPECT_LT(Avatar(0).z, 0) << "the peers walk on behind other windows";
 }
 
 TEST_F(MovementTest, TypingStopsTheWalkAndReportsTheHeldKeysLetGo) {
   Turn({KeyForward, KeyTurnLeft});
-  ASSERT_EQ(LocalKeys[KeyForward], 1);
-  PlayerPose before = LocalPose;
+  ASSERT_EQ(Local.keys[KeyForward], 1);
+  PlayerPose before = Local.pose;
   AppState.viewHasFocus = false;  // the input line took the keyboard; the keys are still down
   Turn({KeyForward, KeyTurnLeft}, 3);
-  EXPECT_FLOAT_EQ(LocalPose.z, before.z) << "a key held while typing walked";
-  EXPECT_FLOAT_EQ(LocalPose.heading, before.heading);
-  EXPECT_EQ(LocalKeys[KeyForward], 0) << "the peers were not told the key is let go";
-  EXPECT_EQ(LocalKeys[KeyTurnLeft], 0);
+  EXPECT_FLOAT_EQ(Local.pose.z, before.z) << "a key held while typing walked";
+  EXPECT_FLOAT_EQ(Local.pose.heading, before.heading);
+  EXPECT_EQ(Local.keys[KeyForward], 0) << "the peers were not told the key is let go";
+  EXPECT_EQ(Local.keys[KeyTurnLeft], 0);
 }
 
 TEST_F(MovementTest, PeersWalkByTheirReportedKeysAtTheLocalRate) {
@@ -202,7 +202,7 @@ TEST_F(MovementTest, PeersWalkByTheirReportedKeysAtTheLocalRate) {
   EXPECT_FLOAT_EQ(Avatar(2).z, 0);
   EXPECT_FLOAT_EQ(Avatar(3).x, 0);
   EXPECT_FLOAT_EQ(Avatar(3).z, 0) << "flags 0 and 9 move nobody";
-  EXPECT_FLOAT_EQ(LocalPose.z, 0);
+  EXPECT_FLOAT_EQ(Local.pose.z, 0);
 
   // A newer view without a new pose keeps where the avatar has walked; a new pose replaces it.
   static RoomView view;
@@ -225,16 +225,16 @@ TEST_F(MovementTest, PeersWalkByTheirReportedKeysAtTheLocalRate) {
 }
 
 TEST_F(MovementTest, ClampKeepsEveryoneAQuarterInsideTheBox) {
-  LocalPose.x = -9;
-  LocalPose.z = 9;
+  Local.pose.x = -9;
+  Local.pose.z = 9;
   Room({{ReachDirect, {}}, {ReachNone, {}}});
   Avatar(0).x = 4.9f;
   Avatar(0).z = -7;
   Avatar(0).pitch = 33;
   Avatar(1).x = 100;  // no avatar: left alone
   ClampToWorld();
-  EXPECT_FLOAT_EQ(LocalPose.x, -4.75f);
-  EXPECT_FLOAT_EQ(LocalPose.z, 5.75f);
+  EXPECT_FLOAT_EQ(Local.pose.x, -4.75f);
+  EXPECT_FLOAT_EQ(Local.pose.z, 5.75f);
   EXPECT_FLOAT_EQ(Avatar(0).x, 4.75f);
   EXPECT_FLOAT_EQ(Avatar(0).z, -5.75f);
   EXPECT_FLOAT_EQ(Avatar(0).pitch, 33);
@@ -243,16 +243,16 @@ TEST_F(MovementTest, ClampKeepsEveryoneAQuarterInsideTheBox) {
   // A room 0.4 wide: the upper limit wins for everybody.
   WorldBounds.minX = -0.2f;
   WorldBounds.maxX = 0.2f;
-  LocalPose.x = -0.2f;
+  Local.pose.x = -0.2f;
   Avatar(0).x = 0.1f;
   ClampToWorld();
-  EXPECT_FLOAT_EQ(LocalPose.x, -0.05f);
+  EXPECT_FLOAT_EQ(Local.pose.x, -0.05f);
   EXPECT_FLOAT_EQ(Avatar(0).x, -0.05f);
 
   WorldBounds = WorldBoundsRecord{};  // no room: pinned at -0.25
   ClampToWorld();
-  EXPECT_FLOAT_EQ(LocalPose.x, -0.25f);
-  EXPECT_FLOAT_EQ(LocalPose.z, -0.25f);
+  EXPECT_FLOAT_EQ(Local.pose.x, -0.25f);
+  EXPECT_FLOAT_EQ(Local.pose.z, -0.25f);
 }
 
 TEST_F(MovementTest, PositionReportsGoOutOnlyWhenDirtyAndStrictlyAfterTheInterval) {

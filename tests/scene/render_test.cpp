@@ -72,7 +72,7 @@ class RenderTest : public testing::Test {
     ASSERT_TRUE(view.ok());
     startBlocks = liveBlocks;
     ClearRoomAvatars();  // no label over the middle of the room
-    std::memset(&LocalPose, 0, sizeof LocalPose);
+    std::memset(&Local.pose, 0, sizeof Local.pose);
     AppState.frameScale = 1.0f;
     AppState.sceneClock = 0.0f;
     ResetPeers();
@@ -93,10 +93,10 @@ class RenderTest : public testing::Test {
   }
   // One frame from a fixed pose; white sets the carried colour to white first.
   std::vector<unsigned char> Frame(float x, float z, float yaw, float pitch, bool white) {
-    LocalPose.x = x;
-    LocalPose.z = z;
-    LocalPose.yaw = LocalPose.heading = yaw;
-    LocalPose.pitch = pitch;
+    Local.pose.x = x;
+    Local.pose.z = z;
+    Local.pose.yaw = Local.pose.heading = yaw;
+    Local.pose.pitch = pitch;
     if (white) glColor3f(1, 1, 1);
     RenderFrame();
     return view.Pixels();
@@ -122,8 +122,8 @@ TEST_F(RenderTest, InitSceneSetsTheFixedStateAndHoldsThreeBlocks) {
   EXPECT_EQ(value, GL_ONE_MINUS_SRC_ALPHA);
   EXPECT_EQ(liveBlocks, startBlocks + 3) << "room triangles, texture names, spark pool";
   EXPECT_GT(WorldGeometry.triangleCount, 300);
-  EXPECT_EQ(WorldTextureCount, static_cast<int>(kRoomTextureCount));
-  for (int i = 0; i < WorldTextureCount; ++i) EXPECT_NE(WorldTextures[i], 0u) << "data/" << i + 1 << ".bmp";
+  EXPECT_EQ(WorldTextures.count, static_cast<int>(kRoomTextureCount));
+  for (int i = 0; i < WorldTextures.count; ++i) EXPECT_NE(WorldTextures.names[i], 0u) << "data/" << i + 1 << ".bmp";
 }
 
 TEST_F(RenderTest, ShippedRoomShowsItsTexturesFromSeveralViewpoints) {
@@ -173,8 +173,8 @@ TEST_F(RenderTest, MissingTextureDrawsItsTrianglesWhiteWhateverColourWasLeft) {
     BoxRecorder quiet;
     Init(folder.path());
   }
-  ASSERT_EQ(WorldTextureCount, 2);
-  ASSERT_EQ(WorldTextures[1], 0u);
+  ASSERT_EQ(WorldTextures.count, 2);
+  ASSERT_EQ(WorldTextures.names[1], 0u);
 
   int y = view.height() / 2;
   auto pixel = [&](const std::vector<unsigned char>& f, int x) { return &f[(static_cast<size_t>(y) * view.width() + x) * 4]; };

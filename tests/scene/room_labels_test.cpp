@@ -40,7 +40,7 @@ class RoomLabels : public testing::Test {
     startBlocks = liveBlocks;
     ShowRoom("", {});
     ClearSpeech();
-    std::memset(&LocalPose, 0, sizeof LocalPose);
+    std::memset(&Local.pose, 0, sizeof Local.pose);
     AppState.sceneClock = 0.0f;
     testClock = 1000;
     SceneTimeMs = TestClock;
@@ -59,9 +59,9 @@ class RoomLabels : public testing::Test {
     EXPECT_EQ(liveBlocks, startBlocks) << "the teardown returns every counted block";
   }
   std::vector<unsigned char> Frame(float x, float z, float yaw) {
-    LocalPose.x = x;
-    LocalPose.z = z;
-    LocalPose.yaw = LocalPose.heading = yaw;
+    Local.pose.x = x;
+    Local.pose.z = z;
+    Local.pose.yaw = Local.pose.heading = yaw;
     glColor3f(1, 1, 1);
     RenderFrame();
     return view.Pixels();

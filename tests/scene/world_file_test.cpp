@@ -174,7 +174,7 @@ class WorldLoadTest : public WorldFileTest {
     ASSERT_TRUE(view.ok());
   }
   void TearDown() override {
-    if (WorldTextures) FreeWorldTextures();
+    if (WorldTextures.names) FreeWorldTextures();
     FreeAvatarModel();
     WorldFileTest::TearDown();
   }
@@ -194,12 +194,12 @@ class WorldLoadTest : public WorldFileTest {
 TEST_F(WorldLoadTest, MissingFileLoadsNothingElse) {
   WorkingFolder cwd(folder.path());
   BoxRecorder recorder;
-  FontTexture = 0;
+  FontNames.texture = 0;
   LoadWorldFile();
   EXPECT_EQ(recorder.Stop().size(), 0u) << "no model load was tried";
   EXPECT_EQ(Newest(), "ERROR: world.txt file not found!");
-  EXPECT_EQ(WorldTextures, nullptr);
-  EXPECT_EQ(FontTexture, 0u);
+  EXPECT_EQ(WorldTextures.names, nullptr);
+  EXPECT_EQ(FontNames.texture, 0u);
   EXPECT_EQ(WorldGeometry.triangleCount, 0);
   EXPECT_EQ(liveBlocks, startBlocks);
 }
@@ -213,17 +213,17 @@ TEST_F(WorldLoadTest, TexturesUpToTheHighestNumberAreTriedAndTheFontIsColourKeye
   BoxRecorder recorder;
   LoadWorldFile();
   std::vector<BoxShown> boxes = recorder.Stop();
-  ASSERT_EQ(WorldTextureCount, 3);
-  EXPECT_NE(WorldTextures[0], 0u);
-  EXPECT_EQ(WorldTextures[1], 0u);
-  EXPECT_NE(WorldTextures[2], 0u);
+  ASSERT_EQ(WorldTextures.count, 3);
+  EXPECT_NE(WorldTextures.names[0], 0u);
+  EXPECT_EQ(WorldTextures.names[1], 0u);
+  EXPECT_NE(WorldTextures.names[2], 0u);
   EXPECT_EQ(Newest(), "WARNING: Texture Load Failure!");
   bool loadingBox = false;
   for (const BoxShown& box : boxes) loadingBox |= box.caption == "loading" && box.text == "ERROR";
   EXPECT_TRUE(loadingBox) << "the missing avatar model is reported under \"loading\"";
 
-  ASSERT_NE(FontTexture, 0u);
-  glBindTexture(GL_TEXTURE_2D, FontTexture);
+  ASSERT_NE(FontNames.texture, 0u);
+  glBindTexture(GL_TEXTURE_2D, FontNames.texture);
   std::vector<unsigned char> rgba(16 * 16 * 4);
   glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
   const unsigned char* topLeft = &rgba[(15 * 16 + 0) * 4];  // rows arrive bottom first
@@ -233,7 +233,7 @@ TEST_F(WorldLoadTest, TexturesUpToTheHighestNumberAreTriedAndTheFontIsColourKeye
   GLint filter = 0;
   glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
   EXPECT_EQ(filter, GL_NEAREST);
-  glBindTexture(GL_TEXTURE_2D, WorldTextures[0]);
+  glBindTexture(GL_TEXTURE_2D, WorldTextures.names[0]);
   glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
   EXPECT_EQ(filter, GL_LINEAR_MIPMAP_NEAREST);
 }
@@ -247,9 +247,9 @@ TEST_F(WorldLoadTest, EmptyRoomStillLoadsTextureOneAndTheFont) {
   LoadWorldFile();
   recorder.Stop();
   EXPECT_EQ(WorldGeometry.triangleCount, 0);
-  ASSERT_EQ(WorldTextureCount, 1);
-  EXPECT_NE(WorldTextures[0], 0u);
-  EXPECT_NE(FontTexture, 0u);
+  ASSERT_EQ(WorldTextures.count, 1);
+  EXPECT_NE(WorldTextures.names[0], 0u);
+  EXPECT_NE(FontNames.texture, 0u);
   EXPECT_NE(Newest(), "WARNING: Texture Load Failure!");
 }
 
