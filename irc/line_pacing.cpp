@@ -47,7 +47,7 @@ struct LineQueue {
   void Clear() { head = used = 0, lines = 0, gone = pushed; }
 };
 
-// Everything about the outgoing lines, as one record: the queues under the client lock, the
+// Everything about the outgoing lines, as one record: the queues under their own lock, the
 // pace of the connection, and the signal that wakes the link thread.
 struct Outgoing {
   std::mutex lock;  // the queues: any thread queues, the link thread takes; never held to send

@@ -1,7 +1,7 @@
 // Outgoing lines paced as common clients pace them: a short burst, then one line every couple
 // of seconds, so that servers never drop the client for flooding; typed chat goes before lookups,
 // and lookups before answers to other clients' questions.
-// Every line is queued; only the link thread sends, outside the client lock, so that no thread
+// Every line is queued; only the link thread sends, outside the queue's lock, so that no thread
 // waits for the network while holding anything the window's thread needs.
 #pragma once
 #include <cstdint>

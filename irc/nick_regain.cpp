@@ -162,8 +162,8 @@ void RegainTick(NickRegain* r, uint32_t now, RegainStep* step) {
 namespace {
 
 // The connection's regain and its lock: the link thread's; a test may also start a login from
-// its own thread. Lines are sent after the lock is let go, as the client's lock comes first
-// elsewhere.
+// its own thread. Lines are queued after the lock is let go, as the queue's lock is taken
+// without this one elsewhere.
 struct RegainRecord {
   NickRegain state;
   std::mutex lock;

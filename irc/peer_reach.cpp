@@ -161,7 +161,7 @@ void ServicePresence() {
   const uint32_t now = TickCountMs();
   Irc.peerTable.ServiceLinks(now);
   // Members who came together (the channel's names on joining) come due together: one line
-  // for all of them, so a channel full of plain IRC users does not bury the chat.
+  // for all of them, so a channel full of members that cannot be reached does not bury the chat.
   NoLinkLine& due = Reach.due;
   due = NoLinkLine{};
   char nick[kNickLength];

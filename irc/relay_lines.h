@@ -20,7 +20,7 @@ void NoteOwnPose(const PlayerPose& pose);
 // the moves due, and the console line about members shown through the server.
 void ServiceRelay(uint32_t nowMs);
 
-// Receive thread. The text of a private message: true when it is a move (taken or dropped:
+// Link thread. The text of a private message: true when it is a move (taken or dropped:
 // never shown).
 bool TakeRelayMove(const char* sender, const char* text);
 // A private message's text: true for a bare VERSION request from a member we have had no

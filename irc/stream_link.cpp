@@ -8,7 +8,7 @@
 #include "platform/ticks.h"
 #include "presence/host_lookup.h"
 
-// A server that stops reading must not hold a sending thread (and the client lock) for ever.
+// A server that stops reading must not hold the link thread (and every queued line) for ever.
 constexpr int kSendTimeoutMs = 2000;
 
 int StreamLink::Open() {

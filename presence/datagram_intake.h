@@ -45,7 +45,7 @@ void ResetDatagramIntake();
 // (a forgery, a repeat) is dropped before it counts against anyone; one that opens counts
 // against its member, wherever it came from, so a flood from a member's address cannot
 // silence the member. Whatever proves no member counts by its address, apart from the plain
-// datagrams that AdmitSource counts. The peer table calls these with ClientLock held or not.
+// datagrams that AdmitSource counts. Only the link thread calls these (through the peer table).
 constexpr int kIntakeMembers = 200;  // member indices 1..199, as the peer table numbers its slots
 
 // False when the member has sent more than kSourceDatagramsPerSecond and is being ignored for

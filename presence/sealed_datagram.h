@@ -26,7 +26,7 @@ enum SealOpenResult {
 // Seals innerLength bytes (1 to kSealInnerLength) into out under the pair's send key, with
 // own's next counter. The sealed length (innerLength + kSealOverhead), or 0 when the pair is
 // not agreed, the inner datagram is empty or too long, outCapacity is too small, or the
-// counters are used up. own and pair are the caller's to guard (ClientLock, as every send).
+// counters are used up. own and pair are the caller's to guard (the link thread's, as every send).
 int SealDatagram(SealIdentity* own, const SealPair& pair, const char* inner, int innerLength, char* out,
                  int outCapacity);
 
