@@ -115,6 +115,7 @@ def cloaked(args):
         plain.wait_for(r" 00[14] plain ", 5)
         plain.send("JOIN #qivra")
         plain.wait_for(r" 366 plain ", 5)
+        joined = time.monotonic()
         clients = [lab.add_client(), lab.add_client()]
         clients += [lab.add_lan_client(lab.add_router(symmetric=True)) for _ in range(2)]
         addresses = [c.address for c in clients] + [r.wan_address for r in lab.routers]
@@ -136,7 +137,14 @@ def cloaked(args):
         members[0].send("/walk forward 2")
         members[2].send("/walk left 2")
         members[3].wait_for(r"^presence position m3 .* yaw=[1-9]", 8)  # through the server
-        time.sleep(10)  # whatever the walks, the talk and the asks still bring
+        # The ordinary user stays while the members go on talking and walking (and asking
+        # whatever their backoff asks again).
+        until = time.monotonic() + args.stay
+        while time.monotonic() < until:
+            time.sleep(min(20, max(0, until - time.monotonic())))
+            for m, walk in ((members[0], "/walk back 1"), (members[2], "/walk right 1")):
+                m.send(walk)
+                m.send("hello from %s" % m.name)
         heard = [line for line in plain.lines if re.match(r"^:m\d!\S+ (PRIVMSG|NOTICE) ", line)]
         for m in members:
             own = [line for line in heard if line.startswith(":%s!" % m.name)]
@@ -149,8 +157,9 @@ def cloaked(args):
         check(datagrams == 0, "%d datagrams reached the ordinary user" % datagrams)
         check(not any("No direct link to plain" in e or "plain" in e and "No direct link" in e
                       for m in members for e in m.errors), "a No direct link line about the ordinary user")
-        print("the ordinary user heard %d lines of the four members', their chat and %d announcements"
-              % (len(heard), len(heard) - len(members)))
+        told = [line for line in heard if "\x01QIVRA\x01" in line]
+        print("the ordinary user heard %d lines of the four members' in %.0f s: their chat and %d announcements"
+              % (len(heard), time.monotonic() - joined, len(told)))
 
 
 def run(args):
@@ -165,6 +174,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("peer")
     parser.add_argument("scenario", choices=["outsider", "questions", "off", "cloaked"])
+    parser.add_argument("--stay", type=float, default=10,
+                        help="cloaked: seconds the ordinary user stays after the first walks")
     args = parser.parse_args()
     return report_run(run, args)
 
