@@ -119,9 +119,12 @@ std::atomic<int> StopSignal{0};
 std::mutex InputMutex;
 std::deque<std::string> InputLines;
 
+// Each line goes out in one call: the link thread prints too, and a line made of several calls
+// could take another's words into its middle.
 void Say(const char* format, const char* a = "", const char* b = "") {
-  std::printf(format, a, b);
-  std::printf("\n");
+  char line[1024];
+  std::snprintf(line, sizeof line, format, a, b);
+  std::printf("%s\n", line);
   std::fflush(stdout);
 }
 
@@ -163,9 +166,9 @@ void OnPeerChange(char kind, int index, int key) {
   } else if (kind == 'i') {
     std::printf("presence key %s %d %s\n", slot.nick, key, slot.keys[key] ? "held" : "released");
   } else if (kind == 'k') {
-    std::printf("presence keys %s", slot.nick);
-    for (int k = 0; k < kKeyFlagCount; ++k) std::printf(" %d", slot.keys[k]);
-    std::printf("\n");
+    char flags[2 * kKeyFlagCount + 1];
+    for (int k = 0; k < kKeyFlagCount; ++k) std::snprintf(flags + 2 * k, 3, " %d", slot.keys[k] ? 1 : 0);
+    std::printf("presence keys %s%s\n", slot.nick, flags);
   }
   std::fflush(stdout);
 }
