@@ -278,7 +278,6 @@ int DrawAvatarCrowd(const CrowdMember* members, int count) {
   }
   count = std::min(count, kRoomMembers);
   const bool cut = count >= kCrowdFrom;
-  ForgetDepthCover();  // an earlier read hides nothing of this frame
   // The first round: every avatar placed; what showed of it before, or all of it.
   int whole = 0;
   crowd.indexCount = crowd.roundCornerCount = 0;
@@ -316,5 +315,6 @@ int DrawAvatarCrowd(const CrowdMember* members, int count) {
     crowd.known[slot] = read;
   }
   sent += DrawRound();
+  ForgetDepthCover();
   return sent;
 }

@@ -16,6 +16,5 @@ bool BuildCrowdArrays(const unsigned short* indices, int indexCount, int vertexC
 void FreeCrowdArrays();
 // Between BeginAvatars and EndAvatars, in the frame's lens: draws these members (nearest first;
 // at most kRoomMembers); the number of triangles sent to be drawn. Without the avatar's arrays
-// each is drawn by DrawAvatar (0 is returned). What it read of the depth buffer stays ready
-// (scene/depth_cover.h) for what is drawn behind the crowd, until ForgetDepthCover.
+// each is drawn by DrawAvatar (0 is returned).
 int DrawAvatarCrowd(const CrowdMember* members, int count);

@@ -22,7 +22,6 @@ struct Cover {
   int pixelRoom = 0, blockRoom = 0;
   int width = 0, height = 0, columns = 0, rows = 0;
   double margin = 0.0;  // the window depth two readings of one surface may differ by
-  float lens[16];       // room point to clip coordinates (column-major), when read
   bool ready = false;
 };
 Cover cover;
@@ -120,32 +119,6 @@ bool ReachHidden(const Reach& r) {
   return true;
 }
 
-void TakeLens() {
-  float p[16], v[16];
-  glGetFloatv(GL_PROJECTION_MATRIX, p);
-  glGetFloatv(GL_MODELVIEW_MATRIX, v);
-  for (int col = 0; col < 4; ++col)
-    for (int row = 0; row < 4; ++row) {
-      float sum = 0.0f;
-      for (int k = 0; k < 4; ++k) sum += p[k * 4 + row] * v[col * 4 + k];
-      cover.lens[col * 4 + row] = sum;
-    }
-}
-
-// The room point on the window (pixels from the viewport's lower left, window depth); false
-// too near the eye.
-bool OnWindow(const float* point, float* at) {
-  const float* m = cover.lens;
-  const float x = point[0], y = point[1], z = point[2];
-  const float w = m[3] * x + m[7] * y + m[11] * z + m[15];
-  if (!(w > 1e-4f)) return false;
-  const float inverse = 1.0f / w;
-  at[0] = ((m[0] * x + m[4] * y + m[8] * z + m[12]) * inverse * 0.5f + 0.5f) * static_cast<float>(cover.width);
-  at[1] = ((m[1] * x + m[5] * y + m[9] * z + m[13]) * inverse * 0.5f + 0.5f) * static_cast<float>(cover.height);
-  at[2] = (m[2] * x + m[6] * y + m[10] * z + m[14]) * inverse * 0.5f + 0.5f;
-  return true;
-}
-
 }  // namespace
 
 void ForgetDepthCover() { cover.ready = false; }
@@ -176,7 +149,6 @@ bool ReadDepthCover() {
   // Two steps of the buffer, and no less than the projection's own rounding of a depth.
   cover.margin = std::max(2.0 / std::ldexp(1.0, std::min(static_cast<int>(bits), 32)), 1e-6);
   FillBlocks();
-  TakeLens();
   cover.ready = true;
   return true;
 }
@@ -229,12 +201,6 @@ bool TriangleHidden(const float a[3], const float b[3], const float c[3]) {
       if (pixel[x] >= r.below) return false;
   }
   return true;
-}
-
-bool RoomTriangleHidden(const float a[3], const float b[3], const float c[3]) {
-  float at[3][3];
-  if (!cover.ready || !OnWindow(a, at[0]) || !OnWindow(b, at[1]) || !OnWindow(c, at[2])) return false;
-  return TriangleHidden(at[0], at[1], at[2]);
 }
 
 void FreeDepthCover() {

@@ -1,12 +1,11 @@
 // What the frame has drawn so far hides: its depth buffer read back into blocks of their
-// farthest depth, so that parts of avatars and of the room lying wholly behind it are never
-// sent to be drawn.
+// farthest depth, so that parts of avatars lying wholly behind it are never sent to be drawn.
 #pragma once
 
 // Forgets the last frame's cover (nothing is hidden until the next read).
 void ForgetDepthCover();
-// Waits for what was drawn and reads the viewport's depth buffer, and takes the projection and
-// model-view matrix it was drawn with; false (nothing hidden) when it cannot be had.
+// Waits for what was drawn and reads the viewport's depth buffer; false (nothing hidden)
+// when it cannot be had.
 bool ReadDepthCover();
 bool DepthCoverReady();
 // Whether everything a shape could draw lies behind what was read: its window box (pixels
@@ -16,7 +15,4 @@ bool BoxHidden(float left, float bottom, float right, float top, float nearest);
 // The same for a triangle, from its corners on the window (x, y as above, window depth):
 // every pixel it covers lies behind what was read.
 bool TriangleHidden(const float a[3], const float b[3], const float c[3]);
-// The same for a triangle given by its corners in the room, projected by the lens taken with
-// the read; a corner too near the eye to be projected leaves it shown.
-bool RoomTriangleHidden(const float a[3], const float b[3], const float c[3]);
 void FreeDepthCover();

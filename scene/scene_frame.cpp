@@ -12,7 +12,6 @@
 #include "scene/avatar_crowd.h"
 #include "scene/avatar_models.h"
 #include "scene/avatar_pictures.h"
-#include "scene/depth_cover.h"
 #include "scene/font.h"
 #include "scene/particles.h"
 #include "scene/room_avatars.h"
@@ -69,18 +68,9 @@ bool InitScene() {
   return true;
 }
 
-// Behind the crowd: a triangle the crowd's depth read shows wholly hidden is left out (in a
-// crowd before the eye, two in three of them), where the renderer would test its every pixel.
 static void DrawRoom() {
-  const bool cover = DepthCoverReady();
   for (int i = 0; i < WorldGeometry.triangleCount; ++i) {
     const WorldTriangle& t = WorldGeometry.triangles[i];
-    if (cover) {
-      const float a[3] = {t.vertex[0].x, t.vertex[0].y, t.vertex[0].z};
-      const float b[3] = {t.vertex[1].x, t.vertex[1].y, t.vertex[1].z};
-      const float c[3] = {t.vertex[2].x, t.vertex[2].y, t.vertex[2].z};
-      if (RoomTriangleHidden(a, b, c)) continue;
-    }
     unsigned int name = (t.texture >= 0 && t.texture < WorldTextures.count) ? WorldTextures.names[t.texture] : 0;
     glBindTexture(GL_TEXTURE_2D, name);
     glBegin(GL_TRIANGLES);
@@ -251,7 +241,6 @@ bool RenderFrame() {
   DrawPeerFigures(seen);
   glColor3f(1.0f, 1.0f, 1.0f);
   DrawRoom();
-  ForgetDepthCover();
   DrawElsewhereFigures(seen);
   DrawParticles();
 
