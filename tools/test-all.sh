@@ -23,26 +23,26 @@ build() {  # dir, cmake args... (TARGETS, when set, names the targets to build)
     cmake --build "$dir" -j "$jobs" "${targets[@]}" >"$dir.log" 2>&1 || { tail -50 "$dir.log"; return 1; }
 }
 
-echo "== module order of the includes"
+echo "== module order of the includes  (at ${SECONDS} s)"
 tools/check-layers || status=1
 
-echo "== plain build: every test"
+echo "== plain build: every test  (at ${SECONDS} s)"
 plain_built=no
 if build build; then
   plain_built=yes
   (cd build && ctest --output-on-failure -j "$jobs" --timeout 300) || status=1
 else status=1; fi
 
-echo "== package: the .deb installed with apt, the installed program tested, the package removed"
+echo "== package: the .deb installed with apt, the installed program tested, the package removed  (at ${SECONDS} s)"
 if [ $plain_built = yes ]; then bash tools/test-package.sh build || status=1; else status=1; fi
 
-echo "== ASan+UBSan build: unit and rendering tests"
+echo "== ASan+UBSan build: unit and rendering tests  (at ${SECONDS} s)"
 if build build-asan -DQIVRA_SANITIZE=address,undefined; then
   (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --output-on-failure -j "$jobs" -LE e2e --timeout 300) || status=1
 else status=1; fi
 
-echo "== TSan build: irc and presence tests, and the whole program's chat and presence tests"
+echo "== TSan build: irc and presence tests, and the whole program's chat and presence tests  (at ${SECONDS} s)"
 # Races are written to files beside the build and any there fails the step; the races TSan
 # sees inside the font and GL libraries (built without it) are suppressed by name. Keys are
 # typed more slowly for the slower program; a whole-program test that fails there is run once
@@ -63,8 +63,9 @@ if TARGETS="qivra qivra-peer qivra_irc_tests qivra_presence_tests" build build-t
   fi
 else status=1; fi
 
-echo "== fuzz targets: 30 s each on their corpus (clang, libFuzzer, ASan+UBSan)"
+echo "== fuzz targets: 30 s each on their corpus (clang, libFuzzer, ASan+UBSan)  (at ${SECONDS} s)"
 fuzz/run.sh 30 || status=1
 
+echo "== done in ${SECONDS} s"
 [ -n "${SUDO_UID:-}" ] && chown -R "$SUDO_UID:${SUDO_GID:-$SUDO_UID}" build build-asan build-tsan build-fuzz 2>/dev/null
 exit $status
