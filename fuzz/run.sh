@@ -4,12 +4,15 @@
 # target crashed, hung or leaked (its log's end is printed and the input kept).
 #
 # Usage: fuzz/run.sh [SECONDS] [TARGET...]     (default: 30 seconds each, every target)
+#        fuzz/run.sh --build-only               (builds the targets, runs none)
 #   CI runs it with the default; run it longer by hand, e.g. fuzz/run.sh 600 ms3d.
 # Inputs that found new code pile up in build-fuzz/corpus/<target>/ and are used again on the
 # next run; a crashing input is kept as build-fuzz/crashes/<target>/crash-*.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD  # absolute paths below: a target may change its working folder
+build_only=no
+[ "${1:-}" = --build-only ] && build_only=yes && shift
 seconds=${1:-30}
 shift || true
 targets=("$@")
@@ -24,6 +27,7 @@ if ! { CC=clang CXX=clang++ nice cmake -S . -B "$out" -DQIVRA_FUZZ=ON -DBUILD_TE
   echo "fuzz: the build failed"
   exit 1
 fi
+[ $build_only = yes ] && exit 0
 
 run_one() {  # target: runs it, leaves its log, returns libFuzzer's status
   local t=$1

@@ -14,6 +14,8 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 jobs=$(nproc)
 status=0
+tsan_targets="qivra qivra-peer qivra_irc_tests qivra_presence_tests"
+rm -f build-asan/.status build-tsan/.status
 
 build() {  # dir, cmake args... (TARGETS, when set, names the targets to build)
   local dir=$1; shift
@@ -30,14 +32,30 @@ echo "== plain build: every test  (at ${SECONDS} s)"
 plain_built=no
 if build build; then
   plain_built=yes
-  (cd build && ctest --output-on-failure -j "$jobs" --timeout 300) || status=1
+  # The sanitizer builds go on beside the tests at the lowest priority: the whole-program
+  # tests mostly wait on servers, timers and one another's namespaces, and leave the processors
+  # idle most of the time (a quarter of one core on two), which the builds then take.
+  (nice -n 19 bash -c "$(declare -f build); jobs=$jobs
+     build build-asan -DQIVRA_SANITIZE=address,undefined; echo \$? >build-asan/.status
+     TARGETS='$tsan_targets' build build-tsan -DQIVRA_SANITIZE=thread; echo \$? >build-tsan/.status
+     fuzz/run.sh --build-only >/dev/null") &
+  builder=$!
+  (cd build && ctest --output-on-failure -j "$jobs" -LE e2e --timeout 300) || status=1
+  # Two tests to a processor: they wait far more than they compute.
+  (cd build && ctest --output-on-failure -j $((jobs * 2)) -L e2e --timeout 300) || status=1
+  wait "$builder"
 else status=1; fi
 
 echo "== package: the .deb installed with apt, the installed program tested, the package removed  (at ${SECONDS} s)"
 if [ $plain_built = yes ]; then bash tools/test-package.sh build || status=1; else status=1; fi
 
+sanitizer_built() {  # dir, cmake args...: the build made beside the plain tests, else made now
+  local dir=$1; shift
+  [ "$(cat "$dir/.status" 2>/dev/null)" = 0 ] || build "$dir" "$@"
+}
+
 echo "== ASan+UBSan build: unit and rendering tests  (at ${SECONDS} s)"
-if build build-asan -DQIVRA_SANITIZE=address,undefined; then
+if sanitizer_built build-asan -DQIVRA_SANITIZE=address,undefined; then
   (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --output-on-failure -j "$jobs" -LE e2e --timeout 300) || status=1
 else status=1; fi
@@ -50,7 +68,7 @@ echo "== TSan build: irc and presence tests, and the whole program's chat and pr
 # program ten times slower under a loaded desktop now and then misses a typed key.
 tsan_logs=$PWD/build-tsan/races
 tsan_quiet=$PWD/tests/e2e/tsan-suppressions.txt  # named before the steps move into the build folder
-if TARGETS="qivra qivra-peer qivra_irc_tests qivra_presence_tests" build build-tsan -DQIVRA_SANITIZE=thread; then
+if TARGETS="$tsan_targets" sanitizer_built build-tsan -DQIVRA_SANITIZE=thread; then
   rm -rf "$tsan_logs" && mkdir -p "$tsan_logs"
   (cd build-tsan && TSAN_OPTIONS=halt_on_error=1 \
     ctest --output-on-failure -j "$jobs" -L threaded --timeout 300) || status=1
