@@ -1,7 +1,7 @@
 """A qivra-peer of the version before (tests/e2e/older_build.py) beside a new one: they still link.
 
-direct   ngircd, which shows hosts: the handshake within 10 s whichever joins first, walks seen
-         both ways; the new one's typing marks and the look in its hellos leave the older one
+direct   ngircd, which shows hosts: the handshake within 10 s whichever joins first, chat and
+         walks seen both ways; the new one's typing marks and the look in its hellos leave the older one
          walking on as before, and its announcement gives the older one one console line at most.
 cloaked  InspIRCd hiding every host: the older one's ":Q" shows it runs QIVRA, the new one answers,
          they link and see each other walk.
@@ -56,13 +56,16 @@ def direct(lab, args, older, procs):
                    line_time(old, r"^presence active nora$", HANDSHAKE_LIMIT + 5))
         walk_seen(new, old, "direct, %s first" % order)
         walk_seen(old, new, "direct, %s first" % order)
+        for speaker, hearer in ((new, old), (old, new)):  # the chat, both ways, as either shows it
+            speaker.send("hello from %s" % speaker.name)
+            hearer.wait_for(r"^<%s> hello from %s$" % (speaker.name, speaker.name), 5)
         new.send("/typing on")  # a datagram kind the older one does not know
         time.sleep(0.5)
         walk_seen(new, old, "after a typing mark")
         check(not old.has_line(r"^presence sealed"), "the older one cannot seal")
         ctcp = [line for line in old.lines if "CTCP QIVRA" in line]
         check(len(ctcp) <= 1, "the older one showed %d lines about the announcement: %s" % (len(ctcp), ctcp))
-        print("direct, %s first: linked, walks seen both ways; the older one's lines about QIVRA's own CTCP: %s"
+        print("direct, %s first: linked, chat and walks seen both ways; the older one's lines about QIVRA's own CTCP: %s"
               % (order, ctcp or "none"))
         for p in (new, old):
             p.send("/quit")
