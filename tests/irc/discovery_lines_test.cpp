@@ -16,24 +16,12 @@
 
 namespace {
 
-std::atomic<uint32_t> fakeNow{0};
-uint32_t FakeTicks() { return fakeNow.load(); }
-
-class DiscoveryLinesTest : public ClientTest {
+class DiscoveryLinesTest : public FakeClockTest {
  protected:
   void SetUp() override {
-    ClientTest::SetUp();
-    TestClocks.ticks = FakeTicks;
-    fakeNow = 4294900000u;  // the 32-bit count wraps during the tests
-    StartLinePacing(0, 1);
+    FakeClockTest::SetUp();
     FormatSealKeyText(Irc.peerTable.ownSeal.publicKey, key);
   }
-  void TearDown() override {
-    TestClocks.ticks = nullptr;
-    ClientTest::TearDown();
-  }
-  std::string Next() { std::string line; EXPECT_TRUE(server.NextLine(&line)) << "expected a line"; return line; }
-  void Service(uint32_t ms = 0) { fakeNow += ms, ServicePresence(); }
   // The own JOIN of channel with the names given, and the lines it brings.
   void Join(const std::string& channel, const std::string& names) {
     Pass(":me!u@h JOIN " + channel + "\r\n");

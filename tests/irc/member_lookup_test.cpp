@@ -14,9 +14,6 @@
 
 namespace {
 
-std::atomic<uint32_t> fakeNow{0};  // the receive thread sends due lines too
-uint32_t FakeTicks() { return fakeNow.load(); }
-
 class MemberLookupTest : public ClientTest {
  protected:
   void TearDown() override {

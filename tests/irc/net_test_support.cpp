@@ -13,9 +13,12 @@
 #include "irc/motd_rule.h"
 #include "irc/dispatcher.h"
 #include "irc/irc_client.h"
+#include "irc/line_pacing.h"
+#include "irc/peer_reach.h"
 #include "irc/receive_thread.h"
 #include "irc/session.h"
 #include "platform/net.h"
+#include "platform/ticks.h"
 #include "presence/datagram_link.h"
 #include "presence/peer_links.h"
 #include "presence/host_lookup.h"
@@ -218,6 +221,33 @@ int ClientTest::Pass(const std::string& line, std::string* nick, std::string* me
   if (nick) *nick = passed.nick;
   if (message) *message = passed.text;
   return code;
+}
+
+std::atomic<uint32_t> fakeNow{0};
+uint32_t FakeTicks() { return fakeNow.load(); }
+
+void FakeClockTest::SetUp() {
+  ClientTest::SetUp();
+  TestClocks.ticks = FakeTicks;
+  fakeNow = 4294900000u;  // the 32-bit count wraps during the tests
+  StartLinePacing(0, 1);
+}
+
+void FakeClockTest::TearDown() {
+  StartLinePacing(0, 1);
+  TestClocks.ticks = nullptr;
+  ClientTest::TearDown();
+}
+
+std::string FakeClockTest::Next() {
+  std::string line;
+  EXPECT_TRUE(server.NextLine(&line)) << "expected a line";
+  return line;
+}
+
+void FakeClockTest::Service(uint32_t ms) {
+  fakeNow += ms;
+  ServicePresence();
 }
 
 void ClientTest::DeliverHostsFor(int ms) {

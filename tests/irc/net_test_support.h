@@ -3,6 +3,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -80,4 +81,17 @@ class ClientTest : public ::testing::Test {
   // Sends bytes from peer to the client and applies them: the result of ReceiveDatagram.
   int Deliver(UdpPeer& from, const std::string& bytes);
   FakeServer server;
+};
+
+// The tests' own clock (TestClocks.ticks = FakeTicks); atomic, as the link thread reads it too.
+extern std::atomic<uint32_t> fakeNow;
+uint32_t FakeTicks();
+
+// A ClientTest on the tests' clock, started just before the 32-bit count wraps, its lines unpaced.
+class FakeClockTest : public ClientTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  std::string Next();               // the server's next line, expected to come
+  void Service(uint32_t ms = 0);    // the clock moved on by ms, then the presence upkeep
 };

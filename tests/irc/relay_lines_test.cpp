@@ -27,26 +27,13 @@ void NoteLimitLine(const char* line) {
   NoteTargetLimit(m);
 }
 
-std::atomic<uint32_t> fakeNow{0};
-uint32_t FakeTicks() { return fakeNow.load(); }
-
-class RelayLinesTest : public ClientTest {
+class RelayLinesTest : public FakeClockTest {
  protected:
   void SetUp() override {
-    ClientTest::SetUp();
-    TestClocks.ticks = FakeTicks;
-    fakeNow = 4294900000u;  // the 32-bit count wraps during the tests
-    StartLinePacing(0, 1);
+    FakeClockTest::SetUp();
     NoteLimitLine(":srv 001 me :Welcome");
     NoteOwnPose(PlayerPose{});
   }
-  void TearDown() override {
-    StartLinePacing(0, 1);
-    TestClocks.ticks = nullptr;
-    ClientTest::TearDown();
-  }
-  std::string Next() { std::string line; EXPECT_TRUE(server.NextLine(&line)) << "expected a line"; return line; }
-  void Service(uint32_t ms = 0) { fakeNow += ms, ServicePresence(); }
   // A member whose details said "relay", in the table since before the "No direct link" time.
   int Announced(const char* nick, float x = 0) {
     int i = AddKnown(nick);
