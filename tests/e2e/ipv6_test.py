@@ -17,7 +17,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from netlab import Client, LabTimeout, _run, report_run  # noqa: E402
+from netlab import Client, LabTimeout, _run, add_bridge, report_run  # noqa: E402
 from router_lab_test import HANDSHAKE_LIMIT, check, dump, line_time, walk_seen  # noqa: E402
 from routerlab import RouterLab  # noqa: E402
 
@@ -61,7 +61,7 @@ class DualLab(RouterLab):
         self.plug(ns, self.server_ns, "br0", "vr%d" % i, [wan6 + "/64"] + ["%s.%d/24" % (self.subnet, 99 + i)] * ipv4,
                   [self.server_address6])
         _run("ip", "-n", self.server_ns, "route", "add", self.v6(i, 0) + "/64", "via", wan6)
-        _run("ip", "-n", ns, "link", "add", "lan", "type", "bridge")
+        add_bridge(ns, "lan")
         _run("ip", "-n", ns, "link", "set", "lan", "up")
         for a in [self.v6(i, 1) + "/64"] + ["192.168.1.1/24"] * ipv4:
             _run("ip", "-n", ns, "addr", "add", a, "dev", "lan", "nodad")

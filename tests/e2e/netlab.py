@@ -63,6 +63,14 @@ def _run(*argv):
     subprocess.run(argv, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
 
+def add_bridge(ns, name):
+    """A bridge with an address of its own. Left to itself a bridge takes the lowest address of
+    its ports, so a port plugged in later can change it under neighbours that cached the old one:
+    their packets then go nowhere until their ARP entry ages out (tens of seconds)."""
+    address = "02:" + ":".join("%02x" % b for b in os.urandom(5))
+    _run("ip", "-n", ns, "link", "add", name, "address", address, "type", "bridge")
+
+
 class Proc:
     """A process started in a namespace, with its output collected line by line."""
 
@@ -205,7 +213,7 @@ class Lab:
     def start(self):
         """Makes the server namespace with its bridge."""
         self._add_ns(self.server_ns)
-        _run("ip", "-n", self.server_ns, "link", "add", "br0", "type", "bridge")
+        add_bridge(self.server_ns, "br0")
         _run("ip", "-n", self.server_ns, "addr", "add", self.server_address + "/24", "dev", "br0")
         _run("ip", "-n", self.server_ns, "link", "set", "br0", "up")
 

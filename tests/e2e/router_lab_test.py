@@ -198,6 +198,7 @@ def mapping(args):
 
 # -- cloaked -----------------------------------------------------------------------------------
 def cloaked(args):
+    started = time.monotonic()
     with RouterLab("clk") as lab:
         lab.start_inspircd_cloaked()
         hop = lab.add_hop()
@@ -217,10 +218,15 @@ def cloaked(args):
         shown = watcher.wait_for(r" 311 watcher alice ", 5).split()
         check(shown[5].startswith("qivra-") and r_a.wan_address not in shown,
               "alice's host is not cloaked: %s" % " ".join(shown))
-        alice.wait_for(r"^presence active bob$", 15)
-        bob.wait_for(r"^presence active alice$", 15)
-        walk_seen(alice, bob, "cloaked")
-        walk_seen(bob, alice, "cloaked")
+        try:
+            alice.wait_for(r"^presence active bob$", 15)
+            bob.wait_for(r"^presence active alice$", 15)
+            walk_seen(alice, bob, "cloaked")
+            walk_seen(bob, alice, "cloaked")
+        except (AssertionError, LabTimeout):
+            if args.verbose:
+                dump((alice, bob), started)
+            raise
 
 
 # -- loss --------------------------------------------------------------------------------------

@@ -28,7 +28,7 @@ import os
 import subprocess
 import time
 
-from netlab import Client, Lab, LabTimeout, Proc, _run
+from netlab import Client, Lab, LabTimeout, Proc, _run, add_bridge
 
 # Shortened so that a test can outwait them; kept above the 15 s keep-alive, as real routers'
 # (30 s, and 120 to 180 s once replies were seen) are.
@@ -127,7 +127,7 @@ class RouterLab(Lab):
         _run("ip", "-n", self.server_ns, "link", "set", "vh", "master", "br0", "up")
         _run("ip", "-n", ns, "addr", "add", public + "/24", "dev", "pub")
         _run("ip", "-n", ns, "link", "set", "pub", "up")
-        _run("ip", "-n", ns, "link", "add", "far", "type", "bridge")
+        add_bridge(ns, "far")
         _run("ip", "-n", ns, "addr", "add", self.far_prefix + ".1/24", "dev", "far")
         _run("ip", "-n", ns, "link", "set", "far", "up")
         self._sysctl(ns, "net.ipv4.ip_forward=1")
@@ -198,7 +198,7 @@ class RouterLab(Lab):
                 _run("ip", "-n", ns, "route", "add", "default", "via", self.hop.public_address)
         else:
             wan = self._far_link(ns, "wan")
-        _run("ip", "-n", ns, "link", "add", "lan", "type", "bridge")
+        add_bridge(ns, "lan")
         router = Router(ns, wan, lan_prefix)
         _run("ip", "-n", ns, "addr", "add", router.lan_address + "/24", "dev", "lan")
         _run("ip", "-n", ns, "link", "set", "lan", "up")
