@@ -48,6 +48,7 @@ struct GuiWindowRecord {
   bool typing;                   // the input line has the keyboard (else the view: walking)
   InputTag inputTag;             // kept across the windows F1 makes
   HeldAtTyping heldAtTyping;     // keys down as typing began, kept out of the line until let go
+  KeysDown keysDown;             // keys the main window's events have pressed and not let go
   int pixelAttributes[16];       // the view's pixel format: FLTK keeps the pointer
   uint32_t screenSaverReset;     // tick count of the last reset of the screen saver
 };
@@ -293,6 +294,8 @@ bool PressedKeyOf(int key, PressedKey* pressed) {
 int DispatchEvent(int event, Fl_Window* window) {
   PressedKey pressed;
   bool ours = window && Gui.activeWindow && window->top_window() == Gui.activeWindow->frame;
+  if (event == FL_KEYDOWN && ours) NoteKeyCodeDown(&Gui.keysDown, EventKeyCode());
+  if (event == FL_KEYUP && ours) NoteKeyCodeUp(&Gui.keysDown, EventKeyCode());
   if ((event == FL_KEYDOWN || event == FL_KEYUP) && ours && NoteConversationKey(event == FL_KEYDOWN)) return 1;
   if ((event == FL_KEYDOWN || event == FL_KEYUP) && ours && PressedKeyOf(Fl::event_key(), &pressed)) {
     bool claimed = (pressed == PressEscape && Gui.typing) || (pressed == PressEnter && !Gui.typing) ||
@@ -303,7 +306,10 @@ int DispatchEvent(int event, Fl_Window* window) {
   bool focusChange = (event == FL_FOCUS || event == FL_UNFOCUS) && ours;
   if (focusChange) {
     Gui.frameFocused = event == FL_FOCUS;
-    if (!Gui.frameFocused) ForgetHeldAtTyping(&Gui.heldAtTyping);  // their releases go elsewhere now
+    if (!Gui.frameFocused) {  // their releases go elsewhere now
+      ForgetHeldAtTyping(&Gui.heldAtTyping);
+      ForgetKeysDown(&Gui.keysDown);
+    }
     if (WindowHooks.activation) WindowHooks.activation(Gui.frameFocused);
   }
   int result = Fl::handle_(event, window);
@@ -568,9 +574,10 @@ void SetTyping(PlatformWindow* window, bool toLine) {
   LineInput* input = window->inputLine.input;
   if (!input) toLine = false;
   if (toLine && !Gui.typing) {
-    char keymap[32];
-    XQueryKeymap(fl_display, keymap);
-    NoteHeldAtTyping(&Gui.heldAtTyping, keymap);
+    // What the events so far held down, not the keyboard's state now: under load the click is
+    // handled while the first letter typed after it is already down, and that letter is for
+    // the line.
+    NoteHeldAtTyping(&Gui.heldAtTyping, Gui.keysDown);
   } else if (!toLine) {
     ForgetHeldAtTyping(&Gui.heldAtTyping);
   }

@@ -41,13 +41,23 @@ void ForgetPresses(KeyEdges* edges) {
 
 static bool ValidCode(int code) { return code > 0 && code < 256; }
 
-void NoteHeldAtTyping(HeldAtTyping* held, const char* keymap) {
-  std::memcpy(held->codes, keymap, sizeof held->codes);
+static void ClearCode(unsigned char* codes, int code) {
+  if (ValidCode(code)) codes[code >> 3] &= static_cast<unsigned char>(~(1u << (code & 7)));
 }
 
-void NoteHeldKeyUp(HeldAtTyping* held, int code) {
-  if (ValidCode(code)) held->codes[code >> 3] &= static_cast<unsigned char>(~(1u << (code & 7)));
+void NoteHeldAtTyping(HeldAtTyping* held, const KeysDown& down) {
+  std::memcpy(held->codes, down.codes, sizeof held->codes);
 }
+
+void NoteKeyCodeDown(KeysDown* down, int code) {
+  if (ValidCode(code)) down->codes[code >> 3] |= static_cast<unsigned char>(1u << (code & 7));
+}
+
+void NoteKeyCodeUp(KeysDown* down, int code) { ClearCode(down->codes, code); }
+
+void ForgetKeysDown(KeysDown* down) { std::memset(down->codes, 0, sizeof down->codes); }
+
+void NoteHeldKeyUp(HeldAtTyping* held, int code) { ClearCode(held->codes, code); }
 
 bool HeldSinceTyping(const HeldAtTyping* held, int code) {
   return ValidCode(code) && (held->codes[code >> 3] & (1u << (code & 7))) != 0;

@@ -36,8 +36,16 @@ void ForgetPresses(KeyEdges* edges);
 struct HeldAtTyping {
   unsigned char codes[32] = {};  // one bit per key code, as the X server's keymap has them
 };
-// Takes every key the keymap (32 bytes, one bit per code) holds down.
-void NoteHeldAtTyping(HeldAtTyping* held, const char* keymap);
+// The keys down as the window's own events tell it, press by press: what was down when a click
+// was made, whatever was pressed after it by the time a busy window handles the click.
+struct KeysDown {
+  unsigned char codes[32] = {};  // one bit per key code
+};
+void NoteKeyCodeDown(KeysDown* down, int code);
+void NoteKeyCodeUp(KeysDown* down, int code);
+void ForgetKeysDown(KeysDown* down);
+// Takes every key down.
+void NoteHeldAtTyping(HeldAtTyping* held, const KeysDown& down);
 // The key is let go (or is wanted in the line after all: the letter that started it).
 void NoteHeldKeyUp(HeldAtTyping* held, int code);
 // True while the key has not been let go since typing began: its press is not for the line.

@@ -3,6 +3,7 @@ Escape) and of lines for the user while another window has the focus, with a raw
 the other user on ngircd as in test_chat.py. Run as root with /usr/bin/python3."""
 import os
 import re
+import signal
 import subprocess
 import sys
 import time
@@ -80,6 +81,23 @@ class TypingTest(ChatBase):
         self.desktop.type("x")
         self.desktop.key("Return")
         self.said(keeper, "x", mark)
+
+        # A key pressed right after the click, before a busy window has handled it (held
+        # still here), is for the line.
+        self.desktop.key("Escape")  # the keyboard back to the view
+        time.sleep(0.5)
+        mark = keeper.mark()
+        os.kill(self.program.pid, signal.SIGSTOP)
+        try:
+            self.desktop.click(window, width // 2, height - 10)
+            self.desktop.key_down("slash")
+        finally:
+            os.kill(self.program.pid, signal.SIGCONT)
+        time.sleep(0.5)
+        self.desktop.key_up("slash")
+        self.desktop.type("me waves")
+        self.desktop.key("Return")
+        keeper.wait_for(r"PRIVMSG %s :\x01ACTION waves\x01$" % re.escape(CHANNEL), EVENT_WAIT, mark)
         self.leave_room()
         self.assertFalse(keeper.has_line(r"PRIVMSG %s :not sent" % re.escape(CHANNEL)))
 

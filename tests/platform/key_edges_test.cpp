@@ -57,11 +57,15 @@ TEST(KeyEdges, AReleaseThatWentElsewhereIsTakenFromTheSampleAndForgottenPressesD
 }
 
 TEST(KeyEdges, KeysHeldAsTypingBeginsStayOutOfTheLineUntilLetGo) {
-  const int up = 111, letter = 43, shift = 50;  // X key codes of Up, h and Shift
-  char keymap[32] = {};
-  for (int code : {up, letter, shift}) keymap[code >> 3] |= static_cast<char>(1 << (code & 7));
+  const int up = 111, letter = 43, shift = 50, w = 25, slash = 61;  // X key codes of Up, h, Shift, w, /
+  KeysDown down;
+  for (int code : {up, letter, shift, w}) NoteKeyCodeDown(&down, code);
+  NoteKeyCodeUp(&down, w);  // let go before the click
   HeldAtTyping held;
-  NoteHeldAtTyping(&held, keymap);
+  NoteHeldAtTyping(&held, down);
+  NoteKeyCodeDown(&down, slash);  // typed after the click, whenever the click is handled
+  EXPECT_FALSE(HeldSinceTyping(&held, slash)) << "a key pressed after typing began is for the line";
+  EXPECT_FALSE(HeldSinceTyping(&held, w)) << "a key let go before typing began acts at once";
   NoteHeldKeyUp(&held, letter);  // the letter that started the line types into it
   EXPECT_FALSE(HeldSinceTyping(&held, letter));
   for (int repeat = 0; repeat < 3; ++repeat) EXPECT_TRUE(HeldSinceTyping(&held, up)) << "a repeat of Up";
@@ -73,6 +77,7 @@ TEST(KeyEdges, KeysHeldAsTypingBeginsStayOutOfTheLineUntilLetGo) {
   EXPECT_FALSE(HeldSinceTyping(&held, shift));
   for (int code : {0, -1, 256, 9999}) {
     NoteHeldKeyUp(&held, code);  // no key code outside the map is ever touched
+    NoteKeyCodeDown(&down, code);
     EXPECT_FALSE(HeldSinceTyping(&held, code)) << code;
   }
 }
