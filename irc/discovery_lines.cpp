@@ -204,8 +204,10 @@ void SettleLine(LineOut* line, LineKind kind, uint32_t now) {
 void TakeDetails(int index, const char* sender, const QivraDetails& d) {
   PeerTable& t = Irc.peerTable;
   const uint32_t now = TickCountMs();
+  const bool sealedBefore = t.SealsTo(index);
   if (d.hasKey) t.AgreeKeys(index, d.key, d.fast);
   NoteDetails(&t.links[index].discovery, DetailsHeard{d.ask, d.relay, d.rooms, d.look}, now);
+  t.ShowSealing(index, sealedBefore);
   if (d.look) t.slots[index].look = d.look;
   if (d.rooms) t.slots[index].tellsRooms = 1;
   t.links[index].relay.announced = d.relay ? 1 : 0;

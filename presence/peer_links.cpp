@@ -408,6 +408,11 @@ int PeerTable::NextNoLinkReport(uint32_t now, char* nick) {
   return 0;
 }
 
+void PeerTable::ShowSealing(int index, bool sealedBefore) {
+  if (sealedBefore || index < 1 || index >= kPeerSlots || !slots[index].active || !SealsTo(index)) return;
+  SendKeyBlock(*this, index, TickCountMs());
+}
+
 void PeerTable::NoteSent(int index, uint32_t now) {
   if (index > 0 && index < kPeerSlots) links[index].sentMs = now;
 }

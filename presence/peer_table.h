@@ -130,6 +130,10 @@ class PeerTable {
   int AgreeKeys(int index, const uint8_t theirKey[kSealPublicKeyLength], bool fast = false);
   // Whether our datagrams to the member are sealed: keys agreed, and it has ours.
   bool SealsTo(int index) const;
+  // Our datagrams to the member have just turned sealed (sealedBefore: they were already): one
+  // goes at once, not with the next keep-alive, so that the member learns that we have its key
+  // and seals its own, whose plain ones are refused from then on.
+  void ShowSealing(int index, bool sealedBefore);
   // Every datagram to a member goes here: sealed when SealsTo, plain otherwise. ttl > 0: that
   // IP time-to-live for this datagram.
   void SendToMember(int index, const SocketAddress& to, const char* data, int length, int ttl = 0);

@@ -155,6 +155,7 @@ static int TakeSealed(PeerTable& t, const char* data, int length, const SocketAd
   SealHeader header;
   const int found = ReadSealHeader(data, length, &header) == 1 ? FindSealingPair(t.seals, kPeerSlots, header) : -1;
   const bool member = found > 0 && t.slots[found].known;
+  const bool sealedBefore = member && t.SealsTo(found);
   char inner[kSealInnerLength + 1];
   const int n = TakeSealedDatagram(member ? &t.seals[found] : nullptr, member ? found : 0, data, length, source,
                                    TickCountMs(), inner, kSealInnerLength);
@@ -166,7 +167,9 @@ static int TakeSealed(PeerTable& t, const char* data, int length, const SocketAd
     link.sealedOnly = 1;  // anyone could have sent its plain datagrams: they are refused now
     if (PeerChangeHook) PeerChangeHook('s', found, 0);
   }
-  return t.ApplyDatagram(found, inner, n, source);
+  const int result = t.ApplyDatagram(found, inner, n, source);
+  t.ShowSealing(found, sealedBefore);
+  return result;
 }
 
 int PeerTable::TakeDatagram(const char* data, int length, const SocketAddress& source) {
