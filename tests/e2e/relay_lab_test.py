@@ -131,7 +131,10 @@ def crowd(lab, args, peers, joined):
         delays.append(seen - started)
         moved = [when for when, line in p.timed_lines(mark)
                  if line.startswith("presence position %s " % walker.name) and started <= when <= ended + 0.5]
-        rates.append(len(moved) / (ended - started))
+        # Over the walk's own length: the time between the walker's two lines, as this script
+        # reads them, is that give or take a few milliseconds, and a position a second is four
+        # in four seconds whichever way those milliseconds go.
+        rates.append(len(moved) / WALK)
     expected = min(8, len(others))
     assert len(delays) >= expected, "the walk reached %d of the %d nearest" % (len(delays), expected)
     median = statistics.median(delays)
