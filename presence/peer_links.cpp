@@ -409,7 +409,7 @@ int PeerTable::NextNoLinkReport(uint32_t now, char* nick) {
 }
 
 void PeerTable::ShowSealing(int index, bool sealedBefore) {
-  if (sealedBefore || index < 1 || index >= kPeerSlots || !slots[index].active || !SealsTo(index)) return;
+  if (sealedBefore || !SealsTo(index) || !slots[index].active) return;  // SealsTo: a member's slot
   SendKeyBlock(*this, index, TickCountMs());
 }
 

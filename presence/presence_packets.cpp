@@ -155,7 +155,7 @@ static int TakeSealed(PeerTable& t, const char* data, int length, const SocketAd
   SealHeader header;
   const int found = ReadSealHeader(data, length, &header) == 1 ? FindSealingPair(t.seals, kPeerSlots, header) : -1;
   const bool member = found > 0 && t.slots[found].known;
-  const bool sealedBefore = member && t.SealsTo(found);
+  const bool sealedBefore = t.SealsTo(found);  // false for no member
   char inner[kSealInnerLength + 1];
   const int n = TakeSealedDatagram(member ? &t.seals[found] : nullptr, member ? found : 0, data, length, source,
                                    TickCountMs(), inner, kSealInnerLength);
